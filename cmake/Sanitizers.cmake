@@ -1,0 +1,10 @@
+# Sanitizer builds, chosen with -DTARVINE_SANITIZE=address|thread.
+if(TARVINE_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(TARVINE_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT TARVINE_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "TARVINE_SANITIZE must be empty, 'address' or 'thread'")
+endif()

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+/// The communication counters of one connection and the copies the statistics
+/// window shows. Counters are written by the sender thread (requests, UDP
+/// answers) and the user-interface thread (TCP answers) and read by the
+/// display; each is one atomic 32-bit word.
+class CommStatistics
+{
+public:
+    // Counters of the connection, cleared at every open.
+    std::atomic<int32_t> readRequestsSent{0};
+    std::atomic<int32_t> writeRequestsSent{0};
+    std::atomic<int32_t> answersDecoded{0};
+    std::atomic<int32_t> receiveChunks{0};
+
+    // High-resolution counter values of the last request sent and answer decoded.
+    std::atomic<int64_t> sendTime{0};
+    std::atomic<int64_t> receiveTime{0};
+
+    /// Copies written by the transport and shown by the statistics window.
+    struct Shown
+    {
+        std::atomic<int32_t> readRequestsSent{0};
+        std::atomic<int32_t> writeRequestsSent{0};
+        std::atomic<int32_t> answersDecoded{0};
+        std::atomic<int32_t> lostPackets{0};
+        std::atomic<int32_t> receiveChunks{0};
+        std::atomic<int32_t> lastTransactionReceived{0};
+        std::atomic<int32_t> lastTransactionSent{0};
+        std::atomic<float> answerTimeMs{0.0f};
+        std::atomic<float> answerTimeMaxMs{0.0f};
+    } shown;
+
+    /// Clears the four counters (every open).
+    void clearCounters();
+    /// Clears the shown copies of the four counters (TCP open only).
+    void clearShownCounters();
+
+    /// Bookkeeping for one request sent.
+    void requestSent(bool write, int32_t transactionId, int64_t now);
+    /// Bookkeeping for one receive chunk (TCP receive event or UDP datagram).
+    void chunkReceived();
+    /// Bookkeeping for one answer that passed its checksum.
+    void answerFramed(int32_t transactionId);
+    struct LostPackets
+    {
+        int32_t now;      ///< requests sent minus answers decoded
+        int32_t previous; ///< the value shown before this answer
+    };
+    /// Bookkeeping for one decoded answer: counts it, updates the answer time
+    /// and the lost-packet count.
+    LostPackets answerDecoded(int64_t now, int64_t frequency);
+};

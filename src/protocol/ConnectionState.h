@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+/// Connection modes.
+namespace ComModes {
+inline constexpr int Closed = -1;
+inline constexpr int TcpDirect = 0; ///< TCP, port 8010
+inline constexpr int Udp = 1;       ///< UDP, port 7010
+inline constexpr int TcpGateway = 2; ///< TCP to an Ethernet-to-I2C gateway, port 8010
+} // namespace ComModes
+
+/// Packet kinds the sender thread builds in its cycle.
+namespace Phases {
+inline constexpr int Read = 0;
+inline constexpr int Write = 1;
+inline constexpr int InputOnly = 2;
+} // namespace Phases
+
+/// The state that the connection, the sender thread and the answer decoder
+/// share. Plain flags and numbers; those touched by several threads are atomic.
+class ConnectionState
+{
+public:
+    std::atomic<int> ComMode{ComModes::Closed};
+    std::atomic<int> I2CAddress{1};   ///< module address behind the gateway, 1..127
+    std::atomic<bool> ScanningI2C{false};
+    std::atomic<bool> SendScanRequest{false};
+    std::atomic<int> Phase{Phases::Read}; ///< kind of the request in flight
+    /// Write items of the gateway request in flight; the decoder checks the
+    /// acknowledge count against it.
+    std::atomic<int> GatewayWriteItems{0};
+
+    /// Next transaction number; used by the sender thread only.
+    int32_t TransactionCounter = 0;
+    /// Addresses of the last gateway read request, in request order (0xFF = none).
+    /// Written by the sender and read by the decoder, both under the RegisterLock.
+    std::array<uint8_t, 100> RequestedAddresses{};
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+/// What the request encoders send through: the TCP client, the UDP client, or
+/// a test double.
+class PacketTransport
+{
+public:
+    virtual ~PacketTransport() = default;
+
+    /// True when a frame can go out now (TCP connected; UDP with a port set).
+    virtual bool canSend() const = 0;
+    /// Sends one whole frame (one send call, or one datagram). False on failure.
+    virtual bool sendFrame(const uint8_t *data, size_t size) = 0;
+    /// True for a datagram transport, whose answer the sender receives itself.
+    virtual bool isDatagram() const { return false; }
+    /// Datagram transports: waits up to \a timeoutMs for one datagram and
+    /// returns its size (at most \a capacity bytes are stored), or -1 when none came.
+    virtual int receiveDatagram(uint8_t *buffer, size_t capacity, int timeoutMs)
+    {
+        return -1;
+    }
+};

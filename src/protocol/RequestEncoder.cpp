@@ -1,0 +1,151 @@
+#include "protocol/RequestEncoder.h"
+
+#include "device/QLMCIPMotor.h"
+#include "platform/HighResCounter.h"
+#include "protocol/AnswerAssembler.h"
+#include "protocol/CommStatistics.h"
+#include "protocol/ConnectionState.h"
+#include "protocol/PacketChecksum.h"
+#include "protocol/PacketTransport.h"
+
+#include <algorithm>
+
+RequestEncoder::RequestEncoder(ConnectionState &state, CommStatistics &statistics,
+                               AnswerAssembler &assembler)
+    : m_state(state)
+    , m_statistics(statistics)
+    , m_assembler(assembler)
+{
+}
+
+int32_t RequestEncoder::nextTransaction()
+{
+    // Read and write requests share the counter; after 65535 it starts at 0.
+    if (m_state.TransactionCounter > 65535)
+        m_state.TransactionCounter = 0;
+    return m_state.TransactionCounter++;
+}
+
+void RequestEncoder::writeHeader(int function, int transaction, size_t payload)
+{
+    m_frame[0] = uint8_t(function >> 8);
+    m_frame[1] = uint8_t(function);
+    m_frame[2] = uint8_t(transaction >> 8);
+    m_frame[3] = uint8_t(transaction);
+    m_frame[4] = uint8_t(payload >> 8);
+    m_frame[5] = uint8_t(payload);
+}
+
+uint16_t RequestEncoder::finishFrame(size_t payload)
+{
+    const size_t end = Frame::HeaderSize + payload;
+    const uint16_t checksum = PacketChecksum(m_frame.data(), end);
+    m_frame[end] = uint8_t(checksum >> 8);
+    m_frame[end + 1] = uint8_t(checksum);
+    m_frameSize = end + Frame::ChecksumSize;
+    return checksum;
+}
+
+bool RequestEncoder::sendRead(QLMCIPPacket &packet, PacketTransport &transport)
+{
+    if (!transport.canSend())
+        return false;
+    const size_t count = std::clamp<int32_t>(packet.DataCount, 0, Frame::MaxPayload);
+    const bool gateway = m_state.ComMode == ComModes::TcpGateway;
+    packet.TransactionId = nextTransaction();
+    size_t payload = 0;
+    if (gateway) {
+        // One transfer item per register: module, 1 byte to write (the
+        // address), the address, Size bytes to read.
+        packet.Function = Function::GatewayTransfer;
+        m_state.RequestedAddresses.fill(0xFF);
+        const auto module = uint8_t(m_state.I2CAddress);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t address = packet.Data[i];
+            uint8_t *item = m_frame.data() + Frame::HeaderSize + payload;
+            item[0] = module;
+            item[1] = 0x01;
+            item[2] = address;
+            item[3] = uint8_t(QLMCIPMotor::RegisterSize(address));
+            payload += 4;
+            if (i < m_state.RequestedAddresses.size())
+                m_state.RequestedAddresses[i] = address;
+        }
+    } else {
+        packet.Function = Function::Read;
+        std::copy_n(packet.Data.begin(), count, m_frame.begin() + Frame::HeaderSize);
+        payload = count;
+    }
+    writeHeader(packet.Function, packet.TransactionId, payload);
+    packet.Length = static_cast<int32_t>(payload);
+    packet.Checksum = finishFrame(payload);
+    return transmit(false, packet, transport);
+}
+
+bool RequestEncoder::sendWrite(QLMCIPPacket &packet, PacketTransport &transport)
+{
+    if (!transport.canSend())
+        return false;
+    const size_t count = std::clamp<int32_t>(packet.DataCount, 0, Frame::MaxPayload);
+    const bool gateway = m_state.ComMode == ComModes::TcpGateway;
+    packet.TransactionId = nextTransaction();
+    size_t payload = 0;
+    if (gateway) {
+        // Walk Data (address, Size value bytes, ...) and expand each entry into
+        // a transfer item: module, S + 1 bytes to write, address, the S value
+        // bytes, 0 bytes to read.
+        packet.Function = Function::GatewayTransfer;
+        const auto module = uint8_t(m_state.I2CAddress);
+        size_t i = 0;
+        while (i < count) {
+            const uint8_t address = packet.Data[i++];
+            const size_t size = size_t(QLMCIPMotor::RegisterSize(address));
+            if (i + size > count)
+                break; // a truncated entry is never sent
+            uint8_t *item = m_frame.data() + Frame::HeaderSize + payload;
+            item[0] = module;
+            item[1] = uint8_t(size + 1);
+            item[2] = address;
+            std::copy_n(packet.Data.begin() + static_cast<ptrdiff_t>(i), size, item + 3);
+            item[3 + size] = 0x00;
+            payload += size + 4;
+            i += size;
+        }
+    } else {
+        packet.Function = Function::Write;
+        std::copy_n(packet.Data.begin(), count, m_frame.begin() + Frame::HeaderSize);
+        payload = count;
+    }
+    writeHeader(packet.Function, packet.TransactionId, payload);
+    packet.Length = static_cast<int32_t>(payload);
+    packet.Checksum = finishFrame(payload);
+    return transmit(true, packet, transport);
+}
+
+bool RequestEncoder::sendScanRequest(PacketTransport &transport)
+{
+    if (m_state.ComMode != ComModes::TcpGateway || !transport.canSend())
+        return false;
+    // Fixed request 00 05 00 00 00 00 + checksum; it does not use the counter.
+    writeHeader(Function::GatewayScan, 0, 0);
+    finishFrame(0);
+    return transport.sendFrame(m_frame.data(), m_frameSize);
+}
+
+bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport &transport)
+{
+    // Counted before sending: a TCP answer may be decoded on the other thread
+    // before send() returns, and its answer time needs this send time.
+    m_statistics.requestSent(write, packet.TransactionId, HighResCounter::now());
+    if (!transport.sendFrame(m_frame.data(), m_frameSize))
+        return false;
+    if (transport.isDatagram()) {
+        const int received =
+            transport.receiveDatagram(m_datagram.data(), m_datagram.size(), UdpAnswerTimeoutMs);
+        if (received >= 0) {
+            m_statistics.chunkReceived();
+            m_assembler.feed(m_datagram.data(), size_t(received));
+        }
+    }
+    return true;
+}

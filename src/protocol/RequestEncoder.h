@@ -1,0 +1,51 @@
+#pragma once
+
+#include "protocol/QLMCIPPacket.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+class AnswerAssembler;
+class CommStatistics;
+class ConnectionState;
+class PacketTransport;
+
+/// Turns the sender thread's packet into a frame for the current connection
+/// mode (direct or gateway), sends it and, for UDP, receives the answer.
+class RequestEncoder
+{
+public:
+    RequestEncoder(ConnectionState &state, CommStatistics &statistics, AnswerAssembler &assembler);
+
+    /// Encodes and sends a read request of the DataCount addresses in Data.
+    /// Returns true when a request went out (an answer is then awaited).
+    bool sendRead(QLMCIPPacket &packet, PacketTransport &transport);
+    /// Encodes and sends a write request of Data (address, value bytes, ...).
+    bool sendWrite(QLMCIPPacket &packet, PacketTransport &transport);
+    /// Sends the gateway bus scan request (gateway mode only).
+    bool sendScanRequest(PacketTransport &transport);
+
+    /// The last frame built, for diagnostics and tests.
+    std::span<const uint8_t> lastFrame() const { return {m_frame.data(), m_frameSize}; }
+
+    /// How long the sender waits for a UDP answer datagram.
+    static constexpr int UdpAnswerTimeoutMs = 1000;
+
+private:
+    bool transmit(bool write, QLMCIPPacket &packet, PacketTransport &transport);
+    int32_t nextTransaction();
+    void writeHeader(int function, int transaction, size_t payload);
+    uint16_t finishFrame(size_t payload);
+
+    // A gateway read item is 4 bytes per address, a write item S + 4 bytes.
+    static constexpr size_t FrameCapacity = 6 + 4 * Frame::MaxPayload + 2;
+
+    ConnectionState &m_state;
+    CommStatistics &m_statistics;
+    AnswerAssembler &m_assembler;
+    std::array<uint8_t, FrameCapacity> m_frame{};
+    size_t m_frameSize = 0;
+    std::array<uint8_t, 65536> m_datagram{};
+};

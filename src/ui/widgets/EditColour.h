@@ -1,0 +1,10 @@
+#pragma once
+
+class QLineEdit;
+
+/// Paints an edit's background: clRed for an invalid text, the normal window
+/// colour for a valid one.
+void setEditValid(QLineEdit *edit, bool valid);
+
+/// True when the edit currently shows the invalid (red) background.
+bool isEditMarkedInvalid(const QLineEdit *edit);

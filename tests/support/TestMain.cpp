@@ -1,0 +1,18 @@
+// Test entry: GoogleTest under a Qt application object (QApplication for the
+// window tests, QCoreApplication otherwise) so that event loops and timers work.
+#include <gtest/gtest.h>
+
+#ifdef TARVINE_TEST_GUI
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    TestApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
