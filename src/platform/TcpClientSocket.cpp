@@ -1,0 +1,162 @@
+#include "platform/TcpClientSocket.h"
+
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+TcpClientSocket::TcpClientSocket(QObject *parent)
+    : QObject(parent)
+{
+}
+
+TcpClientSocket::~TcpClientSocket()
+{
+    shutdownSocket(false);
+}
+
+bool TcpClientSocket::open(const QString &address, quint16 port)
+{
+    shutdownSocket(false);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port);
+    if (inet_pton(AF_INET, address.toLatin1().constData(), &peer.sin_addr) != 1) {
+        emit errorOccurred(EINVAL);
+        return false;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        emit errorOccurred(errno);
+        return false;
+    }
+    // Requests are small and answered one at a time: send them at once.
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&peer), sizeof peer) != 0
+        && errno != EINPROGRESS) {
+        const int error = errno;
+        ::close(fd);
+        emit errorOccurred(error);
+        return false;
+    }
+    m_fd = fd;
+    m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, [this] { onWritable(); });
+    return true;
+}
+
+void TcpClientSocket::onWritable()
+{
+    // The non-blocking connect finished: success or failure.
+    m_writeNotifier.reset();
+    const int fd = m_fd.load();
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        error = errno ? errno : EBADF;
+    if (error != 0) {
+        shutdownSocket(false);
+        emit errorOccurred(error);
+        return;
+    }
+    m_connected = true;
+    m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_readNotifier.get(), &QSocketNotifier::activated, this, [this] { onReadable(); });
+    emit connected();
+}
+
+void TcpClientSocket::onReadable()
+{
+    const int fd = m_fd.load();
+    if (fd < 0)
+        return;
+    char probe;
+    const ssize_t peeked = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked > 0) {
+        emit readyRead();
+        return;
+    }
+    if (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
+    // Orderly shutdown by the peer (0) or a connection error.
+    const int error = peeked < 0 ? errno : 0;
+    if (error != 0 && error != ECONNRESET && error != EPIPE) {
+        shutdownSocket(false);
+        emit errorOccurred(error);
+        return;
+    }
+    shutdownSocket(true);
+}
+
+QByteArray TcpClientSocket::readAll()
+{
+    QByteArray bytes;
+    const int fd = m_fd.load();
+    if (fd < 0)
+        return bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n <= 0)
+            break;
+        bytes.append(buffer, qsizetype(n));
+        if (size_t(n) < sizeof buffer)
+            break;
+    }
+    return bytes;
+}
+
+bool TcpClientSocket::send(const uint8_t *data, size_t size)
+{
+    std::lock_guard<std::mutex> guard(m_sendMutex);
+    const int fd = m_fd.load();
+    if (fd < 0 || !m_connected.load())
+        return false;
+    size_t sent = 0;
+    while (sent < size) {
+        const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 1000) > 0)
+                continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+void TcpClientSocket::close()
+{
+    shutdownSocket(true);
+}
+
+void TcpClientSocket::shutdownSocket(bool notify)
+{
+    m_readNotifier.reset();
+    m_writeNotifier.reset();
+    int fd;
+    {
+        std::lock_guard<std::mutex> guard(m_sendMutex);
+        fd = m_fd.exchange(-1);
+        m_connected = false;
+    }
+    if (fd < 0)
+        return;
+    ::close(fd);
+    if (notify)
+        emit disconnected();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+class QSocketNotifier;
+
+/// An event-driven TCP client: connect, disconnect, error and receive events
+/// are signals delivered on the thread that owns the object (the
+/// user-interface thread); send() may be called from any thread.
+class TcpClientSocket : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TcpClientSocket(QObject *parent = nullptr);
+    ~TcpClientSocket() override;
+
+    /// Starts a non-blocking connect to \a address (dotted IPv4) and \a port.
+    /// The outcome arrives as connected() or errorOccurred(). Returns false
+    /// when the connect could not even start (errorOccurred() follows too).
+    bool open(const QString &address, quint16 port);
+    /// Closes the socket; disconnected() follows when it was active.
+    void close();
+
+    /// True from open() until the socket is closed (connecting or connected).
+    bool isActive() const { return m_fd.load() >= 0; }
+    /// True while the connection is established.
+    bool isConnected() const { return m_connected.load(); }
+
+    /// Sends all \a size bytes (blocking briefly when the kernel buffer is full).
+    /// Safe from any thread; false when not connected or the send failed.
+    bool send(const uint8_t *data, size_t size);
+
+    /// Reads all bytes waiting on the socket (used by the receive event).
+    QByteArray readAll();
+
+signals:
+    void connected();
+    void disconnected();
+    /// \a error is the system error number.
+    void errorOccurred(int error);
+    /// Bytes arrived; read them with readAll().
+    void readyRead();
+
+private:
+    void onWritable();
+    void onReadable();
+    void shutdownSocket(bool notify);
+
+    std::atomic<int> m_fd{-1};
+    std::atomic<bool> m_connected{false};
+    std::mutex m_sendMutex; // send() against close() on another thread
+    std::unique_ptr<QSocketNotifier> m_readNotifier;
+    std::unique_ptr<QSocketNotifier> m_writeNotifier;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+/// A UDP client for one peer: sends datagrams and receives the answer with a
+/// time-out. Host and port are set on the user-interface thread, sending and
+/// receiving happen on the sender thread.
+class UdpClientSocket
+{
+public:
+    UdpClientSocket();
+    ~UdpClientSocket();
+    UdpClientSocket(const UdpClientSocket &) = delete;
+    UdpClientSocket &operator=(const UdpClientSocket &) = delete;
+
+    /// Sets the peer; a port of 0 closes the client (nothing can be sent).
+    /// Returns false when the address is not a dotted IPv4 address.
+    bool setPeer(const QString &address, quint16 port);
+    quint16 port() const;
+    /// True while a peer with a non-zero port is set.
+    bool isOpen() const;
+
+    /// Sends one datagram to the peer. False when closed or on failure.
+    bool send(const uint8_t *data, size_t size);
+    /// Waits up to \a timeoutMs for one datagram from the peer and stores at
+    /// most \a capacity bytes of it. Returns its stored size, or -1 when none came.
+    int receive(uint8_t *buffer, size_t capacity, int timeoutMs);
+
+private:
+    mutable std::mutex m_mutex;
+    int m_fd = -1;
+    quint16 m_port = 0;
+};
