@@ -137,15 +137,18 @@ bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport 
     // Counted before sending: a TCP answer may be decoded on the other thread
     // before send() returns, and its answer time needs this send time.
     m_statistics.requestSent(write, packet.TransactionId, HighResCounter::now());
-    if (!transport.sendFrame(m_frame.data(), m_frameSize))
+    return transport.sendFrame(m_frame.data(), m_frameSize);
+}
+
+bool RequestEncoder::receiveDatagramAnswer(PacketTransport &transport)
+{
+    if (!transport.isDatagram())
         return false;
-    if (transport.isDatagram()) {
-        const int received =
-            transport.receiveDatagram(m_datagram.data(), m_datagram.size(), UdpAnswerTimeoutMs);
-        if (received >= 0) {
-            m_statistics.chunkReceived();
-            m_assembler.feed(m_datagram.data(), size_t(received));
-        }
-    }
+    const int received =
+        transport.receiveDatagram(m_datagram.data(), m_datagram.size(), UdpAnswerTimeoutMs);
+    if (received < 0)
+        return false;
+    m_statistics.chunkReceived();
+    m_assembler.feed(m_datagram.data(), std::min(size_t(received), m_datagram.size()));
     return true;
 }

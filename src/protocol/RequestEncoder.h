@@ -13,7 +13,7 @@ class ConnectionState;
 class PacketTransport;
 
 /// Turns the sender thread's packet into a frame for the current connection
-/// mode (direct or gateway), sends it and, for UDP, receives the answer.
+/// mode (direct or gateway) and sends it; for UDP it also receives the answer.
 class RequestEncoder
 {
 public:
@@ -26,6 +26,11 @@ public:
     bool sendWrite(QLMCIPPacket &packet, PacketTransport &transport);
     /// Sends the gateway bus scan request (gateway mode only).
     bool sendScanRequest(PacketTransport &transport);
+    /// Datagram transports: waits up to UdpAnswerTimeoutMs for the answer
+    /// datagram and feeds it to the reassembly (which decodes it on this
+    /// thread). The caller does not hold the RegisterLock while it waits.
+    /// Returns true when a datagram arrived.
+    bool receiveDatagramAnswer(PacketTransport &transport);
 
     /// The last frame built, for diagnostics and tests.
     std::span<const uint8_t> lastFrame() const { return {m_frame.data(), m_frameSize}; }

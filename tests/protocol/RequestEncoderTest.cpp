@@ -169,7 +169,7 @@ TEST_F(Encoder, ScanRequestOnlyThroughTheGateway)
     EXPECT_EQ(state.TransactionCounter, 77);
 }
 
-TEST_F(Encoder, UdpAnswerIsReceivedAndAssembledOnTheSendingThread)
+TEST_F(Encoder, UdpAnswerIsReceivedAndAssembled)
 {
     state.ComMode = ComModes::Udp;
     transport.datagram = true;
@@ -177,11 +177,13 @@ TEST_F(Encoder, UdpAnswerIsReceivedAndAssembledOnTheSendingThread)
     setData("26");
     state.TransactionCounter = 9;
     ASSERT_TRUE(encoder.sendRead(packet, transport));
+    EXPECT_TRUE(encoder.receiveDatagramAnswer(transport));
     EXPECT_EQ(sink.transactions, std::vector<int>{9});
     EXPECT_EQ(statistics.receiveChunks, 1);
 
     // No datagram within the wait: still a request that went out.
     EXPECT_TRUE(encoder.sendRead(packet, transport));
+    EXPECT_FALSE(encoder.receiveDatagramAnswer(transport));
     EXPECT_EQ(statistics.receiveChunks, 1);
     EXPECT_EQ(statistics.readRequestsSent, 2);
 }

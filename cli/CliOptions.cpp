@@ -1,0 +1,128 @@
+#include "cli/CliOptions.h"
+
+QString CliOptions::usage()
+{
+    return QStringLiteral(
+        "usage: tarvine-cli --ip ADDR [--udp | --i2c N] [--port P] [--timeout MS] COMMAND\n"
+        "\n"
+        "Connects to one controller (TCP port 8010 by default, UDP port 7010 with --udp,\n"
+        "or the module at I2C address N behind an Ethernet-to-I2C gateway on TCP 8010),\n"
+        "identifies it and runs COMMAND:\n"
+        "  identify                      model name, firmware version and window caption\n"
+        "  read REG...                   read registers (decimal or 0x-hex addresses)\n"
+        "  write REG=VALUE...            write registers, then read them back\n"
+        "  poll [--seconds S] [--refresh MS]\n"
+        "                                one line of live values per read cycle\n"
+        "\n"
+        "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out,\n"
+        "4 device type refused, 5 register not granted or value refused.\n");
+}
+
+std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
+{
+    CliOptions o;
+    bool udp = false;
+    bool i2c = false;
+    auto needValue = [&](int &i) -> std::optional<QString> {
+        if (i + 1 >= args.size()) {
+            error = QStringLiteral("option %1 needs a value").arg(args[i]);
+            return std::nullopt;
+        }
+        return args[++i];
+    };
+    auto toInt = [&](const QString &text, int min, int max, const QString &what) -> std::optional<int> {
+        bool ok = false;
+        const int v = text.toInt(&ok, 0);
+        if (!ok || v < min || v > max) {
+            error = QStringLiteral("%1 must be a number from %2 to %3").arg(what).arg(min).arg(max);
+            return std::nullopt;
+        }
+        return v;
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--ip")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            o.ip = *v;
+        } else if (a == QLatin1String("--udp")) {
+            udp = true;
+        } else if (a == QLatin1String("--i2c")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            auto n = toInt(*v, 1, 127, QStringLiteral("--i2c"));
+            if (!n)
+                return std::nullopt;
+            i2c = true;
+            o.i2cAddress = *n;
+        } else if (a == QLatin1String("--port")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            auto n = toInt(*v, 1, 65535, QStringLiteral("--port"));
+            if (!n)
+                return std::nullopt;
+            o.port = *n;
+        } else if (a == QLatin1String("--timeout")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            auto n = toInt(*v, 100, 600000, QStringLiteral("--timeout"));
+            if (!n)
+                return std::nullopt;
+            o.timeoutMs = *n;
+        } else if (a == QLatin1String("--seconds")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            bool ok = false;
+            o.seconds = v->toDouble(&ok);
+            if (!ok || o.seconds <= 0 || o.seconds > 86400) {
+                error = QStringLiteral("--seconds must be a positive number of seconds");
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--refresh")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            auto n = toInt(*v, 2, 200, QStringLiteral("--refresh"));
+            if (!n)
+                return std::nullopt;
+            o.refreshMs = *n;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            error.clear();
+            return std::nullopt;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("unknown option %1").arg(a);
+            return std::nullopt;
+        } else if (o.command.isEmpty()) {
+            o.command = a;
+        } else {
+            o.arguments << a;
+        }
+    }
+    if (udp && i2c) {
+        error = QStringLiteral("--udp and --i2c exclude each other");
+        return std::nullopt;
+    }
+    o.comMode = udp ? 1 : (i2c ? 2 : 0);
+    if (o.ip.isEmpty()) {
+        error = QStringLiteral("--ip ADDR is required");
+        return std::nullopt;
+    }
+    const QStringList commands{QStringLiteral("identify"), QStringLiteral("read"),
+                               QStringLiteral("write"), QStringLiteral("poll")};
+    if (!commands.contains(o.command)) {
+        error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
+                                    : QStringLiteral("unknown command %1").arg(o.command);
+        return std::nullopt;
+    }
+    if ((o.command == QLatin1String("read") || o.command == QLatin1String("write"))
+        && o.arguments.isEmpty()) {
+        error = QStringLiteral("%1 needs at least one register").arg(o.command);
+        return std::nullopt;
+    }
+    return o;
+}

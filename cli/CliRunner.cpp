@@ -1,0 +1,281 @@
+#include "cli/CliRunner.h"
+
+#include "device/QLMCSession.h"
+#include "device/RegisterText.h"
+#include "protocol/QLMCConnection.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+CliRunner::CliRunner(const CliOptions &options, QTextStream &out, QTextStream &err)
+    : m_options(options)
+    , m_out(out)
+    , m_err(err)
+    , m_session(std::make_unique<QLMCSession>())
+{
+    m_connection = std::make_unique<QLMCConnection>(*m_session, this);
+    // Every decoded answer arms the display, so the runner hears of each one.
+    m_session->DisplayDivider = 0;
+    connect(m_connection.get(), &QLMCConnection::statusChanged, this,
+            [this](int panel, const QString &text) {
+                if (panel == 0) {
+                    m_status0 = text;
+                    if (text == QLatin1String("TCP Error") || text == QLatin1String("TCP closed"))
+                        m_failed = true;
+                }
+            });
+    connect(m_connection.get(), &QLMCConnection::identified, this,
+            [this](const ModelProfile &) { m_identified = true; });
+    connect(m_connection.get(), &QLMCConnection::deviceRefused, this,
+            [this](const QString &, const QString &text) {
+                m_refused = true;
+                m_refusal = text;
+            });
+    connect(m_connection.get(), &QLMCConnection::modelWarning, this,
+            [this](const QString &, const QString &text) {
+                m_err << "warning: " << QString(text).replace(QLatin1String("\r\n"), QLatin1String(" ")) << Qt::endl;
+            });
+}
+
+CliRunner::~CliRunner()
+{
+    m_connection.reset();
+}
+
+void CliRunner::armMainDisplay()
+{
+    // May come from the sender thread (UDP): only a flag.
+    QMetaObject::invokeMethod(this, [this] { m_answer = true; }, Qt::QueuedConnection);
+}
+
+int CliRunner::fail(int code, const QString &message)
+{
+    m_err << "tarvine-cli: " << message << Qt::endl;
+    if (m_connection && m_connection->isConnected())
+        m_connection->closeFromMenu();
+    return code;
+}
+
+bool CliRunner::waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!done())
+            QThread::msleep(1);
+    }
+    return true;
+}
+
+bool CliRunner::waitUntilSettled(int timeoutMs)
+{
+    // Settled: no request pending in the image and every request answered.
+    auto settled = [this] {
+        if (m_failed)
+            return true;
+        {
+            RegisterLockGuard guard(m_session->lock());
+            for (const QLMCRegister &reg : m_session->motor().registers())
+                if ((reg.ReadRequest && reg.Readable) || (reg.WriteRequest && reg.Writable))
+                    return false;
+        }
+        const CommStatistics &s = m_session->statistics();
+        return s.readRequestsSent.load() + s.writeRequestsSent.load() == s.answersDecoded.load();
+    };
+    return waitFor(settled, timeoutMs);
+}
+
+int CliRunner::openAndIdentify()
+{
+    if (!QLMCConnection::isValidIpText(m_options.ip))
+        return fail(Usage, QStringLiteral("Wrong IP address: %1").arg(m_options.ip));
+    if (m_options.port != 0) {
+        const auto port = quint16(m_options.port);
+        m_connection->setPorts(port, port);
+    }
+    m_connection->setComMode(m_options.comMode);
+    m_connection->setI2CAddress(m_options.i2cAddress);
+    m_connection->open(m_options.ip);
+    const bool done = waitFor([this] { return m_identified || m_failed; }, m_options.timeoutMs);
+    if (m_refused)
+        return fail(DeviceRefused, m_refusal);
+    if (m_failed)
+        return fail(ConnectionFailed, QStringLiteral("connection to %1 failed (%2)").arg(m_options.ip, m_status0));
+    if (!done)
+        return fail(TimedOut, QStringLiteral("no answer from %1 within %2 ms").arg(m_options.ip).arg(m_options.timeoutMs));
+    if (m_options.command != QLatin1String("poll"))
+        m_connection->setPollingEnabled(false);
+    // The identification asks for every readable register: let that finish.
+    if (!waitUntilSettled(m_options.timeoutMs))
+        return fail(TimedOut, QStringLiteral("the device did not answer every request within %1 ms").arg(m_options.timeoutMs));
+    return Ok;
+}
+
+int CliRunner::run()
+{
+    const int opened = openAndIdentify();
+    if (opened != Ok)
+        return opened;
+    int result = Ok;
+    if (m_options.command == QLatin1String("identify"))
+        result = identify();
+    else if (m_options.command == QLatin1String("read"))
+        result = read();
+    else if (m_options.command == QLatin1String("write"))
+        result = write();
+    else
+        result = poll();
+    if (m_connection->isConnected()) {
+        m_connection->closeFromMenu();
+        waitFor([this] { return !m_connection->isTcpActive(); }, 1000);
+    }
+    return result;
+}
+
+int CliRunner::identify()
+{
+    const ModelProfile &profile = m_connection->profile();
+    uint32_t version;
+    {
+        RegisterLockGuard guard(m_session->lock());
+        version = m_session->Device.DeviceVersion;
+    }
+    m_out << "Model: " << (profile.modelName.isEmpty() ? QStringLiteral("(unknown)") : profile.modelName) << Qt::endl;
+    m_out << "Firmware: " << RegisterText::versionText(version) << Qt::endl;
+    m_out << profile.caption << Qt::endl;
+    return Ok;
+}
+
+void CliRunner::printRegister(int address)
+{
+    RegisterLockGuard guard(m_session->lock());
+    const QLMCRegister &reg = *m_session->motor().registerAt(address);
+    m_out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper() << ' '
+          << QString::fromStdString(reg.Name) << " = " << RegisterText::value(address, reg.Value)
+          << Qt::endl;
+}
+
+int CliRunner::read()
+{
+    std::vector<int> addresses;
+    for (const QString &arg : m_options.arguments) {
+        const auto address = RegisterText::parseAddress(arg);
+        if (!address || !isRegisterAddress(*address))
+            return fail(Usage, QStringLiteral("%1 is not a register address").arg(arg));
+        addresses.push_back(*address);
+    }
+    int result = Ok;
+    {
+        RegisterLockGuard guard(m_session->lock());
+        for (int address : addresses)
+            m_session->motor().RequestRead(address);
+    }
+    if (!waitUntilSettled(m_options.timeoutMs))
+        return fail(TimedOut, QStringLiteral("no answer within %1 ms").arg(m_options.timeoutMs));
+    for (int address : addresses) {
+        bool readable;
+        {
+            RegisterLockGuard guard(m_session->lock());
+            readable = m_session->motor().registerAt(address)->Readable;
+        }
+        if (!readable) {
+            m_err << "tarvine-cli: register 0x" << QString::number(address, 16).toUpper()
+                  << " is not readable on this model" << Qt::endl;
+            result = RegisterRefused;
+            continue;
+        }
+        printRegister(address);
+    }
+    return result;
+}
+
+int CliRunner::write()
+{
+    std::vector<std::pair<int, int64_t>> writes;
+    for (const QString &arg : m_options.arguments) {
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        const auto address = RegisterText::parseAddress(eq > 0 ? arg.left(eq) : arg);
+        if (!address || !isRegisterAddress(*address))
+            return fail(Usage, QStringLiteral("%1: expected REG=VALUE with a register address").arg(arg));
+        const bool command = registerInfo(*address)->size == 0;
+        const auto value = command && eq < 0 ? std::optional<int64_t>(0)
+                                             : RegisterText::parse(*address, arg.mid(eq + 1));
+        if (!value)
+            return fail(RegisterRefused, QStringLiteral("%1: value does not fit the register").arg(arg));
+        bool writable;
+        {
+            RegisterLockGuard guard(m_session->lock());
+            writable = m_session->motor().registerAt(*address)->Writable;
+        }
+        if (!writable)
+            return fail(RegisterRefused, QStringLiteral("register 0x%1 is not writable on this model")
+                                             .arg(QString::number(*address, 16).toUpper()));
+        writes.emplace_back(*address, *value);
+    }
+    {
+        RegisterLockGuard guard(m_session->lock());
+        for (const auto &[address, value] : writes)
+            m_session->motor().RequestWrite(address, value);
+    }
+    if (!waitUntilSettled(m_options.timeoutMs))
+        return fail(TimedOut, QStringLiteral("no answer to the write within %1 ms").arg(m_options.timeoutMs));
+    {
+        RegisterLockGuard guard(m_session->lock());
+        for (const auto &[address, value] : writes)
+            m_session->motor().RequestRead(address);
+    }
+    if (!waitUntilSettled(m_options.timeoutMs))
+        return fail(TimedOut, QStringLiteral("no answer to the read-back within %1 ms").arg(m_options.timeoutMs));
+    for (const auto &[address, value] : writes) {
+        bool readable;
+        {
+            RegisterLockGuard guard(m_session->lock());
+            readable = m_session->motor().registerAt(address)->Readable;
+        }
+        if (readable && registerInfo(address)->size > 0)
+            printRegister(address);
+        else
+            m_out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
+                  << " written" << Qt::endl;
+    }
+    return Ok;
+}
+
+int CliRunner::poll()
+{
+    m_session->RefreshRatio = m_options.refreshMs;
+    m_connection->setPollingEnabled(true);
+    m_out << "time_ms position speed desired input mode voltage command temperature current" << Qt::endl;
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 end = qint64(m_options.seconds * 1000.0);
+    qint64 lastAnswer = 0;
+    while (clock.elapsed() < end) {
+        m_answer = false;
+        waitFor([this] { return m_answer || m_failed; }, 50);
+        if (m_failed)
+            return fail(ConnectionFailed, QStringLiteral("connection lost (%1)").arg(m_status0));
+        if (!m_answer) {
+            if (clock.elapsed() - lastAnswer > m_options.timeoutMs)
+                return fail(TimedOut, QStringLiteral("no answer for %1 ms").arg(m_options.timeoutMs));
+            continue;
+        }
+        lastAnswer = clock.elapsed();
+        ReceivedValues v;
+        NewValueFlags flags;
+        m_session->takeDisplayValues(v, flags);
+        if (!flags.isRaised(ValueFlag::Position) && !flags.isRaised(ValueFlag::Speed))
+            continue; // a write answer or a read of other registers
+        m_out << clock.elapsed() << ' ' << v.Position << ' ' << v.Speed << ' ' << v.Desired << ' '
+              << v.Input << ' ' << v.RegulationMode << ' ' << QString::number(v.Voltage, 'f', 2) << ' '
+              << v.Command << ' ' << QString::number(v.Temperature, 'f', 1) << ' '
+              << QString::number(v.CurrentLive, 'f', 3) << Qt::endl;
+    }
+    return Ok;
+}

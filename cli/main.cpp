@@ -1,0 +1,33 @@
+// tarvine-cli: a command-line front end over the tool's core objects.
+#include "app/Diagnostics.h"
+#include "cli/CliOptions.h"
+#include "cli/CliRunner.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QString error;
+    const auto options = CliOptions::parse(app.arguments().mid(1), error);
+    if (!options) {
+        if (error.isEmpty()) {
+            out << CliOptions::usage();
+            return 0;
+        }
+        err << "tarvine-cli: " << error << Qt::endl << CliOptions::usage();
+        return CliRunner::Usage;
+    }
+    // Internal errors go to standard error; nothing is written to log files.
+    SetLogTarget(LogOutput::Console, QStringLiteral("."), QStringLiteral("tarvine-cli"));
+    SetLogOptions(0, 255, false, true, QStringLiteral("tarvine-cli"));
+
+    CliRunner runner(*options, out, err);
+    return runner.run();
+}

@@ -1,0 +1,512 @@
+#include "device/QLMCSession.h"
+
+#include "app/Diagnostics.h"
+#include "device/SessionListener.h"
+#include "platform/AutoResetEvent.h"
+#include "platform/HighResCounter.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+const char *const SourceName = "TMotor";
+const char *const DecoderFunction = "QLMCIPMotor::DataReceived";
+
+uint32_t u32(const uint8_t *p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+int32_t s32(const uint8_t *p) { return static_cast<int32_t>(u32(p)); }
+uint16_t u16(const uint8_t *p) { return uint16_t((p[0] << 8) | p[1]); }
+int16_t s16(const uint8_t *p) { return static_cast<int16_t>(u16(p)); }
+float fixed16(const uint8_t *p) { return float(double(s32(p)) / 65536.0); }
+float fixed24(const uint8_t *p) { return float(double(s32(p)) / 16777216.0); }
+int tenthsOfVolt(int32_t raw) { return int(std::lround(double(raw) * 10.0 / 65536.0)); }
+
+QString unknownVariable(int address)
+{
+    return QStringLiteral("Unknown variable ADD=0x")
+           + QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+}
+
+// Notifications collected during the walk and sent once the lock is released.
+struct Pending
+{
+    uint32_t displays = 0;
+    uint32_t directValues = 0;
+    bool limits = false;
+
+    void display(SessionListener::Display d) { displays |= 1u << unsigned(d); }
+    void direct(SessionListener::DirectValue v) { directValues |= 1u << unsigned(v); }
+};
+
+} // namespace
+
+QLMCSession::QLMCSession(SessionListener *listener)
+    : m_motor(std::make_unique<QLMCIPMotor>(m_lock))
+    , m_assembler(this)
+    , m_listener(listener)
+{
+    m_connection.RequestedAddresses.fill(0xFF);
+}
+
+QLMCSession::~QLMCSession()
+{
+    RegisterLockGuard guard(m_lock);
+    m_motor.reset();
+}
+
+void QLMCSession::replaceMotor()
+{
+    auto fresh = std::make_unique<QLMCIPMotor>(m_lock);
+    RegisterLockGuard guard(m_lock);
+    m_motor.swap(fresh);
+    // The old image is destroyed while the lock is still held.
+    fresh.reset();
+}
+
+void QLMCSession::showStatus(int panel, const QString &text)
+{
+    if (m_listener)
+        m_listener->statusText(panel, text);
+}
+
+void QLMCSession::raiseCommError(const char *kind, bool capped)
+{
+    int value = m_commErrors.load();
+    int next;
+    do {
+        next = capped ? std::min(value + 1, 999) : value + 1;
+    } while (!m_commErrors.compare_exchange_weak(value, next));
+    showStatus(3, QStringLiteral("Com error : %1 (%2)").arg(next).arg(QLatin1String(kind)));
+}
+
+void QLMCSession::answerFramed(const QLMCIPPacket &answer)
+{
+    m_statistics.answerFramed(answer.TransactionId);
+    if (answer.Function == 0x0006) {
+        std::vector<uint8_t> modules(answer.Data.begin(), answer.Data.begin() + answer.Length);
+        if (m_listener)
+            m_listener->scanResult(modules);
+    } else {
+        DataReceived(answer);
+    }
+    if (m_answerEvent)
+        m_answerEvent->set();
+}
+
+void QLMCSession::frameDropped(FrameError)
+{
+    // A checksum error and a frame too long to hold count alike. The answer
+    // event is not set: the sender's wait runs into its time-out.
+    raiseCommError("CS", true);
+}
+
+void QLMCSession::takeDisplayValues(ReceivedValues &values, NewValueFlags &flags)
+{
+    RegisterLockGuard guard(m_lock);
+    values = Received;
+    flags = Flags;
+    Flags.clear();
+}
+
+void QLMCSession::requestRegulationParameters()
+{
+    RegisterLockGuard guard(m_lock);
+    for (int address : {Reg::Kp, Reg::Ki, Reg::Kd, Reg::Acceleration, Reg::Deceleration,
+                        Reg::SpeedMax, Reg::DeadZone, Reg::EncoderRatio, Reg::AntiResetWindup,
+                        Reg::VffOffset, Reg::Kvff, Reg::Kaff, Reg::Kdff})
+        m_motor->RequestRead(address);
+}
+
+void QLMCSession::AskRegistersFromModule()
+{
+    {
+        RegisterLockGuard guard(m_lock);
+        for (int address = 0x00; address <= 0x63; ++address) {
+            QLMCRegister *reg = m_motor->registerAt(address);
+            if (address != Reg::Limit2XInput && reg->Readable)
+                reg->ReadRequest = true;
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    RegisterLockGuard guard(m_lock);
+    QLMCRegister *last = m_motor->registerAt(Reg::Limit2XInput);
+    if (last->Readable)
+        last->ReadRequest = true;
+}
+
+void QLMCSession::DataReceived(const QLMCIPPacket &answer)
+{
+    // 1. Statistics; lost packets show when their count grows.
+    const CommStatistics::LostPackets lost =
+        m_statistics.answerDecoded(HighResCounter::now(), HighResCounter::frequency());
+    if (lost.now > 0 && lost.now > lost.previous)
+        showStatus(3, QStringLiteral("Com error : %1 (PKT)").arg(lost.now));
+
+    const int comMode = m_connection.ComMode.load();
+    const int length = std::clamp<int32_t>(answer.Length, 0, Frame::MaxPayload);
+    const uint8_t *payload = answer.Data.data();
+
+    // 2. A gateway write answer carries one acknowledge (0x87) per write item.
+    if (comMode == ComModes::TcpGateway && m_connection.Phase.load() != Phases::Read) {
+        bool acknowledged = length == m_connection.GatewayWriteItems.load();
+        for (int i = 0; i < length && acknowledged; ++i)
+            acknowledged = payload[i] == 0x87;
+        if (!acknowledged)
+            raiseCommError("ACK", true);
+        return;
+    }
+
+    // 3. After a restore command the regulation parameters are read back.
+    if (RestorePending.exchange(false))
+        requestRegulationParameters();
+
+    // 4. Walk the payload.
+    bool typeArrived = false;
+    bool versionArrived = false;
+    bool decoded = false;
+    Pending pending;
+    int unknownAddress = -1;
+    bool ackError = false;
+    ReceivedValues sample;
+    {
+        RegisterLockGuard guard(m_lock);
+        const bool gateway = comMode == ComModes::TcpGateway;
+        if (!gateway && comMode != ComModes::TcpDirect && comMode != ComModes::Udp
+            && comMode != ComModes::Closed)
+            return;
+        int i = 0;
+        size_t k = 0;
+        while (i < length) {
+            int address;
+            if (gateway) {
+                // Gateway answers carry no addresses: take them from the request.
+                address = k < m_connection.RequestedAddresses.size()
+                              ? m_connection.RequestedAddresses[k]
+                              : 0xFF;
+                ++k;
+            } else {
+                address = payload[i++];
+            }
+            if (!isRegisterAddress(address)) {
+                unknownAddress = address;
+                break;
+            }
+            QLMCRegister *reg = m_motor->registerAt(address);
+            if (i + reg->Size > length)
+                break; // the value would run past the payload: not decoded
+            std::copy_n(payload + i, reg->Size, reg->Value.begin());
+            decoded = true;
+            deliver(address, payload + i, typeArrived, versionArrived);
+            switch (address) {
+            case Reg::Options:
+            case Reg::InputMin:
+            case Reg::InputMax:
+            case Reg::StandbyTimer:
+                pending.display(SessionListener::Display::Options);
+                break;
+            case Reg::AutoTuning:
+                pending.display(SessionListener::Display::AutoTuning);
+                break;
+            case Reg::HomingStartInput:
+            case Reg::HomingOption:
+            case Reg::HomingPosition:
+            case Reg::HomingInput:
+                pending.display(SessionListener::Display::Calibration);
+                break;
+            case Reg::EnhancedInput:
+                pending.display(SessionListener::Display::EnhancedCmd);
+                break;
+            case Reg::LoopsConfig:
+                pending.display(SessionListener::Display::EnhancedRangeConfig);
+                break;
+            case Reg::EnhancedParams:
+                pending.display(SessionListener::Display::EnhancedParam);
+                break;
+            case Reg::TcpWatchdog:
+                pending.direct(SessionListener::DirectValue::TcpWatchdog);
+                break;
+            case Reg::Name:
+                pending.direct(SessionListener::DirectValue::DeviceName);
+                break;
+            case Reg::CurrentMax:
+                pending.direct(SessionListener::DirectValue::CurrentMax);
+                break;
+            case Reg::MaxOutputVoltage:
+                pending.direct(SessionListener::DirectValue::OutputVoltageMax);
+                break;
+            case Reg::DissipationVoltage:
+                pending.direct(SessionListener::DirectValue::DissipationVoltage);
+                break;
+            case Reg::Limit2XInput:
+                pending.limits = true;
+                break;
+            default:
+                break;
+            }
+            i += reg->Size;
+            if (gateway) {
+                // Each gateway read item ends with the module's status byte.
+                if (i >= length || payload[i] != 0x87) {
+                    ackError = true;
+                    break;
+                }
+                ++i;
+            }
+        }
+        if (decoded && GraphicEnabled.load())
+            sample = Received;
+    }
+
+    if (ackError)
+        raiseCommError("ACK", false);
+    if (unknownAddress >= 0) {
+        LogMessage(SourceName, __LINE__, DecoderFunction, LogOutput::Default, LogLevelError,
+                   LogActionNone, unknownVariable(unknownAddress));
+    }
+    if (m_listener) {
+        for (unsigned d = 0; d < 32; ++d)
+            if (pending.displays & (1u << d))
+                m_listener->startWindowDisplay(SessionListener::Display(d));
+        for (unsigned v = 0; v < 32; ++v)
+            if (pending.directValues & (1u << v))
+                m_listener->directValueReceived(SessionListener::DirectValue(v));
+        if (pending.limits)
+            m_listener->limitsReceived();
+        if (typeArrived && versionArrived)
+            m_listener->identificationReady();
+    }
+    // An unknown address ends the answer: nothing after it, no display.
+    if (unknownAddress >= 0 || !decoded)
+        return;
+
+    // 6. Graph sample, 7. display arming every DisplayDivider answers.
+    if (GraphicEnabled.load() && m_listener)
+        m_listener->graphSample(sample);
+    if (++AnswerCounter >= DisplayDivider.load()) {
+        AnswerCounter = 0;
+        if (m_listener)
+            m_listener->armMainDisplay();
+    }
+}
+
+bool QLMCSession::deliver(int address, const uint8_t *v, bool &typeArrived, bool &versionArrived)
+{
+    ReceivedValues &r = Received;
+    switch (address) {
+    case Reg::Type:
+        Device.DeviceType = u32(v);
+        typeArrived = true;
+        break;
+    case Reg::Version:
+        Device.DeviceVersion = u32(v);
+        r.Version = u32(v);
+        Flags.raise(ValueFlag::Version);
+        versionArrived = true;
+        break;
+    case Reg::Voltage:
+        r.Voltage = fixed16(v);
+        Flags.raise(ValueFlag::Voltage);
+        break;
+    case Reg::Warning:
+        Warning.Bits = u32(v);
+        Flags.raise(ValueFlag::Warning);
+        break;
+    case Reg::PowerUpCount:
+        r.PowerUpCount = u32(v);
+        Flags.raise(ValueFlag::PowerUpCount);
+        break;
+    case Reg::TimeInService:
+        r.TimeInService = u32(v);
+        Flags.raise(ValueFlag::TimeInService);
+        break;
+    case Reg::StandbyTimer:
+        Options.StandbyTimer = u16(v);
+        break;
+    case Reg::TcpWatchdog:
+        Device.TcpWatchdog = v[0];
+        break;
+    case Reg::Name:
+        // 16 bytes taken as 16 characters.
+        Device.DeviceName = QString::fromLatin1(reinterpret_cast<const char *>(v), 16);
+        break;
+    case Reg::RegulationMode:
+        r.RegulationMode = v[0];
+        // Right after a mode click the first mode answer may still carry the
+        // old mode: it only re-arms the synchronisation.
+        if (ModeSync.load())
+            Flags.raise(ValueFlag::RegulationMode);
+        else
+            ModeSync = true;
+        break;
+    case Reg::Input:
+        r.Input = s32(v);
+        Flags.raise(ValueFlag::Input);
+        break;
+    case Reg::InputMin:
+        Options.InputMin = s32(v);
+        break;
+    case Reg::InputMax:
+        Options.InputMax = s32(v);
+        break;
+    case Reg::Position:
+        m_motor->LastPosition = r.Position = s32(v);
+        Flags.raise(ValueFlag::Position);
+        break;
+    case Reg::Speed:
+        m_motor->LastSpeed = r.Speed = s32(v);
+        Flags.raise(ValueFlag::Speed);
+        break;
+    case Reg::Temperature:
+        r.Temperature = fixed16(v);
+        Flags.raise(ValueFlag::Temperature);
+        break;
+    case Reg::CurrentMax:
+        Options.CurrentMaxText = QString::number(double(fixed16(v)), 'f', 5);
+        Options.CurrentMaxReceived = true;
+        break;
+    case Reg::CurrentSense:
+        // Three 8.8 values; the first goes into the last slot.
+        r.CurrentLive = float(s16(v) / 256.0);
+        r.CurrentMin = float(s16(v + 2) / 256.0);
+        r.CurrentMax = float(s16(v + 4) / 256.0);
+        break;
+    case Reg::Options:
+        Options.OptionBits = u32(v);
+        break;
+    case Reg::LoopTimeOption:
+        r.LoopTimeOption = v[0];
+        Flags.raise(ValueFlag::LoopTimeOption);
+        break;
+    case Reg::MaxOutputVoltage:
+        // All bits set means no limit.
+        Options.OutputVoltageLimited = s32(v) != -1;
+        if (Options.OutputVoltageLimited)
+            Options.OutputVoltageTenths = tenthsOfVolt(s32(v));
+        Options.OutputVoltageReceived = true;
+        break;
+    case Reg::DissipationVoltage:
+        Options.DissipationTenths = tenthsOfVolt(s32(v));
+        Options.DissipationReceived = true;
+        break;
+    case Reg::Desired:
+        m_motor->LastDesired = r.Desired = s32(v);
+        Flags.raise(ValueFlag::Desired);
+        break;
+    case Reg::Command:
+        m_motor->LastCommand = r.Command = s32(v);
+        Flags.raise(ValueFlag::Command);
+        break;
+    case Reg::Kp:
+        r.Kp = fixed16(v);
+        Flags.raise(ValueFlag::Kp);
+        break;
+    case Reg::Ki:
+        r.Ki = fixed16(v);
+        Flags.raise(ValueFlag::Ki);
+        break;
+    case Reg::Kd:
+        r.Kd = fixed16(v);
+        Flags.raise(ValueFlag::Kd);
+        break;
+    case Reg::AntiResetWindup:
+        r.AntiResetWindup = s32(v);
+        Flags.raise(ValueFlag::AntiResetWindup);
+        break;
+    case Reg::AutoTuning:
+        AutoTuning.State = v[0];
+        break;
+    case Reg::Acceleration:
+        r.Acceleration = s32(v);
+        Flags.raise(ValueFlag::Acceleration);
+        break;
+    case Reg::Deceleration:
+        r.Deceleration = s32(v);
+        Flags.raise(ValueFlag::Deceleration);
+        break;
+    case Reg::SpeedMax:
+        r.SpeedMax = s32(v);
+        Flags.raise(ValueFlag::SpeedMax);
+        break;
+    case Reg::DeadZone:
+        r.DeadZone = s32(v);
+        Flags.raise(ValueFlag::DeadZone);
+        break;
+    case Reg::EncoderRatio:
+        r.EncoderRatio = fixed16(v);
+        Flags.raise(ValueFlag::EncoderRatio);
+        break;
+    case Reg::HomingStartInput:
+        Calibration.StartInput = s32(v);
+        break;
+    case Reg::HomingOption:
+        Calibration.HomingOptions = u32(v);
+        break;
+    case Reg::HomingPosition:
+        Calibration.HomingPosition = s32(v);
+        break;
+    case Reg::HomingInput:
+        Calibration.HomingInput = s32(v);
+        break;
+    case Reg::EnhancedInput:
+        EnhancedCmd.Options = v[0];
+        EnhancedCmd.Function = v[1];
+        EnhancedCmd.Goal = u32(v + 2);
+        break;
+    case Reg::LoopsConfig:
+        EnhancedCmd.RangeConfig = {u32(v), u32(v + 4), u32(v + 8)};
+        break;
+    case Reg::EnhancedParams:
+        EnhancedCmd.ParamWord = u32(v);
+        EnhancedCmd.ParamHigh = u16(v + 4);
+        EnhancedCmd.ParamLow = u16(v + 6);
+        break;
+    case Reg::Limit1Setup:
+    case Reg::Limit2Setup:
+        Limits.Setup[address == Reg::Limit2Setup] = u32(v);
+        break;
+    case Reg::Limit1ControlMode:
+    case Reg::Limit2ControlMode:
+        Limits.ControlMode[address == Reg::Limit2ControlMode] = v[0];
+        break;
+    case Reg::Limit1Position:
+    case Reg::Limit2Position:
+        Limits.Position[address == Reg::Limit2Position] = s32(v);
+        break;
+    case Reg::Limit1XInput:
+    case Reg::Limit2XInput:
+        Limits.XInput[address == Reg::Limit2XInput] = s32(v);
+        break;
+    case Reg::IoConfig:
+        IO.Config = u16(v);
+        Flags.raise(ValueFlag::IOConfig);
+        break;
+    case Reg::IoState:
+        IO.State = {v[3], v[2], v[1], v[0]};
+        Flags.raise(ValueFlag::IOState);
+        break;
+    case Reg::VffOffset:
+        r.VffOffset = s32(v);
+        Flags.raise(ValueFlag::VffOffset);
+        break;
+    case Reg::Kvff:
+        r.Kvff = fixed16(v);
+        Flags.raise(ValueFlag::Kvff);
+        break;
+    case Reg::Kaff:
+        r.Kaff = fixed24(v);
+        Flags.raise(ValueFlag::Kaff);
+        break;
+    case Reg::Kdff:
+        r.Kdff = fixed24(v);
+        Flags.raise(ValueFlag::Kdff);
+        break;
+    default:
+        // Stored in Value only.
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "device/DeviceRecords.h"
+#include "device/QLMCIPMotor.h"
+#include "device/ReceivedValues.h"
+#include "device/RegisterLock.h"
+#include "protocol/AnswerAssembler.h"
+#include "protocol/CommStatistics.h"
+#include "protocol/ConnectionState.h"
+
+#include <atomic>
+#include <memory>
+
+class AutoResetEvent;
+class SessionListener;
+
+/// The device-facing state that the windows, the command-line tool and the
+/// tests share: the RegisterLock, the current register image, the live values
+/// and their flags, the feature records, the answer reassembly and decoding,
+/// the connection's shared state and the communication counters.
+class QLMCSession : public AnswerSink
+{
+public:
+    explicit QLMCSession(SessionListener *listener = nullptr);
+    ~QLMCSession() override;
+    QLMCSession(const QLMCSession &) = delete;
+    QLMCSession &operator=(const QLMCSession &) = delete;
+
+    RegisterLock &lock() { return m_lock; }
+    /// The current register image; use it under the RegisterLock.
+    QLMCIPMotor &motor() { return *m_motor; }
+    /// Replaces the image by a fresh one (every connection open).
+    void replaceMotor();
+
+    ConnectionState &connection() { return m_connection; }
+    CommStatistics &statistics() { return m_statistics; }
+    AnswerAssembler &assembler() { return m_assembler; }
+
+    void setListener(SessionListener *listener) { m_listener = listener; }
+    SessionListener *listener() const { return m_listener; }
+    /// The sender thread's answer event, set after every decoded answer.
+    void setAnswerEvent(AutoResetEvent *event) { m_answerEvent = event; }
+
+    // Live values and records; written by the decoder, read under the lock.
+    ReceivedValues Received;
+    NewValueFlags Flags;
+    OptionsRecord Options;
+    AutoTuningRecord AutoTuning;
+    WarningRecord Warning;
+    CalibrationRecord Calibration;
+    EnhancedCmdRecord EnhancedCmd;
+    LimitsRecord Limits;
+    IORecord IO;
+    ConnectionRecord Device;
+
+    // Main-panel state the decoder and the sender read or change.
+    std::atomic<int> RefreshRatio{20};  ///< packets per send cycle (one read each)
+    std::atomic<int> DisplayDivider{5}; ///< decoded answers per display run
+    std::atomic<int> AnswerCounter{0};
+    std::atomic<bool> ModeSync{true};
+    std::atomic<bool> RestorePending{false};
+    std::atomic<bool> GraphicEnabled{false}; ///< the "Graphic" check box
+
+    // What the sender thread polls besides the live registers.
+    std::atomic<bool> PollingEnabled{false};
+    std::atomic<bool> WarningWindowVisible{false};
+    std::atomic<bool> AutoTuningActive{false};
+    std::atomic<bool> IOWindowVisible{false};
+    /// A parameter file was just sent: read every register back after it.
+    std::atomic<bool> ReadBackAfterSend{false};
+
+    /// The communication error counter shown in status panel 3.
+    int commErrors() const { return m_commErrors.load(); }
+    /// Clears the error counter (every open).
+    void clearCommErrors() { m_commErrors = 0; }
+
+    /// Decodes one answer whose checksum was verified: statistics, gateway
+    /// acknowledges, every register into the image, the live values and the
+    /// records, and the notifications.
+    void DataReceived(const QLMCIPPacket &answer);
+
+    /// Copies the live values and takes the raised flags in one hold of the
+    /// lock, so no value is torn and no flag raised in between is lost.
+    void takeDisplayValues(ReceivedValues &values, NewValueFlags &flags);
+
+    /// Requests the regulation parameters, as the panel's "Read" button does.
+    void requestRegulationParameters();
+    /// Requests every readable register but 0x5B, waits 100 ms, then 0x5B
+    /// (0x5B is last, so its answer marks the end of the read-back).
+    void AskRegistersFromModule();
+
+    // AnswerSink: the reassembly hands over framed answers here.
+    void answerFramed(const QLMCIPPacket &answer) override;
+    void frameDropped(FrameError error) override;
+
+private:
+    void raiseCommError(const char *kind, bool capped);
+    void showStatus(int panel, const QString &text);
+    bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);
+
+    RegisterLock m_lock;
+    std::unique_ptr<QLMCIPMotor> m_motor;
+    ConnectionState m_connection;
+    CommStatistics m_statistics;
+    AnswerAssembler m_assembler;
+    SessionListener *m_listener;
+    AutoResetEvent *m_answerEvent = nullptr;
+    std::atomic<int> m_commErrors{0};
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+/// Register values as text: the trace form and a typed reading of the bytes.
+namespace RegisterText {
+
+/// "[0x" + the bytes in wire order as upper-case hex pairs separated by spaces + "]".
+QString trace(std::span<const uint8_t> bytes);
+
+/// The value of register \a address read as its format says (decimal integers,
+/// fixed-point numbers with 5 or 8 decimals, text, or the trace form).
+QString value(int address, std::span<const uint8_t> bytes);
+
+/// Parses a value typed for register \a address into the 32-bit register value
+/// to write: integers in decimal or 0x-hex, fixed-point registers as decimal
+/// numbers (truncated toward zero). nullopt when the text does not fit.
+std::optional<int64_t> parse(int address, const QString &text);
+
+/// The firmware version as the status bar shows it: "Hw b3.b2 Fw b1.b0" when
+/// the most significant byte is not 0, otherwise "Ver " + high word + "." + low word.
+QString versionText(uint32_t version);
+
+/// Parses a register address given as decimal or 0x-hex; nullopt outside 0..100.
+std::optional<int> parseAddress(const QString &text);
+
+} // namespace RegisterText

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "device/ReceivedValues.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+/// What the session tells the windows (or the command-line tool, or a test).
+///
+/// Calls may come from the user-interface thread (TCP answers) or from the
+/// sender thread (UDP answers); the window implementation hands them to the
+/// user-interface thread with queued calls. None is made while the
+/// RegisterLock is held by the notifying code.
+class SessionListener
+{
+public:
+    /// Feature windows whose one-shot display timer the decoder starts.
+    enum class Display { Options, AutoTuning, Calibration, EnhancedCmd, EnhancedRangeConfig, EnhancedParam };
+    /// Values that answers set straight into window controls.
+    enum class DirectValue { TcpWatchdog, DeviceName, CurrentMax, OutputVoltageMax, DissipationVoltage };
+
+    virtual ~SessionListener() = default;
+
+    /// Enable the main window's display timer (the display routine then runs once).
+    virtual void armMainDisplay() {}
+    /// Start the display timer of a feature window.
+    virtual void startWindowDisplay(Display window) {}
+    /// A value that goes straight into controls arrived (read it from the records).
+    virtual void directValueReceived(DirectValue value) {}
+    /// 0x5B arrived: the limits window refreshes all its controls; a parameter
+    /// file waiting for its read-back may now be written.
+    virtual void limitsReceived() {}
+    /// Type and Version arrived in one answer: run the identification.
+    virtual void identificationReady() {}
+    /// New text for a panel of the main window's status bar.
+    virtual void statusText(int panel, const QString &text) {}
+    /// One answer decoded register data while graphs are on: add this sample.
+    virtual void graphSample(const ReceivedValues &values) {}
+    /// The gateway answered a bus scan with these module addresses.
+    virtual void scanResult(const std::vector<uint8_t> &modules) {}
+};

@@ -1,0 +1,360 @@
+#include "protocol/QLMCConnection.h"
+
+#include "device/QLMCSession.h"
+#include "platform/TcpClientSocket.h"
+#include "platform/UdpClientSocket.h"
+#include "protocol/QLMCThreadSendPacket.h"
+#include "protocol/RequestEncoder.h"
+#include "protocol/SocketTransports.h"
+
+#include <QMetaObject>
+#include <QStringList>
+
+QLMCConnection::QLMCConnection(QLMCSession &session, SessionListener *forward, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_forward(forward)
+    , m_tcp(std::make_unique<TcpClientSocket>())
+    , m_udp(std::make_unique<UdpClientSocket>())
+{
+    m_tcpTransport = std::make_unique<TcpPacketTransport>(*m_tcp);
+    m_udpTransport = std::make_unique<UdpPacketTransport>(*m_udp);
+    m_encoder = std::make_unique<RequestEncoder>(session.connection(), session.statistics(),
+                                                 session.assembler());
+    m_sender = std::make_unique<QLMCThreadSendPacket>(session, *m_encoder, *m_tcpTransport,
+                                                      *m_udpTransport);
+    session.setAnswerEvent(&m_sender->answerEvent());
+    session.setListener(this);
+
+    connect(m_tcp.get(), &TcpClientSocket::connected, this, &QLMCConnection::onTcpConnected);
+    connect(m_tcp.get(), &TcpClientSocket::disconnected, this, &QLMCConnection::onTcpDisconnected);
+    connect(m_tcp.get(), &TcpClientSocket::errorOccurred, this, &QLMCConnection::onTcpError);
+    connect(m_tcp.get(), &TcpClientSocket::readyRead, this, &QLMCConnection::onTcpReadyRead);
+
+    m_timerDisplay.setInterval(10);
+    m_timerDisplay.setSingleShot(true);
+    connect(&m_timerDisplay, &QTimer::timeout, this, &QLMCConnection::identify);
+
+    m_sender->start();
+}
+
+QLMCConnection::~QLMCConnection()
+{
+    // The sender thread ends first, then the clients it sends on.
+    m_sender->terminate();
+    m_session.setAnswerEvent(nullptr);
+    m_session.setListener(m_forward);
+    m_tcp->disconnect(this);
+    m_sender.reset();
+    m_tcp.reset();
+    m_udp.reset();
+}
+
+void QLMCConnection::setPorts(quint16 tcpPort, quint16 udpPort)
+{
+    m_tcpPort = tcpPort;
+    m_udpPort = udpPort;
+    m_port = comMode() == ComModes::Udp ? udpPort : tcpPort;
+}
+
+void QLMCConnection::setComMode(int comMode)
+{
+    m_session.connection().ComMode = comMode;
+    m_port = comMode == ComModes::Udp ? m_udpPort : m_tcpPort;
+}
+
+void QLMCConnection::setI2CAddress(int address)
+{
+    m_session.connection().I2CAddress = address;
+}
+
+int QLMCConnection::i2cAddress() const
+{
+    return m_session.connection().I2CAddress.load();
+}
+
+int QLMCConnection::comMode() const
+{
+    return m_session.connection().ComMode.load();
+}
+
+bool QLMCConnection::isTcpActive() const
+{
+    return m_tcp->isActive();
+}
+
+bool QLMCConnection::isTcpConnected() const
+{
+    return m_tcp->isConnected();
+}
+
+bool QLMCConnection::isUdpOpen() const
+{
+    return m_udp->isOpen();
+}
+
+bool QLMCConnection::isConnected() const
+{
+    const int mode = comMode();
+    if (mode == ComModes::Udp)
+        return m_udp->isOpen();
+    return (mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) && m_tcp->isConnected();
+}
+
+bool QLMCConnection::isValidIpText(const QString &text)
+{
+    const QStringList fields = text.split(QLatin1Char('.'));
+    if (fields.size() != 4)
+        return false;
+    for (const QString &field : fields) {
+        if (field.isEmpty() || field.size() > 3)
+            return false;
+        for (QChar c : field)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+        if (field.toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+void QLMCConnection::showStatus(int panel, const QString &text)
+{
+    emit statusChanged(panel, text);
+}
+
+void QLMCConnection::setConnectedState(bool connected)
+{
+    emit connectedStateChanged(connected);
+}
+
+void QLMCConnection::setPollingEnabled(bool enabled)
+{
+    m_session.PollingEnabled = enabled;
+}
+
+void QLMCConnection::open(const QString &ipText)
+{
+    emit consignStateReset();
+    m_session.replaceMotor();
+    if (!isValidIpText(ipText)) {
+        emit wrongIpAddress();
+        return;
+    }
+    m_ipText = ipText;
+    const int mode = comMode();
+    if (mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) {
+        if (m_tcp->isActive())
+            return;
+        showStatus(0, QStringLiteral("Opening..."));
+        m_tcp->open(m_ipText, m_tcpPort);
+    } else if (mode == ComModes::Udp) {
+        showStatus(0, QStringLiteral("Opening..."));
+        m_udp->setPeer(m_ipText, m_udpPort);
+        connectedSteps(true);
+    }
+}
+
+void QLMCConnection::onTcpConnected()
+{
+    connectedSteps(false);
+}
+
+void QLMCConnection::connectedSteps(bool udp)
+{
+    ConnectionState &state = m_session.connection();
+    setConnectedState(true);
+    m_session.clearCommErrors();
+    state.GatewayWriteItems = 0;
+    showStatus(3, QStringLiteral("Com error : 0"));
+    m_session.statistics().clearCounters();
+    if (!udp)
+        m_session.statistics().clearShownCounters();
+
+    showStatus(0, udp ? QStringLiteral("UDP open") : QStringLiteral("TCP open"));
+    showStatus(1, m_ipText);
+    if (!udp && comMode() == ComModes::TcpGateway) {
+        const int address = state.I2CAddress.load();
+        showStatus(2, QStringLiteral("I2C 0x%1 - %2")
+                          .arg(QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper())
+                          .arg(address));
+    } else {
+        showStatus(2, QStringLiteral("-"));
+    }
+    emit indicatorChanged(true);
+
+    m_session.assembler().reset();
+    m_session.motor().ClearReadRequests();
+
+    if (!udp && state.ScanningI2C.load()) {
+        // No polling during a bus scan: the sender sends the scan request.
+        state.SendScanRequest = true;
+        return;
+    }
+    m_session.PollingEnabled = true;
+    emit pollingCheckRequested(true);
+    m_session.GraphicEnabled = true;
+    emit graphicCheckRequested(true);
+    RegisterLockGuard guard(m_session.lock());
+    m_session.motor().RequestRead(Reg::Type);
+    m_session.motor().RequestRead(Reg::Version);
+}
+
+void QLMCConnection::close()
+{
+    emit autoChangeOffRequested();
+    const int mode = comMode();
+    if ((mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) && m_tcp->isActive()) {
+        showStatus(0, QStringLiteral("Closing..."));
+        m_tcp->close(); // the disconnect event does the rest
+    } else if (mode == ComModes::Udp) {
+        m_udp->setPeer(QString(), 0);
+        m_session.connection().ComMode = ComModes::Closed;
+        setConnectedState(false);
+        showStatus(0, QStringLiteral("UDP closed"));
+        emit indicatorChanged(false);
+    }
+}
+
+void QLMCConnection::closeFromMenu()
+{
+    m_session.PollingEnabled = false;
+    emit pollingCheckRequested(false);
+    close();
+}
+
+void QLMCConnection::onTcpDisconnected()
+{
+    m_session.connection().ComMode = ComModes::Closed;
+    m_session.connection().ScanningI2C = false;
+    setConnectedState(false);
+    showStatus(0, QStringLiteral("TCP closed"));
+    emit indicatorChanged(false);
+}
+
+void QLMCConnection::onTcpError(int)
+{
+    // The error is handled here; nothing reaches the user as an exception.
+    if (m_tcp->isConnected())
+        return;
+    m_session.connection().ComMode = ComModes::Closed;
+    setConnectedState(false);
+    showStatus(0, QStringLiteral("TCP Error"));
+    if (m_tcp->isActive())
+        m_tcp->close();
+}
+
+void QLMCConnection::onTcpReadyRead()
+{
+    const QByteArray bytes = m_tcp->readAll();
+    if (bytes.isEmpty())
+        return;
+    m_session.statistics().chunkReceived();
+    m_session.assembler().feed(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                               size_t(bytes.size()));
+}
+
+void QLMCConnection::startBusScan(const QString &ipText)
+{
+    ConnectionState &state = m_session.connection();
+    state.ScanningI2C = true;
+    m_session.PollingEnabled = false;
+    emit pollingCheckRequested(false);
+    emit pollingEnableRequested(false);
+    if (m_tcp->isActive()) {
+        state.SendScanRequest = true;
+    } else {
+        setComMode(ComModes::TcpGateway);
+        open(ipText);
+    }
+}
+
+void QLMCConnection::identify()
+{
+    m_timerDisplay.stop();
+    uint32_t type;
+    uint32_t version;
+    {
+        RegisterLockGuard guard(m_session.lock());
+        type = m_session.Device.DeviceType;
+        version = m_session.Device.DeviceVersion;
+    }
+    m_profile = identifyDevice(type, version);
+    applyRegisterAccess(m_profile, m_session.motor());
+    if (!m_profile.known) {
+        close();
+        emit deviceRefused(m_profile.refusalTitle, m_profile.refusalText);
+    } else if (m_profile.showWarning) {
+        emit modelWarning(m_profile.warningTitle, m_profile.warningText);
+    }
+    emit identified(m_profile);
+    m_session.motor().RequestAllReadable();
+}
+
+// Notifications from the decoder: on the sender thread for UDP answers.
+
+void QLMCConnection::identificationReady()
+{
+    QMetaObject::invokeMethod(this, [this] { m_timerDisplay.start(); }, Qt::QueuedConnection);
+    if (m_forward)
+        m_forward->identificationReady();
+}
+
+void QLMCConnection::statusText(int panel, const QString &text)
+{
+    QMetaObject::invokeMethod(this, [this, panel, text] { showStatus(panel, text); },
+                              Qt::QueuedConnection);
+}
+
+void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, modules] {
+            QStringList entries;
+            for (uint8_t module : modules)
+                entries << QStringLiteral("Mod. 0x%1 - %2")
+                               .arg(QString::number(module, 16).rightJustified(2, QLatin1Char('0')).toUpper())
+                               .arg(module);
+            ConnectionState &state = m_session.connection();
+            state.ScanningI2C = false;
+            emit pollingEnableRequested(true);
+            if (!modules.empty())
+                setI2CAddress(modules.front());
+            emit scanFinished(entries);
+            closeFromMenu();
+        },
+        Qt::QueuedConnection);
+    if (m_forward)
+        m_forward->scanResult(modules);
+}
+
+void QLMCConnection::armMainDisplay()
+{
+    if (m_forward)
+        m_forward->armMainDisplay();
+}
+
+void QLMCConnection::startWindowDisplay(Display window)
+{
+    if (m_forward)
+        m_forward->startWindowDisplay(window);
+}
+
+void QLMCConnection::directValueReceived(DirectValue value)
+{
+    if (m_forward)
+        m_forward->directValueReceived(value);
+}
+
+void QLMCConnection::limitsReceived()
+{
+    if (m_forward)
+        m_forward->limitsReceived();
+}
+
+void QLMCConnection::graphSample(const ReceivedValues &values)
+{
+    if (m_forward)
+        m_forward->graphSample(values);
+}

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "device/ModelProfile.h"
+#include "device/SessionListener.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class QLMCSession;
+class QLMCThreadSendPacket;
+class RequestEncoder;
+class TcpClientSocket;
+class TcpPacketTransport;
+class UdpClientSocket;
+class UdpPacketTransport;
+
+/// The connection to one controller: settings, TCP and UDP clients, the sender
+/// thread and the connection state. Opens and closes, identifies the device
+/// after every open, and reports what the windows show through its signals.
+///
+/// Lives on the user-interface thread. It installs itself as the session's
+/// listener and forwards every notification to the listener given here, after
+/// handling the ones that concern the connection (identification, bus scan).
+class QLMCConnection : public QObject, public SessionListener
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 DefaultTcpPort = 8010;
+    static constexpr quint16 DefaultUdpPort = 7010;
+
+    explicit QLMCConnection(QLMCSession &session, SessionListener *forward = nullptr,
+                            QObject *parent = nullptr);
+    ~QLMCConnection() override;
+
+    /// Ports used for the TCP modes and for UDP (tests use ephemeral ports).
+    void setPorts(quint16 tcpPort, quint16 udpPort);
+    quint16 tcpPort() const { return m_tcpPort; }
+    quint16 udpPort() const { return m_udpPort; }
+
+    /// Chooses the connection mode (a port radio button): ComMode and port.
+    void setComMode(int comMode);
+    /// The module address behind the gateway (1..127).
+    void setI2CAddress(int address);
+    int i2cAddress() const;
+
+    /// Opens the connection to \a ipText in the chosen mode.
+    void open(const QString &ipText);
+    /// Closes the connection (the auto change is switched off first).
+    void close();
+    /// The "Close" menu command: polling off, then close.
+    void closeFromMenu();
+    /// Starts a bus scan of the gateway (the modules then arrive as scanFinished).
+    void startBusScan(const QString &ipText);
+
+    /// The polling check box: the sender adds the live reads while it is on.
+    void setPollingEnabled(bool enabled);
+
+    int comMode() const;
+    QString ipText() const { return m_ipText; }
+    bool isTcpActive() const;
+    bool isTcpConnected() const;
+    bool isUdpOpen() const;
+    /// True while a connection is established (TCP connected or UDP open).
+    bool isConnected() const;
+    /// The sender thread (for measurements).
+    const QLMCThreadSendPacket &sender() const { return *m_sender; }
+    /// The profile of the last identification.
+    const ModelProfile &profile() const { return m_profile; }
+
+    /// Runs the identification now from the session's DeviceType and DeviceVersion
+    /// (also used by the About window's display test while closed).
+    void identify();
+
+    /// True when \a text is four dot-separated decimal fields, each 0..255.
+    static bool isValidIpText(const QString &text);
+
+    // SessionListener: notifications from the decoder (any thread).
+    void armMainDisplay() override;
+    void startWindowDisplay(Display window) override;
+    void directValueReceived(DirectValue value) override;
+    void limitsReceived() override;
+    void identificationReady() override;
+    void statusText(int panel, const QString &text) override;
+    void graphSample(const ReceivedValues &values) override;
+    void scanResult(const std::vector<uint8_t> &modules) override;
+
+signals:
+    /// Status bar panel 0..3 text.
+    void statusChanged(int panel, const QString &text);
+    /// The communication indicator: navy while connected.
+    void indicatorChanged(bool connected);
+    /// Enable or disable every control that needs a connection.
+    void connectedStateChanged(bool connected);
+    /// Opening resets the main panel's consign state.
+    void consignStateReset();
+    /// Closing switches the consign auto change off.
+    void autoChangeOffRequested();
+    /// The polling check box is to show \a checked (no click behaviour).
+    void pollingCheckRequested(bool checked);
+    /// The polling check box is to be enabled or disabled (bus scan).
+    void pollingEnableRequested(bool enabled);
+    /// The graph check box is to show \a checked.
+    void graphicCheckRequested(bool checked);
+    /// The dotted address is not valid ("Wrong IP address").
+    void wrongIpAddress();
+    /// The identification ran; windows adapt to \a profile.
+    void identified(const ModelProfile &profile);
+    /// The model is newer than this tool knows: show the warning.
+    void modelWarning(const QString &title, const QString &text);
+    /// The device type is refused; the connection was closed.
+    void deviceRefused(const QString &title, const QString &text);
+    /// A bus scan ended with these list entries ("Mod. 0x10 - 16").
+    void scanFinished(const QStringList &entries);
+
+private:
+    void onTcpConnected();
+    void onTcpDisconnected();
+    void onTcpError(int error);
+    void onTcpReadyRead();
+    void connectedSteps(bool udp);
+    void setConnectedState(bool connected);
+    void showStatus(int panel, const QString &text);
+
+    QLMCSession &m_session;
+    SessionListener *m_forward;
+    quint16 m_tcpPort = DefaultTcpPort;
+    quint16 m_udpPort = DefaultUdpPort;
+    quint16 m_port = DefaultTcpPort;
+    QString m_ipText;
+    ModelProfile m_profile;
+    QTimer m_timerDisplay; ///< 10 ms after Type and Version: identification
+
+    std::unique_ptr<TcpClientSocket> m_tcp;
+    std::unique_ptr<UdpClientSocket> m_udp;
+    std::unique_ptr<TcpPacketTransport> m_tcpTransport;
+    std::unique_ptr<UdpPacketTransport> m_udpTransport;
+    std::unique_ptr<RequestEncoder> m_encoder;
+    std::unique_ptr<QLMCThreadSendPacket> m_sender;
+};

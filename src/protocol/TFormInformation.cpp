@@ -1,0 +1,92 @@
+#include "protocol/TFormInformation.h"
+
+#include "app/FloatText.h"
+#include "protocol/CommStatistics.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+QString timeText(float milliseconds)
+{
+    return fixedText(milliseconds, 6, 2);
+}
+
+} // namespace
+
+TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statistics)
+    : ToolWindow(mainWindow, QStringLiteral("FormInformation"), QStringLiteral("Communication stat."))
+    , m_statistics(statistics)
+{
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(10, 10, 10, 10);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(4);
+    m_packetAskRead = addRow(0, "LPacketAskRead", QStringLiteral("1. Packet Ask Read"), false);
+    m_packetWrite = addRow(1, "LPacketWrite", QStringLiteral("2. Packet Write"), false);
+    m_packetReceived = addRow(2, "LPacketReceived", QStringLiteral("3. Packet Received"), false);
+    m_diff = addRow(3, "LDiff", QStringLiteral("1 + 2 - 3 ="), false);
+    m_packetTcp = addRow(4, "LPacketTCP", QStringLiteral("4. Packet TCP"), false);
+    m_transactionIdReceived =
+        addRow(5, "LTransactionIDRec", QStringLiteral("Last Transaction ID received"), false);
+    m_transactionIdSent = addRow(6, "LTransactionIDSent", QStringLiteral("Last Transaction ID sent"), false);
+    m_answerTime = addRow(7, "LAnswerTime", QStringLiteral("Answer Time"), true);
+    m_answerTimeMax = addRow(8, "LAnswerTimeMax", QStringLiteral("Answer Time Max."), true);
+
+    m_resetAnswerTime = new QPushButton(QStringLiteral("Reset"), this);
+    m_resetAnswerTime->setObjectName(QStringLiteral("BResetAnswerTime"));
+    connect(m_resetAnswerTime, &QPushButton::clicked, this, &TFormInformation::BResetAnswerTimeClick);
+    grid->addWidget(m_resetAnswerTime, 9, 1, 1, 2, Qt::AlignRight);
+    grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
+    setFixedSize(sizeHint());
+}
+
+QLabel *TFormInformation::addRow(int row, const char *name, const QString &title, bool withUnit)
+{
+    auto *grid = static_cast<QGridLayout *>(layout());
+    auto *titleLabel = new QLabel(title, this);
+    titleLabel->setObjectName(QLatin1String(name) + QLatin1String("Title"));
+    auto *value = new QLabel(QStringLiteral("0"), this);
+    value->setObjectName(QLatin1String(name));
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(titleLabel, row, 0);
+    grid->addWidget(value, row, 1);
+    if (withUnit)
+        grid->addWidget(new QLabel(QStringLiteral("[ms]"), this), row, 2);
+    return value;
+}
+
+void TFormInformation::Refresh()
+{
+    if (!isVisible())
+        return;
+    // One snapshot of the nine values, then the labels.
+    const CommStatistics::Shown &shown = m_statistics.shown;
+    const int32_t askRead = shown.readRequestsSent.load();
+    const int32_t write = shown.writeRequestsSent.load();
+    const int32_t received = shown.answersDecoded.load();
+    const int32_t lost = shown.lostPackets.load();
+    const int32_t chunks = shown.receiveChunks.load();
+    const int32_t idReceived = shown.lastTransactionReceived.load();
+    const int32_t idSent = shown.lastTransactionSent.load();
+    const float answerTime = shown.answerTimeMs.load();
+    const float answerTimeMax = shown.answerTimeMaxMs.load();
+
+    m_packetAskRead->setText(QString::number(askRead));
+    m_packetWrite->setText(QString::number(write));
+    m_packetReceived->setText(QString::number(received));
+    m_diff->setText(QString::number(lost));
+    m_packetTcp->setText(QString::number(chunks));
+    m_answerTime->setText(timeText(answerTime));
+    m_answerTimeMax->setText(timeText(answerTimeMax));
+    m_transactionIdReceived->setText(QString::number(idReceived));
+    m_transactionIdSent->setText(QString::number(idSent));
+}
+
+void TFormInformation::BResetAnswerTimeClick()
+{
+    m_statistics.shown.answerTimeMaxMs = 0.0f;
+    m_answerTimeMax->setText(QStringLiteral("0"));
+}

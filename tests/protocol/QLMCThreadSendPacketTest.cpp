@@ -1,0 +1,228 @@
+#include "device/QLMCSession.h"
+#include "protocol/PacketTransport.h"
+#include "protocol/QLMCThreadSendPacket.h"
+#include "protocol/RequestEncoder.h"
+#include "support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <set>
+#include <thread>
+
+using testsupport::hexText;
+
+namespace {
+
+// Records every frame; payload bytes start at offset 6.
+class FakeTransport : public PacketTransport
+{
+public:
+    bool open = true;
+    mutable std::mutex mutex;
+    std::vector<std::vector<uint8_t>> frames;
+
+    bool canSend() const override { return open; }
+    bool sendFrame(const uint8_t *data, size_t size) override
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        frames.emplace_back(data, data + size);
+        return true;
+    }
+    std::string payload(size_t i) const
+    {
+        const auto &f = frames.at(i);
+        return hexText(std::vector<uint8_t>(f.begin() + 6, f.end() - 2));
+    }
+    int function(size_t i) const { return (frames.at(i)[0] << 8) | frames.at(i)[1]; }
+};
+
+class Sender : public ::testing::Test
+{
+protected:
+    QLMCSession session;
+    RequestEncoder encoder{session.connection(), session.statistics(), session.assembler()};
+    FakeTransport tcp;
+    FakeTransport udp;
+    QLMCThreadSendPacket sender{session, encoder, tcp, udp};
+
+    void SetUp() override { session.connection().ComMode = ComModes::TcpDirect; }
+
+    void grantAll()
+    {
+        for (int a = 0; a < RegisterCount; ++a)
+            if (isRegisterAddress(a))
+                session.motor().setAccess(a, true, true);
+    }
+    // Runs passes until one sends a packet of \a phase; returns its frame index.
+    size_t runUntil(int phase)
+    {
+        for (int i = 0; i < 100; ++i) {
+            const size_t before = tcp.frames.size();
+            sender.runPass();
+            if (tcp.frames.size() > before && session.connection().Phase == phase)
+                return tcp.frames.size() - 1;
+        }
+        ADD_FAILURE() << "no packet of phase " << phase;
+        return 0;
+    }
+    // Runs passes until a pass of \a phase has run, sent or not.
+    void advanceTo(int phase)
+    {
+        for (int i = 0; i < 100; ++i) {
+            sender.runPass();
+            if (session.connection().Phase == phase)
+                return;
+        }
+        ADD_FAILURE() << "phase " << phase << " never came";
+    }
+};
+
+TEST_F(Sender, PollingReadsTheLiveRegistersInAddressOrder)
+{
+    grantAll();
+    session.PollingEnabled = true;
+    const size_t read = runUntil(Phases::Read);
+    EXPECT_EQ(tcp.function(read), 0x21);
+    EXPECT_EQ(tcp.payload(read), "07 0C 20 21 26 28 29 2B 30 32");
+
+    // Watching windows add their registers.
+    session.WarningWindowVisible = true;
+    session.IOWindowVisible = true;
+    session.AutoTuningActive = true;
+    const size_t next = runUntil(Phases::Read);
+    EXPECT_EQ(tcp.payload(next), "07 08 0C 20 21 26 28 29 2B 30 32 39 56");
+}
+
+TEST_F(Sender, OneReadPerCycleOfRefreshRatioPasses)
+{
+    grantAll();
+    session.RefreshRatio = 20;
+    session.PollingEnabled = true;
+    runUntil(Phases::Read);
+    int reads = 0;
+    for (int pass = 0; pass < 200; ++pass) {
+        sender.runPass();
+        reads += session.connection().Phase == Phases::Read;
+    }
+    // Passes with nothing to send still count in the cycle.
+    EXPECT_EQ(reads, 10);
+}
+
+TEST_F(Sender, WritesGoInFullWritePacketsAndTheConsignInEveryPacket)
+{
+    grantAll();
+    session.RefreshRatio = 20;
+    advanceTo(Phases::Write); // nothing pending yet
+    session.motor().RequestWrite(Reg::Input, 500);
+    session.motor().RequestWrite(Reg::Kp, 163840);
+    const size_t before = tcp.frames.size();
+    sender.runPass(); // input-only: only 0x21 goes out
+    ASSERT_EQ(tcp.frames.size(), before + 1);
+    EXPECT_EQ(tcp.function(before), 0x22);
+    EXPECT_EQ(tcp.payload(before), "21 00 00 01 F4");
+    EXPECT_TRUE(session.motor().registerAt(Reg::Kp)->WriteRequest);
+    const size_t write = runUntil(Phases::Write);
+    EXPECT_EQ(tcp.payload(write), "33 00 02 80 00");
+}
+
+TEST_F(Sender, RequestsTheModelDoesNotGrantAreDropped)
+{
+    session.motor().setAccess(Reg::Position, true, false);
+    session.motor().RequestRead(Reg::Temperature);
+    session.motor().RequestRead(Reg::Position);
+    session.motor().RequestWrite(Reg::Position, 0);
+    const size_t read = runUntil(Phases::Read);
+    EXPECT_EQ(tcp.payload(read), "26");
+    EXPECT_FALSE(session.motor().registerAt(Reg::Temperature)->ReadRequest);
+    for (int i = 0; i < 40; ++i)
+        sender.runPass();
+    EXPECT_FALSE(session.motor().registerAt(Reg::Position)->WriteRequest);
+    EXPECT_EQ(tcp.frames.size(), read + 1);
+}
+
+TEST_F(Sender, AnswersAreBoundedTo110Bytes)
+{
+    grantAll();
+    session.motor().RequestAllReadable();
+    std::vector<int> packetSizes;
+    std::set<int> seen;
+    for (int i = 0; i < 200; ++i) {
+        const size_t before = tcp.frames.size();
+        sender.runPass();
+        if (tcp.frames.size() == before || session.connection().Phase != Phases::Read)
+            continue;
+        int answerBytes = 0;
+        for (uint8_t address : testsupport::hexBytes(tcp.payload(before))) {
+            answerBytes += 1 + QLMCIPMotor::RegisterSize(address);
+            seen.insert(address);
+        }
+        EXPECT_LE(answerBytes, 110);
+        packetSizes.push_back(answerBytes);
+    }
+    EXPECT_GE(packetSizes.size(), 4u);
+    for (int a = 2; a < RegisterCount; ++a)
+        EXPECT_EQ(seen.count(a), size_t(isRegisterAddress(a))) << a;
+}
+
+TEST_F(Sender, GatewayBudgetCountsStatusAndSpareBytes)
+{
+    grantAll();
+    session.connection().ComMode = ComModes::TcpGateway;
+    session.connection().I2CAddress = 0x10;
+    for (int a : {0x40, 0x41, 0x42, 0x43, 0x44, 0x47, 0x48, 0x4B, 0x4C, 0x50, 0x52, 0x53,
+                  0x58, 0x5A, 0x5B, 0x61, 0x62, 0x63, 0x64})
+        session.motor().RequestRead(a);
+    const size_t read = runUntil(Phases::Read);
+    // 4 value bytes + 3 per register: at most 15 registers (105 bytes).
+    EXPECT_EQ(tcp.payload(read).size(), size_t(15 * 4 * 3 - 1));
+    EXPECT_EQ(session.connection().RequestedAddresses[14], 0x5B);
+    EXPECT_EQ(session.connection().RequestedAddresses[15], 0xFF);
+
+    session.motor().RequestWrite(Reg::RegulationMode, 3);
+    session.motor().RequestWrite(Reg::Kp, 65536);
+    const size_t write = runUntil(Phases::Write);
+    EXPECT_EQ(tcp.payload(write), "10 02 20 03 00 10 05 33 00 01 00 00 00");
+    EXPECT_EQ(session.connection().GatewayWriteItems, 2);
+}
+
+TEST_F(Sender, NothingIsConsumedWhileClosed)
+{
+    grantAll();
+    session.connection().ComMode = ComModes::Closed;
+    session.motor().RequestRead(Reg::Position);
+    session.PollingEnabled = true;
+    for (int i = 0; i < 50; ++i)
+        EXPECT_FALSE(sender.runPass());
+    EXPECT_TRUE(session.motor().registerAt(Reg::Position)->ReadRequest);
+    EXPECT_TRUE(tcp.frames.empty());
+}
+
+TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
+{
+    grantAll();
+    session.PollingEnabled = true;
+    sender.start();
+    // Without answers the sender waits 3 s after its first request.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    size_t sent;
+    {
+        std::lock_guard<std::mutex> guard(tcp.mutex);
+        sent = tcp.frames.size();
+    }
+    EXPECT_EQ(sent, 1u);
+    // Each answer event lets one more packet go.
+    for (int i = 0; i < 5; ++i) {
+        sender.answerEvent().set();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    {
+        std::lock_guard<std::mutex> guard(tcp.mutex);
+        sent = tcp.frames.size();
+    }
+    EXPECT_GE(sent, 2u);
+    EXPECT_LE(sent, 6u);
+    sender.terminate();
+}
+
+} // namespace
