@@ -1,0 +1,2 @@
+# End-to-end pairs per second against the in-process virtual controller.
+tarvine_add_bench(bench_sim SOURCES SimPingPongBench.cpp LIBS tarvine_sim)

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "sim/SimController.h"
+
+#include <cstdint>
+
+/// The controller's auto-tuning run as register 0x39 drives it: start and
+/// abort commands in, a status byte out (low nibble state, high nibble error
+/// detail), and an excitation of the motor while it runs.
+class SimAutoTuner {
+public:
+    static constexpr uint8_t StartPid = 0x01;
+    static constexpr uint8_t AbortPid = 0x02;
+    static constexpr uint8_t StartPredictive = 0x11;
+    static constexpr uint8_t AbortPredictive = 0x12;
+    static constexpr uint8_t StatusDone = 0x00;
+    static constexpr uint8_t StatusRunning = 0x03;
+    static constexpr uint8_t StatusAborted = 0x04;
+    static constexpr uint8_t StatusNoSpeed = 0x14; ///< error: speed measured = 0
+
+    enum class Event : uint8_t { None, Started, Stopped, Finished, Failed };
+
+    void setOutcome(SimAutoTuneOutcome outcome) { m_outcome = outcome; }
+    void reset();
+
+    uint8_t status() const { return m_status; }
+    bool running() const { return m_running; }
+    bool predictive() const { return m_predictive; }
+
+    /// A write of 0x39: starts, aborts or clears; unknown values change nothing.
+    Event command(uint8_t value);
+    /// Advances a run; returns Finished or Failed when it ends.
+    Event step(double dt);
+    /// Output while running, in command units (a square wave of rising amplitude).
+    double excitation() const;
+
+private:
+    SimAutoTuneOutcome m_outcome = SimAutoTuneOutcome::Success;
+    uint8_t m_status = StatusDone;
+    bool m_running = false;
+    bool m_predictive = false;
+    double m_elapsed = 0;
+};

@@ -1,0 +1,287 @@
+#include "sim/SimFaults.h"
+
+#include "protocol/PacketChecksum.h"
+#include "protocol/QLMCIPPacket.h"
+
+#include <charconv>
+
+namespace {
+
+std::optional<long> parseInteger(std::string_view text) {
+    long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+bool setError(std::string *error, std::string text) {
+    if (error)
+        *error = std::move(text);
+    return false;
+}
+
+/// The encoded frame's checksum recomputed after its header was changed.
+void refreshChecksum(std::vector<uint8_t> &frame) {
+    if (frame.size() < size_t(Frame::HeaderSize + Frame::ChecksumSize))
+        return;
+    const size_t end = frame.size() - Frame::ChecksumSize;
+    const uint16_t checksum = PacketChecksum(frame.data(), end);
+    frame[end] = uint8_t(checksum >> 8);
+    frame[end + 1] = uint8_t(checksum);
+}
+
+} // namespace
+
+std::optional<SimFaultRate> SimFaultRate::parse(std::string_view text) {
+    if (text.empty())
+        return always();
+    if (text.find('.') != std::string_view::npos) {
+        // A probability: digits with one decimal point, 0..1.
+        double value = 0.0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec != std::errc() || end != text.data() + text.size() || !(value >= 0.0) || value > 1.0)
+            return std::nullopt;
+        return chance(value);
+    }
+    const auto n = parseInteger(text);
+    if (!n || *n < 0 || *n > 0x7FFFFFFF)
+        return std::nullopt;
+    return every(uint32_t(*n));
+}
+
+bool SimFaultSettings::any() const {
+    return drop.active() || delayMs > 0 || corrupt.active() || split.active() || merge.active() ||
+           closeAfter > 0 || oversize.active() || malformed.active() || garbage.active();
+}
+
+std::string SimFaultPlan::describe() const {
+    std::string text;
+    auto add = [&text](bool on, const std::string &word) {
+        if (on)
+            text += (text.empty() ? "" : " ") + word;
+    };
+    add(drop, "drop");
+    add(delayMs > 0, "delay " + std::to_string(delayMs) + " ms");
+    add(oversize, "oversize");
+    add(garbage, "garbage");
+    add(malformed, "malformed");
+    add(corrupt, "corrupt");
+    add(split, "split " + std::to_string(splitPieces));
+    add(merge, "merge");
+    return text;
+}
+
+SimFaults::SimFaults(uint64_t seed)
+    : m_random(seed) {}
+
+void SimFaults::settingsChanged() {
+    m_counters = Counters{};
+    m_any.store(m_settings.any(), std::memory_order_relaxed);
+}
+
+void SimFaults::setSettings(const SimFaultSettings &settings) {
+    std::lock_guard lock(m_mutex);
+    m_settings = settings;
+    settingsChanged();
+}
+
+SimFaultSettings SimFaults::settings() const {
+    std::lock_guard lock(m_mutex);
+    return m_settings;
+}
+
+void SimFaults::clear() {
+    setSettings(SimFaultSettings{});
+}
+
+void SimFaults::setSeed(uint64_t seed) {
+    std::lock_guard lock(m_mutex);
+    m_random.seed(seed);
+    m_counters = Counters{};
+}
+
+#define SIM_FAULT_SETTER(name, field, type)                                                        \
+    void SimFaults::name(type value) {                                                             \
+        std::lock_guard lock(m_mutex);                                                             \
+        m_settings.field = value;                                                                  \
+        settingsChanged();                                                                         \
+    }
+
+SIM_FAULT_SETTER(setDrop, drop, SimFaultRate)
+SIM_FAULT_SETTER(setDelayMs, delayMs, int)
+SIM_FAULT_SETTER(setCorrupt, corrupt, SimFaultRate)
+SIM_FAULT_SETTER(setMerge, merge, SimFaultRate)
+SIM_FAULT_SETTER(setCloseAfter, closeAfter, int)
+SIM_FAULT_SETTER(setOversize, oversize, SimFaultRate)
+SIM_FAULT_SETTER(setMalformed, malformed, SimFaultRate)
+SIM_FAULT_SETTER(setGarbage, garbage, SimFaultRate)
+#undef SIM_FAULT_SETTER
+
+void SimFaults::setSplit(SimFaultRate rate, int pieces, int pauseMs) {
+    std::lock_guard lock(m_mutex);
+    m_settings.split = rate;
+    m_settings.splitPieces = std::max(2, pieces);
+    m_settings.splitPauseMs = std::max(0, pauseMs);
+    settingsChanged();
+}
+
+int SimFaults::closeAfter() const {
+    std::lock_guard lock(m_mutex);
+    return m_settings.closeAfter;
+}
+
+bool SimFaults::strikes(const SimFaultRate &rate, uint64_t &counter) {
+    if (rate.everyNth > 0)
+        return ++counter % rate.everyNth == 0;
+    if (rate.probability > 0.0)
+        return std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < rate.probability;
+    return false;
+}
+
+SimFaultPlan SimFaults::plan() {
+    SimFaultPlan plan;
+    if (!any())
+        return plan;
+    std::lock_guard lock(m_mutex);
+    const SimFaultSettings &s = m_settings;
+    plan.drop = strikes(s.drop, m_counters.drop);
+    plan.corrupt = strikes(s.corrupt, m_counters.corrupt);
+    plan.split = strikes(s.split, m_counters.split);
+    plan.merge = strikes(s.merge, m_counters.merge);
+    plan.oversize = strikes(s.oversize, m_counters.oversize);
+    plan.malformed = strikes(s.malformed, m_counters.malformed);
+    plan.garbage = strikes(s.garbage, m_counters.garbage);
+    plan.delayMs = std::max(0, s.delayMs);
+    if (plan.split) {
+        plan.splitPieces = std::max(2, s.splitPieces);
+        plan.splitPauseMs = std::max(0, s.splitPauseMs);
+    }
+    return plan;
+}
+
+void SimFaults::transform(const SimFaultPlan &plan, std::vector<uint8_t> &frame) {
+    if (frame.size() < size_t(Frame::HeaderSize + Frame::ChecksumSize))
+        return;
+    if (plan.oversize) {
+        // The header announces 1024 payload bytes, more than any packet holds;
+        // filler 0xFF makes any leftover read as another impossible header.
+        constexpr size_t announced = 1024;
+        frame.resize(Frame::HeaderSize);
+        frame[4] = uint8_t(announced >> 8);
+        frame[5] = uint8_t(announced & 0xFF);
+        frame.insert(frame.end(), announced + Frame::ChecksumSize, 0xFF);
+        refreshChecksum(frame);
+        return;
+    }
+    if (plan.garbage) {
+        std::lock_guard lock(m_mutex);
+        for (uint8_t &byte : frame)
+            byte = uint8_t(m_random());
+        return;
+    }
+    if (plan.malformed) {
+        // One payload byte more announced than carried: the receiver takes the
+        // first checksum byte as payload and waits for a byte that never comes.
+        const size_t length = ((size_t(frame[4]) << 8) | frame[5]) + 1;
+        frame[4] = uint8_t(length >> 8);
+        frame[5] = uint8_t(length & 0xFF);
+        refreshChecksum(frame);
+        return;
+    }
+    if (plan.corrupt)
+        frame.back() ^= 0xFF; // the checksum's low byte
+}
+
+bool SimFaults::apply(std::string_view text, std::string *error) {
+    std::lock_guard lock(m_mutex);
+    SimFaultSettings updated = m_settings;
+    if (!applyTo(updated, text, error))
+        return false;
+    m_settings = updated;
+    settingsChanged();
+    return true;
+}
+
+bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::string *error) {
+    const size_t equals = text.find('=');
+    const std::string_view mode = text.substr(0, equals);
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view() : text.substr(equals + 1);
+    const bool hasValue = equals != std::string_view::npos;
+
+    if (mode == "none") {
+        settings = SimFaultSettings{};
+        return true;
+    }
+
+    struct RateMode {
+        std::string_view name;
+        SimFaultRate SimFaultSettings::*field;
+    };
+    static constexpr RateMode rateModes[] = {
+        {"drop", &SimFaultSettings::drop},         {"corrupt", &SimFaultSettings::corrupt},
+        {"split", &SimFaultSettings::split},       {"merge", &SimFaultSettings::merge},
+        {"oversize", &SimFaultSettings::oversize}, {"malformed", &SimFaultSettings::malformed},
+        {"garbage", &SimFaultSettings::garbage},
+    };
+    for (const RateMode &m : rateModes) {
+        if (mode != m.name)
+            continue;
+        if (hasValue && value.empty())
+            return setError(error, "fault '" + std::string(text) + "': missing rate");
+        const auto rate = SimFaultRate::parse(value);
+        if (!rate)
+            return setError(error,
+                            "fault '" + std::string(text) +
+                                "': rate must be N (every Nth answer) or a probability 0..1");
+        settings.*m.field = *rate;
+        return true;
+    }
+
+    struct CountMode {
+        std::string_view name;
+        int SimFaultSettings::*field;
+        long minimum;
+    };
+    static constexpr CountMode countModes[] = {
+        {"delay", &SimFaultSettings::delayMs, 0},
+        {"close-after", &SimFaultSettings::closeAfter, 0},
+        {"split-pieces", &SimFaultSettings::splitPieces, 2},
+        {"split-pause", &SimFaultSettings::splitPauseMs, 0},
+    };
+    for (const CountMode &m : countModes) {
+        if (mode != m.name)
+            continue;
+        const auto n = parseInteger(value);
+        if (!hasValue || !n || *n < m.minimum || *n > 600000)
+            return setError(error, "fault '" + std::string(text) +
+                                       "': needs a whole number of at least " +
+                                       std::to_string(m.minimum));
+        settings.*m.field = int(*n);
+        return true;
+    }
+    return setError(error, "unknown fault mode '" + std::string(mode) + "'");
+}
+
+std::string SimFaults::helpText() {
+    return "      RATE is N (every Nth answer; 1 = every answer, 0 = never) or a\n"
+           "      probability with a decimal point (0.25); without =RATE: every answer.\n"
+           "      drop[=RATE]       the answer is not sent\n"
+           "      delay=MS          every answer leaves MS milliseconds late (order kept)\n"
+           "      corrupt[=RATE]    the checksum's low byte is inverted\n"
+           "      split[=RATE]      the answer goes out in several TCP segments\n"
+           "                        (several datagrams on UDP)\n"
+           "      split-pieces=K    segments of a split answer (default 3, at least 2)\n"
+           "      split-pause=MS    pause between the segments (default 10)\n"
+           "      merge[=RATE]      the answer is held back and leaves in one segment\n"
+           "                        (datagram) with the next answer\n"
+           "      close-after=N     a TCP connection is closed right after its Nth\n"
+           "                        request has been answered\n"
+           "      oversize[=RATE]   replaced by a frame whose header announces 1024\n"
+           "                        payload bytes (more than a packet can hold)\n"
+           "      malformed[=RATE]  the length field announces one byte more than the\n"
+           "                        frame carries\n"
+           "      garbage[=RATE]    replaced by as many pseudo-random bytes (seeded)\n"
+           "      none              switches every fault off\n";
+}

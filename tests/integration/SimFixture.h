@@ -1,0 +1,176 @@
+#pragma once
+
+#include "device/QLMCSession.h"
+#include "protocol/QLMCConnection.h"
+#include "sim/SimRequestLog.h"
+#include "sim/SimServer.h"
+#include "support/RecordingListener.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+
+namespace testsupport {
+
+/// Spins the event loop until \a done or \a timeoutMs.
+inline bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+/// Collects the request frames a virtual controller received.
+class WireRecorder
+{
+public:
+    std::shared_ptr<SimRequestLog> log = std::make_shared<SimRequestLog>();
+
+    WireRecorder()
+    {
+        log->setCallback([this](const SimWireEvent &event) {
+            if (event.kind != SimWireEvent::Kind::Request)
+                return;
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_requests.push_back(event);
+        });
+    }
+    std::vector<SimWireEvent> requests() const
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_requests;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_requests.clear();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<SimWireEvent> m_requests;
+};
+
+/// A connection of the tool's core to an in-process virtual controller.
+class SimConnection
+{
+public:
+    RecordingListener listener;
+    QLMCSession session;
+    QLMCConnection connection{session, &listener};
+    std::unique_ptr<SimServer> server;
+    WireRecorder wire;
+    std::vector<std::pair<int, QString>> statuses;
+    bool identified = false;
+    bool refused = false;
+    bool warned = false;
+    QString warning;
+
+    SimConnection()
+    {
+        QObject::connect(&connection, &QLMCConnection::statusChanged,
+                         [this](int panel, const QString &text) { statuses.emplace_back(panel, text); });
+        QObject::connect(&connection, &QLMCConnection::identified,
+                         [this](const ModelProfile &) { identified = true; });
+        QObject::connect(&connection, &QLMCConnection::deviceRefused,
+                         [this](const QString &, const QString &) { refused = true; });
+        QObject::connect(&connection, &QLMCConnection::modelWarning,
+                         [this](const QString &, const QString &text) {
+                             warned = true;
+                             warning = text;
+                         });
+    }
+    ~SimConnection()
+    {
+        if (connection.isConnected())
+            connection.closeFromMenu();
+        waitFor([this] { return !connection.isTcpActive(); }, 1000);
+    }
+
+    /// Starts a direct controller of \a model on 127.0.0.\a host.
+    void startDirect(const std::string &model, int host = 2)
+    {
+        auto parsed = parseSimModel(model);
+        ASSERT_TRUE(parsed) << model;
+        SimIdentity identity;
+        server = std::make_unique<SimServer>(config(host),
+                                             std::make_shared<SimController>(*parsed, identity));
+        start();
+    }
+    /// Starts a gateway with one module of \a model at each of \a modules.
+    void startGateway(const std::string &model, std::vector<int> modules, int host = 2)
+    {
+        auto parsed = parseSimModel(model);
+        ASSERT_TRUE(parsed) << model;
+        std::map<int, std::shared_ptr<SimController>> map;
+        for (int m : modules) {
+            SimIdentity identity;
+            identity.mac[5] = uint8_t(m);
+            map[m] = std::make_shared<SimController>(*parsed, identity);
+        }
+        server = std::make_unique<SimServer>(config(host), SimGatewayIdentity{}, std::move(map));
+        start();
+    }
+    std::string address() const { return server->address(); }
+
+    /// Opens in \a comMode and waits for the identification.
+    bool openAndIdentify(int comMode, int i2c = 16, int timeoutMs = 5000)
+    {
+        identified = false;
+        connection.setComMode(comMode);
+        connection.setI2CAddress(i2c);
+        connection.open(QString::fromStdString(address()));
+        return waitFor([this] { return identified; }, timeoutMs);
+    }
+    /// Waits until no granted request is pending and every request was answered.
+    bool waitSettled(int timeoutMs = 5000)
+    {
+        return waitFor(
+            [this] {
+                {
+                    RegisterLockGuard guard(session.lock());
+                    for (const QLMCRegister &reg : session.motor().registers())
+                        if ((reg.ReadRequest && reg.Readable) || (reg.WriteRequest && reg.Writable))
+                            return false;
+                }
+                const CommStatistics &s = session.statistics();
+                return s.readRequestsSent + s.writeRequestsSent == s.answersDecoded;
+            },
+            timeoutMs);
+    }
+    QString lastStatus(int panel) const
+    {
+        for (auto it = statuses.rbegin(); it != statuses.rend(); ++it)
+            if (it->first == panel)
+                return it->second;
+        return {};
+    }
+
+private:
+    SimServerConfig config(int host) const
+    {
+        SimServerConfig c;
+        c.bindAddress = "127.0.0." + std::to_string(host);
+        return c;
+    }
+    void start()
+    {
+        std::string error;
+        ASSERT_TRUE(server->start(&error)) << error;
+        server->setLog(wire.log);
+        connection.setPorts(server->tcpPort(), server->udpPort());
+    }
+};
+
+} // namespace testsupport
