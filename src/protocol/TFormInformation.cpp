@@ -9,17 +9,16 @@
 
 namespace {
 
-QString timeText(float milliseconds)
-{
+QString timeText(float milliseconds) {
     return fixedText(milliseconds, 6, 2);
 }
 
 } // namespace
 
 TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statistics)
-    : ToolWindow(mainWindow, QStringLiteral("FormInformation"), QStringLiteral("Communication stat."))
-    , m_statistics(statistics)
-{
+    : ToolWindow(mainWindow, QStringLiteral("FormInformation"),
+                 QStringLiteral("Communication stat."))
+    , m_statistics(statistics) {
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(10, 10, 10, 10);
     grid->setHorizontalSpacing(10);
@@ -31,20 +30,21 @@ TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statisti
     m_packetTcp = addRow(4, "LPacketTCP", QStringLiteral("4. Packet TCP"), false);
     m_transactionIdReceived =
         addRow(5, "LTransactionIDRec", QStringLiteral("Last Transaction ID received"), false);
-    m_transactionIdSent = addRow(6, "LTransactionIDSent", QStringLiteral("Last Transaction ID sent"), false);
+    m_transactionIdSent =
+        addRow(6, "LTransactionIDSent", QStringLiteral("Last Transaction ID sent"), false);
     m_answerTime = addRow(7, "LAnswerTime", QStringLiteral("Answer Time"), true);
     m_answerTimeMax = addRow(8, "LAnswerTimeMax", QStringLiteral("Answer Time Max."), true);
 
     m_resetAnswerTime = new QPushButton(QStringLiteral("Reset"), this);
     m_resetAnswerTime->setObjectName(QStringLiteral("BResetAnswerTime"));
-    connect(m_resetAnswerTime, &QPushButton::clicked, this, &TFormInformation::BResetAnswerTimeClick);
+    connect(m_resetAnswerTime, &QPushButton::clicked, this,
+            &TFormInformation::BResetAnswerTimeClick);
     grid->addWidget(m_resetAnswerTime, 9, 1, 1, 2, Qt::AlignRight);
     grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
     setFixedSize(sizeHint());
 }
 
-QLabel *TFormInformation::addRow(int row, const char *name, const QString &title, bool withUnit)
-{
+QLabel *TFormInformation::addRow(int row, const char *name, const QString &title, bool withUnit) {
     auto *grid = static_cast<QGridLayout *>(layout());
     auto *titleLabel = new QLabel(title, this);
     titleLabel->setObjectName(QLatin1String(name) + QLatin1String("Title"));
@@ -58,8 +58,7 @@ QLabel *TFormInformation::addRow(int row, const char *name, const QString &title
     return value;
 }
 
-void TFormInformation::Refresh()
-{
+void TFormInformation::Refresh() {
     if (!isVisible())
         return;
     // One snapshot of the nine values, then the labels.
@@ -85,8 +84,7 @@ void TFormInformation::Refresh()
     m_transactionIdSent->setText(QString::number(idSent));
 }
 
-void TFormInformation::BResetAnswerTimeClick()
-{
+void TFormInformation::BResetAnswerTimeClick() {
     m_statistics.shown.answerTimeMaxMs = 0.0f;
     m_answerTimeMax->setText(QStringLiteral("0"));
 }

@@ -26,8 +26,7 @@ const char *const AddressDefaults[4] = {"192", "168", "16", "100"};
 TFormParamIP::TFormParamIP(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormParamIP"), QStringLiteral("IP Communication"))
     , m_main(main)
-    , m_connection(std::make_unique<QLMCConnection>(main.session(), &main.sessionBridge()))
-{
+    , m_connection(std::make_unique<QLMCConnection>(main.session(), &main.sessionBridge())) {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->setSpacing(8);
@@ -58,14 +57,12 @@ TFormParamIP::TFormParamIP(TFormMain &main)
     setFixedSize(sizeHint());
 }
 
-TFormParamIP::~TFormParamIP()
-{
+TFormParamIP::~TFormParamIP() {
     // The sender thread ends, then the sockets it sends on.
     m_connection.reset();
 }
 
-QGroupBox *TFormParamIP::buildIpBox()
-{
+QGroupBox *TFormParamIP::buildIpBox() {
     auto *box = new QGroupBox(QStringLiteral("IP Communication"), this);
     box->setObjectName(QStringLiteral("GBIPCom"));
     auto *grid = new QGridLayout(box);
@@ -80,7 +77,8 @@ QGroupBox *TFormParamIP::buildIpBox()
         m_address[i] = new QLineEdit(QLatin1String(AddressDefaults[i]), box);
         m_address[i]->setObjectName(QLatin1String(AddressNames[i]));
         m_address[i]->setAlignment(Qt::AlignCenter);
-        m_address[i]->setFixedWidth(m_address[i]->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
+        m_address[i]->setFixedWidth(
+            m_address[i]->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
         if (i > 0)
             fields->addWidget(new QLabel(QStringLiteral("."), box));
         fields->addWidget(m_address[i]);
@@ -98,8 +96,10 @@ QGroupBox *TFormParamIP::buildIpBox()
     grid->addWidget(m_port8010Ip, 2, 0, 1, 2);
     grid->addWidget(m_port8010I2C, 3, 0, 1, 2);
     grid->addWidget(m_port7010, 4, 0, 1, 2);
-    connect(m_port8010Ip, &QRadioButton::clicked, this, [this] { portClicked(ComModes::TcpDirect); });
-    connect(m_port8010I2C, &QRadioButton::clicked, this, [this] { portClicked(ComModes::TcpGateway); });
+    connect(m_port8010Ip, &QRadioButton::clicked, this,
+            [this] { portClicked(ComModes::TcpDirect); });
+    connect(m_port8010I2C, &QRadioButton::clicked, this,
+            [this] { portClicked(ComModes::TcpGateway); });
     connect(m_port7010, &QRadioButton::clicked, this, [this] { portClicked(ComModes::Udp); });
     for (QRadioButton *radio : {m_port8010Ip, m_port8010I2C, m_port7010})
         connect(radio, &QRadioButton::toggled, this, &TFormParamIP::showChangeBox);
@@ -115,8 +115,7 @@ QGroupBox *TFormParamIP::buildIpBox()
     return box;
 }
 
-QGroupBox *TFormParamIP::buildChangeBox(const char *name)
-{
+QGroupBox *TFormParamIP::buildChangeBox(const char *name) {
     auto *box = new QGroupBox(QStringLiteral("Change parameters"), this);
     box->setObjectName(QLatin1String(name));
     box->setMinimumSize(260, 190);
@@ -125,29 +124,31 @@ QGroupBox *TFormParamIP::buildChangeBox(const char *name)
     return box;
 }
 
-QGridLayout *TFormParamIP::comTcpLayout() const
-{
+QGridLayout *TFormParamIP::comTcpLayout() const {
     return static_cast<QGridLayout *>(m_comTcp->layout());
 }
 
-QGridLayout *TFormParamIP::comI2CLayout() const
-{
+QGridLayout *TFormParamIP::comI2CLayout() const {
     return static_cast<QGridLayout *>(m_comI2C->layout());
 }
 
-void TFormParamIP::wireConnection()
-{
+void TFormParamIP::wireConnection() {
     QLMCConnection *connection = m_connection.get();
     TFormMain *main = &m_main;
     connect(connection, &QLMCConnection::statusChanged, main, &TFormMain::setStatusText);
     connect(connection, &QLMCConnection::indicatorChanged, main, &TFormMain::setComIndicator);
     connect(connection, &QLMCConnection::connectedStateChanged, this,
             [main](bool connected) { main->connectedControls().setConnected(connected); });
-    connect(connection, &QLMCConnection::consignStateReset, main, &TFormMain::consignStateResetRequested);
-    connect(connection, &QLMCConnection::autoChangeOffRequested, main, &TFormMain::autoChangeOffRequested);
-    connect(connection, &QLMCConnection::pollingCheckRequested, main->pollingCheckBox(), &QCheckBox::setChecked);
-    connect(connection, &QLMCConnection::pollingEnableRequested, main->pollingCheckBox(), &QCheckBox::setEnabled);
-    connect(connection, &QLMCConnection::graphicCheckRequested, main->graphicCheckBox(), &QCheckBox::setChecked);
+    connect(connection, &QLMCConnection::consignStateReset, main,
+            &TFormMain::consignStateResetRequested);
+    connect(connection, &QLMCConnection::autoChangeOffRequested, main,
+            &TFormMain::autoChangeOffRequested);
+    connect(connection, &QLMCConnection::pollingCheckRequested, main->pollingCheckBox(),
+            &QCheckBox::setChecked);
+    connect(connection, &QLMCConnection::pollingEnableRequested, main->pollingCheckBox(),
+            &QCheckBox::setEnabled);
+    connect(connection, &QLMCConnection::graphicCheckRequested, main->graphicCheckBox(),
+            &QCheckBox::setChecked);
     connect(connection, &QLMCConnection::identified, main, &TFormMain::applyIdentification);
     connect(connection, &QLMCConnection::wrongIpAddress, this, [this] {
         MessageBoxes::show(this, QStringLiteral("Error"), QStringLiteral("Wrong IP address"),
@@ -163,8 +164,7 @@ void TFormParamIP::wireConnection()
             });
 }
 
-void TFormParamIP::registerConnectedControls()
-{
+void TFormParamIP::registerConnectedControls() {
     ConnectedControls &controls = m_main.connectedControls();
     controls.addWhileClosed(m_port8010Ip);
     controls.addWhileClosed(m_port8010I2C);
@@ -173,16 +173,14 @@ void TFormParamIP::registerConnectedControls()
     controls.addWhileConnected(m_close);
 }
 
-QString TFormParamIP::ipText() const
-{
+QString TFormParamIP::ipText() const {
     QStringList fields;
     for (const QLineEdit *field : m_address)
         fields << field->text();
     return fields.join(QLatin1Char('.'));
 }
 
-int TFormParamIP::checkedComMode() const
-{
+int TFormParamIP::checkedComMode() const {
     if (m_port8010I2C->isChecked())
         return ComModes::TcpGateway;
     if (m_port7010->isChecked())
@@ -190,36 +188,29 @@ int TFormParamIP::checkedComMode() const
     return ComModes::TcpDirect;
 }
 
-void TFormParamIP::BOpenClick()
-{
+void TFormParamIP::BOpenClick() {
     m_connection->setComMode(checkedComMode());
     m_connection->open(ipText());
     close();
 }
 
-void TFormParamIP::BCloseClick()
-{
+void TFormParamIP::BCloseClick() {
     m_connection->close();
 }
 
-void TFormParamIP::resetArp()
-{
-}
+void TFormParamIP::resetArp() {}
 
-void TFormParamIP::portClicked(int comMode)
-{
+void TFormParamIP::portClicked(int comMode) {
     m_connection->setComMode(comMode);
     showChangeBox();
 }
 
-void TFormParamIP::showChangeBox()
-{
+void TFormParamIP::showChangeBox() {
     const bool gateway = m_port8010I2C->isChecked();
     m_comI2C->setVisible(gateway);
     m_comTcp->setVisible(!gateway);
 }
 
-void TFormParamIP::SpinEAddI2CChange(int value)
-{
+void TFormParamIP::SpinEAddI2CChange(int value) {
     m_connection->setI2CAddress(value);
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+/// Icon of a message box.
+enum class MessageIcon { None, Information, Warning, Critical };
+
+/// The one way the windows show a message box (an OK button and an icon), so
+/// that a test can record the boxes instead of facing modal windows.
+class MessageBoxes {
+public:
+    using Handler =
+        std::function<void(const QString &title, const QString &text, MessageIcon icon)>;
+
+    /// Shows a modal box over \a parent and returns when the user closed it, or
+    /// hands it to the installed handler. User-interface thread only.
+    static void show(QWidget *parent, const QString &title, const QString &text, MessageIcon icon);
+    /// show() without an owner, callable from any thread: from another thread the
+    /// box is shown on the user-interface thread and the call returns once the
+    /// user has closed it. Without a running application the text goes to the
+    /// standard error output instead.
+    static void showFromAnyThread(const QString &title, const QString &text, MessageIcon icon);
+
+    /// Installs \a handler in place of the real boxes (an empty one restores
+    /// them) and returns the handler it replaces.
+    static Handler setHandler(Handler handler);
+};

@@ -1,0 +1,296 @@
+// The main window's display routine, polling controls, identification
+// adaptation, main-panel slots and the connected-controls registry.
+#include "UiTestSupport.h"
+
+#include "app/TFormMain.h"
+#include "device/ModelProfile.h"
+#include "device/QLMCSession.h"
+#include "panel/DisplayText.h"
+#include "ui/main/DisplayPanel.h"
+#include "ui/widgets/ConnectedControls.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+
+#include <memory>
+#include <thread>
+
+using uitest::child;
+using uitest::local;
+
+namespace {
+
+void raise(TFormMain &main, const std::function<void(ReceivedValues &)> &set,
+           std::initializer_list<ValueFlag> flags) {
+    QLMCSession &session = main.session();
+    RegisterLockGuard guard(session.lock());
+    set(session.Received);
+    for (ValueFlag flag : flags)
+        session.Flags.raise(flag);
+}
+
+QString text(const TFormMain &main, const char *name) {
+    const QLabel *label = main.findChild<QLabel *>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<missing>");
+}
+
+} // namespace
+
+TEST(TFormMainDisplay, ShowsRaisedValuesOnceAndKeepsTheOthers) {
+    TFormMain main;
+    raise(main,
+          [](ReceivedValues &v) {
+              v.Position = -1234;
+              v.Speed = 500;
+              v.Desired = 77;
+              v.Version = 0x01020304;
+              v.Voltage = 24.25f;
+              v.TimeInService = 3600;
+              v.PowerUpCount = 17;
+              v.Temperature = 35.5f;
+          },
+          {ValueFlag::Position, ValueFlag::Speed, ValueFlag::Desired, ValueFlag::Version,
+           ValueFlag::Voltage, ValueFlag::TimeInService, ValueFlag::PowerUpCount,
+           ValueFlag::Temperature});
+    main.runDisplay();
+    EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("-1234"));
+    EXPECT_EQ(text(main, "LSpeedBig"), QStringLiteral("500"));
+    EXPECT_EQ(text(main, "LDesiredBig"), QStringLiteral("77"));
+    EXPECT_EQ(main.statusText(4), QStringLiteral("Hw 1.2 Fw 3.4"));
+    EXPECT_EQ(main.statusText(5), local("24.3 [V]"));
+    EXPECT_EQ(main.statusText(6), QStringLiteral("3600 [s]"));
+    EXPECT_EQ(main.statusText(7), QStringLiteral("#PUp : 17"));
+    EXPECT_EQ(main.statusText(8), local("35.5") + QString::fromUtf8(" [\u00B0C]"));
+    EXPECT_EQ(main.displayedValues().Position, -1234);
+
+    // New values without their flags are not shown; the flags were taken.
+    raise(main,
+          [](ReceivedValues &v) {
+              v.Position = 1;
+              v.Version = 0x00030012;
+          },
+          {});
+    main.runDisplay();
+    EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("-1234"));
+    EXPECT_EQ(main.statusText(4), QStringLiteral("Hw 1.2 Fw 3.4"));
+    raise(main, [](ReceivedValues &) {}, {ValueFlag::Version});
+    main.runDisplay();
+    EXPECT_EQ(main.statusText(4), QStringLiteral("Ver 3.18"));
+}
+
+TEST(TFormMainDisplay, StepperShowsFullStepsInTheThirdReadOut) {
+    TFormMain main;
+    main.setStepperUnits(true);
+    raise(main,
+          [](ReceivedValues &v) {
+              v.Position = 1000;
+              v.Desired = 5;
+          },
+          {ValueFlag::Position, ValueFlag::Desired});
+    main.runDisplay();
+    EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("1000"));
+    EXPECT_EQ(text(main, "LDesiredBig"), local("3.906"));
+}
+
+TEST(TFormMainDisplay, RunsTheHooksOfOtherGroupsInOrderWhenDue) {
+    TFormMain main;
+    std::vector<DisplayStep> order;
+    for (DisplayStep step : {DisplayStep::IOState, DisplayStep::ConsignEdit, DisplayStep::Warning,
+                             DisplayStep::RegulationParameters, DisplayStep::RegulationMode})
+        main.setDisplayHook(step, [&order, step](const DisplayUpdate &, const ReceivedValues &) {
+            order.push_back(step);
+        });
+
+    raise(main, [](ReceivedValues &v) { v.Speed = 3; }, {ValueFlag::Speed});
+    main.runDisplay();
+    EXPECT_TRUE(order.empty());
+
+    raise(main,
+          [](ReceivedValues &v) {
+              v.Input = 9;
+              v.RegulationMode = 5;
+              v.Kp = 2.0f;
+          },
+          {ValueFlag::Input, ValueFlag::ShowInput, ValueFlag::RegulationMode, ValueFlag::Kp,
+           ValueFlag::Warning, ValueFlag::IOState});
+    main.runDisplay();
+    EXPECT_EQ(order,
+              std::vector<DisplayStep>({DisplayStep::ConsignEdit, DisplayStep::RegulationMode,
+                                        DisplayStep::RegulationParameters, DisplayStep::Warning,
+                                        DisplayStep::IOState}));
+}
+
+TEST(TFormMainDisplay, LoopTimeMenuShowsTheReceivedOption) {
+    TFormMain main;
+    const auto checked = [&main] {
+        QStringList names;
+        for (QAction *item : child<QMenu>(main, "MenuLoopTime")->actions())
+            if (item->isChecked())
+                names << item->objectName();
+        return names;
+    };
+    raise(main, [](ReceivedValues &v) { v.LoopTimeOption = 3; }, {ValueFlag::LoopTimeOption});
+    main.runDisplay();
+    EXPECT_EQ(checked(), QStringList({"MenuLoopTime5ms"}));
+    raise(main, [](ReceivedValues &v) { v.LoopTimeOption = 7; }, {ValueFlag::LoopTimeOption});
+    main.runDisplay();
+    EXPECT_TRUE(checked().isEmpty());
+
+    // Without a TCP connection a chosen item changes nothing.
+    child<QAction>(main, "MenuLoopTime05ms")->trigger();
+    EXPECT_TRUE(checked().isEmpty());
+    RegisterLockGuard guard(main.session().lock());
+    EXPECT_FALSE(main.session().motor().registerAt(Reg::LoopTimeOption)->WriteRequest);
+}
+
+TEST(TFormMainDisplay, ArmingFromTheSenderThreadRunsTheDisplayOnTheWindowThread) {
+    TFormMain main;
+    raise(main, [](ReceivedValues &v) { v.Position = 42; }, {ValueFlag::Position});
+    std::thread sender([&main] { main.session().listener()->armMainDisplay(); });
+    sender.join();
+    EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("0")); // not on the sender thread
+    EXPECT_TRUE(uitest::waitFor([&main] { return text(main, "LPositionBig") == "42"; }, 2000));
+    EXPECT_FALSE(main.displayTimer().isActive());
+}
+
+TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel) {
+    TFormMain main;
+    QSlider *track = child<QSlider>(main, "TBRefresh");
+    EXPECT_EQ(track->minimum(), 1);
+    EXPECT_EQ(track->maximum(), 100);
+    EXPECT_EQ(track->value(), 10);
+    EXPECT_EQ(track->tickInterval(), 10);
+    EXPECT_EQ(text(main, "LRefresh"), QStringLiteral("20"));
+    EXPECT_EQ(main.session().RefreshRatio.load(), 20);
+    EXPECT_EQ(main.session().DisplayDivider.load(), 5);
+
+    std::vector<int> positions;
+    QObject::connect(&main, &TFormMain::refreshTrackChanged,
+                     [&](int p) { positions.push_back(p); });
+    track->setValue(1);
+    EXPECT_EQ(text(main, "LRefresh"), QStringLiteral("2"));
+    EXPECT_EQ(main.session().RefreshRatio.load(), 2);
+    EXPECT_EQ(main.session().DisplayDivider.load(), 50);
+    track->setValue(100);
+    EXPECT_EQ(text(main, "LRefresh"), QStringLiteral("200"));
+    EXPECT_EQ(main.session().RefreshRatio.load(), 200);
+    EXPECT_EQ(main.session().DisplayDivider.load(), 0);
+    EXPECT_EQ(positions, std::vector<int>({1, 100}));
+}
+
+TEST(TFormMainRefresh, CheckBoxesAndTheSpaceBarSwitchPollingAndGraphs) {
+    TFormMain main;
+    main.connectedControls().setConnected(true);
+    QCheckBox *refresh = child<QCheckBox>(main, "CBReadData");
+    EXPECT_EQ(refresh->text(), QStringLiteral("Refresh       (or space bar)"));
+    refresh->click();
+    EXPECT_TRUE(main.session().PollingEnabled.load());
+    refresh->click();
+    EXPECT_FALSE(main.session().PollingEnabled.load());
+
+    child<QCheckBox>(main, "CBGraphic")->click();
+    EXPECT_TRUE(main.session().GraphicEnabled.load());
+
+    // The input track bar hands its space bar to "Refresh".
+    QSlider consign;
+    main.watchSpaceBar(&consign);
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(&consign, &space);
+    EXPECT_TRUE(refresh->isChecked());
+    EXPECT_TRUE(main.session().PollingEnabled.load());
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(&consign, &other);
+    EXPECT_TRUE(refresh->isChecked());
+
+    // The "Close" command unchecks it and stops the polling.
+    child<QAction>(main, "MenuComClose")->trigger();
+    EXPECT_FALSE(refresh->isChecked());
+    EXPECT_FALSE(main.session().PollingEnabled.load());
+}
+
+TEST(TFormMainPanels, PanelsReplaceTheirPlaceholders) {
+    TFormMain main;
+    const std::vector<std::tuple<MainPanelSlot, const char *, QString>> places = {
+        {MainPanelSlot::RegulationParameters, "GBRegulationParameters", "Regulation parameters"},
+        {MainPanelSlot::RegulationMode, "GBRegulationMode", "0x20-Regul. mode"},
+        {MainPanelSlot::Input, "GBInput", "0x21-Input"},
+        {MainPanelSlot::Eeprom, "GBEeprom", "Save and restore (EEprom)"},
+    };
+    for (const auto &[slot, name, title] : places) {
+        auto *placeholder = qobject_cast<QGroupBox *>(main.panelAt(slot));
+        ASSERT_NE(placeholder, nullptr) << name;
+        EXPECT_EQ(placeholder->objectName(), QLatin1String(name));
+        EXPECT_EQ(placeholder->title(), title);
+        EXPECT_EQ(placeholder->size(), TFormMain::reservedSize(slot));
+    }
+
+    QPointer<QWidget> placeholder = main.panelAt(MainPanelSlot::Input);
+    auto *panel = new QGroupBox(QStringLiteral("0x21-Input (PWM Consign)"));
+    panel->setObjectName(QStringLiteral("GBInput"));
+    main.installPanel(MainPanelSlot::Input, panel);
+    EXPECT_TRUE(placeholder.isNull());
+    EXPECT_EQ(main.panelAt(MainPanelSlot::Input), panel);
+    EXPECT_EQ(main.findChild<QGroupBox *>(QStringLiteral("GBInput")), panel);
+}
+
+TEST(TFormMain, IdentificationAdaptsCaptionTitlesAndStatusTexts) {
+    TFormMain main;
+    const ModelProfile stepper = identifyDevice((43u << 16) | 1u, 0x00070012);
+    ASSERT_TRUE(stepper.known);
+    int identified = 0;
+    QObject::connect(&main, &TFormMain::deviceIdentified,
+                     [&](const ModelProfile &) { ++identified; });
+    main.applyIdentification(stepper);
+    EXPECT_EQ(main.windowTitle(), stepper.caption);
+    EXPECT_TRUE(main.stepperUnits());
+    EXPECT_EQ(text(main, "LPositionTitle"), stepper.titles.position);
+    EXPECT_EQ(text(main, "LDesiredTitle"), stepper.titles.desired);
+    EXPECT_EQ(main.statusText(6), QStringLiteral("-- [s]"));
+    EXPECT_EQ(main.statusText(7), QStringLiteral("#PUp : -"));
+    EXPECT_EQ(identified, 1);
+
+    main.applyIdentification(identifyDevice((2u << 16) | 1u, 0x00070012));
+    EXPECT_EQ(main.windowTitle(),
+              QStringLiteral("Ethernet Motor Controller - NETDC-A  (TYPE = 2.1)"));
+    EXPECT_FALSE(main.stepperUnits());
+}
+
+TEST(ConnectedControls, SwitchesBothSetsRunsHooksAndForgetsDestroyedControls) {
+    ConnectedControls controls;
+    QWidget owner;
+    QPushButton open(&owner), close(&owner);
+    auto *device = new QSlider(&owner);
+    QAction save(&owner);
+    controls.addWhileClosed(&open);
+    controls.addWhileConnected(&close);
+    controls.addWhileConnected(device);
+    controls.addWhileConnected(&save);
+    std::vector<bool> seen;
+    controls.addHook(&owner, [&seen](bool connected) { seen.push_back(connected); });
+    EXPECT_TRUE(open.isEnabled());
+    EXPECT_FALSE(close.isEnabled());
+    EXPECT_FALSE(save.isEnabled());
+
+    controls.setConnected(true);
+    EXPECT_FALSE(open.isEnabled());
+    EXPECT_TRUE(close.isEnabled());
+    EXPECT_TRUE(device->isEnabled());
+    EXPECT_TRUE(save.isEnabled());
+
+    // A control registered later takes the state in force.
+    QPushButton late(&owner);
+    controls.addWhileConnected(&late);
+    EXPECT_TRUE(late.isEnabled());
+
+    delete device;
+    controls.setConnected(false);
+    EXPECT_TRUE(open.isEnabled());
+    EXPECT_FALSE(close.isEnabled());
+    EXPECT_FALSE(late.isEnabled());
+    EXPECT_EQ(seen, std::vector<bool>({false, true, false}));
+}
