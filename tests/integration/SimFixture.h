@@ -69,8 +69,8 @@ public:
     RecordingListener listener;
     QLMCSession session;
     QLMCConnection connection{session, &listener};
+    WireRecorder wire; // outlives the server, whose thread records into it
     std::unique_ptr<SimServer> server;
-    WireRecorder wire;
     std::vector<std::pair<int, QString>> statuses;
     bool identified = false;
     bool refused = false;
@@ -96,6 +96,8 @@ public:
         if (connection.isConnected())
             connection.closeFromMenu();
         waitFor([this] { return !connection.isTcpActive(); }, 1000);
+        if (server)
+            server->stop();
     }
 
     /// Starts a direct controller of \a model on 127.0.0.\a host.
