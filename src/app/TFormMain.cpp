@@ -6,8 +6,11 @@
 #include "discovery/TFormScanUDP.h"
 #include "files/TFormFile.h"
 #include "files/TFormTime.h"
+#include "panel/ConsignModel.h"
 #include "panel/DisplayText.h"
 #include "panel/LoopTimeMenu.h"
+#include "panel/TThreadInputTimer.h"
+#include "platform/SpawnCommandRunner.h"
 #include "protocol/QLMCConnection.h"
 #include "protocol/TFormInformation.h"
 #include "protocol/TFormParamIP.h"
@@ -19,10 +22,16 @@
 #include "ui/features/TFormLimits.h"
 #include "ui/features/TFormRegOption.h"
 #include "ui/features/TFormRegWarning.h"
+#include "ui/main/CommandsPanel.h"
 #include "ui/main/DisplayPanel.h"
+#include "ui/main/GraphsPanel.h"
+#include "ui/main/InputPanel.h"
 #include "ui/main/RefreshPanel.h"
+#include "ui/main/RegulationModePanel.h"
+#include "ui/main/RegulationParametersPanel.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/TFormAbout.h"
+#include "ui/widgets/VirtualController.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -71,6 +80,10 @@ TFormMain::TFormMain(QWidget *parent)
 
     // RegisterLock and the first, empty register image.
     m_session = std::make_unique<QLMCSession>(&m_bridge);
+    // The consign state and its auto-change thread, created suspended.
+    m_consign = std::make_unique<ConsignModel>(*m_session);
+    m_inputTimer = std::make_unique<TThreadInputTimer>(*m_consign);
+    m_commandRunner = &SpawnCommandRunner::instance();
     // The chart history of 200 points per series is set up by the graph pages.
 
     m_timerDisplayAll.setObjectName(QStringLiteral("TimerDisplayAll"));
@@ -85,8 +98,7 @@ TFormMain::TFormMain(QWidget *parent)
     buildMainPanels();
     registerConnectedControls();
 
-    // The discovery engine and the consign auto-change thread (created
-    // suspended) are created here, after the lock, by their subsystems.
+    // The discovery engine is created here, after the lock, by its subsystem.
 
     setMinimumSize(MinimumFrameSize.width() - FrameWidth, MinimumFrameSize.height() - FrameHeight);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
@@ -101,6 +113,7 @@ TFormMain::~TFormMain() {
     // The consign auto-change thread is ended first (resumed, asked to stop and
     // woken), then the RegisterLock with the session is freed, then the discovery
     // engine; the window itself goes last.
+    m_inputTimer.reset();
     m_bridge.setMainDisplayTimer(nullptr);
     m_session->setListener(nullptr);
     m_session.reset();
@@ -142,6 +155,8 @@ void TFormMain::buildMenus() {
     com->setObjectName(QStringLiteral("MenuCom"));
     com->menuAction()->setObjectName(QStringLiteral("MenuCom"));
     addItem(com, "MenuComParam", QStringLiteral("Parameters..."), &TFormMain::MenuComParamClick);
+    // A virtual controller run by the tool itself, to try it without hardware.
+    new VirtualController(*this, com->addAction(QString()));
     addItem(com, "MenuComStatistics", QStringLiteral("Statistics..."),
             &TFormMain::MenuComStatisticsClick);
     com->addSeparator();
@@ -353,6 +368,15 @@ void TFormMain::buildCentral() {
 void TFormMain::buildMainPanels() {
     // The main-panel groups take their slots here, in this form:
     //   installPanel(MainPanelSlot::RegulationParameters, new RegulationPanel(*this));
+    // The graph pages first: the other groups set the position chart's axis.
+    new GraphsPanel(*this);
+    installPanel(MainPanelSlot::RegulationParameters, new RegulationParametersPanel(*this));
+    auto *modes = new RegulationModePanel(*this);
+    auto *input = new InputPanel(*this);
+    connect(modes, &RegulationModePanel::modeClicked, input, &InputPanel::showMode);
+    installPanel(MainPanelSlot::RegulationMode, modes);
+    installPanel(MainPanelSlot::Input, input);
+    installPanel(MainPanelSlot::Eeprom, new CommandsPanel(*this));
 }
 
 void TFormMain::registerConnectedControls() {
@@ -500,10 +524,18 @@ void TFormMain::showTool(QWidget *window) {
 }
 
 void TFormMain::MenuFileSaveClick() {
+    if (!m_windows.file)
+        return;
+    // TCP: the client socket is connected; UDP: the UDP client is open.
+    const bool open = m_windows.paramIP && m_windows.paramIP->connection().isConnected();
+    m_windows.file->showSaveGroup(open);
     showTool(m_windows.file);
 }
 
 void TFormMain::MenuFileOpenClick() {
+    if (!m_windows.file)
+        return;
+    m_windows.file->showOpenGroup();
     showTool(m_windows.file);
 }
 
@@ -534,12 +566,20 @@ void TFormMain::MenuComCloseClick() {
     closeCommunication();
 }
 
+void TFormMain::setCommandRunner(CommandRunner *runner) {
+    m_commandRunner = runner ? runner : &SpawnCommandRunner::instance();
+}
+
 void TFormMain::MenuComResetARPClick() {
     MessageBoxes::show(this, QStringLiteral("Warning"),
                        QStringLiteral("Reset ARP only works if application runs as administrator"),
                        MessageIcon::None);
-    if (m_windows.paramIP)
-        m_windows.paramIP->resetArp();
+    if (!m_windows.paramIP)
+        return;
+    // The neighbour entry of the connection window's address is dropped, hidden
+    // and without waiting ("ip neigh del" would also need the interface).
+    m_commandRunner->run({QStringLiteral("ip"), QStringLiteral("neigh"), QStringLiteral("flush"),
+                          QStringLiteral("to"), m_windows.paramIP->ipText()});
 }
 
 void TFormMain::MenuLoopTimeClick() {
@@ -559,6 +599,17 @@ void TFormMain::MenuLoopTimeItemClick(int value) {
 
 void TFormMain::MenuOptionsClick() {
     showTool(m_windows.regOption);
+    // The five Read buttons of the options window, in their order: option
+    // register; input limits; output maxima; dissipation voltage; standby timer.
+    RegisterLockGuard guard(m_session->lock());
+    QLMCIPMotor &motor = m_session->motor();
+    motor.RequestOptionsRead();
+    motor.RequestRead(Reg::InputMax);
+    motor.RequestRead(Reg::InputMin);
+    motor.RequestRead(Reg::CurrentMax);
+    motor.RequestRead(Reg::MaxOutputVoltage);
+    motor.RequestRead(Reg::DissipationVoltage);
+    motor.RequestRead(Reg::StandbyTimer);
 }
 
 void TFormMain::MenuWarningClick() {
@@ -567,16 +618,30 @@ void TFormMain::MenuWarningClick() {
 
 void TFormMain::MenuLimitsClick() {
     showTool(m_windows.limits);
+    // All eight limit registers in one hold of the lock.
+    RegisterLockGuard guard(m_session->lock());
+    m_session->motor().RequestLimitsRead();
 }
 
 void TFormMain::MenuHomingClick() {
     emit autoChangeOffRequested();
     showTool(m_windows.calibration);
+    // The two Read buttons of the homing window: value set, then start input.
+    RegisterLockGuard guard(m_session->lock());
+    QLMCIPMotor &motor = m_session->motor();
+    motor.RequestRead(Reg::HomingOption);
+    motor.RequestRead(Reg::HomingPosition);
+    motor.RequestRead(Reg::HomingInput);
+    motor.RequestRead(Reg::HomingStartInput);
 }
 
 void TFormMain::MenuAutotuningClick() {
     emit autoChangeOffRequested();
     showTool(m_windows.autoTuning);
+    // The options window's read of the output maxima.
+    RegisterLockGuard guard(m_session->lock());
+    m_session->motor().RequestRead(Reg::CurrentMax);
+    m_session->motor().RequestRead(Reg::MaxOutputVoltage);
 }
 
 void TFormMain::MenuLoopsInputClick() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/ReceivedValues.h"
+#include "panel/AxisSetting.h"
 #include "ui/widgets/ConnectedControls.h"
 #include "ui/widgets/GuiSessionBridge.h"
 
@@ -12,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+class CommandRunner;
+class ConsignModel;
 class DisplayPanel;
 class QAction;
 class QCheckBox;
@@ -24,6 +27,7 @@ class QVBoxLayout;
 class RefreshPanel;
 struct DisplayUpdate;
 struct ModelProfile;
+class TThreadInputTimer;
 
 class TFormAbout;
 class TFormAutoTuning;
@@ -108,6 +112,11 @@ enum class DisplayStep {
 ///    the hidden "Position um" tab); autoChangeOffRequested() asks the input
 ///    group to select auto change "No"; consignStateResetRequested() comes at
 ///    every connection open; deviceIdentified() after every identification.
+///  - The mode and input groups share consignModel() (consignModel().checkedMode()
+///    is the checked mode) and tell the other groups through
+///    parameterTitlesColoured() (the red parameter titles) and
+///    positionAxisAutomatic(), positionAxisRequested() and
+///    positionAxisEndRequested() (the position chart's left axis).
 ///  - watchSpaceBar(TBCons): the space bar on the input track bar toggles "Refresh".
 ///  - connectedControls(): register every control that needs a connection.
 ///  - Panels must not use the session in their destructors: the session is
@@ -160,6 +169,15 @@ public:
     const ReceivedValues &displayedValues() const { return m_displayed; }
     QTimer &displayTimer() { return m_timerDisplayAll; }
 
+    /// The consign state of the mode buttons and the input group (ConsignValue,
+    /// the ranges, the auto-change choice ...).
+    ConsignModel &consignModel() { return *m_consign; }
+    /// The consign auto-change thread (created suspended).
+    TThreadInputTimer &inputTimer() { return *m_inputTimer; }
+    /// The shared PulsesPerMicrometre factor (1.0 until the wavelength remote sets it).
+    float pulsesPerMicrometre() const { return m_pulsesPerMicrometre; }
+    void setPulsesPerMicrometre(float factor) { m_pulsesPerMicrometre = factor; }
+
     /// The controller is a stepper working in micro-steps (set by the identification).
     bool stepperUnits() const { return m_stepperUnits; }
     void setStepperUnits(bool on) { m_stepperUnits = on; }
@@ -181,6 +199,8 @@ public:
     void runDisplay();
     /// Shows the loop-time option \a value in the menu (7 or more: no item checked).
     void showLoopTime(int value);
+    /// Runs the system commands ("Reset ARP"); tests inject a recorder.
+    void setCommandRunner(CommandRunner *runner);
 
 signals:
     void formShown();
@@ -188,6 +208,20 @@ signals:
     void autoChangeOffRequested();
     void consignStateResetRequested();
     void deviceIdentified(const ModelProfile &profile);
+    /// A mode was clicked: the regulation-parameter titles at these indexes
+    /// (panel order, indexOf(RegulationParameterId)) turn red, all others take
+    /// the normal window-text colour.
+    void parameterTitlesColoured(const QList<int> &redTitles);
+    /// The position chart's left axis returns to automatic scaling.
+    void positionAxisAutomatic();
+    /// The position chart's left axis is fixed: manual scaling over \a setting,
+    /// its ends set in the order the setting gives.
+    void positionAxisRequested(const AxisSetting &setting);
+    /// A range edit was confirmed in "Wait mode" or "Position traj.": the
+    /// left-axis minimum (\a minimum true) or maximum of the position chart
+    /// becomes \a value and that of the position-in-micrometres chart
+    /// \a micrometres (NaN: left as it is).
+    void positionAxisEndRequested(bool minimum, double value, double micrometres);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -237,6 +271,10 @@ private:
 
     GuiSessionBridge m_bridge;
     std::unique_ptr<QLMCSession> m_session;
+    std::unique_ptr<ConsignModel> m_consign;
+    std::unique_ptr<TThreadInputTimer> m_inputTimer;
+    float m_pulsesPerMicrometre = 1.0f;
+    CommandRunner *m_commandRunner = nullptr;
     ConnectedControls m_connectedControls;
     ToolWindows m_windows;
     QTimer m_timerDisplayAll;

@@ -3,9 +3,15 @@
 #include "app/TFormMain.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+namespace {
+const QString SavingText = QStringLiteral("Saving parameters");
+constexpr int LabelFontPixels = 13;
+} // namespace
 
 TFormTime::TFormTime(TFormMain &main)
     : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint) {
@@ -26,17 +32,43 @@ TFormTime::TFormTime(TFormMain &main)
     inner->setStyleSheet(QStringLiteral("#PanelSaveInner { background: #ff0000; }"));
     outerLayout->addWidget(inner);
     auto *innerLayout = new QVBoxLayout(inner);
-    m_label = new QLabel(QStringLiteral("Saving parameters."), inner);
+    m_label = new QLabel(SavingText + QLatin1Char('.'), inner);
     m_label->setObjectName(QStringLiteral("LabelSave"));
     m_label->setAlignment(Qt::AlignCenter);
-    QFont font = m_label->font();
-    font.setPixelSize(13);
+    // Tahoma where it exists, the nearest sans-serif font elsewhere.
+    QFont font(QStringLiteral("Tahoma"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(LabelFontPixels);
     m_label->setFont(font);
     innerLayout->addWidget(m_label);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(outer);
+
+    m_timerSave.setObjectName(QStringLiteral("TimerSave"));
+    m_timerSave.setInterval(TickMs);
+    connect(&m_timerSave, &QTimer::timeout, this, &TFormTime::TimerSaveTimer);
+}
+
+void TFormTime::ShowFor(int seconds) {
+    m_ticks = TicksPerSecond * seconds;
+    m_label->setText(SavingText);
+    m_timerSave.start();
+    exec();
+    m_timerSave.stop();
+}
+
+void TFormTime::TimerSaveTimer() {
+    --m_ticks;
+    if (m_ticks <= 0) {
+        close();
+        return;
+    }
+    if (m_ticks % TicksPerSecond != 0)
+        m_label->setText(m_label->text() + QLatin1Char('.'));
+    else
+        m_label->setText(SavingText);
 }
 
 void TFormTime::showEvent(QShowEvent *event) {
@@ -49,4 +81,13 @@ void TFormTime::showEvent(QShowEvent *event) {
         }
     }
     QDialog::showEvent(event);
+}
+
+void TFormTime::keyPressEvent(QKeyEvent *event) {
+    // The window closes by itself; Escape does not end the wait early.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -89,8 +89,9 @@ TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote) {
     EXPECT_EQ(texts(child<QMenu>(main, "MenuFile")->actions()),
               QStringList({"Save...", "View..."}));
     EXPECT_EQ(texts(child<QMenu>(main, "MenuCom")->actions()),
-              QStringList({"Parameters...", "Statistics...", "-", "Scan network...",
-                           "IP Adress easy config...", "-", "Open", "Close", "-", "Reset ARP"}));
+              QStringList({"Parameters...", "Virtual controller...", "Statistics...", "-",
+                           "Scan network...", "IP Adress easy config...", "-", "Open", "Close",
+                           "-", "Reset ARP"}));
 
     QMenu *loopTime = child<QMenu>(main, "MenuLoopTime");
     const QStringList names = {"MenuLoopTime50ms", "MenuLoopTime20ms", "MenuLoopTime10ms",

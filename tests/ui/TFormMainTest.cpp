@@ -218,15 +218,19 @@ TEST(TFormMainPanels, PanelsReplaceTheirPlaceholders) {
     const std::vector<std::tuple<MainPanelSlot, const char *, QString>> places = {
         {MainPanelSlot::RegulationParameters, "GBRegulationParameters", "Regulation parameters"},
         {MainPanelSlot::RegulationMode, "GBRegulationMode", "0x20-Regul. mode"},
-        {MainPanelSlot::Input, "GBInput", "0x21-Input"},
+        {MainPanelSlot::Input, "GBInput", "0x21-Input (PWM Consign)"},
         {MainPanelSlot::Eeprom, "GBEeprom", "Save and restore (EEprom)"},
     };
+    // Each slot holds its installed panel: the group itself or a panel around it.
     for (const auto &[slot, name, title] : places) {
-        auto *placeholder = qobject_cast<QGroupBox *>(main.panelAt(slot));
-        ASSERT_NE(placeholder, nullptr) << name;
-        EXPECT_EQ(placeholder->objectName(), QLatin1String(name));
-        EXPECT_EQ(placeholder->title(), title);
-        EXPECT_EQ(placeholder->size(), TFormMain::reservedSize(slot));
+        QWidget *content = main.panelAt(slot);
+        ASSERT_NE(content, nullptr) << name;
+        auto *group = content->objectName() == QLatin1String(name)
+                          ? qobject_cast<QGroupBox *>(content)
+                          : content->findChild<QGroupBox *>(QLatin1String(name));
+        ASSERT_NE(group, nullptr) << name;
+        EXPECT_EQ(group->title(), title);
+        EXPECT_EQ(content->size(), TFormMain::reservedSize(slot)) << name;
     }
 
     QPointer<QWidget> placeholder = main.panelAt(MainPanelSlot::Input);

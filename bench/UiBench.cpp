@@ -1,0 +1,329 @@
+// The user-interface thread under load: the main window connected to the
+// virtual controller, polling at RefreshRatio 2 with the charts on and a
+// position move running. Prints how busy the user-interface thread is, the
+// time of a display run, of a chart sample (all five charts) and of a chart
+// redraw; then the cost of a sample against the history length, the repaint
+// of the visible chart, and the two ways of handing 200 points to a graph.
+//
+// The virtual controller runs in a child process so that the CPU figures are
+// the tool's alone. Usage: bench_ui [seconds of polling, default 5]
+#include "app/TFormMain.h"
+#include "device/QLMCSession.h"
+#include "protocol/QLMCConnection.h"
+#include "protocol/TFormParamIP.h"
+#include "sim/SimServer.h"
+#include "ui/AppWindows.h"
+#include "ui/main/GraphsPanel.h"
+#include "ui/widgets/LiveChart.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr const char *Host = "127.0.0.79";
+constexpr uint16_t Port = 18630;
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void spin(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Durations in microseconds, summarised.
+struct Timings {
+    std::vector<double> us;
+    void add(Clock::time_point start) { us.push_back(secondsSince(start) * 1e6); }
+    double mean() const {
+        double sum = 0;
+        for (double v : us)
+            sum += v;
+        return us.empty() ? 0 : sum / double(us.size());
+    }
+    double percentile(double p) const {
+        if (us.empty())
+            return 0;
+        std::vector<double> sorted = us;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[std::min(sorted.size() - 1, size_t(p * double(sorted.size())))];
+    }
+};
+
+// Adds up the wall time the user-interface thread spends delivering events
+// (timers, socket notifications, queued calls, paints): its busy time. The
+// event dispatcher's own bookkeeping around the wait is not counted.
+class MeasuredApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override {
+        if (m_depth > 0 || QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        ++m_depth;
+        const auto start = Clock::now();
+        const bool handled = QApplication::notify(receiver, event);
+        m_busy += secondsSince(start);
+        --m_depth;
+        return handled;
+    }
+
+    void resetBusy() { m_busy = 0; }
+    double busySeconds() const { return m_busy; }
+
+private:
+    int m_depth = 0;
+    double m_busy = 0;
+};
+
+void writeRegister(TFormMain &main, int address, int64_t value) {
+    QLMCSession &session = main.session();
+    RegisterLockGuard guard(session.lock());
+    session.motor().RequestWrite(address, value);
+}
+
+void liveRun(AppWindows &windows, int seconds) {
+    TFormMain &main = windows.main();
+    TFormParamIP &paramIP = windows.paramIP();
+    auto *graphs = main.findChild<GraphsPanel *>();
+
+    const QStringList fields = QString::fromLatin1(Host).split(QLatin1Char('.'));
+    for (int i = 0; i < 4; ++i)
+        paramIP.findChild<QLineEdit *>(QStringLiteral("EAdd%1").arg(i))->setText(fields[i]);
+    paramIP.connection().setPorts(Port, Port);
+    paramIP.BOpenClick();
+    QElapsedTimer wait;
+    wait.start();
+    while (!main.windowTitle().contains(QLatin1String("NETEC-A")) && wait.elapsed() < 5000)
+        spin(10);
+    if (!main.windowTitle().contains(QLatin1String("NETEC-A"))) {
+        std::fprintf(stderr, "bench_ui: no identification\n");
+        std::exit(1);
+    }
+    spin(500); // the full read after identification
+
+    // The measuring connections end with this run (their context object).
+    QObject scope;
+    // RefreshRatio 2 (track bar position 1), a position move back and forth.
+    main.findChild<QSlider *>(QStringLiteral("TBRefresh"))->setValue(1);
+    writeRegister(main, Reg::RegulationMode, 5);
+    bool high = true;
+    const auto step = [&] {
+        writeRegister(main, Reg::Input, high ? 20000 : -20000);
+        high = !high;
+    };
+    QTimer move;
+    QObject::connect(&move, &QTimer::timeout, &scope, step);
+    move.start(1500);
+    step();
+
+    // Time the display runs and the chart samples where they happen.
+    Timings display;
+    Timings sample;
+    Timings redraw;
+    QObject::disconnect(&main.displayTimer(), &QTimer::timeout, &main, nullptr);
+    QObject::connect(&main.displayTimer(), &QTimer::timeout, &scope, [&] {
+        main.displayTimer().stop();
+        const auto t0 = Clock::now();
+        main.runDisplay();
+        display.add(t0);
+    });
+    QObject::disconnect(&main.sessionBridge(), &GuiSessionBridge::graphSampleArrived, graphs,
+                        nullptr);
+    QObject::connect(&main.sessionBridge(), &GuiSessionBridge::graphSampleArrived, &scope,
+                     [&](const ReceivedValues &values) {
+                         const auto t0 = Clock::now();
+                         graphs->addSample(values);
+                         sample.add(t0);
+                     });
+    LiveChart *shown = graphs->chart(GraphsPanel::PositionPage);
+    main.graphPages()->setCurrentIndex(GraphsPanel::PositionPage);
+    Clock::time_point replotStart;
+    QObject::connect(shown, &QCustomPlot::beforeReplot, &scope,
+                     [&] { replotStart = Clock::now(); });
+    QObject::connect(shown, &QCustomPlot::afterReplot, &scope, [&] { redraw.add(replotStart); });
+    spin(1000);
+
+    display.us.clear();
+    sample.us.clear();
+    redraw.us.clear();
+    auto *app = static_cast<MeasuredApplication *>(QApplication::instance());
+    app->resetBusy();
+    const double threadCpu0 = threadCpuSeconds();
+    const double processCpu0 = processCpuSeconds();
+    const auto start = Clock::now();
+    QTimer stop;
+    stop.setSingleShot(true);
+    QEventLoop loop;
+    QObject::connect(&stop, &QTimer::timeout, &loop, &QEventLoop::quit);
+    stop.start(seconds * 1000);
+    loop.exec();
+    const double elapsed = secondsSince(start);
+    const double threadCpu = threadCpuSeconds() - threadCpu0;
+    const double processCpu = processCpuSeconds() - processCpu0;
+
+    std::printf("polling RefreshRatio %d, charts on, position move, %.1f s:\n",
+                main.session().RefreshRatio.load(), elapsed);
+    const double busy = app->busySeconds() / elapsed;
+    std::printf("  user-interface thread busy %.1f %% (wall time handling events), "
+                "its CPU %.1f %% of one core; whole tool %.1f %%\n",
+                100.0 * busy, 100.0 * threadCpu / elapsed, 100.0 * processCpu / elapsed);
+    std::printf("  chart samples %.0f/s: %.1f us mean, p99 %.1f us (all five charts)\n",
+                double(sample.us.size()) / elapsed, sample.mean(), sample.percentile(0.99));
+    std::printf("  display runs %.1f/s: %.1f us mean, p99 %.1f us, max %.1f us\n",
+                double(display.us.size()) / elapsed, display.mean(), display.percentile(0.99),
+                display.percentile(1.0));
+    std::printf("  redraws of the shown chart %.1f/s: %.0f us mean, p99 %.0f us\n",
+                double(redraw.us.size()) / elapsed, redraw.mean(), redraw.percentile(0.99));
+    std::printf("  targets: user-interface thread under 20 %%: %s; display run under 5 ms: %s\n",
+                busy < 0.2 ? "met" : "MISSED", display.percentile(0.99) < 5000 ? "met" : "MISSED");
+
+    move.stop();
+    paramIP.connection().closeFromMenu();
+    spin(200);
+}
+
+// Cost of one sample on all five charts after \a history samples.
+double sampleCost(GraphsPanel &graphs, long history, int count) {
+    ReceivedValues v;
+    for (long i = 0; i < history; ++i) {
+        v.Position = int32_t(i);
+        graphs.addSample(v);
+    }
+    const auto t0 = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        v.Position = i;
+        v.Speed = i % 1000;
+        v.CurrentLive = float(i % 100) / 100;
+        graphs.addSample(v);
+    }
+    return secondsSince(t0) * 1e6 / count;
+}
+
+void offlineRun(AppWindows &windows) {
+    TFormMain &main = windows.main();
+    auto *graphs = main.findChild<GraphsPanel *>();
+    main.graphicCheckBox()->setChecked(true);
+    QApplication::processEvents();
+
+    std::printf("one sample on all five charts (ring of 200 points, in-place hand-over):\n");
+    std::printf("  after 200 samples: %.2f us; after 100000 samples: %.2f us\n",
+                sampleCost(*graphs, 0, 20000), sampleCost(*graphs, 100000, 20000));
+
+    for (GraphsPanel::Page page : {GraphsPanel::PositionPage, GraphsPanel::CurrentPage}) {
+        main.graphPages()->setCurrentIndex(page);
+        QApplication::processEvents();
+        LiveChart *chart = graphs->chart(page);
+        chart->redrawNow();
+        const int count = 200;
+        const auto t0 = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            ReceivedValues v;
+            v.Position = i * 37;
+            v.CurrentLive = float(i % 10) / 10;
+            graphs->addSample(v);
+            chart->redrawNow();
+        }
+        std::printf("  repaint of the shown %s chart (%d series, %dx%d): %.0f us\n",
+                    qPrintable(chart->objectName()), chart->seriesCount(), chart->width(),
+                    chart->height(), secondsSince(t0) * 1e6 / count);
+    }
+
+    // Handing the 200 points to a graph: a fresh container per call, or the
+    // fixed one overwritten in place (what LiveChart does).
+    const int n = LiveChart::HistoryLength;
+    const int rounds = 100000;
+    QCustomPlot plot;
+    QCPGraph *graph = plot.addGraph();
+    QVector<double> keys(n);
+    QVector<double> values(n);
+    auto t0 = Clock::now();
+    for (int r = 0; r < rounds; ++r) {
+        for (int i = 0; i < n; ++i) {
+            keys[i] = r + i;
+            values[i] = i;
+        }
+        graph->setData(keys, values, true);
+    }
+    const double setData = secondsSince(t0) * 1e9 / rounds;
+    LiveChart single(QStringLiteral("Single"));
+    single.addSeries(QStringLiteral("s"), Qt::red);
+    const double one[1] = {1};
+    t0 = Clock::now();
+    for (int r = 0; r < rounds; ++r)
+        single.addSample(one);
+    const double inPlace = secondsSince(t0) * 1e9 / rounds;
+    std::printf("one series of 200 points per sample: QCPGraph::setData %.0f ns (key/value "
+                "vectors filled and copied), ring written in place %.0f ns\n",
+                setData, inPlace);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+
+    const pid_t child = fork();
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // ends with the benchmark, whatever happens to it
+        SimServerConfig config;
+        config.bindAddress = Host;
+        config.tcpPort = Port;
+        config.udpPort = Port;
+        SimServer server(config,
+                         std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
+        if (!server.start())
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    usleep(300000);
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    {
+        MeasuredApplication app(argc, argv);
+        AppWindows windows;
+        windows.main().show();
+        liveRun(windows, seconds);
+        offlineRun(windows);
+    }
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    return 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "panel/DeviceCommand.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QPushButton;
+class TFormMain;
+
+/// The device commands of the main window: the group "Save and restore
+/// (EEprom)" with the save and restore buttons (the factory save on its own red
+/// panel) and the reset button on its own red panel. A save is followed by the
+/// modal saving window; a restore makes the decoder read the regulation
+/// parameters back.
+class CommandsPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CommandsPanel(TFormMain &main);
+
+    QPushButton *button(DeviceCommand command) const { return m_buttons[size_t(command)]; }
+
+private:
+    void commandClick(DeviceCommand command);
+
+    TFormMain &m_main;
+    std::array<QPushButton *, 5> m_buttons{};
+};

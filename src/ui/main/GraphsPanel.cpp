@@ -1,0 +1,250 @@
+#include "ui/main/GraphsPanel.h"
+
+#include "app/TFormMain.h"
+#include "device/ModelProfile.h"
+#include "device/QLMCSession.h"
+#include "panel/ConsignModel.h"
+#include "ui/widgets/LiveChart.h"
+
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+const QColor Red(0xFF, 0x00, 0x00);  // clRed
+const QColor Blue(0x00, 0x00, 0xFF); // clBlue
+const QColor Lime(0x00, 0xFF, 0x00); // clLime
+
+const QString ValueTitle = QStringLiteral("Value (32 bits)");
+const QString TimeTitle = QStringLiteral("Time ");
+constexpr double TimeIncrement = 50;
+/// The micrometre chart's time increment is this many times the refresh track position.
+constexpr int MicrometreIncrementPerPosition = 100;
+constexpr int InitialRefreshPosition = 10;
+
+// The first series of the position charts and of the speed chart.
+constexpr int ConsignSeries = 0;
+constexpr int DesiredSeries = 0;
+
+} // namespace
+
+GraphsPanel::GraphsPanel(TFormMain &main)
+    : QObject(&main)
+    , m_main(main)
+    , m_tabs(main.graphPages()) {
+    setObjectName(QStringLiteral("GraphsPanel"));
+
+    LiveChart *position = addPage(PositionPage, "TabSheetPosition",
+                                  QStringLiteral("Graph. position"), "ChartPosition");
+    position->addSeries(QStringLiteral("Position consign"), Red);
+    position->addSeries(QStringLiteral("Position"), Blue);
+    position->setValueRange(-200, 200);
+    position->setValueIncrement(10);
+    position->setAxisTitles(ValueTitle, TimeTitle);
+
+    LiveChart *speed =
+        addPage(SpeedPage, "TabSheetSpeed", QStringLiteral("Graph. speed"), "ChartSpeed");
+    speed->addSeries(QStringLiteral("Desired state"), Red);
+    speed->addSeries(QStringLiteral("Speed"), Blue);
+    const AxisRange speedAxis = m_scaling.speedAxis();
+    speed->setValueRange(speedAxis.minimum, speedAxis.maximum);
+    speed->setValueIncrement(10);
+    speed->setAxisTitles(ValueTitle, TimeTitle);
+    m_resetSpeed = new QPushButton(QStringLiteral("Reset scale"));
+    m_resetSpeed->setObjectName(QStringLiteral("BResetScaleSpeed"));
+    speed->addCornerButton(m_resetSpeed);
+    connect(m_resetSpeed, &QPushButton::clicked, this, &GraphsPanel::BResetScaleSpeedClick);
+
+    LiveChart *command =
+        addPage(CommandPage, "TabSheetCommand", QStringLiteral("Command output"), "ChartCommand");
+    command->addSeries(QStringLiteral("Command output"), Red);
+    command->setValueRange(-120, 120);
+    command->setValueIncrement(25);
+    command->setAxisTitles(QStringLiteral("Value (32 bits) - 100% = 65'536"), TimeTitle);
+
+    // The chart's name is spelt so.
+    LiveChart *current = addPage(CurrentPage, "TabSheetCurrentSense",
+                                 QStringLiteral("Current sense"), "ChartCurentSense");
+    current->addSeries(QStringLiteral("Min"), Blue);
+    current->addSeries(QStringLiteral("Live"), Lime);
+    current->addSeries(QStringLiteral("Max"), Red);
+    const AxisRange currentAxis = m_scaling.currentAxis();
+    current->setValueRange(currentAxis.minimum, currentAxis.maximum);
+    current->setValueIncrement(0.05);
+    current->setAxisTitles(QStringLiteral("Value (8.8 bits)"), TimeTitle);
+    m_resetCurrent = new QPushButton(QStringLiteral("Reset scale"));
+    m_resetCurrent->setObjectName(QStringLiteral("BResetScaleCurrent"));
+    current->addCornerButton(m_resetCurrent);
+    connect(m_resetCurrent, &QPushButton::clicked, this, &GraphsPanel::BResetScaleCurrentClick);
+
+    LiveChart *micrometres = addPage(MicrometrePage, "TabSheetPosition_um",
+                                     QStringLiteral("Position um"), "ChartPosition_um");
+    micrometres->addSeries(QStringLiteral("Position consign"), Red);
+    micrometres->addSeries(QStringLiteral("Position"), Blue);
+    micrometres->setValueRange(732.5, 1060);
+    micrometres->setGroupedValueLabels(0); // "#,##0"
+    micrometres->setAxisTitles(QStringLiteral("Value [um]"), QStringLiteral("Time [ms]"));
+    refreshTrackChanged(InitialRefreshPosition);
+
+    for (LiveChart *chart : m_charts)
+        if (chart != micrometres)
+            chart->setTimeIncrement(TimeIncrement);
+
+    // Shown per model by the identification.
+    m_tabs->setTabVisible(CurrentPage, false);
+    m_tabs->setCurrentIndex(PositionPage);
+
+    // Releases over the tab strip: on the tabs, and on the free strip beside them.
+    m_tabs->tabBar()->installEventFilter(this);
+    m_tabs->installEventFilter(this);
+
+    m_main.connectedControls().addWhileConnected(m_resetSpeed);
+    m_main.connectedControls().addWhileConnected(m_resetCurrent);
+
+    connect(&m_main.sessionBridge(), &GuiSessionBridge::graphSampleArrived, this,
+            &GraphsPanel::addSample);
+    connect(&m_main, &TFormMain::formShown, this, [this] { setMicrometreTabVisible(false); });
+    connect(&m_main, &TFormMain::deviceIdentified, this, &GraphsPanel::deviceIdentified);
+    connect(&m_main, &TFormMain::refreshTrackChanged, this, &GraphsPanel::refreshTrackChanged);
+    connect(&m_main, &TFormMain::positionAxisAutomatic, this,
+            &GraphsPanel::setPositionAxisAutomatic);
+    connect(&m_main, &TFormMain::positionAxisRequested, this, &GraphsPanel::setPositionAxis);
+    connect(&m_main, &TFormMain::positionAxisEndRequested, this, &GraphsPanel::setPositionAxisEnd);
+}
+
+LiveChart *GraphsPanel::addPage(Page page, const char *tabName, const QString &caption,
+                                const char *chartName) {
+    auto *sheet = new QWidget;
+    sheet->setObjectName(QLatin1String(tabName));
+    auto *layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *chart = new LiveChart(QLatin1String(chartName), sheet);
+    layout->addWidget(chart);
+    m_tabs->insertTab(page, sheet, caption);
+    m_pages[size_t(page)] = sheet;
+    m_charts[size_t(page)] = chart;
+    return chart;
+}
+
+void GraphsPanel::addSample(const ReceivedValues &values) {
+    if (!m_main.graphicCheckBox()->isChecked())
+        return;
+
+    const ChartScaling::Widened widened = m_scaling.addSample(values);
+    if (widened.speedAxis) {
+        const AxisRange axis = m_scaling.speedAxis();
+        chart(SpeedPage)->setValueRange(axis.minimum, axis.maximum);
+    }
+    if (widened.currentAxis) {
+        const AxisRange axis = m_scaling.currentAxis();
+        chart(CurrentPage)->setValueRange(axis.minimum, axis.maximum);
+    }
+
+    const std::array<double, 2> speed{double(values.Desired), double(values.Speed)};
+    chart(SpeedPage)->addSample(speed);
+    const std::array<double, 3> current{values.CurrentMin, values.CurrentLive, values.CurrentMax};
+    chart(CurrentPage)->addSample(current);
+    const std::array<double, 2> position{double(values.Input), double(values.Position)};
+    chart(PositionPage)->addSample(position);
+    // The micrometre chart's x is in milliseconds: one refresh cycle per sample.
+    const float factor = m_main.pulsesPerMicrometre();
+    const std::array<double, 2> micrometres{ChartScaling::micrometres(values.Input, factor),
+                                            ChartScaling::micrometres(values.Position, factor)};
+    chart(MicrometrePage)->addSample(micrometres, m_main.session().RefreshRatio.load());
+
+    chart(SpeedPage)->setSeriesVisible(DesiredSeries,
+                                       ChartScaling::desiredSeriesVisible(m_main.stepperUnits()));
+    const bool consign = ChartScaling::consignSeriesVisible(m_main.consignModel().checkedMode());
+    chart(PositionPage)->setSeriesVisible(ConsignSeries, consign);
+    chart(MicrometrePage)->setSeriesVisible(ConsignSeries, consign);
+
+    const std::array<double, 1> command{double(ChartScaling::commandPercent(values.Command))};
+    chart(CommandPage)->addSample(command);
+}
+
+void GraphsPanel::applyAxis(LiveChart *chart, const AxisSetting &setting) {
+    // Both ends are set in one step, so the order the setting gives (which keeps
+    // the minimum below the maximum on the way) cannot fail here.
+    chart->setValueRange(setting.minimum, setting.maximum);
+}
+
+void GraphsPanel::BResetScaleSpeedClick() {
+    applyAxis(chart(SpeedPage), m_scaling.resetSpeedScale(m_main.displayedValues()));
+}
+
+void GraphsPanel::BResetScaleCurrentClick() {
+    applyAxis(chart(CurrentPage), m_scaling.resetCurrentScale(m_main.displayedValues()));
+}
+
+void GraphsPanel::tabStripReleased(bool ctrlHeld) {
+    const ChartScaling::TabRelease release =
+        m_scaling.tabStripReleased(ctrlHeld, m_tabs->currentIndex(), m_main.displayedValues());
+    if (release.speedAxis)
+        applyAxis(chart(SpeedPage), *release.speedAxis);
+    if (release.currentAxis)
+        applyAxis(chart(CurrentPage), *release.currentAxis);
+}
+
+bool GraphsPanel::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QTabBar *bar = m_tabs->tabBar();
+        bool onStrip = watched == bar;
+        if (watched == m_tabs) {
+            // The tab widget itself gets the releases on the free part of the
+            // strip (and those the tab bar passed on, already seen there).
+            const QPoint point = mouse->position().toPoint();
+            const QRect tabs = bar->geometry();
+            onStrip =
+                point.y() >= tabs.top() && point.y() <= tabs.bottom() && !tabs.contains(point);
+        }
+        if (onStrip)
+            tabStripReleased(mouse->modifiers().testFlag(Qt::ControlModifier));
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void GraphsPanel::setPositionAxisAutomatic() {
+    chart(PositionPage)->setValueAutoScale(true);
+}
+
+void GraphsPanel::setPositionAxis(const AxisSetting &setting) {
+    applyAxis(chart(PositionPage), setting);
+}
+
+void GraphsPanel::setPositionAxisEnd(bool minimum, double value, double micrometres) {
+    LiveChart *position = chart(PositionPage);
+    LiveChart *micrometre = chart(MicrometrePage);
+    if (minimum) {
+        position->setValueMinimum(value);
+        if (!std::isnan(micrometres))
+            micrometre->setValueMinimum(micrometres);
+    } else {
+        position->setValueMaximum(value);
+        if (!std::isnan(micrometres))
+            micrometre->setValueMaximum(micrometres);
+    }
+}
+
+void GraphsPanel::setMicrometreTabVisible(bool visible) {
+    m_tabs->setTabVisible(MicrometrePage, visible);
+}
+
+bool GraphsPanel::isPageVisible(Page page) const {
+    return m_tabs->isTabVisible(page);
+}
+
+void GraphsPanel::deviceIdentified(const ModelProfile &profile) {
+    m_tabs->setTabVisible(CurrentPage, profile.currentSenseTabVisible);
+    m_tabs->setCurrentIndex(profile.firstGraphPage);
+}
+
+void GraphsPanel::refreshTrackChanged(int position) {
+    chart(MicrometrePage)->setTimeIncrement(double(position) * MicrometreIncrementPerPosition);
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "device/ReceivedValues.h"
+#include "panel/AxisSetting.h"
+#include "panel/ChartScaling.h"
+
+#include <QObject>
+
+#include <array>
+
+class LiveChart;
+class QPushButton;
+class QTabWidget;
+class TFormMain;
+struct ModelProfile;
+
+/// The graph pages of the main window (`PageControlGraph`): position, speed,
+/// command output, current sense and position in micrometres, fed by the
+/// decoder's chart samples while "Graphic" is checked, with the self-widening
+/// speed and current axes and their "Reset scale".
+class GraphsPanel : public QObject {
+    Q_OBJECT
+
+public:
+    /// Tab indexes of the pages (hidden pages keep their index).
+    enum Page : int {
+        PositionPage = 0,
+        SpeedPage = ChartScaling::SpeedPage,
+        CommandPage = 2,
+        CurrentPage = ChartScaling::CurrentPage,
+        MicrometrePage = 4,
+    };
+    static constexpr int PageCount = 5;
+
+    explicit GraphsPanel(TFormMain &main);
+
+    LiveChart *chart(Page page) const { return m_charts[size_t(page)]; }
+    QWidget *page(Page page) const { return m_pages[size_t(page)]; }
+    QPushButton *speedResetButton() const { return m_resetSpeed; }
+    QPushButton *currentResetButton() const { return m_resetCurrent; }
+    ChartScaling &scaling() { return m_scaling; }
+
+    /// One sample of the live values: widens the speed and current axes,
+    /// appends a point to every series and applies the series visibility.
+    /// Ignored while "Graphic" is unchecked (samples still on their way).
+    void addSample(const ReceivedValues &values);
+
+    /// The position chart's left axis follows the data (regulation modes).
+    void setPositionAxisAutomatic();
+    /// The position chart's left axis is fixed to \a setting.
+    void setPositionAxis(const AxisSetting &setting);
+    /// One end of the position chart's left axis (\a minimum: its minimum),
+    /// and of the micrometre chart's unless \a micrometres is NaN.
+    void setPositionAxisEnd(bool minimum, double value, double micrometres);
+
+    /// The "Position um" tab (shown by the wavelength remote, hidden at every show
+    /// of the main window).
+    void setMicrometreTabVisible(bool visible);
+    bool isPageVisible(Page page) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    LiveChart *addPage(Page page, const char *tabName, const QString &caption,
+                       const char *chartName);
+    void BResetScaleSpeedClick();
+    void BResetScaleCurrentClick();
+    void tabStripReleased(bool ctrlHeld);
+    void applyAxis(LiveChart *chart, const AxisSetting &setting);
+    void deviceIdentified(const ModelProfile &profile);
+    void refreshTrackChanged(int position);
+
+    TFormMain &m_main;
+    QTabWidget *m_tabs;
+    ChartScaling m_scaling;
+    std::array<QWidget *, PageCount> m_pages{};
+    std::array<LiveChart *, PageCount> m_charts{};
+    QPushButton *m_resetSpeed = nullptr;
+    QPushButton *m_resetCurrent = nullptr;
+};

@@ -1,0 +1,101 @@
+#include "ui/main/RegulationModePanel.h"
+
+#include "app/TFormMain.h"
+#include "device/ModelProfile.h"
+#include "panel/DisplayText.h"
+#include "ui/widgets/ConnectedControls.h"
+
+#include <QPointer>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+RegulationModePanel::RegulationModePanel(TFormMain &main)
+    : QGroupBox(QStringLiteral("0x20-Regul. mode"))
+    , m_main(main)
+    , m_model(main.consignModel()) {
+    setObjectName(QStringLiteral("GBRegulationMode"));
+    setFixedSize(TFormMain::reservedSize(MainPanelSlot::RegulationMode));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 2, 4, 4);
+    layout->setSpacing(0);
+    for (const ModeInfo &info : modeTable()) {
+        auto *button = new QRadioButton(QLatin1String(info.caption), this);
+        button->setObjectName(QLatin1String(info.buttonName));
+        const RegulationMode mode = info.mode;
+        // Checking a button from the code runs its click behaviour as well; the
+        // display disables the button first, so that no mode is written.
+        connect(button, &QRadioButton::toggled, this, [this, mode](bool on) {
+            if (on)
+                modeButtonClick(mode);
+        });
+        layout->addWidget(button);
+        m_buttons[size_t(info.mode)] = button;
+    }
+
+    // The hook stays with the window; it does nothing once the panel is replaced.
+    main.setDisplayHook(DisplayStep::RegulationMode,
+                        [panel = QPointer<RegulationModePanel>(this)](const DisplayUpdate &update,
+                                                                      const ReceivedValues &) {
+                            if (panel && update.regulationMode)
+                                panel->showMode(*update.regulationMode);
+                        });
+    connect(&main, &TFormMain::deviceIdentified, this, &RegulationModePanel::applyProfile);
+    // Enabled while connected, and only the buttons the model offers.
+    main.connectedControls().addHook(this, [this](bool) { updateEnabled(); });
+}
+
+void RegulationModePanel::modeButtonClick(RegulationMode mode) {
+    QRadioButton *clicked = button(mode);
+    const ModeClickResult result = m_model.modeClicked(
+        mode, clicked->isEnabled(), m_main.stepperUnits(), m_positionAxisMinimum);
+    emit modeClicked(result);
+
+    QList<int> redTitles;
+    for (int index = 0; index < RegulationParameterCount; ++index)
+        if (result.redTitles[size_t(index)])
+            redTitles.append(index);
+    emit m_main.parameterTitlesColoured(redTitles);
+
+    switch (result.positionAxis) {
+    case PositionAxisRule::Automatic:
+        emit m_main.positionAxisAutomatic();
+        break;
+    case PositionAxisRule::FixedToRange:
+        m_positionAxisMinimum = result.positionAxisRange.minimum;
+        emit m_main.positionAxisRequested(result.positionAxisRange);
+        break;
+    case PositionAxisRule::Unchanged:
+        break;
+    }
+}
+
+void RegulationModePanel::showMode(int32_t value) {
+    m_model.beginModeDisplay();
+    if (const std::optional<RegulationMode> mode = ConsignModel::modeToShow(value)) {
+        QRadioButton *shown = button(*mode);
+        if (!shown->isChecked()) {
+            // Disabled while it is checked, so that its click writes nothing;
+            // afterwards it gets back the state it had (standby may be disabled).
+            const bool wasEnabled = shown->isEnabled();
+            if (wasEnabled)
+                shown->setFocus();
+            shown->setEnabled(false);
+            shown->setChecked(true);
+            shown->setEnabled(wasEnabled);
+        }
+    }
+    m_model.endModeDisplay();
+}
+
+void RegulationModePanel::applyProfile(const ModelProfile &profile) {
+    for (size_t i = 0; i < m_offered.size(); ++i)
+        m_offered[i] = profile.modeButtons[i];
+    updateEnabled();
+}
+
+void RegulationModePanel::updateEnabled() {
+    const bool connected = m_main.connectedControls().isConnected();
+    for (size_t i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setEnabled(connected && m_offered[i]);
+}

@@ -1,0 +1,366 @@
+#include "ui/widgets/LiveChart.h"
+
+#include <QAbstractButton>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QLocale>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const QColor LegendGrey(0x80, 0x80, 0x80); // clGray
+constexpr int CornerMargin = 3;
+// Average room for one axis label, in pixels.
+constexpr int ValueLabelSpacing = 35;
+constexpr int TimeLabelSpacing = 90;
+
+// Axis labels at least one increment apart (a nice multiple of it when they
+// would crowd), optionally with thousands separators.
+class IncrementTicker : public QCPAxisTickerFixed {
+public:
+    IncrementTicker() {
+        setScaleStrategy(ssMultiples);
+        setTickCount(6);
+    }
+
+    double increment = 0; ///< 0: QCustomPlot's free choice
+    int groupedDecimals = -1;
+
+protected:
+    double getTickStep(const QCPRange &range) override {
+        if (increment <= 0)
+            return QCPAxisTicker::getTickStep(range);
+        return QCPAxisTickerFixed::getTickStep(range);
+    }
+
+    QString getTickLabel(double tick, const QLocale &locale, QChar formatChar,
+                         int precision) override {
+        if (groupedDecimals < 0)
+            return QCPAxisTickerFixed::getTickLabel(tick, locale, formatChar, precision);
+        // "#,##0" and "#,##0.#": the locale's group separator, optional decimals.
+        QLocale grouped = locale;
+        grouped.setNumberOptions(QLocale::DefaultNumberOptions);
+        QString text = grouped.toString(tick, 'f', groupedDecimals);
+        if (groupedDecimals > 0) {
+            const QString point = grouped.decimalPoint();
+            while (text.endsWith(QLatin1Char('0')))
+                text.chop(1);
+            if (text.endsWith(point))
+                text.chop(point.size());
+        }
+        if (text == QLatin1String("-0"))
+            text = QStringLiteral("0");
+        return text;
+    }
+};
+
+IncrementTicker *incrementTicker(QCPAxis *axis) {
+    return static_cast<IncrementTicker *>(axis->ticker().data());
+}
+
+} // namespace
+
+LiveChart::LiveChart(const QString &name, QWidget *parent)
+    : QCustomPlot(parent) {
+    setObjectName(name);
+    setAutoAddPlottableToLegend(false);
+    setMinimumSize(120, 80);
+
+    for (QCPAxis *axis : {xAxis, yAxis})
+        axis->setTicker(QSharedPointer<QCPAxisTicker>(new IncrementTicker));
+    for (int i = 0; i < HistoryLength; ++i)
+        m_keys[size_t(i)] = i - HistoryLength;
+    xAxis->setRange(m_keys.front(), m_keys.back());
+    yAxis->setRange(-1, 1);
+
+    // The legend gets a row of its own above the plot, centred between two
+    // empty cells that take the free width.
+    axisRect()->insetLayout()->take(legend);
+    plotLayout()->insertRow(0);
+    m_legendRow = new QCPLayoutGrid;
+    plotLayout()->addElement(0, 0, m_legendRow);
+    plotLayout()->setRowStretchFactor(0, 0.001);
+    plotLayout()->setRowSpacing(0);
+    m_legendRow->addElement(0, 0, new QCPLayoutElement(this));
+    m_legendRow->addElement(0, 1, legend);
+    m_legendRow->addElement(0, 2, new QCPLayoutElement(this));
+    m_legendRow->setColumnStretchFactor(1, 0.001);
+    m_legendRow->setMargins(QMargins(0, CornerMargin, 0, 0));
+    legend->setFillOrder(QCPLegend::foColumnsFirst);
+    legend->setSizeConstraintRect(QCPLayoutElement::scrOuterRect);
+    legend->setBrush(LegendGrey);
+    legend->setTextColor(Qt::white);
+    legend->setBorderPen(QPen(Qt::black));
+    legend->setIconSize(22, 10);
+    legend->setVisible(true);
+
+    m_valueTitleFont = yAxis->labelFont();
+    if (m_valueTitleFont.pointSizeF() <= 0)
+        m_valueTitleFont.setPointSizeF(9);
+    // The value title and the label density follow the axis lengths of the
+    // last layout, before every redraw (resizes included).
+    connect(this, &QCustomPlot::beforeReplot, this, [this] {
+        const QRect plot = axisRect()->rect();
+        fitValueTitle(plot.height());
+        yAxis->ticker()->setTickCount(std::max(2, plot.height() / ValueLabelSpacing));
+        xAxis->ticker()->setTickCount(std::max(2, plot.width() / TimeLabelSpacing));
+    });
+
+    m_redrawTimer.setSingleShot(true);
+    m_redrawTimer.setInterval(RedrawIntervalMs);
+    connect(&m_redrawTimer, &QTimer::timeout, this, &LiveChart::redrawTick);
+}
+
+int LiveChart::addSeries(const QString &title, const QColor &colour) {
+    QCPGraph *series = addGraph();
+    series->setName(title);
+    // One pixel: a thicker antialiased line takes about five times as long to draw.
+    series->setPen(QPen(colour, 1));
+    series->setAdaptiveSampling(false);
+    m_values.emplace_back();
+    m_values.back().fill(0);
+    // A fixed container of HistoryLength points that writeSeries() overwrites.
+    series->data()->set(QVector<QCPGraphData>(HistoryLength), true);
+    writeSeries(seriesCount() - 1);
+    rebuildLegend();
+    requestRedraw();
+    return seriesCount() - 1;
+}
+
+int LiveChart::ringIndex(int age) const {
+    return (m_newest - age + HistoryLength) % HistoryLength;
+}
+
+void LiveChart::addSample(std::span<const double> values, double keyStep) {
+    const double key = m_keys[size_t(m_newest)] + keyStep;
+    m_newest = (m_newest + 1) % HistoryLength;
+    m_keys[size_t(m_newest)] = key;
+    for (int s = 0; s < seriesCount(); ++s) {
+        m_values[size_t(s)][size_t(m_newest)] = size_t(s) < values.size() ? values[size_t(s)] : 0;
+        writeSeries(s);
+    }
+    xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], key);
+    requestRedraw();
+}
+
+void LiveChart::writeSeries(int index) {
+    // The container keeps its HistoryLength points: they are overwritten in
+    // place, oldest first, so the keys stay sorted and nothing is allocated.
+    QCPGraphDataContainer &data = *series(index)->data();
+    const std::array<double, HistoryLength> &values = m_values[size_t(index)];
+    auto out = data.begin();
+    const int oldest = ringIndex(HistoryLength - 1);
+    for (int slot = oldest; slot < HistoryLength; ++slot, ++out) {
+        out->key = m_keys[size_t(slot)];
+        out->value = values[size_t(slot)];
+    }
+    for (int slot = 0; slot < oldest; ++slot, ++out) {
+        out->key = m_keys[size_t(slot)];
+        out->value = values[size_t(slot)];
+    }
+}
+
+double LiveChart::lastKey() const {
+    return m_keys[size_t(m_newest)];
+}
+
+double LiveChart::valueAt(int series, int age) const {
+    if (series < 0 || series >= seriesCount() || age < 0 || age >= HistoryLength)
+        return 0;
+    return m_values[size_t(series)][size_t(ringIndex(age))];
+}
+
+void LiveChart::setAxisTitles(const QString &value, const QString &time) {
+    m_valueTitle = value;
+    m_valueTitleRoom = -1;
+    yAxis->setLabel(value);
+    xAxis->setLabel(time);
+    if (axisRect()->height() > 0)
+        fitValueTitle(axisRect()->height());
+    requestRedraw();
+}
+
+void LiveChart::fitValueTitle(int room) {
+    if (room == m_valueTitleRoom || m_valueTitle.isEmpty() || room <= 0)
+        return;
+    m_valueTitleRoom = room;
+    // A title longer than its axis goes on two lines, then gets smaller.
+    QString text = m_valueTitle;
+    QFont font = m_valueTitleFont;
+    const auto width = [&text](const QFont &f) {
+        const QFontMetrics metrics(f);
+        int widest = 0;
+        for (const QString &line : text.split(QLatin1Char('\n')))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        return widest;
+    };
+    if (width(font) > room) {
+        const int middle = int(text.size()) / 2;
+        int split = -1;
+        for (int i = 0; i < text.size(); ++i)
+            if (text[i] == QLatin1Char(' ') &&
+                (split < 0 || std::abs(i - middle) < std::abs(split - middle)))
+                split = i;
+        // "a - b" breaks after the dash.
+        if (split > 0 && text.mid(split, 3) == QLatin1String(" - "))
+            split += 2;
+        if (split > 0)
+            text[split] = QLatin1Char('\n');
+        constexpr double SmallestPoints = 6.5;
+        while (width(font) > room && font.pointSizeF() - 0.5 >= SmallestPoints)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    yAxis->setLabel(text);
+    yAxis->setLabelFont(font);
+}
+
+void LiveChart::setValueRange(double minimum, double maximum) {
+    if (maximum < minimum)
+        return;
+    m_autoScale = false;
+    if (maximum == minimum)
+        yAxis->setRange(minimum - 1, maximum + 1);
+    else
+        yAxis->setRange(minimum, maximum);
+    requestRedraw();
+}
+
+void LiveChart::setValueMinimum(double minimum) {
+    if (minimum >= yAxis->range().upper)
+        return;
+    m_autoScale = false;
+    yAxis->setRangeLower(minimum);
+    requestRedraw();
+}
+
+void LiveChart::setValueMaximum(double maximum) {
+    if (maximum <= yAxis->range().lower)
+        return;
+    m_autoScale = false;
+    yAxis->setRangeUpper(maximum);
+    requestRedraw();
+}
+
+void LiveChart::setValueAutoScale(bool on) {
+    m_autoScale = on;
+    if (on)
+        applyAutoScale();
+    requestRedraw();
+}
+
+void LiveChart::applyAutoScale() {
+    yAxis->rescale(true);
+}
+
+void LiveChart::setValueIncrement(double increment) {
+    IncrementTicker *ticker = incrementTicker(yAxis);
+    ticker->increment = increment;
+    if (increment > 0)
+        ticker->setTickStep(increment);
+    requestRedraw();
+}
+
+void LiveChart::setTimeIncrement(double increment) {
+    IncrementTicker *ticker = incrementTicker(xAxis);
+    ticker->increment = increment;
+    if (increment > 0)
+        ticker->setTickStep(increment);
+    requestRedraw();
+}
+
+double LiveChart::valueIncrement() const {
+    return incrementTicker(yAxis)->increment;
+}
+
+double LiveChart::timeIncrement() const {
+    return incrementTicker(xAxis)->increment;
+}
+
+void LiveChart::setGroupedValueLabels(int decimals) {
+    incrementTicker(yAxis)->groupedDecimals = decimals;
+    requestRedraw();
+}
+
+void LiveChart::setSeriesVisible(int index, bool visible) {
+    if (index < 0 || index >= seriesCount() || series(index)->visible() == visible)
+        return;
+    series(index)->setVisible(visible);
+    rebuildLegend();
+    requestRedraw();
+}
+
+bool LiveChart::isSeriesVisible(int index) const {
+    return index >= 0 && index < seriesCount() && series(index)->visible();
+}
+
+void LiveChart::rebuildLegend() {
+    legend->clearItems();
+    for (int s = seriesCount() - 1; s >= 0; --s)
+        if (series(s)->visible())
+            legend->addItem(new QCPPlottableLegendItem(legend, series(s)));
+    legend->setVisible(legend->itemCount() > 0);
+    // The legend keeps its natural width; the empty cells beside it take the rest.
+    legend->setMaximumSize(legend->minimumOuterSizeHint());
+}
+
+QStringList LiveChart::legendTitles() const {
+    QStringList titles;
+    for (int i = 0; i < legend->itemCount(); ++i)
+        if (auto *item = qobject_cast<QCPPlottableLegendItem *>(legend->item(i)))
+            titles << item->plottable()->name();
+    return titles;
+}
+
+void LiveChart::addCornerButton(QAbstractButton *button) {
+    if (!m_overlay) {
+        m_overlay = new QGridLayout(this);
+        m_overlay->setContentsMargins(CornerMargin, CornerMargin, CornerMargin, CornerMargin);
+    }
+    button->setParent(this);
+    m_overlay->addWidget(button, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    // The legend row is as high as the button, so the button never covers the plot.
+    m_legendRow->setMinimumSize(0, button->sizeHint().height() + CornerMargin);
+}
+
+void LiveChart::requestRedraw() {
+    if (!m_redrawTimer.isActive())
+        m_redrawTimer.start();
+}
+
+void LiveChart::redrawTick() {
+    if (!isVisible()) {
+        m_redrawWhenShown = true;
+        return;
+    }
+    m_redrawWhenShown = false;
+    if (m_autoScale)
+        applyAutoScale();
+    replot(rpQueuedRefresh);
+}
+
+void LiveChart::redrawNow() {
+    m_redrawTimer.stop();
+    m_redrawWhenShown = false;
+    if (m_autoScale)
+        applyAutoScale();
+    replot(rpImmediateRefresh);
+}
+
+void LiveChart::resizeEvent(QResizeEvent *event) {
+    // The axis rectangle changes by as much as the chart: fit the title to it
+    // before the redraw that the resize makes.
+    const int oldHeight = event->oldSize().height();
+    if (oldHeight > 0 && axisRect()->height() > 0)
+        fitValueTitle(axisRect()->height() + event->size().height() - oldHeight);
+    QCustomPlot::resizeEvent(event);
+}
+
+void LiveChart::showEvent(QShowEvent *event) {
+    QCustomPlot::showEvent(event);
+    if (m_redrawWhenShown)
+        requestRedraw();
+}

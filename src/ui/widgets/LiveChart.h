@@ -1,0 +1,107 @@
+#pragma once
+
+#include <qcustomplot.h>
+
+#include <QTimer>
+
+#include <array>
+#include <span>
+#include <vector>
+
+class QAbstractButton;
+class QGridLayout;
+
+/// A live line chart: every series keeps exactly the last HistoryLength
+/// samples in a fixed ring, a legend on grey sits above the plot, the value
+/// axis is manual or scaled to the data, and redraws are batched on a timer
+/// that runs only when something changed (a hidden chart redraws when shown).
+class LiveChart : public QCustomPlot {
+    Q_OBJECT
+
+public:
+    static constexpr int HistoryLength = 200;
+    /// Redraws follow changes by at most this delay (about 25 frames a second).
+    static constexpr int RedrawIntervalMs = 40;
+
+    explicit LiveChart(const QString &name, QWidget *parent = nullptr);
+
+    /// Adds a series (after the existing ones) drawn in \a colour, with the
+    /// chart's HistoryLength x values (-HistoryLength .. -1 before the first
+    /// sample) and y = 0; returns its index.
+    int addSeries(const QString &title, const QColor &colour);
+    int seriesCount() const { return int(m_values.size()); }
+    QCPGraph *series(int index) const { return graph(index); }
+
+    /// One sample: every series drops its oldest point and gets \a values[i]
+    /// (series order; missing values count as 0) at the last x plus \a keyStep.
+    void addSample(std::span<const double> values, double keyStep = 1);
+    double lastKey() const;
+    /// The value of \a series \a age samples back (0: the newest).
+    double valueAt(int series, int age = 0) const;
+
+    void setAxisTitles(const QString &value, const QString &time);
+    /// The value axis title as given (the axis may show it on two lines, or
+    /// smaller, when the axis is too short for it).
+    QString valueTitle() const { return m_valueTitle; }
+    /// The value axis becomes manual over \a minimum .. \a maximum. Equal ends
+    /// give a span of 2 centred on them; a reversed pair changes nothing.
+    void setValueRange(double minimum, double maximum);
+    /// One end of the manual value axis; ignored when it would pass the other end.
+    void setValueMinimum(double minimum);
+    void setValueMaximum(double maximum);
+    QCPRange valueRange() const { return yAxis->range(); }
+    /// Automatic scaling: the value axis follows the visible series at every redraw.
+    void setValueAutoScale(bool on);
+    bool valueAutoScale() const { return m_autoScale; }
+
+    /// Smallest distance between two value (time) axis labels; a multiple of
+    /// it is used when the labels would crowd. 0: chosen freely.
+    void setValueIncrement(double increment);
+    void setTimeIncrement(double increment);
+    double valueIncrement() const;
+    double timeIncrement() const;
+    /// Value labels with thousands separators and at most \a decimals decimals
+    /// (trailing zeros dropped); -1 returns to plain labels.
+    void setGroupedValueLabels(int decimals);
+
+    void setSeriesVisible(int index, bool visible);
+    bool isSeriesVisible(int index) const;
+    /// Series titles in the legend, left to right (the series order inverted,
+    /// visible series only).
+    QStringList legendTitles() const;
+
+    /// Puts \a button in the chart's top-right corner, beside the legend.
+    void addCornerButton(QAbstractButton *button);
+
+    /// Schedules a redraw for the next timer tick (nothing when already due).
+    void requestRedraw();
+    bool redrawPending() const { return m_redrawTimer.isActive() || m_redrawWhenShown; }
+    /// Redraws and repaints at once (measurements, screenshots).
+    void redrawNow();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void writeSeries(int index);
+    void rebuildLegend();
+    void redrawTick();
+    void applyAutoScale();
+    void fitValueTitle(int room);
+    int ringIndex(int age) const;
+
+    // The ring: m_keys and every m_values[s] share m_newest, the slot of the newest sample.
+    std::array<double, HistoryLength> m_keys{};
+    std::vector<std::array<double, HistoryLength>> m_values;
+    int m_newest = HistoryLength - 1;
+
+    QString m_valueTitle;
+    QFont m_valueTitleFont;
+    int m_valueTitleRoom = -1;
+    QCPLayoutGrid *m_legendRow = nullptr;
+    QGridLayout *m_overlay = nullptr;
+    QTimer m_redrawTimer;
+    bool m_redrawWhenShown = false;
+    bool m_autoScale = false;
+};
