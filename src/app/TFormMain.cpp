@@ -91,6 +91,11 @@ TFormMain::TFormMain(QWidget *parent)
     m_timerDisplayAll.setSingleShot(true);
     connect(&m_timerDisplayAll, &QTimer::timeout, this, &TFormMain::TimerDisplayAllTimer);
     m_bridge.setMainDisplayTimer(&m_timerDisplayAll);
+    connect(&m_bridge, &GuiSessionBridge::directValueArrived, this,
+            [this](SessionListener::DirectValue value) {
+                if (value == SessionListener::DirectValue::DeviceName)
+                    showDeviceName();
+            });
 
     buildMenus();
     buildStatusBar();
@@ -236,6 +241,19 @@ void TFormMain::buildStatusBar() {
         }
         m_statusPanels[size_t(panel)] = label;
     }
+}
+
+void TFormMain::showDeviceName() {
+    // Status panel 9 shows the 16 name characters of 0x15, without the padding.
+    QString name;
+    {
+        RegisterLockGuard guard(m_session->lock());
+        name = m_session->Device.DeviceName;
+    }
+    const qsizetype zero = name.indexOf(QChar(0));
+    if (zero >= 0)
+        name.truncate(zero);
+    setStatusText(9, name.trimmed());
 }
 
 void TFormMain::setStatusText(int panel, const QString &text) {

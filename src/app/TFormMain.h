@@ -239,6 +239,7 @@ private:
     void buildCentral();
     void buildMainPanels();
     void registerConnectedControls();
+    void showDeviceName();
     QWidget *makeSlot(MainPanelSlot slot, const char *name, const QString &title);
     QAction *addItem(QMenu *menu, const char *name, const QString &text,
                      void (TFormMain::*handler)());

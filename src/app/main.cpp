@@ -6,13 +6,19 @@
 #include "platform/DataFolder.h"
 #include "ui/AppWindows.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/VirtualController.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -41,11 +47,42 @@ public:
     }
 };
 
+// With TARVINE_SCREENSHOT_VIRTUAL=<model preset>, the screenshot shows the tool
+// connected to a virtual controller of that model: started through the
+// "Virtual controller..." item's own path, then a move is sent as a user would
+// (mode "Speed traj.", a speed consign and "GO").
+void startVirtualController(AppWindows &windows, const QString &preset) {
+    auto *virtualController = windows.main().findChild<VirtualController *>();
+    const std::optional<SimModel> model = parseSimModel(preset.toStdString());
+    if (!virtualController || !model) {
+        ConsoleOutput().write(("Unknown virtual controller model " + preset + '\n').toUtf8());
+        return;
+    }
+    VirtualControllerChoice choice;
+    choice.model = *model;
+    if (!virtualController->startAndConnect(choice))
+        return;
+    QTimer::singleShot(800, qApp, [&windows] {
+        QWidget &main = windows.main();
+        auto *speedMode = main.findChild<QRadioButton *>(QStringLiteral("RBSpePID"));
+        auto *consign = main.findChild<QLineEdit *>(QStringLiteral("ECons"));
+        auto *go = main.findChild<QPushButton *>(QStringLiteral("BSendCons"));
+        if (!speedMode || !consign || !go)
+            return;
+        speedMode->click();
+        consign->setText(QStringLiteral("1500"));
+        go->click();
+        // The speed page shows the move: the trajectory against the speed.
+        if (auto *pages = main.findChild<QTabWidget *>(QStringLiteral("PageControlGraph")))
+            pages->setCurrentIndex(1);
+    });
+}
+
 // Diagnostic switch for machines without a display: TARVINE_SCREENSHOT=<file.png>
 // saves a picture of the main window (with the windows named by class in
 // TARVINE_SCREENSHOT_SHOW, comma-separated, shown over it) after
 // TARVINE_SCREENSHOT_DELAY_MS (500 by default) and ends the program.
-void armScreenshot(const AppWindows &windows) {
+void armScreenshot(AppWindows &windows) {
     const QString path = qEnvironmentVariable("TARVINE_SCREENSHOT");
     if (path.isEmpty())
         return;
@@ -53,6 +90,9 @@ void armScreenshot(const AppWindows &windows) {
     int delay = qEnvironmentVariableIntValue("TARVINE_SCREENSHOT_DELAY_MS", &ok);
     if (!ok || delay < 0)
         delay = 500;
+    const QString virtualModel = qEnvironmentVariable("TARVINE_SCREENSHOT_VIRTUAL");
+    if (!virtualModel.isEmpty())
+        startVirtualController(windows, virtualModel);
     const QStringList shown =
         qEnvironmentVariable("TARVINE_SCREENSHOT_SHOW").split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (QWidget *window : windows.all())
