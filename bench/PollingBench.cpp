@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -121,8 +122,10 @@ PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds)
     return f;
 }
 
-// One small request, one small answer, on a plain blocking socket.
-std::vector<double> pingPong(uint16_t port, int seconds)
+// One small request, one small answer, on a plain blocking socket; with
+// \a pauseMs > 0 the requests are paced like the tool's reads, so both ends
+// wake from idle for every pair.
+std::vector<double> pingPong(uint16_t port, int seconds, int pauseMs = 0)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in peer{};
@@ -156,6 +159,8 @@ std::vector<double> pingPong(uint16_t port, int seconds)
             got += size_t(n);
         }
         times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        if (pauseMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     }
     ::close(fd);
     return times;
@@ -186,6 +191,11 @@ int main(int argc, char **argv)
     const std::vector<double> floor = pingPong(port, seconds);
     std::printf("bare ping-pong: %.0f pairs/s, median %.3f ms, p99 %.3f ms\n",
                 double(floor.size()) / seconds, percentile(floor, 0.5), percentile(floor, 0.99));
+    for (int pause : {2, 20}) {
+        const std::vector<double> paced = pingPong(port, seconds, pause);
+        std::printf("bare ping-pong, one pair per %d ms: median %.3f ms, p99 %.3f ms\n", pause,
+                    percentile(paced, 0.5), percentile(paced, 0.99));
+    }
     for (int ratio : {2, 20}) {
         const PollingFigures f = runPolling(port, ratio, seconds);
         std::printf("polling RefreshRatio %3d: %.0f passes/s, %.1f read cycles/s, answer median %.3f ms,"

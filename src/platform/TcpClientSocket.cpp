@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <utility>
+
 TcpClientSocket::TcpClientSocket(QObject *parent)
     : QObject(parent)
 {
@@ -78,16 +80,22 @@ void TcpClientSocket::onReadable()
     const int fd = m_fd.load();
     if (fd < 0)
         return;
-    char probe;
-    const ssize_t peeked = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (peeked > 0) {
+    // Take everything waiting now; readAll() hands it over.
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+        m_pending.append(buffer, qsizetype(n));
+        if (size_t(n) < sizeof buffer)
+            break;
+    }
+    if (!m_pending.isEmpty()) {
         emit readyRead();
         return;
     }
-    if (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
     // Orderly shutdown by the peer (0) or a connection error.
-    const int error = peeked < 0 ? errno : 0;
+    const int error = n < 0 ? errno : 0;
     if (error != 0 && error != ECONNRESET && error != EPIPE) {
         shutdownSocket(false);
         emit errorOccurred(error);
@@ -98,20 +106,7 @@ void TcpClientSocket::onReadable()
 
 QByteArray TcpClientSocket::readAll()
 {
-    QByteArray bytes;
-    const int fd = m_fd.load();
-    if (fd < 0)
-        return bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n <= 0)
-            break;
-        bytes.append(buffer, qsizetype(n));
-        if (size_t(n) < sizeof buffer)
-            break;
-    }
-    return bytes;
+    return std::exchange(m_pending, QByteArray());
 }
 
 bool TcpClientSocket::send(const uint8_t *data, size_t size)
@@ -148,6 +143,7 @@ void TcpClientSocket::shutdownSocket(bool notify)
 {
     m_readNotifier.reset();
     m_writeNotifier.reset();
+    m_pending.clear();
     int fd;
     {
         std::lock_guard<std::mutex> guard(m_sendMutex);

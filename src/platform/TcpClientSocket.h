@@ -39,7 +39,7 @@ public:
     /// Safe from any thread; false when not connected or the send failed.
     bool send(const uint8_t *data, size_t size);
 
-    /// Reads all bytes waiting on the socket (used by the receive event).
+    /// The bytes received since the last call (used by the receive event).
     QByteArray readAll();
 
 signals:
@@ -58,6 +58,7 @@ private:
     std::atomic<int> m_fd{-1};
     std::atomic<bool> m_connected{false};
     std::mutex m_sendMutex; // send() against close() on another thread
+    QByteArray m_pending;   // received, not yet taken by readAll()
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
 };
