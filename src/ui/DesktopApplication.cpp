@@ -1,0 +1,150 @@
+#include "ui/DesktopApplication.h"
+
+#include "app/Diagnostics.h"
+#include "app/TFormMain.h"
+#include "platform/ConsoleOutput.h"
+#include "ui/AppWindows.h"
+#include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/VirtualController.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <exception>
+#include <optional>
+
+namespace {
+
+// The application's standard exception box.
+void showException(const QString &message) {
+    MessageBoxes::show(nullptr, QApplication::applicationName(), message, MessageIcon::Critical);
+}
+
+/// The application object: an exception escaping an event handler is shown in
+/// the standard exception box and the program goes on.
+class TarvineApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception &error) {
+            showException(QString::fromLocal8Bit(error.what()));
+        } catch (...) {
+            showException(QString());
+        }
+        return false;
+    }
+};
+
+// With TARVINE_SCREENSHOT_VIRTUAL=<model preset>, the screenshot shows the tool
+// connected to a virtual controller of that model: started through the
+// "Virtual controller..." item's own path, then a move is sent as a user would
+// (mode "Speed traj.", a speed consign and "GO").
+void startVirtualController(AppWindows &windows, const QString &preset) {
+    auto *virtualController = windows.main().findChild<VirtualController *>();
+    const std::optional<SimModel> model = parseSimModel(preset.toStdString());
+    if (!virtualController || !model) {
+        ConsoleOutput().write(("Unknown virtual controller model " + preset + '\n').toUtf8());
+        return;
+    }
+    VirtualControllerChoice choice;
+    choice.model = *model;
+    if (!virtualController->startAndConnect(choice))
+        return;
+    QTimer::singleShot(800, qApp, [&windows] {
+        QWidget &main = windows.main();
+        auto *speedMode = main.findChild<QRadioButton *>(QStringLiteral("RBSpePID"));
+        auto *consign = main.findChild<QLineEdit *>(QStringLiteral("ECons"));
+        auto *go = main.findChild<QPushButton *>(QStringLiteral("BSendCons"));
+        if (!speedMode || !consign || !go)
+            return;
+        speedMode->click();
+        consign->setText(QStringLiteral("1500"));
+        go->click();
+        // The speed page shows the move: the trajectory against the speed.
+        if (auto *pages = main.findChild<QTabWidget *>(QStringLiteral("PageControlGraph")))
+            pages->setCurrentIndex(1);
+    });
+}
+
+// Diagnostic switch for machines without a display: TARVINE_SCREENSHOT=<file.png>
+// saves a picture of the main window (with the windows named by class in
+// TARVINE_SCREENSHOT_SHOW, comma-separated, shown over it) after
+// TARVINE_SCREENSHOT_DELAY_MS (500 by default) and ends the program.
+void armScreenshot(AppWindows &windows) {
+    const QString path = qEnvironmentVariable("TARVINE_SCREENSHOT");
+    if (path.isEmpty())
+        return;
+    bool ok = false;
+    int delay = qEnvironmentVariableIntValue("TARVINE_SCREENSHOT_DELAY_MS", &ok);
+    if (!ok || delay < 0)
+        delay = 500;
+    const QString virtualModel = qEnvironmentVariable("TARVINE_SCREENSHOT_VIRTUAL");
+    if (!virtualModel.isEmpty())
+        startVirtualController(windows, virtualModel);
+    const QStringList shown =
+        qEnvironmentVariable("TARVINE_SCREENSHOT_SHOW").split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (QWidget *window : windows.all())
+        if (shown.contains(QLatin1String(window->metaObject()->className())))
+            window->show();
+
+    QTimer::singleShot(delay, qApp, [&windows, path] {
+        QWidget &main = windows.main();
+        QImage shot = main.grab().toImage();
+        QPainter painter(&shot);
+        for (QWidget *window : windows.all()) {
+            if (window == &main || !window->isVisible())
+                continue;
+            // A tool window as it stands over the main window, with a plain title bar.
+            const QPoint at = window->pos() - main.pos();
+            const int barHeight = window->windowTitle().isEmpty() ? 0 : 22;
+            const QRect frame(at.x() - 1, at.y() - barHeight - 1, window->width() + 1,
+                              window->height() + barHeight + 1);
+            painter.fillRect(frame, QColor(0x2B, 0x57, 0x9A));
+            painter.setPen(Qt::white);
+            painter.drawText(frame.adjusted(8, 0, 0, -window->height()), Qt::AlignVCenter,
+                             window->windowTitle());
+            painter.drawPixmap(at, window->grab());
+            painter.setPen(QColor(0x2B, 0x57, 0x9A));
+            painter.drawRect(frame);
+        }
+        painter.end();
+        if (!shot.save(path))
+            ConsoleOutput().write(("Cannot write the screenshot " + path + '\n').toUtf8());
+        QCoreApplication::exit(0);
+    });
+}
+
+} // namespace
+
+int runDesktopApplication(int &argc, char **argv, const QString &applicationName) {
+    TarvineApplication app(argc, argv);
+    QApplication::setApplicationName(applicationName);
+    SetLogMessageBoxHandler([](const QString &caption, const QString &text, LogBoxIcon icon) {
+        MessageBoxes::showFromAnyThread(
+            caption, text, icon == LogBoxIcon::Warning ? MessageIcon::Warning : MessageIcon::None);
+    });
+    try {
+        AppWindows windows;
+        windows.main().show();
+        armScreenshot(windows);
+        QApplication::exec();
+        // No box from another thread may wait for this thread from now on.
+        SetLogMessageBoxHandler({});
+    } catch (const std::exception &error) {
+        SetLogMessageBoxHandler({});
+        showException(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        SetLogMessageBoxHandler({});
+        showException(QString());
+    }
+    return 0;
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+/// Runs the desktop tool: the application object, the sixteen windows and the
+/// message loop. An exception escaping them is shown in the standard exception
+/// box. Returns 0. The log is configured by the caller beforehand.
+int runDesktopApplication(int &argc, char **argv, const QString &applicationName);
