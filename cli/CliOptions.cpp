@@ -3,7 +3,7 @@
 QString CliOptions::usage()
 {
     return QStringLiteral(
-        "usage: tarvine-cli --ip ADDR [--udp | --i2c N] [--port P] [--timeout MS] COMMAND\n"
+        "usage: tarvine-cli --ip ADDR [--udp | --i2c N] [--port P] [--timeout MS] [--verbose] COMMAND\n"
         "\n"
         "Connects to one controller (TCP port 8010 by default, UDP port 7010 with --udp,\n"
         "or the module at I2C address N behind an Ethernet-to-I2C gateway on TCP 8010),\n"
@@ -13,6 +13,9 @@ QString CliOptions::usage()
         "  write REG=VALUE...            write registers, then read them back\n"
         "  poll [--seconds S] [--refresh MS]\n"
         "                                one line of live values per read cycle\n"
+        "\n"
+        "--verbose also prints the tool's internal error log (time-outs, unknown\n"
+        "registers) on standard error.\n"
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out,\n"
         "4 device type refused, 5 register not granted or value refused.\n");
@@ -91,6 +94,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
             if (!n)
                 return std::nullopt;
             o.refreshMs = *n;
+        } else if (a == QLatin1String("--verbose")) {
+            o.verbose = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             error.clear();
             return std::nullopt;

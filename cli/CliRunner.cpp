@@ -21,6 +21,8 @@ CliRunner::CliRunner(const CliOptions &options, QTextStream &out, QTextStream &e
     m_session->DisplayDivider = 0;
     connect(m_connection.get(), &QLMCConnection::statusChanged, this,
             [this](int panel, const QString &text) {
+                if (panel == 3)
+                    m_status3 = text;
                 if (panel == 0) {
                     m_status0 = text;
                     if (text == QLatin1String("TCP Error") || text == QLatin1String("TCP closed"))
@@ -107,6 +109,9 @@ int CliRunner::openAndIdentify()
         return fail(DeviceRefused, m_refusal);
     if (m_failed)
         return fail(ConnectionFailed, QStringLiteral("connection to %1 failed (%2)").arg(m_options.ip, m_status0));
+    if (!done && m_status3.endsWith(QLatin1String("(ACK)")) && m_options.comMode == 2)
+        return fail(TimedOut, QStringLiteral("the gateway at %1 gets no acknowledge from module %2 (%3)")
+                                  .arg(m_options.ip).arg(m_options.i2cAddress).arg(m_status3));
     if (!done)
         return fail(TimedOut, QStringLiteral("no answer from %1 within %2 ms").arg(m_options.ip).arg(m_options.timeoutMs));
     if (m_options.command != QLatin1String("poll"))

@@ -52,5 +52,6 @@ private:
     QString m_refusal;
     bool m_failed = false;
     QString m_status0;
+    QString m_status3;
     bool m_answer = false;
 };

@@ -24,8 +24,9 @@ int main(int argc, char **argv)
         err << "tarvine-cli: " << error << Qt::endl << CliOptions::usage();
         return CliRunner::Usage;
     }
-    // Internal errors go to standard error; nothing is written to log files.
-    SetLogTarget(LogOutput::Console, QStringLiteral("."), QStringLiteral("tarvine-cli"));
+    // Internal errors go to standard error with --verbose; never to log files.
+    SetLogTarget(options->verbose ? LogOutput::Console : 0, QStringLiteral("."),
+                 QStringLiteral("tarvine-cli"));
     SetLogOptions(0, 255, false, true, QStringLiteral("tarvine-cli"));
 
     CliRunner runner(*options, out, err);

@@ -1,0 +1,140 @@
+#include "cli/CliOptions.h"
+#include "cli/CliRunner.h"
+#include "sim/SimServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace {
+
+struct CliResult
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+CliResult runCli(const QStringList &args)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QString error;
+    const auto options = CliOptions::parse(args, error);
+    if (!options)
+        return {CliRunner::Usage, QString(), error};
+    CliRunner runner(*options, outStream, errStream);
+    const int code = runner.run();
+    return {code, out, err};
+}
+
+class Cli : public ::testing::Test
+{
+protected:
+    std::unique_ptr<SimServer> server;
+
+    void startDirect(const char *model)
+    {
+        SimServerConfig config;
+        config.bindAddress = "127.0.0.31";
+        server = std::make_unique<SimServer>(config, std::make_shared<SimController>(*parseSimModel(model), SimIdentity{}));
+        ASSERT_TRUE(server->start());
+    }
+    void startGateway(const char *model)
+    {
+        SimServerConfig config;
+        config.bindAddress = "127.0.0.32";
+        std::map<int, std::shared_ptr<SimController>> modules;
+        modules[16] = std::make_shared<SimController>(*parseSimModel(model), SimIdentity{});
+        server = std::make_unique<SimServer>(config, SimGatewayIdentity{}, modules);
+        ASSERT_TRUE(server->start());
+    }
+    QString ip() const { return QString::fromStdString(server->address()); }
+    QString tcp() const { return QString::number(server->tcpPort()); }
+    QString udp() const { return QString::number(server->udpPort()); }
+};
+
+TEST_F(Cli, IdentifiesOverEachConnectionKind)
+{
+    startDirect("NETDC-A");
+    CliResult r = runCli({"--ip", ip(), "--port", tcp(), "identify"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "Model: NETDC-A\nFirmware: Ver 7.18\n"
+                                   "Ethernet Motor Controller - NETDC-A  (TYPE = 2.1)\n");
+    r = runCli({"--ip", ip(), "--udp", "--port", udp(), "identify"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("(TYPE = 2.1)"));
+
+    startGateway("BUSDC-A");
+    r = runCli({"--ip", ip(), "--i2c", "16", "--port", tcp(), "identify"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Ethernet Motor Controller - BUSDC-A  (TYPE = 3.100)"));
+    r = runCli({"--ip", ip(), "--i2c", "20", "--port", tcp(), "--timeout", "800", "identify"});
+    EXPECT_EQ(r.code, CliRunner::TimedOut);
+    EXPECT_TRUE(r.err.contains("no acknowledge from module 20")) << r.err.toStdString();
+}
+
+TEST_F(Cli, WritesAndReadsRegisters)
+{
+    startDirect("NETEC-A");
+    CliResult r = runCli({"--ip", ip(), "--port", tcp(), "write", "0x33=2.5", "0x20=3"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "0x33 Kp = 2.50000\n0x20 Regulation mode = 3\n");
+    r = runCli({"--ip", ip(), "--port", tcp(), "read", "51", "0x15"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "0x33 Kp = 2.50000\n0x15 Name = \"Virtual         \"\n");
+
+    r = runCli({"--ip", ip(), "--port", tcp(), "write", "0x28=5"}); // Speed is read-only
+    EXPECT_EQ(r.code, CliRunner::RegisterRefused);
+    r = runCli({"--ip", ip(), "--port", tcp(), "read", "0x09"});
+    EXPECT_EQ(r.code, CliRunner::Usage);
+}
+
+TEST_F(Cli, PollPrintsOneLinePerReadCycle)
+{
+    startDirect("NETDC-A");
+    const CliResult r = runCli({"--ip", ip(), "--port", tcp(), "poll", "--seconds", "0.5", "--refresh", "20"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_TRUE(lines[0].startsWith("time_ms position speed"));
+    EXPECT_EQ(lines[1].split(' ').size(), 10);
+}
+
+TEST_F(Cli, FailuresEndWithAClearCodeAndNoHang)
+{
+    startDirect("7.1");
+    CliResult r = runCli({"--ip", ip(), "--port", tcp(), "identify"});
+    EXPECT_EQ(r.code, CliRunner::DeviceRefused);
+    EXPECT_TRUE(r.err.contains("This application does not support this device type !"));
+
+    r = runCli({"--ip", "127.0.0.31", "--port", "1", "identify"});
+    EXPECT_EQ(r.code, CliRunner::ConnectionFailed);
+
+    startDirect("NETDC-A");
+    server->faults().setDrop(SimFaultRate::always());
+    r = runCli({"--ip", ip(), "--port", tcp(), "--timeout", "500", "identify"});
+    EXPECT_EQ(r.code, CliRunner::TimedOut);
+    EXPECT_EQ(r.err.count('\n'), 1);
+}
+
+TEST(CliOptions, RefusesBadCommandLines)
+{
+    QString error;
+    EXPECT_FALSE(CliOptions::parse({"identify"}, error));
+    EXPECT_EQ(error, "--ip ADDR is required");
+    EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "--udp", "--i2c", "3", "identify"}, error));
+    EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "--i2c", "200", "identify"}, error));
+    EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "fly"}, error));
+    EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "read"}, error));
+    const auto ok = CliOptions::parse({"--ip", "1.2.3.4", "--i2c", "0x10", "read", "0x26"}, error);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->comMode, 2);
+    EXPECT_EQ(ok->i2cAddress, 16);
+    EXPECT_EQ(ok->arguments, QStringList{"0x26"});
+}
+
+} // namespace
