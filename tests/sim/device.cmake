@@ -6,4 +6,5 @@ tarvine_add_test(test_sim_device
     ${CMAKE_CURRENT_LIST_DIR}/SimControllerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MotorModelTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SimFeaturesTest.cpp
-  LIBS tarvine_sim)
+  LIBS tarvine_sim
+  LABELS threaded)
