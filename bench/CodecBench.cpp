@@ -46,8 +46,8 @@ std::vector<uint8_t> answerStream(int frames)
     }
     std::vector<uint8_t> stream;
     for (int f = 0; f < frames; ++f) {
-        std::vector<uint8_t> frame{0x00, 0x23, uint8_t(f >> 8), uint8_t(f), 0,
-                                   uint8_t(payload.size())};
+        std::vector<uint8_t> frame{0x00,       0x23, uint8_t(f >> 8),
+                                   uint8_t(f), 0,    uint8_t(payload.size())};
         frame.insert(frame.end(), payload.begin(), payload.end());
         const uint16_t cs = PacketChecksum(frame.data(), frame.size());
         frame.push_back(uint8_t(cs >> 8));

@@ -59,7 +59,10 @@ class AnswerTimes : public SessionListener
 public:
     QLMCSession *session = nullptr;
     std::vector<double> times;
-    void armMainDisplay() override { times.push_back(session->statistics().shown.answerTimeMs.load()); }
+    void armMainDisplay() override
+    {
+        times.push_back(session->statistics().shown.answerTimeMs.load());
+    }
 };
 
 void spin(int ms)
@@ -85,7 +88,8 @@ PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds)
     times.session = &session;
     QLMCConnection connection(session, &times);
     bool identified = false;
-    QObject::connect(&connection, &QLMCConnection::identified, [&](const ModelProfile &) { identified = true; });
+    QObject::connect(&connection, &QLMCConnection::identified,
+                     [&](const ModelProfile &) { identified = true; });
     connection.setPorts(port, port);
     connection.setComMode(0);
     connection.open(QString::fromLatin1(Host));
@@ -158,7 +162,9 @@ std::vector<double> pingPong(uint16_t port, int seconds, int pauseMs = 0)
                 std::exit(1);
             got += size_t(n);
         }
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
         if (pauseMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     }
@@ -179,7 +185,8 @@ int main(int argc, char **argv)
         config.bindAddress = Host;
         config.tcpPort = port;
         config.udpPort = port;
-        SimServer server(config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
+        SimServer server(config,
+                         std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
         if (!server.start())
             _exit(1);
         for (;;)
@@ -198,9 +205,10 @@ int main(int argc, char **argv)
     }
     for (int ratio : {2, 20}) {
         const PollingFigures f = runPolling(port, ratio, seconds);
-        std::printf("polling RefreshRatio %3d: %.0f passes/s, %.1f read cycles/s, answer median %.3f ms,"
-                    " p99 %.3f ms, tool CPU %.1f %% of one core\n",
-                    ratio, f.passesPerSecond, f.readsPerSecond, f.medianMs, f.p99Ms, f.cpuPercent);
+        std::printf(
+            "polling RefreshRatio %3d: %.0f passes/s, %.1f read cycles/s, answer median %.3f ms,"
+            " p99 %.3f ms, tool CPU %.1f %% of one core\n",
+            ratio, f.passesPerSecond, f.readsPerSecond, f.medianMs, f.p99Ms, f.cpuPercent);
     }
     kill(child, SIGTERM);
     waitpid(child, nullptr, 0);

@@ -27,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 /// temperature, desired state, command and power-ups.
 const Bytes PollingRegisters{0x07, 0x08, 0x20, 0x21, 0x26, 0x28, 0x29, 0x30, 0x32, 0x0B};
 
-Bytes frame(uint16_t function, uint16_t transaction, const Bytes &payload) {
+Bytes frame(uint16_t function, uint16_t transaction, const Bytes &payload)
+{
     Bytes out(6 + payload.size() + 2);
     out[0] = uint8_t(function >> 8);
     out[1] = uint8_t(function);
@@ -42,7 +43,8 @@ Bytes frame(uint16_t function, uint16_t transaction, const Bytes &payload) {
     return out;
 }
 
-sockaddr_in loopback(uint16_t port) {
+sockaddr_in loopback(uint16_t port)
+{
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -50,7 +52,8 @@ sockaddr_in loopback(uint16_t port) {
     return a;
 }
 
-int connectTcp(uint16_t port) {
+int connectTcp(uint16_t port)
+{
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -63,7 +66,8 @@ int connectTcp(uint16_t port) {
 }
 
 /// Reads one whole frame; false when the connection ended.
-bool receiveFrame(int fd, Bytes &buffer) {
+bool receiveFrame(int fd, Bytes &buffer)
+{
     buffer.resize(8 + 65535);
     size_t held = 0;
     size_t needed = 6;
@@ -83,10 +87,12 @@ bool receiveFrame(int fd, Bytes &buffer) {
 }
 
 /// Records each pair's time and reports the rate and latency percentiles.
-class PairTimer {
+class PairTimer
+{
 public:
     void add(Clock::duration d) { m_samples.push_back(d); }
-    void report(benchmark::State &state) {
+    void report(benchmark::State &state)
+    {
         state.counters["pairs_per_s"] =
             benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
         if (m_samples.empty())
@@ -105,7 +111,8 @@ private:
     std::vector<Clock::duration> m_samples;
 };
 
-void runTcpPairs(benchmark::State &state, SimServer &server, const Bytes &request) {
+void runTcpPairs(benchmark::State &state, SimServer &server, const Bytes &request)
+{
     const int fd = connectTcp(server.tcpPort());
     if (fd < 0) {
         state.SkipWithError("cannot connect to the virtual controller");
@@ -115,8 +122,8 @@ void runTcpPairs(benchmark::State &state, SimServer &server, const Bytes &reques
     PairTimer timer;
     for (auto _ : state) {
         const auto start = Clock::now();
-        if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size()) ||
-            !receiveFrame(fd, answer)) {
+        if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size())
+            || !receiveFrame(fd, answer)) {
             state.SkipWithError("connection lost");
             break;
         }
@@ -126,14 +133,16 @@ void runTcpPairs(benchmark::State &state, SimServer &server, const Bytes &reques
     ::close(fd);
 }
 
-std::shared_ptr<SimController> benchController(uint8_t macLast) {
+std::shared_ptr<SimController> benchController(uint8_t macLast)
+{
     return std::make_shared<SimController>(
         *parseSimModel("NETEC-A"),
         SimIdentity{
             {0x00, 0x50, 0xC2, 0x00, 0x00, macLast}, {127, 0, 0, 1}, {255, 0, 0, 0}, "Bench"});
 }
 
-void BM_SimTcpPollingRead(benchmark::State &state) {
+void BM_SimTcpPollingRead(benchmark::State &state)
+{
     SimServer server(SimServerConfig{}, benchController(1));
     if (!server.start()) {
         state.SkipWithError("cannot start the virtual controller");
@@ -143,7 +152,8 @@ void BM_SimTcpPollingRead(benchmark::State &state) {
 }
 BENCHMARK(BM_SimTcpPollingRead)->UseRealTime()->MinTime(2.0);
 
-void BM_SimTcpGatewayPollingRead(benchmark::State &state) {
+void BM_SimTcpGatewayPollingRead(benchmark::State &state)
+{
     SimServer server(SimServerConfig{}, SimGatewayIdentity{},
                      std::map<int, std::shared_ptr<SimController>>{{16, benchController(2)}});
     if (!server.start()) {
@@ -159,7 +169,8 @@ void BM_SimTcpGatewayPollingRead(benchmark::State &state) {
 }
 BENCHMARK(BM_SimTcpGatewayPollingRead)->UseRealTime()->MinTime(2.0);
 
-void BM_SimUdpPollingRead(benchmark::State &state) {
+void BM_SimUdpPollingRead(benchmark::State &state)
+{
     SimServer server(SimServerConfig{}, benchController(3));
     if (!server.start()) {
         state.SkipWithError("cannot start the virtual controller");
@@ -189,7 +200,8 @@ BENCHMARK(BM_SimUdpPollingRead)->UseRealTime()->MinTime(2.0);
 
 /// The floor: a thread echoing a 12-byte request as a 52-byte answer with
 /// blocking sockets, no framing and no register work.
-void BM_LoopbackPingPongFloor(benchmark::State &state) {
+void BM_LoopbackPingPongFloor(benchmark::State &state)
+{
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in local = loopback(0);
     ::bind(listener, reinterpret_cast<const sockaddr *>(&local), sizeof local);

@@ -42,24 +42,28 @@ constexpr uint16_t Port = 18630;
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start) {
+double secondsSince(Clock::time_point start)
+{
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double threadCpuSeconds() {
+double threadCpuSeconds()
+{
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-double processCpuSeconds() {
+double processCpuSeconds()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void spin(int ms) {
+void spin(int ms)
+{
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < ms)
@@ -67,16 +71,19 @@ void spin(int ms) {
 }
 
 // Durations in microseconds, summarised.
-struct Timings {
+struct Timings
+{
     std::vector<double> us;
     void add(Clock::time_point start) { us.push_back(secondsSince(start) * 1e6); }
-    double mean() const {
+    double mean() const
+    {
         double sum = 0;
         for (double v : us)
             sum += v;
         return us.empty() ? 0 : sum / double(us.size());
     }
-    double percentile(double p) const {
+    double percentile(double p) const
+    {
         if (us.empty())
             return 0;
         std::vector<double> sorted = us;
@@ -88,11 +95,13 @@ struct Timings {
 // Adds up the wall time the user-interface thread spends delivering events
 // (timers, socket notifications, queued calls, paints): its busy time. The
 // event dispatcher's own bookkeeping around the wait is not counted.
-class MeasuredApplication : public QApplication {
+class MeasuredApplication : public QApplication
+{
 public:
     using QApplication::QApplication;
 
-    bool notify(QObject *receiver, QEvent *event) override {
+    bool notify(QObject *receiver, QEvent *event) override
+    {
         if (m_depth > 0 || QThread::currentThread() != thread())
             return QApplication::notify(receiver, event);
         ++m_depth;
@@ -111,13 +120,15 @@ private:
     double m_busy = 0;
 };
 
-void writeRegister(TFormMain &main, int address, int64_t value) {
+void writeRegister(TFormMain &main, int address, int64_t value)
+{
     QLMCSession &session = main.session();
     RegisterLockGuard guard(session.lock());
     session.motor().RequestWrite(address, value);
 }
 
-void liveRun(AppWindows &windows, int seconds) {
+void liveRun(AppWindows &windows, int seconds)
+{
     TFormMain &main = windows.main();
     TFormParamIP &paramIP = windows.paramIP();
     auto *graphs = main.findChild<GraphsPanel *>();
@@ -219,7 +230,8 @@ void liveRun(AppWindows &windows, int seconds) {
 }
 
 // Cost of one sample on all five charts after \a history samples.
-double sampleCost(GraphsPanel &graphs, long history, int count) {
+double sampleCost(GraphsPanel &graphs, long history, int count)
+{
     ReceivedValues v;
     for (long i = 0; i < history; ++i) {
         v.Position = int32_t(i);
@@ -235,7 +247,8 @@ double sampleCost(GraphsPanel &graphs, long history, int count) {
     return secondsSince(t0) * 1e6 / count;
 }
 
-void offlineRun(AppWindows &windows) {
+void offlineRun(AppWindows &windows)
+{
     TFormMain &main = windows.main();
     auto *graphs = main.findChild<GraphsPanel *>();
     main.graphicCheckBox()->setChecked(true);
@@ -295,7 +308,8 @@ void offlineRun(AppWindows &windows) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
     const pid_t child = fork();

@@ -3,7 +3,8 @@
 QString CliOptions::usage()
 {
     return QStringLiteral(
-        "usage: tarvine-cli --ip ADDR [--udp | --i2c N] [--port P] [--timeout MS] [--verbose] COMMAND\n"
+        "usage: tarvine-cli --ip ADDR [--udp | --i2c N] [--port P] [--timeout MS] [--verbose] "
+        "COMMAND\n"
         "\n"
         "Connects to one controller (TCP port 8010 by default, UDP port 7010 with --udp,\n"
         "or the module at I2C address N behind an Ethernet-to-I2C gateway on TCP 8010),\n"
@@ -33,7 +34,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         }
         return args[++i];
     };
-    auto toInt = [&](const QString &text, int min, int max, const QString &what) -> std::optional<int> {
+    auto toInt = [&](const QString &text, int min, int max,
+                     const QString &what) -> std::optional<int> {
         bool ok = false;
         const int v = text.toInt(&ok, 0);
         if (!ok || v < min || v > max) {

@@ -38,7 +38,9 @@ CliRunner::CliRunner(const CliOptions &options, QTextStream &out, QTextStream &e
             });
     connect(m_connection.get(), &QLMCConnection::modelWarning, this,
             [this](const QString &, const QString &text) {
-                m_err << "warning: " << QString(text).replace(QLatin1String("\r\n"), QLatin1String(" ")) << Qt::endl;
+                m_err << "warning: "
+                      << QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))
+                      << Qt::endl;
             });
 }
 
@@ -50,7 +52,8 @@ CliRunner::~CliRunner()
 void CliRunner::armMainDisplay()
 {
     // May come from the sender thread (UDP): only a flag.
-    QMetaObject::invokeMethod(this, [this] { m_answer = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { m_answer = true; }, Qt::QueuedConnection);
 }
 
 int CliRunner::fail(int code, const QString &message)
@@ -108,17 +111,24 @@ int CliRunner::openAndIdentify()
     if (m_refused)
         return fail(DeviceRefused, m_refusal);
     if (m_failed)
-        return fail(ConnectionFailed, QStringLiteral("connection to %1 failed (%2)").arg(m_options.ip, m_status0));
+        return fail(ConnectionFailed,
+                    QStringLiteral("connection to %1 failed (%2)").arg(m_options.ip, m_status0));
     if (!done && m_status3.endsWith(QLatin1String("(ACK)")) && m_options.comMode == 2)
-        return fail(TimedOut, QStringLiteral("the gateway at %1 gets no acknowledge from module %2 (%3)")
-                                  .arg(m_options.ip).arg(m_options.i2cAddress).arg(m_status3));
+        return fail(TimedOut,
+                    QStringLiteral("the gateway at %1 gets no acknowledge from module %2 (%3)")
+                        .arg(m_options.ip)
+                        .arg(m_options.i2cAddress)
+                        .arg(m_status3));
     if (!done)
-        return fail(TimedOut, QStringLiteral("no answer from %1 within %2 ms").arg(m_options.ip).arg(m_options.timeoutMs));
+        return fail(TimedOut, QStringLiteral("no answer from %1 within %2 ms")
+                                  .arg(m_options.ip)
+                                  .arg(m_options.timeoutMs));
     if (m_options.command != QLatin1String("poll"))
         m_connection->setPollingEnabled(false);
     // The identification asks for every readable register: let that finish.
     if (!waitUntilSettled(m_options.timeoutMs))
-        return fail(TimedOut, QStringLiteral("the device did not answer every request within %1 ms").arg(m_options.timeoutMs));
+        return fail(TimedOut, QStringLiteral("the device did not answer every request within %1 ms")
+                                  .arg(m_options.timeoutMs));
     return Ok;
 }
 
@@ -151,7 +161,9 @@ int CliRunner::identify()
         RegisterLockGuard guard(m_session->lock());
         version = m_session->Device.DeviceVersion;
     }
-    m_out << "Model: " << (profile.modelName.isEmpty() ? QStringLiteral("(unknown)") : profile.modelName) << Qt::endl;
+    m_out << "Model: "
+          << (profile.modelName.isEmpty() ? QStringLiteral("(unknown)") : profile.modelName)
+          << Qt::endl;
     m_out << "Firmware: " << RegisterText::versionText(version) << Qt::endl;
     m_out << profile.caption << Qt::endl;
     return Ok;
@@ -161,9 +173,9 @@ void CliRunner::printRegister(int address)
 {
     RegisterLockGuard guard(m_session->lock());
     const QLMCRegister &reg = *m_session->motor().registerAt(address);
-    m_out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper() << ' '
-          << QString::fromStdString(reg.Name) << " = " << RegisterText::value(address, reg.Value)
-          << Qt::endl;
+    m_out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
+          << ' ' << QString::fromStdString(reg.Name) << " = "
+          << RegisterText::value(address, reg.Value) << Qt::endl;
 }
 
 int CliRunner::read()
@@ -207,20 +219,23 @@ int CliRunner::write()
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
         const auto address = RegisterText::parseAddress(eq > 0 ? arg.left(eq) : arg);
         if (!address || !isRegisterAddress(*address))
-            return fail(Usage, QStringLiteral("%1: expected REG=VALUE with a register address").arg(arg));
+            return fail(Usage,
+                        QStringLiteral("%1: expected REG=VALUE with a register address").arg(arg));
         const bool command = registerInfo(*address)->size == 0;
         const auto value = command && eq < 0 ? std::optional<int64_t>(0)
                                              : RegisterText::parse(*address, arg.mid(eq + 1));
         if (!value)
-            return fail(RegisterRefused, QStringLiteral("%1: value does not fit the register").arg(arg));
+            return fail(RegisterRefused,
+                        QStringLiteral("%1: value does not fit the register").arg(arg));
         bool writable;
         {
             RegisterLockGuard guard(m_session->lock());
             writable = m_session->motor().registerAt(*address)->Writable;
         }
         if (!writable)
-            return fail(RegisterRefused, QStringLiteral("register 0x%1 is not writable on this model")
-                                             .arg(QString::number(*address, 16).toUpper()));
+            return fail(RegisterRefused,
+                        QStringLiteral("register 0x%1 is not writable on this model")
+                            .arg(QString::number(*address, 16).toUpper()));
         writes.emplace_back(*address, *value);
     }
     {
@@ -229,14 +244,17 @@ int CliRunner::write()
             m_session->motor().RequestWrite(address, value);
     }
     if (!waitUntilSettled(m_options.timeoutMs))
-        return fail(TimedOut, QStringLiteral("no answer to the write within %1 ms").arg(m_options.timeoutMs));
+        return fail(TimedOut,
+                    QStringLiteral("no answer to the write within %1 ms").arg(m_options.timeoutMs));
     {
         RegisterLockGuard guard(m_session->lock());
         for (const auto &[address, value] : writes)
             m_session->motor().RequestRead(address);
     }
     if (!waitUntilSettled(m_options.timeoutMs))
-        return fail(TimedOut, QStringLiteral("no answer to the read-back within %1 ms").arg(m_options.timeoutMs));
+        return fail(
+            TimedOut,
+            QStringLiteral("no answer to the read-back within %1 ms").arg(m_options.timeoutMs));
     for (const auto &[address, value] : writes) {
         bool readable;
         {
@@ -246,7 +264,8 @@ int CliRunner::write()
         if (readable && registerInfo(address)->size > 0)
             printRegister(address);
         else
-            m_out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
+            m_out << "0x"
+                  << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
                   << " written" << Qt::endl;
     }
     return Ok;
@@ -256,7 +275,8 @@ int CliRunner::poll()
 {
     m_session->RefreshRatio = m_options.refreshMs;
     m_connection->setPollingEnabled(true);
-    m_out << "time_ms position speed desired input mode voltage command temperature current" << Qt::endl;
+    m_out << "time_ms position speed desired input mode voltage command temperature current"
+          << Qt::endl;
     QElapsedTimer clock;
     clock.start();
     const qint64 end = qint64(m_options.seconds * 1000.0);
@@ -268,7 +288,8 @@ int CliRunner::poll()
             return fail(ConnectionFailed, QStringLiteral("connection lost (%1)").arg(m_status0));
         if (!m_answer) {
             if (clock.elapsed() - lastAnswer > m_options.timeoutMs)
-                return fail(TimedOut, QStringLiteral("no answer for %1 ms").arg(m_options.timeoutMs));
+                return fail(TimedOut,
+                            QStringLiteral("no answer for %1 ms").arg(m_options.timeoutMs));
             continue;
         }
         lastAnswer = clock.elapsed();
@@ -278,8 +299,8 @@ int CliRunner::poll()
         if (!flags.isRaised(ValueFlag::Position) && !flags.isRaised(ValueFlag::Speed))
             continue; // a write answer or a read of other registers
         m_out << clock.elapsed() << ' ' << v.Position << ' ' << v.Speed << ' ' << v.Desired << ' '
-              << v.Input << ' ' << v.RegulationMode << ' ' << QString::number(v.Voltage, 'f', 2) << ' '
-              << v.Command << ' ' << QString::number(v.Temperature, 'f', 1) << ' '
+              << v.Input << ' ' << v.RegulationMode << ' ' << QString::number(v.Voltage, 'f', 2)
+              << ' ' << v.Command << ' ' << QString::number(v.Temperature, 'f', 1) << ' '
               << QString::number(v.CurrentLive, 'f', 3) << Qt::endl;
     }
     return Ok;

@@ -19,7 +19,14 @@ class CliRunner : public QObject, public SessionListener
     Q_OBJECT
 
 public:
-    enum ExitCode { Ok = 0, Usage = 1, ConnectionFailed = 2, TimedOut = 3, DeviceRefused = 4, RegisterRefused = 5 };
+    enum ExitCode {
+        Ok = 0,
+        Usage = 1,
+        ConnectionFailed = 2,
+        TimedOut = 3,
+        DeviceRefused = 4,
+        RegisterRefused = 5
+    };
 
     CliRunner(const CliOptions &options, QTextStream &out, QTextStream &err);
     ~CliRunner() override;

@@ -11,14 +11,16 @@ constexpr double PredictiveSeconds = 4.5;
 
 } // namespace
 
-void SimAutoTuner::reset() {
+void SimAutoTuner::reset()
+{
     m_status = StatusDone;
     m_running = false;
     m_predictive = false;
     m_elapsed = 0;
 }
 
-SimAutoTuner::Event SimAutoTuner::command(uint8_t value) {
+SimAutoTuner::Event SimAutoTuner::command(uint8_t value)
+{
     switch (value) {
     case StartPid:
     case StartPredictive:
@@ -47,7 +49,8 @@ SimAutoTuner::Event SimAutoTuner::command(uint8_t value) {
     }
 }
 
-SimAutoTuner::Event SimAutoTuner::step(double dt) {
+SimAutoTuner::Event SimAutoTuner::step(double dt)
+{
     if (!m_running)
         return Event::None;
     m_elapsed += dt;
@@ -62,7 +65,8 @@ SimAutoTuner::Event SimAutoTuner::step(double dt) {
     return Event::Finished;
 }
 
-double SimAutoTuner::excitation() const {
+double SimAutoTuner::excitation() const
+{
     if (!m_running)
         return 0.0;
     // Half-second half-periods, amplitude from 10 % to 30 % of full scale.

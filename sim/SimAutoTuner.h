@@ -7,7 +7,8 @@
 /// The controller's auto-tuning run as register 0x39 drives it: start and
 /// abort commands in, a status byte out (low nibble state, high nibble error
 /// detail), and an excitation of the motor while it runs.
-class SimAutoTuner {
+class SimAutoTuner
+{
 public:
     static constexpr uint8_t StartPid = 0x01;
     static constexpr uint8_t AbortPid = 0x02;

@@ -12,7 +12,8 @@
 namespace {
 
 /// An unsigned number, decimal or with a 0x prefix hexadecimal.
-std::optional<uint64_t> parseNumber(std::string_view text) {
+std::optional<uint64_t> parseNumber(std::string_view text)
+{
     int base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;
@@ -25,7 +26,8 @@ std::optional<uint64_t> parseNumber(std::string_view text) {
     return value;
 }
 
-std::optional<std::array<uint8_t, 6>> parseMac(std::string_view text) {
+std::optional<std::array<uint8_t, 6>> parseMac(std::string_view text)
+{
     std::array<uint8_t, 6> mac{};
     for (size_t i = 0; i < mac.size(); ++i) {
         if (text.size() < 2)
@@ -47,7 +49,8 @@ std::optional<std::array<uint8_t, 6>> parseMac(std::string_view text) {
     return mac;
 }
 
-std::optional<std::vector<int>> parseModules(std::string_view text) {
+std::optional<std::vector<int>> parseModules(std::string_view text)
+{
     std::vector<int> modules;
     while (!text.empty()) {
         const size_t comma = text.find(',');
@@ -71,7 +74,8 @@ std::optional<std::vector<int>> parseModules(std::string_view text) {
 
 } // namespace
 
-std::string simMacText(const std::array<uint8_t, 6> &mac) {
+std::string simMacText(const std::array<uint8_t, 6> &mac)
+{
     char text[18];
     std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2],
                   mac[3], mac[4], mac[5]);
@@ -79,7 +83,8 @@ std::string simMacText(const std::array<uint8_t, 6> &mac) {
 }
 
 std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::string> &arguments,
-                                                    std::string *error) {
+                                                    std::string *error)
+{
     SimCommandLine options;
     options.model = *parseSimModel("NETDC-A");
     std::optional<uint32_t> version;
@@ -106,9 +111,7 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
                 return std::nullopt;
             return arguments[++i];
         };
-        auto flag = [&]() {
-            return !inlineValue;
-        };
+        auto flag = [&]() { return !inlineValue; };
 
         if (option == "--help" || option == "-h") {
             options.help = true;
@@ -158,8 +161,8 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
         } else if (option == "--modules") {
             const auto modules = parseModules(*text);
             if (!modules)
-                return fail("--modules: '" + *text +
-                            "' is not a list of distinct I2C addresses 1..127 (e.g. 16,17)");
+                return fail("--modules: '" + *text
+                            + "' is not a list of distinct I2C addresses 1..127 (e.g. 16,17)");
             options.modules = *modules;
             modulesGiven = true;
         } else if (option == "--log") {
@@ -194,19 +197,20 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
     if (options.gateway && options.modules.empty())
         options.modules = {16};
     if (!options.allowAnyAddress && !SimServer::isLoopbackAddress(options.bindAddress))
-        return fail("--bind: " + options.bindAddress +
-                    " is not a loopback address (127.x.y.z); add --allow-any-address only "
-                    "inside a network namespace");
+        return fail("--bind: " + options.bindAddress
+                    + " is not a loopback address (127.x.y.z); add --allow-any-address only "
+                      "inside a network namespace");
     in_addr base{};
     inet_pton(AF_INET, options.bindAddress.c_str(), &base);
     const uint32_t last = ntohl(base.s_addr) & 0xFF;
     if (options.count > 1 && (base.s_addr == 0 || last + uint32_t(options.count - 1) > 254))
-        return fail("--count: the addresses from " + options.bindAddress +
-                    " on would run past .254 (or the address is 0.0.0.0)");
+        return fail("--count: the addresses from " + options.bindAddress
+                    + " on would run past .254 (or the address is 0.0.0.0)");
     return options;
 }
 
-std::string SimCommandLine::deviceAddress(int index) const {
+std::string SimCommandLine::deviceAddress(int index) const
+{
     in_addr address{};
     inet_pton(AF_INET, bindAddress.c_str(), &address);
     address.s_addr = htonl(ntohl(address.s_addr) + uint32_t(index));
@@ -215,7 +219,8 @@ std::string SimCommandLine::deviceAddress(int index) const {
     return text;
 }
 
-std::array<uint8_t, 6> SimCommandLine::macPlus(int offset) const {
+std::array<uint8_t, 6> SimCommandLine::macPlus(int offset) const
+{
     uint64_t value = 0;
     for (const uint8_t byte : mac)
         value = (value << 8) | byte;
@@ -228,7 +233,8 @@ std::array<uint8_t, 6> SimCommandLine::macPlus(int offset) const {
     return out;
 }
 
-std::string SimCommandLine::helpText() {
+std::string SimCommandLine::helpText()
+{
     std::string models;
     size_t lineLength = 0;
     for (const SimModel &preset : simModelPresets()) {
@@ -253,35 +259,37 @@ std::string SimCommandLine::helpText() {
            "\n"
            "Options (a value may also be given as --option=VALUE):\n"
            "  --model NAME|TYPE.SUBTYPE  model to play (default NETDC-A); NAME is one of\n"
-           "                             " +
-           models +
-           ";\n"
-           "                             TYPE.SUBTYPE in decimal, e.g. 6.4\n"
-           "  --version 0xVVVVVVVV       firmware version register value (default: the model's)\n"
-           "  --bind ADDR                IPv4 address to serve (default 127.0.0.1)\n"
-           "  --allow-any-address        allow 0.0.0.0 and non-loopback addresses; only for\n"
-           "                             network namespaces created for a test\n"
-           "  --tcp-port P               TCP port (default 8010; 0 = ephemeral)\n"
-           "  --udp-port Q               UDP port for register requests and discovery\n"
-           "                             (default 7010; 0 = ephemeral)\n"
-           "  --count N                  N devices on consecutive addresses (127.0.0.1,\n"
-           "                             127.0.0.2, ...), each with its own MAC and name\n"
-           "  --gateway                  play an Ethernet-to-I2C gateway instead of a controller\n"
-           "  --modules LIST             I2C addresses of the gateway's modules, comma-separated\n"
-           "                             (e.g. 16,17; default 16); each module is a controller\n"
-           "                             of the model with its own MAC and name\n"
-           "  --log FILE                 append every request and answer to FILE\n"
-           "  --fault MODE               inject a fault into the answers (repeatable):\n" +
-           SimFaults::helpText() +
-           "  --name TEXT                device name, at most 16 characters (default Virtual);\n"
-           "                             several devices or modules get -1, -2 ... or -ADDR "
-           "appended\n"
-           "  --mac XX:XX:XX:XX:XX:XX    MAC address of the first device (default\n"
-           "                             00:50:C2:00:00:01); further devices count up from it\n"
-           "  --seed N                   seed of the fault generator (default 1)\n"
-           "  --help                     show this text and exit\n"
-           "\n"
-           "Answer conventions: read and write answers use function 0x0023 (a write answer\n"
-           "has an empty payload); gateway status 0x87 = acknowledged, 0x20 = no module at\n"
-           "that address, 0x30 = register refused (read bytes then read as 0xFF).\n";
+           "                             "
+           + models
+           + ";\n"
+             "                             TYPE.SUBTYPE in decimal, e.g. 6.4\n"
+             "  --version 0xVVVVVVVV       firmware version register value (default: the model's)\n"
+             "  --bind ADDR                IPv4 address to serve (default 127.0.0.1)\n"
+             "  --allow-any-address        allow 0.0.0.0 and non-loopback addresses; only for\n"
+             "                             network namespaces created for a test\n"
+             "  --tcp-port P               TCP port (default 8010; 0 = ephemeral)\n"
+             "  --udp-port Q               UDP port for register requests and discovery\n"
+             "                             (default 7010; 0 = ephemeral)\n"
+             "  --count N                  N devices on consecutive addresses (127.0.0.1,\n"
+             "                             127.0.0.2, ...), each with its own MAC and name\n"
+             "  --gateway                  play an Ethernet-to-I2C gateway instead of a "
+             "controller\n"
+             "  --modules LIST             I2C addresses of the gateway's modules, "
+             "comma-separated\n"
+             "                             (e.g. 16,17; default 16); each module is a controller\n"
+             "                             of the model with its own MAC and name\n"
+             "  --log FILE                 append every request and answer to FILE\n"
+             "  --fault MODE               inject a fault into the answers (repeatable):\n"
+           + SimFaults::helpText()
+           + "  --name TEXT                device name, at most 16 characters (default Virtual);\n"
+             "                             several devices or modules get -1, -2 ... or -ADDR "
+             "appended\n"
+             "  --mac XX:XX:XX:XX:XX:XX    MAC address of the first device (default\n"
+             "                             00:50:C2:00:00:01); further devices count up from it\n"
+             "  --seed N                   seed of the fault generator (default 1)\n"
+             "  --help                     show this text and exit\n"
+             "\n"
+             "Answer conventions: read and write answers use function 0x0023 (a write answer\n"
+             "has an empty payload); gateway status 0x87 = acknowledged, 0x20 = no module at\n"
+             "that address, 0x30 = register refused (read bytes then read as 0xFF).\n";
 }

@@ -10,7 +10,8 @@
 #include <vector>
 
 /// The options of tarvine-sim, parsed and checked.
-struct SimCommandLine {
+struct SimCommandLine
+{
     bool help = false;
     SimModel model; ///< --model (default NETDC-A), --version applied
     std::string bindAddress = "127.0.0.1";

@@ -58,12 +58,14 @@ constexpr int Persistent[] = {
     Reg::Kdff,
 };
 
-void copyPersistent(const SimRegisterImage &from, SimRegisterImage &to) {
+void copyPersistent(const SimRegisterImage &from, SimRegisterImage &to)
+{
     for (const int address : Persistent)
         to.setBytes(address, from.bytes(address));
 }
 
-uint64_t seedOf(const SimIdentity &identity) {
+uint64_t seedOf(const SimIdentity &identity)
+{
     uint64_t seed = 0;
     for (const uint8_t b : identity.mac)
         seed = (seed << 8) | b;
@@ -72,13 +74,15 @@ uint64_t seedOf(const SimIdentity &identity) {
 
 } // namespace
 
-class SimController::Private {
+class SimController::Private
+{
 public:
     Private(SimModel m, SimIdentity id)
         : model(std::move(m))
         , identity(std::move(id))
         , access(SimRegisterAccess::forModel(model))
-        , drive(model, image, seedOf(identity)) {
+        , drive(model, image, seedOf(identity))
+    {
         const uint64_t seed = seedOf(identity);
         image.setU32(Reg::Type, model.typeRegister());
         image.setU32(Reg::Version, model.version);
@@ -92,7 +96,8 @@ public:
         drive.powerUp();
     }
 
-    void writeIdentity() {
+    void writeIdentity()
+    {
         image.setBytes(Reg::EthernetMac, identity.mac);
         image.setBytes(Reg::AddressIp, identity.ip);
         image.setBytes(Reg::SubnetMask, identity.mask);
@@ -103,7 +108,8 @@ public:
         image.setBytes(Reg::Name, name);
     }
 
-    void readIdentity() {
+    void readIdentity()
+    {
         std::copy_n(image.bytes(Reg::EthernetMac).begin(), 6, identity.mac.begin());
         std::copy_n(image.bytes(Reg::AddressIp).begin(), 4, identity.ip.begin());
         std::copy_n(image.bytes(Reg::SubnetMask).begin(), 4, identity.mask.begin());
@@ -114,7 +120,8 @@ public:
         identity.name.assign(name.begin(), name.begin() + length);
     }
 
-    void catchUp() {
+    void catchUp()
+    {
         if (manualClock)
             return;
         const auto now = std::chrono::steady_clock::now();
@@ -130,7 +137,8 @@ public:
         run(elapsed);
     }
 
-    void run(int64_t nanoseconds) {
+    void run(int64_t nanoseconds)
+    {
         pendingNs += nanoseconds;
         for (;;) {
             const int64_t loop = drive.loopNanoseconds();
@@ -142,7 +150,8 @@ public:
         }
     }
 
-    void command(int address) {
+    void command(int address)
+    {
         switch (address) {
         case Reg::ResetProc:
             ++powerUps;
@@ -184,23 +193,28 @@ public:
 };
 
 SimController::SimController(SimModel model, SimIdentity identity)
-    : d(std::make_unique<Private>(std::move(model), std::move(identity))) {}
+    : d(std::make_unique<Private>(std::move(model), std::move(identity)))
+{}
 
 SimController::~SimController() = default;
 
-const SimModel &SimController::model() const {
+const SimModel &SimController::model() const
+{
     return d->model;
 }
 
-bool SimController::answersRead(int address) const {
+bool SimController::answersRead(int address) const
+{
     return d->access.readable(address);
 }
 
-bool SimController::acceptsWrite(int address) const {
+bool SimController::acceptsWrite(int address) const
+{
     return d->access.writable(address);
 }
 
-bool SimController::readRegister(int address, std::vector<uint8_t> &out) {
+bool SimController::readRegister(int address, std::vector<uint8_t> &out)
+{
     std::lock_guard lock(d->mutex);
     if (!d->access.readable(address))
         return false;
@@ -218,7 +232,8 @@ bool SimController::readRegister(int address, std::vector<uint8_t> &out) {
     return true;
 }
 
-bool SimController::writeRegister(int address, std::span<const uint8_t> value) {
+bool SimController::writeRegister(int address, std::span<const uint8_t> value)
+{
     std::lock_guard lock(d->mutex);
     if (!d->access.writable(address))
         return false;
@@ -246,20 +261,22 @@ bool SimController::writeRegister(int address, std::span<const uint8_t> value) {
     }
 }
 
-SimIdentity SimController::identity() const {
+SimIdentity SimController::identity() const
+{
     std::lock_guard lock(d->mutex);
     return d->identity;
 }
 
-void SimController::setAddress(const std::array<uint8_t, 4> &ip,
-                               const std::array<uint8_t, 4> &mask) {
+void SimController::setAddress(const std::array<uint8_t, 4> &ip, const std::array<uint8_t, 4> &mask)
+{
     std::lock_guard lock(d->mutex);
     d->identity.ip = ip;
     d->identity.mask = mask;
     d->writeIdentity();
 }
 
-void SimController::useManualClock(bool manual) {
+void SimController::useManualClock(bool manual)
+{
     std::lock_guard lock(d->mutex);
     // Wall-clock time that passed before the switch is not run: a controller
     // put on the manual clock right after construction starts from the same
@@ -269,28 +286,33 @@ void SimController::useManualClock(bool manual) {
     d->manualClock = manual;
 }
 
-void SimController::advance(std::chrono::microseconds duration) {
+void SimController::advance(std::chrono::microseconds duration)
+{
     std::lock_guard lock(d->mutex);
     if (duration.count() > 0)
         d->run(std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count());
 }
 
-void SimController::setAutoTuneOutcome(SimAutoTuneOutcome outcome) {
+void SimController::setAutoTuneOutcome(SimAutoTuneOutcome outcome)
+{
     std::lock_guard lock(d->mutex);
     d->drive.setAutoTuneOutcome(outcome);
 }
 
-void SimController::setForcedWarnings(uint32_t presentBits) {
+void SimController::setForcedWarnings(uint32_t presentBits)
+{
     std::lock_guard lock(d->mutex);
     d->drive.setForcedWarnings(presentBits);
 }
 
-void SimController::setLimitSwitchPositions(int32_t limit1, int32_t limit2) {
+void SimController::setLimitSwitchPositions(int32_t limit1, int32_t limit2)
+{
     std::lock_guard lock(d->mutex);
     d->drive.setLimitSwitchPositions(limit1, limit2);
 }
 
-void SimController::setLimitSwitch(int limit, std::optional<bool> closed) {
+void SimController::setLimitSwitch(int limit, std::optional<bool> closed)
+{
     std::lock_guard lock(d->mutex);
     d->drive.setLimitSwitchOverride(limit, closed);
 }

@@ -17,7 +17,7 @@ struct SimIdentity
     std::array<uint8_t, 6> mac{0x00, 0x50, 0xC2, 0x00, 0x00, 0x01};
     std::array<uint8_t, 4> ip{127, 0, 0, 1};
     std::array<uint8_t, 4> mask{255, 0, 0, 0};
-    std::string name = "Virtual";  ///< at most 16 characters on the wire
+    std::string name = "Virtual"; ///< at most 16 characters on the wire
 };
 
 /// Outcome of an auto-tuning run, selectable for tests.

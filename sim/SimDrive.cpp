@@ -67,7 +67,8 @@ constexpr double EndStopBeyondSwitch = 1000.0; // pulses
 constexpr double FullScale = 65535.0;
 
 /// The peak current each model's driver is built for (16.16 amperes in 0x2A).
-double modelCurrentMax(const SimModel &m) {
+double modelCurrentMax(const SimModel &m)
+{
     switch (m.typeCode) {
     case 2:
         return 3.0;
@@ -83,18 +84,21 @@ double modelCurrentMax(const SimModel &m) {
     }
 }
 
-int32_t wrapToInt32(double v) {
+int32_t wrapToInt32(double v)
+{
     if (!std::isfinite(v))
         return 0;
     const double wrapped = std::fmod(std::round(v), 4294967296.0);
     return int32_t(uint32_t(int64_t(wrapped)));
 }
 
-int16_t fixed8_8(double v) {
+int16_t fixed8_8(double v)
+{
     return int16_t(std::clamp(std::lround(v * 256.0), -32768L, 32767L));
 }
 
-uint64_t splitmix(uint64_t x) {
+uint64_t splitmix(uint64_t x)
+{
     x += 0x9E3779B97F4A7C15ull;
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
@@ -104,7 +108,8 @@ uint64_t splitmix(uint64_t x) {
 } // namespace
 
 /// The settings the drive reads from the register image at every loop.
-struct SimDrive::Settings {
+struct SimDrive::Settings
+{
     int mode = 0;
     int64_t input = 0;
     int32_t inputMin = 0;
@@ -131,11 +136,13 @@ SimDrive::SimDrive(const SimModel &model, SimRegisterImage &image, uint64_t seed
     : m_model(model)
     , m_stepper(model.isStepper())
     , m_image(image)
-    , m_seed(seed) {
+    , m_seed(seed)
+{
     m_temperature = DefaultAmbient + double(seed % 30) / 10.0;
 }
 
-void SimDrive::writeFactoryDefaults(const SimModel &model, SimRegisterImage &image) {
+void SimDrive::writeFactoryDefaults(const SimModel &model, SimRegisterImage &image)
+{
     const double currentMax = modelCurrentMax(model);
     const double pulsesPerRev =
         model.isStepper() ? StepperPulsesPerRev : SimMotorParams{}.pulsesPerRev;
@@ -189,7 +196,8 @@ void SimDrive::writeFactoryDefaults(const SimModel &model, SimRegisterImage &ima
     image.setS32(Reg::Kdff, 0);
 }
 
-SimDrive::Settings SimDrive::settings() const {
+SimDrive::Settings SimDrive::settings() const
+{
     const SimRegisterImage &r = m_image;
     Settings s;
     s.mode = r.u8(Reg::RegulationMode);
@@ -229,68 +237,80 @@ SimDrive::Settings SimDrive::settings() const {
     s.peakCurrent = r.u16(Reg::EnhancedParams, 6) / 256.0;
     const uint32_t denominator = r.u32(Reg::LoopsConfig, 0);
     const uint32_t numerator = r.u32(Reg::LoopsConfig, 4);
-    s.pulsesPerLoop = double(r.u32(Reg::LoopsConfig, 8)) +
-                      (denominator ? double(numerator) / double(denominator) : 0.0);
+    s.pulsesPerLoop = double(r.u32(Reg::LoopsConfig, 8))
+                      + (denominator ? double(numerator) / double(denominator) : 0.0);
     return s;
 }
 
-int64_t SimDrive::loopNanoseconds() const {
+int64_t SimDrive::loopNanoseconds() const
+{
     static constexpr int64_t Loop[7] = {50'000'000, 20'000'000, 10'000'000, 5'000'000,
                                         2'000'000,  1'000'000,  500'000};
     return Loop[std::min<int>(m_image.u8(Reg::LoopTimeOption), 6)];
 }
 
-double SimDrive::physical() const {
+double SimDrive::physical() const
+{
     return m_stepper ? m_stepperPosition : m_motor.position();
 }
 
-double SimDrive::position() const {
+double SimDrive::position() const
+{
     return physical() + m_offset;
 }
 
-double SimDrive::speed() const {
+double SimDrive::speed() const
+{
     return m_stepper ? m_stepperSpeed : m_motor.speed();
 }
 
-double SimDrive::effectiveInput(const Settings &s) const {
+double SimDrive::effectiveInput(const Settings &s) const
+{
     double v = double(s.input);
     if (s.inputMin <= s.inputMax)
         v = std::clamp(v, double(s.inputMin), double(s.inputMax));
     return v;
 }
 
-double SimDrive::noise(uint64_t salt) const {
+double SimDrive::noise(uint64_t salt) const
+{
     const uint64_t x = splitmix(m_seed ^ (m_steps * 0x100000001B3ull) ^ (salt << 56));
     return double(x >> 11) / double(1ull << 52) - 1.0;
 }
 
-void SimDrive::setMode(int mode) {
+void SimDrive::setMode(int mode)
+{
     m_image.setU8(Reg::RegulationMode, uint8_t(mode));
     m_atGoalTime = 0;
     m_brakeThenCopy = false;
 }
 
-void SimDrive::setInput(double value) {
+void SimDrive::setInput(double value)
+{
     m_image.setS32(Reg::Input, SimRegisterImage::saturate(std::round(value)));
 }
 
-void SimDrive::shiftCounter(double delta) {
+void SimDrive::shiftCounter(double delta)
+{
     if (!std::isfinite(delta))
         return;
     m_offset += delta;
     m_trajectory.shift(delta);
 }
 
-void SimDrive::setLimitSwitchPositions(double limit1, double limit2) {
+void SimDrive::setLimitSwitchPositions(double limit1, double limit2)
+{
     m_limitPosition = {limit1, limit2};
 }
 
-void SimDrive::setLimitSwitchOverride(int limit, std::optional<bool> closed) {
+void SimDrive::setLimitSwitchOverride(int limit, std::optional<bool> closed)
+{
     if (limit == 1 || limit == 2)
         m_limitOverride[size_t(limit - 1)] = closed;
 }
 
-void SimDrive::powerUp() {
+void SimDrive::powerUp()
+{
     const uint32_t options = m_image.u32(Reg::Options);
     m_motor.setEndStops({}, {});
     m_motor.place(m_motor.position());
@@ -316,7 +336,8 @@ void SimDrive::powerUp() {
         startHoming();
 }
 
-void SimDrive::step() {
+void SimDrive::step()
+{
     const double dt = double(loopNanoseconds()) * 1e-9;
     ++m_steps;
     const Settings s = settings();
@@ -450,9 +471,9 @@ void SimDrive::step() {
         setInput(position());
         setMode(PositionTrajectory);
     }
-    if ((s.options & Opt::StandbyAfterPosition) && mode == PositionTrajectory && m_regulating &&
-        m_trajectory.settled() &&
-        std::abs(m_trajectory.position() - position()) <= std::max(1.0, s.regulator.deadZone)) {
+    if ((s.options & Opt::StandbyAfterPosition) && mode == PositionTrajectory && m_regulating
+        && m_trajectory.settled()
+        && std::abs(m_trajectory.position() - position()) <= std::max(1.0, s.regulator.deadZone)) {
         m_atGoalTime += dt;
         if (m_atGoalTime >= s.standbySeconds)
             setMode(Standby);
@@ -465,7 +486,8 @@ void SimDrive::step() {
     m_previousPhysical = physical();
 }
 
-bool SimDrive::limitActive(int index, const Settings &s) const {
+bool SimDrive::limitActive(int index, const Settings &s) const
+{
     const size_t i = size_t(index);
     bool closed = index == 0 ? physical() <= m_limitPosition[0] : physical() >= m_limitPosition[1];
     if (m_limitOverride[i])
@@ -476,7 +498,8 @@ bool SimDrive::limitActive(int index, const Settings &s) const {
     return level == bool(s.limitSetup[i] & Lim::ActiveOn1);
 }
 
-void SimDrive::updateLimits(const Settings &s) {
+void SimDrive::updateLimits(const Settings &s)
+{
     for (int index = 0; index < 2; ++index) {
         const size_t i = size_t(index);
         const uint32_t setup = s.limitSetup[i];
@@ -504,7 +527,8 @@ void SimDrive::updateLimits(const Settings &s) {
     }
 }
 
-void SimDrive::updateSupplyAndHeat(const Settings &s, double dt) {
+void SimDrive::updateSupplyAndHeat(const Settings &s, double dt)
+{
     const double loss = m_stepper ? m_current * m_current * StepperCoilResistance * 2.0
                                   : m_current * m_current * m_motor.params().resistance;
     const double drawn = m_stepper ? loss : m_motor.supplyPower();
@@ -518,8 +542,8 @@ void SimDrive::updateSupplyAndHeat(const Settings &s, double dt) {
     }
     m_voltage = volts;
     const double ambient = DefaultAmbient + double(m_seed % 30) / 10.0;
-    m_temperature += (ambient + ThermalResistance * loss - m_temperature) *
-                     std::min(1.0, dt / ThermalTimeConstant);
+    m_temperature += (ambient + ThermalResistance * loss - m_temperature)
+                     * std::min(1.0, dt / ThermalTimeConstant);
 
     const double live = m_current + (m_current != 0.0 ? 0.005 * noise(2) : 0.0);
     const double follow = std::min(1.0, dt / 0.2);
@@ -527,7 +551,8 @@ void SimDrive::updateSupplyAndHeat(const Settings &s, double dt) {
     m_currentLow = std::min(live, m_currentLow + (live - m_currentLow) * follow);
 }
 
-void SimDrive::updateWarnings(const Settings &s, double dt, bool regulating, bool saturated) {
+void SimDrive::updateWarnings(const Settings &s, double dt, bool regulating, bool saturated)
+{
     uint32_t present = 0;
     if (m_voltage < 18.0)
         present |= Warn::UnderVoltage;
@@ -536,8 +561,9 @@ void SimDrive::updateWarnings(const Settings &s, double dt, bool regulating, boo
     const double error = std::abs(m_trajectory.position() - position());
     m_settledTime = regulating && m_trajectory.settled() ? m_settledTime + dt : 0.0;
     const double deadZone = std::max(0.0, s.regulator.deadZone);
-    if (regulating &&
-        (error > FollowingErrorLimit + deadZone || (m_settledTime > 0.5 && error > deadZone + 2.0)))
+    if (regulating
+        && (error > FollowingErrorLimit + deadZone
+            || (m_settledTime > 0.5 && error > deadZone + 2.0)))
         present |= Warn::InputNotReached;
     if (saturated)
         present |= Warn::OutputSaturated;
@@ -560,7 +586,8 @@ void SimDrive::updateWarnings(const Settings &s, double dt, bool regulating, boo
     m_latched |= present << 1;
 }
 
-void SimDrive::startHoming() {
+void SimDrive::startHoming()
+{
     if (m_tuner.running())
         return;
     SimHoming::Setup setup;
@@ -575,7 +602,8 @@ void SimDrive::startHoming() {
     m_brakeThenCopy = false;
 }
 
-void SimDrive::endHoming(SimHoming::Result result) {
+void SimDrive::endHoming(SimHoming::Result result)
+{
     m_homing.stop();
     m_motor.setEndStops({}, {});
     if (result != SimHoming::Result::Found) {
@@ -594,7 +622,8 @@ void SimDrive::endHoming(SimHoming::Result result) {
     setMode(PositionTrajectory);
 }
 
-void SimDrive::applyTuning() {
+void SimDrive::applyTuning()
+{
     // What the run "measured": the motor's own constants.
     const SimMotorParams &p = m_motor.params();
     const double unitsPerVolt = FullScale / NominalSupply;
@@ -616,8 +645,8 @@ void SimDrive::applyTuning() {
         const double kaff =
             p.resistance * p.inertia / p.torqueConstant / m_motor.pulsesPerRadian() * unitsPerVolt;
         m_image.setS32(Reg::VffOffset,
-                       SimRegisterImage::saturate(p.coulombFriction / p.torqueConstant *
-                                                  p.resistance * unitsPerVolt));
+                       SimRegisterImage::saturate(p.coulombFriction / p.torqueConstant
+                                                  * p.resistance * unitsPerVolt));
         m_image.setFixed16(Reg::Kvff, 0.984375);
         m_image.setFixed24(Reg::Kaff, kaff);
         m_image.setFixed24(Reg::Kdff, kaff * 0.75);
@@ -625,9 +654,11 @@ void SimDrive::applyTuning() {
     m_image.setS32(Reg::Input, 0);
 }
 
-uint8_t SimDrive::ioLine(int config) const {
-    constexpr uint32_t hardwareErrors = Warn::OverCurrent | Warn::OverTemperature |
-                                        Warn::OutputError | Warn::UnderVoltage | Warn::OverVoltage;
+uint8_t SimDrive::ioLine(int config) const
+{
+    constexpr uint32_t hardwareErrors = Warn::OverCurrent | Warn::OverTemperature
+                                        | Warn::OutputError | Warn::UnderVoltage
+                                        | Warn::OverVoltage;
     switch (config) {
     case 1:
         return 1; // output high
@@ -636,9 +667,9 @@ uint8_t SimDrive::ioLine(int config) const {
     case 4:
         return ((m_present | (m_latched >> 1)) & hardwareErrors) ? 1 : 0;
     case 7:
-        return m_regulating && m_trajectory.settled() &&
-                       std::abs(m_trajectory.position() - position()) <=
-                           std::max<double>(0.0, m_image.s32(Reg::DeadZone))
+        return m_regulating && m_trajectory.settled()
+                       && std::abs(m_trajectory.position() - position())
+                              <= std::max<double>(0.0, m_image.s32(Reg::DeadZone))
                    ? 1
                    : 0;
     default:
@@ -646,7 +677,8 @@ uint8_t SimDrive::ioLine(int config) const {
     }
 }
 
-bool SimDrive::isLive(int address) {
+bool SimDrive::isLive(int address)
+{
     switch (address) {
     case Reg::Voltage:
     case Reg::Warning:
@@ -667,7 +699,8 @@ bool SimDrive::isLive(int address) {
     }
 }
 
-void SimDrive::render(int address) {
+void SimDrive::render(int address)
+{
     SimRegisterImage &r = m_image;
     const int mode = r.u8(Reg::RegulationMode);
     const bool speedSetPoint = m_homing.active() ? m_homing.search() != SimHoming::Search::MoveTo
@@ -738,13 +771,14 @@ void SimDrive::render(int address) {
     }
 }
 
-bool SimDrive::write(int address, std::span<const uint8_t> value) {
+bool SimDrive::write(int address, std::span<const uint8_t> value)
+{
     switch (address) {
     case Reg::Warning: {
         // Writing clears the latched bits written as 0 (the tool writes 0).
         const uint32_t v = value.size() == 4
-                               ? (uint32_t(value[0]) << 24) | (uint32_t(value[1]) << 16) |
-                                     (uint32_t(value[2]) << 8) | value[3]
+                               ? (uint32_t(value[0]) << 24) | (uint32_t(value[1]) << 16)
+                                     | (uint32_t(value[2]) << 8) | value[3]
                                : 0u;
         m_latched &= v & ~Warn::PresentMask;
         return true;

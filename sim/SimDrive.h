@@ -18,7 +18,8 @@
 /// auto-tuning, warnings, supply voltage, current and temperature. It reads
 /// its settings from the register image at every loop and writes the live
 /// values into it when they are read.
-class SimDrive {
+class SimDrive
+{
 public:
     SimDrive(const SimModel &model, SimRegisterImage &image, uint64_t seed);
 

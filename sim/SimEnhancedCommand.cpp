@@ -30,14 +30,15 @@ enum Command : int {
 } // namespace
 
 SimEnhancedAction SimEnhancedCommand::decode(std::span<const uint8_t> bytes, double position,
-                                             double speed, double input, double pulsesPerLoop) {
+                                             double speed, double input, double pulsesPerLoop)
+{
     SimEnhancedAction action;
     if (bytes.size() < 6)
         return action;
     const uint8_t options = bytes[0];
     const int function = int(int8_t(bytes[1]));
-    const uint32_t raw = (uint32_t(bytes[2]) << 24) | (uint32_t(bytes[3]) << 16) |
-                         (uint32_t(bytes[4]) << 8) | bytes[5];
+    const uint32_t raw = (uint32_t(bytes[2]) << 24) | (uint32_t(bytes[3]) << 16)
+                         | (uint32_t(bytes[4]) << 8) | bytes[5];
     const double loop = pulsesPerLoop >= 1.0 ? pulsesPerLoop : 1.0;
     action.peakCurrent = options & OptionPeakCurrent;
     const bool absolute = options & OptionAbsolute;
@@ -61,12 +62,8 @@ SimEnhancedAction SimEnhancedCommand::decode(std::span<const uint8_t> bytes, dou
         }
         return best;
     };
-    auto firstPositive = [&] {
-        return here >= position ? here : here + loop;
-    };
-    auto firstNegative = [&] {
-        return here <= position ? here : here - loop;
-    };
+    auto firstPositive = [&] { return here >= position ? here : here + loop; };
+    auto firstNegative = [&] { return here <= position ? here : here - loop; };
     auto moveTo = [&](double target) {
         action.mode = PositionMode;
         action.input = target;

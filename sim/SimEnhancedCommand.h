@@ -5,7 +5,8 @@
 #include <span>
 
 /// What an enhanced command (register 0x4D) asks of the drive.
-struct SimEnhancedAction {
+struct SimEnhancedAction
+{
     std::optional<int> mode;     ///< regulation mode to switch to
     std::optional<double> input; ///< new consign (register 0x21)
     double positionShift = 0;    ///< added to the position counter (range commands)
@@ -16,7 +17,8 @@ struct SimEnhancedAction {
 
 /// Decodes an enhanced command: options byte, function byte, EnGoal; a goal
 /// and some loops, or one of the numbered commands 101..117.
-class SimEnhancedCommand {
+class SimEnhancedCommand
+{
 public:
     static constexpr uint8_t OptionPercent = 0x10;
     static constexpr uint8_t OptionPeakCurrent = 0x08;

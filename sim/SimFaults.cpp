@@ -7,7 +7,8 @@
 
 namespace {
 
-std::optional<long> parseInteger(std::string_view text) {
+std::optional<long> parseInteger(std::string_view text)
+{
     long value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size())
@@ -15,14 +16,16 @@ std::optional<long> parseInteger(std::string_view text) {
     return value;
 }
 
-bool setError(std::string *error, std::string text) {
+bool setError(std::string *error, std::string text)
+{
     if (error)
         *error = std::move(text);
     return false;
 }
 
 /// The encoded frame's checksum recomputed after its header was changed.
-void refreshChecksum(std::vector<uint8_t> &frame) {
+void refreshChecksum(std::vector<uint8_t> &frame)
+{
     if (frame.size() < size_t(Frame::HeaderSize + Frame::ChecksumSize))
         return;
     const size_t end = frame.size() - Frame::ChecksumSize;
@@ -33,7 +36,8 @@ void refreshChecksum(std::vector<uint8_t> &frame) {
 
 } // namespace
 
-std::optional<SimFaultRate> SimFaultRate::parse(std::string_view text) {
+std::optional<SimFaultRate> SimFaultRate::parse(std::string_view text)
+{
     if (text.empty())
         return always();
     if (text.find('.') != std::string_view::npos) {
@@ -50,12 +54,14 @@ std::optional<SimFaultRate> SimFaultRate::parse(std::string_view text) {
     return every(uint32_t(*n));
 }
 
-bool SimFaultSettings::any() const {
-    return drop.active() || delayMs > 0 || corrupt.active() || split.active() || merge.active() ||
-           closeAfter > 0 || oversize.active() || malformed.active() || garbage.active();
+bool SimFaultSettings::any() const
+{
+    return drop.active() || delayMs > 0 || corrupt.active() || split.active() || merge.active()
+           || closeAfter > 0 || oversize.active() || malformed.active() || garbage.active();
 }
 
-std::string SimFaultPlan::describe() const {
+std::string SimFaultPlan::describe() const
+{
     std::string text;
     auto add = [&text](bool on, const std::string &word) {
         if (on)
@@ -73,36 +79,43 @@ std::string SimFaultPlan::describe() const {
 }
 
 SimFaults::SimFaults(uint64_t seed)
-    : m_random(seed) {}
+    : m_random(seed)
+{}
 
-void SimFaults::settingsChanged() {
+void SimFaults::settingsChanged()
+{
     m_counters = Counters{};
     m_any.store(m_settings.any(), std::memory_order_relaxed);
 }
 
-void SimFaults::setSettings(const SimFaultSettings &settings) {
+void SimFaults::setSettings(const SimFaultSettings &settings)
+{
     std::lock_guard lock(m_mutex);
     m_settings = settings;
     settingsChanged();
 }
 
-SimFaultSettings SimFaults::settings() const {
+SimFaultSettings SimFaults::settings() const
+{
     std::lock_guard lock(m_mutex);
     return m_settings;
 }
 
-void SimFaults::clear() {
+void SimFaults::clear()
+{
     setSettings(SimFaultSettings{});
 }
 
-void SimFaults::setSeed(uint64_t seed) {
+void SimFaults::setSeed(uint64_t seed)
+{
     std::lock_guard lock(m_mutex);
     m_random.seed(seed);
     m_counters = Counters{};
 }
 
 #define SIM_FAULT_SETTER(name, field, type)                                                        \
-    void SimFaults::name(type value) {                                                             \
+    void SimFaults::name(type value)                                                               \
+    {                                                                                              \
         std::lock_guard lock(m_mutex);                                                             \
         m_settings.field = value;                                                                  \
         settingsChanged();                                                                         \
@@ -118,7 +131,8 @@ SIM_FAULT_SETTER(setMalformed, malformed, SimFaultRate)
 SIM_FAULT_SETTER(setGarbage, garbage, SimFaultRate)
 #undef SIM_FAULT_SETTER
 
-void SimFaults::setSplit(SimFaultRate rate, int pieces, int pauseMs) {
+void SimFaults::setSplit(SimFaultRate rate, int pieces, int pauseMs)
+{
     std::lock_guard lock(m_mutex);
     m_settings.split = rate;
     m_settings.splitPieces = std::max(2, pieces);
@@ -126,12 +140,14 @@ void SimFaults::setSplit(SimFaultRate rate, int pieces, int pauseMs) {
     settingsChanged();
 }
 
-int SimFaults::closeAfter() const {
+int SimFaults::closeAfter() const
+{
     std::lock_guard lock(m_mutex);
     return m_settings.closeAfter;
 }
 
-bool SimFaults::strikes(const SimFaultRate &rate, uint64_t &counter) {
+bool SimFaults::strikes(const SimFaultRate &rate, uint64_t &counter)
+{
     if (rate.everyNth > 0)
         return ++counter % rate.everyNth == 0;
     if (rate.probability > 0.0)
@@ -139,7 +155,8 @@ bool SimFaults::strikes(const SimFaultRate &rate, uint64_t &counter) {
     return false;
 }
 
-SimFaultPlan SimFaults::plan() {
+SimFaultPlan SimFaults::plan()
+{
     SimFaultPlan plan;
     if (!any())
         return plan;
@@ -160,7 +177,8 @@ SimFaultPlan SimFaults::plan() {
     return plan;
 }
 
-void SimFaults::transform(const SimFaultPlan &plan, std::vector<uint8_t> &frame) {
+void SimFaults::transform(const SimFaultPlan &plan, std::vector<uint8_t> &frame)
+{
     if (frame.size() < size_t(Frame::HeaderSize + Frame::ChecksumSize))
         return;
     if (plan.oversize) {
@@ -193,7 +211,8 @@ void SimFaults::transform(const SimFaultPlan &plan, std::vector<uint8_t> &frame)
         frame.back() ^= 0xFF; // the checksum's low byte
 }
 
-bool SimFaults::apply(std::string_view text, std::string *error) {
+bool SimFaults::apply(std::string_view text, std::string *error)
+{
     std::lock_guard lock(m_mutex);
     SimFaultSettings updated = m_settings;
     if (!applyTo(updated, text, error))
@@ -203,7 +222,8 @@ bool SimFaults::apply(std::string_view text, std::string *error) {
     return true;
 }
 
-bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::string *error) {
+bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::string *error)
+{
     const size_t equals = text.find('=');
     const std::string_view mode = text.substr(0, equals);
     const std::string_view value =
@@ -215,7 +235,8 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
         return true;
     }
 
-    struct RateMode {
+    struct RateMode
+    {
         std::string_view name;
         SimFaultRate SimFaultSettings::*field;
     };
@@ -233,13 +254,14 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
         const auto rate = SimFaultRate::parse(value);
         if (!rate)
             return setError(error,
-                            "fault '" + std::string(text) +
-                                "': rate must be N (every Nth answer) or a probability 0..1");
+                            "fault '" + std::string(text)
+                                + "': rate must be N (every Nth answer) or a probability 0..1");
         settings.*m.field = *rate;
         return true;
     }
 
-    struct CountMode {
+    struct CountMode
+    {
         std::string_view name;
         int SimFaultSettings::*field;
         long minimum;
@@ -255,16 +277,17 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
             continue;
         const auto n = parseInteger(value);
         if (!hasValue || !n || *n < m.minimum || *n > 600000)
-            return setError(error, "fault '" + std::string(text) +
-                                       "': needs a whole number of at least " +
-                                       std::to_string(m.minimum));
+            return setError(error, "fault '" + std::string(text)
+                                       + "': needs a whole number of at least "
+                                       + std::to_string(m.minimum));
         settings.*m.field = int(*n);
         return true;
     }
     return setError(error, "unknown fault mode '" + std::string(mode) + "'");
 }
 
-std::string SimFaults::helpText() {
+std::string SimFaults::helpText()
+{
     return "      RATE is N (every Nth answer; 1 = every answer, 0 = never) or a\n"
            "      probability with a decimal point (0.25); without =RATE: every answer.\n"
            "      drop[=RATE]       the answer is not sent\n"

@@ -10,7 +10,8 @@
 #include <vector>
 
 /// How often a fault strikes: never, on every Nth answer, or with a probability.
-struct SimFaultRate {
+struct SimFaultRate
+{
     uint32_t everyNth = 0;    ///< 1 = every answer; 0 = not by count
     double probability = 0.0; ///< 0..1, drawn from the seeded generator
 
@@ -24,7 +25,8 @@ struct SimFaultRate {
 };
 
 /// The misbehaviour a server is told to show on its answers.
-struct SimFaultSettings {
+struct SimFaultSettings
+{
     SimFaultRate drop;      ///< the answer is not sent
     int delayMs = 0;        ///< every answer leaves this much later
     SimFaultRate corrupt;   ///< the checksum's low byte is inverted
@@ -41,7 +43,8 @@ struct SimFaultSettings {
 };
 
 /// The fate of one answer, decided by SimFaults::plan().
-struct SimFaultPlan {
+struct SimFaultPlan
+{
     bool drop = false;
     bool corrupt = false;
     bool split = false;
@@ -60,7 +63,8 @@ struct SimFaultPlan {
 /// Fault injection for one server, switchable at runtime from any thread.
 /// Decisions come from a seeded generator, so a run is reproducible for the
 /// same sequence of answers.
-class SimFaults {
+class SimFaults
+{
 public:
     explicit SimFaults(uint64_t seed = 1);
 
@@ -108,7 +112,8 @@ private:
     SimFaultSettings m_settings;
     std::mt19937_64 m_random;
     std::atomic<bool> m_any{false};
-    struct Counters {
+    struct Counters
+    {
         uint64_t drop = 0, corrupt = 0, split = 0, merge = 0, oversize = 0, malformed = 0,
                  garbage = 0;
     } m_counters;

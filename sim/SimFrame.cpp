@@ -6,7 +6,8 @@
 #include <algorithm>
 
 void appendSimFrame(std::vector<uint8_t> &out, uint16_t function, uint16_t transaction,
-                    std::span<const uint8_t> payload) {
+                    std::span<const uint8_t> payload)
+{
     const size_t start = out.size();
     const size_t length = std::min<size_t>(payload.size(), 0xFFFF);
     // Header: function, transaction, payload length, all big-endian.
@@ -23,14 +24,16 @@ void appendSimFrame(std::vector<uint8_t> &out, uint16_t function, uint16_t trans
     out.push_back(uint8_t(checksum));
 }
 
-std::vector<uint8_t> encodeSimFrame(const SimFrame &frame) {
+std::vector<uint8_t> encodeSimFrame(const SimFrame &frame)
+{
     std::vector<uint8_t> out;
     out.reserve(Frame::HeaderSize + frame.payload.size() + Frame::ChecksumSize);
     appendSimFrame(out, frame.function, frame.transaction, frame.payload);
     return out;
 }
 
-std::string simHexText(std::span<const uint8_t> bytes) {
+std::string simHexText(std::span<const uint8_t> bytes)
+{
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(bytes.size() * 3);
@@ -45,17 +48,20 @@ std::string simHexText(std::span<const uint8_t> bytes) {
 
 SimFrameReader::SimFrameReader(FrameHandler onFrame, ErrorHandler onError)
     : m_onFrame(std::move(onFrame))
-    , m_onError(std::move(onError)) {
+    , m_onError(std::move(onError))
+{
     m_buffer.reserve(Frame::HeaderSize + 256);
 }
 
-void SimFrameReader::reset() {
+void SimFrameReader::reset()
+{
     m_buffer.clear();
     m_expected = Frame::HeaderSize;
     m_body = false;
 }
 
-void SimFrameReader::feed(const uint8_t *bytes, size_t length) {
+void SimFrameReader::feed(const uint8_t *bytes, size_t length)
+{
     size_t i = 0;
     while (i < length) {
         const size_t n = std::min(m_expected, length - i);

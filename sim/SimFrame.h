@@ -12,7 +12,8 @@ enum class SimTransport { Tcp, Udp };
 
 /// One frame as the virtual controller handles it: function code, transaction
 /// number and payload (the header's length field is the payload size).
-struct SimFrame {
+struct SimFrame
+{
     uint16_t function = 0;
     uint16_t transaction = 0;
     std::vector<uint8_t> payload;
@@ -32,7 +33,8 @@ std::string simHexText(std::span<const uint8_t> bytes);
 /// Cuts a received byte stream (TCP) or datagram (UDP) into request frames and
 /// checks their checksums. A frame that fails drops the rest of its chunk, as
 /// the tool's own reassembly does, so the next chunk starts with a fresh header.
-class SimFrameReader {
+class SimFrameReader
+{
 public:
     enum class Error {
         Checksum, ///< the checksum did not match

@@ -16,11 +16,13 @@ constexpr double CurrentHoldSeconds = 0.02;
 
 } // namespace
 
-double SimHoming::ratioPercent(int index) {
+double SimHoming::ratioPercent(int index)
+{
     return Ratios[std::clamp(index, 0, 15)];
 }
 
-void SimHoming::start(const Setup &setup, double position) {
+void SimHoming::start(const Setup &setup, double position)
+{
     m_setup = setup;
     m_phase = 0;
     m_elapsed = 0;
@@ -82,16 +84,19 @@ void SimHoming::start(const Setup &setup, double position) {
     m_active = true;
 }
 
-SimHoming::Search SimHoming::search() const {
+SimHoming::Search SimHoming::search() const
+{
     return m_active && m_phase < int(m_phases.size()) ? m_phases[size_t(m_phase)].search
                                                       : Search::None;
 }
 
-int SimHoming::direction() const {
+int SimHoming::direction() const
+{
     return m_active && m_phase < int(m_phases.size()) ? m_phases[size_t(m_phase)].direction : 0;
 }
 
-SimHoming::Result SimHoming::observe(const Observation &o) {
+SimHoming::Result SimHoming::observe(const Observation &o)
+{
     if (!m_active)
         return Result::Failed;
     const Phase phase = m_phases[size_t(m_phase)];

@@ -7,13 +7,15 @@
 /// homing options (index mark, current rise at an end stop, limit switch 1,
 /// start position), then reports where it happened. It only plans motion and
 /// detects events; the drive moves the motor and applies the result.
-class SimHoming {
+class SimHoming
+{
 public:
     enum class Search : uint8_t { None, Index, Current, Limit1, MoveTo };
     enum class Result : uint8_t { Running, Found, Failed };
 
     /// What a homing run is set up with.
-    struct Setup {
+    struct Setup
+    {
         uint32_t options = 0;     ///< register 0x48
         double topSpeed = 0;      ///< pulses/s, register 0x42
         double acceleration = 0;  ///< pulses/s^2, register 0x40
@@ -23,7 +25,8 @@ public:
     };
 
     /// What the drive observed in the last loop.
-    struct Observation {
+    struct Observation
+    {
         double position = 0; ///< counter coordinates
         double previousPhysical = 0;
         double physical = 0; ///< physical coordinates (index marks are multiples of a turn)
@@ -57,7 +60,8 @@ public:
     double eventPosition() const { return m_eventPosition; }
 
 private:
-    struct Phase {
+    struct Phase
+    {
         Search search = Search::None;
         int direction = 0;
     };

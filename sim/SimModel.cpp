@@ -4,7 +4,8 @@
 #include <cctype>
 #include <charconv>
 
-const std::vector<SimModel> &simModelPresets() {
+const std::vector<SimModel> &simModelPresets()
+{
     static const std::vector<SimModel> presets = {
         {"NETDC-A", 2, 1, 0x00070012},   {"NETEC-B", 6, 3, 0x00070012},
         {"NETEC-A", 6, 4, 0x00070012},   {"BUSDC-C", 3, 5, 0x00070012},
@@ -18,14 +19,16 @@ const std::vector<SimModel> &simModelPresets() {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
+               return std::toupper(static_cast<unsigned char>(x))
+                      == std::toupper(static_cast<unsigned char>(y));
            });
 }
 
-std::optional<uint16_t> parseDecimal(std::string_view text) {
+std::optional<uint16_t> parseDecimal(std::string_view text)
+{
     if (text.empty() || text.size() > 5)
         return std::nullopt;
     unsigned value = 0;
@@ -37,7 +40,8 @@ std::optional<uint16_t> parseDecimal(std::string_view text) {
 
 } // namespace
 
-std::optional<SimModel> parseSimModel(std::string_view text) {
+std::optional<SimModel> parseSimModel(std::string_view text)
+{
     for (const SimModel &preset : simModelPresets()) {
         if (equalsIgnoringCase(text, preset.name))
             return preset;

@@ -10,7 +10,7 @@
 /// firmware version, as registers 0x00 and 0x01 report them.
 struct SimModel
 {
-    std::string name;     ///< preset name, e.g. "NETDC-A"; empty for a custom type
+    std::string name; ///< preset name, e.g. "NETDC-A"; empty for a custom type
     uint16_t typeCode = 2;
     uint16_t subType = 1;
     uint32_t version = 0x00070012; ///< register 0x01 as the device reports it

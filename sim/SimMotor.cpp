@@ -13,27 +13,33 @@ constexpr double MaxSubStep = 0.00025;
 } // namespace
 
 SimMotor::SimMotor(const SimMotorParams &params)
-    : m_params(params) {}
+    : m_params(params)
+{}
 
-double SimMotor::pulsesPerRadian() const {
+double SimMotor::pulsesPerRadian() const
+{
     return m_params.pulsesPerRev / (2.0 * std::numbers::pi);
 }
 
-double SimMotor::noLoadSpeed(double volts) const {
+double SimMotor::noLoadSpeed(double volts) const
+{
     return volts / m_params.torqueConstant * pulsesPerRadian();
 }
 
-void SimMotor::setEndStops(std::optional<double> low, std::optional<double> high) {
+void SimMotor::setEndStops(std::optional<double> low, std::optional<double> high)
+{
     m_low = low;
     m_high = high;
 }
 
-void SimMotor::place(double position) {
+void SimMotor::place(double position)
+{
     m_position = position;
     m_speed = 0.0;
 }
 
-void SimMotor::run(double volts, bool bridgeOn, double currentLimit, double seconds) {
+void SimMotor::run(double volts, bool bridgeOn, double currentLimit, double seconds)
+{
     m_limited = false;
     if (!(seconds > 0.0))
         return;

@@ -3,7 +3,8 @@
 #include <optional>
 
 /// Physical constants of a simulated DC or EC motor with its load.
-struct SimMotorParams {
+struct SimMotorParams
+{
     double pulsesPerRev = 2000.0;    ///< encoder pulses per revolution (4 x 500 lines)
     double torqueConstant = 0.05;    ///< N m/A, equal to the back-EMF constant in V s/rad
     double resistance = 2.0;         ///< winding resistance, ohm
@@ -16,7 +17,8 @@ struct SimMotorParams {
 /// the applied voltage and the back-EMF (inductance neglected), limited by the
 /// driver's current limit, torque against viscous and Coulomb friction. Runs
 /// in fixed sub-steps so any regulation loop time stays accurate.
-class SimMotor {
+class SimMotor
+{
 public:
     explicit SimMotor(const SimMotorParams &params = {});
 

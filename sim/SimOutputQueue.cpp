@@ -6,7 +6,8 @@
 #include <sys/socket.h>
 
 void SimOutputQueue::push(std::vector<uint8_t> bytes, Clock::time_point due,
-                          const sockaddr_in *destination) {
+                          const sockaddr_in *destination)
+{
     // Later chunks never overtake earlier ones, whatever their delay.
     due = std::max(due, m_lastDue);
     m_lastDue = due;
@@ -16,13 +17,15 @@ void SimOutputQueue::push(std::vector<uint8_t> bytes, Clock::time_point due,
     m_chunks.push_back(std::move(chunk));
 }
 
-std::optional<SimOutputQueue::Clock::time_point> SimOutputQueue::nextDue() const {
+std::optional<SimOutputQueue::Clock::time_point> SimOutputQueue::nextDue() const
+{
     if (m_chunks.empty())
         return std::nullopt;
     return m_chunks.front().due;
 }
 
-SimOutputQueue::FlushResult SimOutputQueue::flushStream(int fd, Clock::time_point now) {
+SimOutputQueue::FlushResult SimOutputQueue::flushStream(int fd, Clock::time_point now)
+{
     m_blocked = false;
     while (!m_chunks.empty() && m_chunks.front().due <= now) {
         Chunk &chunk = m_chunks.front();
@@ -46,7 +49,8 @@ SimOutputQueue::FlushResult SimOutputQueue::flushStream(int fd, Clock::time_poin
     return FlushResult::Done;
 }
 
-void SimOutputQueue::flushDatagrams(int fd, Clock::time_point now) {
+void SimOutputQueue::flushDatagrams(int fd, Clock::time_point now)
+{
     m_blocked = false;
     while (!m_chunks.empty() && m_chunks.front().due <= now) {
         const Chunk &chunk = m_chunks.front();

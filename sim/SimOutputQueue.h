@@ -12,11 +12,13 @@
 /// Bytes waiting to leave one socket. Each chunk leaves no earlier than its due
 /// time and only after the chunk before it went out completely; on a stream
 /// socket with TCP_NODELAY every chunk becomes its own segment.
-class SimOutputQueue {
+class SimOutputQueue
+{
 public:
     using Clock = std::chrono::steady_clock;
 
-    struct Chunk {
+    struct Chunk
+    {
         Clock::time_point due;
         std::vector<uint8_t> bytes;
         sockaddr_in destination{}; ///< datagram sockets only

@@ -17,7 +17,8 @@ enum class Grant : uint8_t { Read, ReadWrite };
 
 /// One line of the device's register set: for a type and a sub-type range,
 /// under a firmware condition, these registers are granted.
-struct AccessRow {
+struct AccessRow
+{
     uint16_t type;
     uint16_t subFrom;
     uint16_t subTo;
@@ -77,7 +78,8 @@ constexpr AccessRow Rows[] = {
     {43, 3, 5, When::Always, 0, 0, Grant::ReadWrite, "\x55\x56"sv},
 };
 
-bool holds(const AccessRow &row, const SimModel &model) {
+bool holds(const AccessRow &row, const SimModel &model)
+{
     if (row.type != model.typeCode || model.subType < row.subFrom || model.subType > row.subTo)
         return false;
     const int major = SimRegisterAccess::versionMajor(model.version);
@@ -97,7 +99,8 @@ bool holds(const AccessRow &row, const SimModel &model) {
 
 } // namespace
 
-SimRegisterAccess SimRegisterAccess::forModel(const SimModel &model) {
+SimRegisterAccess SimRegisterAccess::forModel(const SimModel &model)
+{
     SimRegisterAccess access;
     auto grant = [&access](std::string_view addresses, bool read, bool write) {
         for (const char c : addresses) {
@@ -122,18 +125,22 @@ SimRegisterAccess SimRegisterAccess::forModel(const SimModel &model) {
     return access;
 }
 
-bool SimRegisterAccess::readable(int address) const {
+bool SimRegisterAccess::readable(int address) const
+{
     return address >= 0 && address < SlotCount && m_read.test(static_cast<size_t>(address));
 }
 
-bool SimRegisterAccess::writable(int address) const {
+bool SimRegisterAccess::writable(int address) const
+{
     return address >= 0 && address < SlotCount && m_write.test(static_cast<size_t>(address));
 }
 
-int SimRegisterAccess::versionMajor(uint32_t version) {
+int SimRegisterAccess::versionMajor(uint32_t version)
+{
     return version > 0xFFFFFF ? int((version >> 8) & 0xFF) : int(version >> 16);
 }
 
-int SimRegisterAccess::versionMinor(uint32_t version) {
+int SimRegisterAccess::versionMinor(uint32_t version)
+{
     return version > 0xFFFFFF ? int(version & 0xFF) : int(version & 0xFFFF);
 }

@@ -6,7 +6,8 @@
 
 /// Which registers a simulated controller answers and accepts, from the
 /// device's own point of view (type, sub-type and firmware version).
-class SimRegisterAccess {
+class SimRegisterAccess
+{
 public:
     static constexpr int SlotCount = 101;
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-void SimRegulator::reset() {
+void SimRegulator::reset()
+{
     m_integral = 0.0;
     m_error = 0.0;
     m_delta = 0.0;
@@ -12,7 +13,8 @@ void SimRegulator::reset() {
 
 double SimRegulator::update(double setPosition, double setSpeed, double setAcceleration,
                             double position, bool setPointAtRest, const SimRegulatorSettings &s,
-                            double dt) {
+                            double dt)
+{
     double e = setPosition - position;
     const double deadZone = std::max(0.0, s.deadZone);
     bool inDeadZone = false;
@@ -46,7 +48,7 @@ double SimRegulator::update(double setPosition, double setSpeed, double setAccel
     m_integral = std::clamp(m_integral, -bound, bound);
 
     const double derating = std::min(1.0, ReferenceLoopSeconds / dt);
-    const double feedback = s.kp * KpUnitsPerPulse * e + s.ki * m_integral +
-                            s.kd * KdUnitsPerPulsePerSecond * (m_delta / dt);
+    const double feedback = s.kp * KpUnitsPerPulse * e + s.ki * m_integral
+                            + s.kd * KdUnitsPerPulsePerSecond * (m_delta / dt);
     return derating * feedback + feedForward;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 /// Regulator settings as the registers hold them (gains as numbers).
-struct SimRegulatorSettings {
+struct SimRegulatorSettings
+{
     double kp = 1.0;
     double ki = 1.0;
     double kd = 1.0;
@@ -27,7 +28,8 @@ struct SimRegulatorSettings {
 /// VffOffset is added in the direction of motion. For loops slower than 5 ms
 /// the feedback gains are reduced in proportion, which keeps the loop stable
 /// at every loop time.
-class SimRegulator {
+class SimRegulator
+{
 public:
     static constexpr double KpUnitsPerPulse = 64.0;
     static constexpr double KiUnitsPerPulseSecond = 256.0;

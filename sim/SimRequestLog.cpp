@@ -4,12 +4,14 @@
 #include <cstring>
 #include <ctime>
 
-SimRequestLog::~SimRequestLog() {
+SimRequestLog::~SimRequestLog()
+{
     if (m_file)
         std::fclose(m_file);
 }
 
-bool SimRequestLog::openFile(const std::string &path, std::string *error) {
+bool SimRequestLog::openFile(const std::string &path, std::string *error)
+{
     std::FILE *file = std::fopen(path.c_str(), "a");
     if (!file) {
         if (error)
@@ -24,13 +26,15 @@ bool SimRequestLog::openFile(const std::string &path, std::string *error) {
     return true;
 }
 
-void SimRequestLog::setCallback(Callback callback) {
+void SimRequestLog::setCallback(Callback callback)
+{
     std::lock_guard lock(m_mutex);
     m_callback = std::move(callback);
     m_enabled.store(m_file || m_callback, std::memory_order_relaxed);
 }
 
-void SimRequestLog::record(const SimWireEvent &event) {
+void SimRequestLog::record(const SimWireEvent &event)
+{
     std::lock_guard lock(m_mutex);
     if (m_file) {
         const std::string line = formatLine(event) + '\n';
@@ -41,7 +45,8 @@ void SimRequestLog::record(const SimWireEvent &event) {
         m_callback(event);
 }
 
-const char *SimRequestLog::kindName(SimWireEvent::Kind kind) {
+const char *SimRequestLog::kindName(SimWireEvent::Kind kind)
+{
     switch (kind) {
     case SimWireEvent::Kind::Request:
         return "request";
@@ -59,7 +64,8 @@ const char *SimRequestLog::kindName(SimWireEvent::Kind kind) {
     return "?";
 }
 
-std::string SimRequestLog::formatLine(const SimWireEvent &event) {
+std::string SimRequestLog::formatLine(const SimWireEvent &event)
+{
     using namespace std::chrono;
     const auto since = event.time.time_since_epoch();
     const std::time_t seconds = duration_cast<std::chrono::seconds>(since).count();

@@ -12,7 +12,8 @@
 #include <vector>
 
 /// One thing that happened on a virtual controller's wire.
-struct SimWireEvent {
+struct SimWireEvent
+{
     enum class Kind {
         Request,    ///< a request frame passed its checksum
         Answer,     ///< an answer was queued for sending (faults named in note)
@@ -37,7 +38,8 @@ struct SimWireEvent {
 /// Records the requests a virtual controller receives and the answers it
 /// sends, to a file (one line per event) and/or a callback. One log may be
 /// shared by several servers; recording is thread-safe.
-class SimRequestLog {
+class SimRequestLog
+{
 public:
     /// Called on the server's thread; must not block for long or stop the server.
     using Callback = std::function<void(const SimWireEvent &)>;

@@ -11,14 +11,16 @@ namespace {
 /// The frame's 16-bit length field bounds every answer.
 constexpr size_t MaxAnswerPayload = 0xFFFF;
 
-std::string hexByte(int value) {
+std::string hexByte(int value)
+{
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
     return text;
 }
 
 SimResponse answer(uint16_t transaction, std::vector<uint8_t> payload,
-                   uint16_t function = Function::ReadAnswer) {
+                   uint16_t function = Function::ReadAnswer)
+{
     SimResponse response;
     response.outcome = SimResponse::Outcome::Answered;
     response.answer.function = function;
@@ -27,18 +29,21 @@ SimResponse answer(uint16_t transaction, std::vector<uint8_t> payload,
     return response;
 }
 
-SimResponse rejected(SimResponse::Outcome outcome, std::string note) {
+SimResponse rejected(SimResponse::Outcome outcome, std::string note)
+{
     SimResponse response;
     response.outcome = outcome;
     response.note = std::move(note);
     return response;
 }
 
-std::array<uint8_t, 4> bigEndian32(uint32_t value) {
+std::array<uint8_t, 4> bigEndian32(uint32_t value)
+{
     return {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
 }
 
-std::array<uint8_t, 16> nameBytes(const std::string &name) {
+std::array<uint8_t, 16> nameBytes(const std::string &name)
+{
     // The name travels as 16 characters, zero-padded.
     std::array<uint8_t, 16> bytes{};
     std::copy_n(name.begin(), std::min<size_t>(name.size(), bytes.size()), bytes.begin());
@@ -47,7 +52,8 @@ std::array<uint8_t, 16> nameBytes(const std::string &name) {
 
 /// Appends one discovery variable: code byte, then its value bytes.
 template<size_t N>
-void appendVariable(std::vector<uint8_t> &out, uint8_t code, const std::array<uint8_t, N> &value) {
+void appendVariable(std::vector<uint8_t> &out, uint8_t code, const std::array<uint8_t, N> &value)
+{
     out.push_back(code);
     out.insert(out.end(), value.begin(), value.end());
 }
@@ -55,20 +61,24 @@ void appendVariable(std::vector<uint8_t> &out, uint8_t code, const std::array<ui
 } // namespace
 
 SimResponder::SimResponder(std::shared_ptr<SimController> controller)
-    : m_controller(std::move(controller)) {}
+    : m_controller(std::move(controller))
+{}
 
 SimResponder::SimResponder(SimGatewayIdentity gateway,
                            std::map<int, std::shared_ptr<SimController>> modules)
     : m_gateway(true)
     , m_modules(std::move(modules))
-    , m_gatewayIdentity(std::move(gateway)) {}
+    , m_gatewayIdentity(std::move(gateway))
+{}
 
-std::shared_ptr<SimController> SimResponder::module(int address) const {
+std::shared_ptr<SimController> SimResponder::module(int address) const
+{
     const auto it = m_modules.find(address);
     return it == m_modules.end() ? nullptr : it->second;
 }
 
-std::vector<int> SimResponder::moduleAddresses() const {
+std::vector<int> SimResponder::moduleAddresses() const
+{
     std::vector<int> addresses;
     for (const auto &[address, controller] : m_modules) {
         if (controller)
@@ -77,23 +87,26 @@ std::vector<int> SimResponder::moduleAddresses() const {
     return addresses;
 }
 
-SimIdentity SimResponder::identity() const {
+SimIdentity SimResponder::identity() const
+{
     if (!m_gateway)
         return m_controller->identity();
     std::lock_guard lock(m_identityMutex);
     return m_gatewayIdentity.identity;
 }
 
-bool SimResponder::isIdentifyRequest(const SimFrame &request) {
+bool SimResponder::isIdentifyRequest(const SimFrame &request)
+{
     // 00 21 00 00 00 04 | 00 11 01 15 | FE B4: type, MAC, version and name.
     static constexpr std::array<uint8_t, 4> variables{Reg::Type, Reg::EthernetMac, Reg::Version,
                                                       Reg::Name};
-    return request.function == Function::Read &&
-           std::equal(request.payload.begin(), request.payload.end(), variables.begin(),
-                      variables.end());
+    return request.function == Function::Read
+           && std::equal(request.payload.begin(), request.payload.end(), variables.begin(),
+                         variables.end());
 }
 
-SimResponse SimResponder::respond(const SimFrame &request, SimTransport transport) {
+SimResponse SimResponder::respond(const SimFrame &request, SimTransport transport)
+{
     if (transport == SimTransport::Udp) {
         // Discovery datagrams reach directly connected devices and gateways alike.
         if (isIdentifyRequest(request))
@@ -118,7 +131,8 @@ SimResponse SimResponder::respond(const SimFrame &request, SimTransport transpor
     return rejected(SimResponse::Outcome::Unsupported, text);
 }
 
-SimResponse SimResponder::readDirect(const SimFrame &request) {
+SimResponse SimResponder::readDirect(const SimFrame &request)
+{
     // One address byte per register; the answer carries address + value bytes
     // for each register the device answers, in request order. Registers it
     // does not answer are left out.
@@ -140,10 +154,12 @@ SimResponse SimResponder::readDirect(const SimFrame &request) {
     return response;
 }
 
-SimResponse SimResponder::writeDirect(const SimFrame &request) {
+SimResponse SimResponder::writeDirect(const SimFrame &request)
+{
     // Entries: address byte, then the register's table size in value bytes.
     // The whole request is checked before anything is applied.
-    struct Entry {
+    struct Entry
+    {
         int address;
         size_t offset;
         size_t size;
@@ -178,7 +194,8 @@ SimResponse SimResponder::writeDirect(const SimFrame &request) {
     return response;
 }
 
-SimResponse SimResponder::identify(const SimFrame &request) {
+SimResponse SimResponder::identify(const SimFrame &request)
+{
     // The identify answer carries the four variables in this order:
     // type (4 bytes), MAC (6), version (4), name (16, zero-padded).
     std::vector<uint8_t> payload;
@@ -205,7 +222,8 @@ SimResponse SimResponder::identify(const SimFrame &request) {
     return answer(request.transaction, std::move(payload));
 }
 
-SimResponse SimResponder::changeIp(const SimFrame &request) {
+SimResponse SimResponder::changeIp(const SimFrame &request)
+{
     // Payload: target MAC (6), new IP address (4), subnet mask (4). Only the
     // device with that MAC takes it; the request is not answered.
     const auto &p = request.payload;
@@ -234,12 +252,14 @@ SimResponse SimResponder::changeIp(const SimFrame &request) {
     return response;
 }
 
-SimResponse SimResponder::gatewayTransfer(const SimFrame &request) {
+SimResponse SimResponder::gatewayTransfer(const SimFrame &request)
+{
     // Items: module address, bytes to write W, W bytes (register address and
     // value bytes), bytes to read R. Per item the answer holds the R read
     // bytes (when R > 0) and one status byte; 0x87 is the module's acknowledge.
     // The answer carries no register addresses.
-    struct Item {
+    struct Item
+    {
         int module;
         size_t writeOffset;
         size_t writeCount;
@@ -287,8 +307,8 @@ SimResponse SimResponder::gatewayTransfer(const SimFrame &request) {
             const size_t start = payload.size();
             bool read = false;
             if (status == SimGatewayStatus::Ack) {
-                read = controller->readRegister(address, payload) &&
-                       payload.size() - start == item.readCount;
+                read = controller->readRegister(address, payload)
+                       && payload.size() - start == item.readCount;
                 if (!read)
                     status = SimGatewayStatus::DataNack;
             }
@@ -308,7 +328,8 @@ SimResponse SimResponder::gatewayTransfer(const SimFrame &request) {
     return response;
 }
 
-SimResponse SimResponder::gatewayScan(const SimFrame &request) {
+SimResponse SimResponder::gatewayScan(const SimFrame &request)
+{
     // The scan request has an empty payload; the answer (0x0006) lists one
     // byte per module found on the bus, its 7-bit I2C address.
     if (!request.payload.empty())

@@ -12,7 +12,8 @@
 #include <vector>
 
 /// What an Ethernet-to-I2C gateway reports about itself in discovery.
-struct SimGatewayIdentity {
+struct SimGatewayIdentity
+{
     SimIdentity identity{
         {0x00, 0x50, 0xC2, 0x00, 0x01, 0x00}, {127, 0, 0, 1}, {255, 0, 0, 0}, "Gateway"};
     uint32_t typeRegister = 0x00640001; ///< type code 100, sub-type 1
@@ -28,7 +29,8 @@ inline constexpr uint8_t Filler = 0xFF;      ///< read bytes of a transfer that 
 } // namespace SimGatewayStatus
 
 /// What the virtual controller does with one request.
-struct SimResponse {
+struct SimResponse
+{
     enum class Outcome {
         Answered,   ///< `answer` is to be sent
         Silent,     ///< understood, nothing to send (IP change)
@@ -48,7 +50,8 @@ struct SimResponse {
 /// Turns request frames into answer frames for one device on the wire: a
 /// directly connected controller, or a gateway forwarding register transfers
 /// to controller modules on its I2C bus. It owns no socket; SimServer feeds it.
-class SimResponder {
+class SimResponder
+{
 public:
     /// A direct controller answering register reads and writes on TCP and UDP.
     explicit SimResponder(std::shared_ptr<SimController> controller);

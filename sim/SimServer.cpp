@@ -27,33 +27,39 @@ namespace {
 
 using Clock = SimOutputQueue::Clock;
 
-std::optional<in_addr> parseIpv4(std::string_view text) {
+std::optional<in_addr> parseIpv4(std::string_view text)
+{
     in_addr address{};
     if (inet_pton(AF_INET, std::string(text).c_str(), &address) != 1)
         return std::nullopt;
     return address;
 }
 
-std::string addressText(in_addr address) {
+std::string addressText(in_addr address)
+{
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address, text, sizeof text);
     return text;
 }
 
-std::string endpointText(const sockaddr_in &endpoint) {
+std::string endpointText(const sockaddr_in &endpoint)
+{
     return addressText(endpoint.sin_addr) + ':' + std::to_string(ntohs(endpoint.sin_port));
 }
 
-bool isLoopback(in_addr address) {
+bool isLoopback(in_addr address)
+{
     return (ntohl(address.s_addr) >> 24) == 127;
 }
 
-std::string errnoText(const char *what) {
+std::string errnoText(const char *what)
+{
     return std::string(what) + ": " + std::strerror(errno);
 }
 
 /// A non-blocking socket of \a type bound to \a address:\a port; -1 on failure.
-int openBoundSocket(int type, in_addr address, uint16_t port, std::string *error) {
+int openBoundSocket(int type, in_addr address, uint16_t port, std::string *error)
+{
     const int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         if (error)
@@ -67,18 +73,19 @@ int openBoundSocket(int type, in_addr address, uint16_t port, std::string *error
     local.sin_family = AF_INET;
     local.sin_addr = address;
     local.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
-        (type == SOCK_STREAM && ::listen(fd, 16) != 0)) {
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0
+        || (type == SOCK_STREAM && ::listen(fd, 16) != 0)) {
         if (error)
-            *error = errnoText(type == SOCK_STREAM ? "TCP bind" : "UDP bind") + " (" +
-                     addressText(address) + ':' + std::to_string(port) + ')';
+            *error = errnoText(type == SOCK_STREAM ? "TCP bind" : "UDP bind") + " ("
+                     + addressText(address) + ':' + std::to_string(port) + ')';
         ::close(fd);
         return -1;
     }
     return fd;
 }
 
-uint16_t boundPort(int fd) {
+uint16_t boundPort(int fd)
+{
     sockaddr_in local{};
     socklen_t length = sizeof local;
     if (::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) != 0)
@@ -86,7 +93,8 @@ uint16_t boundPort(int fd) {
     return ntohs(local.sin_port);
 }
 
-void closeFd(int &fd) {
+void closeFd(int &fd)
+{
     if (fd >= 0)
         ::close(fd);
     fd = -1;
@@ -94,10 +102,12 @@ void closeFd(int &fd) {
 
 } // namespace
 
-class SimServer::Private {
+class SimServer::Private
+{
 public:
     /// One TCP client connection.
-    struct Client {
+    struct Client
+    {
         int fd = -1;
         std::string peer;
         SimFrameReader reader{nullptr, nullptr};
@@ -109,7 +119,8 @@ public:
     };
 
     /// Where an answer goes: a TCP client, or the UDP socket towards a peer.
-    struct Route {
+    struct Route
+    {
         SimTransport transport;
         Client *client = nullptr;
         const sockaddr_in *udpPeer = nullptr;
@@ -118,7 +129,8 @@ public:
 
     Private(SimServerConfig c, std::unique_ptr<SimResponder> r)
         : config(std::move(c))
-        , responder(std::move(r)) {}
+        , responder(std::move(r))
+    {}
 
     void run();
     void acceptClients();
@@ -168,23 +180,26 @@ public:
     std::vector<uint8_t> receiveBuffer = std::vector<uint8_t>(65536);
 };
 
-std::shared_ptr<SimRequestLog> SimServer::Private::currentLog() const {
+std::shared_ptr<SimRequestLog> SimServer::Private::currentLog() const
+{
     std::lock_guard lock(mutex);
     return log;
 }
 
-std::string SimServer::Private::serverText(SimTransport transport) const {
+std::string SimServer::Private::serverText(SimTransport transport) const
+{
     in_addr address;
     {
         std::lock_guard lock(mutex);
         address = boundAddress;
     }
-    return addressText(address) + ':' +
-           std::to_string(transport == SimTransport::Tcp ? tcpPort.load() : udpPort.load());
+    return addressText(address) + ':'
+           + std::to_string(transport == SimTransport::Tcp ? tcpPort.load() : udpPort.load());
 }
 
 void SimServer::Private::record(SimWireEvent::Kind kind, SimTransport transport,
-                                const std::string &peer, const SimFrame *frame, std::string note) {
+                                const std::string &peer, const SimFrame *frame, std::string note)
+{
     const auto target = currentLog();
     if (!target || !target->enabled())
         return;
@@ -204,7 +219,8 @@ void SimServer::Private::record(SimWireEvent::Kind kind, SimTransport transport,
     target->record(event);
 }
 
-void SimServer::Private::run() {
+void SimServer::Private::run()
+{
     std::vector<pollfd> fds;
     while (!stopping.load()) {
         fds.clear();
@@ -274,7 +290,8 @@ void SimServer::Private::run() {
     openConnections.store(0);
 }
 
-int SimServer::Private::pollTimeout(Clock::time_point now) const {
+int SimServer::Private::pollTimeout(Clock::time_point now) const
+{
     std::optional<Clock::time_point> next;
     auto consider = [&next](const SimOutputQueue &out) {
         if (out.blocked())
@@ -294,7 +311,8 @@ int SimServer::Private::pollTimeout(Clock::time_point now) const {
     return int(std::min<int64_t>(wait, 60000));
 }
 
-void SimServer::Private::acceptClients() {
+void SimServer::Private::acceptClients()
+{
     for (;;) {
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
@@ -333,7 +351,8 @@ void SimServer::Private::acceptClients() {
     }
 }
 
-void SimServer::Private::receive(Client &client) {
+void SimServer::Private::receive(Client &client)
+{
     if (client.dead)
         return;
     // Bounded per wake so one busy client cannot starve the others.
@@ -358,7 +377,8 @@ void SimServer::Private::receive(Client &client) {
     }
 }
 
-void SimServer::Private::receiveDatagrams() {
+void SimServer::Private::receiveDatagrams()
+{
     for (int round = 0; round < 64; ++round) {
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
@@ -384,7 +404,8 @@ void SimServer::Private::receiveDatagrams() {
 }
 
 void SimServer::Private::handleError(SimFrameReader::Error error, std::span<const uint8_t> header,
-                                     const Route &route) {
+                                     const Route &route)
+{
     ++rejected;
     SimFrame partial;
     if (header.size() >= 4) {
@@ -396,7 +417,8 @@ void SimServer::Private::handleError(SimFrameReader::Error error, std::span<cons
                                                     : "header announces an oversized payload");
 }
 
-void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route) {
+void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
+{
     if (route.client && route.client->closing)
         return;
     ++requests;
@@ -436,7 +458,8 @@ void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route) 
 }
 
 void SimServer::Private::sendAnswer(const SimFrame &answer, const std::string &note,
-                                    const Route &route) {
+                                    const Route &route)
+{
     const SimFaultPlan plan = faults.any() ? faults.plan() : SimFaultPlan{};
     if (plan.drop) {
         ++dropped;
@@ -459,15 +482,16 @@ void SimServer::Private::sendAnswer(const SimFrame &answer, const std::string &n
 }
 
 void SimServer::Private::queue(std::vector<uint8_t> bytes, const SimFaultPlan &plan,
-                               const Route &route) {
+                               const Route &route)
+{
     const auto now = Clock::now();
     SimOutputQueue &out = route.client ? route.client->out : udpOut;
 
     // Merge: one answer waits and leaves in the same segment as the next one.
     std::vector<uint8_t> &held = route.client ? route.client->held : udpHeld;
-    if (!route.client && !held.empty() &&
-        (udpHeldPeer.sin_addr.s_addr != route.udpPeer->sin_addr.s_addr ||
-         udpHeldPeer.sin_port != route.udpPeer->sin_port)) {
+    if (!route.client && !held.empty()
+        && (udpHeldPeer.sin_addr.s_addr != route.udpPeer->sin_addr.s_addr
+            || udpHeldPeer.sin_port != route.udpPeer->sin_port)) {
         // A held datagram for another peer leaves on its own.
         out.push(std::move(held), now, &udpHeldPeer);
         held.clear();
@@ -501,16 +525,17 @@ void SimServer::Private::queue(std::vector<uint8_t> bytes, const SimFaultPlan &p
 
     // Without a delay the answer leaves at once, before the next request is read.
     if (route.client) {
-        if (!route.client->dead && !route.client->out.blocked() &&
-            route.client->out.flushStream(route.client->fd, now) ==
-                SimOutputQueue::FlushResult::Failed)
+        if (!route.client->dead && !route.client->out.blocked()
+            && route.client->out.flushStream(route.client->fd, now)
+                   == SimOutputQueue::FlushResult::Failed)
             route.client->dead = true;
     } else if (!udpOut.blocked()) {
         udpOut.flushDatagrams(udpFd, now);
     }
 }
 
-void SimServer::Private::flush(Clock::time_point now) {
+void SimServer::Private::flush(Clock::time_point now)
+{
     for (auto &client : clients) {
         if (client->dead || client->out.empty())
             continue;
@@ -523,7 +548,8 @@ void SimServer::Private::flush(Clock::time_point now) {
     udpOut.flushDatagrams(udpFd, now);
 }
 
-void SimServer::Private::rebind(const std::array<uint8_t, 4> &ip) {
+void SimServer::Private::rebind(const std::array<uint8_t, 4> &ip)
+{
     in_addr target{};
     std::memcpy(&target.s_addr, ip.data(), 4);
     in_addr current;
@@ -553,8 +579,8 @@ void SimServer::Private::rebind(const std::array<uint8_t, 4> &ip) {
     if (newListen < 0 || newUdp < 0) {
         closeFd(newListen);
         closeFd(newUdp);
-        const std::string message = "cannot re-bind to " + text + ": " + reason +
-                                    "; still serving on " + addressText(current);
+        const std::string message = "cannot re-bind to " + text + ": " + reason
+                                    + "; still serving on " + addressText(current);
         record(SimWireEvent::Kind::Notice, SimTransport::Udp, {}, nullptr, message);
         LOG_ERROR("SimServer", "SimServer::rebind", QString::fromStdString(message));
         return;
@@ -572,19 +598,22 @@ void SimServer::Private::rebind(const std::array<uint8_t, 4> &ip) {
 
 SimServer::SimServer(SimServerConfig config, std::shared_ptr<SimController> controller)
     : d(std::make_unique<Private>(std::move(config),
-                                  std::make_unique<SimResponder>(std::move(controller)))) {}
+                                  std::make_unique<SimResponder>(std::move(controller))))
+{}
 
 SimServer::SimServer(SimServerConfig config, SimGatewayIdentity gateway,
                      std::map<int, std::shared_ptr<SimController>> modules)
-    : d(std::make_unique<Private>(std::move(config), std::make_unique<SimResponder>(
-                                                         std::move(gateway), std::move(modules)))) {
-}
+    : d(std::make_unique<Private>(
+        std::move(config), std::make_unique<SimResponder>(std::move(gateway), std::move(modules))))
+{}
 
-SimServer::~SimServer() {
+SimServer::~SimServer()
+{
     stop();
 }
 
-bool SimServer::start(std::string *error) {
+bool SimServer::start(std::string *error)
+{
     auto fail = [error](std::string text) {
         if (error)
             *error = std::move(text);
@@ -596,8 +625,8 @@ bool SimServer::start(std::string *error) {
     if (!address)
         return fail("not an IPv4 address: " + d->config.bindAddress);
     if (!d->config.allowAnyAddress && !isLoopback(*address))
-        return fail("refusing " + d->config.bindAddress +
-                    ": only loopback addresses (127.x.y.z) unless any address is allowed");
+        return fail("refusing " + d->config.bindAddress
+                    + ": only loopback addresses (127.x.y.z) unless any address is allowed");
 
     std::string reason;
     d->listenFd = openBoundSocket(SOCK_STREAM, *address, d->config.tcpPort, &reason);
@@ -637,7 +666,8 @@ bool SimServer::start(std::string *error) {
     return true;
 }
 
-void SimServer::stop() {
+void SimServer::stop()
+{
     if (!d->thread.joinable())
         return;
     d->stopping = true;
@@ -652,33 +682,40 @@ void SimServer::stop() {
     d->running = false;
 }
 
-bool SimServer::isRunning() const {
+bool SimServer::isRunning() const
+{
     return d->running.load();
 }
 
-std::string SimServer::address() const {
+std::string SimServer::address() const
+{
     std::lock_guard lock(d->mutex);
     return d->running.load() ? addressText(d->boundAddress) : d->config.bindAddress;
 }
 
-uint16_t SimServer::tcpPort() const {
+uint16_t SimServer::tcpPort() const
+{
     return d->tcpPort.load();
 }
 
-uint16_t SimServer::udpPort() const {
+uint16_t SimServer::udpPort() const
+{
     return d->udpPort.load();
 }
 
-SimFaults &SimServer::faults() {
+SimFaults &SimServer::faults()
+{
     return d->faults;
 }
 
-void SimServer::setLog(std::shared_ptr<SimRequestLog> log) {
+void SimServer::setLog(std::shared_ptr<SimRequestLog> log)
+{
     std::lock_guard lock(d->mutex);
     d->log = std::move(log);
 }
 
-SimServerStats SimServer::stats() const {
+SimServerStats SimServer::stats() const
+{
     SimServerStats s;
     s.requests = d->requests.load();
     s.answers = d->answers.load();
@@ -689,23 +726,28 @@ SimServerStats SimServer::stats() const {
     return s;
 }
 
-bool SimServer::isGateway() const {
+bool SimServer::isGateway() const
+{
     return d->responder->isGateway();
 }
 
-std::shared_ptr<SimController> SimServer::controller() const {
+std::shared_ptr<SimController> SimServer::controller() const
+{
     return d->responder->controller();
 }
 
-std::shared_ptr<SimController> SimServer::module(int address) const {
+std::shared_ptr<SimController> SimServer::module(int address) const
+{
     return d->responder->module(address);
 }
 
-SimIdentity SimServer::identity() const {
+SimIdentity SimServer::identity() const
+{
     return d->responder->identity();
 }
 
-bool SimServer::isLoopbackAddress(std::string_view address) {
+bool SimServer::isLoopbackAddress(std::string_view address)
+{
     const auto parsed = parseIpv4(address);
     return parsed && isLoopback(*parsed);
 }

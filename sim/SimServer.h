@@ -13,7 +13,8 @@
 class SimRequestLog;
 
 /// Where and how a SimServer listens.
-struct SimServerConfig {
+struct SimServerConfig
+{
     std::string bindAddress = "127.0.0.1"; ///< dotted IPv4; any 127.x.y.z is loopback
     uint16_t tcpPort = 0;                  ///< 0: an ephemeral port (see SimServer::tcpPort)
     uint16_t udpPort = 0;                  ///< 0: an ephemeral port (see SimServer::udpPort)
@@ -24,7 +25,8 @@ struct SimServerConfig {
 };
 
 /// Counters of one server since start().
-struct SimServerStats {
+struct SimServerStats
+{
     uint64_t requests = 0;    ///< frames that passed their checksum
     uint64_t answers = 0;     ///< answers queued for sending
     uint64_t dropped = 0;     ///< answers withheld by the drop fault
@@ -37,7 +39,8 @@ struct SimServerStats {
 /// Ethernet-to-I2C gateway with modules (TCP), both answering discovery on the
 /// UDP port. Runs its own thread with plain sockets and poll(), so it needs no
 /// event loop and works inside tests, the tool and tarvine-sim alike.
-class SimServer {
+class SimServer
+{
 public:
     /// A directly connected controller.
     SimServer(SimServerConfig config, std::shared_ptr<SimController> controller);

@@ -5,14 +5,16 @@
 
 namespace {
 
-double towards(double from, double to, double maxStep) {
+double towards(double from, double to, double maxStep)
+{
     return from + std::clamp(to - from, -maxStep, maxStep);
 }
 
 /// Next speed on the way to \a target: accelerating while the magnitude grows
 /// in the same direction, decelerating otherwise, never crossing zero and
 /// reversing in the same step.
-double ramp(double v, double target, double acceleration, double deceleration, double dt) {
+double ramp(double v, double target, double acceleration, double deceleration, double dt)
+{
     if (v != 0.0 && (target == 0.0 || (v > 0.0) != (target > 0.0))) {
         return towards(v, 0.0, deceleration * dt);
     }
@@ -23,14 +25,16 @@ double ramp(double v, double target, double acceleration, double deceleration, d
 
 } // namespace
 
-void SimTrajectory::follow(double position, double speed) {
+void SimTrajectory::follow(double position, double speed)
+{
     m_position = position;
     m_speed = speed;
     m_acceleration = 0.0;
     m_settled = speed == 0.0;
 }
 
-void SimTrajectory::runSpeed(double target, double acceleration, double deceleration, double dt) {
+void SimTrajectory::runSpeed(double target, double acceleration, double deceleration, double dt)
+{
     const double v = ramp(m_speed, target, acceleration, deceleration, dt);
     m_acceleration = (v - m_speed) / dt;
     m_speed = v;
@@ -39,7 +43,8 @@ void SimTrajectory::runSpeed(double target, double acceleration, double decelera
 }
 
 void SimTrajectory::runPosition(double goal, double topSpeed, double acceleration,
-                                double deceleration, double dt) {
+                                double deceleration, double dt)
+{
     const double e = goal - m_position;
     if (e == 0.0 && m_speed == 0.0) {
         m_acceleration = 0.0;

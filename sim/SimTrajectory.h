@@ -3,7 +3,8 @@
 /// Set-point generator of the regulator: a speed ramp or a trapezoidal move
 /// to a position goal, limited by acceleration, deceleration and top speed.
 /// Positions in pulses, speeds in pulses/s.
-class SimTrajectory {
+class SimTrajectory
+{
 public:
     /// Puts the set-point on \a position moving at \a speed (bumpless hand-over).
     void follow(double position, double speed);

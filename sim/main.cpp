@@ -19,7 +19,8 @@
 
 namespace {
 
-std::array<uint8_t, 4> addressBytes(const std::string &text) {
+std::array<uint8_t, 4> addressBytes(const std::string &text)
+{
     in_addr address{};
     inet_pton(AF_INET, text.c_str(), &address);
     std::array<uint8_t, 4> bytes{};
@@ -27,21 +28,24 @@ std::array<uint8_t, 4> addressBytes(const std::string &text) {
     return bytes;
 }
 
-std::string deviceName(const std::string &base, const std::string &suffix) {
+std::string deviceName(const std::string &base, const std::string &suffix)
+{
     return (base + suffix).substr(0, 16);
 }
 
-std::string modelText(const SimModel &model) {
+std::string modelText(const SimModel &model)
+{
     char version[16];
     std::snprintf(version, sizeof version, "0x%08X", model.version);
-    return "model=" + (model.name.empty() ? std::string("custom") : model.name) +
-           " type=" + std::to_string(model.typeCode) + '.' + std::to_string(model.subType) +
-           " version=" + version;
+    return "model=" + (model.name.empty() ? std::string("custom") : model.name)
+           + " type=" + std::to_string(model.typeCode) + '.' + std::to_string(model.subType)
+           + " version=" + version;
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     std::string error;
     const auto options =
         SimCommandLine::parse(std::vector<std::string>(argv + 1, argv + argc), &error);
@@ -103,14 +107,14 @@ int main(int argc, char **argv) {
                 modules[address] = std::make_shared<SimController>(options->model, identity);
                 list += (list.empty() ? "" : ",") + std::to_string(address);
             }
-            description = "gateway mac=" + simMacText(gateway.identity.mac) + " modules=" + list +
-                          ' ' + modelText(options->model);
+            description = "gateway mac=" + simMacText(gateway.identity.mac) + " modules=" + list
+                          + ' ' + modelText(options->model);
             server = std::make_unique<SimServer>(config, gateway, std::move(modules));
         } else {
             SimIdentity identity{options->macPlus(macOffset++), ip, mask,
                                  deviceName(options->name, suffix)};
-            description = "direct mac=" + simMacText(identity.mac) + " name=" + identity.name +
-                          ' ' + modelText(options->model);
+            description = "direct mac=" + simMacText(identity.mac) + " name=" + identity.name + ' '
+                          + modelText(options->model);
             server = std::make_unique<SimServer>(
                 config, std::make_shared<SimController>(options->model, identity));
         }
@@ -123,9 +127,9 @@ int main(int argc, char **argv) {
                 started->stop();
             return 1;
         }
-        readyLines.push_back("ready " + server->address() +
-                             " tcp=" + std::to_string(server->tcpPort()) +
-                             " udp=" + std::to_string(server->udpPort()) + ' ' + description);
+        readyLines.push_back("ready " + server->address()
+                             + " tcp=" + std::to_string(server->tcpPort())
+                             + " udp=" + std::to_string(server->udpPort()) + ' ' + description);
         servers.push_back(std::move(server));
     }
     for (const std::string &line : readyLines)

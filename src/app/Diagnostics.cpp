@@ -125,8 +125,8 @@ void SetLogTarget(uint8_t errorOutputs, const QString &folder, const QString &ap
     state().settings.applicationName = applicationName;
 }
 
-void SetLogOptions(uint8_t normalOutputs, int32_t maxLevel, bool stampNormal,
-                   bool singleErrorFile, const QString &applicationName)
+void SetLogOptions(uint8_t normalOutputs, int32_t maxLevel, bool stampNormal, bool singleErrorFile,
+                   const QString &applicationName)
 {
     std::lock_guard lock(state().mutex);
     state().settings.normalOutputs = normalOutputs;
@@ -168,11 +168,10 @@ int32_t LogMessage(const char *sourceFile, int sourceLine, const char *functionN
     const bool isError = level == LogLevelError;
     QString header;
     if (isError || settings.stampNormal)
-        header = FormatLogHeader(localNow(), sourceFile, sourceLine,
-                                 functionName);
+        header = FormatLogHeader(localNow(), sourceFile, sourceLine, functionName);
     const uint8_t mask = outputs != LogOutput::Default ? outputs
-                         : isError                    ? settings.errorOutputs
-                                                      : settings.normalOutputs;
+                         : isError                     ? settings.errorOutputs
+                                                       : settings.normalOutputs;
     if (mask & LogOutput::File)
         WriteLogFile(header + message + QLatin1String("\r\n\r\n"), isError);
     if (mask & LogOutput::Console) {
@@ -236,8 +235,7 @@ int WriteLogFile(const QString &text, bool isError)
     const std::shared_ptr<LogFileLock> lock = logLock();
     if (!lock) {
         showBox(settings.applicationName,
-                QStringLiteral("Unable to Create Mutex for Log File writing"),
-                LogBoxIcon::Warning);
+                QStringLiteral("Unable to Create Mutex for Log File writing"), LogBoxIcon::Warning);
         return 0;
     }
     int waitMs;
@@ -247,10 +245,10 @@ int WriteLogFile(const QString &text, bool isError)
     }
     const int waitResult = lock->wait(waitMs);
 
-    const QString base = settings.logFolder
-                         + (settings.singleErrorFile || isError ? QLatin1String("/Error_")
-                                                                : QLatin1String("/Log_"))
-                         + settings.applicationName;
+    const QString base =
+        settings.logFolder
+        + (settings.singleErrorFile || isError ? QLatin1String("/Error_") : QLatin1String("/Log_"))
+        + settings.applicationName;
     QString path;
     QString prefix;
     if (waitResult == WaitResult::Signalled) {
@@ -277,8 +275,8 @@ int WriteLogFile(const QString &text, bool isError)
     QString content;
     if (!QFile::exists(path)) {
         content = (isError ? QLatin1String("Error Log File\t\t") : QLatin1String("Log File\t\t"))
-                  + settings.applicationName + QLatin1String("\t\t")
-                  + QLatin1String(NewFileNotice) + QLatin1String("\r\n\r\n")
+                  + settings.applicationName + QLatin1String("\t\t") + QLatin1String(NewFileNotice)
+                  + QLatin1String("\r\n\r\n")
                   + QLatin1String("Date Hour File Function Line Error description\r\n\r\n");
     }
     content += prefix + text;

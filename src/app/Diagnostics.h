@@ -45,8 +45,8 @@ using LogMessageBoxHandler =
 void SetLogTarget(uint8_t errorOutputs, const QString &folder, const QString &applicationName);
 
 /// Sets NormalOutputs, MaxLevel, StampNormal, SingleErrorFile and ApplicationName.
-void SetLogOptions(uint8_t normalOutputs, int32_t maxLevel, bool stampNormal,
-                   bool singleErrorFile, const QString &applicationName);
+void SetLogOptions(uint8_t normalOutputs, int32_t maxLevel, bool stampNormal, bool singleErrorFile,
+                   const QString &applicationName);
 
 /// Logs \a message from \a sourceFile (name without folder or extension), line
 /// \a sourceLine, \a functionName ("Class::Method") to the outputs of the mask
@@ -119,11 +119,11 @@ void ResetLogState();
 
 /// Logs an error from the calling source \a file (the name the system uses for it)
 /// and \a function with the default outputs.
-#define LOG_ERROR(file, function, text)                                                   \
-    LogMessage((file), __LINE__, (function), LogOutput::Default, LogLevelError,            \
-               LogActionNone, (text))
+#define LOG_ERROR(file, function, text)                                                            \
+    LogMessage((file), __LINE__, (function), LogOutput::Default, LogLevelError, LogActionNone,     \
+               (text))
 
 /// Logs an information message with the default outputs.
-#define LOG_INFO(file, function, text)                                                    \
-    LogMessage((file), __LINE__, (function), LogOutput::Default, LogLevelInfo,             \
-               LogActionNone, (text))
+#define LOG_INFO(file, function, text)                                                             \
+    LogMessage((file), __LINE__, (function), LogOutput::Default, LogLevelInfo, LogActionNone,      \
+               (text))

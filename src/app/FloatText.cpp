@@ -8,7 +8,8 @@ namespace {
 
 // Mantissa with up to \a precision significant digits, trailing zeros dropped,
 // and a plain exponent: 123456 with precision 4 gives "1.235E5".
-QString exponentText(double value, int precision) {
+QString exponentText(double value, int precision)
+{
     QString text = QString::number(value, 'e', precision - 1);
     const qsizetype e = text.indexOf(QLatin1Char('e'));
     QString mantissa = text.left(e);
@@ -25,7 +26,8 @@ QString exponentText(double value, int precision) {
 
 } // namespace
 
-QString fixedText(double value, int precision, int decimals) {
+QString fixedText(double value, int precision, int decimals)
+{
     if (!std::isfinite(value))
         return QString::number(value);
     if (value == 0.0)

@@ -53,7 +53,8 @@
 namespace {
 
 // Status bar panels: initial text and width in pixels.
-struct StatusPanel {
+struct StatusPanel
+{
     const char *text;
     int width;
 };
@@ -74,7 +75,8 @@ constexpr int StatusFontPixels = 11;
 } // namespace
 
 TFormMain::TFormMain(QWidget *parent)
-    : QMainWindow(parent) {
+    : QMainWindow(parent)
+{
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Ethernet Motor Controller"));
 
@@ -114,7 +116,8 @@ TFormMain::TFormMain(QWidget *parent)
     }
 }
 
-TFormMain::~TFormMain() {
+TFormMain::~TFormMain()
+{
     // The consign auto-change thread is ended first (resumed, asked to stop and
     // woken), then the RegisterLock with the session is freed, then the discovery
     // engine; the window itself goes last.
@@ -124,22 +127,24 @@ TFormMain::~TFormMain() {
     m_session.reset();
 }
 
-void TFormMain::setToolWindows(const ToolWindows &windows) {
+void TFormMain::setToolWindows(const ToolWindows &windows)
+{
     m_windows = windows;
 }
 
 // --- Menus -------------------------------------------------------------------------
 
 QAction *TFormMain::addItem(QMenu *menu, const char *name, const QString &text,
-                            void (TFormMain::*handler)()) {
+                            void (TFormMain::*handler)())
+{
     QAction *action = menu->addAction(text);
     action->setObjectName(QLatin1String(name));
     connect(action, &QAction::triggered, this, handler);
     return action;
 }
 
-QAction *TFormMain::addBarItem(const char *name, const QString &text,
-                               void (TFormMain::*handler)()) {
+QAction *TFormMain::addBarItem(const char *name, const QString &text, void (TFormMain::*handler)())
+{
     auto *action = new QAction(text, this);
     action->setObjectName(QLatin1String(name));
     connect(action, &QAction::triggered, this, handler);
@@ -147,7 +152,8 @@ QAction *TFormMain::addBarItem(const char *name, const QString &text,
     return action;
 }
 
-void TFormMain::buildMenus() {
+void TFormMain::buildMenus()
+{
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("MenuFile"));
     file->menuAction()->setObjectName(QStringLiteral("MenuFile"));
@@ -208,7 +214,8 @@ void TFormMain::buildMenus() {
 
 // --- Status bar --------------------------------------------------------------------
 
-void TFormMain::buildStatusBar() {
+void TFormMain::buildStatusBar()
+{
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBarMain"));
     bar->setSizeGripEnabled(true);
@@ -243,7 +250,8 @@ void TFormMain::buildStatusBar() {
     }
 }
 
-void TFormMain::showDeviceName() {
+void TFormMain::showDeviceName()
+{
     // Status panel 9 shows the 16 name characters of 0x15, without the padding.
     QString name;
     {
@@ -256,18 +264,21 @@ void TFormMain::showDeviceName() {
     setStatusText(9, name.trimmed());
 }
 
-void TFormMain::setStatusText(int panel, const QString &text) {
+void TFormMain::setStatusText(int panel, const QString &text)
+{
     if (panel >= 0 && panel < StatusPanelCount)
         m_statusPanels[size_t(panel)]->setText(text);
 }
 
-QString TFormMain::statusText(int panel) const {
+QString TFormMain::statusText(int panel) const
+{
     if (panel < 0 || panel >= StatusPanelCount)
         return QString();
     return m_statusPanels[size_t(panel)]->text();
 }
 
-void TFormMain::setComIndicator(bool connected) {
+void TFormMain::setComIndicator(bool connected)
+{
     QPalette palette = m_panelCom->palette();
     palette.setColor(QPalette::Window, connected
                                            ? NavyIndicator
@@ -277,7 +288,8 @@ void TFormMain::setComIndicator(bool connected) {
 
 // --- Main panel --------------------------------------------------------------------
 
-QSize TFormMain::reservedSize(MainPanelSlot slot) {
+QSize TFormMain::reservedSize(MainPanelSlot slot)
+{
     switch (slot) {
     case MainPanelSlot::RegulationParameters:
         return {336, 524};
@@ -291,7 +303,8 @@ QSize TFormMain::reservedSize(MainPanelSlot slot) {
     return {};
 }
 
-QWidget *TFormMain::makeSlot(MainPanelSlot slot, const char *name, const QString &title) {
+QWidget *TFormMain::makeSlot(MainPanelSlot slot, const char *name, const QString &title)
+{
     auto *holder = new QWidget;
     holder->setObjectName(QLatin1String(name) + QLatin1String("Slot"));
     auto *layout = new QVBoxLayout(holder);
@@ -308,7 +321,8 @@ QWidget *TFormMain::makeSlot(MainPanelSlot slot, const char *name, const QString
     return holder;
 }
 
-void TFormMain::installPanel(MainPanelSlot slot, QWidget *panel) {
+void TFormMain::installPanel(MainPanelSlot slot, QWidget *panel)
+{
     Slot &place = m_slots[size_t(slot)];
     if (!panel || panel == place.content)
         return;
@@ -320,19 +334,23 @@ void TFormMain::installPanel(MainPanelSlot slot, QWidget *panel) {
     place.content = panel;
 }
 
-QWidget *TFormMain::panelAt(MainPanelSlot slot) const {
+QWidget *TFormMain::panelAt(MainPanelSlot slot) const
+{
     return m_slots[size_t(slot)].content;
 }
 
-QCheckBox *TFormMain::pollingCheckBox() const {
+QCheckBox *TFormMain::pollingCheckBox() const
+{
     return m_refresh->readData();
 }
 
-QCheckBox *TFormMain::graphicCheckBox() const {
+QCheckBox *TFormMain::graphicCheckBox() const
+{
     return m_refresh->graphic();
 }
 
-void TFormMain::buildCentral() {
+void TFormMain::buildCentral()
+{
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("PanelMain"));
     setCentralWidget(central);
@@ -383,7 +401,8 @@ void TFormMain::buildCentral() {
     right->addWidget(m_graphPages, 1);
 }
 
-void TFormMain::buildMainPanels() {
+void TFormMain::buildMainPanels()
+{
     // The main-panel groups take their slots here, in this form:
     //   installPanel(MainPanelSlot::RegulationParameters, new RegulationPanel(*this));
     // The graph pages first: the other groups set the position chart's axis.
@@ -397,7 +416,8 @@ void TFormMain::buildMainPanels() {
     installPanel(MainPanelSlot::Eeprom, new CommandsPanel(*this));
 }
 
-void TFormMain::registerConnectedControls() {
+void TFormMain::registerConnectedControls()
+{
     ConnectedControls &controls = m_connectedControls;
     controls.addWhileClosed(m_menuComOpen);
     controls.addWhileConnected(m_menuComClose);
@@ -416,12 +436,14 @@ void TFormMain::registerConnectedControls() {
     });
 }
 
-void TFormMain::watchSpaceBar(QWidget *trackBar) {
+void TFormMain::watchSpaceBar(QWidget *trackBar)
+{
     if (trackBar)
         trackBar->installEventFilter(this);
 }
 
-bool TFormMain::eventFilter(QObject *watched, QEvent *event) {
+bool TFormMain::eventFilter(QObject *watched, QEvent *event)
+{
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->text() == QLatin1String(" ")) {
@@ -434,7 +456,8 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event) {
 
 // --- Identification ----------------------------------------------------------------
 
-void TFormMain::applyIdentification(const ModelProfile &profile) {
+void TFormMain::applyIdentification(const ModelProfile &profile)
+{
     setWindowTitle(profile.caption);
     m_stepperUnits = profile.stepperUnits;
     m_display->setTitles(profile.titles.position, profile.titles.speed, profile.titles.desired);
@@ -450,23 +473,27 @@ void TFormMain::applyIdentification(const ModelProfile &profile) {
 
 // --- Display -----------------------------------------------------------------------
 
-void TFormMain::setDisplayHook(DisplayStep step, DisplayHook hook) {
+void TFormMain::setDisplayHook(DisplayStep step, DisplayHook hook)
+{
     m_displayHooks[size_t(step)] = std::move(hook);
 }
 
-void TFormMain::runHook(DisplayStep step, bool due, const DisplayUpdate &update) {
+void TFormMain::runHook(DisplayStep step, bool due, const DisplayUpdate &update)
+{
     if (!due)
         return;
     if (const DisplayHook &hook = m_displayHooks[size_t(step)])
         hook(update, m_displayed);
 }
 
-void TFormMain::TimerDisplayAllTimer() {
+void TFormMain::TimerDisplayAllTimer()
+{
     m_timerDisplayAll.stop();
     runDisplay();
 }
 
-void TFormMain::runDisplay() {
+void TFormMain::runDisplay()
+{
     if (m_windows.information)
         m_windows.information->Refresh();
 
@@ -503,7 +530,8 @@ void TFormMain::runDisplay() {
     runHook(DisplayStep::IOState, update.io, update);
 }
 
-void TFormMain::showLoopTime(int value) {
+void TFormMain::showLoopTime(int value)
+{
     const std::optional<int> checked = LoopTimeMenu::itemForValue(value);
     for (int item = 0; item < LoopTimeItemCount; ++item)
         m_loopTimeItems[size_t(item)]->setChecked(checked == item);
@@ -511,7 +539,8 @@ void TFormMain::showLoopTime(int value) {
 
 // --- Commands ----------------------------------------------------------------------
 
-void TFormMain::closeCommunication() {
+void TFormMain::closeCommunication()
+{
     if (m_windows.paramIP) {
         m_windows.paramIP->connection().closeFromMenu();
         return;
@@ -520,7 +549,8 @@ void TFormMain::closeCommunication() {
     pollingCheckBox()->setChecked(false);
 }
 
-void TFormMain::showEvent(QShowEvent *event) {
+void TFormMain::showEvent(QShowEvent *event)
+{
     if (!event->spontaneous()) {
         m_menuRemote->setVisible(false);
         emit formShown();
@@ -528,12 +558,14 @@ void TFormMain::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
 }
 
-void TFormMain::closeEvent(QCloseEvent *event) {
+void TFormMain::closeEvent(QCloseEvent *event)
+{
     closeCommunication();
     QMainWindow::closeEvent(event);
 }
 
-void TFormMain::showTool(QWidget *window) {
+void TFormMain::showTool(QWidget *window)
+{
     if (!window)
         return;
     window->show();
@@ -541,7 +573,8 @@ void TFormMain::showTool(QWidget *window) {
     window->activateWindow();
 }
 
-void TFormMain::MenuFileSaveClick() {
+void TFormMain::MenuFileSaveClick()
+{
     if (!m_windows.file)
         return;
     // TCP: the client socket is connected; UDP: the UDP client is open.
@@ -550,45 +583,54 @@ void TFormMain::MenuFileSaveClick() {
     showTool(m_windows.file);
 }
 
-void TFormMain::MenuFileOpenClick() {
+void TFormMain::MenuFileOpenClick()
+{
     if (!m_windows.file)
         return;
     m_windows.file->showOpenGroup();
     showTool(m_windows.file);
 }
 
-void TFormMain::MenuComParamClick() {
+void TFormMain::MenuComParamClick()
+{
     showTool(m_windows.paramIP);
 }
 
-void TFormMain::MenuComStatisticsClick() {
+void TFormMain::MenuComStatisticsClick()
+{
     showTool(m_windows.information);
 }
 
-void TFormMain::MenuComScanClick() {
+void TFormMain::MenuComScanClick()
+{
     if (m_windows.paramIP)
         m_windows.paramIP->connection().close();
     showTool(m_windows.scanUDP);
 }
 
-void TFormMain::MenuComIPConfigClick() {
+void TFormMain::MenuComIPConfigClick()
+{
     showTool(m_windows.changeIPAdd);
 }
 
-void TFormMain::MenuComOpenClick() {
+void TFormMain::MenuComOpenClick()
+{
     if (m_windows.paramIP)
         m_windows.paramIP->BOpenClick();
 }
 
-void TFormMain::MenuComCloseClick() {
+void TFormMain::MenuComCloseClick()
+{
     closeCommunication();
 }
 
-void TFormMain::setCommandRunner(CommandRunner *runner) {
+void TFormMain::setCommandRunner(CommandRunner *runner)
+{
     m_commandRunner = runner ? runner : &SpawnCommandRunner::instance();
 }
 
-void TFormMain::MenuComResetARPClick() {
+void TFormMain::MenuComResetARPClick()
+{
     MessageBoxes::show(this, QStringLiteral("Warning"),
                        QStringLiteral("Reset ARP only works if application runs as administrator"),
                        MessageIcon::None);
@@ -600,11 +642,13 @@ void TFormMain::MenuComResetARPClick() {
                           QStringLiteral("to"), m_windows.paramIP->ipText()});
 }
 
-void TFormMain::MenuLoopTimeClick() {
+void TFormMain::MenuLoopTimeClick()
+{
     LoopTimeMenu::requestValue(*m_session);
 }
 
-void TFormMain::MenuLoopTimeItemClick(int value) {
+void TFormMain::MenuLoopTimeItemClick(int value)
+{
     const bool tcpConnected = m_windows.paramIP && m_windows.paramIP->connection().isTcpConnected();
     if (const std::optional<int> item = LoopTimeMenu::select(*m_session, value, tcpConnected)) {
         showLoopTime(*item);
@@ -615,7 +659,8 @@ void TFormMain::MenuLoopTimeItemClick(int value) {
     item->setChecked(!item->isChecked());
 }
 
-void TFormMain::MenuOptionsClick() {
+void TFormMain::MenuOptionsClick()
+{
     showTool(m_windows.regOption);
     // The five Read buttons of the options window, in their order: option
     // register; input limits; output maxima; dissipation voltage; standby timer.
@@ -630,18 +675,21 @@ void TFormMain::MenuOptionsClick() {
     motor.RequestRead(Reg::StandbyTimer);
 }
 
-void TFormMain::MenuWarningClick() {
+void TFormMain::MenuWarningClick()
+{
     showTool(m_windows.regWarning);
 }
 
-void TFormMain::MenuLimitsClick() {
+void TFormMain::MenuLimitsClick()
+{
     showTool(m_windows.limits);
     // All eight limit registers in one hold of the lock.
     RegisterLockGuard guard(m_session->lock());
     m_session->motor().RequestLimitsRead();
 }
 
-void TFormMain::MenuHomingClick() {
+void TFormMain::MenuHomingClick()
+{
     emit autoChangeOffRequested();
     showTool(m_windows.calibration);
     // The two Read buttons of the homing window: value set, then start input.
@@ -653,7 +701,8 @@ void TFormMain::MenuHomingClick() {
     motor.RequestRead(Reg::HomingStartInput);
 }
 
-void TFormMain::MenuAutotuningClick() {
+void TFormMain::MenuAutotuningClick()
+{
     emit autoChangeOffRequested();
     showTool(m_windows.autoTuning);
     // The options window's read of the output maxima.
@@ -662,19 +711,23 @@ void TFormMain::MenuAutotuningClick() {
     m_session->motor().RequestRead(Reg::MaxOutputVoltage);
 }
 
-void TFormMain::MenuLoopsInputClick() {
+void TFormMain::MenuLoopsInputClick()
+{
     emit autoChangeOffRequested();
     showTool(m_windows.enhancedCmd);
 }
 
-void TFormMain::MenuIOstateClick() {
+void TFormMain::MenuIOstateClick()
+{
     showTool(m_windows.ioState);
 }
 
-void TFormMain::MenuAboutClick() {
+void TFormMain::MenuAboutClick()
+{
     showTool(m_windows.about);
 }
 
-void TFormMain::MenuRemoteClick() {
+void TFormMain::MenuRemoteClick()
+{
     showTool(m_windows.krvRemote);
 }

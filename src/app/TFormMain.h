@@ -46,7 +46,8 @@ class TFormScanUDP;
 class TFormTime;
 
 /// The tool windows the main window opens from its menu, known once they exist.
-struct ToolWindows {
+struct ToolWindows
+{
     TFormRegOption *regOption = nullptr;
     TFormRegWarning *regWarning = nullptr;
     TFormAbout *about = nullptr;
@@ -121,7 +122,8 @@ enum class DisplayStep {
 ///  - connectedControls(): register every control that needs a connection.
 ///  - Panels must not use the session in their destructors: the session is
 ///    released before the window's child widgets are destroyed.
-class TFormMain : public QMainWindow {
+class TFormMain : public QMainWindow
+{
     Q_OBJECT
 
 public:
@@ -229,7 +231,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Slot {
+    struct Slot
+    {
         QVBoxLayout *layout = nullptr;
         QWidget *content = nullptr;
     };

@@ -4,7 +4,8 @@
 #include "platform/DataFolder.h"
 #include "ui/DesktopApplication.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     const QString applicationName = QStringLiteral("Tarvine");
     // The data folder in the user profile (the program's folder when the
     // profile does not expand), then the log: errors to the log file only,

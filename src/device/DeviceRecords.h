@@ -12,16 +12,16 @@
 /// Options window: option register, input limits, standby timer, output limits.
 struct OptionsRecord
 {
-    uint32_t OptionBits = 0;     ///< 0x2C
-    int32_t InputMin = 0;        ///< 0x24
-    int32_t InputMax = 0;        ///< 0x25
-    uint16_t StandbyTimer = 0;   ///< 0x0D
-    QString CurrentMaxText;      ///< 0x2A as amperes with 5 decimals
+    uint32_t OptionBits = 0;   ///< 0x2C
+    int32_t InputMin = 0;      ///< 0x24
+    int32_t InputMax = 0;      ///< 0x25
+    uint16_t StandbyTimer = 0; ///< 0x0D
+    QString CurrentMaxText;    ///< 0x2A as amperes with 5 decimals
     bool CurrentMaxReceived = false;
     bool OutputVoltageLimited = false; ///< 0x2E is not -1
     int OutputVoltageTenths = 0;       ///< 0x2E in tenths of a volt, rounded
     bool OutputVoltageReceived = false;
-    int DissipationTenths = 0;         ///< 0x2F in tenths of a volt, rounded
+    int DissipationTenths = 0; ///< 0x2F in tenths of a volt, rounded
     bool DissipationReceived = false;
 };
 
@@ -49,36 +49,36 @@ struct CalibrationRecord
 /// Enhanced-command window: the command, the loops configuration and parameters.
 struct EnhancedCmdRecord
 {
-    uint8_t Options = 0;                    ///< 0x4D byte 0
-    uint8_t Function = 0;                   ///< 0x4D byte 1
-    uint32_t Goal = 0;                      ///< 0x4D bytes 2-5
-    std::array<uint32_t, 3> RangeConfig{};  ///< 0x4E
-    uint32_t ParamWord = 0;                 ///< 0x4F bytes 0-3
-    uint16_t ParamHigh = 0;                 ///< 0x4F bytes 4-5
-    uint16_t ParamLow = 0;                  ///< 0x4F bytes 6-7
+    uint8_t Options = 0;                   ///< 0x4D byte 0
+    uint8_t Function = 0;                  ///< 0x4D byte 1
+    uint32_t Goal = 0;                     ///< 0x4D bytes 2-5
+    std::array<uint32_t, 3> RangeConfig{}; ///< 0x4E
+    uint32_t ParamWord = 0;                ///< 0x4F bytes 0-3
+    uint16_t ParamHigh = 0;                ///< 0x4F bytes 4-5
+    uint16_t ParamLow = 0;                 ///< 0x4F bytes 6-7
 };
 
 /// Limits window values for the two limit inputs.
 struct LimitsRecord
 {
-    std::array<uint32_t, 2> Setup{};       ///< 0x50, 0x58
-    std::array<uint8_t, 2> ControlMode{};  ///< 0x51, 0x59
-    std::array<int32_t, 2> Position{};     ///< 0x52, 0x5A
-    std::array<int32_t, 2> XInput{};       ///< 0x53, 0x5B
+    std::array<uint32_t, 2> Setup{};      ///< 0x50, 0x58
+    std::array<uint8_t, 2> ControlMode{}; ///< 0x51, 0x59
+    std::array<int32_t, 2> Position{};    ///< 0x52, 0x5A
+    std::array<int32_t, 2> XInput{};      ///< 0x53, 0x5B
 };
 
 /// I/O window: configuration and state.
 struct IORecord
 {
-    uint16_t Config = 0;              ///< 0x55
-    std::array<uint8_t, 4> State{};   ///< 0x56 bytes 3, 2, 1, 0
+    uint16_t Config = 0;            ///< 0x55
+    std::array<uint8_t, 4> State{}; ///< 0x56 bytes 3, 2, 1, 0
 };
 
 /// Connection window values set straight from answers.
 struct ConnectionRecord
 {
-    uint8_t TcpWatchdog = 0;  ///< 0x14
-    QString DeviceName;       ///< 0x15, 16 characters
-    uint32_t DeviceType = 0;  ///< 0x00
+    uint8_t TcpWatchdog = 0;    ///< 0x14
+    QString DeviceName;         ///< 0x15, 16 characters
+    uint32_t DeviceType = 0;    ///< 0x00
     uint32_t DeviceVersion = 0; ///< 0x01
 };

@@ -466,9 +466,9 @@ ModelProfile identifyDevice(uint32_t deviceType, uint32_t deviceVersion)
     }
 
     p.firstGraphPage = 0;
-    p.caption = QStringLiteral("Ethernet Motor Controller - ") + p.modelName +
-                QStringLiteral("  (TYPE = ") + QString::number(id.typeCode) + QLatin1Char('.') +
-                QString::number(id.subType) + QLatin1Char(')');
+    p.caption = QStringLiteral("Ethernet Motor Controller - ") + p.modelName
+                + QStringLiteral("  (TYPE = ") + QString::number(id.typeCode) + QLatin1Char('.')
+                + QString::number(id.subType) + QLatin1Char(')');
     return p;
 }
 

@@ -26,8 +26,7 @@ std::array<QLMCRegister, RegisterCount> QLMCIPMotor::buildRegisters()
 QLMCIPMotor::QLMCIPMotor(RegisterLock &lock)
     : m_lock(lock)
     , m_registers(buildRegisters())
-{
-}
+{}
 
 QLMCIPMotor::~QLMCIPMotor() = default;
 
@@ -99,9 +98,9 @@ void QLMCIPMotor::RequestOptionsRead()
 void QLMCIPMotor::RequestLimitsRead()
 {
     RegisterLockGuard guard(m_lock);
-    for (int address : {Reg::Limit1Setup, Reg::Limit1ControlMode, Reg::Limit1Position,
-                        Reg::Limit1XInput, Reg::Limit2Setup, Reg::Limit2ControlMode,
-                        Reg::Limit2Position, Reg::Limit2XInput})
+    for (int address :
+         {Reg::Limit1Setup, Reg::Limit1ControlMode, Reg::Limit1Position, Reg::Limit1XInput,
+          Reg::Limit2Setup, Reg::Limit2ControlMode, Reg::Limit2Position, Reg::Limit2XInput})
         m_registers[static_cast<size_t>(address)].ReadRequest = true;
 }
 

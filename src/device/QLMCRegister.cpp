@@ -10,8 +10,7 @@ QLMCRegister::QLMCRegister(std::string name, int address, int size, bool readabl
     , WriteValue(static_cast<size_t>(Size), 0)
     , Readable(readable)
     , Writable(writable)
-{
-}
+{}
 
 uint64_t QLMCRegister::valueUnsigned() const
 {

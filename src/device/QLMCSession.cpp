@@ -18,12 +18,30 @@ uint32_t u32(const uint8_t *p)
 {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
-int32_t s32(const uint8_t *p) { return static_cast<int32_t>(u32(p)); }
-uint16_t u16(const uint8_t *p) { return uint16_t((p[0] << 8) | p[1]); }
-int16_t s16(const uint8_t *p) { return static_cast<int16_t>(u16(p)); }
-float fixed16(const uint8_t *p) { return float(double(s32(p)) / 65536.0); }
-float fixed24(const uint8_t *p) { return float(double(s32(p)) / 16777216.0); }
-int tenthsOfVolt(int32_t raw) { return int(std::lround(double(raw) * 10.0 / 65536.0)); }
+int32_t s32(const uint8_t *p)
+{
+    return static_cast<int32_t>(u32(p));
+}
+uint16_t u16(const uint8_t *p)
+{
+    return uint16_t((p[0] << 8) | p[1]);
+}
+int16_t s16(const uint8_t *p)
+{
+    return static_cast<int16_t>(u16(p));
+}
+float fixed16(const uint8_t *p)
+{
+    return float(double(s32(p)) / 65536.0);
+}
+float fixed24(const uint8_t *p)
+{
+    return float(double(s32(p)) / 16777216.0);
+}
+int tenthsOfVolt(int32_t raw)
+{
+    return int(std::lround(double(raw) * 10.0 / 65536.0));
+}
 
 QString unknownVariable(int address)
 {

@@ -5,7 +5,10 @@ namespace {
 using F = ValueFormat;
 using A = BaseAccess;
 
-constexpr RegisterInfo empty(int) { return {-1, "", 0, F::None, A::None}; }
+constexpr RegisterInfo empty(int)
+{
+    return {-1, "", 0, F::None, A::None};
+}
 
 // Names are stored exactly as the controllers and the parameter files spell
 // them ("Max output volage", "Intergral delta", "Auto Tunning").

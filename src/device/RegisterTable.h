@@ -6,16 +6,16 @@
 
 /// How a register's value bytes are read (all multi-byte values big-endian).
 enum class ValueFormat : uint8_t {
-    None,        ///< empty slot
-    Command,     ///< size 0: writing it carries out a command
+    None,    ///< empty slot
+    Command, ///< size 0: writing it carries out a command
     U8,
     U16,
     U32,
     S32,
-    Fixed16_16,  ///< signed 32-bit, raw / 65536
-    Fixed8_24,   ///< signed 32-bit, raw / 16777216
-    Bytes,       ///< raw bytes (MAC, IP address, mask, I/O state)
-    Text,        ///< 16 characters, not terminated
+    Fixed16_16,     ///< signed 32-bit, raw / 65536
+    Fixed8_24,      ///< signed 32-bit, raw / 16777216
+    Bytes,          ///< raw bytes (MAC, IP address, mask, I/O state)
+    Text,           ///< 16 characters, not terminated
     CurrentSense,   ///< three signed 16-bit 8.8 values
     EnhancedInput,  ///< byte, byte, u32
     LoopsConfig,    ///< three u32
@@ -34,9 +34,9 @@ enum class BaseAccess : uint8_t {
 /// One row of the register table.
 struct RegisterInfo
 {
-    int address;            ///< -1 for an empty slot
-    std::string_view name;  ///< exact stored name (parameter files depend on it)
-    int size;               ///< value bytes; 0 for commands and empty slots
+    int address;           ///< -1 for an empty slot
+    std::string_view name; ///< exact stored name (parameter files depend on it)
+    int size;              ///< value bytes; 0 for commands and empty slots
     ValueFormat format;
     BaseAccess access;
 };

@@ -68,13 +68,19 @@ QString value(int address, std::span<const uint8_t> bytes)
     case ValueFormat::Fixed8_24:
         return QString::number(s32(0) / 16777216.0, 'f', 8);
     case ValueFormat::Text: {
-        QString text = QString::fromLatin1(reinterpret_cast<const char *>(bytes.data()), info->size);
+        QString text =
+            QString::fromLatin1(reinterpret_cast<const char *>(bytes.data()), info->size);
         const qsizetype zero = text.indexOf(QChar(0));
         return QLatin1Char('"') + (zero >= 0 ? text.left(zero) : text) + QLatin1Char('"');
     }
     case ValueFormat::CurrentSense: {
-        const auto s16 = [&](size_t at) { return int16_t(uint16_t(bigEndian(bytes, at, 2))) / 256.0; };
-        return QStringLiteral("%1 %2 %3").arg(s16(0), 0, 'f', 3).arg(s16(2), 0, 'f', 3).arg(s16(4), 0, 'f', 3);
+        const auto s16 = [&](size_t at) {
+            return int16_t(uint16_t(bigEndian(bytes, at, 2))) / 256.0;
+        };
+        return QStringLiteral("%1 %2 %3")
+            .arg(s16(0), 0, 'f', 3)
+            .arg(s16(2), 0, 'f', 3)
+            .arg(s16(4), 0, 'f', 3);
     }
     default:
         return trace(bytes.first(size_t(info->size)));
@@ -93,8 +99,10 @@ std::optional<int64_t> parse(int address, const QString &text)
         const double v = text.trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(v))
             return std::nullopt;
-        const double raw = std::trunc(v * (info->format == ValueFormat::Fixed16_16 ? 65536.0 : 16777216.0));
-        if (raw < double(std::numeric_limits<int32_t>::min()) || raw > double(std::numeric_limits<int32_t>::max()))
+        const double raw =
+            std::trunc(v * (info->format == ValueFormat::Fixed16_16 ? 65536.0 : 16777216.0));
+        if (raw < double(std::numeric_limits<int32_t>::min())
+            || raw > double(std::numeric_limits<int32_t>::max()))
             return std::nullopt;
         return int64_t(raw);
     }

@@ -17,9 +17,22 @@ class SessionListener
 {
 public:
     /// Feature windows whose one-shot display timer the decoder starts.
-    enum class Display { Options, AutoTuning, Calibration, EnhancedCmd, EnhancedRangeConfig, EnhancedParam };
+    enum class Display {
+        Options,
+        AutoTuning,
+        Calibration,
+        EnhancedCmd,
+        EnhancedRangeConfig,
+        EnhancedParam
+    };
     /// Values that answers set straight into window controls.
-    enum class DirectValue { TcpWatchdog, DeviceName, CurrentMax, OutputVoltageMax, DissipationVoltage };
+    enum class DirectValue {
+        TcpWatchdog,
+        DeviceName,
+        CurrentMax,
+        OutputVoltageMax,
+        DissipationVoltage
+    };
 
     virtual ~SessionListener() = default;
 

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormChangeIPAdd::TFormChangeIPAdd(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormChangeIPAdd"), QStringLiteral("Change IP Address")) {
+    : ToolWindow(&main, QStringLiteral("FormChangeIPAdd"), QStringLiteral("Change IP Address"))
+{
     resize(360, 220);
 }

@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The IP-change window: gives a controller found on the network a new address.
-class TFormChangeIPAdd : public ToolWindow {
+class TFormChangeIPAdd : public ToolWindow
+{
     Q_OBJECT
 
 public:

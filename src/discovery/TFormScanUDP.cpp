@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormScanUDP::TFormScanUDP(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormScanUDP"), QStringLiteral("Scan devices")) {
+    : ToolWindow(&main, QStringLiteral("FormScanUDP"), QStringLiteral("Scan devices"))
+{
     resize(520, 320);
 }

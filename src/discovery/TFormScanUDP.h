@@ -6,7 +6,8 @@ class TFormMain;
 
 /// The scan window: lists the controllers found on every local network and hands one to the
 /// connection.
-class TFormScanUDP : public ToolWindow {
+class TFormScanUDP : public ToolWindow
+{
     Q_OBJECT
 
 public:

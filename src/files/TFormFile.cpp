@@ -8,7 +8,8 @@
 #include <QVBoxLayout>
 
 TFormFile::TFormFile(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormFile"), QStringLiteral("Parameters file  *.qmc")) {
+    : ToolWindow(&main, QStringLiteral("FormFile"), QStringLiteral("Parameters file  *.qmc"))
+{
     resize(460, 320);
 
     // The two groups take the same place; one of them is shown at a time.
@@ -31,7 +32,8 @@ TFormFile::TFormFile(TFormMain &main)
     m_saveGroup->hide();
 }
 
-void TFormFile::showSaveGroup(bool connectionOpen) {
+void TFormFile::showSaveGroup(bool connectionOpen)
+{
     m_openGroup->hide();
     m_saveGroup->show();
     m_save->setEnabled(connectionOpen);
@@ -39,7 +41,8 @@ void TFormFile::showSaveGroup(bool connectionOpen) {
                                          : QStringLiteral("Open communication first !"));
 }
 
-void TFormFile::showOpenGroup() {
+void TFormFile::showOpenGroup()
+{
     m_saveGroup->hide();
     m_openGroup->show();
 }

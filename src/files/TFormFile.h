@@ -9,7 +9,8 @@ class TFormMain;
 
 /// The parameter-file window: saves the controller's registers to a file, opens, views and sends
 /// one.
-class TFormFile : public ToolWindow {
+class TFormFile : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -14,7 +14,8 @@ constexpr int LabelFontPixels = 13;
 } // namespace
 
 TFormTime::TFormTime(TFormMain &main)
-    : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint) {
+    : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint)
+{
     setObjectName(QStringLiteral("FormTime"));
     setFixedSize(WindowWidth, WindowHeight);
 
@@ -51,7 +52,8 @@ TFormTime::TFormTime(TFormMain &main)
     connect(&m_timerSave, &QTimer::timeout, this, &TFormTime::TimerSaveTimer);
 }
 
-void TFormTime::ShowFor(int seconds) {
+void TFormTime::ShowFor(int seconds)
+{
     m_ticks = TicksPerSecond * seconds;
     m_label->setText(SavingText);
     m_timerSave.start();
@@ -59,7 +61,8 @@ void TFormTime::ShowFor(int seconds) {
     m_timerSave.stop();
 }
 
-void TFormTime::TimerSaveTimer() {
+void TFormTime::TimerSaveTimer()
+{
     --m_ticks;
     if (m_ticks <= 0) {
         close();
@@ -71,7 +74,8 @@ void TFormTime::TimerSaveTimer() {
         m_label->setText(SavingText);
 }
 
-void TFormTime::showEvent(QShowEvent *event) {
+void TFormTime::showEvent(QShowEvent *event)
+{
     if (!event->spontaneous()) {
         if (QWidget *main = parentWidget()) {
             // Centred on the main window, each half rounded toward zero.
@@ -83,7 +87,8 @@ void TFormTime::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
 }
 
-void TFormTime::keyPressEvent(QKeyEvent *event) {
+void TFormTime::keyPressEvent(QKeyEvent *event)
+{
     // The window closes by itself; Escape does not end the wait early.
     if (event->key() == Qt::Key_Escape) {
         event->accept();

@@ -10,7 +10,8 @@ class TFormMain;
 /// are being saved, centred on the main window whenever it is shown. Shown
 /// modally for a few seconds after a save command (ShowFor), or plainly with
 /// show() and close() while a parameter file is written.
-class TFormTime : public QDialog {
+class TFormTime : public QDialog
+{
     Q_OBJECT
 
 public:

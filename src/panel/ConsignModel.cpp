@@ -35,8 +35,7 @@ int32_t negated(int32_t value)
 
 ConsignModel::ConsignModel(QLMCSession &session)
     : m_session(session)
-{
-}
+{}
 
 void ConsignModel::setTrackRange(int minimum, int maximum)
 {
@@ -278,8 +277,8 @@ std::optional<RangeEnterResult> ConsignModel::rangeEnter(const QString &text, bo
         return result;
     if (ConsignRange *range = rangeOf(modeInfo(*m_checkedMode).range))
         (isMinimum ? range->minimum : range->maximum) = value;
-    if (*m_checkedMode == RegulationMode::WaitMode ||
-        *m_checkedMode == RegulationMode::PositionTraj) {
+    if (*m_checkedMode == RegulationMode::WaitMode
+        || *m_checkedMode == RegulationMode::PositionTraj) {
         result.positionAxisValue = value;
         const double micrometres = double(value) / double(pulsesPerMicrometre);
         if (std::isfinite(micrometres))

@@ -57,9 +57,7 @@ DisplayUpdate displayUpdate(const ReceivedValues &values, const NewValueFlags &f
                             bool stepperUnits, bool modeSync)
 {
     DisplayUpdate update;
-    const auto raised = [&flags](ValueFlag flag) {
-        return flags.isRaised(flag);
-    };
+    const auto raised = [&flags](ValueFlag flag) { return flags.isRaised(flag); };
 
     if (raised(ValueFlag::Position)) {
         update.positionBig = QString::number(values.Position);

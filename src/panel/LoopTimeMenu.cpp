@@ -32,8 +32,8 @@ std::optional<int> itemForValue(int32_t value)
 
 bool selectable(int comMode, bool tcpSocketConnected)
 {
-    return tcpSocketConnected &&
-           (comMode == ComModes::TcpDirect || comMode == ComModes::TcpGateway);
+    return tcpSocketConnected
+           && (comMode == ComModes::TcpDirect || comMode == ComModes::TcpGateway);
 }
 
 std::optional<int> select(QLMCSession &session, int value, bool tcpSocketConnected)

@@ -22,8 +22,7 @@ bool inRegisterRange(int64_t value)
 
 RegulationPanelModel::RegulationPanelModel(QLMCSession &session)
     : m_session(session)
-{
-}
+{}
 
 ParameterEditCheck RegulationPanelModel::checkEdit(RegulationParameterId id, const QString &text)
 {

@@ -12,26 +12,31 @@ const QString TimerEventName = QStringLiteral("HevTimer SenPacket");
 
 TThreadInputTimer::TThreadInputTimer(ConsignModel &model)
     : m_model(model)
-    , m_timer([this] { m_event.set(); }) {
+    , m_timer([this] { m_event.set(); })
+{
     m_timer.start(std::chrono::milliseconds(DefaultPeriodMs));
     m_thread = std::thread([this] { Execute(); });
 }
 
-TThreadInputTimer::~TThreadInputTimer() {
+TThreadInputTimer::~TThreadInputTimer()
+{
     terminate();
 }
 
-void TThreadInputTimer::setUpdateHandler(UpdateHandler handler) {
+void TThreadInputTimer::setUpdateHandler(UpdateHandler handler)
+{
     std::lock_guard lock(m_mutex);
     m_handler = std::move(handler);
 }
 
-void TThreadInputTimer::suspend() {
+void TThreadInputTimer::suspend()
+{
     std::lock_guard lock(m_mutex);
     m_suspended = true;
 }
 
-void TThreadInputTimer::resume() {
+void TThreadInputTimer::resume()
+{
     {
         std::lock_guard lock(m_mutex);
         m_suspended = false;
@@ -39,12 +44,14 @@ void TThreadInputTimer::resume() {
     m_resumed.notify_all();
 }
 
-bool TThreadInputTimer::isSuspended() const {
+bool TThreadInputTimer::isSuspended() const
+{
     std::lock_guard lock(m_mutex);
     return m_suspended;
 }
 
-void TThreadInputTimer::setPeriod(int periodMs) {
+void TThreadInputTimer::setPeriod(int periodMs)
+{
     bool wasSuspended;
     {
         std::lock_guard lock(m_mutex);
@@ -60,12 +67,14 @@ void TThreadInputTimer::setPeriod(int periodMs) {
         resume();
 }
 
-int TThreadInputTimer::periodMs() const {
+int TThreadInputTimer::periodMs() const
+{
     std::lock_guard lock(m_mutex);
     return m_periodMs;
 }
 
-void TThreadInputTimer::terminate() {
+void TThreadInputTimer::terminate()
+{
     {
         std::lock_guard lock(m_mutex);
         m_terminated = true;
@@ -78,13 +87,15 @@ void TThreadInputTimer::terminate() {
         m_thread.join();
 }
 
-bool TThreadInputTimer::waitWhileSuspended() {
+bool TThreadInputTimer::waitWhileSuspended()
+{
     std::unique_lock lock(m_mutex);
     m_resumed.wait(lock, [this] { return !m_suspended || m_terminated; });
     return !m_terminated;
 }
 
-void TThreadInputTimer::Execute() {
+void TThreadInputTimer::Execute()
+{
     while (waitWhileSuspended()) {
         ReportThreadEventWait(m_event.wait(WaitResult::Infinite), TimerEventName, ExecuteName);
         UpdateHandler handler;

@@ -24,7 +24,8 @@ class ConsignModel;
 /// by the model, under the RegisterLock; the update handler runs on this thread
 /// and must pass the updates on to the user-interface thread without touching
 /// any widget.
-class TThreadInputTimer {
+class TThreadInputTimer
+{
 public:
     static constexpr int DefaultPeriodMs = 1000;
     /// Called on the thread after every tick that moves the track bar.

@@ -25,8 +25,8 @@ int AutoResetEvent::wait(int timeoutMs)
     } else if (timeoutMs < 0) {
         return WaitResult::Failed;
     } else {
-        const auto deadline = std::chrono::steady_clock::now()
-                              + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         if (!m_condition.wait_until(lock, deadline, [this] { return m_signalled; }))
             return WaitResult::Timeout;
     }

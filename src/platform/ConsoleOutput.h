@@ -11,8 +11,7 @@ class ConsoleOutput
 public:
     explicit ConsoleOutput(int fd = STDERR_FILENO)
         : m_fd(fd)
-    {
-    }
+    {}
 
     /// Checks that the descriptor is open for writing. Returns 0 when it is, else
     /// the errno value that explains why not.

@@ -24,8 +24,8 @@ DataFolder::Result DataFolder::prepare(const QString &programFolder)
     const QString profile = expandUserProfile();
     if (profile.isNull())
         return {programFolder, false};
-    const QString folder = (profile == QLatin1String("/") ? QString() : profile)
-                           + QLatin1String("/Quelmo_Data");
+    const QString folder =
+        (profile == QLatin1String("/") ? QString() : profile) + QLatin1String("/Quelmo_Data");
     QDir().mkdir(folder);
     return {folder, true};
 }

@@ -12,8 +12,8 @@ public:
 
     struct Result
     {
-        QString path;      ///< folder without trailing separator
-        bool expanded;     ///< false when the program's folder was used instead
+        QString path;  ///< folder without trailing separator
+        bool expanded; ///< false when the program's folder was used instead
     };
 
     /// Expands the user profile: $USERPROFILE when set and non-empty, else $HOME.

@@ -269,8 +269,7 @@ QString IniFile::readString(const QString &section, const QString &key,
     return m_lines[index].value.left(MaxValueLength);
 }
 
-int32_t IniFile::readInteger(const QString &section, const QString &key,
-                             int32_t defaultValue) const
+int32_t IniFile::readInteger(const QString &section, const QString &key, int32_t defaultValue) const
 {
     const qsizetype index = findKey(section, key);
     if (index < 0)
@@ -289,8 +288,7 @@ double IniFile::readFloat(const QString &section, const QString &key, double def
         .value_or(defaultValue);
 }
 
-double IniFile::readFloat(const QString &section, const QString &key,
-                          double defaultValue) const
+double IniFile::readFloat(const QString &section, const QString &key, double defaultValue) const
 {
     return readFloat(section, key, defaultValue, systemDecimalSeparator());
 }
@@ -313,8 +311,9 @@ std::optional<int32_t> IniFile::parseInteger(QStringView text)
         ++i;
     }
     bool hex = false;
-    if (i < text.size() && (text[i] == QLatin1Char('$') || text[i] == QLatin1Char('x')
-                            || text[i] == QLatin1Char('X'))) {
+    if (i < text.size()
+        && (text[i] == QLatin1Char('$') || text[i] == QLatin1Char('x')
+            || text[i] == QLatin1Char('X'))) {
         hex = true;
         ++i;
     } else if (i + 1 < text.size() && text[i] == QLatin1Char('0')
@@ -423,8 +422,8 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
     // Refuse names that would not read back as this section and key.
     const Line header = parseLine(QLatin1Char('[') + sectionName + QLatin1Char(']'));
     const Line entry = parseLine(keyName + QLatin1Char('=') + value);
-    if (sectionName.contains(QLatin1Char(']')) || entry.kind != Kind::Key
-        || entry.name != keyName || keyName.isEmpty())
+    if (sectionName.contains(QLatin1Char(']')) || entry.kind != Kind::Key || entry.name != keyName
+        || keyName.isEmpty())
         return false;
 
     const qsizetype existing = findKey(sectionName, keyName);

@@ -95,7 +95,7 @@ private:
     enum class Kind { Blank, Comment, Section, Key, Other };
     struct Line
     {
-        QString text;   ///< the line as in the file, without its line end
+        QString text; ///< the line as in the file, without its line end
         Kind kind = Kind::Blank;
         QString folded; ///< section or key name, case-folded
         QString name;   ///< key name as written

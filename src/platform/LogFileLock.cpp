@@ -32,8 +32,7 @@ struct LogFileLockShared
 
 LogFileLock::LogFileLock(std::string name)
     : m_name(std::move(name))
-{
-}
+{}
 
 LogFileLock::~LogFileLock()
 {
@@ -74,14 +73,15 @@ bool LogFileLock::create()
             return false;
         }
     }
-    struct stat info{};
+    struct stat info
+    {};
     bool ok = fstat(fd, &info) == 0;
     if (ok && info.st_size < off_t(sizeof(LogFileLockShared)))
         ok = ftruncate(fd, sizeof(LogFileLockShared)) == 0;
     void *mapping = MAP_FAILED;
     if (ok)
-        mapping = mmap(nullptr, sizeof(LogFileLockShared), PROT_READ | PROT_WRITE, MAP_SHARED,
-                       fd, 0);
+        mapping =
+            mmap(nullptr, sizeof(LogFileLockShared), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (mapping == MAP_FAILED) {
         m_error = errno;
         flock(fd, LOCK_UN);
@@ -124,8 +124,8 @@ int LogFileLock::wait(int timeoutMs)
     } else {
         // The mutex takes a wall-clock deadline; waiting in slices measured on the
         // steady clock keeps a clock change from stretching or cutting the wait.
-        const auto deadline = std::chrono::steady_clock::now()
-                              + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
                 deadline - std::chrono::steady_clock::now());

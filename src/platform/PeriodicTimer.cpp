@@ -6,8 +6,7 @@ using std::chrono::steady_clock;
 
 PeriodicTimer::PeriodicTimer(Callback callback)
     : m_callback(std::move(callback))
-{
-}
+{}
 
 PeriodicTimer::~PeriodicTimer()
 {

@@ -12,8 +12,7 @@ class RecordingCommandRunner : public CommandRunner
 public:
     explicit RecordingCommandRunner(bool result = true)
         : m_result(result)
-    {
-    }
+    {}
 
     bool run(const QStringList &argv) override
     {

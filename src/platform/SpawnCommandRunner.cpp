@@ -32,8 +32,8 @@ bool SpawnCommandRunner::run(const QStringList &argv)
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // Its own session: a terminal hang-up or Ctrl-C aimed at us does not reach it.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK
-                                              | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     sigset_t defaultSignals;
     sigemptyset(&defaultSignals);
     posix_spawnattr_setsigmask(&attributes, &defaultSignals);
@@ -41,8 +41,8 @@ bool SpawnCommandRunner::run(const QStringList &argv)
     posix_spawnattr_setsigdefault(&attributes, &defaultSignals);
 
     pid_t pid = -1;
-    const int result = posix_spawnp(&pid, pointers[0], &actions, &attributes, pointers.data(),
-                                    environ);
+    const int result =
+        posix_spawnp(&pid, pointers[0], &actions, &attributes, pointers.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0)

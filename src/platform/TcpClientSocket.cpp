@@ -16,8 +16,7 @@
 
 TcpClientSocket::TcpClientSocket(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 TcpClientSocket::~TcpClientSocket()
 {

@@ -6,8 +6,7 @@
 
 AnswerAssembler::AnswerAssembler(AnswerSink *sink)
     : m_sink(sink)
-{
-}
+{}
 
 void AnswerAssembler::reset()
 {

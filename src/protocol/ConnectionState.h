@@ -7,8 +7,8 @@
 /// Connection modes.
 namespace ComModes {
 inline constexpr int Closed = -1;
-inline constexpr int TcpDirect = 0; ///< TCP, port 8010
-inline constexpr int Udp = 1;       ///< UDP, port 7010
+inline constexpr int TcpDirect = 0;  ///< TCP, port 8010
+inline constexpr int Udp = 1;        ///< UDP, port 7010
 inline constexpr int TcpGateway = 2; ///< TCP to an Ethernet-to-I2C gateway, port 8010
 } // namespace ComModes
 
@@ -25,7 +25,7 @@ class ConnectionState
 {
 public:
     std::atomic<int> ComMode{ComModes::Closed};
-    std::atomic<int> I2CAddress{1};   ///< module address behind the gateway, 1..127
+    std::atomic<int> I2CAddress{1}; ///< module address behind the gateway, 1..127
     std::atomic<bool> ScanningI2C{false};
     std::atomic<bool> SendScanRequest{false};
     std::atomic<int> Phase{Phases::Read}; ///< kind of the request in flight

@@ -18,8 +18,5 @@ public:
     virtual bool isDatagram() const { return false; }
     /// Datagram transports: waits up to \a timeoutMs for one datagram and
     /// returns its size (at most \a capacity bytes are stored), or -1 when none came.
-    virtual int receiveDatagram(uint8_t *buffer, size_t capacity, int timeoutMs)
-    {
-        return -1;
-    }
+    virtual int receiveDatagram(uint8_t *buffer, size_t capacity, int timeoutMs) { return -1; }
 };

@@ -175,9 +175,10 @@ void QLMCConnection::connectedSteps(bool udp)
     showStatus(1, m_ipText);
     if (!udp && comMode() == ComModes::TcpGateway) {
         const int address = state.I2CAddress.load();
-        showStatus(2, QStringLiteral("I2C 0x%1 - %2")
-                          .arg(QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper())
-                          .arg(address));
+        showStatus(
+            2, QStringLiteral("I2C 0x%1 - %2")
+                   .arg(QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper())
+                   .arg(address));
     } else {
         showStatus(2, QStringLiteral("-"));
     }
@@ -295,15 +296,16 @@ void QLMCConnection::identify()
 
 void QLMCConnection::identificationReady()
 {
-    QMetaObject::invokeMethod(this, [this] { m_timerDisplay.start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { m_timerDisplay.start(); }, Qt::QueuedConnection);
     if (m_forward)
         m_forward->identificationReady();
 }
 
 void QLMCConnection::statusText(int panel, const QString &text)
 {
-    QMetaObject::invokeMethod(this, [this, panel, text] { showStatus(panel, text); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, panel, text] { showStatus(panel, text); }, Qt::QueuedConnection);
 }
 
 void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
@@ -314,7 +316,9 @@ void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
             QStringList entries;
             for (uint8_t module : modules)
                 entries << QStringLiteral("Mod. 0x%1 - %2")
-                               .arg(QString::number(module, 16).rightJustified(2, QLatin1Char('0')).toUpper())
+                               .arg(QString::number(module, 16)
+                                        .rightJustified(2, QLatin1Char('0'))
+                                        .toUpper())
                                .arg(module);
             ConnectionState &state = m_session.connection();
             state.ScanningI2C = false;

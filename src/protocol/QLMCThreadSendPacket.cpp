@@ -11,9 +11,9 @@ const QString TimerEventName = QStringLiteral("TimerEvent SendPacket");
 const QString AnswerEventName = QStringLiteral("AnswerEvent SendPacket");
 
 // The live registers read once per cycle while polling is on.
-constexpr int LiveRegisters[] = {Reg::Position, Reg::Desired, Reg::Speed, Reg::Input,
-                                 Reg::Voltage, Reg::RegulationMode, Reg::Command,
-                                 Reg::Temperature, Reg::CurrentSense, Reg::TimeInService};
+constexpr int LiveRegisters[] = {
+    Reg::Position,       Reg::Desired, Reg::Speed,       Reg::Input,        Reg::Voltage,
+    Reg::RegulationMode, Reg::Command, Reg::Temperature, Reg::CurrentSense, Reg::TimeInService};
 } // namespace
 
 QLMCThreadSendPacket::QLMCThreadSendPacket(QLMCSession &session, RequestEncoder &encoder,
@@ -23,8 +23,7 @@ QLMCThreadSendPacket::QLMCThreadSendPacket(QLMCSession &session, RequestEncoder 
     , m_tcp(tcp)
     , m_udp(udp)
     , m_timer([this] { m_timerEvent.set(); })
-{
-}
+{}
 
 QLMCThreadSendPacket::~QLMCThreadSendPacket()
 {
@@ -163,8 +162,7 @@ bool QLMCThreadSendPacket::buildAndSend()
     if (count == 0)
         return false;
 
-    PacketTransport &transport =
-        connection.ComMode.load() == ComModes::Udp ? m_udp : m_tcp;
+    PacketTransport &transport = connection.ComMode.load() == ComModes::Udp ? m_udp : m_tcp;
     if (phase == Phases::Read)
         return m_encoder.sendRead(m_packet, transport);
     const bool sent = m_encoder.sendWrite(m_packet, transport);

@@ -15,8 +15,7 @@ RequestEncoder::RequestEncoder(ConnectionState &state, CommStatistics &statistic
     : m_state(state)
     , m_statistics(statistics)
     , m_assembler(assembler)
-{
-}
+{}
 
 int32_t RequestEncoder::nextTransaction()
 {

@@ -8,7 +8,9 @@
 class TcpPacketTransport : public PacketTransport
 {
 public:
-    explicit TcpPacketTransport(TcpClientSocket &socket) : m_socket(socket) {}
+    explicit TcpPacketTransport(TcpClientSocket &socket)
+        : m_socket(socket)
+    {}
     bool canSend() const override { return m_socket.isConnected(); }
     bool sendFrame(const uint8_t *data, size_t size) override { return m_socket.send(data, size); }
 
@@ -20,7 +22,9 @@ private:
 class UdpPacketTransport : public PacketTransport
 {
 public:
-    explicit UdpPacketTransport(UdpClientSocket &socket) : m_socket(socket) {}
+    explicit UdpPacketTransport(UdpClientSocket &socket)
+        : m_socket(socket)
+    {}
     bool canSend() const override { return m_socket.isOpen(); }
     bool sendFrame(const uint8_t *data, size_t size) override { return m_socket.send(data, size); }
     bool isDatagram() const override { return true; }

@@ -9,7 +9,8 @@
 
 namespace {
 
-QString timeText(float milliseconds) {
+QString timeText(float milliseconds)
+{
     return fixedText(milliseconds, 6, 2);
 }
 
@@ -18,7 +19,8 @@ QString timeText(float milliseconds) {
 TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statistics)
     : ToolWindow(mainWindow, QStringLiteral("FormInformation"),
                  QStringLiteral("Communication stat."))
-    , m_statistics(statistics) {
+    , m_statistics(statistics)
+{
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(10, 10, 10, 10);
     grid->setHorizontalSpacing(10);
@@ -44,7 +46,8 @@ TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statisti
     setFixedSize(sizeHint());
 }
 
-QLabel *TFormInformation::addRow(int row, const char *name, const QString &title, bool withUnit) {
+QLabel *TFormInformation::addRow(int row, const char *name, const QString &title, bool withUnit)
+{
     auto *grid = static_cast<QGridLayout *>(layout());
     auto *titleLabel = new QLabel(title, this);
     titleLabel->setObjectName(QLatin1String(name) + QLatin1String("Title"));
@@ -58,7 +61,8 @@ QLabel *TFormInformation::addRow(int row, const char *name, const QString &title
     return value;
 }
 
-void TFormInformation::Refresh() {
+void TFormInformation::Refresh()
+{
     if (!isVisible())
         return;
     // One snapshot of the nine values, then the labels.
@@ -84,7 +88,8 @@ void TFormInformation::Refresh() {
     m_transactionIdSent->setText(QString::number(idSent));
 }
 
-void TFormInformation::BResetAnswerTimeClick() {
+void TFormInformation::BResetAnswerTimeClick()
+{
     m_statistics.shown.answerTimeMaxMs = 0.0f;
     m_answerTimeMax->setText(QStringLiteral("0"));
 }

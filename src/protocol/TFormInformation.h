@@ -9,7 +9,8 @@ class QPushButton;
 /// The statistics window "Communication stat.": requests sent, answers
 /// received, lost packets, receive events, answer times and the last
 /// transaction numbers, as the transport last stored them.
-class TFormInformation : public ToolWindow {
+class TFormInformation : public ToolWindow
+{
     Q_OBJECT
 
 public:

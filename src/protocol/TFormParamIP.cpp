@@ -26,7 +26,8 @@ const char *const AddressDefaults[4] = {"192", "168", "16", "100"};
 TFormParamIP::TFormParamIP(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormParamIP"), QStringLiteral("IP Communication"))
     , m_main(main)
-    , m_connection(std::make_unique<QLMCConnection>(main.session(), &main.sessionBridge())) {
+    , m_connection(std::make_unique<QLMCConnection>(main.session(), &main.sessionBridge()))
+{
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->setSpacing(8);
@@ -57,12 +58,14 @@ TFormParamIP::TFormParamIP(TFormMain &main)
     setFixedSize(sizeHint());
 }
 
-TFormParamIP::~TFormParamIP() {
+TFormParamIP::~TFormParamIP()
+{
     // The sender thread ends, then the sockets it sends on.
     m_connection.reset();
 }
 
-QGroupBox *TFormParamIP::buildIpBox() {
+QGroupBox *TFormParamIP::buildIpBox()
+{
     auto *box = new QGroupBox(QStringLiteral("IP Communication"), this);
     box->setObjectName(QStringLiteral("GBIPCom"));
     auto *grid = new QGridLayout(box);
@@ -115,7 +118,8 @@ QGroupBox *TFormParamIP::buildIpBox() {
     return box;
 }
 
-QGroupBox *TFormParamIP::buildChangeBox(const char *name) {
+QGroupBox *TFormParamIP::buildChangeBox(const char *name)
+{
     auto *box = new QGroupBox(QStringLiteral("Change parameters"), this);
     box->setObjectName(QLatin1String(name));
     box->setMinimumSize(260, 190);
@@ -124,15 +128,18 @@ QGroupBox *TFormParamIP::buildChangeBox(const char *name) {
     return box;
 }
 
-QGridLayout *TFormParamIP::comTcpLayout() const {
+QGridLayout *TFormParamIP::comTcpLayout() const
+{
     return static_cast<QGridLayout *>(m_comTcp->layout());
 }
 
-QGridLayout *TFormParamIP::comI2CLayout() const {
+QGridLayout *TFormParamIP::comI2CLayout() const
+{
     return static_cast<QGridLayout *>(m_comI2C->layout());
 }
 
-void TFormParamIP::wireConnection() {
+void TFormParamIP::wireConnection()
+{
     QLMCConnection *connection = m_connection.get();
     TFormMain *main = &m_main;
     connect(connection, &QLMCConnection::statusChanged, main, &TFormMain::setStatusText);
@@ -164,7 +171,8 @@ void TFormParamIP::wireConnection() {
             });
 }
 
-void TFormParamIP::registerConnectedControls() {
+void TFormParamIP::registerConnectedControls()
+{
     ConnectedControls &controls = m_main.connectedControls();
     controls.addWhileClosed(m_port8010Ip);
     controls.addWhileClosed(m_port8010I2C);
@@ -173,14 +181,16 @@ void TFormParamIP::registerConnectedControls() {
     controls.addWhileConnected(m_close);
 }
 
-QString TFormParamIP::ipText() const {
+QString TFormParamIP::ipText() const
+{
     QStringList fields;
     for (const QLineEdit *field : m_address)
         fields << field->text();
     return fields.join(QLatin1Char('.'));
 }
 
-int TFormParamIP::checkedComMode() const {
+int TFormParamIP::checkedComMode() const
+{
     if (m_port8010I2C->isChecked())
         return ComModes::TcpGateway;
     if (m_port7010->isChecked())
@@ -188,29 +198,34 @@ int TFormParamIP::checkedComMode() const {
     return ComModes::TcpDirect;
 }
 
-void TFormParamIP::BOpenClick() {
+void TFormParamIP::BOpenClick()
+{
     m_connection->setComMode(checkedComMode());
     m_connection->open(ipText());
     close();
 }
 
-void TFormParamIP::BCloseClick() {
+void TFormParamIP::BCloseClick()
+{
     m_connection->close();
 }
 
 void TFormParamIP::resetArp() {}
 
-void TFormParamIP::portClicked(int comMode) {
+void TFormParamIP::portClicked(int comMode)
+{
     m_connection->setComMode(comMode);
     showChangeBox();
 }
 
-void TFormParamIP::showChangeBox() {
+void TFormParamIP::showChangeBox()
+{
     const bool gateway = m_port8010I2C->isChecked();
     m_comI2C->setVisible(gateway);
     m_comTcp->setVisible(!gateway);
 }
 
-void TFormParamIP::SpinEAddI2CChange(int value) {
+void TFormParamIP::SpinEAddI2CChange(int value)
+{
     m_connection->setI2CAddress(value);
 }

@@ -22,7 +22,8 @@ struct ModelProfile;
 /// The two "Change parameters" boxes (GBComTCP for a direct device, GBComI2C for
 /// a gateway module) are filled by the device network settings through
 /// comTcpLayout() and comI2CLayout(); exactly one of them is visible.
-class TFormParamIP : public ToolWindow {
+class TFormParamIP : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormKRVRemote::TFormKRVRemote(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormKRVRemote"), QStringLiteral("Korvel Lab - Remote")) {
+    : ToolWindow(&main, QStringLiteral("FormKRVRemote"), QStringLiteral("Korvel Lab - Remote"))
+{
     resize(420, 320);
 }

@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The wavelength remote: positions a controller in wavelength and micrometre units.
-class TFormKRVRemote : public ToolWindow {
+class TFormKRVRemote : public ToolWindow
+{
     Q_OBJECT
 
 public:

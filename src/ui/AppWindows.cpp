@@ -18,7 +18,8 @@
 #include "ui/features/TFormRegWarning.h"
 #include "ui/widgets/TFormAbout.h"
 
-AppWindows::AppWindows() {
+AppWindows::AppWindows()
+{
     m_main = std::make_unique<TFormMain>();
     TFormMain &main = *m_main;
     m_regOption = std::make_unique<TFormRegOption>(main);
@@ -59,7 +60,8 @@ AppWindows::AppWindows() {
     main.connectedControls().setConnected(false);
 }
 
-AppWindows::~AppWindows() {
+AppWindows::~AppWindows()
+{
     m_time.reset();
     m_krvRemote.reset();
     m_ioState.reset();
@@ -78,7 +80,8 @@ AppWindows::~AppWindows() {
     m_main.reset();
 }
 
-QList<QWidget *> AppWindows::all() const {
+QList<QWidget *> AppWindows::all() const
+{
     return {m_main.get(),        m_regOption.get(),   m_regWarning.get(),  m_about.get(),
             m_autoTuning.get(),  m_calibration.get(), m_changeIPAdd.get(), m_file.get(),
             m_information.get(), m_limits.get(),      m_enhancedCmd.get(), m_paramIP.get(),

@@ -26,7 +26,8 @@ class TFormTime;
 /// order (the main window first), and destroyed in the reverse order, so the
 /// connection window and its sender thread are gone before the main window
 /// releases the session they use.
-class AppWindows {
+class AppWindows
+{
 public:
     AppWindows();
     ~AppWindows();

@@ -22,17 +22,20 @@
 namespace {
 
 // The application's standard exception box.
-void showException(const QString &message) {
+void showException(const QString &message)
+{
     MessageBoxes::show(nullptr, QApplication::applicationName(), message, MessageIcon::Critical);
 }
 
 /// The application object: an exception escaping an event handler is shown in
 /// the standard exception box and the program goes on.
-class TarvineApplication : public QApplication {
+class TarvineApplication : public QApplication
+{
 public:
     using QApplication::QApplication;
 
-    bool notify(QObject *receiver, QEvent *event) override {
+    bool notify(QObject *receiver, QEvent *event) override
+    {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception &error) {
@@ -48,7 +51,8 @@ public:
 // connected to a virtual controller of that model: started through the
 // "Virtual controller..." item's own path, then a move is sent as a user would
 // (mode "Speed traj.", a speed consign and "GO").
-void startVirtualController(AppWindows &windows, const QString &preset) {
+void startVirtualController(AppWindows &windows, const QString &preset)
+{
     auto *virtualController = windows.main().findChild<VirtualController *>();
     const std::optional<SimModel> model = parseSimModel(preset.toStdString());
     if (!virtualController || !model) {
@@ -79,7 +83,8 @@ void startVirtualController(AppWindows &windows, const QString &preset) {
 // saves a picture of the main window (with the windows named by class in
 // TARVINE_SCREENSHOT_SHOW, comma-separated, shown over it) after
 // TARVINE_SCREENSHOT_DELAY_MS (500 by default) and ends the program.
-void armScreenshot(AppWindows &windows) {
+void armScreenshot(AppWindows &windows)
+{
     const QString path = qEnvironmentVariable("TARVINE_SCREENSHOT");
     if (path.isEmpty())
         return;
@@ -125,7 +130,8 @@ void armScreenshot(AppWindows &windows) {
 
 } // namespace
 
-int runDesktopApplication(int &argc, char **argv, const QString &applicationName) {
+int runDesktopApplication(int &argc, char **argv, const QString &applicationName)
+{
     TarvineApplication app(argc, argv);
     QApplication::setApplicationName(applicationName);
     SetLogMessageBoxHandler([](const QString &caption, const QString &text, LogBoxIcon icon) {

@@ -44,11 +44,11 @@ protected:
         lockName = "test_diag_" + std::to_string(getpid());
         LogFileLock::removeObject(lockName);
         SetLogLockName(lockName);
-        SetLogMessageBoxHandler([this](const QString &caption, const QString &text,
-                                       LogBoxIcon icon) {
-            std::lock_guard lock(boxMutex);
-            boxes.push_back({caption, text, icon});
-        });
+        SetLogMessageBoxHandler(
+            [this](const QString &caption, const QString &text, LogBoxIcon icon) {
+                std::lock_guard lock(boxMutex);
+                boxes.push_back({caption, text, icon});
+            });
         folder = dir.path();
     }
     void TearDown() override
@@ -162,7 +162,8 @@ TEST_F(Diagnostics, ErrorsLandInOneFileWithItsHeaderOnce)
     EXPECT_TRUE(entries[0].endsWith(" TMotor " + QString::number(line)
                                     + " QLMCIPMotor::DataReceived\r\nfirst"))
         << entries[0].toStdString();
-    EXPECT_TRUE(entries[1].endsWith(QString::fromUtf8(" TFormFile 7 TFormFile::openFile\r\nsecond é")));
+    EXPECT_TRUE(
+        entries[1].endsWith(QString::fromUtf8(" TFormFile 7 TFormFile::openFile\r\nsecond é")));
     EXPECT_EQ(entries[2], "");
     EXPECT_TRUE(recordedBoxes().empty());
 }
@@ -289,12 +290,14 @@ TEST_F(Diagnostics, LockHeldTooLongSendsTheEntryToANumberedFile)
     EXPECT_EQ(WriteLogFile("late entry\r\n\r\n", true), 0);
     const QStringList files = logFiles();
     ASSERT_EQ(files.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^Error_Tarvine_[1-9][0-9]{6}\\.log$").match(files[0]).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^Error_Tarvine_[1-9][0-9]{6}\\.log$").match(files[0]).hasMatch())
         << files[0].toStdString();
     const QString text = QString::fromUtf8(readFile(folder + '/' + files[0]));
     EXPECT_TRUE(text.startsWith(expectedFileStart("Error Log File\t\t")));
-    EXPECT_TRUE(text.endsWith(FileHeaderColumns
-                              + "Unable to write the log file (Mutex Timeout)\r\n\r\nlate entry\r\n\r\n"));
+    EXPECT_TRUE(
+        text.endsWith(FileHeaderColumns
+                      + "Unable to write the log file (Mutex Timeout)\r\n\r\nlate entry\r\n\r\n"));
     const std::vector<Box> boxes = recordedBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Unable to release Mutex for Log File writing");
@@ -404,10 +407,10 @@ TARVINE_CHILD(log_writer)
 TEST_F(Diagnostics, TwoProcessesLoggingAtOnceNeverInterleave)
 {
     constexpr int Entries = 300;
-    const pid_t a = child::spawn("log_writer", {folder.toStdString(), lockName, "0",
-                                                std::to_string(Entries)});
-    const pid_t b = child::spawn("log_writer", {folder.toStdString(), lockName, "1",
-                                                std::to_string(Entries)});
+    const pid_t a =
+        child::spawn("log_writer", {folder.toStdString(), lockName, "0", std::to_string(Entries)});
+    const pid_t b =
+        child::spawn("log_writer", {folder.toStdString(), lockName, "1", std::to_string(Entries)});
     ASSERT_GT(a, 0);
     ASSERT_GT(b, 0);
     EXPECT_EQ(child::wait(a), 0);

@@ -5,11 +5,13 @@
 
 namespace {
 
-QString local(QString text) {
+QString local(QString text)
+{
     return text.replace(QLatin1Char('.'), localeDecimalSeparator());
 }
 
-struct Case {
+struct Case
+{
     double value;
     int precision;
     int decimals;
@@ -18,7 +20,8 @@ struct Case {
 
 } // namespace
 
-TEST(FloatText, RoundsOnceToTheTighterLimitAndPads) {
+TEST(FloatText, RoundsOnceToTheTighterLimitAndPads)
+{
     const Case cases[] = {
         {24.25, 4, 1, "24.3"}, // half away from zero
         {-0.25, 4, 1, "-0.3"},      {0.0, 4, 1, "0.0"},
@@ -33,7 +36,8 @@ TEST(FloatText, RoundsOnceToTheTighterLimitAndPads) {
     }
 }
 
-TEST(FloatText, TooManyIntegerDigitsGiveTheExponentForm) {
+TEST(FloatText, TooManyIntegerDigitsGiveTheExponentForm)
+{
     EXPECT_EQ(fixedText(12345.6, 4, 1), local(QStringLiteral("1.235E4")));
     EXPECT_EQ(fixedText(-1000000.0, 6, 2), QStringLiteral("-1E6"));
     // Rounding that carries into one more digit than allowed.

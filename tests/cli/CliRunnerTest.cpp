@@ -1,5 +1,5 @@
-#include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "cli/CliOptions.h"
 #include "sim/SimServer.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +40,8 @@ protected:
     {
         SimServerConfig config;
         config.bindAddress = "127.0.0.31";
-        server = std::make_unique<SimServer>(config, std::make_shared<SimController>(*parseSimModel(model), SimIdentity{}));
+        server = std::make_unique<SimServer>(
+            config, std::make_shared<SimController>(*parseSimModel(model), SimIdentity{}));
         ASSERT_TRUE(server->start());
     }
     void startGateway(const char *model)
@@ -96,7 +97,8 @@ TEST_F(Cli, WritesAndReadsRegisters)
 TEST_F(Cli, PollPrintsOneLinePerReadCycle)
 {
     startDirect("NETDC-A");
-    const CliResult r = runCli({"--ip", ip(), "--port", tcp(), "poll", "--seconds", "0.5", "--refresh", "20"});
+    const CliResult r =
+        runCli({"--ip", ip(), "--port", tcp(), "poll", "--seconds", "0.5", "--refresh", "20"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 6);

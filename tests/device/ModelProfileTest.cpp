@@ -24,8 +24,8 @@ constexpr uint32_t version(uint32_t major, uint32_t minor)
 
 std::string label(uint32_t deviceType, uint32_t deviceVersion)
 {
-    return std::to_string(deviceType >> 16) + "/" + std::to_string(deviceType & 0xFFFF) + " v" +
-           std::to_string(deviceVersion >> 16) + "." + std::to_string(deviceVersion & 0xFFFF);
+    return std::to_string(deviceType >> 16) + "/" + std::to_string(deviceType & 0xFFFF) + " v"
+           + std::to_string(deviceVersion >> 16) + "." + std::to_string(deviceVersion & 0xFFFF);
 }
 
 Bits setBits(const std::bitset<32> &bits)

@@ -1,5 +1,5 @@
-#include "app/Diagnostics.h"
 #include "device/QLMCSession.h"
+#include "app/Diagnostics.h"
 #include "support/Bytes.h"
 #include "support/RecordingListener.h"
 
@@ -54,7 +54,8 @@ TEST_F(Decoder, DirectAnswerStoresValuesAndRaisesFlags)
     EXPECT_TRUE(flags.isRaised(ValueFlag::Speed));
     EXPECT_FALSE(flags.isRaised(ValueFlag::Desired));
     EXPECT_EQ(session.motor().LastPosition, 256);
-    EXPECT_EQ(session.motor().registerAt(0x28)->Value, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x9C}));
+    EXPECT_EQ(session.motor().registerAt(0x28)->Value,
+              (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x9C}));
 
     // Taking the values clears the flags; values stay.
     session.takeDisplayValues(values, flags);
@@ -222,7 +223,8 @@ TEST_F(Decoder, FeatureRecordsAndTheirNotifications)
     const auto has = [&](const std::string &e) {
         return std::find(events.begin(), events.end(), e) != events.end();
     };
-    EXPECT_TRUE(has("direct" + std::to_string(int(SessionListener::DirectValue::OutputVoltageMax))));
+    EXPECT_TRUE(
+        has("direct" + std::to_string(int(SessionListener::DirectValue::OutputVoltageMax))));
     EXPECT_TRUE(has("direct" + std::to_string(int(SessionListener::DirectValue::DeviceName))));
     EXPECT_TRUE(has("display" + std::to_string(int(SessionListener::Display::EnhancedCmd))));
     EXPECT_TRUE(has("display" + std::to_string(int(SessionListener::Display::EnhancedParam))));

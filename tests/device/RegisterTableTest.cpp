@@ -1,5 +1,5 @@
-#include "device/QLMCIPMotor.h"
 #include "device/RegisterTable.h"
+#include "device/QLMCIPMotor.h"
 
 #include <gtest/gtest.h>
 
@@ -9,18 +9,33 @@ namespace {
 
 TEST(RegisterTable, RowsKeepTheirStoredNamesAndSizes)
 {
-    struct Row { int address; const char *name; int size; };
+    struct Row
+    {
+        int address;
+        const char *name;
+        int size;
+    };
     const Row rows[] = {
-        {0x00, "Type", 4},            {0x07, "Voltage", 4},
-        {0x0B, "Nb of power up", 4},  {0x0D, "Standby timer", 2},
-        {0x11, "Ethernet MAC", 6},    {0x14, "TCP Watchdog", 1},
-        {0x15, "Name", 16},           {0x20, "Regulation mode", 1},
-        {0x2B, "Current sense", 6},   {0x2E, "Max output volage", 4},
-        {0x37, "Intergral delta", 4}, {0x39, "Auto Tunning", 1},
-        {0x46, "Loop rest", 2},       {0x49, "Homing start", 0},
-        {0x4D, "Enhanced input", 6},  {0x4E, "Loops config", 12},
-        {0x4F, "Enhanced params", 8}, {0x55, "I/O config", 2},
-        {0x5B, "Limit2 xinput", 4},   {0x64, "Kdff", 4},
+        {0x00, "Type", 4},
+        {0x07, "Voltage", 4},
+        {0x0B, "Nb of power up", 4},
+        {0x0D, "Standby timer", 2},
+        {0x11, "Ethernet MAC", 6},
+        {0x14, "TCP Watchdog", 1},
+        {0x15, "Name", 16},
+        {0x20, "Regulation mode", 1},
+        {0x2B, "Current sense", 6},
+        {0x2E, "Max output volage", 4},
+        {0x37, "Intergral delta", 4},
+        {0x39, "Auto Tunning", 1},
+        {0x46, "Loop rest", 2},
+        {0x49, "Homing start", 0},
+        {0x4D, "Enhanced input", 6},
+        {0x4E, "Loops config", 12},
+        {0x4F, "Enhanced params", 8},
+        {0x55, "I/O config", 2},
+        {0x5B, "Limit2 xinput", 4},
+        {0x64, "Kdff", 4},
     };
     for (const Row &row : rows) {
         const RegisterInfo *info = registerInfo(row.address);

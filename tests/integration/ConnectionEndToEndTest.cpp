@@ -32,8 +32,7 @@ const ModelRow Rows[] = {
 };
 
 class EveryModel : public ::testing::TestWithParam<std::tuple<ModelRow, int>>
-{
-};
+{};
 
 TEST_P(EveryModel, IsIdentifiedAndReadInFull)
 {
@@ -53,7 +52,8 @@ TEST_P(EveryModel, IsIdentifiedAndReadInFull)
     // Every granted register was asked once and answered; nothing else was asked.
     RegisterLockGuard guard(c.session.lock());
     for (const QLMCRegister &reg : c.session.motor().registers()) {
-        EXPECT_EQ(reg.Readable, profile.isReadable(reg.Address < 0 ? 0x09 : reg.Address) && reg.Address >= 0)
+        EXPECT_EQ(reg.Readable,
+                  profile.isReadable(reg.Address < 0 ? 0x09 : reg.Address) && reg.Address >= 0)
             << row.preset << " " << reg.Address;
     }
     EXPECT_EQ(c.session.motor().registerAt(Reg::Kvff)->Readable, row.feedForward);
@@ -92,7 +92,8 @@ TEST(Identification, NewerSubTypeIsUsedWithAWarning)
     c.startDirect("2.3");
     ASSERT_TRUE(c.openAndIdentify(ComModes::TcpDirect));
     EXPECT_TRUE(c.warned);
-    EXPECT_TRUE(c.warning.startsWith(QStringLiteral("Your device model is not completely supported")));
+    EXPECT_TRUE(
+        c.warning.startsWith(QStringLiteral("Your device model is not completely supported")));
     EXPECT_EQ(c.connection.profile().modelName, QStringLiteral("NETDC-A"));
 }
 
@@ -178,11 +179,11 @@ TEST(Polling, ReadWriteAndInputOnlyCycle)
     // Writes and reads go in separate packets; 0x33 waits for a full write
     // packet, while 0x21 may already leave in an input-only packet.
     ASSERT_GE(frames.size(), 2u);
-    const bool together = std::find(frames.begin(), frames.end(),
-                                     "W 21 00 00 01 F4 33 00 02 80 00")
-                          != frames.end();
-    const bool apart = std::find(frames.begin(), frames.end(), "W 21 00 00 01 F4") != frames.end()
-                       && std::find(frames.begin(), frames.end(), "W 33 00 02 80 00") != frames.end();
+    const bool together =
+        std::find(frames.begin(), frames.end(), "W 21 00 00 01 F4 33 00 02 80 00") != frames.end();
+    const bool apart =
+        std::find(frames.begin(), frames.end(), "W 21 00 00 01 F4") != frames.end()
+        && std::find(frames.begin(), frames.end(), "W 33 00 02 80 00") != frames.end();
     EXPECT_TRUE(together || apart);
     EXPECT_NE(std::find(frames.begin(), frames.end(), "R 33"), frames.end());
     RegisterLockGuard guard(c.session.lock());
@@ -243,7 +244,8 @@ TEST(Faults, CorruptedChecksumsAreCounted)
     ASSERT_TRUE(c.openAndIdentify(ComModes::TcpDirect));
     ASSERT_TRUE(c.waitSettled());
     c.server->faults().setCorrupt(SimFaultRate::always());
-    EXPECT_TRUE(waitFor([&] { return c.lastStatus(3) == QLatin1String("Com error : 1 (CS)"); }, 5000));
+    EXPECT_TRUE(
+        waitFor([&] { return c.lastStatus(3) == QLatin1String("Com error : 1 (CS)"); }, 5000));
     c.server->faults().clear();
     // Polling goes on once the answers are good again.
     const int answers = c.session.statistics().answersDecoded;
@@ -264,7 +266,8 @@ TEST(Faults, SplitMergedAndGarbageAnswersKeepTheToolRunning)
     c.server->faults().clear();
     c.server->faults().setMerge(SimFaultRate::every(2));
     answers = c.session.statistics().answersDecoded;
-    EXPECT_TRUE(waitFor([&] { return c.session.statistics().answersDecoded > answers + 5; }, 10000));
+    EXPECT_TRUE(
+        waitFor([&] { return c.session.statistics().answersDecoded > answers + 5; }, 10000));
 
     c.server->faults().clear();
     c.server->faults().setGarbage(SimFaultRate::every(3));
@@ -272,7 +275,8 @@ TEST(Faults, SplitMergedAndGarbageAnswersKeepTheToolRunning)
     waitFor([] { return false; }, 300);
     c.server->faults().clear();
     answers = c.session.statistics().answersDecoded;
-    EXPECT_TRUE(waitFor([&] { return c.session.statistics().answersDecoded > answers + 3; }, 10000));
+    EXPECT_TRUE(
+        waitFor([&] { return c.session.statistics().answersDecoded > answers + 3; }, 10000));
     EXPECT_TRUE(c.connection.isConnected());
 }
 

@@ -79,8 +79,9 @@ public:
 
     SimConnection()
     {
-        QObject::connect(&connection, &QLMCConnection::statusChanged,
-                         [this](int panel, const QString &text) { statuses.emplace_back(panel, text); });
+        QObject::connect(
+            &connection, &QLMCConnection::statusChanged,
+            [this](int panel, const QString &text) { statuses.emplace_back(panel, text); });
         QObject::connect(&connection, &QLMCConnection::identified,
                          [this](const ModelProfile &) { identified = true; });
         QObject::connect(&connection, &QLMCConnection::deviceRefused,

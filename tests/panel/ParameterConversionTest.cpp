@@ -20,8 +20,7 @@ struct PositionCase
 };
 
 class PositionToValue : public ::testing::TestWithParam<PositionCase>
-{
-};
+{};
 
 TEST_P(PositionToValue, TextAndRegisterValue)
 {
@@ -57,8 +56,7 @@ struct ValueCase
 };
 
 class ValueToPosition : public ::testing::TestWithParam<ValueCase>
-{
-};
+{};
 
 TEST_P(ValueToPosition, Position)
 {

@@ -60,8 +60,7 @@ struct EditCase
 };
 
 class RegulationPanelEditValidity : public ::testing::TestWithParam<EditCase>
-{
-};
+{};
 
 TEST_P(RegulationPanelEditValidity, Colour)
 {

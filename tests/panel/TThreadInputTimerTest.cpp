@@ -14,7 +14,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class InputTimerTest : public ::testing::Test {
+class InputTimerTest : public ::testing::Test
+{
 protected:
     InputTimerTest() { paneltest::grantAll(session); }
 
@@ -24,17 +25,20 @@ protected:
     std::mutex mutex;
     std::vector<AutoChangeUpdate> updates;
 
-    void record(TThreadInputTimer &thread) {
+    void record(TThreadInputTimer &thread)
+    {
         thread.setUpdateHandler([this](const AutoChangeUpdate &update) {
             std::lock_guard lock(mutex);
             updates.push_back(update);
         });
     }
-    size_t updateCount() {
+    size_t updateCount()
+    {
         std::lock_guard lock(mutex);
         return updates.size();
     }
-    bool waitForTicks(const TThreadInputTimer &thread, uint64_t ticks) {
+    bool waitForTicks(const TThreadInputTimer &thread, uint64_t ticks)
+    {
         const auto deadline = std::chrono::steady_clock::now() + 3s;
         while (thread.ticks() < ticks) {
             if (std::chrono::steady_clock::now() > deadline)
@@ -47,7 +51,8 @@ protected:
 
 } // namespace
 
-TEST_F(InputTimerTest, RunsStepTicksOnlyWhileResumed) {
+TEST_F(InputTimerTest, RunsStepTicksOnlyWhileResumed)
+{
     TThreadInputTimer thread(model);
     record(thread);
     thread.setPeriod(10);
@@ -78,7 +83,8 @@ TEST_F(InputTimerTest, RunsStepTicksOnlyWhileResumed) {
     EXPECT_TRUE(paneltest::pendingWrite(session, Reg::Input).has_value());
 }
 
-TEST_F(InputTimerTest, MinMaxHandsTheTrackBarEndsAndNoStopsAtOnce) {
+TEST_F(InputTimerTest, MinMaxHandsTheTrackBarEndsAndNoStopsAtOnce)
+{
     TThreadInputTimer thread(model);
     record(thread);
     thread.setPeriod(10);
@@ -103,7 +109,8 @@ TEST_F(InputTimerTest, MinMaxHandsTheTrackBarEndsAndNoStopsAtOnce) {
     EXPECT_FALSE(updates[0].consign.has_value());
 }
 
-TEST_F(InputTimerTest, PeriodChangeKeepsTheRunningStateAndTerminationIsPrompt) {
+TEST_F(InputTimerTest, PeriodChangeKeepsTheRunningStateAndTerminationIsPrompt)
+{
     auto thread = std::make_unique<TThreadInputTimer>(model);
     record(*thread);
     model.selectAutoChange(AutoChange::MinMax);

@@ -55,8 +55,7 @@ inline pid_t spawn(const std::string &name, const std::vector<std::string> &args
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    const int result =
-        posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    const int result = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return result == 0 ? pid : -1;
 }
@@ -94,7 +93,7 @@ inline void touch(const std::string &path)
 
 } // namespace child
 
-#define TARVINE_CHILD(name)                                                                \
-    static int childBody_##name(const std::vector<std::string> &args);                     \
-    static const child::Registration childRegistration_##name(#name, childBody_##name);    \
+#define TARVINE_CHILD(name)                                                                        \
+    static int childBody_##name(const std::vector<std::string> &args);                             \
+    static const child::Registration childRegistration_##name(#name, childBody_##name);            \
     static int childBody_##name(const std::vector<std::string> &args)

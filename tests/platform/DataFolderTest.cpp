@@ -16,8 +16,7 @@ public:
         , m_home(qgetenv("HOME"))
         , m_hadProfile(qEnvironmentVariableIsSet("USERPROFILE"))
         , m_hadHome(qEnvironmentVariableIsSet("HOME"))
-    {
-    }
+    {}
     ~ProfileEnvironment()
     {
         restore("USERPROFILE", m_hadProfile, m_profile);

@@ -52,8 +52,8 @@ TEST(IniFile, ReadsTheWindowsTestVectors)
 
 TEST(IniFile, LineEndsAndTrimming)
 {
-    for (const char *text : {"[S]\nk= v w \t\nj=2\n", "[S]\rk= v w \t\rj=2\r",
-                             "\t[S]  \r\n  k\t =\t v w\r\nj=2"}) {
+    for (const char *text :
+         {"[S]\nk= v w \t\nj=2\n", "[S]\rk= v w \t\rj=2\r", "\t[S]  \r\n  k\t =\t v w\r\nj=2"}) {
         IniFile ini = fromText(text);
         EXPECT_EQ(ini.readString("S", "k", Missing), "v w") << text;
         EXPECT_EQ(ini.readInteger("S", "j", 0), 2) << text;
@@ -92,14 +92,30 @@ TEST(IniFile, IntegerConversion)
         std::optional<int32_t> value;
     };
     const Case cases[] = {
-        {"51", 51},          {"0x33", 51},         {"0X33", 51},          {"$33", 51},
-        {"-12", -12},        {"+12", 12},          {"-$10", -16},         {"  7", 7},
-        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
-        {"2147483648", std::nullopt},  {"-2147483649", std::nullopt},
-        {"0xFFFFFFFF", -1},  {"$80000000", INT32_MIN}, {"0x100000000", std::nullopt},
-        {"", std::nullopt},  {"0x", std::nullopt}, {"$", std::nullopt},   {"-", std::nullopt},
-        {"12abc", std::nullopt}, {"1 ", std::nullopt}, {"1.5", std::nullopt},
-        {"0x1G", std::nullopt}, {"99999999999999999999", std::nullopt},
+        {"51", 51},
+        {"0x33", 51},
+        {"0X33", 51},
+        {"$33", 51},
+        {"-12", -12},
+        {"+12", 12},
+        {"-$10", -16},
+        {"  7", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"0xFFFFFFFF", -1},
+        {"$80000000", INT32_MIN},
+        {"0x100000000", std::nullopt},
+        {"", std::nullopt},
+        {"0x", std::nullopt},
+        {"$", std::nullopt},
+        {"-", std::nullopt},
+        {"12abc", std::nullopt},
+        {"1 ", std::nullopt},
+        {"1.5", std::nullopt},
+        {"0x1G", std::nullopt},
+        {"99999999999999999999", std::nullopt},
     };
     for (const Case &c : cases)
         EXPECT_EQ(IniFile::parseInteger(QString::fromLatin1(c.text)), c.value) << c.text;
@@ -166,8 +182,9 @@ TEST(IniFile, RefusesWritesThatWouldNotReadBack)
 TEST(IniFile, WindowsFileWithCp1252NamesRoundTripsExactly)
 {
     // As the Windows tool writes it: CR LF, no BOM, "Préréglage" with E9 bytes.
-    const QByteArray bytes("[File Header]\r\nFile version=3.00\r\nComment=Pr\xE9r\xE9glage \x80"
-                           "5 \x81\x8D\x8F\x90\x9D\r\n[Register 51]\r\nName=Kp\r\nValue=0x00028000\r\n");
+    const QByteArray bytes(
+        "[File Header]\r\nFile version=3.00\r\nComment=Pr\xE9r\xE9glage \x80"
+        "5 \x81\x8D\x8F\x90\x9D\r\n[Register 51]\r\nName=Kp\r\nValue=0x00028000\r\n");
     IniFile ini;
     ini.loadFromBytes(bytes);
     EXPECT_EQ(ini.encoding(), IniFile::Encoding::Ansi);

@@ -1,5 +1,5 @@
-#include "platform/ChildProcess.h"
 #include "platform/LogFileLock.h"
+#include "platform/ChildProcess.h"
 
 #include <QTemporaryDir>
 
@@ -150,10 +150,10 @@ TEST(LogFileLock, TwoProcessesNeverHoldItAtOnce)
     QTemporaryDir dir;
     const QString counter = dir.path() + "/counter";
     constexpr int Rounds = 300;
-    const pid_t a = child::spawn("lock_counter",
-                                 {name.name, counter.toStdString(), std::to_string(Rounds)});
-    const pid_t b = child::spawn("lock_counter",
-                                 {name.name, counter.toStdString(), std::to_string(Rounds)});
+    const pid_t a =
+        child::spawn("lock_counter", {name.name, counter.toStdString(), std::to_string(Rounds)});
+    const pid_t b =
+        child::spawn("lock_counter", {name.name, counter.toStdString(), std::to_string(Rounds)});
     ASSERT_GT(a, 0);
     ASSERT_GT(b, 0);
     EXPECT_EQ(child::wait(a), 0);

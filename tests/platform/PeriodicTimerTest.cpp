@@ -1,5 +1,5 @@
-#include "platform/AutoResetEvent.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/AutoResetEvent.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +51,8 @@ TEST(PeriodicTimer, CostOfAOneMillisecondTimerIsSmall)
     const double cpuMs = processCpuMs() - cpuBefore;
     RecordProperty("ticks", ticks.load());
     RecordProperty("cpu_percent_x100", int(cpuMs / wallMs * 10000));
-    std::printf("[ figures  ] 1 ms timer: %d ticks in %.0f ms, CPU %.2f %%\n", ticks.load(),
-                wallMs, cpuMs / wallMs * 100.0);
+    std::printf("[ figures  ] 1 ms timer: %d ticks in %.0f ms, CPU %.2f %%\n", ticks.load(), wallMs,
+                cpuMs / wallMs * 100.0);
     EXPECT_GT(ticks.load(), 300);
     EXPECT_LT(cpuMs / wallMs, 0.10);
 }

@@ -40,8 +40,8 @@ public:
 std::vector<uint8_t> frame(int function, int transaction, const std::string &payloadHex)
 {
     const auto payload = hexBytes(payloadHex);
-    std::vector<uint8_t> bytes{uint8_t(function >> 8), uint8_t(function),
-                               uint8_t(transaction >> 8), uint8_t(transaction),
+    std::vector<uint8_t> bytes{uint8_t(function >> 8),       uint8_t(function),
+                               uint8_t(transaction >> 8),    uint8_t(transaction),
                                uint8_t(payload.size() >> 8), uint8_t(payload.size())};
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     const uint16_t cs = PacketChecksum(bytes.data(), bytes.size());

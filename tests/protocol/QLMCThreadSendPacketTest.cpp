@@ -1,6 +1,6 @@
+#include "protocol/QLMCThreadSendPacket.h"
 #include "device/QLMCSession.h"
 #include "protocol/PacketTransport.h"
-#include "protocol/QLMCThreadSendPacket.h"
 #include "protocol/RequestEncoder.h"
 #include "support/Bytes.h"
 
@@ -170,8 +170,8 @@ TEST_F(Sender, GatewayBudgetCountsStatusAndSpareBytes)
     grantAll();
     session.connection().ComMode = ComModes::TcpGateway;
     session.connection().I2CAddress = 0x10;
-    for (int a : {0x40, 0x41, 0x42, 0x43, 0x44, 0x47, 0x48, 0x4B, 0x4C, 0x50, 0x52, 0x53,
-                  0x58, 0x5A, 0x5B, 0x61, 0x62, 0x63, 0x64})
+    for (int a : {0x40, 0x41, 0x42, 0x43, 0x44, 0x47, 0x48, 0x4B, 0x4C, 0x50, 0x52, 0x53, 0x58,
+                  0x5A, 0x5B, 0x61, 0x62, 0x63, 0x64})
         session.motor().RequestRead(a);
     const size_t read = runUntil(Phases::Read);
     // 4 value bytes + 3 per register: at most 15 registers (105 bytes).

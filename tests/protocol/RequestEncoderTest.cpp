@@ -1,9 +1,9 @@
+#include "protocol/RequestEncoder.h"
 #include "protocol/AnswerAssembler.h"
 #include "protocol/CommStatistics.h"
 #include "protocol/ConnectionState.h"
 #include "protocol/PacketChecksum.h"
 #include "protocol/PacketTransport.h"
-#include "protocol/RequestEncoder.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +46,10 @@ class RecordingSink : public AnswerSink
 {
 public:
     std::vector<int> transactions;
-    void answerFramed(const QLMCIPPacket &answer) override { transactions.push_back(answer.TransactionId); }
+    void answerFramed(const QLMCIPPacket &answer) override
+    {
+        transactions.push_back(answer.TransactionId);
+    }
     void frameDropped(FrameError) override {}
 };
 

@@ -12,7 +12,8 @@ using namespace simtest;
 
 namespace {
 
-struct MoveTrace {
+struct MoveTrace
+{
     double maxSpeed = 0; ///< motor, pulses/s
     double maxSetPointSpeed = 0;
     double maxSetPointAccel = 0;
@@ -24,7 +25,8 @@ struct MoveTrace {
 
 /// Samples a position move every \a sample until \a duration has passed.
 MoveTrace samplePositionMove(SimController &c, int32_t goal, std::chrono::milliseconds duration,
-                             std::chrono::milliseconds sample = 10ms) {
+                             std::chrono::milliseconds sample = 10ms)
+{
     MoveTrace t;
     const int64_t start = readInt(c, Reg::Position);
     const double direction = goal >= start ? 1.0 : -1.0;
@@ -54,7 +56,8 @@ MoveTrace samplePositionMove(SimController &c, int32_t goal, std::chrono::millis
 
 } // namespace
 
-TEST(MotorModel, PositionMoveReachesGoalWithinTopSpeedAndAcceleration) {
+TEST(MotorModel, PositionMoveReachesGoalWithinTopSpeedAndAcceleration)
+{
     auto c = makeController("NETEC-A");
     // 50 ms samples: whole pulses then blur the acceleration by less than 2 %.
     const MoveTrace t = samplePositionMove(*c, 10000, 8000ms, 50ms);
@@ -69,7 +72,8 @@ TEST(MotorModel, PositionMoveReachesGoalWithinTopSpeedAndAcceleration) {
     EXPECT_LE(t.maxOvershoot, 20.0);
 }
 
-TEST(MotorModel, FeedForwardRemovesOvershootAndLag) {
+TEST(MotorModel, FeedForwardRemovesOvershootAndLag)
+{
     auto c = makeController("NETEC-A");
     writeFixed16(*c, Reg::Kvff, 1.0);
     write32(*c, Reg::Kaff, int64_t(0.0343 * 16777216));
@@ -81,7 +85,8 @@ TEST(MotorModel, FeedForwardRemovesOvershootAndLag) {
     EXPECT_LE(t.maxFollowingError, 4.0);
 }
 
-TEST(MotorModel, PositionMoveHonoursChangedLimitsAndDeadZone) {
+TEST(MotorModel, PositionMoveHonoursChangedLimitsAndDeadZone)
+{
     auto c = makeController("NETDC-A");
     write32(*c, Reg::SpeedMax, 5000);
     write32(*c, Reg::Acceleration, 20000);
@@ -94,7 +99,8 @@ TEST(MotorModel, PositionMoveHonoursChangedLimitsAndDeadZone) {
     EXPECT_LE(t.maxSpeed, 5000.0 * 1.05);
 }
 
-TEST(MotorModel, InputLimitsClampThePositionGoal) {
+TEST(MotorModel, InputLimitsClampThePositionGoal)
+{
     auto c = makeController("NETDC-A");
     write32(*c, Reg::InputMax, 3000);
     samplePositionMove(*c, 50000, 4000ms);
@@ -102,7 +108,8 @@ TEST(MotorModel, InputLimitsClampThePositionGoal) {
     EXPECT_EQ(readInt(*c, Reg::Input), 50000); // the register keeps what was written
 }
 
-TEST(MotorModel, EveryLoopTimeStaysStable) {
+TEST(MotorModel, EveryLoopTimeStaysStable)
+{
     for (uint8_t option = 0; option <= 6; ++option) {
         SCOPED_TRACE(int(option));
         auto c = makeController("NETDC-A");
@@ -124,7 +131,8 @@ TEST(MotorModel, EveryLoopTimeStaysStable) {
     EXPECT_EQ(readInt(*c, Reg::LoopTimeOption), 5);
 }
 
-TEST(MotorModel, SpeedConsignSettlesNearConsign) {
+TEST(MotorModel, SpeedConsignSettlesNearConsign)
+{
     for (const int32_t consign : {1500, -800}) {
         auto c = makeController("BUSEC-A");
         write32(*c, Reg::Input, consign);
@@ -147,7 +155,8 @@ TEST(MotorModel, SpeedConsignSettlesNearConsign) {
     }
 }
 
-TEST(MotorModel, OpenLoopMovesInTheSignOfThePwm) {
+TEST(MotorModel, OpenLoopMovesInTheSignOfThePwm)
+{
     auto c = makeController("NETDC-A");
     write32(*c, Reg::Input, 16384); // 25 %
     write8(*c, Reg::RegulationMode, 2);
@@ -172,7 +181,8 @@ TEST(MotorModel, OpenLoopMovesInTheSignOfThePwm) {
     EXPECT_NE(readInt(*c, Reg::Warning) & (1 << 8), 0) << "output saturated";
 }
 
-TEST(MotorModel, DriverStopBrakesFasterThanDriverOpen) {
+TEST(MotorModel, DriverStopBrakesFasterThanDriverOpen)
+{
     auto distanceAfterCut = [](uint8_t mode) {
         auto c = makeController("NETDC-A");
         write32(*c, Reg::Input, 32768);
@@ -191,7 +201,8 @@ TEST(MotorModel, DriverStopBrakesFasterThanDriverOpen) {
     EXPECT_GT(coasted, braked * 2);
 }
 
-TEST(MotorModel, StepperFollowsTheTrajectoryExactly) {
+TEST(MotorModel, StepperFollowsTheTrajectoryExactly)
+{
     auto c = makeController("BUSST-A");
     write32(*c, Reg::Input, 6400);
     write8(*c, Reg::RegulationMode, 5);
@@ -209,7 +220,8 @@ TEST(MotorModel, StepperFollowsTheTrajectoryExactly) {
     EXPECT_EQ(readInt(*c, Reg::Speed), -1000);
 }
 
-TEST(MotorModel, CurrentLimitTemperatureAndCurrentSense) {
+TEST(MotorModel, CurrentLimitTemperatureAndCurrentSense)
+{
     auto c = makeController("NETEC-A");
     writeFixed16(*c, Reg::CurrentMax, 1.0);
     write32(*c, Reg::Input, 65536);

@@ -10,7 +10,8 @@
 
 using namespace simtest;
 
-TEST(SimModel, PresetsAndParsing) {
+TEST(SimModel, PresetsAndParsing)
+{
     const std::pair<const char *, uint32_t> expected[] = {
         {"NETDC-A", 0x00020001}, {"NETEC-B", 0x00060003}, {"NETEC-A", 0x00060004},
         {"BUSDC-C", 0x00030005}, {"BUSDC-A", 0x00030064}, {"BUSDC-B", 0x000300C8},
@@ -35,7 +36,8 @@ TEST(SimModel, PresetsAndParsing) {
         EXPECT_FALSE(parseSimModel(bad)) << bad;
 }
 
-TEST(SimController, RegisterSetFollowsTheModel) {
+TEST(SimController, RegisterSetFollowsTheModel)
+{
     auto netdc = makeController("NETDC-A");
     EXPECT_TRUE(netdc->answersRead(Reg::Kp));
     EXPECT_FALSE(netdc->answersRead(Reg::Temperature));
@@ -84,7 +86,8 @@ TEST(SimController, RegisterSetFollowsTheModel) {
     EXPECT_FALSE(unknown.acceptsWrite(Reg::Type));
 }
 
-TEST(SimController, AnswersHaveTheTableSizesAndPlausibleValues) {
+TEST(SimController, AnswersHaveTheTableSizesAndPlausibleValues)
+{
     for (const SimModel &m : simModelPresets()) {
         SCOPED_TRACE(m.name);
         SimIdentity id;
@@ -108,7 +111,8 @@ TEST(SimController, AnswersHaveTheTableSizesAndPlausibleValues) {
     }
 }
 
-TEST(SimController, RefusesWhatTheDeviceWouldRefuse) {
+TEST(SimController, RefusesWhatTheDeviceWouldRefuse)
+{
     auto c = makeController("NETEC-A");
     EXPECT_FALSE(write32(*c, Reg::Speed, 5)); // read-only
     EXPECT_FALSE(write32(*c, Reg::Version, 5));
@@ -147,7 +151,8 @@ TEST(SimController, RefusesWhatTheDeviceWouldRefuse) {
         EXPECT_EQ(readBytes(*c, a).size(), c->answersRead(a) ? size_t(registerInfo(a)->size) : 0u);
 }
 
-TEST(SimController, EepromSaveRestoreAndFactory) {
+TEST(SimController, EepromSaveRestoreAndFactory)
+{
     auto c = makeController("NETEC-A");
     ASSERT_TRUE(writeFixed16(*c, Reg::Kp, 2.5));
     ASSERT_TRUE(write32(*c, Reg::SpeedMax, 3000));
@@ -185,7 +190,8 @@ TEST(SimController, EepromSaveRestoreAndFactory) {
     EXPECT_EQ(c->identity().name, "New");
 }
 
-TEST(SimController, ResetCountsPowerUpsAndReloadsTheEeprom) {
+TEST(SimController, ResetCountsPowerUpsAndReloadsTheEeprom)
+{
     auto c = makeController("NETEC-A");
     const int64_t powerUps = readInt(*c, Reg::PowerUpCount);
     writeFixed16(*c, Reg::Kd, 0.25);
@@ -215,7 +221,8 @@ TEST(SimController, ResetCountsPowerUpsAndReloadsTheEeprom) {
     EXPECT_EQ(readInt(*c, Reg::Position), 1234);
 }
 
-TEST(SimController, IdentityFollowsNetworkWrites) {
+TEST(SimController, IdentityFollowsNetworkWrites)
+{
     SimIdentity id;
     id.name = "A name longer than sixteen";
     SimController c(preset("NETEC-A"), id);
@@ -231,7 +238,8 @@ TEST(SimController, IdentityFollowsNetworkWrites) {
     EXPECT_EQ(readInt(c, Reg::TcpWatchdog), 45);
 }
 
-TEST(SimController, SameInputsGiveTheSameBytes) {
+TEST(SimController, SameInputsGiveTheSameBytes)
+{
     auto run = [] {
         SimIdentity id;
         id.mac = {0x00, 0x50, 0xC2, 0x12, 0x34, 0x56};
@@ -253,7 +261,8 @@ TEST(SimController, SameInputsGiveTheSameBytes) {
     EXPECT_GT(first.size(), 5000u);
 }
 
-TEST(SimController, SteadyClockCatchesUpCheaply) {
+TEST(SimController, SteadyClockCatchesUpCheaply)
+{
     SimController c(preset("NETDC-A"), {});
     write8(c, Reg::LoopTimeOption, 6); // 0.5 ms, the most work per second
     write32(c, Reg::Input, 2000);

@@ -11,13 +11,15 @@ namespace simtest {
 
 using namespace std::chrono_literals;
 
-inline std::vector<uint8_t> readBytes(SimController &c, int address) {
+inline std::vector<uint8_t> readBytes(SimController &c, int address)
+{
     std::vector<uint8_t> out;
     c.readRegister(address, out);
     return out;
 }
 
-inline int64_t readInt(SimController &c, int address) {
+inline int64_t readInt(SimController &c, int address)
+{
     const std::vector<uint8_t> b = readBytes(c, address);
     uint32_t v = 0;
     for (const uint8_t x : b)
@@ -34,39 +36,47 @@ inline int64_t readInt(SimController &c, int address) {
     }
 }
 
-inline double readFixed16(SimController &c, int address) {
+inline double readFixed16(SimController &c, int address)
+{
     return double(readInt(c, address)) / 65536.0;
 }
 
-inline bool write32(SimController &c, int address, int64_t value) {
+inline bool write32(SimController &c, int address, int64_t value)
+{
     const uint32_t v = uint32_t(value);
     const uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
     return c.writeRegister(address, b);
 }
 
-inline bool write16(SimController &c, int address, uint16_t v) {
+inline bool write16(SimController &c, int address, uint16_t v)
+{
     const uint8_t b[2] = {uint8_t(v >> 8), uint8_t(v)};
     return c.writeRegister(address, b);
 }
 
-inline bool write8(SimController &c, int address, uint8_t v) {
+inline bool write8(SimController &c, int address, uint8_t v)
+{
     return c.writeRegister(address, std::span<const uint8_t>(&v, 1));
 }
 
-inline bool writeFixed16(SimController &c, int address, double v) {
+inline bool writeFixed16(SimController &c, int address, double v)
+{
     return write32(c, address, int64_t(v * 65536.0));
 }
 
-inline bool command(SimController &c, int address) {
+inline bool command(SimController &c, int address)
+{
     return c.writeRegister(address, {});
 }
 
-inline SimModel preset(const char *name) {
+inline SimModel preset(const char *name)
+{
     return *parseSimModel(name);
 }
 
 /// A controller on the manual clock.
-inline std::unique_ptr<SimController> makeController(const char *model) {
+inline std::unique_ptr<SimController> makeController(const char *model)
+{
     auto c = std::make_unique<SimController>(preset(model), SimIdentity{});
     c->useManualClock(true);
     return c;

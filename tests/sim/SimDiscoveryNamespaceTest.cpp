@@ -24,7 +24,8 @@ using simtest::frame;
 namespace {
 
 /// Runs `ip` with \a arguments; true when it exits with status 0.
-bool runIp(std::vector<std::string> arguments) {
+bool runIp(std::vector<std::string> arguments)
+{
     arguments.insert(arguments.begin(), "ip");
     std::vector<char *> argv;
     for (std::string &argument : arguments)
@@ -46,27 +47,30 @@ bool runIp(std::vector<std::string> arguments) {
 }
 
 /// Two namespaces, "client" (10.77.0.1/24) and "device" (10.77.0.2/24), joined by a veth pair.
-class NamespacePair {
+class NamespacePair
+{
 public:
-    NamespacePair() {
+    NamespacePair()
+    {
         const std::string id = std::to_string(::getpid());
         client = "tvsimC" + id;
         device = "tvsimD" + id;
         clientLink = "tvc" + id;
         deviceLink = "tvd" + id;
-        m_ok = runIp({"netns", "add", client}) && runIp({"netns", "add", device}) &&
-               runIp({"link", "add", clientLink, "netns", client, "type", "veth", "peer", "name",
-                      deviceLink, "netns", device}) &&
-               runIp({"-n", client, "addr", "add", "10.77.0.1/24", "broadcast", "10.77.0.255",
-                      "dev", clientLink}) &&
-               runIp({"-n", device, "addr", "add", "10.77.0.2/24", "broadcast", "10.77.0.255",
-                      "dev", deviceLink}) &&
-               runIp({"-n", client, "link", "set", clientLink, "up"}) &&
-               runIp({"-n", device, "link", "set", deviceLink, "up"}) &&
-               runIp({"-n", client, "link", "set", "lo", "up"}) &&
-               runIp({"-n", device, "link", "set", "lo", "up"});
+        m_ok = runIp({"netns", "add", client}) && runIp({"netns", "add", device})
+               && runIp({"link", "add", clientLink, "netns", client, "type", "veth", "peer", "name",
+                         deviceLink, "netns", device})
+               && runIp({"-n", client, "addr", "add", "10.77.0.1/24", "broadcast", "10.77.0.255",
+                         "dev", clientLink})
+               && runIp({"-n", device, "addr", "add", "10.77.0.2/24", "broadcast", "10.77.0.255",
+                         "dev", deviceLink})
+               && runIp({"-n", client, "link", "set", clientLink, "up"})
+               && runIp({"-n", device, "link", "set", deviceLink, "up"})
+               && runIp({"-n", client, "link", "set", "lo", "up"})
+               && runIp({"-n", device, "link", "set", "lo", "up"});
     }
-    ~NamespacePair() {
+    ~NamespacePair()
+    {
         // Deleting a namespace removes its end of the veth pair, and with it the other.
         runIp({"netns", "del", client});
         runIp({"netns", "del", device});
@@ -76,7 +80,8 @@ public:
 
     /// Runs \a body on a thread that has joined namespace \a name; threads it
     /// starts (a SimServer's) stay in that namespace.
-    static bool runIn(const std::string &name, const std::function<void()> &body) {
+    static bool runIn(const std::string &name, const std::function<void()> &body)
+    {
         bool joined = false;
         std::thread worker([&] {
             const int fd = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
@@ -96,7 +101,8 @@ private:
     bool m_ok = false;
 };
 
-TEST(SimDiscoveryNamespace, BroadcastAndUnicastIdentifyAndIpChangeReachTheDevice) {
+TEST(SimDiscoveryNamespace, BroadcastAndUnicastIdentifyAndIpChangeReachTheDevice)
+{
     if (::geteuid() != 0)
         GTEST_SKIP() << "network namespaces need root";
     NamespacePair net;
@@ -154,8 +160,8 @@ TEST(SimDiscoveryNamespace, BroadcastAndUnicastIdentifyAndIpChangeReachTheDevice
     }
     EXPECT_TRUE(answers[2].second.empty());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (controller->identity().ip != std::array<uint8_t, 4>{10, 77, 0, 9} &&
-           std::chrono::steady_clock::now() < deadline)
+    while (controller->identity().ip != std::array<uint8_t, 4>{10, 77, 0, 9}
+           && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_EQ(controller->identity().ip, (std::array<uint8_t, 4>{10, 77, 0, 9}));
     EXPECT_EQ(server->address(), "0.0.0.0");

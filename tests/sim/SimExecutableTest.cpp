@@ -26,9 +26,11 @@ using simtest::frame;
 namespace {
 
 /// tarvine-sim running as a child process with its output on pipes.
-class SimProcess {
+class SimProcess
+{
 public:
-    explicit SimProcess(std::vector<std::string> arguments) {
+    explicit SimProcess(std::vector<std::string> arguments)
+    {
         int out[2];
         int err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
@@ -42,8 +44,8 @@ public:
         for (std::string &argument : arguments)
             argv.push_back(argument.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, TARVINE_SIM_EXECUTABLE, &actions, nullptr, argv.data(), environ) !=
-            0)
+        if (posix_spawn(&m_pid, TARVINE_SIM_EXECUTABLE, &actions, nullptr, argv.data(), environ)
+            != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
@@ -51,7 +53,8 @@ public:
         m_out = out[0];
         m_err = err[0];
     }
-    ~SimProcess() {
+    ~SimProcess()
+    {
         if (m_pid > 0 && !m_reaped) {
             ::kill(m_pid, SIGKILL);
             wait(5000);
@@ -63,7 +66,8 @@ public:
     bool started() const { return m_pid > 0; }
 
     /// The next line of standard output; empty on time-out or end.
-    std::string readLine(int timeoutMs = 5000) {
+    std::string readLine(int timeoutMs = 5000)
+    {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
@@ -86,7 +90,8 @@ public:
     }
 
     /// Everything left on standard output and error once the process ended.
-    std::string rest(int fdChoice) {
+    std::string rest(int fdChoice)
+    {
         const int fd = fdChoice == STDOUT_FILENO ? m_out : m_err;
         std::string text = fdChoice == STDOUT_FILENO ? m_buffer : std::string();
         char chunk[4096];
@@ -102,7 +107,8 @@ public:
     void signal(int number) { ::kill(m_pid, number); }
 
     /// Exit status, 128 + signal when killed, -1 on time-out.
-    int wait(int timeoutMs) {
+    int wait(int timeoutMs)
+    {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
@@ -126,13 +132,15 @@ private:
     std::string m_buffer;
 };
 
-struct ReadyLine {
+struct ReadyLine
+{
     std::string address;
     uint16_t tcp = 0;
     uint16_t udp = 0;
 };
 
-std::optional<ReadyLine> parseReady(const std::string &line) {
+std::optional<ReadyLine> parseReady(const std::string &line)
+{
     static const std::regex pattern(R"(^ready (\S+) tcp=(\d+) udp=(\d+) .*)");
     std::smatch m;
     if (!std::regex_match(line, m, pattern))
@@ -142,7 +150,8 @@ std::optional<ReadyLine> parseReady(const std::string &line) {
 
 const Bytes IdentifyRequest = simtest::hexBytes("00 21 00 00 00 04 00 11 01 15 FE B4");
 
-TEST(TarvineSim, HelpNamesEveryOptionAndFaultMode) {
+TEST(TarvineSim, HelpNamesEveryOptionAndFaultMode)
+{
     SimProcess sim({"--help"});
     ASSERT_TRUE(sim.started());
     EXPECT_EQ(sim.wait(5000), 0);
@@ -179,7 +188,8 @@ TEST(TarvineSim, HelpNamesEveryOptionAndFaultMode) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
-TEST(TarvineSim, StartsAnswersAndExitsCleanlyOnSigterm) {
+TEST(TarvineSim, StartsAnswersAndExitsCleanlyOnSigterm)
+{
     const std::string logPath = ::testing::TempDir() + "tarvine-sim-wire.log";
     std::remove(logPath.c_str());
     SimProcess sim({"--tcp-port", "0", "--udp-port", "0", "--model", "NETEC-A", "--name", "Bench-7",
@@ -215,7 +225,8 @@ TEST(TarvineSim, StartsAnswersAndExitsCleanlyOnSigterm) {
     EXPECT_NE(text.str().find("00 11 01 15"), std::string::npos);
 }
 
-TEST(TarvineSim, CountServesDevicesOnConsecutiveAddressesAndStopsOnSigint) {
+TEST(TarvineSim, CountServesDevicesOnConsecutiveAddressesAndStopsOnSigint)
+{
     SimProcess sim({"--bind", "127.0.0.41", "--count", "3", "--tcp-port", "0", "--udp-port", "0"});
     ASSERT_TRUE(sim.started());
     std::vector<ReadyLine> lines;
@@ -240,7 +251,8 @@ TEST(TarvineSim, CountServesDevicesOnConsecutiveAddressesAndStopsOnSigint) {
     EXPECT_EQ(sim.wait(5000), 0);
 }
 
-TEST(TarvineSim, GatewayListsItsModulesAndFaultsApply) {
+TEST(TarvineSim, GatewayListsItsModulesAndFaultsApply)
+{
     SimProcess sim({"--gateway", "--modules", "16,0x11,40", "--tcp-port", "0", "--udp-port", "0",
                     "--fault", "split", "--fault", "split-pause=1"});
     ASSERT_TRUE(sim.started());
@@ -252,7 +264,8 @@ TEST(TarvineSim, GatewayListsItsModulesAndFaultsApply) {
     EXPECT_EQ(sim.wait(5000), 0);
 }
 
-TEST(TarvineSim, RefusesBadOptionsWithStatus2) {
+TEST(TarvineSim, RefusesBadOptionsWithStatus2)
+{
     SimProcess sim({"--bind", "192.168.1.20"});
     ASSERT_TRUE(sim.started());
     EXPECT_EQ(sim.wait(5000), 2);
@@ -260,12 +273,14 @@ TEST(TarvineSim, RefusesBadOptionsWithStatus2) {
 }
 
 std::optional<SimCommandLine> parse(std::vector<std::string> arguments,
-                                    std::string *error = nullptr) {
+                                    std::string *error = nullptr)
+{
     std::string ignored;
     return SimCommandLine::parse(arguments, error ? error : &ignored);
 }
 
-TEST(SimCommandLine, ParsesEveryOption) {
+TEST(SimCommandLine, ParsesEveryOption)
+{
     std::string error;
     const auto options = parse(
         {"--model",         "6.4",        "--version", "0x01020304", "--bind",  "127.0.0.9",
@@ -301,7 +316,8 @@ TEST(SimCommandLine, ParsesEveryOption) {
     EXPECT_EQ(parse({"--gateway"})->modules, std::vector<int>{16});
 }
 
-TEST(SimCommandLine, RefusesUnsafeOrInvalidValues) {
+TEST(SimCommandLine, RefusesUnsafeOrInvalidValues)
+{
     const std::vector<std::vector<std::string>> bad{
         {"--bind", "10.0.0.1"},
         {"--bind", "0.0.0.0"},

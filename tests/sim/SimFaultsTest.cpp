@@ -14,9 +14,11 @@ namespace {
 constexpr int NoAnswerMs = 150;
 const Bytes KpValue{0x00, 0x02, 0x80, 0x00};
 
-class FaultTest : public ::testing::Test {
+class FaultTest : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         auto controller = std::make_shared<SimController>(
             *parseSimModel("NETDC-A"),
             SimIdentity{{0x00, 0x50, 0xC2, 0x00, 0x00, 0x01}, {127, 0, 0, 1}, {255, 0, 0, 0}, "F"});
@@ -28,7 +30,8 @@ protected:
 
     static Bytes request(uint16_t transaction) { return frame(0x0021, transaction, {0x33}); }
     /// The answer to request() as the device sends it without faults.
-    static Bytes clean(uint16_t transaction) {
+    static Bytes clean(uint16_t transaction)
+    {
         Bytes payload{0x33};
         payload.insert(payload.end(), KpValue.begin(), KpValue.end());
         return frame(0x0023, transaction, payload);
@@ -40,7 +43,8 @@ protected:
     simtest::TcpClient client;
 };
 
-TEST_F(FaultTest, DropWithholdsAnswersUntilSwitchedOff) {
+TEST_F(FaultTest, DropWithholdsAnswersUntilSwitchedOff)
+{
     faults().setDrop(SimFaultRate::always());
     ASSERT_TRUE(client.send(request(1)));
     EXPECT_TRUE(client.receiveChunk(NoAnswerMs).empty());
@@ -57,7 +61,8 @@ TEST_F(FaultTest, DropWithholdsAnswersUntilSwitchedOff) {
     EXPECT_TRUE(udp.receive(NoAnswerMs).empty());
 }
 
-TEST_F(FaultTest, CorruptInvertsTheChecksumOfEveryNthAnswer) {
+TEST_F(FaultTest, CorruptInvertsTheChecksumOfEveryNthAnswer)
+{
     faults().setCorrupt(SimFaultRate::every(2));
     EXPECT_EQ(client.exchange(request(1)), clean(1));
     const Bytes corrupted = client.exchange(request(2));
@@ -68,7 +73,8 @@ TEST_F(FaultTest, CorruptInvertsTheChecksumOfEveryNthAnswer) {
     EXPECT_EQ(client.exchange(request(3)), clean(3));
 }
 
-TEST_F(FaultTest, SplitSendsTheAnswerInSeparateSegments) {
+TEST_F(FaultTest, SplitSendsTheAnswerInSeparateSegments)
+{
     faults().setSplit(SimFaultRate::always(), 3, 60);
     ASSERT_TRUE(client.send(request(1)));
     const Bytes expected = clean(1);
@@ -84,7 +90,8 @@ TEST_F(FaultTest, SplitSendsTheAnswerInSeparateSegments) {
     EXPECT_EQ(chunks, 3);
 }
 
-TEST_F(FaultTest, MergeHoldsAnAnswerAndSendsItWithTheNextInOneSegment) {
+TEST_F(FaultTest, MergeHoldsAnAnswerAndSendsItWithTheNextInOneSegment)
+{
     faults().setMerge(SimFaultRate::always());
     ASSERT_TRUE(client.send(request(1)));
     EXPECT_TRUE(client.receiveChunk(NoAnswerMs).empty());
@@ -95,7 +102,8 @@ TEST_F(FaultTest, MergeHoldsAnAnswerAndSendsItWithTheNextInOneSegment) {
     EXPECT_EQ(client.receiveChunk(2000), both);
 }
 
-TEST_F(FaultTest, CloseAfterEndsTheConnectionOnceTheNthRequestIsAnswered) {
+TEST_F(FaultTest, CloseAfterEndsTheConnectionOnceTheNthRequestIsAnswered)
+{
     faults().setCloseAfter(2);
     EXPECT_EQ(client.exchange(request(1)), clean(1));
     EXPECT_EQ(client.exchange(request(2)), clean(2));
@@ -106,7 +114,8 @@ TEST_F(FaultTest, CloseAfterEndsTheConnectionOnceTheNthRequestIsAnswered) {
     EXPECT_EQ(next.exchange(request(3)), clean(3));
 }
 
-TEST_F(FaultTest, OversizeAnnouncesMorePayloadThanAPacketHolds) {
+TEST_F(FaultTest, OversizeAnnouncesMorePayloadThanAPacketHolds)
+{
     faults().setOversize(SimFaultRate::always());
     ASSERT_TRUE(client.send(request(7)));
     const Bytes answer = client.receiveBytes(6 + 1024 + 2, 2000);
@@ -117,7 +126,8 @@ TEST_F(FaultTest, OversizeAnnouncesMorePayloadThanAPacketHolds) {
     EXPECT_TRUE(simtest::checksumValid(answer));
 }
 
-TEST_F(FaultTest, MalformedAndGarbageAnswersKeepTheirLengthOnTheWire) {
+TEST_F(FaultTest, MalformedAndGarbageAnswersKeepTheirLengthOnTheWire)
+{
     const Bytes expected = clean(1);
     faults().setMalformed(SimFaultRate::always());
     ASSERT_TRUE(client.send(request(1)));
@@ -134,7 +144,8 @@ TEST_F(FaultTest, MalformedAndGarbageAnswersKeepTheirLengthOnTheWire) {
     EXPECT_NE(garbage, expected);
 }
 
-TEST_F(FaultTest, DelayHoldsEveryAnswerBackAndKeepsTheirOrder) {
+TEST_F(FaultTest, DelayHoldsEveryAnswerBackAndKeepsTheirOrder)
+{
     faults().setDelayMs(150);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(client.send(request(1)));
@@ -144,7 +155,8 @@ TEST_F(FaultTest, DelayHoldsEveryAnswerBackAndKeepsTheirOrder) {
     EXPECT_EQ(client.receiveFrame(), clean(2));
 }
 
-TEST(SimFaultRate, ParsesCountsAndProbabilities) {
+TEST(SimFaultRate, ParsesCountsAndProbabilities)
+{
     EXPECT_EQ(SimFaultRate::parse("")->everyNth, 1u);
     EXPECT_EQ(SimFaultRate::parse("10")->everyNth, 10u);
     EXPECT_FALSE(SimFaultRate::parse("0")->active());
@@ -154,7 +166,8 @@ TEST(SimFaultRate, ParsesCountsAndProbabilities) {
         EXPECT_FALSE(SimFaultRate::parse(bad)) << bad;
 }
 
-TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults) {
+TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
+{
     SimFaultSettings settings;
     std::string error;
     for (const char *text :
@@ -176,7 +189,8 @@ TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults) {
     EXPECT_FALSE(settings.any());
 }
 
-TEST(SimFaults, TheSameSeedGivesTheSameDecisions) {
+TEST(SimFaults, TheSameSeedGivesTheSameDecisions)
+{
     auto decisions = [](uint64_t seed) {
         SimFaults faults(seed);
         faults.setDrop(SimFaultRate::chance(0.3));

@@ -13,14 +13,16 @@ namespace {
 constexpr uint32_t WarnNoHome = 1u << 10;
 constexpr uint32_t WarnLimit2 = 1u << 16;
 
-bool enhanced(SimController &c, uint8_t options, int8_t function, int32_t goal) {
+bool enhanced(SimController &c, uint8_t options, int8_t function, int32_t goal)
+{
     const uint32_t g = uint32_t(goal);
     const uint8_t b[6] = {options,          uint8_t(function), uint8_t(g >> 24),
                           uint8_t(g >> 16), uint8_t(g >> 8),   uint8_t(g)};
     return c.writeRegister(Reg::EnhancedInput, b);
 }
 
-void writeLoops(SimController &c, uint32_t denominator, uint32_t numerator, uint32_t pulses) {
+void writeLoops(SimController &c, uint32_t denominator, uint32_t numerator, uint32_t pulses)
+{
     uint8_t b[12];
     for (int i = 0; i < 4; ++i) {
         b[i] = uint8_t(denominator >> (24 - 8 * i));
@@ -30,15 +32,17 @@ void writeLoops(SimController &c, uint32_t denominator, uint32_t numerator, uint
     ASSERT_TRUE(c.writeRegister(Reg::LoopsConfig, b));
 }
 
-uint32_t homingOptions(int type, int speedIndex = 11, int timeIndex = 9) {
+uint32_t homingOptions(int type, int speedIndex = 11, int timeIndex = 9)
+{
     // Current ratio 100 %, acceleration ratio 100 %.
-    return uint32_t(type) | (11u << 8) | (uint32_t(speedIndex) << 12) | (11u << 16) |
-           (uint32_t(timeIndex) << 20);
+    return uint32_t(type) | (11u << 8) | (uint32_t(speedIndex) << 12) | (11u << 16)
+           | (uint32_t(timeIndex) << 20);
 }
 
 } // namespace
 
-TEST(SimHoming, LimitSwitchHomingSetsThePositionAndGoesToTheHomingInput) {
+TEST(SimHoming, LimitSwitchHomingSetsThePositionAndGoesToTheHomingInput)
+{
     auto c = makeController("NETEC-A");
     c->setLimitSwitchPositions(-3000, 30000);
     write32(*c, Reg::Position, 777); // the counter means nothing before homing
@@ -63,7 +67,8 @@ TEST(SimHoming, LimitSwitchHomingSetsThePositionAndGoesToTheHomingInput) {
     EXPECT_EQ(io[1] & 1, 1) << "limit 1 input active at home";
 }
 
-TEST(SimHoming, OtherHomingTypes) {
+TEST(SimHoming, OtherHomingTypes)
+{
     { // Already at home: position set, motor stays.
         auto c = makeController("NETDC-A");
         write32(*c, Reg::HomingOption, homingOptions(0));
@@ -101,7 +106,8 @@ TEST(SimHoming, OtherHomingTypes) {
     }
 }
 
-TEST(SimHoming, StopAbortsAndTimeOutFails) {
+TEST(SimHoming, StopAbortsAndTimeOutFails)
+{
     auto c = makeController("NETEC-A");
     write32(*c, Reg::HomingOption, homingOptions(9, 11, 0)); // limit 1 upwards: never found, 2 s
     command(*c, Reg::HomingStart);
@@ -125,7 +131,8 @@ TEST(SimHoming, StopAbortsAndTimeOutFails) {
     EXPECT_NE(readInt(*c, Reg::Warning) & WarnNoHome, 0);
 }
 
-TEST(SimAutoTuning, RunsThenWritesGains) {
+TEST(SimAutoTuning, RunsThenWritesGains)
+{
     auto c = makeController("NETEC-A");
     ASSERT_TRUE(write8(*c, Reg::AutoTuning, 0x11));
     c->advance(1s);
@@ -147,7 +154,8 @@ TEST(SimAutoTuning, RunsThenWritesGains) {
     EXPECT_NEAR(double(readInt(*c, Reg::Position)), 20000.0, 3.0);
 }
 
-TEST(SimAutoTuning, ErrorAbortAndReset) {
+TEST(SimAutoTuning, ErrorAbortAndReset)
+{
     auto c = makeController("BUSDC-C");
     c->setAutoTuneOutcome(SimAutoTuneOutcome::Error);
     write8(*c, Reg::AutoTuning, 0x01);
@@ -168,7 +176,8 @@ TEST(SimAutoTuning, ErrorAbortAndReset) {
     EXPECT_EQ(readInt(*c, Reg::Speed), 0);
 }
 
-TEST(SimEnhanced, GoalPlusLoopsAndNumberedCommands) {
+TEST(SimEnhanced, GoalPlusLoopsAndNumberedCommands)
+{
     auto c = makeController("NETEC-A");
     writeLoops(*c, 2, 1, 1000); // 1000.5 pulses per loop
     ASSERT_TRUE(enhanced(*c, 0x80, 2, 300));
@@ -212,7 +221,8 @@ TEST(SimEnhanced, GoalPlusLoopsAndNumberedCommands) {
     EXPECT_NEAR(double(readInt(*c, Reg::Position)), double(folded), 3.0);
 }
 
-TEST(SimEnhanced, AnyCommandByteIsSafe) {
+TEST(SimEnhanced, AnyCommandByteIsSafe)
+{
     auto c = makeController("BUSST-D");
     writeLoops(*c, 0, 7, 0); // a broken loop configuration
     for (int function = -128; function <= 127; ++function) {
@@ -225,7 +235,8 @@ TEST(SimEnhanced, AnyCommandByteIsSafe) {
     EXPECT_EQ(readBytes(*c, Reg::Position).size(), 4u);
 }
 
-TEST(SimLimits, UsedLimitSwitchesActOnceAndRaiseWarnings) {
+TEST(SimLimits, UsedLimitSwitchesActOnceAndRaiseWarnings)
+{
     auto c = makeController("NETDC-A");
     c->setLimitSwitchPositions(-30000, 4000);
     // Limit 2: used, active on 1, change mode to wait mode, set position 9000.

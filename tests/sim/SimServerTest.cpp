@@ -21,9 +21,11 @@ constexpr int NoAnswerMs = 150;
 const Bytes IdentifyRequest{0x00, 0x21, 0x00, 0x00, 0x00, 0x04, 0x00, 0x11, 0x01, 0x15, 0xFE, 0xB4};
 
 /// Collects the events a server logs.
-class EventRecorder {
+class EventRecorder
+{
 public:
-    std::shared_ptr<SimRequestLog> log() {
+    std::shared_ptr<SimRequestLog> log()
+    {
         auto log = std::make_shared<SimRequestLog>();
         log->setCallback([this](const SimWireEvent &event) {
             std::lock_guard lock(m_mutex);
@@ -31,7 +33,8 @@ public:
         });
         return log;
     }
-    std::vector<SimWireEvent> events(SimWireEvent::Kind kind) {
+    std::vector<SimWireEvent> events(SimWireEvent::Kind kind)
+    {
         std::lock_guard lock(m_mutex);
         std::vector<SimWireEvent> out;
         for (const auto &event : m_events) {
@@ -46,7 +49,9 @@ private:
     std::vector<SimWireEvent> m_events;
 };
 
-template<typename Predicate> bool eventually(Predicate predicate, int timeoutMs = 2000) {
+template<typename Predicate>
+bool eventually(Predicate predicate, int timeoutMs = 2000)
+{
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!predicate()) {
         if (std::chrono::steady_clock::now() > deadline)
@@ -56,29 +61,34 @@ template<typename Predicate> bool eventually(Predicate predicate, int timeoutMs 
     return true;
 }
 
-Bytes nameField(const std::string &name) {
+Bytes nameField(const std::string &name)
+{
     Bytes bytes(16, 0);
     std::copy(name.begin(), name.end(), bytes.begin());
     return bytes;
 }
 
-Bytes be32(uint32_t v) {
+Bytes be32(uint32_t v)
+{
     return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
 }
 
-Bytes concat(std::initializer_list<Bytes> parts) {
+Bytes concat(std::initializer_list<Bytes> parts)
+{
     Bytes out;
     for (const Bytes &part : parts)
         out.insert(out.end(), part.begin(), part.end());
     return out;
 }
 
-SimModel model(const char *name) {
+SimModel model(const char *name)
+{
     return *parseSimModel(name);
 }
 
 SimIdentity identity(uint8_t macLast, const std::string &name,
-                     std::array<uint8_t, 4> ip = {127, 0, 0, 1}) {
+                     std::array<uint8_t, 4> ip = {127, 0, 0, 1})
+{
     return SimIdentity{{0x00, 0x50, 0xC2, 0x00, 0x00, macLast}, ip, {255, 0, 0, 0}, name};
 }
 
@@ -86,9 +96,11 @@ const Bytes KpValue{0x00, 0x02, 0x80, 0x00}; // 2.5 in 16.16
 const Bytes KiValue{0x00, 0x00, 0x40, 0x00}; // 0.25 in 16.16
 
 /// A direct controller on 127.0.0.1 with ephemeral ports.
-class DirectServerTest : public ::testing::Test {
+class DirectServerTest : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         controller = std::make_shared<SimController>(model("NETEC-A"), identity(0x01, "Axis-X"));
         controller->useManualClock(true);
         server = std::make_unique<SimServer>(SimServerConfig{}, controller);
@@ -101,7 +113,8 @@ protected:
         ASSERT_TRUE(controller->writeRegister(0x34, KiValue));
     }
 
-    Bytes value(int address) {
+    Bytes value(int address)
+    {
         Bytes out;
         controller->readRegister(address, out);
         return out;
@@ -112,7 +125,8 @@ protected:
     std::unique_ptr<SimServer> server;
 };
 
-TEST_F(DirectServerTest, TcpReadAnswersInRequestOrderAndLeavesOutUnansweredRegisters) {
+TEST_F(DirectServerTest, TcpReadAnswersInRequestOrderAndLeavesOutUnansweredRegisters)
+{
     // 0x09 is an empty slot of the register table: no device answers it.
     ASSERT_FALSE(controller->answersRead(0x09));
     simtest::TcpClient client("127.0.0.1", server->tcpPort());
@@ -123,7 +137,8 @@ TEST_F(DirectServerTest, TcpReadAnswersInRequestOrderAndLeavesOutUnansweredRegis
     EXPECT_EQ(client.exchange(frame(0x0021, 8, {})), frame(0x0023, 8, {}));
 }
 
-TEST_F(DirectServerTest, TcpWriteAppliesEveryEntryAndAnswersWithAnEmptyPayload) {
+TEST_F(DirectServerTest, TcpWriteAppliesEveryEntryAndAnswersWithAnEmptyPayload)
+{
     simtest::TcpClient client("127.0.0.1", server->tcpPort());
     const Bytes answer =
         client.exchange(frame(0x0022, 5, {0x33, 0x00, 0x03, 0x00, 0x00, 0x14, 0x1E}));
@@ -143,7 +158,8 @@ TEST_F(DirectServerTest, TcpWriteAppliesEveryEntryAndAnswersWithAnEmptyPayload) 
     EXPECT_TRUE(answers[0].payload.empty());
 }
 
-TEST_F(DirectServerTest, UdpReadAndWriteAnswerToTheSender) {
+TEST_F(DirectServerTest, UdpReadAndWriteAnswerToTheSender)
+{
     simtest::UdpClient client;
     client.sendTo("127.0.0.1", server->udpPort(), frame(0x0022, 40, concat({{0x34}, KpValue})));
     EXPECT_EQ(client.receive(2000), frame(0x0023, 40, {}));
@@ -159,7 +175,8 @@ TEST_F(DirectServerTest, UdpReadAndWriteAnswerToTheSender) {
     EXPECT_EQ(client.receive(2000), frame(0x0023, 43, concat({{0x34}, KpValue})));
 }
 
-TEST_F(DirectServerTest, MalformedRequestsAreNotAnsweredAndTheServerKeepsServing) {
+TEST_F(DirectServerTest, MalformedRequestsAreNotAnsweredAndTheServerKeepsServing)
+{
     simtest::TcpClient client("127.0.0.1", server->tcpPort());
     Bytes badChecksum = frame(0x0021, 1, {0x33});
     badChecksum.back() ^= 0x01;
@@ -191,7 +208,8 @@ TEST_F(DirectServerTest, MalformedRequestsAreNotAnsweredAndTheServerKeepsServing
     EXPECT_EQ(udp.receive(2000), frame(0x0023, 7, concat({{0x34}, KiValue})));
 }
 
-TEST_F(DirectServerTest, RequestsSplitAcrossSegmentsAndSeveralClientsAreServed) {
+TEST_F(DirectServerTest, RequestsSplitAcrossSegmentsAndSeveralClientsAreServed)
+{
     simtest::TcpClient first("127.0.0.1", server->tcpPort());
     simtest::TcpClient second("127.0.0.1", server->tcpPort());
     const Bytes request = frame(0x0021, 11, {0x33, 0x34});
@@ -207,7 +225,8 @@ TEST_F(DirectServerTest, RequestsSplitAcrossSegmentsAndSeveralClientsAreServed) 
     EXPECT_EQ(server->stats().connections, 2u);
 }
 
-TEST_F(DirectServerTest, IdentifyAnswerCarriesTypeMacVersionAndNameInThatOrder) {
+TEST_F(DirectServerTest, IdentifyAnswerCarriesTypeMacVersionAndNameInThatOrder)
+{
     simtest::UdpClient client;
     client.sendTo("127.0.0.1", server->udpPort(), IdentifyRequest);
     const Bytes answer = client.receive(2000);
@@ -224,7 +243,8 @@ TEST_F(DirectServerTest, IdentifyAnswerCarriesTypeMacVersionAndNameInThatOrder) 
     EXPECT_EQ(Bytes(answer.begin() + 7, answer.begin() + 11), (Bytes{0x00, 0x06, 0x00, 0x04}));
 }
 
-TEST_F(DirectServerTest, IpChangeIsTakenOnlyByTheDeviceWithThatMacAndIsNotAnswered) {
+TEST_F(DirectServerTest, IpChangeIsTakenOnlyByTheDeviceWithThatMacAndIsNotAnswered)
+{
     simtest::UdpClient client;
     const Bytes otherMac =
         frame(0x002A, 1, {0x00, 0x50, 0xC2, 0x00, 0x00, 0x02, 127, 0, 0, 9, 255, 255, 0, 0});
@@ -254,7 +274,8 @@ TEST_F(DirectServerTest, IpChangeIsTakenOnlyByTheDeviceWithThatMacAndIsNotAnswer
     EXPECT_FALSE(client.receive(2000).empty());
 }
 
-TEST(SimServerRebind, IpChangeMovesTheServerToTheNewLoopbackAddress) {
+TEST(SimServerRebind, IpChangeMovesTheServerToTheNewLoopbackAddress)
+{
     auto controller =
         std::make_shared<SimController>(model("NETDC-A"), identity(0x05, "Mover", {127, 0, 0, 5}));
     SimServerConfig config;
@@ -285,7 +306,8 @@ TEST(SimServerRebind, IpChangeMovesTheServerToTheNewLoopbackAddress) {
     EXPECT_FALSE(client.receive(2000).empty());
 }
 
-TEST(SimServerConfig, RefusesAddressesOutsideLoopbackUnlessAllowed) {
+TEST(SimServerConfig, RefusesAddressesOutsideLoopbackUnlessAllowed)
+{
     auto controller = std::make_shared<SimController>(model("NETDC-A"), identity(1, "X"));
     for (const char *address : {"0.0.0.0", "10.0.0.1", "192.168.1.2", "not-an-address"}) {
         SimServerConfig config;
@@ -300,7 +322,8 @@ TEST(SimServerConfig, RefusesAddressesOutsideLoopbackUnlessAllowed) {
     EXPECT_FALSE(SimServer::isLoopbackAddress("128.0.0.1"));
 }
 
-TEST(SimServerLifecycle, StopClosesConnectionsAndTheServerCanStartAgain) {
+TEST(SimServerLifecycle, StopClosesConnectionsAndTheServerCanStartAgain)
+{
     auto controller = std::make_shared<SimController>(model("NETDC-A"), identity(1, "X"));
     SimServer server(SimServerConfig{}, controller);
     ASSERT_TRUE(server.start());
@@ -318,9 +341,11 @@ TEST(SimServerLifecycle, StopClosesConnectionsAndTheServerCanStartAgain) {
 }
 
 /// A gateway with modules at I2C addresses 16 and 17.
-class GatewayServerTest : public ::testing::Test {
+class GatewayServerTest : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         module16 = std::make_shared<SimController>(model("BUSDC-A"), identity(0x11, "Mod-16"));
         module17 = std::make_shared<SimController>(model("BUSDC-A"), identity(0x12, "Mod-17"));
         gateway.identity = identity(0x10, "Gate");
@@ -338,7 +363,8 @@ protected:
     std::unique_ptr<SimServer> server;
 };
 
-TEST_F(GatewayServerTest, ReadItemsAnswerValueAndStatusPerItemWithoutAddresses) {
+TEST_F(GatewayServerTest, ReadItemsAnswerValueAndStatusPerItemWithoutAddresses)
+{
     simtest::TcpClient client("127.0.0.1", server->tcpPort());
     const Bytes request = frame(0x0007, 9,
                                 {0x10, 0x01, 0x33, 0x04,   // module 16: Kp
@@ -354,7 +380,8 @@ TEST_F(GatewayServerTest, ReadItemsAnswerValueAndStatusPerItemWithoutAddresses) 
                                                       {0xFF, 0xFF, 0xFF, 0xFF, 0x30}})));
 }
 
-TEST_F(GatewayServerTest, WriteItemsAnswerOneStatusBytePerItem) {
+TEST_F(GatewayServerTest, WriteItemsAnswerOneStatusBytePerItem)
+{
     simtest::TcpClient client("127.0.0.1", server->tcpPort());
     const Bytes request =
         frame(0x0007, 10, {0x10, 0x05, 0x33, 0x00, 0x03, 0x00, 0x00, 0x00,   // Kp = 3.0
@@ -384,7 +411,8 @@ TEST_F(GatewayServerTest, WriteItemsAnswerOneStatusBytePerItem) {
     EXPECT_EQ(kp, (Bytes{0x00, 0x03, 0x00, 0x00}));
 }
 
-TEST_F(GatewayServerTest, BusScanListsTheModulesAndDirectRequestsAreNotServed) {
+TEST_F(GatewayServerTest, BusScanListsTheModulesAndDirectRequestsAreNotServed)
+{
     simtest::TcpClient client("127.0.0.1", server->tcpPort());
     EXPECT_EQ(client.exchange(simtest::hexBytes("00 05 00 00 00 00 FF FA")),
               frame(0x0006, 0, {0x10, 0x11}));
@@ -393,7 +421,8 @@ TEST_F(GatewayServerTest, BusScanListsTheModulesAndDirectRequestsAreNotServed) {
     EXPECT_EQ(server->stats().rejected, 1u);
 }
 
-TEST_F(GatewayServerTest, DiscoveryReportsTheGatewayAndIpChangeFollowsItsMac) {
+TEST_F(GatewayServerTest, DiscoveryReportsTheGatewayAndIpChangeFollowsItsMac)
+{
     simtest::UdpClient client;
     client.sendTo("127.0.0.1", server->udpPort(), IdentifyRequest);
     EXPECT_EQ(client.receive(2000), frame(0x0023, 0,

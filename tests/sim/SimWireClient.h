@@ -25,7 +25,8 @@ using testsupport::hexBytes;
 using testsupport::hexText;
 
 /// Header (function, transaction, length), payload and checksum.
-inline Bytes frame(uint16_t function, uint16_t transaction, const Bytes &payload) {
+inline Bytes frame(uint16_t function, uint16_t transaction, const Bytes &payload)
+{
     Bytes out{uint8_t(function >> 8),       uint8_t(function),
               uint8_t(transaction >> 8),    uint8_t(transaction),
               uint8_t(payload.size() >> 8), uint8_t(payload.size())};
@@ -37,7 +38,8 @@ inline Bytes frame(uint16_t function, uint16_t transaction, const Bytes &payload
 }
 
 /// True when the last two bytes are the checksum of the rest.
-inline bool checksumValid(const Bytes &bytes) {
+inline bool checksumValid(const Bytes &bytes)
+{
     if (bytes.size() < 8)
         return false;
     const uint16_t computed = PacketChecksum(bytes.data(), bytes.size() - 2);
@@ -46,17 +48,20 @@ inline bool checksumValid(const Bytes &bytes) {
 }
 
 /// Payload length announced by a frame's header.
-inline size_t announcedLength(const Bytes &bytes) {
+inline size_t announcedLength(const Bytes &bytes)
+{
     return bytes.size() < 6 ? 0 : (size_t(bytes[4]) << 8) | bytes[5];
 }
 
-inline Bytes payloadOf(const Bytes &bytes) {
+inline Bytes payloadOf(const Bytes &bytes)
+{
     if (bytes.size() < 8)
         return {};
     return Bytes(bytes.begin() + 6, bytes.end() - 2);
 }
 
-inline sockaddr_in endpoint(const std::string &address, uint16_t port) {
+inline sockaddr_in endpoint(const std::string &address, uint16_t port)
+{
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -65,13 +70,15 @@ inline sockaddr_in endpoint(const std::string &address, uint16_t port) {
 }
 
 /// Waits until \a fd is readable; false on time-out.
-inline bool readable(int fd, int timeoutMs) {
+inline bool readable(int fd, int timeoutMs)
+{
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
 /// A blocking TCP client with time-outs on every receive.
-class TcpClient {
+class TcpClient
+{
 public:
     TcpClient() = default;
     TcpClient(const std::string &address, uint16_t port) { connect(address, port); }
@@ -79,7 +86,8 @@ public:
     TcpClient(const TcpClient &) = delete;
     TcpClient &operator=(const TcpClient &) = delete;
 
-    bool connect(const std::string &address, uint16_t port) {
+    bool connect(const std::string &address, uint16_t port)
+    {
         close();
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int on = 1;
@@ -92,13 +100,15 @@ public:
         return true;
     }
     bool isOpen() const { return m_fd >= 0; }
-    void close() {
+    void close()
+    {
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
     }
 
-    bool send(const Bytes &bytes) {
+    bool send(const Bytes &bytes)
+    {
         size_t sent = 0;
         while (sent < bytes.size()) {
             const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -110,7 +120,8 @@ public:
     }
 
     /// One chunk as a single recv() returns it; empty on time-out or close.
-    Bytes receiveChunk(int timeoutMs, size_t maximum = 65536) {
+    Bytes receiveChunk(int timeoutMs, size_t maximum = 65536)
+    {
         m_closed = false;
         if (!readable(m_fd, timeoutMs))
             return {};
@@ -125,7 +136,8 @@ public:
     }
 
     /// Exactly \a count bytes, or what arrived before the deadline.
-    Bytes receiveBytes(size_t count, int timeoutMs) {
+    Bytes receiveBytes(size_t count, int timeoutMs)
+    {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         Bytes out;
@@ -144,7 +156,8 @@ public:
     }
 
     /// One whole frame, cut by its header's length; empty on time-out.
-    Bytes receiveFrame(int timeoutMs = 2000) {
+    Bytes receiveFrame(int timeoutMs = 2000)
+    {
         Bytes header = receiveBytes(6, timeoutMs);
         if (header.size() < 6)
             return {};
@@ -154,12 +167,14 @@ public:
     }
 
     /// Sends \a request and returns the answer frame.
-    Bytes exchange(const Bytes &request, int timeoutMs = 2000) {
+    Bytes exchange(const Bytes &request, int timeoutMs = 2000)
+    {
         return send(request) ? receiveFrame(timeoutMs) : Bytes{};
     }
 
     /// True when the server closed the connection within \a timeoutMs.
-    bool closedByPeer(int timeoutMs) {
+    bool closedByPeer(int timeoutMs)
+    {
         const Bytes chunk = receiveChunk(timeoutMs);
         return chunk.empty() && m_closed;
     }
@@ -172,9 +187,11 @@ private:
 };
 
 /// A UDP client bound to an ephemeral loopback port.
-class UdpClient {
+class UdpClient
+{
 public:
-    explicit UdpClient(const std::string &localAddress = "127.0.0.1") {
+    explicit UdpClient(const std::string &localAddress = "127.0.0.1")
+    {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const sockaddr_in local = endpoint(localAddress, 0);
         ::bind(m_fd, reinterpret_cast<const sockaddr *>(&local), sizeof local);
@@ -183,15 +200,17 @@ public:
     UdpClient(const UdpClient &) = delete;
     UdpClient &operator=(const UdpClient &) = delete;
 
-    bool sendTo(const std::string &address, uint16_t port, const Bytes &bytes) {
+    bool sendTo(const std::string &address, uint16_t port, const Bytes &bytes)
+    {
         const sockaddr_in to = endpoint(address, port);
         return ::sendto(m_fd, bytes.data(), bytes.size(), 0,
-                        reinterpret_cast<const sockaddr *>(&to),
-                        sizeof to) == ssize_t(bytes.size());
+                        reinterpret_cast<const sockaddr *>(&to), sizeof to)
+               == ssize_t(bytes.size());
     }
 
     /// One datagram; empty on time-out. \a from receives the sender's address.
-    Bytes receive(int timeoutMs, std::string *from = nullptr) {
+    Bytes receive(int timeoutMs, std::string *from = nullptr)
+    {
         if (!readable(m_fd, timeoutMs))
             return {};
         Bytes buffer(65536);

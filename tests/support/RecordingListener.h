@@ -40,8 +40,14 @@ public:
     }
 
     void armMainDisplay() override { add("arm"); }
-    void startWindowDisplay(Display window) override { add("display" + std::to_string(int(window))); }
-    void directValueReceived(DirectValue value) override { add("direct" + std::to_string(int(value))); }
+    void startWindowDisplay(Display window) override
+    {
+        add("display" + std::to_string(int(window)));
+    }
+    void directValueReceived(DirectValue value) override
+    {
+        add("direct" + std::to_string(int(value)));
+    }
     void limitsReceived() override { add("limits"); }
     void identificationReady() override { add("identify"); }
     void statusText(int panel, const QString &text) override

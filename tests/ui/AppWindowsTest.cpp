@@ -33,7 +33,8 @@ using uitest::child;
 
 namespace {
 
-QStringList texts(const QList<QAction *> &actions) {
+QStringList texts(const QList<QAction *> &actions)
+{
     QStringList result;
     for (const QAction *action : actions)
         result << (action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -42,7 +43,8 @@ QStringList texts(const QList<QAction *> &actions) {
 
 } // namespace
 
-TEST(AppWindows, CreatesTheSixteenWindowsOnceHiddenInTheirOrder) {
+TEST(AppWindows, CreatesTheSixteenWindowsOnceHiddenInTheirOrder)
+{
     AppWindows windows;
     const QList<QWidget *> all = windows.all();
     const std::vector<std::pair<const char *, QString>> expected = {
@@ -79,7 +81,8 @@ TEST(AppWindows, CreatesTheSixteenWindowsOnceHiddenInTheirOrder) {
     EXPECT_EQ(windows.time().size(), QSize(180, 110));
 }
 
-TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote) {
+TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote)
+{
     AppWindows windows;
     TFormMain &main = windows.main();
     EXPECT_EQ(
@@ -90,8 +93,8 @@ TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote) {
               QStringList({"Save...", "View..."}));
     EXPECT_EQ(texts(child<QMenu>(main, "MenuCom")->actions()),
               QStringList({"Parameters...", "Virtual controller...", "Statistics...", "-",
-                           "Scan network...", "IP Adress easy config...", "-", "Open", "Close",
-                           "-", "Reset ARP"}));
+                           "Scan network...", "IP Adress easy config...", "-", "Open", "Close", "-",
+                           "Reset ARP"}));
 
     QMenu *loopTime = child<QMenu>(main, "MenuLoopTime");
     const QStringList names = {"MenuLoopTime50ms", "MenuLoopTime20ms", "MenuLoopTime10ms",
@@ -117,7 +120,8 @@ TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote) {
     EXPECT_EQ(child<QAction>(main, "MenuFileOpen")->text(), QStringLiteral("View..."));
 }
 
-TEST(AppWindows, StatusBarPanelsStartWithTheirTextsAndWidths) {
+TEST(AppWindows, StatusBarPanelsStartWithTheirTextsAndWidths)
+{
     AppWindows windows;
     TFormMain &main = windows.main();
     EXPECT_EQ(main.statusBar()->objectName(), QStringLiteral("StatusBarMain"));
@@ -165,7 +169,8 @@ TEST(AppWindows, StatusBarPanelsStartWithTheirTextsAndWidths) {
               QApplication::palette().color(QPalette::Button));
 }
 
-TEST(AppWindows, MainWindowFitsItsGroupsAndGivesTheRestToTheGraphs) {
+TEST(AppWindows, MainWindowFitsItsGroupsAndGivesTheRestToTheGraphs)
+{
     AppWindows windows;
     TFormMain &main = windows.main();
     EXPECT_EQ(main.size(), QSize(1008, 557 + main.menuBar()->sizeHint().height()));
@@ -197,7 +202,8 @@ TEST(AppWindows, MainWindowFitsItsGroupsAndGivesTheRestToTheGraphs) {
     EXPECT_EQ(graphs->size(), graphsBefore + QSize(200, 100));
 }
 
-TEST(AppWindows, MenuItemsShowTheirWindowsBesideTheMainWindow) {
+TEST(AppWindows, MenuItemsShowTheirWindowsBesideTheMainWindow)
+{
     AppWindows windows;
     TFormMain &main = windows.main();
     main.move(120, 80);
@@ -231,7 +237,8 @@ TEST(AppWindows, MenuItemsShowTheirWindowsBesideTheMainWindow) {
     EXPECT_EQ(autoChangeOff, 4);
 }
 
-TEST(AppWindows, ClosingTheMainWindowEndsTheProgramEvenWithToolWindowsOpen) {
+TEST(AppWindows, ClosingTheMainWindowEndsTheProgramEvenWithToolWindowsOpen)
+{
     AppWindows windows;
     windows.main().show();
     child<QAction>(windows.main(), "MenuComStatistics")->trigger();

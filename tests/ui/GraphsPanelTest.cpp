@@ -28,13 +28,15 @@ namespace {
 
 using Page = GraphsPanel::Page;
 
-class GraphsTest : public ::testing::Test {
+class GraphsTest : public ::testing::Test
+{
 protected:
     TFormMain main;
     GraphsPanel *panel = main.findChild<GraphsPanel *>();
     QTabWidget *tabs = main.graphPages();
 
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_NE(panel, nullptr);
         main.show();
         main.graphicCheckBox()->setChecked(true);
@@ -45,14 +47,16 @@ protected:
     LiveChart *chart(Page page) const { return panel->chart(page); }
 
     /// \a count samples through the decoder's notification, as the wire brings them.
-    void feed(const ReceivedValues &values, int count = 1) {
+    void feed(const ReceivedValues &values, int count = 1)
+    {
         for (int i = 0; i < count; ++i)
             main.sessionBridge().graphSample(values);
         QApplication::processEvents();
     }
 
     /// The values the display routine shows (the base of "Reset scale").
-    void display(const ReceivedValues &values) {
+    void display(const ReceivedValues &values)
+    {
         {
             RegisterLockGuard guard(main.session().lock());
             main.session().Received = values;
@@ -60,13 +64,15 @@ protected:
         main.runDisplay();
     }
 
-    void expectRange(const LiveChart *c, double minimum, double maximum) const {
+    void expectRange(const LiveChart *c, double minimum, double maximum) const
+    {
         EXPECT_DOUBLE_EQ(c->valueRange().lower, minimum);
         EXPECT_DOUBLE_EQ(c->valueRange().upper, maximum);
     }
 };
 
-ReceivedValues speedOf(int32_t speed) {
+ReceivedValues speedOf(int32_t speed)
+{
     ReceivedValues v;
     v.Speed = speed;
     return v;
@@ -74,7 +80,8 @@ ReceivedValues speedOf(int32_t speed) {
 
 } // namespace
 
-TEST_F(GraphsTest, EverySeriesStartsWithTwoHundredZeroPointsAndTheLegendInverted) {
+TEST_F(GraphsTest, EverySeriesStartsWithTwoHundredZeroPointsAndTheLegendInverted)
+{
     const QStringList captions = {"Graph. position", "Graph. speed", "Command output",
                                   "Current sense", "Position um"};
     for (int page = 0; page < GraphsPanel::PageCount; ++page) {
@@ -99,7 +106,8 @@ TEST_F(GraphsTest, EverySeriesStartsWithTwoHundredZeroPointsAndTheLegendInverted
     EXPECT_EQ(chart(Page::SpeedPage)->timeIncrement(), 50);
 }
 
-TEST_F(GraphsTest, TabsFollowTheShowAndTheIdentifiedModel) {
+TEST_F(GraphsTest, TabsFollowTheShowAndTheIdentifiedModel)
+{
     EXPECT_FALSE(panel->isPageVisible(Page::CurrentPage));
     EXPECT_FALSE(panel->isPageVisible(Page::MicrometrePage));
 
@@ -119,7 +127,8 @@ TEST_F(GraphsTest, TabsFollowTheShowAndTheIdentifiedModel) {
     EXPECT_FALSE(panel->isPageVisible(Page::CurrentPage));
 }
 
-TEST_F(GraphsTest, SeriesKeepExactlyTwoHundredPointsAndTheLastX) {
+TEST_F(GraphsTest, SeriesKeepExactlyTwoHundredPointsAndTheLastX)
+{
     main.session().RefreshRatio = 4;
     ReceivedValues v;
     for (int i = 0; i < 450; ++i) {
@@ -149,7 +158,8 @@ TEST_F(GraphsTest, SeriesKeepExactlyTwoHundredPointsAndTheLastX) {
     EXPECT_EQ(micrometres->series(1)->data()->at(0)->key, -1 + 251 * 4);
 }
 
-TEST_F(GraphsTest, PlottedValuesOfTheCommandAndMicrometreCharts) {
+TEST_F(GraphsTest, PlottedValuesOfTheCommandAndMicrometreCharts)
+{
     ReceivedValues v;
     v.Command = 65535;
     feed(v);
@@ -170,7 +180,8 @@ TEST_F(GraphsTest, PlottedValuesOfTheCommandAndMicrometreCharts) {
     EXPECT_TRUE(std::isnan(chart(Page::MicrometrePage)->valueAt(1)));
 }
 
-TEST_F(GraphsTest, SpeedAxisWidensWithTheSpeedAndResetScaleShrinksIt) {
+TEST_F(GraphsTest, SpeedAxisWidensWithTheSpeedAndResetScaleShrinksIt)
+{
     LiveChart *speed = chart(Page::SpeedPage);
     feed(speedOf(5000)); // margin (5000 - 0) x 0.05
     expectRange(speed, -20, 5250);
@@ -188,7 +199,8 @@ TEST_F(GraphsTest, SpeedAxisWidensWithTheSpeedAndResetScaleShrinksIt) {
     expectRange(speed, 890, 1105);
 }
 
-TEST_F(GraphsTest, CurrentAxisWidensAroundTheExtremesAndResetsAroundTheDisplayedValues) {
+TEST_F(GraphsTest, CurrentAxisWidensAroundTheExtremesAndResetsAroundTheDisplayedValues)
+{
     LiveChart *current = chart(Page::CurrentPage);
     ReceivedValues v;
     v.CurrentMax = 2.0f;
@@ -207,7 +219,8 @@ TEST_F(GraphsTest, CurrentAxisWidensAroundTheExtremesAndResetsAroundTheDisplayed
     expectRange(current, -0.35, 0.6);
 }
 
-TEST_F(GraphsTest, ConsignHiddenInSpeedTrajectoryAndDesiredHiddenForSteppers) {
+TEST_F(GraphsTest, ConsignHiddenInSpeedTrajectoryAndDesiredHiddenForSteppers)
+{
     child<QRadioButton>(main, "RBSpePID")->click();
     feed(ReceivedValues{});
     for (Page page : {Page::PositionPage, Page::MicrometrePage}) {
@@ -230,7 +243,8 @@ TEST_F(GraphsTest, ConsignHiddenInSpeedTrajectoryAndDesiredHiddenForSteppers) {
     EXPECT_EQ(chart(Page::SpeedPage)->legendTitles(), QStringList({"Speed", "Desired state"}));
 }
 
-TEST_F(GraphsTest, ReleaseOnTheTabStripResetsTheExtremesAndWithCtrlTheAxis) {
+TEST_F(GraphsTest, ReleaseOnTheTabStripResetsTheExtremesAndWithCtrlTheAxis)
+{
     QTabBar *bar = tabs->tabBar();
     feed(speedOf(3000));
     ASSERT_EQ(panel->scaling().speedMaxSeen(), 3000);
@@ -255,7 +269,8 @@ TEST_F(GraphsTest, ReleaseOnTheTabStripResetsTheExtremesAndWithCtrlTheAxis) {
     EXPECT_DOUBLE_EQ(chart(Page::SpeedPage)->valueRange().upper, 900 + 35);
 }
 
-TEST_F(GraphsTest, UncheckingGraphicFreezesTheChartsAndCheckingResumes) {
+TEST_F(GraphsTest, UncheckingGraphicFreezesTheChartsAndCheckingResumes)
+{
     feed(speedOf(10), 5);
     const double last = chart(Page::SpeedPage)->lastKey();
     ASSERT_EQ(last, 4);
@@ -274,7 +289,8 @@ TEST_F(GraphsTest, UncheckingGraphicFreezesTheChartsAndCheckingResumes) {
     EXPECT_EQ(chart(Page::SpeedPage)->valueAt(1), 30);
 }
 
-TEST_F(GraphsTest, PositionAxisFollowsTheModesAndTheRangeEdits) {
+TEST_F(GraphsTest, PositionAxisFollowsTheModesAndTheRangeEdits)
+{
     LiveChart *position = chart(Page::PositionPage);
     emit main.positionAxisRequested(AxisSetting{-500, 800, true});
     expectRange(position, -500, 800);
@@ -302,7 +318,8 @@ TEST_F(GraphsTest, PositionAxisFollowsTheModesAndTheRangeEdits) {
     EXPECT_TRUE(position->valueAutoScale());
 }
 
-TEST_F(GraphsTest, MicrometreChartFollowsTheRefreshTrackAndGroupsThousands) {
+TEST_F(GraphsTest, MicrometreChartFollowsTheRefreshTrackAndGroupsThousands)
+{
     child<QSlider>(main, "TBRefresh")->setValue(3);
     EXPECT_EQ(chart(Page::MicrometrePage)->timeIncrement(), 300);
 
@@ -321,7 +338,8 @@ TEST_F(GraphsTest, MicrometreChartFollowsTheRefreshTrackAndGroupsThousands) {
         << labels.join(' ').toStdString();
 }
 
-TEST_F(GraphsTest, RedrawsAreBatchedAndOnlyTheShownChartDraws) {
+TEST_F(GraphsTest, RedrawsAreBatchedAndOnlyTheShownChartDraws)
+{
     LiveChart *position = chart(Page::PositionPage);
     LiveChart *speed = chart(Page::SpeedPage);
     tabs->setCurrentIndex(Page::PositionPage);
@@ -346,7 +364,8 @@ TEST_F(GraphsTest, RedrawsAreBatchedAndOnlyTheShownChartDraws) {
     EXPECT_TRUE(waitFor([&] { return speedDraws == 1; }, 1000));
 }
 
-TEST(LiveChart, LongValueTitleBreaksAfterItsDashOnlyWhenTheAxisIsTooShort) {
+TEST(LiveChart, LongValueTitleBreaksAfterItsDashOnlyWhenTheAxisIsTooShort)
+{
     LiveChart chart(QStringLiteral("Chart"));
     chart.addSeries(QStringLiteral("s"), Qt::red);
     const QString title = QStringLiteral("Value (32 bits) - 100% = 65'536");

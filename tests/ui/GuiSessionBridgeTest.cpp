@@ -12,7 +12,8 @@
 
 using uitest::waitFor;
 
-TEST(GuiSessionBridge, StartsDisplayTimersOnTheWindowThreadWithoutRestartingThem) {
+TEST(GuiSessionBridge, StartsDisplayTimersOnTheWindowThreadWithoutRestartingThem)
+{
     GuiSessionBridge bridge;
     QTimer limits;
     limits.setSingleShot(true);
@@ -39,7 +40,8 @@ TEST(GuiSessionBridge, StartsDisplayTimersOnTheWindowThreadWithoutRestartingThem
                               SessionListener::Display::Calibration}));
 }
 
-TEST(GuiSessionBridge, CarriesSamplesAndValuesAsSignals) {
+TEST(GuiSessionBridge, CarriesSamplesAndValuesAsSignals)
+{
     GuiSessionBridge bridge;
     std::vector<int32_t> positions;
     int limitsArrived = 0;
@@ -66,7 +68,8 @@ TEST(GuiSessionBridge, CarriesSamplesAndValuesAsSignals) {
                           {SessionListener::DirectValue::DeviceName}));
 }
 
-TEST(MessageBoxes, BoxFromAnotherThreadIsShownOnTheWindowThreadAndWaitsForIt) {
+TEST(MessageBoxes, BoxFromAnotherThreadIsShownOnTheWindowThreadAndWaitsForIt)
+{
     MessageBoxRecorder boxes;
     std::atomic<bool> returned{false};
     std::thread worker([&returned] {

@@ -9,15 +9,18 @@
 
 /// Records the message boxes the windows show, instead of showing them, for
 /// as long as it lives.
-class MessageBoxRecorder {
+class MessageBoxRecorder
+{
 public:
-    struct Box {
+    struct Box
+    {
         QString title;
         QString text;
         MessageIcon icon;
     };
 
-    MessageBoxRecorder() {
+    MessageBoxRecorder()
+    {
         m_previous = MessageBoxes::setHandler(
             [this](const QString &title, const QString &text, MessageIcon icon) {
                 std::lock_guard lock(m_mutex);
@@ -28,7 +31,8 @@ public:
     MessageBoxRecorder(const MessageBoxRecorder &) = delete;
     MessageBoxRecorder &operator=(const MessageBoxRecorder &) = delete;
 
-    std::vector<Box> boxes() const {
+    std::vector<Box> boxes() const
+    {
         std::lock_guard lock(m_mutex);
         return m_boxes;
     }

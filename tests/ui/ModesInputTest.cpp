@@ -40,7 +40,8 @@ using uitest::waitFor;
 
 namespace {
 
-class ModesTest : public ::testing::Test {
+class ModesTest : public ::testing::Test
+{
 protected:
     MessageBoxRecorder boxes;
     AppWindows windows;
@@ -52,7 +53,8 @@ protected:
     int automaticAxis = 0;
     std::vector<std::tuple<bool, double, double>> axisEnds;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         // Qt is not built for ThreadSanitizer: with a single worker thread, the
         // image work that painting hands to Qt's pool does not look raced between
         // two of its own threads.
@@ -73,9 +75,14 @@ protected:
     /// The controls as if a controller were connected (no socket).
     void switchConnected() { main.connectedControls().setConnected(true); }
 
-    template<typename T> T *get(const char *name) { return child<T>(main, name); }
+    template<typename T>
+    T *get(const char *name)
+    {
+        return child<T>(main, name);
+    }
 
-    void enter(const char *edit, const QString &text) {
+    void enter(const char *edit, const QString &text)
+    {
         QLineEdit *line = get<QLineEdit>(edit);
         line->setFocus();
         line->selectAll();
@@ -84,7 +91,8 @@ protected:
     }
 
     /// The pending write of \a address in the image, or nullopt; clears it.
-    std::optional<int64_t> takeWrite(int address) {
+    std::optional<int64_t> takeWrite(int address)
+    {
         RegisterLockGuard guard(session.lock());
         QLMCRegister *reg = session.motor().registerAt(address);
         if (!reg->WriteRequest)
@@ -97,18 +105,21 @@ protected:
             value = int32_t(uint32_t(value));
         return value;
     }
-    bool readRequested(int address) {
+    bool readRequested(int address)
+    {
         RegisterLockGuard guard(session.lock());
         return session.motor().registerAt(address)->ReadRequest;
     }
-    void clearRequests() {
+    void clearRequests()
+    {
         RegisterLockGuard guard(session.lock());
         for (QLMCRegister &reg : session.motor().registers())
             reg.ReadRequest = reg.WriteRequest = false;
     }
 
     /// An answer of the controller carrying \a address with the one-byte \a value.
-    void answerByte(int address, uint8_t value) {
+    void answerByte(int address, uint8_t value)
+    {
         QLMCIPPacket answer;
         answer.Function = Function::ReadAnswer;
         answer.Length = 2;
@@ -118,7 +129,8 @@ protected:
         main.runDisplay();
     }
 
-    QString checkedMode() {
+    QString checkedMode()
+    {
         for (QRadioButton *button :
              get<QGroupBox>("GBRegulationMode")->findChildren<QRadioButton *>())
             if (button->isChecked())
@@ -129,7 +141,8 @@ protected:
 
 } // namespace
 
-TEST_F(ModesTest, ModeClickWritesTheModeAndAdaptsInputGroupTitlesAndAxis) {
+TEST_F(ModesTest, ModeClickWritesTheModeAndAdaptsInputGroupTitlesAndAxis)
+{
     switchConnected();
     {
         RegisterLockGuard guard(session.lock());
@@ -176,7 +189,8 @@ TEST_F(ModesTest, ModeClickWritesTheModeAndAdaptsInputGroupTitlesAndAxis) {
     EXPECT_EQ(std::get<2>(axisEnds[0]), 400);
 }
 
-TEST_F(ModesTest, ReceivedModesMoveTheButtonsWithoutWriting) {
+TEST_F(ModesTest, ReceivedModesMoveTheButtonsWithoutWriting)
+{
     switchConnected();
     get<QRadioButton>("RBOpenLoop")->click();
     ASSERT_EQ(takeWrite(Reg::RegulationMode), 2);
@@ -205,7 +219,8 @@ TEST_F(ModesTest, ReceivedModesMoveTheButtonsWithoutWriting) {
     EXPECT_EQ(takeWrite(Reg::RegulationMode), std::nullopt);
 }
 
-TEST_F(ModesTest, ConsignEditsTrackBarAndRangeEdits) {
+TEST_F(ModesTest, ConsignEditsTrackBarAndRangeEdits)
+{
     switchConnected();
     enter("ECons", QStringLiteral("-250"));
     EXPECT_EQ(takeWrite(Reg::Input), -250);
@@ -264,7 +279,8 @@ TEST_F(ModesTest, ConsignEditsTrackBarAndRangeEdits) {
     EXPECT_EQ(get<QLineEdit>("ECons")->text(), QStringLiteral("1234"));
 }
 
-TEST_F(ModesTest, StepAndTimerEditsAndAutoChangeOff) {
+TEST_F(ModesTest, StepAndTimerEditsAndAutoChangeOff)
+{
     switchConnected();
     QLineEdit *timer = get<QLineEdit>("ETimerAutoChange");
     timer->setText(QStringLiteral("9"));
@@ -292,7 +308,8 @@ TEST_F(ModesTest, StepAndTimerEditsAndAutoChangeOff) {
     EXPECT_TRUE(readRequested(Reg::HomingStartInput));
 }
 
-TEST_F(ModesTest, EmptyRangeStepPutsTheTrackBarAtItsMinimum) {
+TEST_F(ModesTest, EmptyRangeStepPutsTheTrackBarAtItsMinimum)
+{
     switchConnected();
     get<QRadioButton>("RBTraj")->click(); // input limits not read: 0 .. 0
     ASSERT_EQ(main.consignModel().consignMax(), 0);
@@ -316,7 +333,8 @@ TEST_F(ModesTest, EmptyRangeStepPutsTheTrackBarAtItsMinimum) {
     EXPECT_TRUE(*written == 0 || *written == 1) << *written;
 }
 
-TEST_F(ModesTest, CommandButtonsAndTheSavingWindow) {
+TEST_F(ModesTest, CommandButtonsAndTheSavingWindow)
+{
     switchConnected();
     TFormTime &time = windows.time();
     QLabel *label = time.label();
@@ -358,7 +376,8 @@ TEST_F(ModesTest, CommandButtonsAndTheSavingWindow) {
     EXPECT_EQ(takeWrite(Reg::ResetProc), 0);
 }
 
-TEST_F(ModesTest, MenusReadTheirRegistersAndLoopTimeShowsTheAnswer) {
+TEST_F(ModesTest, MenusReadTheirRegistersAndLoopTimeShowsTheAnswer)
+{
     RecordingCommandRunner runner;
     main.setCommandRunner(&runner);
     clearRequests();
@@ -403,12 +422,14 @@ TEST_F(ModesTest, MenusReadTheirRegistersAndLoopTimeShowsTheAnswer) {
 
 namespace {
 
-class ModesWireTest : public ModesTest {
+class ModesWireTest : public ModesTest
+{
 protected:
     std::shared_ptr<testsupport::WireRecorder> wire = std::make_shared<testsupport::WireRecorder>();
     std::unique_ptr<SimServer> server;
 
-    void TearDown() override {
+    void TearDown() override
+    {
         TFormParamIP &paramIP = windows.paramIP();
         paramIP.connection().closeFromMenu();
         waitFor([&] { return !paramIP.connection().isTcpActive(); }, 2000);
@@ -418,7 +439,8 @@ protected:
 
     /// Opens \a comMode to a virtual NETEC-A at 127.0.0.\a host and waits
     /// until it is identified and its first read-back answered.
-    void open(int host, int comMode = ComModes::TcpDirect) {
+    void open(int host, int comMode = ComModes::TcpDirect)
+    {
         SimServerConfig config;
         config.bindAddress = "127.0.0." + std::to_string(host);
         server = std::make_unique<SimServer>(
@@ -440,7 +462,8 @@ protected:
     }
 
     /// The values written to \a address on the wire, oldest first.
-    std::vector<int64_t> wireWrites(int address) const {
+    std::vector<int64_t> wireWrites(int address) const
+    {
         std::vector<int64_t> values;
         for (const SimWireEvent &request : wire->requests()) {
             if (request.function != Function::Write)
@@ -463,7 +486,8 @@ protected:
         }
         return values;
     }
-    std::vector<int> wireReads() const {
+    std::vector<int> wireReads() const
+    {
         std::vector<int> addresses;
         for (const SimWireEvent &request : wire->requests())
             if (request.function == Function::Read)
@@ -472,13 +496,15 @@ protected:
     }
 };
 
-bool containsRun(const std::vector<int64_t> &values, const std::vector<int64_t> &run) {
+bool containsRun(const std::vector<int64_t> &values, const std::vector<int64_t> &run)
+{
     return std::search(values.begin(), values.end(), run.begin(), run.end()) != values.end();
 }
 
 } // namespace
 
-TEST_F(ModesWireTest, MinMaxAlternatesTheEndsUntilNo) {
+TEST_F(ModesWireTest, MinMaxAlternatesTheEndsUntilNo)
+{
     open(81);
     enter("ETimerAutoChange", QStringLiteral("100"));
     wire->clear();
@@ -494,7 +520,8 @@ TEST_F(ModesWireTest, MinMaxAlternatesTheEndsUntilNo) {
     EXPECT_EQ(wireWrites(Reg::Input).size(), count);
 }
 
-TEST_F(ModesWireTest, StepWalksTheRangeOnTheWire) {
+TEST_F(ModesWireTest, StepWalksTheRangeOnTheWire)
+{
     open(82);
     enter("ECons", QStringLiteral("0"));
     enter("EAutoChangeStep", QStringLiteral("300"));
@@ -512,7 +539,8 @@ TEST_F(ModesWireTest, StepWalksTheRangeOnTheWire) {
         << seen.join(' ').toStdString();
 }
 
-TEST_F(ModesWireTest, RestoreReadsTheParametersBackAndLoopTimeWritesOverTcp) {
+TEST_F(ModesWireTest, RestoreReadsTheParametersBackAndLoopTimeWritesOverTcp)
+{
     open(83);
     wire->clear();
     get<QPushButton>("BRestoreParam")->click();
@@ -551,7 +579,8 @@ TEST_F(ModesWireTest, RestoreReadsTheParametersBackAndLoopTimeWritesOverTcp) {
     }
 }
 
-TEST_F(ModesWireTest, LoopTimeDoesNothingOverUdpAndSaveMenuIsReady) {
+TEST_F(ModesWireTest, LoopTimeDoesNothingOverUdpAndSaveMenuIsReady)
+{
     open(84, ComModes::Udp);
     wire->clear();
     QAction *item = child<QAction>(main, "MenuLoopTime05ms");

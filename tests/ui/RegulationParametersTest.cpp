@@ -34,28 +34,33 @@ using Id = RegulationParameterId;
 
 namespace {
 
-RegulationParametersPanel *panelOf(const TFormMain &main) {
+RegulationParametersPanel *panelOf(const TFormMain &main)
+{
     return qobject_cast<RegulationParametersPanel *>(
         main.panelAt(MainPanelSlot::RegulationParameters));
 }
 
 /// Type 0x002B0001 (BUSST-A), version 3.5: a stepper without PID controls.
-ModelProfile stepperProfile() {
+ModelProfile stepperProfile()
+{
     return identifyDevice(0x002B0001, 0x00030005);
 }
 
 /// Type 0x00020001 (NETDC-A), version 7.18: with feed-forward.
-ModelProfile dcProfile() {
+ModelProfile dcProfile()
+{
     return identifyDevice(0x00020001, 0x00070012);
 }
 
-class RegulationTest : public ::testing::Test {
+class RegulationTest : public ::testing::Test
+{
 protected:
     TFormMain main;
     QLMCSession &session = main.session();
     RegulationParametersPanel *panel = panelOf(main);
 
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_NE(panel, nullptr);
         main.show();
         main.connectedControls().setConnected(true);
@@ -64,20 +69,23 @@ protected:
     QLineEdit *edit(Id id) const { return panel->edit(id); }
     QSlider *track(Id id) const { return panel->trackBar(id); }
 
-    void type(Id id, const QString &text) {
+    void type(Id id, const QString &text)
+    {
         QLineEdit *line = edit(id);
         line->setFocus();
         line->selectAll();
         QTest::keyClick(line, Qt::Key_Delete);
         QTest::keyClicks(line, text);
     }
-    void enter(Id id, const QString &text) {
+    void enter(Id id, const QString &text)
+    {
         type(id, text);
         QTest::keyClick(edit(id), Qt::Key_Return);
     }
 
     /// The pending write of \a address in the image, or nullopt; clears it.
-    std::optional<int64_t> takeWrite(int address) {
+    std::optional<int64_t> takeWrite(int address)
+    {
         RegisterLockGuard guard(session.lock());
         QLMCRegister *reg = session.motor().registerAt(address);
         if (!reg->WriteRequest)
@@ -88,7 +96,8 @@ protected:
             value = (value << 8) | reg->WriteValue[size_t(i)];
         return int32_t(uint32_t(value));
     }
-    std::vector<int> pendingWrites() {
+    std::vector<int> pendingWrites()
+    {
         RegisterLockGuard guard(session.lock());
         std::vector<int> addresses;
         for (const QLMCRegister &reg : session.motor().registers())
@@ -96,11 +105,13 @@ protected:
                 addresses.push_back(reg.Address);
         return addresses;
     }
-    bool readRequested(int address) {
+    bool readRequested(int address)
+    {
         RegisterLockGuard guard(session.lock());
         return session.motor().registerAt(address)->ReadRequest;
     }
-    void clearRequests() {
+    void clearRequests()
+    {
         RegisterLockGuard guard(session.lock());
         for (QLMCRegister &reg : session.motor().registers())
             reg.ReadRequest = reg.WriteRequest = false;
@@ -108,7 +119,8 @@ protected:
 
     /// An answer of the controller carrying the 32-bit registers \a values,
     /// then one display run.
-    void answer(std::initializer_list<std::pair<int, uint32_t>> values) {
+    void answer(std::initializer_list<std::pair<int, uint32_t>> values)
+    {
         QLMCIPPacket packet;
         packet.Function = Function::ReadAnswer;
         int at = 0;
@@ -125,7 +137,8 @@ protected:
 
 } // namespace
 
-TEST_F(RegulationTest, BuildsTheGroupLegiblyInItsPlace) {
+TEST_F(RegulationTest, BuildsTheGroupLegiblyInItsPlace)
+{
     EXPECT_EQ(panel->size(), TFormMain::reservedSize(MainPanelSlot::RegulationParameters));
     // Every control lies inside the group, every title and the longest value
     // of every edit fit.
@@ -157,7 +170,8 @@ TEST_F(RegulationTest, BuildsTheGroupLegiblyInItsPlace) {
     EXPECT_EQ(panel->titleLabel(Id::Deceleration)->text(), QStringLiteral("0x41-Dec [p/s\u00B2]"));
 }
 
-TEST_F(RegulationTest, EditChangeCutsDecimalsAndRefusesTextsOutOfRange) {
+TEST_F(RegulationTest, EditChangeCutsDecimalsAndRefusesTextsOutOfRange)
+{
     type(Id::Kp, local("1.1234567"));
     EXPECT_EQ(edit(Id::Kp)->text(), local("1.12345"));
     EXPECT_EQ(edit(Id::Kp)->cursorPosition(), 7);
@@ -188,7 +202,8 @@ TEST_F(RegulationTest, EditChangeCutsDecimalsAndRefusesTextsOutOfRange) {
     EXPECT_TRUE(pendingWrites().empty());
 }
 
-TEST_F(RegulationTest, EnterWritesTheValueAndMovesTheTrackBarWithoutWritingAgain) {
+TEST_F(RegulationTest, EnterWritesTheValueAndMovesTheTrackBarWithoutWritingAgain)
+{
     enter(Id::Kp, local("2.5"));
     EXPECT_EQ(takeWrite(Reg::Kp), 163840); // 00 02 80 00
     EXPECT_EQ(track(Id::Kp)->value(), 8);
@@ -215,7 +230,8 @@ TEST_F(RegulationTest, EnterWritesTheValueAndMovesTheTrackBarWithoutWritingAgain
     EXPECT_EQ(takeWrite(Reg::Kd), std::nullopt);
 }
 
-TEST_F(RegulationTest, MovingATrackBarWritesItsValue) {
+TEST_F(RegulationTest, MovingATrackBarWritesItsValue)
+{
     track(Id::Kp)->setValue(100);
     EXPECT_EQ(takeWrite(Reg::Kp), 2147418112);
     EXPECT_EQ(edit(Id::Kp)->text(), local("32767.00000"));
@@ -247,7 +263,8 @@ TEST_F(RegulationTest, MovingATrackBarWritesItsValue) {
     EXPECT_EQ(edit(Id::Kp)->text(), local("32767.00000"));
 }
 
-TEST_F(RegulationTest, ReceivedValuesAreShownWithoutWriting) {
+TEST_F(RegulationTest, ReceivedValuesAreShownWithoutWriting)
+{
     answer({{Reg::Kp, 0x00028000},
             {Reg::Kaff, 0x00010000},
             {Reg::AntiResetWindup, 1000000000},
@@ -269,7 +286,8 @@ TEST_F(RegulationTest, ReceivedValuesAreShownWithoutWriting) {
     EXPECT_EQ(edit(Id::Ki)->text(), QStringLiteral("1.000"));
 }
 
-TEST_F(RegulationTest, WriteConfirmsEveryEnabledEditAndReadAsksForAll) {
+TEST_F(RegulationTest, WriteConfirmsEveryEnabledEditAndReadAsksForAll)
+{
     type(Id::Kp, local("0.5"));
     type(Id::DeadZone, QStringLiteral("12"));
     edit(Id::Kd)->setEnabled(false);
@@ -287,7 +305,8 @@ TEST_F(RegulationTest, WriteConfirmsEveryEnabledEditAndReadAsksForAll) {
         EXPECT_TRUE(readRequested(address)) << address;
 }
 
-TEST_F(RegulationTest, CalculatesFortyPercentAntiResetWindup) {
+TEST_F(RegulationTest, CalculatesFortyPercentAntiResetWindup)
+{
     type(Id::Kvff, QStringLiteral("0"));
     panel->calculateButton()->click();
     EXPECT_EQ(edit(Id::AntiResetWindup)->text(), QStringLiteral("1000000000"));
@@ -315,7 +334,8 @@ TEST_F(RegulationTest, CalculatesFortyPercentAntiResetWindup) {
     EXPECT_TRUE(panel->writeButton()->isEnabled());
 }
 
-TEST_F(RegulationTest, PidSwitchZeroesTheGainsAndRestoresThem) {
+TEST_F(RegulationTest, PidSwitchZeroesTheGainsAndRestoresThem)
+{
     answer({{Reg::Kp, 0x00028000}, {Reg::Ki, 0x00008000}, {Reg::Kd, 0x00004000}});
     clearRequests();
 
@@ -362,7 +382,8 @@ TEST_F(RegulationTest, PidSwitchZeroesTheGainsAndRestoresThem) {
     EXPECT_TRUE(edit(Id::Kp)->isEnabled());
 }
 
-TEST_F(RegulationTest, FeedForwardSwitchZeroesAndRestoresTheFourTerms) {
+TEST_F(RegulationTest, FeedForwardSwitchZeroesAndRestoresTheFourTerms)
+{
     answer({{Reg::VffOffset, uint32_t(-300)}, {Reg::Kaff, 0x00800000}});
     panel->predictiveActive()->click();
     ASSERT_TRUE(waitFor([this] { return !panel->timerReadPIDPredictive().isActive(); }, 1000));
@@ -377,15 +398,16 @@ TEST_F(RegulationTest, FeedForwardSwitchZeroesAndRestoresTheFourTerms) {
     EXPECT_TRUE(edit(Id::Kdff)->isEnabled());
 }
 
-TEST_F(RegulationTest, ModelProfileDisablesControlsAcrossConnectionSwitches) {
+TEST_F(RegulationTest, ModelProfileDisablesControlsAcrossConnectionSwitches)
+{
     main.applyIdentification(stepperProfile());
     const auto offered = [this](Id id) {
-        return panel->titleLabel(id)->isEnabled() && edit(id)->isEnabled() &&
-               track(id)->isEnabled();
+        return panel->titleLabel(id)->isEnabled() && edit(id)->isEnabled()
+               && track(id)->isEnabled();
     };
     const auto withdrawn = [this](Id id) {
-        return !panel->titleLabel(id)->isEnabled() && !edit(id)->isEnabled() &&
-               !track(id)->isEnabled();
+        return !panel->titleLabel(id)->isEnabled() && !edit(id)->isEnabled()
+               && !track(id)->isEnabled();
     };
     const std::vector<Id> off{Id::Kp,       Id::Ki,           Id::Kd,        Id::AntiResetWindup,
                               Id::DeadZone, Id::EncoderRatio, Id::VffOffset, Id::Kvff,
@@ -425,7 +447,8 @@ TEST_F(RegulationTest, ModelProfileDisablesControlsAcrossConnectionSwitches) {
     EXPECT_EQ(panel->titleLabel(Id::Acceleration)->text(), QStringLiteral("0x40-Acc [p/s\u00B2]"));
 }
 
-TEST_F(RegulationTest, ModeColoursTheTitles) {
+TEST_F(RegulationTest, ModeColoursTheTitles)
+{
     const auto colour = [this](Id id) {
         return panel->titleLabel(id)->palette().color(QPalette::Active, QPalette::WindowText);
     };
@@ -439,7 +462,8 @@ TEST_F(RegulationTest, ModeColoursTheTitles) {
 
 // Against the virtual controller: the connection window opens it, the
 // identification offers the controls, Enter in EKp goes out on the wire.
-TEST(RegulationWireTest, EnterInKpReachesTheController) {
+TEST(RegulationWireTest, EnterInKpReachesTheController)
+{
     testsupport::WireRecorder wire;
     AppWindows windows;
     TFormMain &main = windows.main();
@@ -475,9 +499,10 @@ TEST(RegulationWireTest, EnterInKpReachesTheController) {
     const std::vector<uint8_t> item{0x33, 0x00, 0x02, 0x80, 0x00};
     const auto written = [&] {
         for (const SimWireEvent &request : wire.requests())
-            if (request.function == Function::Write &&
-                std::search(request.payload.begin(), request.payload.end(), item.begin(),
-                            item.end()) != request.payload.end())
+            if (request.function == Function::Write
+                && std::search(request.payload.begin(), request.payload.end(), item.begin(),
+                               item.end())
+                       != request.payload.end())
                 return true;
         return false;
     };

@@ -26,7 +26,8 @@ using uitest::local;
 namespace {
 
 void raise(TFormMain &main, const std::function<void(ReceivedValues &)> &set,
-           std::initializer_list<ValueFlag> flags) {
+           std::initializer_list<ValueFlag> flags)
+{
     QLMCSession &session = main.session();
     RegisterLockGuard guard(session.lock());
     set(session.Received);
@@ -34,14 +35,16 @@ void raise(TFormMain &main, const std::function<void(ReceivedValues &)> &set,
         session.Flags.raise(flag);
 }
 
-QString text(const TFormMain &main, const char *name) {
+QString text(const TFormMain &main, const char *name)
+{
     const QLabel *label = main.findChild<QLabel *>(QLatin1String(name));
     return label ? label->text() : QStringLiteral("<missing>");
 }
 
 } // namespace
 
-TEST(TFormMainDisplay, ShowsRaisedValuesOnceAndKeepsTheOthers) {
+TEST(TFormMainDisplay, ShowsRaisedValuesOnceAndKeepsTheOthers)
+{
     TFormMain main;
     raise(main,
           [](ReceivedValues &v) {
@@ -83,7 +86,8 @@ TEST(TFormMainDisplay, ShowsRaisedValuesOnceAndKeepsTheOthers) {
     EXPECT_EQ(main.statusText(4), QStringLiteral("Ver 3.18"));
 }
 
-TEST(TFormMainDisplay, StepperShowsFullStepsInTheThirdReadOut) {
+TEST(TFormMainDisplay, StepperShowsFullStepsInTheThirdReadOut)
+{
     TFormMain main;
     main.setStepperUnits(true);
     raise(main,
@@ -97,7 +101,8 @@ TEST(TFormMainDisplay, StepperShowsFullStepsInTheThirdReadOut) {
     EXPECT_EQ(text(main, "LDesiredBig"), local("3.906"));
 }
 
-TEST(TFormMainDisplay, RunsTheHooksOfOtherGroupsInOrderWhenDue) {
+TEST(TFormMainDisplay, RunsTheHooksOfOtherGroupsInOrderWhenDue)
+{
     TFormMain main;
     std::vector<DisplayStep> order;
     for (DisplayStep step : {DisplayStep::IOState, DisplayStep::ConsignEdit, DisplayStep::Warning,
@@ -125,7 +130,8 @@ TEST(TFormMainDisplay, RunsTheHooksOfOtherGroupsInOrderWhenDue) {
                                         DisplayStep::IOState}));
 }
 
-TEST(TFormMainDisplay, LoopTimeMenuShowsTheReceivedOption) {
+TEST(TFormMainDisplay, LoopTimeMenuShowsTheReceivedOption)
+{
     TFormMain main;
     const auto checked = [&main] {
         QStringList names;
@@ -148,7 +154,8 @@ TEST(TFormMainDisplay, LoopTimeMenuShowsTheReceivedOption) {
     EXPECT_FALSE(main.session().motor().registerAt(Reg::LoopTimeOption)->WriteRequest);
 }
 
-TEST(TFormMainDisplay, ArmingFromTheSenderThreadRunsTheDisplayOnTheWindowThread) {
+TEST(TFormMainDisplay, ArmingFromTheSenderThreadRunsTheDisplayOnTheWindowThread)
+{
     TFormMain main;
     raise(main, [](ReceivedValues &v) { v.Position = 42; }, {ValueFlag::Position});
     std::thread sender([&main] { main.session().listener()->armMainDisplay(); });
@@ -158,7 +165,8 @@ TEST(TFormMainDisplay, ArmingFromTheSenderThreadRunsTheDisplayOnTheWindowThread)
     EXPECT_FALSE(main.displayTimer().isActive());
 }
 
-TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel) {
+TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel)
+{
     TFormMain main;
     QSlider *track = child<QSlider>(main, "TBRefresh");
     EXPECT_EQ(track->minimum(), 1);
@@ -183,7 +191,8 @@ TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel) {
     EXPECT_EQ(positions, std::vector<int>({1, 100}));
 }
 
-TEST(TFormMainRefresh, CheckBoxesAndTheSpaceBarSwitchPollingAndGraphs) {
+TEST(TFormMainRefresh, CheckBoxesAndTheSpaceBarSwitchPollingAndGraphs)
+{
     TFormMain main;
     main.connectedControls().setConnected(true);
     QCheckBox *refresh = child<QCheckBox>(main, "CBReadData");
@@ -213,7 +222,8 @@ TEST(TFormMainRefresh, CheckBoxesAndTheSpaceBarSwitchPollingAndGraphs) {
     EXPECT_FALSE(main.session().PollingEnabled.load());
 }
 
-TEST(TFormMainPanels, PanelsReplaceTheirPlaceholders) {
+TEST(TFormMainPanels, PanelsReplaceTheirPlaceholders)
+{
     TFormMain main;
     const std::vector<std::tuple<MainPanelSlot, const char *, QString>> places = {
         {MainPanelSlot::RegulationParameters, "GBRegulationParameters", "Regulation parameters"},
@@ -242,7 +252,8 @@ TEST(TFormMainPanels, PanelsReplaceTheirPlaceholders) {
     EXPECT_EQ(main.findChild<QGroupBox *>(QStringLiteral("GBInput")), panel);
 }
 
-TEST(TFormMain, IdentificationAdaptsCaptionTitlesAndStatusTexts) {
+TEST(TFormMain, IdentificationAdaptsCaptionTitlesAndStatusTexts)
+{
     TFormMain main;
     const ModelProfile stepper = identifyDevice((43u << 16) | 1u, 0x00070012);
     ASSERT_TRUE(stepper.known);
@@ -264,7 +275,8 @@ TEST(TFormMain, IdentificationAdaptsCaptionTitlesAndStatusTexts) {
     EXPECT_FALSE(main.stepperUnits());
 }
 
-TEST(ConnectedControls, SwitchesBothSetsRunsHooksAndForgetsDestroyedControls) {
+TEST(ConnectedControls, SwitchesBothSetsRunsHooksAndForgetsDestroyedControls)
+{
     ConnectedControls controls;
     QWidget owner;
     QPushButton open(&owner), close(&owner);

@@ -29,7 +29,8 @@ namespace {
 
 const QColor Navy(0x00, 0x00, 0x80);
 
-class ParamIPTest : public ::testing::Test {
+class ParamIPTest : public ::testing::Test
+{
 protected:
     MessageBoxRecorder boxes;
     std::unique_ptr<SimServer> server;
@@ -39,7 +40,8 @@ protected:
 
     void SetUp() override { main.show(); }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         if (paramIP.connection().isTcpActive()) {
             paramIP.connection().close();
             waitFor([this] { return !paramIP.connection().isTcpActive(); }, 2000);
@@ -48,7 +50,8 @@ protected:
 
     /// A virtual NETDC-A controller at 127.0.0.\a host, or a gateway with a
     /// NETDC-A module at 16, on ephemeral ports the connection then uses.
-    void startServer(int host, bool gateway = false) {
+    void startServer(int host, bool gateway = false)
+    {
         SimServerConfig config;
         config.bindAddress = "127.0.0." + std::to_string(host);
         const std::optional<SimModel> model = parseSimModel("NETDC-A");
@@ -66,18 +69,21 @@ protected:
         paramIP.connection().setPorts(server->tcpPort(), server->udpPort());
     }
 
-    void typeAddress(const QStringList &fields) {
+    void typeAddress(const QStringList &fields)
+    {
         for (int i = 0; i < 4; ++i)
             child<QLineEdit>(paramIP, QStringLiteral("EAdd%1").arg(i).toLatin1().constData())
                 ->setText(fields[i]);
     }
 
-    QColor indicator() const {
+    QColor indicator() const
+    {
         return main.findChild<QWidget *>(QStringLiteral("PanelCom"))
             ->palette()
             .color(QPalette::Window);
     }
-    bool enabled(const char *name) const {
+    bool enabled(const char *name) const
+    {
         if (QWidget *widget = paramIP.findChild<QWidget *>(QLatin1String(name)))
             return widget->isEnabled();
         return main.findChild<QAction *>(QLatin1String(name))->isEnabled();
@@ -86,7 +92,8 @@ protected:
 
 } // namespace
 
-TEST_F(ParamIPTest, StartsWithItsDefaults) {
+TEST_F(ParamIPTest, StartsWithItsDefaults)
+{
     EXPECT_EQ(paramIP.ipText(), QStringLiteral("192.168.16.100"));
     EXPECT_TRUE(child<QRadioButton>(paramIP, "RBPort8010_IP")->isChecked());
     EXPECT_EQ(child<QRadioButton>(paramIP, "RBPort8010_I2C")->text(),
@@ -103,7 +110,8 @@ TEST_F(ParamIPTest, StartsWithItsDefaults) {
     EXPECT_FALSE(enabled("BClose"));
 }
 
-TEST_F(ParamIPTest, WrongAddressShowsTheErrorBoxAndOpensNothing) {
+TEST_F(ParamIPTest, WrongAddressShowsTheErrorBoxAndOpensNothing)
+{
     paramIP.show();
     typeAddress({"192", "168", "16", "300"});
     child<QPushButton>(paramIP, "BOpen")->click();
@@ -117,7 +125,8 @@ TEST_F(ParamIPTest, WrongAddressShowsTheErrorBoxAndOpensNothing) {
     EXPECT_FALSE(paramIP.isVisible());
 }
 
-TEST_F(ParamIPTest, PortRadiosChooseModeAndChangeBox) {
+TEST_F(ParamIPTest, PortRadiosChooseModeAndChangeBox)
+{
     paramIP.show();
     QGroupBox *tcp = child<QGroupBox>(paramIP, "GBComTCP");
     QGroupBox *i2c = child<QGroupBox>(paramIP, "GBComI2C");
@@ -141,7 +150,8 @@ TEST_F(ParamIPTest, PortRadiosChooseModeAndChangeBox) {
     EXPECT_EQ(paramIP.connection().i2cAddress(), 16);
 }
 
-TEST_F(ParamIPTest, TcpOpenIdentifiesTheVirtualControllerAndCloseReturnsToClosed) {
+TEST_F(ParamIPTest, TcpOpenIdentifiesTheVirtualControllerAndCloseReturnsToClosed)
+{
     startServer(61);
     paramIP.show();
     typeAddress({"127", "0", "0", "61"});
@@ -183,7 +193,8 @@ TEST_F(ParamIPTest, TcpOpenIdentifiesTheVirtualControllerAndCloseReturnsToClosed
     EXPECT_EQ(child<QAction>(main, "MenuFileOpen")->text(), QStringLiteral("View..."));
 }
 
-TEST_F(ParamIPTest, UdpOpenShowsUdpOpenAtOnce) {
+TEST_F(ParamIPTest, UdpOpenShowsUdpOpenAtOnce)
+{
     startServer(62);
     typeAddress({"127", "0", "0", "62"});
     child<QRadioButton>(paramIP, "RBPort7010")->click();
@@ -200,7 +211,8 @@ TEST_F(ParamIPTest, UdpOpenShowsUdpOpenAtOnce) {
     EXPECT_TRUE(enabled("BOpen"));
 }
 
-TEST_F(ParamIPTest, GatewayOpenShowsTheModuleAddress) {
+TEST_F(ParamIPTest, GatewayOpenShowsTheModuleAddress)
+{
     startServer(63, true);
     typeAddress({"127", "0", "0", "63"});
     child<QRadioButton>(paramIP, "RBPort8010_I2C")->click();
@@ -210,7 +222,8 @@ TEST_F(ParamIPTest, GatewayOpenShowsTheModuleAddress) {
     EXPECT_EQ(main.statusText(2), QStringLiteral("I2C 0x10 - 16"));
 }
 
-TEST_F(ParamIPTest, ClosingTheMainWindowWhileConnectedClosesTheConnection) {
+TEST_F(ParamIPTest, ClosingTheMainWindowWhileConnectedClosesTheConnection)
+{
     startServer(64);
     typeAddress({"127", "0", "0", "64"});
     child<QPushButton>(paramIP, "BOpen")->click();
@@ -224,7 +237,8 @@ TEST_F(ParamIPTest, ClosingTheMainWindowWhileConnectedClosesTheConnection) {
     EXPECT_EQ(paramIP.connection().comMode(), ComModes::Closed);
 }
 
-TEST_F(ParamIPTest, StatisticsWindowShowsTheCountersOnlyWhileVisible) {
+TEST_F(ParamIPTest, StatisticsWindowShowsTheCountersOnlyWhileVisible)
+{
     startServer(65);
     typeAddress({"127", "0", "0", "65"});
     child<QPushButton>(paramIP, "BOpen")->click();
@@ -256,7 +270,8 @@ TEST_F(ParamIPTest, StatisticsWindowShowsTheCountersOnlyWhileVisible) {
     EXPECT_EQ(label("LPacketReceived"), received);
 }
 
-TEST_F(ParamIPTest, ResetArpWarnsFirst) {
+TEST_F(ParamIPTest, ResetArpWarnsFirst)
+{
     child<QAction>(main, "MenuComResetARP")->trigger();
     const auto shown = boxes.boxes();
     ASSERT_EQ(shown.size(), 1u);

@@ -15,7 +15,8 @@
 namespace uitest {
 
 /// Runs the event loop until \a done or \a timeoutMs.
-inline bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000) {
+inline bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000)
+{
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
@@ -28,14 +29,17 @@ inline bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000) {
 }
 
 /// The child of \a root named \a name; fails the test when there is none.
-template<typename T> T *child(const QObject &root, const char *name) {
+template<typename T>
+T *child(const QObject &root, const char *name)
+{
     T *found = root.findChild<T *>(QLatin1String(name));
     EXPECT_NE(found, nullptr) << "no " << name;
     return found;
 }
 
 /// \a text with "." replaced by the locale's decimal separator.
-inline QString local(QString text) {
+inline QString local(QString text)
+{
     return text.replace(QLatin1Char('.'), localeDecimalSeparator());
 }
 

@@ -27,19 +27,22 @@ using uitest::waitFor;
 
 namespace {
 
-class VirtualControllerTest : public ::testing::Test {
+class VirtualControllerTest : public ::testing::Test
+{
 protected:
     MessageBoxRecorder boxes;
     AppWindows windows;
     TFormMain &main = windows.main();
     VirtualController *launcher = main.findChild<VirtualController *>();
 
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_NE(launcher, nullptr);
         main.show();
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         QLMCConnection &connection = windows.paramIP().connection();
         if (connection.isConnected() || connection.isTcpActive()) {
             main.closeCommunication();
@@ -48,7 +51,8 @@ protected:
     }
 
     /// The menu item, then the dialog filled by \a fill and accepted.
-    void openFromMenu(const std::function<void(VirtualControllerDialog &)> &fill) {
+    void openFromMenu(const std::function<void(VirtualControllerDialog &)> &fill)
+    {
         child<QAction>(main, "MenuComVirtual")->trigger();
         VirtualControllerDialog *dialog = launcher->dialog();
         ASSERT_NE(dialog, nullptr);
@@ -61,7 +65,8 @@ protected:
     }
 
     /// True when 127.0.0.\a host's TCP port 8010 can be bound again.
-    static bool portFree(const QString &host) {
+    static bool portFree(const QString &host)
+    {
         SimServerConfig config;
         config.bindAddress = host.toStdString();
         config.tcpPort = VirtualController::TcpPort;
@@ -74,7 +79,8 @@ protected:
 
 } // namespace
 
-TEST(VirtualControllerDialog, ModuleListsAndDefaults) {
+TEST(VirtualControllerDialog, ModuleListsAndDefaults)
+{
     using Modules = std::optional<std::vector<int>>;
     EXPECT_EQ(VirtualControllerDialog::parseModules("16,17"), Modules({16, 17}));
     EXPECT_EQ(VirtualControllerDialog::parseModules(" 1 127 "), Modules({1, 127}));
@@ -103,7 +109,8 @@ TEST(VirtualControllerDialog, ModuleListsAndDefaults) {
     EXPECT_FALSE(dialog.selectModel("NOPE"));
 }
 
-TEST_F(VirtualControllerTest, MenuOpensIdentifiesChartsAndCloseStopsTheController) {
+TEST_F(VirtualControllerTest, MenuOpensIdentifiesChartsAndCloseStopsTheController)
+{
     openFromMenu([](VirtualControllerDialog &dialog) { dialog.selectModel("NETEC-A"); });
     ASSERT_TRUE(launcher->isRunning());
     const QString host = launcher->address();
@@ -129,7 +136,8 @@ TEST_F(VirtualControllerTest, MenuOpensIdentifiesChartsAndCloseStopsTheControlle
     EXPECT_TRUE(child<QAction>(main, "MenuComVirtual")->isEnabled());
 }
 
-TEST_F(VirtualControllerTest, GatewayOpensTheFirstModuleAndUdpOpensAtOnce) {
+TEST_F(VirtualControllerTest, GatewayOpensTheFirstModuleAndUdpOpensAtOnce)
+{
     openFromMenu([](VirtualControllerDialog &dialog) {
         dialog.selectModel("BUSDC-A");
         dialog.setModulesText("17,18");
@@ -154,7 +162,8 @@ TEST_F(VirtualControllerTest, GatewayOpensTheFirstModuleAndUdpOpensAtOnce) {
     EXPECT_TRUE(portFree(host));
 }
 
-TEST_F(VirtualControllerTest, SaysSoWhenEveryAddressIsTaken) {
+TEST_F(VirtualControllerTest, SaysSoWhenEveryAddressIsTaken)
+{
     launcher->setHostRange(231, 232);
     std::vector<std::unique_ptr<SimServer>> squatters;
     for (const char *host : {"127.0.0.231", "127.0.0.232"}) {

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormAutoTuning::TFormAutoTuning(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormAutoTuning"), QStringLiteral("Auto-tuning")) {
+    : ToolWindow(&main, QStringLiteral("FormAutoTuning"), QStringLiteral("Auto-tuning"))
+{
     resize(420, 300);
 }

@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The auto-tuning wizard: starts and follows the controller's own tuning of its regulator.
-class TFormAutoTuning : public ToolWindow {
+class TFormAutoTuning : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormCalibration::TFormCalibration(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormCalibration"), QStringLiteral("Homing")) {
+    : ToolWindow(&main, QStringLiteral("FormCalibration"), QStringLiteral("Homing"))
+{
     resize(380, 300);
 }

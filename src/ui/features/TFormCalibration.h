@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The homing window: configures and runs the controller's calibration of its position.
-class TFormCalibration : public ToolWindow {
+class TFormCalibration : public ToolWindow
+{
     Q_OBJECT
 
 public:

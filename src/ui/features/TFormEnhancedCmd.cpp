@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormEnhancedCmd::TFormEnhancedCmd(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormEnhancedCmd"), QStringLiteral("Enhanced cmd / Loops")) {
+    : ToolWindow(&main, QStringLiteral("FormEnhancedCmd"), QStringLiteral("Enhanced cmd / Loops"))
+{
     resize(480, 360);
 }

@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The enhanced-commands window: composes, sends and reads back enhanced motion commands and loops.
-class TFormEnhancedCmd : public ToolWindow {
+class TFormEnhancedCmd : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormIOState::TFormIOState(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormIOState"), QStringLiteral("I/O State")) {
+    : ToolWindow(&main, QStringLiteral("FormIOState"), QStringLiteral("I/O State"))
+{
     resize(320, 220);
 }

@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The I/O window: configuration and state of the controller's two general-purpose I/O lines.
-class TFormIOState : public ToolWindow {
+class TFormIOState : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormLimits::TFormLimits(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormLimits"), QStringLiteral("Limits switch management")) {
+    : ToolWindow(&main, QStringLiteral("FormLimits"), QStringLiteral("Limits switch management"))
+{
     resize(420, 320);
 }

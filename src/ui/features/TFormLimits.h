@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The limits window: what the controller does when a limit input becomes active.
-class TFormLimits : public ToolWindow {
+class TFormLimits : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormRegOption::TFormRegOption(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormRegOption"), QStringLiteral("Options")) {
+    : ToolWindow(&main, QStringLiteral("FormRegOption"), QStringLiteral("Options"))
+{
     resize(360, 300);
 }

@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The options window: the controller's option bits and its output limits.
-class TFormRegOption : public ToolWindow {
+class TFormRegOption : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 TFormRegWarning::TFormRegWarning(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormRegWarning"), QStringLiteral("Warning")) {
+    : ToolWindow(&main, QStringLiteral("FormRegWarning"), QStringLiteral("Warning"))
+{
     resize(360, 300);
 }

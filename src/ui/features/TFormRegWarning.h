@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The warning window: the controller's warning register bit by bit.
-class TFormRegWarning : public ToolWindow {
+class TFormRegWarning : public ToolWindow
+{
     Q_OBJECT
 
 public:

@@ -15,7 +15,8 @@ constexpr int ButtonHeight = 23;
 const QColor PanelRed(0xFF, 0x00, 0x00); // clRed
 
 // A raised red panel that holds one button with a small margin.
-QFrame *makeRedPanel(const char *name, QPushButton *button, QWidget *parent) {
+QFrame *makeRedPanel(const char *name, QPushButton *button, QWidget *parent)
+{
     auto *panel = new QFrame(parent);
     panel->setObjectName(QLatin1String(name));
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -32,7 +33,8 @@ QFrame *makeRedPanel(const char *name, QPushButton *button, QWidget *parent) {
 } // namespace
 
 CommandsPanel::CommandsPanel(TFormMain &main)
-    : m_main(main) {
+    : m_main(main)
+{
     setObjectName(QStringLiteral("PanelCommands"));
     setFixedSize(TFormMain::reservedSize(MainPanelSlot::Eeprom));
 
@@ -66,7 +68,8 @@ CommandsPanel::CommandsPanel(TFormMain &main)
     layout->addStretch(1);
 }
 
-void CommandsPanel::commandClick(DeviceCommand command) {
+void CommandsPanel::commandClick(DeviceCommand command)
+{
     const int savingSeconds = sendDeviceCommand(m_main.session(), command);
     // The controller stores its parameters meanwhile; the sender thread goes on.
     if (savingSeconds > 0 && m_main.toolWindows().time)

@@ -14,7 +14,8 @@ class TFormMain;
 /// panel) and the reset button on its own red panel. A save is followed by the
 /// modal saving window; a restore makes the decoder read the regulation
 /// parameters back.
-class CommandsPanel : public QWidget {
+class CommandsPanel : public QWidget
+{
     Q_OBJECT
 
 public:

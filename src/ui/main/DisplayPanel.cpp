@@ -9,14 +9,16 @@
 
 namespace {
 
-QLabel *makeTitle(const char *name, const QString &text, QWidget *parent) {
+QLabel *makeTitle(const char *name, const QString &text, QWidget *parent)
+{
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     return label;
 }
 
-QLabel *makeReadOut(const char *name, QWidget *parent) {
+QLabel *makeReadOut(const char *name, QWidget *parent)
+{
     auto *label = new QLabel(QStringLiteral("0"), parent);
     label->setObjectName(QLatin1String(name));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -34,7 +36,8 @@ QLabel *makeReadOut(const char *name, QWidget *parent) {
 
 DisplayPanel::DisplayPanel(QLMCSession &session, QWidget *parent)
     : QGroupBox(QStringLiteral("Display"), parent)
-    , m_session(session) {
+    , m_session(session)
+{
     setObjectName(QStringLiteral("GBDisplay"));
 
     m_resetPosition = new QPushButton(QStringLiteral("Reset Position"), this);
@@ -63,14 +66,15 @@ DisplayPanel::DisplayPanel(QLMCSession &session, QWidget *parent)
         layout->setColumnStretch(column, 1);
 }
 
-void DisplayPanel::setTitles(const QString &position, const QString &speed,
-                             const QString &desired) {
+void DisplayPanel::setTitles(const QString &position, const QString &speed, const QString &desired)
+{
     m_positionTitle->setText(position);
     m_speedTitle->setText(speed);
     m_desiredTitle->setText(desired);
 }
 
-void DisplayPanel::BResetPosClick() {
+void DisplayPanel::BResetPosClick()
+{
     // The position counter 0x26 is reset by writing four zero bytes.
     RegisterLockGuard guard(m_session.lock());
     m_session.motor().RequestWrite(Reg::Position, 0);

@@ -8,7 +8,8 @@ class QPushButton;
 
 /// The "Display" group of the main window: the three large read-outs of
 /// position, speed and desired state under their titles, and "Reset Position".
-class DisplayPanel : public QGroupBox {
+class DisplayPanel : public QGroupBox
+{
     Q_OBJECT
 
 public:

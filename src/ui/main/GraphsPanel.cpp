@@ -37,7 +37,8 @@ constexpr int DesiredSeries = 0;
 GraphsPanel::GraphsPanel(TFormMain &main)
     : QObject(&main)
     , m_main(main)
-    , m_tabs(main.graphPages()) {
+    , m_tabs(main.graphPages())
+{
     setObjectName(QStringLiteral("GraphsPanel"));
 
     LiveChart *position = addPage(PositionPage, "TabSheetPosition",
@@ -119,7 +120,8 @@ GraphsPanel::GraphsPanel(TFormMain &main)
 }
 
 LiveChart *GraphsPanel::addPage(Page page, const char *tabName, const QString &caption,
-                                const char *chartName) {
+                                const char *chartName)
+{
     auto *sheet = new QWidget;
     sheet->setObjectName(QLatin1String(tabName));
     auto *layout = new QVBoxLayout(sheet);
@@ -132,7 +134,8 @@ LiveChart *GraphsPanel::addPage(Page page, const char *tabName, const QString &c
     return chart;
 }
 
-void GraphsPanel::addSample(const ReceivedValues &values) {
+void GraphsPanel::addSample(const ReceivedValues &values)
+{
     if (!m_main.graphicCheckBox()->isChecked())
         return;
 
@@ -168,21 +171,25 @@ void GraphsPanel::addSample(const ReceivedValues &values) {
     chart(CommandPage)->addSample(command);
 }
 
-void GraphsPanel::applyAxis(LiveChart *chart, const AxisSetting &setting) {
+void GraphsPanel::applyAxis(LiveChart *chart, const AxisSetting &setting)
+{
     // Both ends are set in one step, so the order the setting gives (which keeps
     // the minimum below the maximum on the way) cannot fail here.
     chart->setValueRange(setting.minimum, setting.maximum);
 }
 
-void GraphsPanel::BResetScaleSpeedClick() {
+void GraphsPanel::BResetScaleSpeedClick()
+{
     applyAxis(chart(SpeedPage), m_scaling.resetSpeedScale(m_main.displayedValues()));
 }
 
-void GraphsPanel::BResetScaleCurrentClick() {
+void GraphsPanel::BResetScaleCurrentClick()
+{
     applyAxis(chart(CurrentPage), m_scaling.resetCurrentScale(m_main.displayedValues()));
 }
 
-void GraphsPanel::tabStripReleased(bool ctrlHeld) {
+void GraphsPanel::tabStripReleased(bool ctrlHeld)
+{
     const ChartScaling::TabRelease release =
         m_scaling.tabStripReleased(ctrlHeld, m_tabs->currentIndex(), m_main.displayedValues());
     if (release.speedAxis)
@@ -191,7 +198,8 @@ void GraphsPanel::tabStripReleased(bool ctrlHeld) {
         applyAxis(chart(CurrentPage), *release.currentAxis);
 }
 
-bool GraphsPanel::eventFilter(QObject *watched, QEvent *event) {
+bool GraphsPanel::eventFilter(QObject *watched, QEvent *event)
+{
     if (event->type() == QEvent::MouseButtonRelease) {
         auto *mouse = static_cast<QMouseEvent *>(event);
         const QTabBar *bar = m_tabs->tabBar();
@@ -210,15 +218,18 @@ bool GraphsPanel::eventFilter(QObject *watched, QEvent *event) {
     return QObject::eventFilter(watched, event);
 }
 
-void GraphsPanel::setPositionAxisAutomatic() {
+void GraphsPanel::setPositionAxisAutomatic()
+{
     chart(PositionPage)->setValueAutoScale(true);
 }
 
-void GraphsPanel::setPositionAxis(const AxisSetting &setting) {
+void GraphsPanel::setPositionAxis(const AxisSetting &setting)
+{
     applyAxis(chart(PositionPage), setting);
 }
 
-void GraphsPanel::setPositionAxisEnd(bool minimum, double value, double micrometres) {
+void GraphsPanel::setPositionAxisEnd(bool minimum, double value, double micrometres)
+{
     LiveChart *position = chart(PositionPage);
     LiveChart *micrometre = chart(MicrometrePage);
     if (minimum) {
@@ -232,19 +243,23 @@ void GraphsPanel::setPositionAxisEnd(bool minimum, double value, double micromet
     }
 }
 
-void GraphsPanel::setMicrometreTabVisible(bool visible) {
+void GraphsPanel::setMicrometreTabVisible(bool visible)
+{
     m_tabs->setTabVisible(MicrometrePage, visible);
 }
 
-bool GraphsPanel::isPageVisible(Page page) const {
+bool GraphsPanel::isPageVisible(Page page) const
+{
     return m_tabs->isTabVisible(page);
 }
 
-void GraphsPanel::deviceIdentified(const ModelProfile &profile) {
+void GraphsPanel::deviceIdentified(const ModelProfile &profile)
+{
     m_tabs->setTabVisible(CurrentPage, profile.currentSenseTabVisible);
     m_tabs->setCurrentIndex(profile.firstGraphPage);
 }
 
-void GraphsPanel::refreshTrackChanged(int position) {
+void GraphsPanel::refreshTrackChanged(int position)
+{
     chart(MicrometrePage)->setTimeIncrement(double(position) * MicrometreIncrementPerPosition);
 }

@@ -18,7 +18,8 @@ struct ModelProfile;
 /// command output, current sense and position in micrometres, fed by the
 /// decoder's chart samples while "Graphic" is checked, with the self-widening
 /// speed and current axes and their "Reset scale".
-class GraphsPanel : public QObject {
+class GraphsPanel : public QObject
+{
     Q_OBJECT
 
 public:

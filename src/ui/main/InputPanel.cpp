@@ -33,7 +33,8 @@ constexpr int TrackTicks = 100;
 constexpr int EditHeight = 20;
 constexpr int ButtonHeight = 22;
 
-QLineEdit *makeEdit(const char *name, const QString &text, int width, QWidget *parent) {
+QLineEdit *makeEdit(const char *name, const QString &text, int width, QWidget *parent)
+{
     auto *edit = new QLineEdit(text, parent);
     edit->setObjectName(QLatin1String(name));
     edit->setMaxLength(EditMaxLength);
@@ -41,7 +42,8 @@ QLineEdit *makeEdit(const char *name, const QString &text, int width, QWidget *p
     return edit;
 }
 
-QPushButton *makeButton(const char *name, const QString &text, int width, QWidget *parent) {
+QPushButton *makeButton(const char *name, const QString &text, int width, QWidget *parent)
+{
     auto *button = new QPushButton(text, parent);
     button->setObjectName(QLatin1String(name));
     button->setFixedSize(width, ButtonHeight);
@@ -49,7 +51,8 @@ QPushButton *makeButton(const char *name, const QString &text, int width, QWidge
     return button;
 }
 
-QLabel *makeLabel(const QString &text, QWidget *parent) {
+QLabel *makeLabel(const QString &text, QWidget *parent)
+{
     auto *label = new QLabel(text, parent);
     label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return label;
@@ -70,12 +73,15 @@ extern "C" void __tsan_ignore_thread_end();
 
 // Under ThreadSanitizer, the memory accesses of this thread are not recorded
 // while the scope lasts (nothing otherwise).
-struct SanitizerIgnoreScope {
+struct SanitizerIgnoreScope
+{
 #ifdef INPUT_PANEL_TSAN
-    SanitizerIgnoreScope() {
+    SanitizerIgnoreScope()
+    {
         __tsan_ignore_thread_begin();
     }
-    ~SanitizerIgnoreScope() {
+    ~SanitizerIgnoreScope()
+    {
         __tsan_ignore_thread_end();
     }
 #else
@@ -87,7 +93,8 @@ struct SanitizerIgnoreScope {
 
 // Leaving an edit is a focus change inside the window, not the window losing
 // the focus or a menu opening over it.
-bool isLeavingEdit(const QEvent *event) {
+bool isLeavingEdit(const QEvent *event)
+{
     if (event->type() != QEvent::FocusOut)
         return false;
     const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
@@ -99,7 +106,8 @@ bool isLeavingEdit(const QEvent *event) {
 InputPanel::InputPanel(TFormMain &main)
     : QGroupBox(QStringLiteral("0x21-Input (PWM Consign)"))
     , m_main(main)
-    , m_model(main.consignModel()) {
+    , m_model(main.consignModel())
+{
     setObjectName(QStringLiteral("GBInput"));
     setFixedSize(TFormMain::reservedSize(MainPanelSlot::Input));
     buildControls();
@@ -116,13 +124,15 @@ InputPanel::InputPanel(TFormMain &main)
         [inbox = m_inbox](const AutoChangeUpdate &update) { autoChangeTicked(*inbox, update); });
 }
 
-InputPanel::~InputPanel() {
+InputPanel::~InputPanel()
+{
     // Waits for a hand-over in progress; later ones find no panel.
     std::lock_guard lock(m_inbox->mutex);
     m_inbox->panel = nullptr;
 }
 
-void InputPanel::buildControls() {
+void InputPanel::buildControls()
+{
     static const char *const EditNames[3] = {"ECons", "ECons1", "ECons2"};
     static const char *const GoNames[3] = {"BSendCons", "BSendCons1", "BSendCons2"};
     static const char *const GoTexts[3] = {"GO", "GO1", "GO2"};
@@ -158,7 +168,8 @@ void InputPanel::buildControls() {
     m_timerEdit = makeEdit("ETimerAutoChange", QStringLiteral("1000"), 60, m_autoGroup);
 }
 
-void InputPanel::buildLayout() {
+void InputPanel::buildLayout()
+{
     auto *consigns = new QGridLayout;
     consigns->setHorizontalSpacing(3);
     consigns->setVerticalSpacing(4);
@@ -215,7 +226,8 @@ void InputPanel::buildLayout() {
     layout->addLayout(range);
 }
 
-void InputPanel::wireControls() {
+void InputPanel::wireControls()
+{
     for (int i = 0; i < 3; ++i) {
         QLineEdit *edit = m_cons[size_t(i)];
         connect(edit, &QLineEdit::textChanged, this, [this, i] { EConsChange(i); });
@@ -263,7 +275,8 @@ void InputPanel::wireControls() {
         });
 }
 
-void InputPanel::registerConnectedControls() {
+void InputPanel::registerConnectedControls()
+{
     ConnectedControls &controls = m_main.connectedControls();
     for (QLineEdit *edit : m_cons)
         controls.addWhileConnected(edit);
@@ -277,7 +290,8 @@ void InputPanel::registerConnectedControls() {
 
 // --- Modes ------------------------------------------------------------------------
 
-void InputPanel::showMode(const ModeClickResult &result) {
+void InputPanel::showMode(const ModeClickResult &result)
+{
     setTitle(result.inputCaption);
     if (result.minText)
         m_min->setText(*result.minText);
@@ -287,57 +301,67 @@ void InputPanel::showMode(const ModeClickResult &result) {
 
 // --- Consign edits ------------------------------------------------------------------
 
-void InputPanel::updateGoButtons() {
+void InputPanel::updateGoButtons()
+{
     const bool connected = m_main.connectedControls().isConnected();
     for (size_t i = 0; i < m_cons.size(); ++i)
         m_go[i]->setEnabled(connected && !isEditMarkedInvalid(m_cons[i]));
 }
 
-void InputPanel::EConsChange(int index) {
+void InputPanel::EConsChange(int index)
+{
     QLineEdit *edit = m_cons[size_t(index)];
     setEditValid(edit, ConsignModel::checkConsign(edit->text()));
     updateGoButtons();
 }
 
-void InputPanel::EConsEnter(int index) {
+void InputPanel::EConsEnter(int index)
+{
     QLineEdit *edit = m_cons[size_t(index)];
     if (edit->isEnabled())
         m_model.consignEnter(edit->text());
 }
 
-void InputPanel::BReadInputClick() {
+void InputPanel::BReadInputClick()
+{
     m_model.readInputClicked();
 }
 
 // --- Track bar ----------------------------------------------------------------------
 
-void InputPanel::TBConsChange(int position) {
+void InputPanel::TBConsChange(int position)
+{
     if (const std::optional<ConsignTrackResult> result =
             m_model.trackBarChanged(position, m_activeTrack->isChecked()))
         m_cons[0]->setText(result->consText);
 }
 
-void InputPanel::CBActiveTBConsClick(bool checked) {
+void InputPanel::CBActiveTBConsClick(bool checked)
+{
     if (const std::optional<ConsignTrackResult> result =
             m_model.activeTrackBarClicked(checked, m_track->value()))
         m_cons[0]->setText(result->consText);
 }
 
-void InputPanel::connectionOpened() {
+void InputPanel::connectionOpened()
+{
     m_track->setValue(m_model.connectionOpened());
 }
 
 // --- Range edits --------------------------------------------------------------------
 
-void InputPanel::ETBConsMinChange() {
+void InputPanel::ETBConsMinChange()
+{
     setEditValid(m_min, m_model.checkRangeMin(m_min->text()));
 }
 
-void InputPanel::ETBConsMaxChange() {
+void InputPanel::ETBConsMaxChange()
+{
     setEditValid(m_max, m_model.checkRangeMax(m_max->text()));
 }
 
-void InputPanel::ETBConsMinEnter() {
+void InputPanel::ETBConsMinEnter()
+{
     const std::optional<RangeEnterResult> result =
         m_model.rangeMinEnter(m_min->text(), m_main.pulsesPerMicrometre());
     if (result && result->positionAxisValue)
@@ -345,7 +369,8 @@ void InputPanel::ETBConsMinEnter() {
                                              result->micrometreAxisValue.value_or(NAN));
 }
 
-void InputPanel::ETBConsMaxEnter() {
+void InputPanel::ETBConsMaxEnter()
+{
     const std::optional<RangeEnterResult> result =
         m_model.rangeMaxEnter(m_max->text(), m_main.pulsesPerMicrometre());
     if (result && result->positionAxisValue)
@@ -353,7 +378,8 @@ void InputPanel::ETBConsMaxEnter() {
                                              result->micrometreAxisValue.value_or(NAN));
 }
 
-bool InputPanel::eventFilter(QObject *watched, QEvent *event) {
+bool InputPanel::eventFilter(QObject *watched, QEvent *event)
+{
     if (isLeavingEdit(event)) {
         // Leaving an edit drops any text not confirmed with Enter.
         if (watched == m_min)
@@ -370,13 +396,15 @@ bool InputPanel::eventFilter(QObject *watched, QEvent *event) {
 
 // --- Auto change --------------------------------------------------------------------
 
-void InputPanel::selectAutoChangeOff() {
+void InputPanel::selectAutoChangeOff()
+{
     if (m_autoNo->isEnabled())
         m_autoNo->setFocus();
     m_autoNo->setChecked(true);
 }
 
-void InputPanel::autoChangeClicked(AutoChange choice) {
+void InputPanel::autoChangeClicked(AutoChange choice)
+{
     TThreadInputTimer &thread = m_main.inputTimer();
     if (m_model.selectAutoChange(choice))
         thread.resume();
@@ -384,11 +412,13 @@ void InputPanel::autoChangeClicked(AutoChange choice) {
         thread.suspend();
 }
 
-void InputPanel::EAutoChangeStepChange() {
+void InputPanel::EAutoChangeStepChange()
+{
     setEditValid(m_stepEdit, ConsignModel::checkStep(m_stepEdit->text()));
 }
 
-void InputPanel::EAutoChangeStepEnter() {
+void InputPanel::EAutoChangeStepEnter()
+{
     if (m_model.stepEnter(m_stepEdit->text()) == StepEnterResult::NotStored) {
         // The one message of this group: the step must be a 32-bit integer.
         MessageBoxes::show(
@@ -398,18 +428,21 @@ void InputPanel::EAutoChangeStepEnter() {
     }
 }
 
-void InputPanel::ETimerAutoChangeChange() {
+void InputPanel::ETimerAutoChangeChange()
+{
     setEditValid(m_timerEdit, ConsignModel::checkTimerPeriod(m_timerEdit->text()));
 }
 
-void InputPanel::ETimerAutoChangeEnter() {
+void InputPanel::ETimerAutoChangeEnter()
+{
     if (const std::optional<int32_t> period = m_model.timerEnter(m_timerEdit->text()))
         m_main.inputTimer().setPeriod(*period);
 }
 
 // --- Auto-change thread ---------------------------------------------------------------
 
-void InputPanel::autoChangeTicked(AutoChangeInbox &inbox, const AutoChangeUpdate &update) {
+void InputPanel::autoChangeTicked(AutoChangeInbox &inbox, const AutoChangeUpdate &update)
+{
     bool queued = true;
     {
         std::lock_guard lock(inbox.mutex);
@@ -430,7 +463,8 @@ void InputPanel::autoChangeTicked(AutoChangeInbox &inbox, const AutoChangeUpdate
                    LogLevelError, LogActionNone, QStringLiteral("Auto change update not queued"));
 }
 
-void InputPanel::applyAutoChangeUpdates() {
+void InputPanel::applyAutoChangeUpdates()
+{
     std::vector<AutoChangeUpdate> updates;
     {
         std::lock_guard lock(m_inbox->mutex);
@@ -440,7 +474,8 @@ void InputPanel::applyAutoChangeUpdates() {
         applyAutoChange(update);
 }
 
-void InputPanel::applyAutoChange(const AutoChangeUpdate &update) {
+void InputPanel::applyAutoChange(const AutoChangeUpdate &update)
+{
     // A tick that ran before "No" was chosen changes nothing any more.
     if (m_model.autoChange() == AutoChange::No)
         return;

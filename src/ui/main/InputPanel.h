@@ -23,7 +23,8 @@ struct ModeClickResult;
 /// edits, and the auto-change choice, step and timer. It wires the controls
 /// to the window's ConsignModel and receives the ticks of the auto-change
 /// thread on the user-interface thread.
-class InputPanel : public QGroupBox {
+class InputPanel : public QGroupBox
+{
     Q_OBJECT
 
 public:
@@ -58,7 +59,8 @@ private:
 
     /// The updates the auto-change thread hands over, shared with its handler:
     /// the handler posts to the panel only while the panel exists.
-    struct AutoChangeInbox {
+    struct AutoChangeInbox
+    {
         std::mutex mutex;
         InputPanel *panel = nullptr; ///< null once the panel is destroyed
         std::vector<AutoChangeUpdate> pending;

@@ -10,7 +10,8 @@
 
 RefreshPanel::RefreshPanel(QLMCSession &session, QWidget *parent)
     : QWidget(parent)
-    , m_session(session) {
+    , m_session(session)
+{
     setObjectName(QStringLiteral("PanelRefresh"));
 
     m_readData = new QCheckBox(QStringLiteral("Refresh       (or space bar)"), this);
@@ -50,24 +51,29 @@ RefreshPanel::RefreshPanel(QLMCSession &session, QWidget *parent)
     layout->setColumnStretch(0, 1);
 }
 
-QList<QWidget *> RefreshPanel::refreshLabels() const {
+QList<QWidget *> RefreshPanel::refreshLabels() const
+{
     return {m_refreshValue, m_refreshUnit, m_refreshTitle};
 }
 
-void RefreshPanel::toggleReadData() {
+void RefreshPanel::toggleReadData()
+{
     m_readData->setChecked(!m_readData->isChecked());
     CBReadDataClick(m_readData->isChecked());
 }
 
-void RefreshPanel::CBReadDataClick(bool checked) {
+void RefreshPanel::CBReadDataClick(bool checked)
+{
     m_session.PollingEnabled = checked;
 }
 
-void RefreshPanel::CBGraphicClick(bool checked) {
+void RefreshPanel::CBGraphicClick(bool checked)
+{
     m_session.GraphicEnabled = checked;
 }
 
-void RefreshPanel::TBRefreshChange(int position) {
+void RefreshPanel::TBRefreshChange(int position)
+{
     const RefreshSetting setting = refreshSetting(position);
     m_refreshValue->setText(setting.label);
     applyRefreshSetting(m_session, setting);

@@ -11,7 +11,8 @@ class QSlider;
 /// switches the live reads on and off, the "Graphic" check box that switches
 /// the chart samples on and off, and the "Interface refresh" track bar that
 /// sets the length of a send cycle and how often the display runs.
-class RefreshPanel : public QWidget {
+class RefreshPanel : public QWidget
+{
     Q_OBJECT
 
 public:

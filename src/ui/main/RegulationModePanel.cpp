@@ -12,7 +12,8 @@
 RegulationModePanel::RegulationModePanel(TFormMain &main)
     : QGroupBox(QStringLiteral("0x20-Regul. mode"))
     , m_main(main)
-    , m_model(main.consignModel()) {
+    , m_model(main.consignModel())
+{
     setObjectName(QStringLiteral("GBRegulationMode"));
     setFixedSize(TFormMain::reservedSize(MainPanelSlot::RegulationMode));
 
@@ -45,7 +46,8 @@ RegulationModePanel::RegulationModePanel(TFormMain &main)
     main.connectedControls().addHook(this, [this](bool) { updateEnabled(); });
 }
 
-void RegulationModePanel::modeButtonClick(RegulationMode mode) {
+void RegulationModePanel::modeButtonClick(RegulationMode mode)
+{
     QRadioButton *clicked = button(mode);
     const ModeClickResult result = m_model.modeClicked(
         mode, clicked->isEnabled(), m_main.stepperUnits(), m_positionAxisMinimum);
@@ -70,7 +72,8 @@ void RegulationModePanel::modeButtonClick(RegulationMode mode) {
     }
 }
 
-void RegulationModePanel::showMode(int32_t value) {
+void RegulationModePanel::showMode(int32_t value)
+{
     m_model.beginModeDisplay();
     if (const std::optional<RegulationMode> mode = ConsignModel::modeToShow(value)) {
         QRadioButton *shown = button(*mode);
@@ -88,13 +91,15 @@ void RegulationModePanel::showMode(int32_t value) {
     m_model.endModeDisplay();
 }
 
-void RegulationModePanel::applyProfile(const ModelProfile &profile) {
+void RegulationModePanel::applyProfile(const ModelProfile &profile)
+{
     for (size_t i = 0; i < m_offered.size(); ++i)
         m_offered[i] = profile.modeButtons[i];
     updateEnabled();
 }
 
-void RegulationModePanel::updateEnabled() {
+void RegulationModePanel::updateEnabled()
+{
     const bool connected = m_main.connectedControls().isConnected();
     for (size_t i = 0; i < m_buttons.size(); ++i)
         m_buttons[i]->setEnabled(connected && m_offered[i]);

@@ -14,7 +14,8 @@ struct ModelProfile;
 /// The group "0x20-Regul. mode" of the main window: the seven mode buttons.
 /// A click writes the mode and adapts the input group, the parameter titles
 /// and the position chart; the display routine shows received modes on them.
-class RegulationModePanel : public QGroupBox {
+class RegulationModePanel : public QGroupBox
+{
     Q_OBJECT
 
 public:

@@ -24,15 +24,18 @@ constexpr int SmallButtonHeight = 19;
 // take them before they are read back.
 constexpr unsigned long SwitchWaitMs = 100;
 
-bool isGain(Id id) {
+bool isGain(Id id)
+{
     return id == Id::Kp || id == Id::Ki || id == Id::Kd;
 }
 
-bool isFeedForward(Id id) {
+bool isFeedForward(Id id)
+{
     return id == Id::VffOffset || id == Id::Kvff || id == Id::Kaff || id == Id::Kdff;
 }
 
-QString titleName(const RegulationParameter &parameter) {
+QString titleName(const RegulationParameter &parameter)
+{
     // The edit's name with the label prefix: EKp -> LKp.
     return QLatin1Char('L') + QLatin1String(parameter.editName + 1);
 }
@@ -42,7 +45,8 @@ QString titleName(const RegulationParameter &parameter) {
 RegulationParametersPanel::RegulationParametersPanel(TFormMain &main)
     : QGroupBox(QStringLiteral("Regulation parameters"))
     , m_main(main)
-    , m_model(main.session()) {
+    , m_model(main.session())
+{
     setObjectName(QStringLiteral("GBRegulationParameters"));
     setFixedSize(TFormMain::reservedSize(MainPanelSlot::RegulationParameters));
 
@@ -98,7 +102,8 @@ RegulationParametersPanel::RegulationParametersPanel(TFormMain &main)
 
 // --- Construction ------------------------------------------------------------------
 
-void RegulationParametersPanel::buildRows() {
+void RegulationParametersPanel::buildRows()
+{
     // Room for the longest value (32767.00000, 2000000000) with the frame and margins.
     const int editWidth = fontMetrics().horizontalAdvance(QStringLiteral("32767.000000")) + 12;
     for (const RegulationParameter &parameter : regulationParameters()) {
@@ -130,7 +135,8 @@ void RegulationParametersPanel::buildRows() {
     }
 }
 
-void RegulationParametersPanel::buildLayout() {
+void RegulationParametersPanel::buildLayout()
+{
     // Each parameter takes two lines: its title, then its track bar and edit.
     // The check boxes sit right of the edits of Ki and Kaff, "Calc 40%" above
     // the anti-reset-windup edit.
@@ -171,7 +177,8 @@ void RegulationParametersPanel::buildLayout() {
     layout->addLayout(buttons);
 }
 
-void RegulationParametersPanel::registerControls() {
+void RegulationParametersPanel::registerControls()
+{
     ConnectedControls &controls = m_main.connectedControls();
     for (const Row &r : m_rows) {
         controls.addWhileConnected(r.title);
@@ -190,7 +197,8 @@ void RegulationParametersPanel::registerControls() {
 
 // --- Enabled states -------------------------------------------------------------
 
-bool RegulationParametersPanel::profileAllows(RegulationParameterId id) const {
+bool RegulationParametersPanel::profileAllows(RegulationParameterId id) const
+{
     if (!m_profile)
         return true;
     const ModelProfile::RegulationControls &p = *m_profile;
@@ -222,7 +230,8 @@ bool RegulationParametersPanel::profileAllows(RegulationParameterId id) const {
     return true;
 }
 
-bool RegulationParametersPanel::switchAllows(RegulationParameterId id) const {
+bool RegulationParametersPanel::switchAllows(RegulationParameterId id) const
+{
     if (isGain(id))
         return !m_gainsOff;
     if (isFeedForward(id))
@@ -230,7 +239,8 @@ bool RegulationParametersPanel::switchAllows(RegulationParameterId id) const {
     return true;
 }
 
-void RegulationParametersPanel::applyEnabledStates() {
+void RegulationParametersPanel::applyEnabledStates()
+{
     const bool connected = m_main.connectedControls().isConnected();
     for (const RegulationParameter &parameter : regulationParameters()) {
         const Row &r = row(parameter.id);
@@ -246,12 +256,14 @@ void RegulationParametersPanel::applyEnabledStates() {
     m_write->setEnabled(connected && m_writeValid);
 }
 
-void RegulationParametersPanel::setWriteEnabled(bool valid) {
+void RegulationParametersPanel::setWriteEnabled(bool valid)
+{
     m_writeValid = valid;
     m_write->setEnabled(valid && m_main.connectedControls().isConnected());
 }
 
-void RegulationParametersPanel::switchControls(std::initializer_list<RegulationParameterId> ids) {
+void RegulationParametersPanel::switchControls(std::initializer_list<RegulationParameterId> ids)
+{
     for (const Id id : ids) {
         const bool enabled =
             m_main.connectedControls().isConnected() && profileAllows(id) && switchAllows(id);
@@ -262,8 +274,8 @@ void RegulationParametersPanel::switchControls(std::initializer_list<RegulationP
 
 // --- Titles --------------------------------------------------------------------------
 
-void RegulationParametersPanel::setTitlesRed(
-    const std::array<bool, RegulationParameterCount> &red) {
+void RegulationParametersPanel::setTitlesRed(const std::array<bool, RegulationParameterCount> &red)
+{
     m_red = red;
     for (size_t index = 0; index < m_rows.size(); ++index) {
         QLabel *title = m_rows[index].title;
@@ -276,11 +288,13 @@ void RegulationParametersPanel::setTitlesRed(
     }
 }
 
-bool RegulationParametersPanel::isTitleRed(RegulationParameterId id) const {
+bool RegulationParametersPanel::isTitleRed(RegulationParameterId id) const
+{
     return m_red[size_t(indexOf(id))];
 }
 
-void RegulationParametersPanel::formShown() {
+void RegulationParametersPanel::formShown()
+{
     // The acceleration titles are written with a superscript two.
     for (const Id id : {Id::Acceleration, Id::Deceleration}) {
         QLabel *label = titleLabel(id);
@@ -289,7 +303,8 @@ void RegulationParametersPanel::formShown() {
     }
 }
 
-void RegulationParametersPanel::applyProfile(const ModelProfile &profile) {
+void RegulationParametersPanel::applyProfile(const ModelProfile &profile)
+{
     titleLabel(Id::Acceleration)->setText(profile.titles.acceleration);
     titleLabel(Id::Deceleration)->setText(profile.titles.deceleration);
     titleLabel(Id::SpeedMax)->setText(profile.titles.topSpeed);
@@ -300,13 +315,15 @@ void RegulationParametersPanel::applyProfile(const ModelProfile &profile) {
 // --- Received values -------------------------------------------------------------
 
 void RegulationParametersPanel::showReceived(const DisplayUpdate &update,
-                                             const ReceivedValues &values) {
+                                             const ReceivedValues &values)
+{
     for (const Id id : update.parameters)
         showReceivedValue(id, values);
 }
 
 void RegulationParametersPanel::showReceivedValue(RegulationParameterId id,
-                                                  const ReceivedValues &values) {
+                                                  const ReceivedValues &values)
+{
     const Row &r = row(id);
     // With the track bar disabled the new position writes nothing.
     const bool enabled = r.trackBar->isEnabled();
@@ -321,7 +338,8 @@ void RegulationParametersPanel::showReceivedValue(RegulationParameterId id,
 
 // --- Edits and track bars --------------------------------------------------------
 
-bool RegulationParametersPanel::eventFilter(QObject *watched, QEvent *event) {
+bool RegulationParametersPanel::eventFilter(QObject *watched, QEvent *event)
+{
     // A wheel turned while passing over the group moves no track bar: only a
     // track bar that has the focus writes its value.
     if (event->type() == QEvent::Wheel) {
@@ -344,7 +362,8 @@ bool RegulationParametersPanel::eventFilter(QObject *watched, QEvent *event) {
     return QGroupBox::eventFilter(watched, event);
 }
 
-void RegulationParametersPanel::EditChange(RegulationParameterId id) {
+void RegulationParametersPanel::EditChange(RegulationParameterId id)
+{
     QLineEdit *edit = row(id).edit;
     const ParameterEditCheck check = RegulationPanelModel::checkEdit(id, edit->text());
     if (check.replacementText) {
@@ -357,13 +376,15 @@ void RegulationParametersPanel::EditChange(RegulationParameterId id) {
     setWriteEnabled(check.valid);
 }
 
-void RegulationParametersPanel::EditEnter(RegulationParameterId id) {
+void RegulationParametersPanel::EditEnter(RegulationParameterId id)
+{
     if (const std::optional<ParameterEnterResult> result = m_model.editEnter(id, edit(id)->text()))
         applyEnter(id, *result);
 }
 
 void RegulationParametersPanel::applyEnter(RegulationParameterId id,
-                                           const ParameterEnterResult &result) {
+                                           const ParameterEnterResult &result)
+{
     QSlider *track = trackBar(id);
     const bool enabled = track->isEnabled();
     m_model.setSuppressTrackWrite(true);
@@ -375,7 +396,8 @@ void RegulationParametersPanel::applyEnter(RegulationParameterId id,
         edit(id)->setText(*result.editText);
 }
 
-void RegulationParametersPanel::TrackBarChange(RegulationParameterId id, int position) {
+void RegulationParametersPanel::TrackBarChange(RegulationParameterId id, int position)
+{
     QSlider *track = trackBar(id);
     if (const std::optional<ParameterTrackResult> result =
             m_model.trackBarChanged(id, position, track->isEnabled()))
@@ -384,11 +406,13 @@ void RegulationParametersPanel::TrackBarChange(RegulationParameterId id, int pos
 
 // --- Buttons ---------------------------------------------------------------------
 
-void RegulationParametersPanel::BReadParamClick() {
+void RegulationParametersPanel::BReadParamClick()
+{
     m_model.readAll();
 }
 
-void RegulationParametersPanel::BWriteParamClick() {
+void RegulationParametersPanel::BWriteParamClick()
+{
     std::array<ParameterEdit, RegulationParameterCount> edits;
     for (const RegulationParameter &parameter : regulationParameters()) {
         const QLineEdit *e = edit(parameter.id);
@@ -400,7 +424,8 @@ void RegulationParametersPanel::BWriteParamClick() {
             applyEnter(id, *result);
 }
 
-void RegulationParametersPanel::BCalculAntiRWClick() {
+void RegulationParametersPanel::BCalculAntiRWClick()
+{
     QLineEdit *antiResetWindup = edit(Id::AntiResetWindup);
     const AntiResetWindupCalculation calculation = m_model.calculateAntiResetWindup(
         edit(Id::Kvff)->text(), edit(Id::Ki)->text(), antiResetWindup->isEnabled());
@@ -421,11 +446,13 @@ void RegulationParametersPanel::BCalculAntiRWClick() {
 
 // --- PID and feed-forward switches -------------------------------------------------
 
-void RegulationParametersPanel::waitForDevice() {
+void RegulationParametersPanel::waitForDevice()
+{
     QThread::msleep(SwitchWaitMs);
 }
 
-void RegulationParametersPanel::CBPIDActiveClick(bool checked) {
+void RegulationParametersPanel::CBPIDActiveClick(bool checked)
+{
     if (!checked) {
         m_model.gainsSwitchedOff();
         m_timerReadPID.start();
@@ -444,7 +471,8 @@ void RegulationParametersPanel::CBPIDActiveClick(bool checked) {
     m_model.requestGainsRead();
 }
 
-void RegulationParametersPanel::TimerReadPIDTimer() {
+void RegulationParametersPanel::TimerReadPIDTimer()
+{
     m_timerReadPID.stop();
     m_model.gainsTimerTick();
     m_gainsOff = true;
@@ -453,7 +481,8 @@ void RegulationParametersPanel::TimerReadPIDTimer() {
     m_model.requestGainsRead();
 }
 
-void RegulationParametersPanel::CBPredictiveActiveClick(bool checked) {
+void RegulationParametersPanel::CBPredictiveActiveClick(bool checked)
+{
     if (!checked) {
         m_model.feedForwardSwitchedOff();
         m_timerReadPIDPredictive.start();
@@ -470,7 +499,8 @@ void RegulationParametersPanel::CBPredictiveActiveClick(bool checked) {
     m_model.requestFeedForwardRead();
 }
 
-void RegulationParametersPanel::TimerReadPIDPredictiveTimer() {
+void RegulationParametersPanel::TimerReadPIDPredictiveTimer()
+{
     m_timerReadPIDPredictive.stop();
     m_model.feedForwardTimerTick();
     m_feedForwardOff = true;

@@ -26,7 +26,8 @@ struct DisplayUpdate;
 /// the gain and feed-forward track bars and edits, their check box. The
 /// registry enables every registered control at the connection's switch; the
 /// panel's hook then applies the model's and the check boxes' part.
-class RegulationParametersPanel : public QGroupBox {
+class RegulationParametersPanel : public QGroupBox
+{
     Q_OBJECT
 
 public:
@@ -61,7 +62,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Row {
+    struct Row
+    {
         QLabel *title = nullptr;
         QSlider *trackBar = nullptr;
         QLineEdit *edit = nullptr;

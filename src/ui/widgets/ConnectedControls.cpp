@@ -5,34 +5,41 @@
 
 #include <algorithm>
 
-void ConnectedControls::addWhileConnected(QWidget *widget) {
+void ConnectedControls::addWhileConnected(QWidget *widget)
+{
     add(widget, true);
 }
-void ConnectedControls::addWhileConnected(QAction *action) {
+void ConnectedControls::addWhileConnected(QAction *action)
+{
     add(action, true);
 }
-void ConnectedControls::addWhileClosed(QWidget *widget) {
+void ConnectedControls::addWhileClosed(QWidget *widget)
+{
     add(widget, false);
 }
-void ConnectedControls::addWhileClosed(QAction *action) {
+void ConnectedControls::addWhileClosed(QAction *action)
+{
     add(action, false);
 }
 
-void ConnectedControls::add(QObject *object, bool whileConnected) {
+void ConnectedControls::add(QObject *object, bool whileConnected)
+{
     if (!object)
         return;
     m_entries.push_back({object, whileConnected});
     apply(m_entries.back());
 }
 
-void ConnectedControls::addHook(QObject *owner, Hook hook) {
+void ConnectedControls::addHook(QObject *owner, Hook hook)
+{
     if (!owner || !hook)
         return;
     hook(m_connected);
     m_hooks.push_back({owner, std::move(hook)});
 }
 
-void ConnectedControls::apply(const Entry &entry) const {
+void ConnectedControls::apply(const Entry &entry) const
+{
     const bool enabled = entry.whileConnected == m_connected;
     if (auto *widget = qobject_cast<QWidget *>(entry.object.data()))
         widget->setEnabled(enabled);
@@ -40,7 +47,8 @@ void ConnectedControls::apply(const Entry &entry) const {
         action->setEnabled(enabled);
 }
 
-void ConnectedControls::setConnected(bool connected) {
+void ConnectedControls::setConnected(bool connected)
+{
     m_connected = connected;
     std::erase_if(m_entries, [](const Entry &entry) { return entry.object.isNull(); });
     for (const Entry &entry : m_entries)

@@ -14,7 +14,8 @@ class QWidget;
 /// builds them: device controls are enabled only while connected; the few that
 /// start a connection (port radios, "Open") only while closed. A registered
 /// control takes the current state at once; a destroyed one is skipped.
-class ConnectedControls {
+class ConnectedControls
+{
 public:
     using Hook = std::function<void(bool connected)>;
 
@@ -35,11 +36,13 @@ public:
     bool isConnected() const { return m_connected; }
 
 private:
-    struct Entry {
+    struct Entry
+    {
         QPointer<QObject> object;
         bool whileConnected;
     };
-    struct HookEntry {
+    struct HookEntry
+    {
         QPointer<QObject> owner;
         Hook hook;
     };

@@ -19,7 +19,8 @@ class QTimer;
 /// setWindowDisplayTimer(). Arming a timer that already runs leaves it running
 /// (it is not restarted). The signals carry the other notifications to the
 /// windows that handle them.
-class GuiSessionBridge : public QObject, public SessionListener {
+class GuiSessionBridge : public QObject, public SessionListener
+{
     Q_OBJECT
 
 public:

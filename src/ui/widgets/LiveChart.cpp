@@ -20,9 +20,11 @@ constexpr int TimeLabelSpacing = 90;
 
 // Axis labels at least one increment apart (a nice multiple of it when they
 // would crowd), optionally with thousands separators.
-class IncrementTicker : public QCPAxisTickerFixed {
+class IncrementTicker : public QCPAxisTickerFixed
+{
 public:
-    IncrementTicker() {
+    IncrementTicker()
+    {
         setScaleStrategy(ssMultiples);
         setTickCount(6);
     }
@@ -31,14 +33,16 @@ public:
     int groupedDecimals = -1;
 
 protected:
-    double getTickStep(const QCPRange &range) override {
+    double getTickStep(const QCPRange &range) override
+    {
         if (increment <= 0)
             return QCPAxisTicker::getTickStep(range);
         return QCPAxisTickerFixed::getTickStep(range);
     }
 
     QString getTickLabel(double tick, const QLocale &locale, QChar formatChar,
-                         int precision) override {
+                         int precision) override
+    {
         if (groupedDecimals < 0)
             return QCPAxisTickerFixed::getTickLabel(tick, locale, formatChar, precision);
         // "#,##0" and "#,##0.#": the locale's group separator, optional decimals.
@@ -58,14 +62,16 @@ protected:
     }
 };
 
-IncrementTicker *incrementTicker(QCPAxis *axis) {
+IncrementTicker *incrementTicker(QCPAxis *axis)
+{
     return static_cast<IncrementTicker *>(axis->ticker().data());
 }
 
 } // namespace
 
 LiveChart::LiveChart(const QString &name, QWidget *parent)
-    : QCustomPlot(parent) {
+    : QCustomPlot(parent)
+{
     setObjectName(name);
     setAutoAddPlottableToLegend(false);
     setMinimumSize(120, 80);
@@ -115,7 +121,8 @@ LiveChart::LiveChart(const QString &name, QWidget *parent)
     connect(&m_redrawTimer, &QTimer::timeout, this, &LiveChart::redrawTick);
 }
 
-int LiveChart::addSeries(const QString &title, const QColor &colour) {
+int LiveChart::addSeries(const QString &title, const QColor &colour)
+{
     QCPGraph *series = addGraph();
     series->setName(title);
     // One pixel: a thicker antialiased line takes about five times as long to draw.
@@ -131,11 +138,13 @@ int LiveChart::addSeries(const QString &title, const QColor &colour) {
     return seriesCount() - 1;
 }
 
-int LiveChart::ringIndex(int age) const {
+int LiveChart::ringIndex(int age) const
+{
     return (m_newest - age + HistoryLength) % HistoryLength;
 }
 
-void LiveChart::addSample(std::span<const double> values, double keyStep) {
+void LiveChart::addSample(std::span<const double> values, double keyStep)
+{
     const double key = m_keys[size_t(m_newest)] + keyStep;
     m_newest = (m_newest + 1) % HistoryLength;
     m_keys[size_t(m_newest)] = key;
@@ -147,7 +156,8 @@ void LiveChart::addSample(std::span<const double> values, double keyStep) {
     requestRedraw();
 }
 
-void LiveChart::writeSeries(int index) {
+void LiveChart::writeSeries(int index)
+{
     // The container keeps its HistoryLength points: they are overwritten in
     // place, oldest first, so the keys stay sorted and nothing is allocated.
     QCPGraphDataContainer &data = *series(index)->data();
@@ -164,17 +174,20 @@ void LiveChart::writeSeries(int index) {
     }
 }
 
-double LiveChart::lastKey() const {
+double LiveChart::lastKey() const
+{
     return m_keys[size_t(m_newest)];
 }
 
-double LiveChart::valueAt(int series, int age) const {
+double LiveChart::valueAt(int series, int age) const
+{
     if (series < 0 || series >= seriesCount() || age < 0 || age >= HistoryLength)
         return 0;
     return m_values[size_t(series)][size_t(ringIndex(age))];
 }
 
-void LiveChart::setAxisTitles(const QString &value, const QString &time) {
+void LiveChart::setAxisTitles(const QString &value, const QString &time)
+{
     m_valueTitle = value;
     m_valueTitleRoom = -1;
     yAxis->setLabel(value);
@@ -184,7 +197,8 @@ void LiveChart::setAxisTitles(const QString &value, const QString &time) {
     requestRedraw();
 }
 
-void LiveChart::fitValueTitle(int room) {
+void LiveChart::fitValueTitle(int room)
+{
     if (room == m_valueTitleRoom || m_valueTitle.isEmpty() || room <= 0)
         return;
     m_valueTitleRoom = room;
@@ -202,8 +216,8 @@ void LiveChart::fitValueTitle(int room) {
         const int middle = int(text.size()) / 2;
         int split = -1;
         for (int i = 0; i < text.size(); ++i)
-            if (text[i] == QLatin1Char(' ') &&
-                (split < 0 || std::abs(i - middle) < std::abs(split - middle)))
+            if (text[i] == QLatin1Char(' ')
+                && (split < 0 || std::abs(i - middle) < std::abs(split - middle)))
                 split = i;
         // "a - b" breaks after the dash.
         if (split > 0 && text.mid(split, 3) == QLatin1String(" - "))
@@ -218,7 +232,8 @@ void LiveChart::fitValueTitle(int room) {
     yAxis->setLabelFont(font);
 }
 
-void LiveChart::setValueRange(double minimum, double maximum) {
+void LiveChart::setValueRange(double minimum, double maximum)
+{
     if (maximum < minimum)
         return;
     m_autoScale = false;
@@ -229,7 +244,8 @@ void LiveChart::setValueRange(double minimum, double maximum) {
     requestRedraw();
 }
 
-void LiveChart::setValueMinimum(double minimum) {
+void LiveChart::setValueMinimum(double minimum)
+{
     if (minimum >= yAxis->range().upper)
         return;
     m_autoScale = false;
@@ -237,7 +253,8 @@ void LiveChart::setValueMinimum(double minimum) {
     requestRedraw();
 }
 
-void LiveChart::setValueMaximum(double maximum) {
+void LiveChart::setValueMaximum(double maximum)
+{
     if (maximum <= yAxis->range().lower)
         return;
     m_autoScale = false;
@@ -245,18 +262,21 @@ void LiveChart::setValueMaximum(double maximum) {
     requestRedraw();
 }
 
-void LiveChart::setValueAutoScale(bool on) {
+void LiveChart::setValueAutoScale(bool on)
+{
     m_autoScale = on;
     if (on)
         applyAutoScale();
     requestRedraw();
 }
 
-void LiveChart::applyAutoScale() {
+void LiveChart::applyAutoScale()
+{
     yAxis->rescale(true);
 }
 
-void LiveChart::setValueIncrement(double increment) {
+void LiveChart::setValueIncrement(double increment)
+{
     IncrementTicker *ticker = incrementTicker(yAxis);
     ticker->increment = increment;
     if (increment > 0)
@@ -264,7 +284,8 @@ void LiveChart::setValueIncrement(double increment) {
     requestRedraw();
 }
 
-void LiveChart::setTimeIncrement(double increment) {
+void LiveChart::setTimeIncrement(double increment)
+{
     IncrementTicker *ticker = incrementTicker(xAxis);
     ticker->increment = increment;
     if (increment > 0)
@@ -272,20 +293,24 @@ void LiveChart::setTimeIncrement(double increment) {
     requestRedraw();
 }
 
-double LiveChart::valueIncrement() const {
+double LiveChart::valueIncrement() const
+{
     return incrementTicker(yAxis)->increment;
 }
 
-double LiveChart::timeIncrement() const {
+double LiveChart::timeIncrement() const
+{
     return incrementTicker(xAxis)->increment;
 }
 
-void LiveChart::setGroupedValueLabels(int decimals) {
+void LiveChart::setGroupedValueLabels(int decimals)
+{
     incrementTicker(yAxis)->groupedDecimals = decimals;
     requestRedraw();
 }
 
-void LiveChart::setSeriesVisible(int index, bool visible) {
+void LiveChart::setSeriesVisible(int index, bool visible)
+{
     if (index < 0 || index >= seriesCount() || series(index)->visible() == visible)
         return;
     series(index)->setVisible(visible);
@@ -293,11 +318,13 @@ void LiveChart::setSeriesVisible(int index, bool visible) {
     requestRedraw();
 }
 
-bool LiveChart::isSeriesVisible(int index) const {
+bool LiveChart::isSeriesVisible(int index) const
+{
     return index >= 0 && index < seriesCount() && series(index)->visible();
 }
 
-void LiveChart::rebuildLegend() {
+void LiveChart::rebuildLegend()
+{
     legend->clearItems();
     for (int s = seriesCount() - 1; s >= 0; --s)
         if (series(s)->visible())
@@ -307,7 +334,8 @@ void LiveChart::rebuildLegend() {
     legend->setMaximumSize(legend->minimumOuterSizeHint());
 }
 
-QStringList LiveChart::legendTitles() const {
+QStringList LiveChart::legendTitles() const
+{
     QStringList titles;
     for (int i = 0; i < legend->itemCount(); ++i)
         if (auto *item = qobject_cast<QCPPlottableLegendItem *>(legend->item(i)))
@@ -315,7 +343,8 @@ QStringList LiveChart::legendTitles() const {
     return titles;
 }
 
-void LiveChart::addCornerButton(QAbstractButton *button) {
+void LiveChart::addCornerButton(QAbstractButton *button)
+{
     if (!m_overlay) {
         m_overlay = new QGridLayout(this);
         m_overlay->setContentsMargins(CornerMargin, CornerMargin, CornerMargin, CornerMargin);
@@ -326,12 +355,14 @@ void LiveChart::addCornerButton(QAbstractButton *button) {
     m_legendRow->setMinimumSize(0, button->sizeHint().height() + CornerMargin);
 }
 
-void LiveChart::requestRedraw() {
+void LiveChart::requestRedraw()
+{
     if (!m_redrawTimer.isActive())
         m_redrawTimer.start();
 }
 
-void LiveChart::redrawTick() {
+void LiveChart::redrawTick()
+{
     if (!isVisible()) {
         m_redrawWhenShown = true;
         return;
@@ -342,7 +373,8 @@ void LiveChart::redrawTick() {
     replot(rpQueuedRefresh);
 }
 
-void LiveChart::redrawNow() {
+void LiveChart::redrawNow()
+{
     m_redrawTimer.stop();
     m_redrawWhenShown = false;
     if (m_autoScale)
@@ -350,7 +382,8 @@ void LiveChart::redrawNow() {
     replot(rpImmediateRefresh);
 }
 
-void LiveChart::resizeEvent(QResizeEvent *event) {
+void LiveChart::resizeEvent(QResizeEvent *event)
+{
     // The axis rectangle changes by as much as the chart: fit the title to it
     // before the redraw that the resize makes.
     const int oldHeight = event->oldSize().height();
@@ -359,7 +392,8 @@ void LiveChart::resizeEvent(QResizeEvent *event) {
     QCustomPlot::resizeEvent(event);
 }
 
-void LiveChart::showEvent(QShowEvent *event) {
+void LiveChart::showEvent(QShowEvent *event)
+{
     QCustomPlot::showEvent(event);
     if (m_redrawWhenShown)
         requestRedraw();

@@ -15,7 +15,8 @@ class QGridLayout;
 /// samples in a fixed ring, a legend on grey sits above the plot, the value
 /// axis is manual or scaled to the data, and redraws are batched on a timer
 /// that runs only when something changed (a hidden chart redraws when shown).
-class LiveChart : public QCustomPlot {
+class LiveChart : public QCustomPlot
+{
     Q_OBJECT
 
 public:

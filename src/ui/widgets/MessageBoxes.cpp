@@ -13,12 +13,14 @@ namespace {
 std::mutex handlerMutex;
 MessageBoxes::Handler installedHandler;
 
-MessageBoxes::Handler currentHandler() {
+MessageBoxes::Handler currentHandler()
+{
     std::lock_guard lock(handlerMutex);
     return installedHandler;
 }
 
-QMessageBox::Icon boxIcon(MessageIcon icon) {
+QMessageBox::Icon boxIcon(MessageIcon icon)
+{
     switch (icon) {
     case MessageIcon::Information:
         return QMessageBox::Information;
@@ -35,7 +37,8 @@ QMessageBox::Icon boxIcon(MessageIcon icon) {
 } // namespace
 
 void MessageBoxes::show(QWidget *parent, const QString &title, const QString &text,
-                        MessageIcon icon) {
+                        MessageIcon icon)
+{
     if (const Handler handler = currentHandler()) {
         handler(title, text, icon);
         return;
@@ -44,7 +47,8 @@ void MessageBoxes::show(QWidget *parent, const QString &title, const QString &te
     box.exec();
 }
 
-void MessageBoxes::showFromAnyThread(const QString &title, const QString &text, MessageIcon icon) {
+void MessageBoxes::showFromAnyThread(const QString &title, const QString &text, MessageIcon icon)
+{
     QCoreApplication *app = QCoreApplication::instance();
     if (!qobject_cast<QApplication *>(app) || QCoreApplication::closingDown()) {
         if (const Handler handler = currentHandler()) {
@@ -63,7 +67,8 @@ void MessageBoxes::showFromAnyThread(const QString &title, const QString &text, 
         Qt::BlockingQueuedConnection);
 }
 
-MessageBoxes::Handler MessageBoxes::setHandler(Handler handler) {
+MessageBoxes::Handler MessageBoxes::setHandler(Handler handler)
+{
     std::lock_guard lock(handlerMutex);
     Handler previous = std::move(installedHandler);
     installedHandler = std::move(handler);

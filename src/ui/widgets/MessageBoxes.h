@@ -11,7 +11,8 @@ enum class MessageIcon { None, Information, Warning, Critical };
 
 /// The one way the windows show a message box (an OK button and an icon), so
 /// that a test can record the boxes instead of facing modal windows.
-class MessageBoxes {
+class MessageBoxes
+{
 public:
     using Handler =
         std::function<void(const QString &title, const QString &text, MessageIcon icon)>;

@@ -10,7 +10,8 @@
 #endif
 
 TFormAbout::TFormAbout(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormAbout"), QStringLiteral("About")) {
+    : ToolWindow(&main, QStringLiteral("FormAbout"), QStringLiteral("About"))
+{
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     auto *name = new QLabel(QStringLiteral("Tarvine - Ethernet Motor Controller"), this);

@@ -5,7 +5,8 @@
 class TFormMain;
 
 /// The About window: program name, version and build date.
-class TFormAbout : public ToolWindow {
+class TFormAbout : public ToolWindow
+{
     Q_OBJECT
 
 public:

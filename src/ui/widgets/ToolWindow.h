@@ -7,7 +7,8 @@
 /// (so it stays above it and has no task-bar button of its own), that opens
 /// 10 pixels right of and 50 pixels below the main window's top-left corner
 /// every time it is shown.
-class ToolWindow : public QWidget {
+class ToolWindow : public QWidget
+{
     Q_OBJECT
 
 public:

@@ -18,7 +18,8 @@
 namespace {
 
 std::shared_ptr<SimController> makeController(const SimModel &model, int host,
-                                              const std::string &name, uint8_t macLast) {
+                                              const std::string &name, uint8_t macLast)
+{
     SimIdentity identity;
     identity.ip = {127, 0, 0, uint8_t(host)};
     identity.mac[5] = macLast;
@@ -26,7 +27,8 @@ std::shared_ptr<SimController> makeController(const SimModel &model, int host,
     return std::make_shared<SimController>(model, identity);
 }
 
-std::unique_ptr<SimServer> makeServer(const VirtualControllerChoice &choice, int host) {
+std::unique_ptr<SimServer> makeServer(const VirtualControllerChoice &choice, int host)
+{
     SimServerConfig config;
     config.bindAddress = "127.0.0." + std::to_string(host);
     config.tcpPort = VirtualController::TcpPort;
@@ -50,7 +52,8 @@ std::unique_ptr<SimServer> makeServer(const VirtualControllerChoice &choice, int
 VirtualController::VirtualController(TFormMain &main, QAction *menuItem)
     : QObject(&main)
     , m_main(main)
-    , m_menuItem(menuItem) {
+    , m_menuItem(menuItem)
+{
     setObjectName(QStringLiteral("VirtualController"));
     m_menuItem->setText(QStringLiteral("Virtual controller..."));
     m_menuItem->setObjectName(QStringLiteral("MenuComVirtual"));
@@ -58,11 +61,13 @@ VirtualController::VirtualController(TFormMain &main, QAction *menuItem)
     main.connectedControls().addWhileClosed(m_menuItem);
 }
 
-VirtualController::~VirtualController() {
+VirtualController::~VirtualController()
+{
     stop();
 }
 
-void VirtualController::MenuComVirtualClick() {
+void VirtualController::MenuComVirtualClick()
+{
     if (!m_dialog) {
         m_dialog = new VirtualControllerDialog(&m_main);
         connect(m_dialog, &QDialog::finished, this, &VirtualController::dialogFinished);
@@ -70,14 +75,16 @@ void VirtualController::MenuComVirtualClick() {
     m_dialog->open();
 }
 
-void VirtualController::dialogFinished(int result) {
+void VirtualController::dialogFinished(int result)
+{
     if (result != QDialog::Accepted || !m_dialog)
         return;
     if (const std::optional<VirtualControllerChoice> choice = m_dialog->choice())
         startAndConnect(*choice);
 }
 
-bool VirtualController::start(const VirtualControllerChoice &choice, QString *error) {
+bool VirtualController::start(const VirtualControllerChoice &choice, QString *error)
+{
     stop();
     std::string reason;
     for (int host = m_firstHost; host <= m_lastHost; ++host) {
@@ -92,7 +99,8 @@ bool VirtualController::start(const VirtualControllerChoice &choice, QString *er
     return false;
 }
 
-bool VirtualController::startAndConnect(const VirtualControllerChoice &choice) {
+bool VirtualController::startAndConnect(const VirtualControllerChoice &choice)
+{
     QString reason;
     if (!start(choice, &reason)) {
         MessageBoxes::show(
@@ -110,7 +118,8 @@ bool VirtualController::startAndConnect(const VirtualControllerChoice &choice) {
     return openConnection(choice);
 }
 
-bool VirtualController::openConnection(const VirtualControllerChoice &choice) {
+bool VirtualController::openConnection(const VirtualControllerChoice &choice)
+{
     TFormParamIP *paramIP = m_main.toolWindows().paramIP;
     if (!paramIP) {
         stop();
@@ -146,27 +155,32 @@ bool VirtualController::openConnection(const VirtualControllerChoice &choice) {
     return true;
 }
 
-void VirtualController::connectionStateChanged(bool connected) {
+void VirtualController::connectionStateChanged(bool connected)
+{
     if (!connected)
         stop();
 }
 
-void VirtualController::stop() {
+void VirtualController::stop()
+{
     if (m_server) {
         m_server->stop();
         m_server.reset();
     }
 }
 
-void VirtualController::setHostRange(int first, int last) {
+void VirtualController::setHostRange(int first, int last)
+{
     m_firstHost = std::clamp(first, 1, 254);
     m_lastHost = std::clamp(last, m_firstHost, 254);
 }
 
-bool VirtualController::isRunning() const {
+bool VirtualController::isRunning() const
+{
     return m_server && m_server->isRunning();
 }
 
-QString VirtualController::address() const {
+QString VirtualController::address() const
+{
     return m_server ? QString::fromStdString(m_server->address()) : QString();
 }

@@ -17,7 +17,8 @@ class TFormMain;
 /// (N from 2) with the standard ports, and opens the connection to it through
 /// the connection window. The virtual controller stops when that connection
 /// closes, or with the program.
-class VirtualController : public QObject {
+class VirtualController : public QObject
+{
     Q_OBJECT
 
 public:

@@ -22,14 +22,16 @@ constexpr int LowestI2CAddress = 1;
 constexpr int HighestI2CAddress = 127;
 
 // The preset models named BUS... are modules of an I2C bus behind a gateway.
-bool isBusModel(const SimModel &model) {
+bool isBusModel(const SimModel &model)
+{
     return QString::fromStdString(model.name).startsWith(QLatin1String("BUS"));
 }
 
 } // namespace
 
 VirtualControllerDialog::VirtualControllerDialog(QWidget *parent)
-    : QDialog(parent) {
+    : QDialog(parent)
+{
     setObjectName(QStringLiteral("FormVirtualController"));
     setWindowTitle(QStringLiteral("Virtual controller"));
 
@@ -86,7 +88,8 @@ VirtualControllerDialog::VirtualControllerDialog(QWidget *parent)
     updateState();
 }
 
-void VirtualControllerDialog::modelChanged(int index) {
+void VirtualControllerDialog::modelChanged(int index)
+{
     // A module model sits behind a gateway, a network model on the network.
     const std::vector<SimModel> &presets = simModelPresets();
     if (index < 0 || size_t(index) >= presets.size())
@@ -97,7 +100,8 @@ void VirtualControllerDialog::modelChanged(int index) {
         m_tcp->setChecked(true);
 }
 
-void VirtualControllerDialog::updateState() {
+void VirtualControllerDialog::updateState()
+{
     const bool gateway = m_gateway->isChecked();
     m_modules->setEnabled(gateway);
     const bool valid = !gateway || parseModules(m_modules->text()).has_value();
@@ -105,7 +109,8 @@ void VirtualControllerDialog::updateState() {
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
 }
 
-std::optional<VirtualControllerChoice> VirtualControllerDialog::choice() const {
+std::optional<VirtualControllerChoice> VirtualControllerDialog::choice() const
+{
     const std::vector<SimModel> &presets = simModelPresets();
     const int index = m_model->currentIndex();
     if (index < 0 || size_t(index) >= presets.size())
@@ -124,7 +129,8 @@ std::optional<VirtualControllerChoice> VirtualControllerDialog::choice() const {
     return chosen;
 }
 
-bool VirtualControllerDialog::selectModel(const QString &name) {
+bool VirtualControllerDialog::selectModel(const QString &name)
+{
     const int index = m_model->findData(name.toUpper());
     if (index < 0)
         return false;
@@ -132,7 +138,8 @@ bool VirtualControllerDialog::selectModel(const QString &name) {
     return true;
 }
 
-void VirtualControllerDialog::selectComMode(int comMode) {
+void VirtualControllerDialog::selectComMode(int comMode)
+{
     if (comMode == ComModes::TcpGateway)
         m_gateway->setChecked(true);
     else if (comMode == ComModes::Udp)
@@ -141,11 +148,13 @@ void VirtualControllerDialog::selectComMode(int comMode) {
         m_tcp->setChecked(true);
 }
 
-void VirtualControllerDialog::setModulesText(const QString &text) {
+void VirtualControllerDialog::setModulesText(const QString &text)
+{
     m_modules->setText(text);
 }
 
-std::optional<std::vector<int>> VirtualControllerDialog::parseModules(const QString &text) {
+std::optional<std::vector<int>> VirtualControllerDialog::parseModules(const QString &text)
+{
     static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
     const QStringList fields = text.split(separators, Qt::SkipEmptyParts);
     if (fields.isEmpty() || fields.size() > MaxModules)
@@ -154,8 +163,8 @@ std::optional<std::vector<int>> VirtualControllerDialog::parseModules(const QStr
     for (const QString &field : fields) {
         bool ok = false;
         const int address = field.toInt(&ok);
-        if (!ok || address < LowestI2CAddress || address > HighestI2CAddress ||
-            std::find(modules.begin(), modules.end(), address) != modules.end())
+        if (!ok || address < LowestI2CAddress || address > HighestI2CAddress
+            || std::find(modules.begin(), modules.end(), address) != modules.end())
             return std::nullopt;
         modules.push_back(address);
     }

@@ -14,7 +14,8 @@ class QRadioButton;
 
 /// What the user chose for a virtual controller: the model, how the tool
 /// reaches it and, behind a gateway, the I2C addresses of its modules.
-struct VirtualControllerChoice {
+struct VirtualControllerChoice
+{
     SimModel model;
     int comMode = 0;          ///< ComModes: TCP direct, UDP or TCP gateway
     std::vector<int> modules; ///< gateway only, in the order typed; the first is opened
@@ -22,7 +23,8 @@ struct VirtualControllerChoice {
 
 /// The dialog of the Communication menu's "Virtual controller..." item: a
 /// model preset, the connection kind and the gateway's module addresses.
-class VirtualControllerDialog : public QDialog {
+class VirtualControllerDialog : public QDialog
+{
     Q_OBJECT
 
 public:
