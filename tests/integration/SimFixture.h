@@ -5,31 +5,15 @@
 #include "sim/SimRequestLog.h"
 #include "sim/SimServer.h"
 #include "support/RecordingListener.h"
+#include "support/WaitFor.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <mutex>
 
 namespace testsupport {
-
-/// Spins the event loop until \a done or \a timeoutMs.
-inline bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
 
 /// Collects the request frames a virtual controller received.
 class WireRecorder

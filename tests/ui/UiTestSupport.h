@@ -1,32 +1,18 @@
 #pragma once
 
 #include "app/NumberText.h"
+#include "support/WaitFor.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 namespace uitest {
 
-/// Runs the event loop until \a done or \a timeoutMs.
-inline bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
+using testsupport::waitFor;
 
 /// The child of \a root named \a name; fails the test when there is none.
 template<typename T>
