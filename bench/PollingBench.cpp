@@ -4,12 +4,12 @@
 //
 // The virtual controller runs in a child process so that the CPU figures are
 // the tool's alone. Usage: bench_polling [seconds per run, default 3]
+#include "ChildController.h"
 #include "device/QLMCSession.h"
 #include "device/SessionListener.h"
 #include "protocol/PacketChecksum.h"
 #include "protocol/QLMCConnection.h"
 #include "protocol/QLMCThreadSendPacket.h"
-#include "sim/SimServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,13 +20,11 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -179,20 +177,7 @@ int main(int argc, char **argv)
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const uint16_t port = 18610;
 
-    const pid_t child = fork();
-    if (child == 0) {
-        SimServerConfig config;
-        config.bindAddress = Host;
-        config.tcpPort = port;
-        config.udpPort = port;
-        SimServer server(config,
-                         std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
-        if (!server.start())
-            _exit(1);
-        for (;;)
-            pause();
-    }
-    usleep(300000);
+    const ChildController controller(Host, port);
 
     QCoreApplication app(argc, argv);
     const std::vector<double> floor = pingPong(port, seconds);
@@ -210,7 +195,5 @@ int main(int argc, char **argv)
             " p99 %.3f ms, tool CPU %.1f %% of one core\n",
             ratio, f.passesPerSecond, f.readsPerSecond, f.medianMs, f.p99Ms, f.cpuPercent);
     }
-    kill(child, SIGTERM);
-    waitpid(child, nullptr, 0);
     return 0;
 }

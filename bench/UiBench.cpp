@@ -7,11 +7,11 @@
 //
 // The virtual controller runs in a child process so that the CPU figures are
 // the tool's alone. Usage: bench_ui [seconds of polling, default 5]
+#include "ChildController.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "protocol/QLMCConnection.h"
 #include "protocol/TFormParamIP.h"
-#include "sim/SimServer.h"
 #include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/widgets/LiveChart.h"
@@ -26,12 +26,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <ctime>
-#include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -312,21 +309,7 @@ int main(int argc, char **argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
-    const pid_t child = fork();
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM); // ends with the benchmark, whatever happens to it
-        SimServerConfig config;
-        config.bindAddress = Host;
-        config.tcpPort = Port;
-        config.udpPort = Port;
-        SimServer server(config,
-                         std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
-        if (!server.start())
-            _exit(1);
-        for (;;)
-            pause();
-    }
-    usleep(300000);
+    const ChildController controller(Host, Port);
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -337,7 +320,5 @@ int main(int argc, char **argv)
         liveRun(windows, seconds);
         offlineRun(windows);
     }
-    kill(child, SIGTERM);
-    waitpid(child, nullptr, 0);
     return 0;
 }
