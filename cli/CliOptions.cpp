@@ -16,7 +16,7 @@ QString CliOptions::usage()
         "                                one line of live values per read cycle\n"
         "\n"
         "--verbose also prints the tool's internal error log (time-outs, unknown\n"
-        "registers) on standard error.\n"
+        "registers) on standard error. --version alone prints the version.\n"
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out,\n"
         "4 device type refused, 5 register not granted or value refused.\n");

@@ -8,12 +8,18 @@
 
 #include <cstdio>
 
+#include <TarvineVersion.h>
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
 
+    if (app.arguments().mid(1) == QStringList{QStringLiteral("--version")}) {
+        out << "tarvine-cli " << TARVINE_VERSION << Qt::endl;
+        return 0;
+    }
     QString error;
     const auto options = CliOptions::parse(app.arguments().mid(1), error);
     if (!options) {
@@ -21,6 +27,7 @@ int main(int argc, char **argv)
             out << CliOptions::usage();
             return 0;
         }
+
         err << "tarvine-cli: " << error << Qt::endl << CliOptions::usage();
         return CliRunner::Usage;
     }

@@ -263,7 +263,8 @@ std::string SimCommandLine::helpText()
            + models
            + ";\n"
              "                             TYPE.SUBTYPE in decimal, e.g. 6.4\n"
-             "  --version 0xVVVVVVVV       firmware version register value (default: the model's)\n"
+             "  --version 0xVVVVVVVV       firmware version register value (default: the model's);\n"
+             "                             --version alone prints the program's version\n"
              "  --bind ADDR                IPv4 address to serve (default 127.0.0.1)\n"
              "  --allow-any-address        allow 0.0.0.0 and non-loopback addresses; only for\n"
              "                             network namespaces created for a test\n"

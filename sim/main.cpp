@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <TarvineVersion.h>
+
 #include <arpa/inet.h>
 #include <pthread.h>
 
@@ -47,6 +49,12 @@ std::string modelText(const SimModel &model)
 int main(int argc, char **argv)
 {
     std::string error;
+    // Alone, --version names the program's version; with a value it sets the
+    // firmware version register.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "tarvine-sim " << TARVINE_VERSION << "\n";
+        return 0;
+    }
     const auto options =
         SimCommandLine::parse(std::vector<std::string>(argv + 1, argv + argc), &error);
     if (!options) {

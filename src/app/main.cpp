@@ -4,8 +4,31 @@
 #include "platform/DataFolder.h"
 #include "ui/DesktopApplication.h"
 
+#include <TarvineVersion.h>
+
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char **argv)
 {
+    // The tool itself takes no arguments; these two only answer and leave.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tarvine %s\n", TARVINE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("Usage: tarvine\n"
+                    "Set-up, tuning and test tool for Ethernet motor controllers.\n"
+                    "Opens the main window; connect to a controller with\n"
+                    "Communication > Connection..., or try the built-in virtual controller\n"
+                    "with Communication > Virtual controller....\n"
+                    "\n"
+                    "  --help     show this text and exit\n"
+                    "  --version  show the version and exit\n"
+                    "\n"
+                    "Diagnostic logs are written to ~/Quelmo_Data.\n");
+        return 0;
+    }
     const QString applicationName = QStringLiteral("Tarvine");
     // The data folder in the user profile (the program's folder when the
     // profile does not expand), then the log: errors to the log file only,

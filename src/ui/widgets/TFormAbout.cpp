@@ -5,9 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#ifndef TARVINE_VERSION
-#define TARVINE_VERSION "0.0.0"
-#endif
+#include <TarvineVersion.h>
 
 TFormAbout::TFormAbout(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormAbout"), QStringLiteral("About"))
