@@ -19,7 +19,7 @@ QString CliOptions::usage()
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
-        "(default 500) is how long one answer is awaited before it counts as lost.\n"
+        "(default 250) is how long one answer is awaited before it counts as lost.\n"
         "\n"
         "--verbose also prints the tool's internal error log (time-outs, unknown\n"
         "registers) on standard error.\n"

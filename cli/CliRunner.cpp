@@ -279,6 +279,7 @@ bool CliRunner::reopen()
     m_identified = false;
     m_failed = false;
     QThread::msleep(50);
+    m_connection->setComMode(m_options.comMode); // a lost connection left it closed (-1)
     m_connection->open(m_options.ip);
     return waitFor([this] { return m_identified || m_failed; }, m_options.timeoutMs)
            && m_identified;
