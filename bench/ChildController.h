@@ -14,7 +14,9 @@
 class ChildController
 {
 public:
-    ChildController(const char *host, uint16_t port, const char *model = "NETEC-A")
+    /// \a fault: a fault text as tarvine-sim takes it ("drop=0.05"), or nullptr.
+    ChildController(const char *host, uint16_t port, const char *model = "NETEC-A",
+                    const char *fault = nullptr)
     {
         m_pid = fork();
         if (m_pid == 0) {
@@ -25,7 +27,7 @@ public:
             config.udpPort = port;
             SimServer server(config,
                              std::make_shared<SimController>(*parseSimModel(model), SimIdentity{}));
-            if (!server.start())
+            if ((fault && !server.faults().apply(fault)) || !server.start())
                 _exit(1);
             for (;;)
                 pause();

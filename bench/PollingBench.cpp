@@ -79,27 +79,53 @@ struct PollingFigures
     double cpuPercent;
 };
 
-PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds)
+// A value no register of the virtual controller holds: what still carries it
+// after the full read was never answered.
+constexpr uint8_t Unanswered = 0xA5;
+
+PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds, int answerTimeoutMs = 0,
+                          int *missing = nullptr)
 {
     QLMCSession session;
     AnswerTimes times;
     times.session = &session;
     QLMCConnection connection(session, &times);
+    if (answerTimeoutMs > 0)
+        connection.setAnswerTimeoutMs(answerTimeoutMs);
     bool identified = false;
-    QObject::connect(&connection, &QLMCConnection::identified,
-                     [&](const ModelProfile &) { identified = true; });
+    QObject::connect(&connection, &QLMCConnection::identified, [&](const ModelProfile &) {
+        identified = true;
+        // Runs before the identification asks for every readable register.
+        RegisterLockGuard guard(session.lock());
+        for (QLMCRegister &reg : session.motor().registers())
+            if (reg.Readable && reg.Address > 1)
+                std::fill(reg.Value.begin(), reg.Value.end(), Unanswered);
+    });
     connection.setPorts(port, port);
     connection.setComMode(0);
     connection.open(QString::fromLatin1(Host));
     QElapsedTimer t;
     t.start();
-    while (!identified && t.elapsed() < 5000)
+    while (!identified && t.elapsed() < 20000)
         spin(10);
     if (!identified) {
         std::fprintf(stderr, "bench_polling: no identification\n");
         std::exit(1);
     }
-    spin(500); // the full read after identification
+    // The full read after identification (the poll reads alongside).
+    t.restart();
+    spin(50);
+    while (!connection.isSettled() && t.elapsed() < 60000)
+        spin(10);
+    if (missing) {
+        *missing = 0;
+        RegisterLockGuard guard(session.lock());
+        for (const QLMCRegister &reg : session.motor().registers())
+            if (reg.Readable && reg.Address > 1 && reg.Size > 0
+                && std::all_of(reg.Value.begin(), reg.Value.end(),
+                               [](uint8_t b) { return b == Unanswered; }))
+                ++*missing;
+    }
     session.RefreshRatio = refreshRatio;
     session.DisplayDivider = 0;
     spin(200);
@@ -194,6 +220,19 @@ int main(int argc, char **argv)
             "polling RefreshRatio %3d: %.0f passes/s, %.1f read cycles/s, answer median %.3f ms,"
             " p99 %.3f ms, tool CPU %.1f %% of one core\n",
             ratio, f.passesPerSecond, f.readsPerSecond, f.medianMs, f.p99Ms, f.cpuPercent);
+    }
+    {
+        // 5 % of the answers dropped: the sender re-asks the one-shot reads of
+        // the identification, the poll brings the live values back.
+        const uint16_t lossyPort = port + 1;
+        const ChildController lossy(Host, lossyPort, "NETEC-A", "drop=0.05");
+        for (int timeoutMs : {QLMCThreadSendPacket::AnswerTimeoutMs, 250}) {
+            int missing = -1;
+            const PollingFigures f = runPolling(lossyPort, 20, seconds, timeoutMs, &missing);
+            std::printf("polling RefreshRatio  20, 5 %% answers dropped, answer time-out %4d ms: "
+                        "%.1f read cycles/s, %d registers missing after identification\n",
+                        timeoutMs, f.readsPerSecond, missing);
+        }
     }
     return 0;
 }

@@ -3,8 +3,8 @@
 QString CliOptions::usage()
 {
     return QStringLiteral(
-        "usage: tarvine-cli --ip ADDR [--udp | --i2c N] [--port P] [--timeout MS] [--verbose] "
-        "COMMAND\n"
+        "usage: tarvine-cli --ip ADDR [--udp | --i2c N] [--port P] [--timeout MS]\n"
+        "                   [--answer-timeout MS] [--verbose] COMMAND\n"
         "\n"
         "Connects to one controller (TCP port 8010 by default, UDP port 7010 with --udp,\n"
         "or the module at I2C address N behind an Ethernet-to-I2C gateway on TCP 8010),\n"
@@ -13,12 +13,19 @@ QString CliOptions::usage()
         "  read REG...                   read registers (decimal or 0x-hex addresses)\n"
         "  write REG=VALUE...            write registers, then read them back\n"
         "  poll [--seconds S] [--refresh MS]\n"
-        "                                one line of live values per read cycle\n"
+        "                                one line of live values per read cycle, then one\n"
+        "                                statistics line; keeps polling through lost and\n"
+        "                                damaged answers and reopens a lost connection\n"
+        "\n"
+        "--timeout MS (default 5000) bounds the identification, which asks again until\n"
+        "the device answers, and each set of reads or writes. --answer-timeout MS\n"
+        "(default 250) is how long one answer is awaited before it counts as lost.\n"
         "\n"
         "--verbose also prints the tool's internal error log (time-outs, unknown\n"
         "registers) on standard error. --version alone prints the version.\n"
         "\n"
-        "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out,\n"
+        "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out (poll:\n"
+        "nothing came back for the whole run),\n"
         "4 device type refused, 5 register not granted or value refused.\n");
 }
 
@@ -78,6 +85,14 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
             if (!n)
                 return std::nullopt;
             o.timeoutMs = *n;
+        } else if (a == QLatin1String("--answer-timeout")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            auto n = toInt(*v, 10, 60000, QStringLiteral("--answer-timeout"));
+            if (!n)
+                return std::nullopt;
+            o.answerTimeoutMs = *n;
         } else if (a == QLatin1String("--seconds")) {
             auto v = needValue(i);
             if (!v)

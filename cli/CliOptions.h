@@ -17,6 +17,7 @@ struct CliOptions
     double seconds = 5.0;  ///< poll duration
     int refreshMs = 20;    ///< poll: packets per send cycle (the window's "Interface refresh")
     int timeoutMs = 5000;  ///< longest wait for the connection and each answer set
+    int answerTimeoutMs = 250; ///< the sender's wait for one answer before it counts it lost
     bool verbose = false;  ///< internal errors of the log on standard error
 
     /// Parses argv (without the program name). On failure returns nullopt and

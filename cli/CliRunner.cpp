@@ -5,6 +5,8 @@
 #include "protocol/QLMCConnection.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
@@ -17,6 +19,7 @@ CliRunner::CliRunner(const CliOptions &options, QTextStream &out, QTextStream &e
     , m_session(std::make_unique<QLMCSession>())
 {
     m_connection = std::make_unique<QLMCConnection>(*m_session, this);
+    m_connection->setAnswerTimeoutMs(m_options.answerTimeoutMs);
     // Every decoded answer arms the display, so the runner hears of each one.
     m_session->DisplayDivider = 0;
     connect(m_connection.get(), &QLMCConnection::statusChanged, this,
@@ -51,6 +54,11 @@ CliRunner::~CliRunner()
 
 void CliRunner::armMainDisplay()
 {
+    {
+        // Called right after the decoder stored this answer's time.
+        std::lock_guard<std::mutex> guard(m_timesMutex);
+        m_answerTimes.push_back(m_session->statistics().shown.answerTimeMs.load());
+    }
     // May come from the sender thread (UDP): only a flag.
     QMetaObject::invokeMethod(
         this, [this] { m_answer = true; }, Qt::QueuedConnection);
@@ -80,20 +88,9 @@ bool CliRunner::waitFor(const std::function<bool()> &done, int timeoutMs)
 
 bool CliRunner::waitUntilSettled(int timeoutMs)
 {
-    // Settled: no request pending in the image and every request answered.
-    auto settled = [this] {
-        if (m_failed)
-            return true;
-        {
-            RegisterLockGuard guard(m_session->lock());
-            for (const QLMCRegister &reg : m_session->motor().registers())
-                if ((reg.ReadRequest && reg.Readable) || (reg.WriteRequest && reg.Writable))
-                    return false;
-        }
-        const CommStatistics &s = m_session->statistics();
-        return s.readRequestsSent.load() + s.writeRequestsSent.load() == s.answersDecoded.load();
-    };
-    return waitFor(settled, timeoutMs);
+    // Settled: nothing pending and no answer awaited; a lost answer was asked
+    // again or read back by the sender, or given up.
+    return waitFor([this] { return m_failed || m_connection->isSettled(); }, timeoutMs);
 }
 
 int CliRunner::openAndIdentify()
@@ -123,8 +120,10 @@ int CliRunner::openAndIdentify()
         return fail(TimedOut, QStringLiteral("no answer from %1 within %2 ms")
                                   .arg(m_options.ip)
                                   .arg(m_options.timeoutMs));
-    if (m_options.command != QLatin1String("poll"))
-        m_connection->setPollingEnabled(false);
+    // Polling reads its live values alongside the full read of the identification.
+    if (m_options.command == QLatin1String("poll"))
+        return Ok;
+    m_connection->setPollingEnabled(false);
     // The identification asks for every readable register: let that finish.
     if (!waitUntilSettled(m_options.timeoutMs))
         return fail(TimedOut, QStringLiteral("the device did not answer every request within %1 ms")
@@ -271,8 +270,60 @@ int CliRunner::write()
     return Ok;
 }
 
+bool CliRunner::reopen()
+{
+    // A bench script wants its whole run: open again and identify again.
+    addToTotals();
+    m_session->statistics().clearCounters(); // counted once, even if this open fails
+    ++m_totals.reopens;
+    m_identified = false;
+    m_failed = false;
+    QThread::msleep(50);
+    m_connection->setComMode(m_options.comMode); // a lost connection left it closed (-1)
+    m_connection->open(m_options.ip);
+    return waitFor([this] { return m_identified || m_failed; }, m_options.timeoutMs)
+           && m_identified;
+}
+
+void CliRunner::addToTotals()
+{
+    const CommStatistics &s = m_session->statistics();
+    m_totals.requests += s.readRequestsSent.load() + s.writeRequestsSent.load();
+    m_totals.answers += s.answersDecoded.load();
+    m_totals.checksumErrors += s.checksumErrors.load();
+}
+
+QString CliRunner::statisticsLine()
+{
+    std::vector<float> times;
+    {
+        std::lock_guard<std::mutex> guard(m_timesMutex);
+        times = m_answerTimes;
+    }
+    float median = 0.0f;
+    float maximum = 0.0f;
+    if (!times.empty()) {
+        std::sort(times.begin(), times.end());
+        median = times[times.size() / 2];
+        maximum = times.back();
+    }
+    QString line = QStringLiteral("statistics: requests %1, answers %2, lost %3, checksum errors "
+                                  "%4, answer time median %5 ms, max %6 ms")
+                       .arg(m_totals.requests)
+                       .arg(m_totals.answers)
+                       .arg(m_totals.requests - m_totals.answers)
+                       .arg(m_totals.checksumErrors)
+                       .arg(QString::number(double(median), 'f', 3),
+                            QString::number(double(maximum), 'f', 3));
+    if (m_totals.reopens > 0)
+        line += QStringLiteral(", reopened %1").arg(m_totals.reopens);
+    return line;
+}
+
 int CliRunner::poll()
 {
+    // Runs its whole duration through lost, corrupted, split and merged
+    // answers (the sender re-asks what was lost) and reopens a lost connection.
     m_session->RefreshRatio = m_options.refreshMs;
     m_connection->setPollingEnabled(true);
     m_out << "time_ms position speed desired input mode voltage command temperature current"
@@ -280,28 +331,37 @@ int CliRunner::poll()
     QElapsedTimer clock;
     clock.start();
     const qint64 end = qint64(m_options.seconds * 1000.0);
-    qint64 lastAnswer = 0;
+    int lines = 0;
     while (clock.elapsed() < end) {
         m_answer = false;
         waitFor([this] { return m_answer || m_failed; }, 50);
-        if (m_failed)
-            return fail(ConnectionFailed, QStringLiteral("connection lost (%1)").arg(m_status0));
-        if (!m_answer) {
-            if (clock.elapsed() - lastAnswer > m_options.timeoutMs)
-                return fail(TimedOut,
-                            QStringLiteral("no answer for %1 ms").arg(m_options.timeoutMs));
+        if (m_failed) {
+            if (m_options.verbose)
+                m_err << "tarvine-cli: connection lost (" << m_status0 << "), reopening"
+                      << Qt::endl;
+            reopen();
+            if (m_identified)
+                m_connection->setPollingEnabled(true);
             continue;
         }
-        lastAnswer = clock.elapsed();
+        if (!m_answer)
+            continue;
         ReceivedValues v;
         NewValueFlags flags;
         m_session->takeDisplayValues(v, flags);
         if (!flags.isRaised(ValueFlag::Position) && !flags.isRaised(ValueFlag::Speed))
             continue; // a write answer or a read of other registers
+        ++lines;
         m_out << clock.elapsed() << ' ' << v.Position << ' ' << v.Speed << ' ' << v.Desired << ' '
               << v.Input << ' ' << v.RegulationMode << ' ' << QString::number(v.Voltage, 'f', 2)
               << ' ' << v.Command << ' ' << QString::number(v.Temperature, 'f', 1) << ' '
               << QString::number(v.CurrentLive, 'f', 3) << Qt::endl;
     }
+    addToTotals();
+    m_out << statisticsLine() << Qt::endl;
+    if (lines == 0 && m_totals.answers == 0)
+        return fail(TimedOut, QStringLiteral("no answer from %1 for %2 s")
+                                  .arg(m_options.ip)
+                                  .arg(m_options.seconds));
     return Ok;
 }

@@ -7,6 +7,8 @@
 #include <QTextStream>
 
 #include <memory>
+#include <mutex>
+#include <vector>
 
 class QLMCConnection;
 class QLMCSession;
@@ -42,6 +44,9 @@ private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
     bool waitUntilSettled(int timeoutMs);
     int openAndIdentify();
+    bool reopen();
+    void addToTotals();
+    QString statisticsLine();
     int identify();
     int read();
     int write();
@@ -61,4 +66,15 @@ private:
     QString m_status0;
     QString m_status3;
     bool m_answer = false;
+
+    // Poll statistics over every connection of the run (counters restart at each open).
+    struct Totals
+    {
+        int64_t requests = 0;
+        int64_t answers = 0;
+        int64_t checksumErrors = 0;
+        int reopens = 0;
+    } m_totals;
+    std::mutex m_timesMutex;
+    std::vector<float> m_answerTimes; ///< ms, one per decoded answer (any thread appends)
 };

@@ -40,6 +40,12 @@ std::optional<SimFaultRate> SimFaultRate::parse(std::string_view text)
 {
     if (text.empty())
         return always();
+    if (text.starts_with("first")) {
+        const auto n = parseInteger(text.substr(5));
+        if (!n || *n < 1 || *n > 0x7FFFFFFF)
+            return std::nullopt;
+        return first(uint32_t(*n));
+    }
     if (text.find('.') != std::string_view::npos) {
         // A probability: digits with one decimal point, 0..1.
         double value = 0.0;
@@ -57,7 +63,8 @@ std::optional<SimFaultRate> SimFaultRate::parse(std::string_view text)
 bool SimFaultSettings::any() const
 {
     return drop.active() || delayMs > 0 || corrupt.active() || split.active() || merge.active()
-           || closeAfter > 0 || oversize.active() || malformed.active() || garbage.active();
+           || closeAfter > 0 || oversize.active() || malformed.active() || garbage.active()
+           || nackStatusOnly;
 }
 
 std::string SimFaultPlan::describe() const
@@ -129,6 +136,7 @@ SIM_FAULT_SETTER(setCloseAfter, closeAfter, int)
 SIM_FAULT_SETTER(setOversize, oversize, SimFaultRate)
 SIM_FAULT_SETTER(setMalformed, malformed, SimFaultRate)
 SIM_FAULT_SETTER(setGarbage, garbage, SimFaultRate)
+SIM_FAULT_SETTER(setNackStatusOnly, nackStatusOnly, bool)
 #undef SIM_FAULT_SETTER
 
 void SimFaults::setSplit(SimFaultRate rate, int pieces, int pauseMs)
@@ -148,6 +156,8 @@ int SimFaults::closeAfter() const
 
 bool SimFaults::strikes(const SimFaultRate &rate, uint64_t &counter)
 {
+    if (rate.firstN > 0)
+        return ++counter <= rate.firstN;
     if (rate.everyNth > 0)
         return ++counter % rate.everyNth == 0;
     if (rate.probability > 0.0)
@@ -234,6 +244,10 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
         settings = SimFaultSettings{};
         return true;
     }
+    if (mode == "nack-status-only" && !hasValue) {
+        settings.nackStatusOnly = true;
+        return true;
+    }
 
     struct RateMode
     {
@@ -288,8 +302,9 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
 
 std::string SimFaults::helpText()
 {
-    return "      RATE is N (every Nth answer; 1 = every answer, 0 = never) or a\n"
-           "      probability with a decimal point (0.25); without =RATE: every answer.\n"
+    return "      RATE is N (every Nth answer; 1 = every answer, 0 = never), a\n"
+           "      probability with a decimal point (0.25) or firstN (the first N answers\n"
+           "      only); without =RATE: every answer.\n"
            "      drop[=RATE]       the answer is not sent\n"
            "      delay=MS          every answer leaves MS milliseconds late (order kept)\n"
            "      corrupt[=RATE]    the checksum's low byte is inverted\n"
@@ -306,5 +321,7 @@ std::string SimFaults::helpText()
            "      malformed[=RATE]  the length field announces one byte more than the\n"
            "                        frame carries\n"
            "      garbage[=RATE]    replaced by as many pseudo-random bytes (seeded)\n"
+           "      nack-status-only  gateway: a transfer the module does not acknowledge\n"
+           "                        is answered with its status byte only\n"
            "      none              switches every fault off\n";
 }

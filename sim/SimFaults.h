@@ -14,13 +14,16 @@ struct SimFaultRate
 {
     uint32_t everyNth = 0;    ///< 1 = every answer; 0 = not by count
     double probability = 0.0; ///< 0..1, drawn from the seeded generator
+    uint32_t firstN = 0;      ///< the first N answers after the setting, then never
 
-    bool active() const { return everyNth > 0 || probability > 0.0; }
+    bool active() const { return everyNth > 0 || probability > 0.0 || firstN > 0; }
     static SimFaultRate always() { return {1, 0.0}; }
     static SimFaultRate every(uint32_t n) { return {n, 0.0}; }
     static SimFaultRate chance(double p) { return {0, p}; }
+    static SimFaultRate first(uint32_t n) { return {0, 0.0, n}; }
 
-    /// "" (every answer), "N" (every Nth, 0 = never) or "0.25" (a probability).
+    /// "" (every answer), "N" (every Nth, 0 = never), "0.25" (a probability)
+    /// or "firstN" (the first N answers only).
     static std::optional<SimFaultRate> parse(std::string_view text);
 };
 
@@ -38,6 +41,9 @@ struct SimFaultSettings
     SimFaultRate oversize;  ///< replaced by a frame announcing 1024 payload bytes
     SimFaultRate malformed; ///< its length field announces one byte more than it carries
     SimFaultRate garbage;   ///< replaced by as many pseudo-random bytes
+    /// Gateway: a transfer the module does not acknowledge is answered with
+    /// its status byte only (no filler bytes where the value would be).
+    bool nackStatusOnly = false;
 
     bool any() const;
 };
@@ -84,6 +90,7 @@ public:
     void setOversize(SimFaultRate rate);
     void setMalformed(SimFaultRate rate);
     void setGarbage(SimFaultRate rate);
+    void setNackStatusOnly(bool on);
 
     /// True when any fault is switched on (cheap, lock-free).
     bool any() const { return m_any.load(std::memory_order_relaxed); }

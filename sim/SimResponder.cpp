@@ -313,9 +313,11 @@ SimResponse SimResponder::gatewayTransfer(const SimFrame &request)
                     status = SimGatewayStatus::DataNack;
             }
             if (!read) {
-                // Keep the layout: R filler bytes stand where the value would be.
+                // Keep the layout: R filler bytes stand where the value would
+                // be (or nothing, as some gateways answer).
                 payload.resize(start);
-                payload.insert(payload.end(), item.readCount, SimGatewayStatus::Filler);
+                if (!m_nackStatusOnly.load())
+                    payload.insert(payload.end(), item.readCount, SimGatewayStatus::Filler);
             }
         }
         payload.push_back(status);

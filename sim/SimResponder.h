@@ -4,6 +4,7 @@
 #include "sim/SimFrame.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -73,6 +74,10 @@ public:
     /// Network identity this device reports in discovery (the controller's or the gateway's).
     SimIdentity identity() const;
 
+    /// Gateway: answer a transfer that is not acknowledged with its status
+    /// byte only, leaving out the filler bytes where its value would be.
+    void setNackStatusOnly(bool on) { m_nackStatusOnly = on; }
+
     /// The 12-byte discovery identify request: a read of type, MAC, version and name.
     static bool isIdentifyRequest(const SimFrame &request);
 
@@ -85,6 +90,7 @@ private:
     SimResponse gatewayScan(const SimFrame &request);
 
     bool m_gateway = false;
+    std::atomic<bool> m_nackStatusOnly{false};
     std::shared_ptr<SimController> m_controller;
     std::map<int, std::shared_ptr<SimController>> m_modules;
     mutable std::mutex m_identityMutex; ///< guards m_gatewayIdentity

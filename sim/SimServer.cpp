@@ -424,6 +424,7 @@ void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
     ++requests;
     record(SimWireEvent::Kind::Request, route.transport, route.peerText, &frame, {});
 
+    responder->setNackStatusOnly(faults.any() && faults.settings().nackStatusOnly);
     SimResponse response = responder->respond(frame, route.transport);
     switch (response.outcome) {
     case SimResponse::Outcome::Answered:

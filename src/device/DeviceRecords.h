@@ -81,4 +81,6 @@ struct ConnectionRecord
     QString DeviceName;         ///< 0x15, 16 characters
     uint32_t DeviceType = 0;    ///< 0x00
     uint32_t DeviceVersion = 0; ///< 0x01
+    /// Connection generation of the last answer that carried both 0x00 and 0x01.
+    uint32_t TypeVersionGeneration = 0xFFFFFFFF;
 };

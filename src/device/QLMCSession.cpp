@@ -83,6 +83,36 @@ void QLMCSession::replaceMotor()
     m_motor.swap(fresh);
     // The old image is destroyed while the lock is still held.
     fresh.reset();
+    resetRecords();
+}
+
+void QLMCSession::resetRecords()
+{
+    // Until the new device's answers arrive, the windows show defaults rather
+    // than the previous controller's bits (which a click could write to it).
+    Options = OptionsRecord{};
+    AutoTuning = AutoTuningRecord{};
+    Warning = WarningRecord{};
+    Calibration = CalibrationRecord{};
+    EnhancedCmd = EnhancedCmdRecord{};
+    Limits = LimitsRecord{};
+    IO = IORecord{};
+    Device = ConnectionRecord{};
+}
+
+bool QLMCSession::isCurrentGeneration(uint32_t generation) const
+{
+    return generation == AnswerAssembler::CurrentGeneration
+           || generation == m_connection.Generation.load();
+}
+
+void QLMCSession::feedAnswerBytes(const uint8_t *bytes, size_t length, uint32_t generation,
+                                  bool datagram)
+{
+    if (datagram)
+        m_assembler.feedDatagram(bytes, length, generation);
+    else
+        m_assembler.feed(bytes, length, generation);
 }
 
 void QLMCSession::showStatus(int panel, const QString &text)
@@ -103,22 +133,37 @@ void QLMCSession::raiseCommError(const char *kind, bool capped)
 
 void QLMCSession::answerFramed(const QLMCIPPacket &answer)
 {
+    const uint32_t generation = m_assembler.generation();
+    if (!isCurrentGeneration(generation)) {
+        // A late answer of a closed connection: never decoded, and the sender
+        // of the current one goes on waiting for its own answer.
+        ++m_statistics.staleAnswers;
+        return;
+    }
     m_statistics.answerFramed(answer.TransactionId);
     if (answer.Function == 0x0006) {
         std::vector<uint8_t> modules(answer.Data.begin(), answer.Data.begin() + answer.Length);
         if (m_listener)
             m_listener->scanResult(modules);
     } else {
-        DataReceived(answer);
+        decode(answer, generation);
     }
     if (m_answerEvent)
         m_answerEvent->set();
 }
 
-void QLMCSession::frameDropped(FrameError)
+void QLMCSession::frameDropped(FrameError error)
 {
-    // A checksum error and a frame too long to hold count alike. The answer
-    // event is not set: the sender's wait runs into its time-out.
+    if (!isCurrentGeneration(m_assembler.generation())) {
+        ++m_statistics.staleAnswers;
+        return;
+    }
+    // A checksum error, a frame too long to hold and a datagram that is not
+    // one whole frame count alike. The answer event is not set: the sender's
+    // wait runs into its time-out.
+    ++m_statistics.checksumErrors;
+    if (error == FrameError::Datagram)
+        ++m_statistics.datagramsDropped;
     raiseCommError("CS", true);
 }
 
@@ -158,6 +203,11 @@ void QLMCSession::AskRegistersFromModule()
 
 void QLMCSession::DataReceived(const QLMCIPPacket &answer)
 {
+    decode(answer, AnswerAssembler::CurrentGeneration);
+}
+
+void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
+{
     // 1. Statistics; lost packets show when their count grows.
     const CommStatistics::LostPackets lost =
         m_statistics.answerDecoded(HighResCounter::now(), HighResCounter::frequency());
@@ -192,6 +242,10 @@ void QLMCSession::DataReceived(const QLMCIPPacket &answer)
     ReceivedValues sample;
     {
         RegisterLockGuard guard(m_lock);
+        // Open and Close raise the generation under this lock: an answer that
+        // lost the race against them is not decoded into the next connection.
+        if (!isCurrentGeneration(generation))
+            return;
         const bool gateway = comMode == ComModes::TcpGateway;
         if (!gateway && comMode != ComModes::TcpDirect && comMode != ComModes::Udp
             && comMode != ComModes::Closed)
@@ -214,8 +268,14 @@ void QLMCSession::DataReceived(const QLMCIPPacket &answer)
                 break;
             }
             QLMCRegister *reg = m_motor->registerAt(address);
-            if (i + reg->Size > length)
-                break; // the value would run past the payload: not decoded
+            if (i + reg->Size > length) {
+                // The value would run past the payload: not decoded. A gateway
+                // whose module did not acknowledge may answer with status
+                // bytes only: the byte there is then the status byte.
+                if (gateway && i < length && payload[i] != 0x87)
+                    ackError = true;
+                break;
+            }
             std::copy_n(payload + i, reg->Size, reg->Value.begin());
             decoded = true;
             deliver(address, payload + i, typeArrived, versionArrived);
@@ -277,6 +337,8 @@ void QLMCSession::DataReceived(const QLMCIPPacket &answer)
         }
         if (decoded && GraphicEnabled.load())
             sample = Received;
+        if (typeArrived && versionArrived)
+            Device.TypeVersionGeneration = m_connection.Generation.load();
     }
 
     if (ackError)

@@ -29,7 +29,8 @@ public:
     RegisterLock &lock() { return m_lock; }
     /// The current register image; use it under the RegisterLock.
     QLMCIPMotor &motor() { return *m_motor; }
-    /// Replaces the image by a fresh one (every connection open).
+    /// Replaces the image by a fresh one and resets the feature records
+    /// (every connection open), so no window keeps the previous device's values.
     void replaceMotor();
 
     ConnectionState &connection() { return m_connection; }
@@ -68,6 +69,16 @@ public:
     std::atomic<bool> IOWindowVisible{false};
     /// A parameter file was just sent: read every register back after it.
     std::atomic<bool> ReadBackAfterSend{false};
+    /// The identification ran for the connection now open (cleared at open).
+    std::atomic<bool> Identified{false};
+
+    /// Feeds received bytes into the reassembly on behalf of the connection of
+    /// \a generation (TCP: a stream chunk; UDP: one datagram, see
+    /// AnswerAssembler::feedDatagram). Answers of an earlier connection are
+    /// counted as stale and dropped.
+    void feedAnswerBytes(const uint8_t *bytes, size_t length, uint32_t generation, bool datagram);
+    /// True when \a generation is the current connection's (or CurrentGeneration).
+    bool isCurrentGeneration(uint32_t generation) const;
 
     /// The communication error counter shown in status panel 3.
     int commErrors() const { return m_commErrors.load(); }
@@ -94,6 +105,8 @@ public:
     void frameDropped(FrameError error) override;
 
 private:
+    void decode(const QLMCIPPacket &answer, uint32_t generation);
+    void resetRecords();
     void raiseCommError(const char *kind, bool capped);
     void showStatus(int panel, const QString &text);
     bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);

@@ -93,9 +93,10 @@ void TcpClientSocket::onReadable()
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
-    // Orderly shutdown by the peer (0) or a connection error.
+    // Orderly shutdown by the peer (0), or a connection error: a reset by the
+    // peer (ECONNRESET, EPIPE) is a lost connection too and takes the error path.
     const int error = n < 0 ? errno : 0;
-    if (error != 0 && error != ECONNRESET && error != EPIPE) {
+    if (error != 0) {
         shutdownSocket(false);
         emit errorOccurred(error);
         return;

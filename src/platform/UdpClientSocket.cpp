@@ -18,7 +18,11 @@ UdpClientSocket::~UdpClientSocket()
 bool UdpClientSocket::setPeer(const QString &address, quint16 port)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
+    ++m_epoch;
     if (m_fd >= 0) {
+        // The receive() in progress polls a duplicate of the descriptor: shut
+        // the socket itself down so that its wait ends now, not at its time-out.
+        ::shutdown(m_fd, SHUT_RDWR);
         ::close(m_fd);
         m_fd = -1;
     }
@@ -70,9 +74,11 @@ bool UdpClientSocket::send(const uint8_t *data, size_t size)
 int UdpClientSocket::receive(uint8_t *buffer, size_t capacity, int timeoutMs)
 {
     int fd;
+    uint64_t epoch;
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         fd = m_fd < 0 ? -1 : ::dup(m_fd);
+        epoch = m_epoch;
     }
     if (fd < 0)
         return -1;
@@ -92,12 +98,14 @@ int UdpClientSocket::receive(uint8_t *buffer, size_t capacity, int timeoutMs)
             break;
         const ssize_t n = ::recv(fd, buffer, capacity, MSG_TRUNC);
         if (n >= 0) {
-            result = int(std::min(size_t(n), capacity));
+            result = int(std::min<ssize_t>(n, 0x7FFFFFFF));
             break;
         }
         if (errno != EINTR && errno != ECONNREFUSED)
             break;
     }
     ::close(fd);
-    return result;
+    // Closed or re-opened meanwhile: whatever came belongs to the old peer.
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return epoch == m_epoch ? result : -1;
 }

@@ -18,6 +18,7 @@ public:
     UdpClientSocket &operator=(const UdpClientSocket &) = delete;
 
     /// Sets the peer; a port of 0 closes the client (nothing can be sent).
+    /// A receive() waiting on the previous socket ends at once and returns -1.
     /// Returns false when the address is not a dotted IPv4 address.
     bool setPeer(const QString &address, quint16 port);
     quint16 port() const;
@@ -27,11 +28,14 @@ public:
     /// Sends one datagram to the peer. False when closed or on failure.
     bool send(const uint8_t *data, size_t size);
     /// Waits up to \a timeoutMs for one datagram from the peer and stores at
-    /// most \a capacity bytes of it. Returns its stored size, or -1 when none came.
+    /// most \a capacity bytes of it. Returns its size, or -1 when none came or
+    /// the peer was changed or closed meanwhile. A datagram longer than
+    /// \a capacity returns its full size (only \a capacity bytes are stored).
     int receive(uint8_t *buffer, size_t capacity, int timeoutMs);
 
 private:
     mutable std::mutex m_mutex;
     int m_fd = -1;
     quint16 m_port = 0;
+    uint64_t m_epoch = 0; ///< raised by every setPeer(): a waiting receive() gives up
 };

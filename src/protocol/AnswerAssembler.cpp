@@ -10,12 +10,43 @@ AnswerAssembler::AnswerAssembler(AnswerSink *sink)
 
 void AnswerAssembler::reset()
 {
+    std::lock_guard<std::recursive_mutex> guard(m_feedMutex);
+    resetLocked();
+}
+
+void AnswerAssembler::resetLocked()
+{
     m_held = 0;
     m_expected = Frame::HeaderSize;
     m_body = false;
 }
 
-void AnswerAssembler::feed(const uint8_t *chunk, size_t length)
+void AnswerAssembler::feed(const uint8_t *chunk, size_t length, uint32_t generation)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_feedMutex);
+    m_generation = generation;
+    feedLocked(chunk, length);
+}
+
+void AnswerAssembler::feedDatagram(const uint8_t *datagram, size_t length, uint32_t generation)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_feedMutex);
+    m_generation = generation;
+    resetLocked();
+    // One datagram carries one answer: header, the payload it announces, checksum.
+    const bool whole = length >= size_t(Frame::HeaderSize + Frame::ChecksumSize)
+                       && length == Frame::HeaderSize + ((size_t(datagram[4]) << 8) | datagram[5])
+                                        + Frame::ChecksumSize;
+    if (!whole) {
+        if (m_sink)
+            m_sink->frameDropped(AnswerSink::FrameError::Datagram);
+        return;
+    }
+    feedLocked(datagram, length);
+    resetLocked();
+}
+
+void AnswerAssembler::feedLocked(const uint8_t *chunk, size_t length)
 {
     size_t i = 0;
     while (i < length) {
@@ -33,7 +64,7 @@ void AnswerAssembler::feed(const uint8_t *chunk, size_t length)
             const size_t payload = (size_t(m_buffer[4]) << 8) | m_buffer[5];
             if (payload > size_t(Frame::MaxPayload)) {
                 // No packet can hold it: drop the frame and the rest of the chunk.
-                reset();
+                resetLocked();
                 if (m_sink)
                     m_sink->frameDropped(AnswerSink::FrameError::Oversized);
                 return;
@@ -47,7 +78,7 @@ void AnswerAssembler::feed(const uint8_t *chunk, size_t length)
         const uint16_t computed = PacketChecksum(m_buffer.data(), Frame::HeaderSize + payload);
         const uint16_t received = uint16_t((m_buffer[m_held - 2] << 8) | m_buffer[m_held - 1]);
         if (!checksumAccepted(computed, received)) {
-            reset();
+            resetLocked();
             if (m_sink)
                 m_sink->frameDropped(AnswerSink::FrameError::Checksum);
             return;
@@ -59,7 +90,7 @@ void AnswerAssembler::feed(const uint8_t *chunk, size_t length)
         std::copy_n(m_buffer.begin() + Frame::HeaderSize, payload, m_packet.Data.begin());
         m_packet.Checksum = received;
         m_packet.DataCount = static_cast<int32_t>(payload);
-        reset();
+        resetLocked();
         if (m_sink)
             m_sink->answerFramed(m_packet);
     }

@@ -5,14 +5,16 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 /// Receives what the answer reassembly produces.
 class AnswerSink
 {
 public:
     enum class FrameError {
-        Checksum, ///< the checksum did not match
-        Oversized ///< the header announced more payload than a packet holds
+        Checksum,  ///< the checksum did not match
+        Oversized, ///< the header announced more payload than a packet holds
+        Datagram   ///< a datagram that is not exactly one whole frame
     };
 
     virtual ~AnswerSink() = default;
@@ -31,19 +33,37 @@ public:
 
     void setSink(AnswerSink *sink) { m_sink = sink; }
 
-    /// Feeds one received chunk (a TCP receive event or a UDP datagram).
-    void feed(const uint8_t *chunk, size_t length);
+    /// Chunks fed without a connection generation belong to the current one.
+    static constexpr uint32_t CurrentGeneration = 0xFFFFFFFF;
+
+    /// Feeds one chunk of a byte stream (a TCP receive event) that arrived on
+    /// the connection of \a generation.
+    void feed(const uint8_t *chunk, size_t length, uint32_t generation = CurrentGeneration);
+    /// Feeds one UDP datagram: the reassembly starts afresh, and a datagram
+    /// that is not exactly one whole frame is dropped (FrameError::Datagram),
+    /// so a truncated datagram never swallows the next answer.
+    void feedDatagram(const uint8_t *datagram, size_t length,
+                      uint32_t generation = CurrentGeneration);
     /// Back to the initial state: nothing held, header phase, 6 bytes expected.
     void reset();
+    /// The connection generation of the chunk being fed (valid in the sink's calls).
+    uint32_t generation() const { return m_generation; }
 
     size_t bytesHeld() const { return m_held; }
     size_t bytesExpected() const { return m_expected; }
     bool inBody() const { return m_body; }
 
 private:
+    void feedLocked(const uint8_t *chunk, size_t length);
+    void resetLocked();
+
     static constexpr size_t Capacity = Frame::HeaderSize + Frame::MaxPayload + Frame::ChecksumSize;
 
     AnswerSink *m_sink;
+    /// Serialises feeds: a late datagram of a closed UDP connection may still
+    /// be on its way in while the stream of the next connection comes in.
+    std::recursive_mutex m_feedMutex;
+    uint32_t m_generation = CurrentGeneration;
     std::array<uint8_t, Capacity> m_buffer{};
     size_t m_held = 0;
     size_t m_expected = Frame::HeaderSize;

@@ -6,6 +6,13 @@ void CommStatistics::clearCounters()
     writeRequestsSent = 0;
     answersDecoded = 0;
     receiveChunks = 0;
+    checksumErrors = 0;
+    datagramsDropped = 0;
+    staleAnswers = 0;
+    answerTimeouts = 0;
+    identifyRetries = 0;
+    registersReasked = 0;
+    registersReadBack = 0;
 }
 
 void CommStatistics::clearShownCounters()

@@ -32,6 +32,10 @@ public:
     /// Write items of the gateway request in flight; the decoder checks the
     /// acknowledge count against it.
     std::atomic<int> GatewayWriteItems{0};
+    /// Raised (under the RegisterLock) by every open and close. Answers carry
+    /// the generation of the connection they arrived on; one of a connection
+    /// that is no longer current is dropped and never decoded.
+    std::atomic<uint32_t> Generation{0};
 
     /// Next transaction number; used by the sender thread only.
     int32_t TransactionCounter = 0;

@@ -25,6 +25,9 @@ QLMCConnection::QLMCConnection(QLMCSession &session, SessionListener *forward, Q
                                                       *m_udpTransport);
     session.setAnswerEvent(&m_sender->answerEvent());
     session.setListener(this);
+    m_sender->setUnansweredIdentificationHandler([this] {
+        QMetaObject::invokeMethod(this, [this] { deviceNotAnswering(); }, Qt::QueuedConnection);
+    });
 
     connect(m_tcp.get(), &TcpClientSocket::connected, this, &QLMCConnection::onTcpConnected);
     connect(m_tcp.get(), &TcpClientSocket::disconnected, this, &QLMCConnection::onTcpDisconnected);
@@ -101,6 +104,20 @@ bool QLMCConnection::isConnected() const
     return (mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) && m_tcp->isConnected();
 }
 
+bool QLMCConnection::isSettled()
+{
+    // The sender clears the flags of a packet and marks its answer as awaited
+    // in one hold of the lock, and re-asks lost registers before it clears
+    // the mark: nothing slips between the two checks.
+    // What the poll asks for anyway does not count.
+    RegisterLockGuard guard(m_session.lock());
+    for (const QLMCRegister &reg : m_session.motor().registers())
+        if ((reg.ReadRequest && reg.Readable && !m_sender->isPolled(reg.Address))
+            || (reg.WriteRequest && reg.Writable))
+            return false;
+    return !m_sender->awaitingAnswer() || m_sender->inFlightOnlyPolled();
+}
+
 bool QLMCConnection::isValidIpText(const QString &text)
 {
     const QStringList fields = text.split(QLatin1Char('.'));
@@ -133,9 +150,48 @@ void QLMCConnection::setPollingEnabled(bool enabled)
     m_session.PollingEnabled = enabled;
 }
 
+void QLMCConnection::setAnswerTimeoutMs(int milliseconds)
+{
+    m_sender->setAnswerTimeoutMs(milliseconds);
+}
+
+void QLMCConnection::newGeneration()
+{
+    {
+        // Under the lock, so that a decoder walking an answer sees either the
+        // old generation (and finishes first) or the new one (and drops it).
+        RegisterLockGuard guard(m_session.lock());
+        ConnectionState &state = m_session.connection();
+        uint32_t next = state.Generation.load() + 1;
+        if (next == AnswerAssembler::CurrentGeneration)
+            next = 0;
+        state.Generation = next;
+    }
+    // No identification of the old connection's answers; any wait of the
+    // sender for one of them ends now.
+    m_timerDisplay.stop();
+    m_sender->answerEvent().set();
+}
+
+QString QLMCConnection::openText() const
+{
+    return comMode() == ComModes::Udp ? QStringLiteral("UDP open") : QStringLiteral("TCP open");
+}
+
+void QLMCConnection::deviceNotAnswering()
+{
+    if (m_session.Identified.load() || !isConnected())
+        return;
+    m_notAnsweringShown = true;
+    showStatus(0, openText() + QStringLiteral(" - device not answering yet"));
+}
+
 void QLMCConnection::open(const QString &ipText)
 {
     emit consignStateReset();
+    newGeneration();
+    m_session.Identified = false;
+    m_notAnsweringShown = false;
     m_session.replaceMotor();
     if (!isValidIpText(ipText)) {
         emit wrongIpAddress();
@@ -204,6 +260,7 @@ void QLMCConnection::connectedSteps(bool udp)
 void QLMCConnection::close()
 {
     emit autoChangeOffRequested();
+    newGeneration();
     const int mode = comMode();
     if ((mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) && m_tcp->isActive()) {
         showStatus(0, QStringLiteral("Closing..."));
@@ -226,6 +283,7 @@ void QLMCConnection::closeFromMenu()
 
 void QLMCConnection::onTcpDisconnected()
 {
+    newGeneration();
     m_session.connection().ComMode = ComModes::Closed;
     m_session.connection().ScanningI2C = false;
     setConnectedState(false);
@@ -238,6 +296,7 @@ void QLMCConnection::onTcpError(int)
     // The error is handled here; nothing reaches the user as an exception.
     if (m_tcp->isConnected())
         return;
+    newGeneration();
     m_session.connection().ComMode = ComModes::Closed;
     setConnectedState(false);
     showStatus(0, QStringLiteral("TCP Error"));
@@ -251,8 +310,9 @@ void QLMCConnection::onTcpReadyRead()
     if (bytes.isEmpty())
         return;
     m_session.statistics().chunkReceived();
-    m_session.assembler().feed(reinterpret_cast<const uint8_t *>(bytes.constData()),
-                               size_t(bytes.size()));
+    m_session.feedAnswerBytes(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                              size_t(bytes.size()), m_session.connection().Generation.load(),
+                              false);
 }
 
 void QLMCConnection::startBusScan(const QString &ipText)
@@ -280,6 +340,11 @@ void QLMCConnection::identify()
         type = m_session.Device.DeviceType;
         version = m_session.Device.DeviceVersion;
     }
+    m_identifiedGeneration = m_session.connection().Generation.load();
+    m_session.Identified = true;
+    if (m_notAnsweringShown && isConnected())
+        showStatus(0, openText());
+    m_notAnsweringShown = false;
     m_profile = identifyDevice(type, version);
     applyRegisterAccess(m_profile, m_session.motor());
     if (!m_profile.known) {
@@ -297,7 +362,21 @@ void QLMCConnection::identify()
 void QLMCConnection::identificationReady()
 {
     QMetaObject::invokeMethod(
-        this, [this] { m_timerDisplay.start(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            // Once per open, and only for Type and Version of this connection:
+            // later answers that carry both (a parameter-file save reads them)
+            // only update the values.
+            uint32_t answered;
+            {
+                RegisterLockGuard guard(m_session.lock());
+                answered = m_session.Device.TypeVersionGeneration;
+            }
+            const uint32_t current = m_session.connection().Generation.load();
+            if (answered == current && m_identifiedGeneration != current)
+                m_timerDisplay.start();
+        },
+        Qt::QueuedConnection);
     if (m_forward)
         m_forward->identificationReady();
 }

@@ -58,6 +58,9 @@ public:
 
     /// The polling check box: the sender adds the live reads while it is on.
     void setPollingEnabled(bool enabled);
+    /// The sender's answer time-out (3000 ms by default; tests and the
+    /// command-line tool use shorter ones).
+    void setAnswerTimeoutMs(int milliseconds);
 
     int comMode() const;
     QString ipText() const { return m_ipText; }
@@ -66,6 +69,10 @@ public:
     bool isUdpOpen() const;
     /// True while a connection is established (TCP connected or UDP open).
     bool isConnected() const;
+    /// True when no granted request is pending in the image and no answer is
+    /// awaited, leaving out what the poll asks for anyway: everything asked
+    /// for was answered or given up.
+    bool isSettled();
     /// The sender thread (for measurements).
     const QLMCThreadSendPacket &sender() const { return *m_sender; }
     /// The profile of the last identification.
@@ -122,6 +129,9 @@ private:
     void onTcpError(int error);
     void onTcpReadyRead();
     void connectedSteps(bool udp);
+    void newGeneration();
+    void deviceNotAnswering();
+    QString openText() const;
     void setConnectedState(bool connected);
     void showStatus(int panel, const QString &text);
 
@@ -133,6 +143,9 @@ private:
     QString m_ipText;
     ModelProfile m_profile;
     QTimer m_timerDisplay; ///< 10 ms after Type and Version: identification
+    /// Generation of the last identification: once per open.
+    uint32_t m_identifiedGeneration = 0xFFFFFFFF;
+    bool m_notAnsweringShown = false; ///< panel 0 says the device is not answering yet
 
     std::unique_ptr<TcpClientSocket> m_tcp;
     std::unique_ptr<UdpClientSocket> m_udp;

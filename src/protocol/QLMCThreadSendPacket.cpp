@@ -5,6 +5,9 @@
 #include "protocol/PacketTransport.h"
 #include "protocol/RequestEncoder.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 const char *const ExecuteName = "QLMCThreadSendPacket::Execute";
 const QString TimerEventName = QStringLiteral("TimerEvent SendPacket");
@@ -49,6 +52,16 @@ void QLMCThreadSendPacket::terminate()
         m_thread.join();
 }
 
+void QLMCThreadSendPacket::setAnswerTimeoutMs(int milliseconds)
+{
+    m_answerTimeoutMs = std::max(1, milliseconds);
+}
+
+void QLMCThreadSendPacket::setUnansweredIdentificationHandler(std::function<void()> handler)
+{
+    m_unansweredIdentification = std::move(handler);
+}
+
 void QLMCThreadSendPacket::Execute()
 {
     while (!m_terminated.load()) {
@@ -58,13 +71,121 @@ void QLMCThreadSendPacket::Execute()
         m_passes.fetch_add(1, std::memory_order_relaxed);
         if (!runPass() || m_terminated.load())
             continue;
+        const bool answered = awaitAnswer();
+        if (m_terminated.load())
+            break;
+        answerOutcome(answered);
+    }
+    m_awaiting = false;
+}
+
+bool QLMCThreadSendPacket::awaitAnswer()
+{
+    using Clock = std::chrono::steady_clock;
+    const int timeoutMs = m_answerTimeoutMs.load();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto leftMs = [&deadline](Clock::time_point until) {
+        return int(std::max<int64_t>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
+    };
+    if (m_session.connection().ComMode.load() == ComModes::Udp && !m_inFlightScan) {
         // A UDP answer is received and decoded here, with the RegisterLock
         // released while the datagram is awaited so the windows never freeze
-        // on an unreachable device.
-        if (m_session.connection().ComMode.load() == ComModes::Udp)
-            m_encoder.receiveDatagramAnswer(m_udp);
-        ReportThreadEventWait(m_answerEvent.wait(AnswerTimeoutMs), AnswerEventName, ExecuteName);
+        // on an unreachable device. A datagram that is dropped (not one whole
+        // frame, bad checksum, an earlier connection's) does not end the wait.
+        const auto datagramDeadline =
+            Clock::now()
+            + std::chrono::milliseconds(std::min(timeoutMs, RequestEncoder::UdpAnswerTimeoutMs));
+        while (!m_terminated.load()
+               && m_encoder.receiveDatagramAnswer(m_udp, leftMs(datagramDeadline),
+                                                  m_inFlightGeneration)) {
+            if (m_answerEvent.wait(0) == WaitResult::Signalled)
+                return true;
+            if (leftMs(datagramDeadline) == 0)
+                break;
+        }
     }
+    const int result = m_answerEvent.wait(leftMs(deadline));
+    ReportThreadEventWait(result, AnswerEventName, ExecuteName);
+    return result == WaitResult::Signalled;
+}
+
+bool QLMCThreadSendPacket::isPolled(int address) const
+{
+    if (!m_session.PollingEnabled.load() || m_session.connection().ScanningI2C.load())
+        return false;
+    for (int live : LiveRegisters)
+        if (live == address)
+            return true;
+    return (address == Reg::Warning && m_session.WarningWindowVisible.load())
+           || (address == Reg::AutoTuning && m_session.AutoTuningActive.load())
+           || (address == Reg::IoState && m_session.IOWindowVisible.load());
+}
+
+bool QLMCThreadSendPacket::inFlightOnlyPolled() const
+{
+    if (m_inFlightScan || m_inFlightPhase != Phases::Read)
+        return false;
+    for (uint8_t address : m_inFlight)
+        if (!isPolled(address))
+            return false;
+    return true;
+}
+
+void QLMCThreadSendPacket::answerOutcome(bool answered)
+{
+    bool unidentified = false;
+    {
+        RegisterLockGuard guard(m_session.lock());
+        ConnectionState &connection = m_session.connection();
+        if (m_inFlightGeneration != connection.Generation.load()) {
+            // Closed or opened again meanwhile (which also ended the wait).
+            m_reasked.reset();
+        } else if (answered) {
+            for (uint8_t address : m_inFlight)
+                m_reasked.reset(address);
+        } else {
+            CommStatistics &statistics = m_session.statistics();
+            ++statistics.answerTimeouts;
+            QLMCIPMotor &motor = m_session.motor();
+            if (m_inFlightScan) {
+                // The scan is not repeated on its own.
+            } else if (!m_session.Identified.load()) {
+                // No identification without Type and Version: ask again.
+                motor.RequestRead(Reg::Type);
+                motor.RequestRead(Reg::Version);
+                ++statistics.identifyRetries;
+                unidentified = true;
+            } else if (m_inFlightPhase == Phases::Read) {
+                for (uint8_t address : m_inFlight) {
+                    if (isPolled(address))
+                        continue; // the next poll brings it back
+                    if (m_reasked.test(address)) {
+                        m_reasked.reset(address); // asked once more already: given up
+                        continue;
+                    }
+                    m_reasked.set(address);
+                    motor.RequestRead(address);
+                    ++statistics.registersReasked;
+                }
+            } else {
+                // A write may have arrived with only its answer lost: never
+                // repeat it, read back what the device now holds.
+                for (uint8_t address : m_inFlight) {
+                    const QLMCRegister *reg = motor.registerAt(address);
+                    if (!reg || !reg->Readable || reg->Size == 0 || isPolled(address))
+                        continue;
+                    motor.RequestRead(address);
+                    ++statistics.registersReadBack;
+                }
+            }
+        }
+        m_inFlight.clear();
+        m_inFlightScan = false;
+        m_awaiting = false;
+    }
+    if (unidentified && m_unansweredIdentification)
+        m_unansweredIdentification();
 }
 
 void QLMCThreadSendPacket::requestLiveRegisters()
@@ -89,9 +210,21 @@ bool QLMCThreadSendPacket::runPass()
     RegisterLockGuard guard(m_session.lock());
     if (m_session.PollingEnabled.load() && !connection.ScanningI2C.load())
         requestLiveRegisters();
-    if (connection.SendScanRequest.exchange(false))
-        return m_encoder.sendScanRequest(m_tcp);
-    return buildAndSend();
+    // An answer cannot come before its request: a set left over from Open,
+    // Close or a late answer must not end the wait for this one.
+    m_answerEvent.reset();
+    m_inFlight.clear();
+    m_inFlightScan = false;
+    m_inFlightGeneration = connection.Generation.load();
+    bool sent;
+    if (connection.SendScanRequest.exchange(false)) {
+        m_inFlightScan = true;
+        sent = m_encoder.sendScanRequest(m_tcp);
+    } else {
+        sent = buildAndSend();
+    }
+    m_awaiting = sent;
+    return sent;
 }
 
 bool QLMCThreadSendPacket::buildAndSend()
@@ -161,6 +294,13 @@ bool QLMCThreadSendPacket::buildAndSend()
     m_packet.DataCount = count;
     if (count == 0)
         return false;
+    // Remember the registers of the packet in case its answer is lost.
+    m_inFlightPhase = phase;
+    for (int i = 0; i < count;) {
+        const uint8_t address = m_packet.Data[size_t(i)];
+        m_inFlight.push_back(address);
+        i += 1 + (phase == Phases::Read ? 0 : QLMCIPMotor::RegisterSize(address));
+    }
 
     PacketTransport &transport = connection.ComMode.load() == ComModes::Udp ? m_udp : m_tcp;
     if (phase == Phases::Read)

@@ -2,10 +2,14 @@
 
 #include "platform/AutoResetEvent.h"
 #include "platform/PeriodicTimer.h"
+#include "device/RegisterTable.h"
 #include "protocol/QLMCIPPacket.h"
 
 #include <atomic>
+#include <bitset>
+#include <functional>
 #include <thread>
+#include <vector>
 
 class PacketTransport;
 class QLMCSession;
@@ -18,6 +22,16 @@ class RequestEncoder;
 /// A send cycle is RefreshRatio packets long: one read packet, one full write
 /// packet, then input-only write packets that carry nothing but a changed
 /// consign (0x21).
+///
+/// Lost answers (no answer within the answer time-out):
+/// - before the device is identified, Type and Version are asked again, so the
+///   identification runs as soon as one answer arrives;
+/// - the registers of a lost read packet are asked once more, except those the
+///   poll asks for anyway;
+/// - a write is never repeated (it may have arrived with only its answer lost,
+///   and a reset or EEPROM save must not run twice): the readable registers of
+///   a lost write packet are read back instead.
+/// Each of these is counted in CommStatistics.
 class QLMCThreadSendPacket
 {
 public:
@@ -39,8 +53,28 @@ public:
     /// Asks the thread to end, sets both events and waits for it.
     void terminate();
 
-    /// Set by the reassembly after every decoded answer.
+    /// Set by the reassembly after every decoded answer, and by Open and Close
+    /// so that a pending wait ends at once.
     AutoResetEvent &answerEvent() { return m_answerEvent; }
+
+    /// The longest wait for an answer (AnswerTimeoutMs by default; a UDP answer
+    /// datagram is awaited for at most RequestEncoder::UdpAnswerTimeoutMs of it).
+    void setAnswerTimeoutMs(int milliseconds);
+    int answerTimeoutMs() const { return m_answerTimeoutMs.load(); }
+    /// Called on the sender thread when an answer was lost before the device
+    /// was identified (Type and Version have just been asked again).
+    void setUnansweredIdentificationHandler(std::function<void()> handler);
+
+    /// True from a request sent until its answer arrived or was given up.
+    bool awaitingAnswer() const { return m_awaiting.load(); }
+    /// True when the poll asks for \a address in every read packet anyway.
+    bool isPolled(int address) const;
+    /// True when the request in flight asks only for what the poll asks anyway
+    /// (nothing a one-shot read waits for). Call under the RegisterLock.
+    bool inFlightOnlyPolled() const;
+    /// What became of the request in flight: handles a lost answer (see the
+    /// class comment). Called by the thread after each wait; tests call it.
+    void answerOutcome(bool answered);
 
     /// One pass of the thread body without the waits: builds and sends at most
     /// one packet. Returns true when an answer is awaited. Tests drive it directly.
@@ -53,6 +87,7 @@ public:
 
 private:
     void Execute();
+    bool awaitAnswer();
     void requestLiveRegisters();
     bool buildAndSend();
 
@@ -67,5 +102,16 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_terminated{false};
     std::atomic<uint64_t> m_passes{0};
+    std::atomic<int> m_answerTimeoutMs{AnswerTimeoutMs};
+    std::atomic<bool> m_awaiting{false};
+    std::function<void()> m_unansweredIdentification;
     int m_cycle = 0;
+
+    // The request in flight (sender thread only).
+    std::vector<uint8_t> m_inFlight;  ///< its register addresses
+    int m_inFlightPhase = 0;          ///< Phases::Read, Write or InputOnly
+    bool m_inFlightScan = false;      ///< the gateway bus scan
+    uint32_t m_inFlightGeneration = 0;
+    /// Registers already asked once more after a lost read: not asked again.
+    std::bitset<RegisterCount> m_reasked;
 };

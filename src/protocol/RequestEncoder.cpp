@@ -139,15 +139,19 @@ bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport 
     return transport.sendFrame(m_frame.data(), m_frameSize);
 }
 
-bool RequestEncoder::receiveDatagramAnswer(PacketTransport &transport)
+bool RequestEncoder::receiveDatagramAnswer(PacketTransport &transport, int timeoutMs,
+                                          uint32_t generation)
 {
     if (!transport.isDatagram())
         return false;
     const int received =
-        transport.receiveDatagram(m_datagram.data(), m_datagram.size(), UdpAnswerTimeoutMs);
+        transport.receiveDatagram(m_datagram.data(), m_datagram.size(), std::max(0, timeoutMs));
     if (received < 0)
         return false;
     m_statistics.chunkReceived();
-    m_assembler.feed(m_datagram.data(), std::min(size_t(received), m_datagram.size()));
+    // A datagram larger than the buffer cannot be one answer: fed as empty, it
+    // is dropped and counted like any datagram that is not one whole frame.
+    const size_t length = size_t(received) <= m_datagram.size() ? size_t(received) : 0;
+    m_assembler.feedDatagram(m_datagram.data(), length, generation);
     return true;
 }

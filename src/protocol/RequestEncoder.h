@@ -26,11 +26,12 @@ public:
     bool sendWrite(QLMCIPPacket &packet, PacketTransport &transport);
     /// Sends the gateway bus scan request (gateway mode only).
     bool sendScanRequest(PacketTransport &transport);
-    /// Datagram transports: waits up to UdpAnswerTimeoutMs for the answer
-    /// datagram and feeds it to the reassembly (which decodes it on this
-    /// thread). The caller does not hold the RegisterLock while it waits.
-    /// Returns true when a datagram arrived.
-    bool receiveDatagramAnswer(PacketTransport &transport);
+    /// Datagram transports: waits up to \a timeoutMs for one answer datagram
+    /// and feeds it to the reassembly as a datagram of the connection of
+    /// \a generation (it is decoded on this thread). The caller does not hold
+    /// the RegisterLock while it waits. Returns true when a datagram arrived.
+    bool receiveDatagramAnswer(PacketTransport &transport, int timeoutMs = UdpAnswerTimeoutMs,
+                               uint32_t generation = 0xFFFFFFFF);
 
     /// The last frame built, for diagnostics and tests.
     std::span<const uint8_t> lastFrame() const { return {m_frame.data(), m_frameSize}; }

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTextStream>
 
@@ -121,6 +124,79 @@ TEST_F(Cli, FailuresEndWithAClearCodeAndNoHang)
     r = runCli({"--ip", ip(), "--port", tcp(), "--timeout", "500", "identify"});
     EXPECT_EQ(r.code, CliRunner::TimedOut);
     EXPECT_EQ(r.err.count('\n'), 1);
+}
+
+TEST_F(Cli, IdentifyRetriesUntilTheDeviceAnswers)
+{
+    startDirect("NETDC-A");
+    server->faults().setDrop(SimFaultRate::first(3));
+    const CliResult r = runCli({"--ip", ip(), "--port", tcp(), "--answer-timeout", "100",
+                                "--timeout", "2000", "identify"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Model: NETDC-A"));
+}
+
+// poll under each fault of the virtual controller: it keeps going for its
+// whole run, prints at least one line a second and closes with statistics
+// that match the controller's own count of requests.
+class CliPollFault : public Cli, public ::testing::WithParamInterface<const char *>
+{};
+
+TEST_P(CliPollFault, KeepsPollingThroughTheFault)
+{
+    startDirect("NETDC-A");
+    ASSERT_TRUE(server->faults().apply(GetParam()));
+    const CliResult r = runCli({"--ip", ip(), "--port", tcp(), "--answer-timeout", "150",
+                                "--timeout", "3000", "poll", "--seconds", "1.5"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3);
+    std::vector<qint64> times;
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i)
+        times.push_back(lines[i].section(' ', 0, 0).toLongLong());
+    ASSERT_FALSE(times.empty());
+    times.push_back(1500);
+    qint64 previous = 0;
+    for (qint64 t : times) {
+        EXPECT_LE(t - previous, 1000) << GetParam() << ": a second without a line";
+        previous = t;
+    }
+    const QString closing = lines.back();
+    const QRegularExpression pattern(
+        "^statistics: requests (\\d+), answers (\\d+), lost (-?\\d+), checksum errors (\\d+), "
+        "answer time median [0-9.]+ ms, max [0-9.]+ ms(, reopened \\d+)?$");
+    const QRegularExpressionMatch m = pattern.match(closing);
+    ASSERT_TRUE(m.hasMatch()) << closing.toStdString();
+    const qint64 requests = m.captured(1).toLongLong();
+    const qint64 answers = m.captured(2).toLongLong();
+    EXPECT_EQ(m.captured(3).toLongLong(), requests - answers);
+    // Every request reached the controller (the last may still be on its way).
+    const SimServerStats stats = server->stats();
+    EXPECT_LE(qint64(stats.requests), requests);
+    EXPECT_GE(qint64(stats.requests), requests - 1);
+    EXPECT_LE(answers, qint64(stats.answers));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CliPollFault,
+                         ::testing::Values("drop=0.2", "delay=30", "corrupt=5", "split",
+                                           "merge=3", "garbage=7", "oversize=7", "malformed=7",
+                                           "close-after=40"),
+                         [](const auto &info) {
+                             std::string name = info.param;
+                             for (char &c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST_F(Cli, GatewayModuleAnsweringStatusOnlyIsReportedAsNoAcknowledge)
+{
+    startGateway("BUSDC-A");
+    server->faults().setNackStatusOnly(true);
+    const CliResult r = runCli({"--ip", ip(), "--i2c", "20", "--port", tcp(), "--timeout", "600",
+                                "identify"});
+    EXPECT_EQ(r.code, CliRunner::TimedOut);
+    EXPECT_TRUE(r.err.contains("no acknowledge from module 20")) << r.err.toStdString();
 }
 
 TEST(CliOptions, RefusesBadCommandLines)

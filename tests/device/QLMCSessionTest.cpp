@@ -2,6 +2,8 @@
 #include "app/Diagnostics.h"
 #include "support/Bytes.h"
 #include "support/RecordingListener.h"
+#include "platform/AutoResetEvent.h"
+#include "protocol/PacketChecksum.h"
 
 #include <gtest/gtest.h>
 
@@ -251,6 +253,67 @@ TEST_F(Decoder, ChecksumErrorsCountUpToTheirCap)
         session.frameDropped(AnswerSink::FrameError::Checksum);
     EXPECT_EQ(session.commErrors(), 999);
     EXPECT_EQ(listener.lastStatus(3), "Com error : 999 (CS)");
+}
+
+// One framed answer with a valid checksum.
+std::vector<uint8_t> frameOf(const std::string &payloadHex)
+{
+    const auto payload = hexBytes(payloadHex);
+    std::vector<uint8_t> bytes{0x00, 0x23, 0x00, 0x01, 0x00, uint8_t(payload.size())};
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    const uint16_t cs = PacketChecksum(bytes.data(), bytes.size());
+    bytes.push_back(uint8_t(cs >> 8));
+    bytes.push_back(uint8_t(cs));
+    return bytes;
+}
+
+TEST_F(Decoder, AnswersOfAnEarlierConnectionAreNeverDecoded)
+{
+    AutoResetEvent answerEvent;
+    session.setAnswerEvent(&answerEvent);
+    const uint32_t old = session.connection().Generation;
+    session.connection().Generation = old + 1; // closed and opened again
+    // Type 7 and a version: the old device's identification answer, late.
+    const auto late = frameOf("00 00 07 00 01 01 00 07 00 12");
+    for (bool datagram : {true, false}) {
+        session.feedAnswerBytes(late.data(), late.size(), old, datagram);
+        EXPECT_EQ(session.Device.DeviceType, 0u);
+        EXPECT_EQ(session.statistics().answersDecoded, 0);
+        EXPECT_EQ(answerEvent.wait(0), WaitResult::Timeout);
+        EXPECT_EQ(listener.count("identify"), 0);
+    }
+    EXPECT_EQ(session.statistics().staleAnswers, 2);
+    // The same bytes on the current connection are decoded.
+    session.feedAnswerBytes(late.data(), late.size(), old + 1, true);
+    EXPECT_EQ(session.Device.DeviceType, 0x00070001u);
+    EXPECT_EQ(session.Device.TypeVersionGeneration, old + 1);
+    EXPECT_EQ(answerEvent.wait(0), WaitResult::Signalled);
+    session.setAnswerEvent(nullptr);
+}
+
+TEST_F(Decoder, GatewayStatusByteWhereTheValueWouldBeIsAnAcknowledgeError)
+{
+    session.connection().ComMode = ComModes::TcpGateway;
+    session.connection().Phase = Phases::Read;
+    session.connection().RequestedAddresses.fill(0xFF);
+    session.connection().RequestedAddresses[0] = 0x00;
+    session.connection().RequestedAddresses[1] = 0x01;
+    answer("20 20"); // status bytes only: the module did not acknowledge
+    EXPECT_EQ(listener.lastStatus(3), "Com error : 1 (ACK)");
+    answer("87"); // shorter than a value, but acknowledged: just not decoded
+    EXPECT_EQ(session.commErrors(), 1);
+}
+
+TEST_F(Decoder, EveryOpenStartsFromEmptyFeatureRecords)
+{
+    answer("2C 00 00 00 FF 50 00 00 00 03 4D 01 02 00 00 00 09 00 00 06 00 01 00 00 00");
+    ASSERT_EQ(session.Options.OptionBits, 0xFFu);
+    ASSERT_EQ(session.Limits.Setup[0], 3u);
+    session.replaceMotor();
+    EXPECT_EQ(session.Options.OptionBits, 0u);
+    EXPECT_EQ(session.Limits.Setup[0], 0u);
+    EXPECT_EQ(session.EnhancedCmd.Goal, 0u);
+    EXPECT_EQ(session.Device.DeviceType, 0u);
 }
 
 TEST_F(Decoder, HostilePayloadsNeverCrash)

@@ -24,10 +24,11 @@ public:
     WireRecorder()
     {
         log->setCallback([this](const SimWireEvent &event) {
-            if (event.kind != SimWireEvent::Kind::Request)
-                return;
             std::lock_guard<std::mutex> guard(m_mutex);
-            m_requests.push_back(event);
+            if (event.kind == SimWireEvent::Kind::Request)
+                m_requests.push_back(event);
+            else if (event.kind == SimWireEvent::Kind::Answer)
+                m_answers.push_back(event);
         });
     }
     std::vector<SimWireEvent> requests() const
@@ -35,15 +36,23 @@ public:
         std::lock_guard<std::mutex> guard(m_mutex);
         return m_requests;
     }
+    /// Answers queued for sending (the faults applied are named in the note).
+    std::vector<SimWireEvent> answers() const
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_answers;
+    }
     void clear()
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_requests.clear();
+        m_answers.clear();
     }
 
 private:
     mutable std::mutex m_mutex;
     std::vector<SimWireEvent> m_requests;
+    std::vector<SimWireEvent> m_answers;
 };
 
 /// A connection of the tool's core to an in-process virtual controller.
@@ -57,7 +66,9 @@ public:
     std::unique_ptr<SimServer> server;
     std::vector<std::pair<int, QString>> statuses;
     bool identified = false;
+    int identifications = 0;
     bool refused = false;
+    int warnings = 0;
     bool warned = false;
     QString warning;
 
@@ -67,12 +78,16 @@ public:
             &connection, &QLMCConnection::statusChanged,
             [this](int panel, const QString &text) { statuses.emplace_back(panel, text); });
         QObject::connect(&connection, &QLMCConnection::identified,
-                         [this](const ModelProfile &) { identified = true; });
+                         [this](const ModelProfile &) {
+                             identified = true;
+                             ++identifications;
+                         });
         QObject::connect(&connection, &QLMCConnection::deviceRefused,
                          [this](const QString &, const QString &) { refused = true; });
         QObject::connect(&connection, &QLMCConnection::modelWarning,
                          [this](const QString &, const QString &text) {
                              warned = true;
+                             ++warnings;
                              warning = text;
                          });
     }
@@ -120,21 +135,18 @@ public:
         connection.open(QString::fromStdString(address()));
         return waitFor([this] { return identified; }, timeoutMs);
     }
-    /// Waits until no granted request is pending and every request was answered.
+    /// Waits until no granted request is pending and every request was answered
+    /// or given up.
     bool waitSettled(int timeoutMs = 5000)
     {
-        return waitFor(
-            [this] {
-                {
-                    RegisterLockGuard guard(session.lock());
-                    for (const QLMCRegister &reg : session.motor().registers())
-                        if ((reg.ReadRequest && reg.Readable) || (reg.WriteRequest && reg.Writable))
-                            return false;
-                }
-                const CommStatistics &s = session.statistics();
-                return s.readRequestsSent + s.writeRequestsSent == s.answersDecoded;
-            },
-            timeoutMs);
+        return waitFor([this] { return connection.isSettled(); }, timeoutMs);
+    }
+    bool sawStatus(int panel, const QString &text) const
+    {
+        for (const auto &[p, t] : statuses)
+            if (p == panel && t == text)
+                return true;
+        return false;
     }
     QString lastStatus(int panel) const
     {

@@ -31,9 +31,13 @@ public:
                            hexText(std::vector<uint8_t>(answer.Data.begin(),
                                                         answer.Data.begin() + answer.Length))});
     }
+    int datagrams = 0;
+
     void frameDropped(FrameError error) override
     {
-        (error == FrameError::Checksum ? checksumErrors : oversized)++;
+        (error == FrameError::Checksum   ? checksumErrors
+         : error == FrameError::Datagram ? datagrams
+                                         : oversized)++;
     }
 };
 
@@ -144,6 +148,41 @@ TEST_F(Assembler, OversizedAnswerIsDroppedWithoutOverrun)
     feed(frame(0x23, 3, payload));
     ASSERT_EQ(sink.answers.size(), 1u);
     EXPECT_EQ(sink.answers[0].payload.size(), 1000u * 3 - 1);
+}
+
+TEST_F(Assembler, EachDatagramIsOneWholeFrameOrDropped)
+{
+    const auto good = frame(0x23, 7, "26 00 00 01 00");
+    auto twice = good;
+    twice.insert(twice.end(), good.begin(), good.end());
+    auto badChecksum = good;
+    badChecksum.back() ^= 0x01;
+    struct Row
+    {
+        const char *what;
+        std::vector<uint8_t> datagram;
+        int datagramErrors;
+        int checksumErrors;
+    };
+    const Row rows[] = {
+        {"truncated", {good.begin(), good.end() - 1}, 1, 0},
+        {"one byte too many", [&] { auto d = good; d.push_back(0); return d; }(), 1, 0},
+        {"two frames", twice, 1, 0},
+        {"shorter than a header", {good.begin(), good.begin() + 3}, 1, 0},
+        {"empty", {}, 1, 0},
+        {"bad checksum", badChecksum, 0, 1},
+    };
+    for (const Row &row : rows) {
+        RecordingSink rowSink;
+        AnswerAssembler datagrams(&rowSink);
+        datagrams.feedDatagram(row.datagram.data(), row.datagram.size());
+        // The next good datagram is decoded whatever came before it.
+        datagrams.feedDatagram(good.data(), good.size());
+        EXPECT_EQ(rowSink.datagrams, row.datagramErrors) << row.what;
+        EXPECT_EQ(rowSink.checksumErrors, row.checksumErrors) << row.what;
+        ASSERT_EQ(rowSink.answers.size(), 1u) << row.what;
+        EXPECT_EQ(rowSink.answers[0].transaction, 7) << row.what;
+    }
 }
 
 TEST_F(Assembler, RandomGarbageNeverCrashes)

@@ -198,6 +198,95 @@ TEST_F(Sender, NothingIsConsumedWhileClosed)
     EXPECT_TRUE(tcp.frames.empty());
 }
 
+// The addresses that have a read request pending.
+std::string pendingReads(QLMCSession &session)
+{
+    std::string text;
+    for (const QLMCRegister &reg : session.motor().registers())
+        if (reg.ReadRequest)
+            text += (text.empty() ? "" : " ") + hexText(std::vector<uint8_t>{uint8_t(reg.Address)});
+    return text;
+}
+
+TEST_F(Sender, LostAnswerBeforeIdentificationAsksTypeAndVersionAgain)
+{
+    session.motor().RequestRead(Reg::Type);
+    session.motor().RequestRead(Reg::Version);
+    const size_t read = runUntil(Phases::Read);
+    EXPECT_EQ(tcp.payload(read), "00 01");
+    EXPECT_TRUE(sender.awaitingAnswer());
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        sender.answerOutcome(false);
+        EXPECT_FALSE(sender.awaitingAnswer());
+        EXPECT_EQ(pendingReads(session), "00 01");
+        EXPECT_EQ(session.statistics().identifyRetries, attempt);
+        EXPECT_EQ(tcp.payload(runUntil(Phases::Read)), "00 01");
+    }
+    // Once identified, a lost Type and Version read is asked once more like any other.
+    session.Identified = true;
+    sender.answerOutcome(false);
+    EXPECT_EQ(session.statistics().identifyRetries, 3);
+    EXPECT_EQ(session.statistics().registersReasked, 2);
+}
+
+TEST_F(Sender, LostReadIsAskedOnceMoreExceptWhatThePollReads)
+{
+    grantAll();
+    session.Identified = true;
+    session.PollingEnabled = true;
+    session.motor().RequestRead(Reg::Kp);
+    session.motor().RequestRead(Reg::Options);
+    EXPECT_EQ(tcp.payload(runUntil(Phases::Read)), "07 0C 20 21 26 28 29 2B 2C 30 32 33");
+    sender.answerOutcome(false);
+    // Only the one-shot reads come again; the poll brings the live values back.
+    EXPECT_EQ(tcp.payload(runUntil(Phases::Read)), "07 0C 20 21 26 28 29 2B 2C 30 32 33");
+    EXPECT_EQ(session.statistics().registersReasked, 2);
+    sender.answerOutcome(false); // lost again: given up
+    EXPECT_EQ(tcp.payload(runUntil(Phases::Read)), "07 0C 20 21 26 28 29 2B 30 32");
+    EXPECT_EQ(session.statistics().registersReasked, 2);
+    EXPECT_EQ(session.statistics().answerTimeouts, 2);
+
+    // An answered read clears the mark: a later loss is asked again.
+    sender.answerOutcome(true);
+    session.motor().RequestRead(Reg::Kp);
+    runUntil(Phases::Read);
+    sender.answerOutcome(false);
+    EXPECT_EQ(tcp.payload(runUntil(Phases::Read)), "07 0C 20 21 26 28 29 2B 30 32 33");
+}
+
+TEST_F(Sender, LostWriteIsReadBackNeverRepeated)
+{
+    grantAll();
+    session.Identified = true;
+    advanceTo(Phases::Read);
+    session.motor().RequestWrite(Reg::Kp, 163840);
+    session.motor().RequestWrite(Reg::SaveParams, 0); // a command: no value to read back
+    session.motor().RequestWrite(Reg::RegulationMode, 3);
+    const size_t write = runUntil(Phases::Write);
+    EXPECT_EQ(tcp.function(write), 0x22);
+    sender.answerOutcome(false);
+    EXPECT_EQ(session.statistics().registersReadBack, 2);
+    EXPECT_EQ(tcp.payload(runUntil(Phases::Read)), "20 33");
+    for (int i = 0; i < 60; ++i)
+        sender.runPass();
+    int writes = 0;
+    for (size_t i = 0; i < tcp.frames.size(); ++i)
+        writes += tcp.function(i) == 0x22;
+    EXPECT_EQ(writes, 1);
+}
+
+TEST_F(Sender, NothingIsAskedAgainForAConnectionThatIsGone)
+{
+    grantAll();
+    session.Identified = true;
+    session.motor().RequestRead(Reg::Kp);
+    runUntil(Phases::Read);
+    ++session.connection().Generation; // closed (or reopened) during the wait
+    sender.answerOutcome(false);
+    EXPECT_EQ(pendingReads(session), "");
+    EXPECT_EQ(session.statistics().answerTimeouts, 0);
+}
+
 TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
 {
     grantAll();
