@@ -143,11 +143,18 @@ bool RequestEncoder::receiveDatagramAnswer(PacketTransport &transport)
 {
     if (!transport.isDatagram())
         return false;
-    const int received =
-        transport.receiveDatagram(m_datagram.data(), m_datagram.size(), UdpAnswerTimeoutMs);
-    if (received < 0)
-        return false;
-    m_statistics.chunkReceived();
-    m_assembler.feed(m_datagram.data(), std::min(size_t(received), m_datagram.size()));
-    return true;
+    bool arrived = false;
+    int timeoutMs = UdpAnswerTimeoutMs;
+    for (int n = 0; n < MaxDatagramsPerAnswer; ++n) {
+        const int received =
+            transport.receiveDatagram(m_datagram.data(), m_datagram.size(), timeoutMs);
+        if (received < 0)
+            break;
+        arrived = true;
+        m_statistics.chunkReceived();
+        m_assembler.feed(m_datagram.data(), std::min(size_t(received), m_datagram.size()));
+        // The rest of a split answer is on its way; anything else already waiting is read now.
+        timeoutMs = m_assembler.bytesHeld() > 0 ? UdpPieceTimeoutMs : 0;
+    }
+    return arrived;
 }

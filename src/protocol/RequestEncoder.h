@@ -28,8 +28,11 @@ public:
     bool sendScanRequest(PacketTransport &transport);
     /// Datagram transports: waits up to UdpAnswerTimeoutMs for the answer
     /// datagram and feeds it to the reassembly (which decodes it on this
-    /// thread). The caller does not hold the RegisterLock while it waits.
-    /// Returns true when a datagram arrived.
+    /// thread). An answer split over several datagrams is read to its end
+    /// (UdpPieceTimeoutMs for each further piece), and datagrams already
+    /// waiting (late answers) are taken too, so that the reception never falls
+    /// behind the requests. The caller does not hold the RegisterLock while it
+    /// waits. Returns true when a datagram arrived.
     bool receiveDatagramAnswer(PacketTransport &transport);
 
     /// The last frame built, for diagnostics and tests.
@@ -37,6 +40,10 @@ public:
 
     /// How long the sender waits for a UDP answer datagram.
     static constexpr int UdpAnswerTimeoutMs = 1000;
+    /// How long the sender waits for the next piece of a split UDP answer.
+    static constexpr int UdpPieceTimeoutMs = 200;
+    /// Datagrams taken for one answer at most (a flooding peer cannot hold the sender).
+    static constexpr int MaxDatagramsPerAnswer = 16;
 
 private:
     bool transmit(bool write, QLMCIPPacket &packet, PacketTransport &transport);
