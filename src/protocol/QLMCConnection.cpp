@@ -7,7 +7,6 @@
 #include "protocol/RequestEncoder.h"
 #include "protocol/SocketTransports.h"
 
-#include <QMetaObject>
 #include <QStringList>
 
 QLMCConnection::QLMCConnection(QLMCSession &session, SessionListener *forward, QObject *parent)
@@ -292,27 +291,24 @@ void QLMCConnection::identify()
     m_session.motor().RequestAllReadable();
 }
 
-// Notifications from the decoder: on the sender thread for UDP answers.
+// Notifications from the decoder: on the sender thread for UDP answers. What
+// the connection does with them runs on the user-interface thread.
 
 void QLMCConnection::identificationReady()
 {
-    QMetaObject::invokeMethod(
-        this, [this] { m_timerDisplay.start(); }, Qt::QueuedConnection);
+    m_handOver.post([this] { m_timerDisplay.start(); });
     if (m_forward)
         m_forward->identificationReady();
 }
 
 void QLMCConnection::statusText(int panel, const QString &text)
 {
-    QMetaObject::invokeMethod(
-        this, [this, panel, text] { showStatus(panel, text); }, Qt::QueuedConnection);
+    m_handOver.post([this, panel, text] { showStatus(panel, text); });
 }
 
 void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, modules] {
+    m_handOver.post([this, modules] {
             QStringList entries;
             for (uint8_t module : modules)
                 entries << QStringLiteral("Mod. 0x%1 - %2")
@@ -327,8 +323,7 @@ void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
                 setI2CAddress(modules.front());
             emit scanFinished(entries);
             closeFromMenu();
-        },
-        Qt::QueuedConnection);
+    });
     if (m_forward)
         m_forward->scanResult(modules);
 }

@@ -2,6 +2,7 @@
 
 #include "device/ModelProfile.h"
 #include "device/SessionListener.h"
+#include "platform/ThreadHandOver.h"
 
 #include <QObject>
 #include <QString>
@@ -133,6 +134,8 @@ private:
     QString m_ipText;
     ModelProfile m_profile;
     QTimer m_timerDisplay; ///< 10 ms after Type and Version: identification
+    /// Notifications from the sender thread reach the user-interface thread here.
+    ThreadHandOver m_handOver;
 
     std::unique_ptr<TcpClientSocket> m_tcp;
     std::unique_ptr<UdpClientSocket> m_udp;
