@@ -7,7 +7,6 @@
 #include "protocol/RequestEncoder.h"
 #include "protocol/SocketTransports.h"
 
-#include <QMetaObject>
 #include <QStringList>
 
 QLMCConnection::QLMCConnection(QLMCSession &session, SessionListener *forward, QObject *parent)
@@ -25,9 +24,8 @@ QLMCConnection::QLMCConnection(QLMCSession &session, SessionListener *forward, Q
                                                       *m_udpTransport);
     session.setAnswerEvent(&m_sender->answerEvent());
     session.setListener(this);
-    m_sender->setUnansweredIdentificationHandler([this] {
-        QMetaObject::invokeMethod(this, [this] { deviceNotAnswering(); }, Qt::QueuedConnection);
-    });
+    m_sender->setUnansweredIdentificationHandler(
+        [this] { m_handOver.post([this] { deviceNotAnswering(); }); });
 
     connect(m_tcp.get(), &TcpClientSocket::connected, this, &QLMCConnection::onTcpConnected);
     connect(m_tcp.get(), &TcpClientSocket::disconnected, this, &QLMCConnection::onTcpDisconnected);
@@ -357,57 +355,51 @@ void QLMCConnection::identify()
     m_session.motor().RequestAllReadable();
 }
 
-// Notifications from the decoder: on the sender thread for UDP answers.
+// Notifications from the decoder: on the sender thread for UDP answers. What
+// the connection does with them runs on the user-interface thread.
 
 void QLMCConnection::identificationReady()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            // Once per open, and only for Type and Version of this connection:
-            // later answers that carry both (a parameter-file save reads them)
-            // only update the values.
-            uint32_t answered;
-            {
-                RegisterLockGuard guard(m_session.lock());
-                answered = m_session.Device.TypeVersionGeneration;
-            }
-            const uint32_t current = m_session.connection().Generation.load();
-            if (answered == current && m_identifiedGeneration != current)
-                m_timerDisplay.start();
-        },
-        Qt::QueuedConnection);
+    m_handOver.post([this] {
+        // Once per open, and only for Type and Version of this connection:
+        // later answers that carry both (a parameter-file save reads them)
+        // only update the values.
+        uint32_t answered;
+        {
+            RegisterLockGuard guard(m_session.lock());
+            answered = m_session.Device.TypeVersionGeneration;
+        }
+        const uint32_t current = m_session.connection().Generation.load();
+        if (answered == current && m_identifiedGeneration != current)
+            m_timerDisplay.start();
+    });
     if (m_forward)
         m_forward->identificationReady();
 }
 
 void QLMCConnection::statusText(int panel, const QString &text)
 {
-    QMetaObject::invokeMethod(
-        this, [this, panel, text] { showStatus(panel, text); }, Qt::QueuedConnection);
+    m_handOver.post([this, panel, text] { showStatus(panel, text); });
 }
 
 void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, modules] {
-            QStringList entries;
-            for (uint8_t module : modules)
-                entries << QStringLiteral("Mod. 0x%1 - %2")
-                               .arg(QString::number(module, 16)
-                                        .rightJustified(2, QLatin1Char('0'))
-                                        .toUpper())
-                               .arg(module);
-            ConnectionState &state = m_session.connection();
-            state.ScanningI2C = false;
-            emit pollingEnableRequested(true);
-            if (!modules.empty())
-                setI2CAddress(modules.front());
-            emit scanFinished(entries);
-            closeFromMenu();
-        },
-        Qt::QueuedConnection);
+    m_handOver.post([this, modules] {
+        QStringList entries;
+        for (uint8_t module : modules)
+            entries << QStringLiteral("Mod. 0x%1 - %2")
+                           .arg(QString::number(module, 16)
+                                    .rightJustified(2, QLatin1Char('0'))
+                                    .toUpper())
+                           .arg(module);
+        ConnectionState &state = m_session.connection();
+        state.ScanningI2C = false;
+        emit pollingEnableRequested(true);
+        if (!modules.empty())
+            setI2CAddress(modules.front());
+        emit scanFinished(entries);
+        closeFromMenu();
+    });
     if (m_forward)
         m_forward->scanResult(modules);
 }

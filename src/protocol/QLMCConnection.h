@@ -2,6 +2,7 @@
 
 #include "device/ModelProfile.h"
 #include "device/SessionListener.h"
+#include "platform/ThreadHandOver.h"
 
 #include <QObject>
 #include <QString>
@@ -146,6 +147,8 @@ private:
     /// Generation of the last identification: once per open.
     uint32_t m_identifiedGeneration = 0xFFFFFFFF;
     bool m_notAnsweringShown = false; ///< panel 0 says the device is not answering yet
+    /// Notifications from the sender thread reach the user-interface thread here.
+    ThreadHandOver m_handOver;
 
     std::unique_ptr<TcpClientSocket> m_tcp;
     std::unique_ptr<UdpClientSocket> m_udp;

@@ -1,6 +1,5 @@
 #include "ui/widgets/GuiSessionBridge.h"
 
-#include <QMetaObject>
 #include <QTimer>
 
 GuiSessionBridge::GuiSessionBridge(QObject *parent)
@@ -27,60 +26,48 @@ void GuiSessionBridge::startIfIdle(QTimer *timer)
 
 void GuiSessionBridge::armMainDisplay()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            startIfIdle(m_mainTimer);
-            emit mainDisplayArmed();
-        },
-        Qt::QueuedConnection);
+    m_handOver.post([this] {
+        startIfIdle(m_mainTimer);
+        emit mainDisplayArmed();
+    });
 }
 
 void GuiSessionBridge::startWindowDisplay(Display window)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, window] {
-            const size_t index = size_t(window);
-            if (index < m_windowTimers.size())
-                startIfIdle(m_windowTimers[index]);
-            emit windowDisplayRequested(window);
-        },
-        Qt::QueuedConnection);
+    m_handOver.post([this, window] {
+        const size_t index = size_t(window);
+        if (index < m_windowTimers.size())
+            startIfIdle(m_windowTimers[index]);
+        emit windowDisplayRequested(window);
+    });
 }
 
 void GuiSessionBridge::directValueReceived(DirectValue value)
 {
-    QMetaObject::invokeMethod(
-        this, [this, value] { emit directValueArrived(value); }, Qt::QueuedConnection);
+    m_handOver.post([this, value] { emit directValueArrived(value); });
 }
 
 void GuiSessionBridge::limitsReceived()
 {
-    QMetaObject::invokeMethod(
-        this, [this] { emit limitsArrived(); }, Qt::QueuedConnection);
+    m_handOver.post([this] { emit limitsArrived(); });
 }
 
 void GuiSessionBridge::identificationReady()
 {
-    QMetaObject::invokeMethod(
-        this, [this] { emit identificationArrived(); }, Qt::QueuedConnection);
+    m_handOver.post([this] { emit identificationArrived(); });
 }
 
 void GuiSessionBridge::statusText(int panel, const QString &text)
 {
-    QMetaObject::invokeMethod(
-        this, [this, panel, text] { emit statusTextArrived(panel, text); }, Qt::QueuedConnection);
+    m_handOver.post([this, panel, text] { emit statusTextArrived(panel, text); });
 }
 
 void GuiSessionBridge::graphSample(const ReceivedValues &values)
 {
-    QMetaObject::invokeMethod(
-        this, [this, values] { emit graphSampleArrived(values); }, Qt::QueuedConnection);
+    m_handOver.post([this, values] { emit graphSampleArrived(values); });
 }
 
 void GuiSessionBridge::scanResult(const std::vector<uint8_t> &modules)
 {
-    QMetaObject::invokeMethod(
-        this, [this, modules] { emit scanResultArrived(modules); }, Qt::QueuedConnection);
+    m_handOver.post([this, modules] { emit scanResultArrived(modules); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/SessionListener.h"
+#include "platform/ThreadHandOver.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,7 +13,8 @@ class QTimer;
 
 /// The windows' side of the session's notifications. Every call may arrive on
 /// the sender thread (UDP answers); each is handed to the user-interface thread
-/// with a queued call and only there starts a display timer or emits a signal.
+/// through the bridge's hand-over queue (one wake-up for every batch) and only
+/// there starts a display timer or emits a signal.
 ///
 /// Display timers: the main window registers TimerDisplayAll with
 /// setMainDisplayTimer(), each feature window its one-shot display timer with
@@ -61,4 +63,5 @@ private:
     QPointer<QTimer> m_mainTimer;
     static constexpr size_t DisplayCount = size_t(Display::EnhancedParam) + 1;
     std::array<QPointer<QTimer>, DisplayCount> m_windowTimers;
+    ThreadHandOver m_handOver;
 };

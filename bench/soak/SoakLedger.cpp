@@ -1,0 +1,108 @@
+#include "SoakLedger.h"
+
+#include "device/QLMCSession.h"
+
+#include <cstdlib>
+
+const char *soakFaultName(SoakFault fault)
+{
+    static const char *const names[] = {"none",    "drop",    "delay",    "corrupt",   "split",
+                                        "merge",   "garbage", "oversize", "malformed", "close-after"};
+    return names[size_t(fault)];
+}
+
+void WireCounter::record(const SimWireEvent &event)
+{
+    switch (event.kind) {
+    case SimWireEvent::Kind::Request:
+        ++requests;
+        return;
+    case SimWireEvent::Kind::Dropped:
+        ++faults[size_t(SoakFault::Drop)];
+        return;
+    case SimWireEvent::Kind::Answer:
+        ++answers;
+        break;
+    default:
+        return;
+    }
+    // The answer's note names the faults applied to it ("delay 40 ms corrupt").
+    for (SoakFault fault : {SoakFault::Delay, SoakFault::Corrupt, SoakFault::Split,
+                            SoakFault::Merge, SoakFault::Garbage, SoakFault::Oversize,
+                            SoakFault::Malformed})
+        if (event.note.find(soakFaultName(fault)) != std::string::npos)
+            ++faults[size_t(fault)];
+}
+
+uint64_t WireCounter::faultsInjected() const
+{
+    uint64_t sum = 0;
+    for (const auto &count : faults)
+        sum += count.load();
+    return sum;
+}
+
+ToolCounts ToolLedger::live() const
+{
+    ToolCounts c;
+    if (!m_live)
+        return c;
+    const CommStatistics &s = m_session.statistics();
+    c.reads = s.readRequestsSent.load();
+    c.writes = s.writeRequestsSent.load();
+    c.decoded = s.answersDecoded.load();
+    return c;
+}
+
+void ToolLedger::fold()
+{
+    const ToolCounts c = live();
+    m_base.reads += c.reads;
+    m_base.writes += c.writes;
+    m_base.decoded += c.decoded;
+    m_live = false;
+}
+
+void ToolLedger::statusText(int panel, const std::string &text)
+{
+    if (panel != 3)
+        return;
+    if (text.find("(CS)") != std::string::npos)
+        ++m_checksumErrors;
+    else if (text.find("(ACK)") != std::string::npos)
+        ++m_acknowledgeErrors;
+}
+
+ToolCounts ToolLedger::now() const
+{
+    ToolCounts c = live();
+    c.reads += m_base.reads;
+    c.writes += m_base.writes;
+    c.decoded += m_base.decoded;
+    c.checksumErrors = m_checksumErrors;
+    c.acknowledgeErrors = m_acknowledgeErrors;
+    return c;
+}
+
+std::string PhaseCheck::verdict() const
+{
+    // Each end of the phase may catch one request in flight; each reopen may
+    // lose the one in flight and an answer the merge fault held back.
+    const int64_t inFlight = 2 + 2 * int64_t(reopens);
+    const int64_t sent = tool.sent();
+    if (std::llabs(sent - int64_t(simRequests)) > inFlight)
+        return "requests sent " + std::to_string(sent) + " but the controller received "
+               + std::to_string(simRequests);
+    const int64_t lost = tool.unaccounted();
+    // A damaged answer can take the next one in its chunk or stream with it; if
+    // acknowledge errors ever stop counting as decoded answers they add here.
+    const int64_t allowed = inFlight + 2 * int64_t(damaged) + tool.acknowledgeErrors;
+    if (lost < -inFlight || lost > allowed)
+        return "requests " + std::to_string(sent) + " != answers "
+               + std::to_string(tool.decoded) + " + checksum errors "
+               + std::to_string(tool.checksumErrors) + " + lost " + std::to_string(lost)
+               + " (allowed 0.." + std::to_string(allowed) + ")";
+    if (fault == SoakFault::None && tool.checksumErrors != 0)
+        return std::to_string(tool.checksumErrors) + " checksum errors on a clean link";
+    return {};
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+// Bookkeeping of the soak: the tool's counters summed over every reopen, what
+// the virtual controller saw and did, and the check that they add up.
+
+#include "sim/SimRequestLog.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class QLMCSession;
+
+/// The faults the soak cycles through.
+enum class SoakFault {
+    None,
+    Drop,
+    Delay,
+    Corrupt,
+    Split,
+    Merge,
+    Garbage,
+    Oversize,
+    Malformed,
+    CloseAfter,
+    Count
+};
+const char *soakFaultName(SoakFault fault);
+
+/// What the virtual controllers recorded (their log callback, any thread).
+class WireCounter
+{
+public:
+    /// The faults named on answers, by SoakFault index (CloseAfter: closes seen by the tool).
+    std::array<std::atomic<uint64_t>, size_t(SoakFault::Count)> faults{};
+    std::atomic<uint64_t> requests{0};
+    std::atomic<uint64_t> answers{0};
+
+    void record(const SimWireEvent &event);
+    uint64_t faultsInjected() const;
+};
+
+/// The tool's counters at one moment, summed over every reopen.
+struct ToolCounts
+{
+    int64_t reads = 0;
+    int64_t writes = 0;
+    int64_t decoded = 0;
+    int64_t checksumErrors = 0;    ///< "(CS)": frames dropped by the reassembly
+    int64_t acknowledgeErrors = 0; ///< "(ACK)": decoded answers with a wrong acknowledge
+    int64_t sent() const { return reads + writes; }
+    /// Requests neither answered nor refused by a checksum error: the lost ones.
+    int64_t unaccounted() const { return sent() - decoded - checksumErrors; }
+};
+
+/// Sums the session's counters over the connection's reopens (each open clears them).
+class ToolLedger
+{
+public:
+    explicit ToolLedger(QLMCSession &session)
+        : m_session(session)
+    {}
+    /// The connection went away: its counters join the sum, and the session's
+    /// own stay out of it until the next open clears them.
+    void fold();
+    /// A new connection is established (its counters were just cleared).
+    void opened() { m_live = true; }
+    void statusText(int panel, const std::string &text);
+    ToolCounts now() const;
+
+private:
+    ToolCounts live() const;
+
+    QLMCSession &m_session;
+    ToolCounts m_base;
+    bool m_live = false;
+    int64_t m_checksumErrors = 0;
+    int64_t m_acknowledgeErrors = 0;
+};
+
+/// One phase of the soak, from its start to its settled end.
+struct PhaseCheck
+{
+    SoakFault fault = SoakFault::None;
+    ToolCounts tool;        ///< differences over the phase
+    uint64_t simRequests = 0;
+    uint64_t damaged = 0;   ///< answers dropped or damaged by the virtual controller
+    int reopens = 0;
+
+    /// Empty when the counters add up, else the reason.
+    std::string verdict() const;
+};
