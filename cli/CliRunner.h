@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
 
 class QLMCConnection;
@@ -37,6 +38,8 @@ public:
     // SessionListener: with a display divider of 0 every decoded answer arms
     // the display, which tells the runner that an answer came in.
     void armMainDisplay() override;
+    /// 0x5B arrived: a parameter-file save may write its file.
+    void limitsReceived() override;
 
 private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
@@ -61,4 +64,5 @@ private:
     QString m_status0;
     QString m_status3;
     bool m_answer = false;
+    std::function<void()> m_limitsHook; ///< set while a file command runs
 };

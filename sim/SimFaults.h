@@ -38,6 +38,8 @@ struct SimFaultSettings
     SimFaultRate oversize;  ///< replaced by a frame announcing 1024 payload bytes
     SimFaultRate malformed; ///< its length field announces one byte more than it carries
     SimFaultRate garbage;   ///< replaced by as many pseudo-random bytes
+    std::vector<int> noAnswer;    ///< registers left out of read answers
+    std::vector<int> ignoreWrite; ///< registers whose writes are acknowledged and not applied
 
     bool any() const;
 };

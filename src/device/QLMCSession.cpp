@@ -217,6 +217,7 @@ void QLMCSession::DataReceived(const QLMCIPPacket &answer)
             if (i + reg->Size > length)
                 break; // the value would run past the payload: not decoded
             std::copy_n(payload + i, reg->Size, reg->Value.begin());
+            ++reg->AnswerCount;
             decoded = true;
             deliver(address, payload + i, typeArrived, versionArrived);
             switch (address) {
