@@ -16,6 +16,12 @@ QString CliOptions::usage()
         "                                one line of live values per read cycle, then one\n"
         "                                statistics line; keeps polling through lost and\n"
         "                                damaged answers and reopens a lost connection\n"
+        "  save FILE [--groups G,...]    save the registers to a .qmc parameter file\n"
+        "                                (groups: communication, global, regulation,\n"
+        "                                homing, limit1, limit2, loops; default all)\n"
+        "  view FILE                     list the registers of a parameter file (no --ip)\n"
+        "  send FILE [--only REG,...]    send a parameter file and verify the read-back\n"
+        "  diff FILE                     list the registers that differ from the file\n"
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
@@ -25,8 +31,9 @@ QString CliOptions::usage()
         "registers) on standard error. --version alone prints the version.\n"
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out (poll:\n"
-        "nothing came back for the whole run),\n"
-        "4 device type refused, 5 register not granted or value refused.\n");
+        "nothing came back for the whole run), 4 device type refused, 5 register not\n"
+        "granted or value refused, 6 bad or unreadable parameter file, 7 registers\n"
+        "differ (diff) or the read-back differs (send).\n");
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
@@ -111,6 +118,11 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
             if (!n)
                 return std::nullopt;
             o.refreshMs = *n;
+        } else if (a == QLatin1String("--groups") || a == QLatin1String("--only")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            (a == QLatin1String("--groups") ? o.groups : o.only) = *v;
         } else if (a == QLatin1String("--verbose")) {
             o.verbose = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
@@ -130,12 +142,14 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         return std::nullopt;
     }
     o.comMode = udp ? 1 : (i2c ? 2 : 0);
-    if (o.ip.isEmpty()) {
+    if (o.ip.isEmpty() && o.command != QLatin1String("view")) {
         error = QStringLiteral("--ip ADDR is required");
         return std::nullopt;
     }
     const QStringList commands{QStringLiteral("identify"), QStringLiteral("read"),
-                               QStringLiteral("write"), QStringLiteral("poll")};
+                               QStringLiteral("write"), QStringLiteral("poll"),
+                               QStringLiteral("save"),  QStringLiteral("view"),
+                               QStringLiteral("send"),  QStringLiteral("diff")};
     if (!commands.contains(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
                                     : QStringLiteral("unknown command %1").arg(o.command);
@@ -144,6 +158,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     if ((o.command == QLatin1String("read") || o.command == QLatin1String("write"))
         && o.arguments.isEmpty()) {
         error = QStringLiteral("%1 needs at least one register").arg(o.command);
+        return std::nullopt;
+    }
+    const QStringList fileCommands{QStringLiteral("save"), QStringLiteral("view"),
+                                   QStringLiteral("send"), QStringLiteral("diff")};
+    if (fileCommands.contains(o.command) && o.arguments.size() != 1) {
+        error = QStringLiteral("%1 needs one FILE").arg(o.command);
         return std::nullopt;
     }
     return o;

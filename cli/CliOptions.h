@@ -19,6 +19,8 @@ struct CliOptions
     int timeoutMs = 5000;  ///< longest wait for the connection and each answer set
     int answerTimeoutMs = 250; ///< the sender's wait for one answer before it counts it lost
     bool verbose = false;  ///< internal errors of the log on standard error
+    QString groups;        ///< save: the groups to save (comma-separated), empty = all
+    QString only;          ///< send: the registers to send (comma-separated), empty = all
 
     /// Parses argv (without the program name). On failure returns nullopt and
     /// sets \a error to a one-line message.

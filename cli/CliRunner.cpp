@@ -1,5 +1,6 @@
 #include "cli/CliRunner.h"
 
+#include "cli/FileCommands.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "protocol/QLMCConnection.h"
@@ -62,6 +63,17 @@ void CliRunner::armMainDisplay()
     // May come from the sender thread (UDP): only a flag.
     QMetaObject::invokeMethod(
         this, [this] { m_answer = true; }, Qt::QueuedConnection);
+}
+
+void CliRunner::limitsReceived()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_limitsHook)
+                m_limitsHook();
+        },
+        Qt::QueuedConnection);
 }
 
 int CliRunner::fail(int code, const QString &message)
@@ -133,6 +145,8 @@ int CliRunner::openAndIdentify()
 
 int CliRunner::run()
 {
+    if (m_options.command == QLatin1String("view"))
+        return FileCommands::view(m_options, m_out, m_err);
     const int opened = openAndIdentify();
     if (opened != Ok)
         return opened;
@@ -143,6 +157,17 @@ int CliRunner::run()
         result = read();
     else if (m_options.command == QLatin1String("write"))
         result = write();
+    else if (FileCommands::handles(m_options.command)) {
+        FileCommands files({*m_session, *m_connection, m_options, m_out, m_err,
+                            [this](const std::function<bool()> &done, int ms) {
+                                return waitFor(done, ms);
+                            },
+                            [this](int ms) { return waitUntilSettled(ms); },
+                            [this] { return m_failed; }});
+        m_limitsHook = [&files] { files.limitsReceived(); };
+        result = files.run();
+        m_limitsHook = nullptr;
+    }
     else
         result = poll();
     if (m_connection->isConnected()) {

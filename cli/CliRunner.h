@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -39,6 +40,8 @@ public:
     // SessionListener: with a display divider of 0 every decoded answer arms
     // the display, which tells the runner that an answer came in.
     void armMainDisplay() override;
+    /// 0x5B arrived: a parameter-file save may write its file.
+    void limitsReceived() override;
 
 private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
@@ -77,4 +80,5 @@ private:
     } m_totals;
     std::mutex m_timesMutex;
     std::vector<float> m_answerTimes; ///< ms, one per decoded answer (any thread appends)
+    std::function<void()> m_limitsHook; ///< set while a file command runs
 };

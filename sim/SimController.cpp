@@ -190,6 +190,8 @@ public:
     int64_t skippedNs = 0;
     uint32_t powerUps = 0;
     uint32_t serviceStart = 0;
+    std::vector<int> noAnswer;    ///< register fault: left out of read answers
+    std::vector<int> ignoreWrite; ///< register fault: acknowledged, value kept
 };
 
 SimController::SimController(SimModel model, SimIdentity identity)
@@ -216,7 +218,8 @@ bool SimController::acceptsWrite(int address) const
 bool SimController::readRegister(int address, std::vector<uint8_t> &out)
 {
     std::lock_guard lock(d->mutex);
-    if (!d->access.readable(address))
+    if (!d->access.readable(address)
+        || std::find(d->noAnswer.begin(), d->noAnswer.end(), address) != d->noAnswer.end())
         return false;
     d->catchUp();
     if (address == Reg::PowerUpCount) {
@@ -240,6 +243,8 @@ bool SimController::writeRegister(int address, std::span<const uint8_t> value)
     const RegisterInfo *info = registerInfo(address);
     if (!info || value.size() != size_t(info->size))
         return false;
+    if (std::find(d->ignoreWrite.begin(), d->ignoreWrite.end(), address) != d->ignoreWrite.end())
+        return true;
     d->catchUp();
     switch (address) {
     case Reg::ResetProc:
@@ -315,4 +320,24 @@ void SimController::setLimitSwitch(int limit, std::optional<bool> closed)
 {
     std::lock_guard lock(d->mutex);
     d->drive.setLimitSwitchOverride(limit, closed);
+}
+
+void SimController::setRegisterFaults(std::vector<int> noAnswer, std::vector<int> ignoreWrite)
+{
+    std::lock_guard lock(d->mutex);
+    d->noAnswer = std::move(noAnswer);
+    d->ignoreWrite = std::move(ignoreWrite);
+}
+
+std::vector<uint8_t> SimController::imageBytes(int address) const
+{
+    std::lock_guard lock(d->mutex);
+    const auto bytes = d->image.bytes(address);
+    return {bytes.begin(), bytes.end()};
+}
+
+void SimController::setImageBytes(int address, std::span<const uint8_t> value)
+{
+    std::lock_guard lock(d->mutex);
+    d->image.setBytes(address, value);
 }

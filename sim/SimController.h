@@ -73,6 +73,18 @@ public:
     /// follow the motor position again.
     void setLimitSwitch(int limit, std::optional<bool> closed);
 
+    /// Register faults: reads of the \a noAnswer registers are left out of the
+    /// answers; writes of the \a ignoreWrite registers are acknowledged and
+    /// change nothing.
+    void setRegisterFaults(std::vector<int> noAnswer, std::vector<int> ignoreWrite);
+
+    /// Test hook on the image: the stored bytes of \a address, whatever the
+    /// model grants (live registers as last rendered).
+    std::vector<uint8_t> imageBytes(int address) const;
+    /// Test hook: stores \a value (up to the register's size) in the image
+    /// without any of the effects of a write.
+    void setImageBytes(int address, std::span<const uint8_t> value);
+
 private:
     class Private;
     std::unique_ptr<Private> d;

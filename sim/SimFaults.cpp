@@ -274,6 +274,46 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
         return true;
     }
 
+    // Register faults: a comma-separated list of addresses (decimal or 0x-hex).
+    struct RegisterMode
+    {
+        std::string_view name;
+        std::vector<int> SimFaultSettings::*field;
+    };
+    static const RegisterMode registerModes[] = {
+        {"no-answer", &SimFaultSettings::noAnswer},
+        {"ignore-write", &SimFaultSettings::ignoreWrite},
+    };
+    for (const RegisterMode &m : registerModes) {
+        if (mode != m.name)
+            continue;
+        std::vector<int> addresses;
+        std::string_view rest = value;
+        while (hasValue) {
+            const size_t comma = rest.find(',');
+            std::string_view item = rest.substr(0, comma);
+            int base = 10;
+            if (item.size() > 2 && item[0] == '0' && (item[1] == 'x' || item[1] == 'X')) {
+                item.remove_prefix(2);
+                base = 16;
+            }
+            int address = -1;
+            const auto [end, ec] =
+                std::from_chars(item.data(), item.data() + item.size(), address, base);
+            if (item.empty() || ec != std::errc() || end != item.data() + item.size()
+                || address < 0 || address > 0x64)
+                break;
+            addresses.push_back(address);
+            if (comma == std::string_view::npos) {
+                settings.*m.field = std::move(addresses);
+                return true;
+            }
+            rest.remove_prefix(comma + 1);
+        }
+        return setError(error, "fault '" + std::string(text)
+                                   + "': needs register addresses 0x00..0x64, e.g. 0x5B,0x33");
+    }
+
     struct CountMode
     {
         std::string_view name;
@@ -323,5 +363,8 @@ std::string SimFaults::helpText()
            "      garbage[=RATE]    replaced by as many pseudo-random bytes (seeded)\n"
            "      nack-status-only  gateway: a transfer the module does not acknowledge\n"
            "                        is answered with its status byte only\n"
+           "      no-answer=REG[,REG]    those registers are left out of read answers\n"
+           "      ignore-write=REG[,REG] writes of those registers are acknowledged and\n"
+           "                        change nothing\n"
            "      none              switches every fault off\n";
 }

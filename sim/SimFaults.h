@@ -44,6 +44,8 @@ struct SimFaultSettings
     /// Gateway: a transfer the module does not acknowledge is answered with
     /// its status byte only (no filler bytes where the value would be).
     bool nackStatusOnly = false;
+    std::vector<int> noAnswer;    ///< registers left out of read answers
+    std::vector<int> ignoreWrite; ///< registers whose writes are acknowledged and not applied
 
     bool any() const;
 };

@@ -127,6 +127,12 @@ int main(int argc, char **argv)
                 config, std::make_shared<SimController>(options->model, identity));
         }
         server->faults().setSettings(options->faults);
+        if (auto controller = server->controller())
+            controller->setRegisterFaults(options->faults.noAnswer, options->faults.ignoreWrite);
+        for (const int address : options->modules)
+            if (auto controller = server->module(address))
+                controller->setRegisterFaults(options->faults.noAnswer,
+                                              options->faults.ignoreWrite);
         server->faults().setSeed(options->seed + uint64_t(i));
         server->setLog(log);
         if (!server->start(&error)) {

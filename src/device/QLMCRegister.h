@@ -20,6 +20,7 @@ public:
     bool WriteRequest = false;
     bool Readable;
     bool Writable;
+    uint32_t AnswerCount = 0; ///< answers that stored Value (a save notes who answered)
 
     /// The value bytes as an unsigned big-endian number (at most the last 8 bytes).
     uint64_t valueUnsigned() const;

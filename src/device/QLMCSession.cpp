@@ -277,6 +277,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
                 break;
             }
             std::copy_n(payload + i, reg->Size, reg->Value.begin());
+            ++reg->AnswerCount;
             decoded = true;
             deliver(address, payload + i, typeArrived, versionArrived);
             switch (address) {

@@ -46,6 +46,8 @@ public:
     /// Writes the file text to \a path through a temporary file that replaces the
     /// target only once complete. False when the file could not be written.
     bool save(const QString &path) const;
+    /// save() with the reason of a failure in \a error (when given).
+    bool save(const QString &path, QString *error) const;
 
     Encoding encoding() const { return m_encoding; }
     void setEncoding(Encoding encoding) { m_encoding = encoding; }

@@ -306,7 +306,14 @@ bool QLMCThreadSendPacket::buildAndSend()
     if (phase == Phases::Read)
         return m_encoder.sendRead(m_packet, transport);
     const bool sent = m_encoder.sendWrite(m_packet, transport);
-    if (m_session.ReadBackAfterSend.exchange(false))
-        m_session.AskRegistersFromModule();
+    // A parameter file's read-back follows the full write packet that went out
+    // and left no write pending (a file takes two or more packets).
+    if (sent && phase == Phases::Write && m_session.ReadBackAfterSend.load()) {
+        bool pending = false;
+        for (const QLMCRegister &reg : motor.registers())
+            pending |= reg.WriteRequest && reg.Writable;
+        if (!pending && m_session.ReadBackAfterSend.exchange(false))
+            m_session.AskRegistersFromModule();
+    }
     return sent;
 }

@@ -1,0 +1,117 @@
+#include "files/ParameterApply.h"
+
+#include "device/QLMCSession.h"
+#include "device/RegisterTable.h"
+#include "device/RegisterText.h"
+#include "protocol/QLMCIPPacket.h"
+
+#include <memory>
+
+namespace ParameterApply {
+
+ApplyResult apply(QLMCSession &session, const ParameterFileContent &content, bool connected,
+                  const std::function<bool(const FileEntry &)> &selected)
+{
+    ApplyResult result;
+    if (!content.ok())
+        return result;
+    auto packet = std::make_unique<QLMCIPPacket>();
+    int count = 0;
+    {
+        RegisterLockGuard guard(session.lock());
+        QLMCIPMotor &motor = session.motor();
+        for (const FileEntry &entry : content.entries) {
+            if (selected && !selected(entry))
+                continue;
+            QLMCRegister *reg = motor.registerAt(entry.address);
+            if (!reg || reg->Address < 0 || reg->Size != entry.size)
+                continue; // the reader has checked these; never write past a buffer
+            std::copy(entry.bytes.begin(), entry.bytes.end(), reg->WriteValue.begin());
+            if (connected && reg->Writable) {
+                reg->WriteRequest = true;
+                result.requested.push_back(entry.address);
+            } else if (count + 1 + entry.size <= Frame::MaxPayload) {
+                packet->Data[size_t(count++)] = uint8_t(entry.address);
+                for (uint8_t byte : entry.bytes)
+                    packet->Data[size_t(count++)] = byte;
+            }
+            if (!entry.zeroed)
+                result.names << QString::fromStdString(reg->Name);
+        }
+    }
+    if (!connected && count > 0) {
+        packet->Function = Function::ReadAnswer;
+        packet->TransactionId = 1;
+        packet->Length = count;
+        packet->DataCount = count;
+        session.DataReceived(*packet);
+        result.viewBytes = count;
+    }
+    return result;
+}
+
+} // namespace ParameterApply
+
+QString CompareRow::notes() const
+{
+    QStringList notes;
+    if (!writable)
+        notes << QStringLiteral("not writable (not sent)");
+    if (command)
+        notes << QStringLiteral("command (carried out)");
+    if (addressChange)
+        notes << QStringLiteral("changes the controller's address; the connection will be lost");
+    if (zeroed)
+        notes << QStringLiteral("zeroed by an old file");
+    if (!readable && !command)
+        notes << QStringLiteral("not readable on this model");
+    return notes.join(QStringLiteral("; "));
+}
+
+namespace ParameterCompare {
+
+std::vector<CompareRow> compare(QLMCSession &session, const ParameterFileContent &content)
+{
+    std::vector<CompareRow> rows;
+    RegisterLockGuard guard(session.lock());
+    QLMCIPMotor &motor = session.motor();
+    for (const FileEntry &entry : content.entries) {
+        const QLMCRegister *reg = motor.registerAt(entry.address);
+        if (!reg)
+            continue;
+        CompareRow row;
+        row.address = entry.address;
+        row.name = QString::fromStdString(reg->Name);
+        row.readable = reg->Readable;
+        row.writable = reg->Writable;
+        row.command = entry.size == 0;
+        row.addressChange = entry.address == Reg::AddressIp;
+        row.zeroed = entry.zeroed;
+        row.fileText = RegisterText::value(entry.address, entry.bytes);
+        row.fileHex = ParameterFile::valueText(entry.bytes);
+        if (row.readable && !row.command) {
+            row.deviceText = RegisterText::value(entry.address, reg->Value);
+            row.deviceHex = ParameterFile::valueText(reg->Value);
+            row.different = reg->Value != entry.bytes;
+        } else {
+            row.deviceText = QStringLiteral("-");
+            row.different = false; // a command has no value; an unreadable one is unknown
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+QString differenceLine(const CompareRow &row)
+{
+    const QString address =
+        QStringLiteral("0x") + QString::number(row.address, 16).toUpper().rightJustified(2, '0');
+    QString line = address + QLatin1Char(' ') + row.name + QLatin1Char(' ') + row.deviceText
+                   + QStringLiteral(" -> ") + row.fileText;
+    const QString notes = row.notes();
+    if (!notes.isEmpty())
+        line += QStringLiteral(" (") + notes + QLatin1Char(')');
+    return line;
+}
+
+} // namespace ParameterCompare
