@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "cli/EnhancedCommands.h"
+
 QString CliOptions::usage()
 {
     return QStringLiteral(
@@ -22,6 +24,7 @@ QString CliOptions::usage()
         "  view FILE                     list the registers of a parameter file (no --ip)\n"
         "  send FILE [--only REG,...]    send a parameter file and verify the read-back\n"
         "  diff FILE                     list the registers that differ from the file\n"
+        "%1"
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
@@ -33,7 +36,8 @@ QString CliOptions::usage()
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out (poll:\n"
         "nothing came back for the whole run), 4 device type refused, 5 register not\n"
         "granted or value refused, 6 bad or unreadable parameter file, 7 registers\n"
-        "differ (diff) or the read-back differs (send).\n");
+        "differ (diff) or the read-back differs (send).\n")
+        .arg(EnhancedCommands::usage());
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
@@ -128,7 +132,7 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             error.clear();
             return std::nullopt;
-        } else if (a.startsWith(QLatin1String("--"))) {
+        } else if (a.startsWith(QLatin1String("--")) && !EnhancedCommands::handles(o.command)) {
             error = QStringLiteral("unknown option %1").arg(a);
             return std::nullopt;
         } else if (o.command.isEmpty()) {
@@ -150,7 +154,7 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
                                QStringLiteral("write"), QStringLiteral("poll"),
                                QStringLiteral("save"),  QStringLiteral("view"),
                                QStringLiteral("send"),  QStringLiteral("diff")};
-    if (!commands.contains(o.command)) {
+    if (!commands.contains(o.command) && !EnhancedCommands::handles(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
                                     : QStringLiteral("unknown command %1").arg(o.command);
         return std::nullopt;
@@ -164,6 +168,10 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
                                    QStringLiteral("send"), QStringLiteral("diff")};
     if (fileCommands.contains(o.command) && o.arguments.size() != 1) {
         error = QStringLiteral("%1 needs one FILE").arg(o.command);
+        return std::nullopt;
+    }
+    if (const auto enhancedError = EnhancedCommands::checkArguments(o.command, o.arguments)) {
+        error = *enhancedError;
         return std::nullopt;
     }
     return o;

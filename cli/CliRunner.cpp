@@ -1,6 +1,8 @@
 #include "cli/CliRunner.h"
 
+#include "cli/EnhancedCommands.h"
 #include "cli/FileCommands.h"
+
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "protocol/QLMCConnection.h"
@@ -168,6 +170,11 @@ int CliRunner::run()
         result = files.run();
         m_limitsHook = nullptr;
     }
+    else if (EnhancedCommands::handles(m_options.command))
+        result = EnhancedCommands(*m_session, m_connection->profile(), m_out, m_err,
+                                  [this](int ms) { return waitUntilSettled(ms); },
+                                  m_options.timeoutMs)
+                     .run(m_options.command, m_options.arguments);
     else
         result = poll();
     if (m_connection->isConnected()) {
@@ -238,19 +245,39 @@ int CliRunner::read()
 
 int CliRunner::write()
 {
-    std::vector<std::pair<int, int64_t>> writes;
+    struct Write
+    {
+        int address;
+        std::vector<uint8_t> bytes; ///< registers over four bytes: their trace form
+        int64_t value = 0;
+    };
+    std::vector<Write> writes;
     for (const QString &arg : m_options.arguments) {
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
         const auto address = RegisterText::parseAddress(eq > 0 ? arg.left(eq) : arg);
         if (!address || !isRegisterAddress(*address))
             return fail(Usage,
                         QStringLiteral("%1: expected REG=VALUE with a register address").arg(arg));
-        const bool command = registerInfo(*address)->size == 0;
-        const auto value = command && eq < 0 ? std::optional<int64_t>(0)
-                                             : RegisterText::parse(*address, arg.mid(eq + 1));
-        if (!value)
-            return fail(RegisterRefused,
-                        QStringLiteral("%1: value does not fit the register").arg(arg));
+        const int size = registerInfo(*address)->size;
+        Write w{*address, {}, 0};
+        const QString text = arg.mid(eq + 1);
+        if (size > 4) {
+            // A plain integer would zero-fill the leading bytes: only the exact trace form.
+            auto bytes = eq < 0 ? std::nullopt : RegisterText::parseTrace(text, size);
+            if (!bytes)
+                return fail(RegisterRefused,
+                            QStringLiteral("%1: register 0x%2 takes its %3 bytes as [0x.. ..]")
+                                .arg(arg, QString::number(*address, 16).toUpper())
+                                .arg(size));
+            w.bytes = std::move(*bytes);
+        } else {
+            const auto value = size == 0 && eq < 0 ? std::optional<int64_t>(0)
+                                                   : RegisterText::parse(*address, text);
+            if (!value)
+                return fail(RegisterRefused,
+                            QStringLiteral("%1: value does not fit the register").arg(arg));
+            w.value = *value;
+        }
         bool writable;
         {
             RegisterLockGuard guard(m_session->lock());
@@ -260,26 +287,31 @@ int CliRunner::write()
             return fail(RegisterRefused,
                         QStringLiteral("register 0x%1 is not writable on this model")
                             .arg(QString::number(*address, 16).toUpper()));
-        writes.emplace_back(*address, *value);
+        writes.push_back(std::move(w));
     }
     {
         RegisterLockGuard guard(m_session->lock());
-        for (const auto &[address, value] : writes)
-            m_session->motor().RequestWrite(address, value);
+        for (const Write &w : writes) {
+            if (w.bytes.empty())
+                m_session->motor().RequestWrite(w.address, w.value);
+            else
+                m_session->motor().RequestWriteBytes(w.address, w.bytes);
+        }
     }
     if (!waitUntilSettled(m_options.timeoutMs))
         return fail(TimedOut,
                     QStringLiteral("no answer to the write within %1 ms").arg(m_options.timeoutMs));
     {
         RegisterLockGuard guard(m_session->lock());
-        for (const auto &[address, value] : writes)
-            m_session->motor().RequestRead(address);
+        for (const Write &w : writes)
+            m_session->motor().RequestRead(w.address);
     }
     if (!waitUntilSettled(m_options.timeoutMs))
         return fail(
             TimedOut,
             QStringLiteral("no answer to the read-back within %1 ms").arg(m_options.timeoutMs));
-    for (const auto &[address, value] : writes) {
+    for (const Write &w : writes) {
+        const int address = w.address;
         bool readable;
         {
             RegisterLockGuard guard(m_session->lock());

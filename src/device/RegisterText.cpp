@@ -2,6 +2,9 @@
 
 #include "device/RegisterTable.h"
 
+#include <QStringList>
+
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -115,6 +118,28 @@ std::optional<int64_t> parse(int address, const QString &text)
     if (*v < min || *v > max)
         return std::nullopt;
     return v;
+}
+
+std::optional<std::vector<uint8_t>> parseTrace(const QString &text, int size)
+{
+    const QString t = text.trimmed();
+    // Refuse long texts unread: three characters a byte at most.
+    if (size <= 0 || t.size() > 3 * size + 8 || !t.startsWith(QLatin1String("[0x"), Qt::CaseInsensitive)
+        || !t.endsWith(QLatin1Char(']')))
+        return std::nullopt;
+    const QStringList parts =
+        t.mid(3, t.size() - 4).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != size)
+        return std::nullopt;
+    std::vector<uint8_t> bytes;
+    bytes.reserve(size_t(size));
+    for (const QString &part : parts) {
+        if (part.size() != 2 || !isxdigit(uchar(part.at(0).toLatin1()))
+            || !isxdigit(uchar(part.at(1).toLatin1())))
+            return std::nullopt;
+        bytes.push_back(uint8_t(part.toUInt(nullptr, 16)));
+    }
+    return bytes;
 }
 
 QString versionText(uint32_t version)

@@ -1,0 +1,301 @@
+#include "cli/EnhancedCommands.h"
+
+#include "app/NumberText.h"
+#include "device/QLMCSession.h"
+#include "device/RegisterTable.h"
+#include "features/EnhancedCmdModel.h"
+
+namespace Codec = EnhancedCommandCodec;
+
+namespace {
+
+enum ExitCode { Ok = 0, TimedOut = 3, Refused = 5 };
+
+/// The options of "enhanced".
+struct EnhancedArguments
+{
+    std::optional<QString> loops;
+    std::optional<int> command;
+    std::optional<QString> goal;
+    std::optional<QString> percent;
+    bool peak = false;
+    bool absolute = false;
+};
+
+std::optional<EnhancedArguments> parseEnhanced(const QStringList &args, QString &error)
+{
+    EnhancedArguments a;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size()) {
+                error = QStringLiteral("%1 needs a value").arg(arg);
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        std::optional<QString> v;
+        if (arg == QLatin1String("--peak")) {
+            a.peak = true;
+            continue;
+        }
+        if (arg == QLatin1String("--absolute")) {
+            a.absolute = true;
+            continue;
+        }
+        if (arg != QLatin1String("--loops") && arg != QLatin1String("--command")
+            && arg != QLatin1String("--goal") && arg != QLatin1String("--percent")) {
+            error = QStringLiteral("enhanced: unexpected %1").arg(arg);
+            return std::nullopt;
+        }
+        if (!(v = value()))
+            return std::nullopt;
+        if (arg == QLatin1String("--loops")) {
+            a.loops = v;
+        } else if (arg == QLatin1String("--command")) {
+            bool ok = false;
+            const int code = v->toInt(&ok);
+            if (!ok || code < Codec::FirstCommand || code > Codec::LastCommand) {
+                error = QStringLiteral("--command must be a number from 101 to 117");
+                return std::nullopt;
+            }
+            a.command = code;
+        } else if (arg == QLatin1String("--goal")) {
+            a.goal = v;
+        } else {
+            a.percent = v;
+        }
+    }
+    if (bool(a.loops) == bool(a.command)) {
+        error = QStringLiteral("enhanced needs either --loops N or --command 101..117");
+        return std::nullopt;
+    }
+    if (a.goal && a.percent) {
+        error = QStringLiteral("--goal and --percent exclude each other");
+        return std::nullopt;
+    }
+    return a;
+}
+
+/// A number typed with "." reads with the locale's separator, as the window's edits do.
+QString localised(QString text)
+{
+    return text.replace(QLatin1Char('.'), localeDecimalSeparator());
+}
+
+} // namespace
+
+bool EnhancedCommands::handles(const QString &command)
+{
+    return command == QLatin1String("enhanced") || command == QLatin1String("loops")
+           || command == QLatin1String("peak");
+}
+
+QString EnhancedCommands::usage()
+{
+    return QStringLiteral(
+        "  enhanced (--loops N | --command 101..117) [--goal PULSES | --percent P]\n"
+        "           [--peak] [--absolute]\n"
+        "                                enhanced motion command (0x4D): EnGoal plus N loops,\n"
+        "                                or a numbered command\n"
+        "  loops PULSES [NUM/DEN]        pulses per loop (0x4E)\n"
+        "  peak AMPERES MS               peak current and its duration (0x4F)\n");
+}
+
+std::optional<QString> EnhancedCommands::checkArguments(const QString &command,
+                                                        const QStringList &arguments)
+{
+    QString error;
+    if (command == QLatin1String("enhanced")) {
+        if (!parseEnhanced(arguments, error))
+            return error;
+    } else if (command == QLatin1String("loops")) {
+        if (arguments.isEmpty() || arguments.size() > 2
+            || (arguments.size() == 2 && arguments[1].count(QLatin1Char('/')) != 1))
+            return QStringLiteral("usage: loops PULSES [NUMERATOR/DENOMINATOR]");
+    } else if (command == QLatin1String("peak")) {
+        if (arguments.size() != 2)
+            return QStringLiteral("usage: peak AMPERES MILLISECONDS");
+    }
+    return std::nullopt;
+}
+
+EnhancedCommands::EnhancedCommands(QLMCSession &session, const ModelProfile &profile,
+                                   QTextStream &out, QTextStream &err, Settle settle, int timeoutMs)
+    : m_session(session)
+    , m_profile(profile)
+    , m_out(out)
+    , m_err(err)
+    , m_settle(std::move(settle))
+    , m_timeoutMs(timeoutMs)
+{}
+
+int EnhancedCommands::fail(int code, const QString &message)
+{
+    m_err << "tarvine-cli: " << message << Qt::endl;
+    return code;
+}
+
+int EnhancedCommands::run(const QString &command, const QStringList &arguments)
+{
+    if (command == QLatin1String("enhanced"))
+        return enhanced(arguments);
+    if (command == QLatin1String("loops"))
+        return loops(arguments);
+    return peak(arguments);
+}
+
+int EnhancedCommands::writeAndReadBack(int address, const std::function<QString()> &write)
+{
+    {
+        RegisterLockGuard guard(m_session.lock());
+        if (!m_session.motor().registerAt(address)->Writable)
+            return fail(Refused, QStringLiteral("register 0x%1 is not writable on this model")
+                                     .arg(QString::number(address, 16).toUpper()));
+    }
+    const QString report = write();
+    if (!report.isEmpty())
+        return fail(Refused, report);
+    if (!m_settle(m_timeoutMs))
+        return fail(TimedOut, QStringLiteral("no answer to the write within %1 ms").arg(m_timeoutMs));
+    {
+        RegisterLockGuard guard(m_session.lock());
+        m_session.motor().RequestRead(address);
+    }
+    if (!m_settle(m_timeoutMs))
+        return fail(TimedOut,
+                    QStringLiteral("no answer to the read-back within %1 ms").arg(m_timeoutMs));
+    return Ok;
+}
+
+int EnhancedCommands::enhanced(const QStringList &arguments)
+{
+    QString error;
+    const std::optional<EnhancedArguments> a = parseEnhanced(arguments, error);
+    if (!a)
+        return fail(Refused, error); // checked at parsing already
+    const ModelProfile::EnhancedCommand &offered = m_profile.enhanced;
+    if (a->absolute && !offered.noLoopsOptionEnabled)
+        return fail(Refused, QStringLiteral("\"Absolute value\" is not offered by this model"));
+    if (a->peak && !offered.peakCurrentEnabled)
+        return fail(Refused, QStringLiteral("\"Peak current enable\" is not offered by this model"));
+
+    EnhancedCmdModel model(&m_session);
+    if (a->percent) {
+        model.goalInPercentClicked();
+        model.goalTextChanged(localised(*a->percent));
+    } else {
+        model.goalInPulsesClicked();
+        model.goalTextChanged(a->goal.value_or(QStringLiteral("0")));
+    }
+    model.peakCurrentClicked(a->peak);
+    model.absoluteClicked(a->absolute);
+    if (a->command) {
+        model.commandClicked(*a->command);
+    } else {
+        model.counterLoopsClicked();
+        model.counterTextChanged(*a->loops);
+    }
+    const EnhancedCmdControls &c = model.controls();
+    const int code = writeAndReadBack(Reg::EnhancedInput, [&] {
+        // What the window's disabled Write button would refuse.
+        if (c.goalEnabled && c.goalRed)
+            return QString::fromLatin1(EnhancedCmdModel::BadInput);
+        if (c.selection == 0 && c.counterRed)
+            return QString::fromLatin1(EnhancedCmdModel::BadCounter);
+        const EnhancedWriteResult result = model.writeCommand();
+        if (result.written())
+            m_out << c.commandWritten << Qt::endl;
+        return result.report;
+    });
+    if (code != Ok)
+        return code;
+
+    Codec::Command read;
+    {
+        RegisterLockGuard guard(m_session.lock());
+        read = Codec::commandOf(m_session.EnhancedCmd);
+    }
+    const bool known = model.displayCommand(read);
+    m_out << c.commandTrace << Qt::endl;
+    const bool percent = read.options & Codec::OptionPercent;
+    const QString unit = offered.goalInPulsesText.contains(QStringLiteral("\u00B5Step"))
+                             ? QStringLiteral("\u00B5Step")
+                             : QStringLiteral("pulses");
+    QString function = Codec::markerLabel(read);
+    if (read.function >= Codec::FirstCommand)
+        function += QLatin1Char(' ') + Codec::commandCaption(read.function, c.absolute);
+    if (!known)
+        function = QStringLiteral("%1 (%2)").arg(read.function).arg(EnhancedCmdModel::BadFunctionRead);
+    QStringList options;
+    if (read.options & Codec::OptionPeakCurrent)
+        options << QStringLiteral("peak current");
+    if (read.options & Codec::OptionAbsolute)
+        options << QStringLiteral("absolute");
+    m_out << "function " << function << ", EnGoal " << c.goalText << ' '
+          << (percent ? QStringLiteral("%") : unit)
+          << (options.isEmpty() ? QString() : QStringLiteral(", ") + options.join(QStringLiteral(", ")))
+          << Qt::endl;
+    return Ok;
+}
+
+int EnhancedCommands::loops(const QStringList &arguments)
+{
+    EnhancedCmdModel model(&m_session);
+    QString numerator = QStringLiteral("0");
+    QString denominator = QStringLiteral("1");
+    if (arguments.size() == 2) {
+        const qsizetype slash = arguments[1].indexOf(QLatin1Char('/'));
+        numerator = arguments[1].left(slash);
+        denominator = arguments[1].mid(slash + 1);
+    }
+    model.pulsesTextChanged(arguments.value(0));
+    model.numeratorTextChanged(numerator);
+    model.denominatorTextChanged(denominator);
+    const EnhancedCmdControls &c = model.controls();
+    const int code = writeAndReadBack(Reg::LoopsConfig, [&] {
+        const EnhancedWriteResult result = model.writeLoops();
+        if (result.written())
+            m_out << c.loopsWritten << Qt::endl;
+        return result.report;
+    });
+    if (code != Ok)
+        return code;
+    Codec::Loops read;
+    {
+        RegisterLockGuard guard(m_session.lock());
+        read = Codec::loopsOf(m_session.EnhancedCmd);
+    }
+    model.displayLoops(read);
+    m_out << c.loopsTrace << Qt::endl;
+    m_out << m_profile.enhanced.totalPulsesLabel << ' ' << c.totalText << Qt::endl;
+    return Ok;
+}
+
+int EnhancedCommands::peak(const QStringList &arguments)
+{
+    if (!m_profile.enhanced.enhancedParamsEnabled)
+        return fail(Refused, QStringLiteral("the enhanced parameters are not offered by this model"));
+    EnhancedCmdModel model(&m_session);
+    model.peakTextChanged(localised(arguments.value(0)));
+    model.durationTextChanged(arguments.value(1));
+    const EnhancedCmdControls &c = model.controls();
+    const int code = writeAndReadBack(Reg::EnhancedParams, [&] {
+        const EnhancedWriteResult result = model.writeParams();
+        if (result.written())
+            m_out << c.paramsWritten << Qt::endl;
+        return result.report;
+    });
+    if (code != Ok)
+        return code;
+    Codec::Params read;
+    {
+        RegisterLockGuard guard(m_session.lock());
+        read = Codec::paramsOf(m_session.EnhancedCmd);
+    }
+    model.displayParams(read);
+    m_out << c.paramsTrace << Qt::endl;
+    m_out << "Peak current : " << c.peakText << " A, Duration : " << c.durationText << " ms"
+          << Qt::endl;
+    return Ok;
+}

@@ -1,0 +1,476 @@
+#include "features/EnhancedCmdModel.h"
+
+#include "app/Diagnostics.h"
+#include "app/NumberText.h"
+#include "device/DeviceRecords.h"
+#include "device/QLMCSession.h"
+#include "device/RegisterTable.h"
+#include "panel/PanelNumberText.h"
+
+namespace Codec = EnhancedCommandCodec;
+
+namespace {
+
+const char *const SourceName = "EnhancedCmdForm";
+
+/// The typed decimal number, or nullopt (no sign allowed).
+std::optional<double> unsignedDecimal(const QString &text)
+{
+    if (!isNumberText(text, false, true))
+        return std::nullopt;
+    return PanelNumberText::parseDecimal(text);
+}
+
+/// A 0x4E edit read as a 64-bit integer, low 32 bits kept, 0 when unreadable.
+uint32_t lowWord(const QString &text)
+{
+    if (text.size() > EnhancedCmdModel::MaxTextLength * 2)
+        return 0;
+    const std::optional<int64_t> v = PanelNumberText::parseInteger(text, true);
+    return v ? uint32_t(uint64_t(*v)) : 0;
+}
+
+} // namespace
+
+EnhancedCmdModel::EnhancedCmdModel(QLMCSession *session)
+    : m_session(session)
+{
+    // The captions before any read: the composed fields all start at 0.
+    showCommandTrace(true, false);
+    m_c.loopsTrace = Codec::loopsTrace(std::nullopt);
+    showParamsTrace(true);
+}
+
+// --- Checks -------------------------------------------------------------------------
+
+std::optional<int32_t> EnhancedCmdModel::parsePulsesGoal(const QString &text)
+{
+    if (text.size() > MaxTextLength || !isNumberText(text, true, false))
+        return std::nullopt;
+    // Ten digits at most, with or without a leading "-".
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    if (text.size() >= (negative ? 12 : 11))
+        return std::nullopt;
+    const std::optional<int64_t> v = PanelNumberText::parseInteger(text, true);
+    if (!v || *v < -Codec::GoalLimit || *v > Codec::GoalLimit)
+        return std::nullopt;
+    return int32_t(*v);
+}
+
+std::optional<uint32_t> EnhancedCmdModel::parsePercentGoal(const QString &text)
+{
+    if (text.size() > 7)
+        return std::nullopt;
+    const std::optional<double> v = unsignedDecimal(text);
+    return v ? Codec::percentToGoal(*v) : std::nullopt;
+}
+
+std::optional<int> EnhancedCmdModel::parseCounter(const QString &text, int limit)
+{
+    if (text.size() > 4 || !isNumberText(text, true, false))
+        return std::nullopt;
+    const std::optional<int64_t> v = PanelNumberText::parseInteger(text, true);
+    if (!v || *v < -limit || *v > limit)
+        return std::nullopt;
+    return int(*v);
+}
+
+std::optional<uint32_t> EnhancedCmdModel::parseLoopsField(const QString &text)
+{
+    if (text.size() > 10 || !isNumberText(text, false, false))
+        return std::nullopt;
+    const std::optional<int64_t> v = PanelNumberText::parseInteger(text, false);
+    if (!v || *v < 0 || *v > int64_t(UINT32_MAX))
+        return std::nullopt;
+    return uint32_t(*v);
+}
+
+std::optional<uint16_t> EnhancedCmdModel::parsePeak(const QString &text)
+{
+    if (text.size() > 7)
+        return std::nullopt;
+    const std::optional<double> v = unsignedDecimal(text);
+    return v ? Codec::amperesToPeak(*v) : std::nullopt;
+}
+
+std::optional<uint16_t> EnhancedCmdModel::parseDuration(const QString &text)
+{
+    if (text.size() > 5 || !isNumberText(text, false, false))
+        return std::nullopt;
+    const std::optional<int64_t> v = PanelNumberText::parseInteger(text, false);
+    if (!v || *v < 0 || *v > 65535)
+        return std::nullopt;
+    return uint16_t(*v);
+}
+
+// --- 0x4D ---------------------------------------------------------------------------
+
+uint8_t EnhancedCmdModel::optionsFromControls() const
+{
+    uint8_t options = Codec::OptionAlways;
+    if (m_c.goalInPercent)
+        options |= Codec::OptionPercent;
+    if (m_c.peakCurrent)
+        options |= Codec::OptionPeakCurrent;
+    if (m_c.absolute)
+        options |= Codec::OptionAbsolute;
+    return options;
+}
+
+void EnhancedCmdModel::showCommandTrace(bool valid, bool keepOptions)
+{
+    if (!keepOptions)
+        m_command.options = optionsFromControls();
+    m_c.commandTrace = Codec::commandTrace(valid ? std::optional<Command>(m_command) : std::nullopt);
+}
+
+void EnhancedCmdModel::goalTextChanged(const QString &text)
+{
+    m_c.goalText = text;
+    checkGoal();
+}
+
+void EnhancedCmdModel::checkGoal()
+{
+    if (!m_c.goalEnabled) {
+        // 107 and 112..114 ignore EnGoal.
+        m_c.writeCommandEnabled = true;
+        m_c.goalRed = false;
+        showCommandTrace(true, false);
+    } else if (m_c.goalInPulses) {
+        const std::optional<int32_t> goal = parsePulsesGoal(m_c.goalText);
+        m_c.goalRed = !goal;
+        m_c.writeCommandEnabled = bool(goal);
+        if (goal)
+            m_command.goal = *goal;
+        showCommandTrace(bool(goal), false);
+    } else if (m_c.goalInPercent) {
+        QString &text = m_c.goalText;
+        std::optional<uint32_t> goal;
+        if (text.size() <= 7 && isNumberText(text, false, true)) {
+            // More than three decimals are cut while typing.
+            const qsizetype separator = text.indexOf(localeDecimalSeparator());
+            if (separator >= 0 && text.size() - separator - 1 > 3)
+                text.truncate(separator + 4);
+            goal = parsePercentGoal(text);
+        }
+        m_c.goalRed = !goal;
+        m_c.writeCommandEnabled = bool(goal);
+        if (goal)
+            m_command.goal = int32_t(*goal);
+        showCommandTrace(bool(goal), false);
+    }
+    if (m_c.counterRed)
+        m_c.writeCommandEnabled = false;
+    m_c.greyed = m_c.absolute;
+}
+
+void EnhancedCmdModel::counterTextChanged(const QString &text)
+{
+    m_c.counterText = text;
+    checkCounter();
+}
+
+void EnhancedCmdModel::checkCounter()
+{
+    const std::optional<int> counter = parseCounter(m_c.counterText);
+    m_c.counterRed = !counter;
+    m_c.writeCommandEnabled = bool(counter);
+    if (counter)
+        m_command.function = int8_t(*counter);
+    showCommandTrace(bool(counter), false);
+}
+
+void EnhancedCmdModel::counterLoopsClicked()
+{
+    m_c.selection = 0;
+    m_c.goalEnabled = true;
+    m_c.counterEnabled = true;
+    checkCounter();
+    const std::optional<int> counter = parseCounter(m_c.counterText);
+    if (counter)
+        m_command.function = int8_t(*counter);
+    showCommandTrace(bool(counter), false);
+}
+
+void EnhancedCmdModel::commandClicked(int code)
+{
+    if (code < Codec::FirstCommand || code > Codec::LastCommand)
+        return;
+    m_c.selection = code;
+    m_c.goalEnabled = Codec::commandUsesGoal(code);
+    m_c.counterEnabled = false;
+    m_c.counterRed = false;
+    checkGoal();
+    m_command.function = int8_t(code);
+    showCommandTrace(!m_c.goalRed, false);
+}
+
+void EnhancedCmdModel::goalInPulsesClicked()
+{
+    m_c.goalInPulses = true;
+    m_c.goalInPercent = false;
+    checkGoal();
+}
+
+void EnhancedCmdModel::goalInPercentClicked()
+{
+    m_c.goalInPulses = false;
+    m_c.goalInPercent = true;
+    checkGoal();
+}
+
+void EnhancedCmdModel::peakCurrentClicked(bool checked)
+{
+    m_c.peakCurrent = checked;
+    checkGoal();
+}
+
+void EnhancedCmdModel::absoluteClicked(bool checked)
+{
+    m_c.absolute = checked;
+    checkGoal();
+}
+
+EnhancedWriteResult EnhancedCmdModel::writeCommand()
+{
+    static const char *const Function = "TFormEnhancedCmd::BWriteEnhancedCmdClick";
+    EnhancedWriteResult result;
+    showCommandTrace(true, false);
+
+    // EnGoal comes from the edit even while it is disabled.
+    int32_t goal = 0;
+    if (m_c.goalInPulses) {
+        const std::optional<int32_t> v = parsePulsesGoal(m_c.goalText);
+        if (!v) {
+            result.report = QLatin1String(BadInput);
+            report(__LINE__, Function, BadInput);
+            return result;
+        }
+        goal = *v;
+    } else if (m_c.goalInPercent) {
+        // The same conversion as while typing, so the preview is what is sent.
+        const std::optional<uint32_t> v = parsePercentGoal(m_c.goalText);
+        if (!v) {
+            result.report = QLatin1String(BadInput);
+            report(__LINE__, Function, BadInput);
+            return result;
+        }
+        goal = int32_t(*v);
+    }
+
+    int function = m_c.selection;
+    if (m_c.selection == 0) {
+        const std::optional<int> v = parseCounter(m_c.counterText, Codec::LoopsLimit);
+        if (!v) {
+            result.report = QLatin1String(BadCounter);
+            report(__LINE__, Function, BadCounter);
+            return result;
+        }
+        function = *v;
+    }
+
+    const Command sent{optionsFromControls(), int8_t(function), goal};
+    const auto bytes = Codec::encode(sent);
+    requestWrite(Reg::EnhancedInput, bytes);
+    result.bytes.assign(bytes.begin(), bytes.end());
+    m_c.commandWritten = Codec::writtenCommandTrace(sent);
+    m_c.commandTracesRed =
+        Codec::byteList(m_c.commandWritten) != Codec::byteList(m_c.commandTrace);
+    return result;
+}
+
+bool EnhancedCmdModel::displayCommand(const Command &received)
+{
+    m_command = received;
+    const bool percent = received.options & Codec::OptionPercent;
+    goalTextChanged(percent ? Codec::percentText(uint32_t(received.goal))
+                            : QString::number(received.goal));
+
+    const int function = received.function;
+    bool known = true;
+    if (function >= Codec::FirstCommand && function <= Codec::LastCommand) {
+        commandClicked(function);
+    } else if (function >= -Codec::LoopsLimit && function <= Codec::LoopsLimit) {
+        counterLoopsClicked();
+        counterTextChanged(QString::number(function));
+    } else {
+        known = false;
+        report(__LINE__, "TFormEnhancedCmd::displayEnhancedCmd", BadFunctionRead);
+    }
+
+    if (percent)
+        goalInPercentClicked();
+    else
+        goalInPulsesClicked();
+    peakCurrentClicked(received.options & Codec::OptionPeakCurrent);
+    absoluteClicked(received.options & Codec::OptionAbsolute);
+
+    // The clicks recomputed the composed fields: the caption shows the bytes read.
+    m_command = received;
+    showCommandTrace(true, true);
+    return known;
+}
+
+// --- 0x4E ---------------------------------------------------------------------------
+
+void EnhancedCmdModel::pulsesTextChanged(const QString &text)
+{
+    m_c.pulsesText = text;
+    m_loops.pulses = lowWord(text);
+    checkLoops();
+}
+
+void EnhancedCmdModel::numeratorTextChanged(const QString &text)
+{
+    m_c.numeratorText = text;
+    m_loops.numerator = lowWord(text);
+    checkLoops();
+}
+
+void EnhancedCmdModel::denominatorTextChanged(const QString &text)
+{
+    m_c.denominatorText = text;
+    m_loops.denominator = lowWord(text);
+    checkLoops();
+}
+
+void EnhancedCmdModel::checkLoops()
+{
+    const std::optional<uint32_t> pulses = parseLoopsField(m_c.pulsesText);
+    const std::optional<uint32_t> numerator = parseLoopsField(m_c.numeratorText);
+    std::optional<uint32_t> denominator = parseLoopsField(m_c.denominatorText);
+    if (denominator == 0u)
+        denominator.reset();
+    m_c.pulsesRed = !pulses;
+    m_c.numeratorRed = !numerator;
+    m_c.denominatorRed = !denominator;
+    std::optional<QString> total;
+    if (pulses && numerator && denominator) {
+        total = Codec::totalPerLoopText(Loops{*denominator, *numerator, *pulses});
+        if (!total) // the numerator is not below the denominator
+            m_c.numeratorRed = m_c.denominatorRed = true;
+    }
+    m_c.writeLoopsEnabled = bool(total);
+    m_c.totalText = total.value_or(QStringLiteral("---"));
+    m_c.loopsTrace = Codec::loopsTrace(total ? std::optional<Loops>(m_loops) : std::nullopt);
+}
+
+EnhancedWriteResult EnhancedCmdModel::writeLoops()
+{
+    EnhancedWriteResult result;
+    const std::optional<uint32_t> pulses = parseLoopsField(m_c.pulsesText);
+    const std::optional<uint32_t> numerator = parseLoopsField(m_c.numeratorText);
+    const std::optional<uint32_t> denominator = parseLoopsField(m_c.denominatorText);
+    // A denominator of 0, or a numerator not below it, makes no loop length.
+    if (!pulses || !numerator || !denominator || *denominator == 0 || *numerator >= *denominator) {
+        result.report = QLatin1String(BadValues);
+        report(__LINE__, "TFormEnhancedCmd::BWriteLoopsConfigClick", BadValues);
+        return result;
+    }
+    const Loops sent{*denominator, *numerator, *pulses};
+    const auto bytes = Codec::encode(sent);
+    requestWrite(Reg::LoopsConfig, bytes);
+    result.bytes.assign(bytes.begin(), bytes.end());
+    m_c.loopsWritten = Codec::writtenLoopsTrace(sent);
+    m_c.loopsTracesRed = Codec::byteList(m_c.loopsWritten) != Codec::byteList(m_c.loopsTrace);
+    return result;
+}
+
+void EnhancedCmdModel::displayLoops(const Loops &received)
+{
+    m_loops = received;
+    m_c.loopsTrace = Codec::loopsTrace(received);
+    pulsesTextChanged(QString::number(received.pulses));
+    numeratorTextChanged(QString::number(received.numerator));
+    denominatorTextChanged(QString::number(received.denominator));
+    checkLoops();
+}
+
+// --- 0x4F ---------------------------------------------------------------------------
+
+void EnhancedCmdModel::showParamsTrace(bool valid)
+{
+    m_c.paramsTrace = Codec::paramsTrace(valid ? std::optional<Params>(m_params) : std::nullopt);
+}
+
+void EnhancedCmdModel::peakTextChanged(const QString &text)
+{
+    m_c.peakText = text;
+    const std::optional<uint16_t> peak = parsePeak(text);
+    m_c.peakRed = !peak;
+    m_c.writeParamsEnabled = peak && m_c.paramsGroupEnabled;
+    if (peak)
+        m_params.peak = *peak;
+    showParamsTrace(bool(peak));
+}
+
+void EnhancedCmdModel::durationTextChanged(const QString &text)
+{
+    m_c.durationText = text;
+    const std::optional<uint16_t> duration = parseDuration(text);
+    m_c.durationRed = !duration;
+    m_c.writeParamsEnabled = duration && m_c.paramsGroupEnabled;
+    if (duration)
+        m_params.duration = *duration;
+    showParamsTrace(bool(duration));
+}
+
+void EnhancedCmdModel::setParamsGroupEnabled(bool enabled)
+{
+    m_c.paramsGroupEnabled = enabled;
+    m_c.writeParamsEnabled = enabled && !m_c.peakRed && !m_c.durationRed;
+}
+
+EnhancedWriteResult EnhancedCmdModel::writeParams()
+{
+    EnhancedWriteResult result;
+    // Both ranges are checked again: a red duration must not go out with a valid peak.
+    const std::optional<uint16_t> peak = parsePeak(m_c.peakText);
+    const std::optional<uint16_t> duration = parseDuration(m_c.durationText);
+    if (!peak || !duration) {
+        result.report = QLatin1String(BadValues);
+        report(__LINE__, "TFormEnhancedCmd::BWriteEnhancedParamClick", BadValues);
+        return result;
+    }
+    const Params sent{0, *duration, *peak};
+    const auto bytes = Codec::encode(sent);
+    requestWrite(Reg::EnhancedParams, bytes);
+    result.bytes.assign(bytes.begin(), bytes.end());
+    // The edit shows the current actually sent.
+    peakTextChanged(Codec::peakText(*peak));
+    m_c.paramsWritten = Codec::writtenParamsTrace(sent);
+    m_c.paramsTracesRed = Codec::byteList(m_c.paramsWritten) != Codec::byteList(m_c.paramsTrace);
+    return result;
+}
+
+void EnhancedCmdModel::displayParams(const Params &received)
+{
+    m_params = received;
+    showParamsTrace(true);
+    peakTextChanged(Codec::peakText(received.peak));
+    durationTextChanged(QString::number(received.duration));
+}
+
+void EnhancedCmdModel::displayAll(const EnhancedCmdRecord &record)
+{
+    displayCommand(Codec::commandOf(record));
+    displayLoops(Codec::loopsOf(record));
+    displayParams(Codec::paramsOf(record));
+}
+
+// --- Plumbing ----------------------------------------------------------------------
+
+void EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
+{
+    if (!m_session)
+        return;
+    RegisterLockGuard guard(m_session->lock());
+    m_session->motor().RequestWriteBytes(address, bytes);
+}
+
+void EnhancedCmdModel::report(int line, const char *function, const char *text)
+{
+    LogMessage(SourceName, line, function, LogOutput::Default, LogLevelError, LogActionNone,
+               QLatin1String(text));
+}

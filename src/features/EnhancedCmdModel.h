@@ -1,0 +1,167 @@
+#pragma once
+
+#include "features/EnhancedCommandCodec.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class QLMCSession;
+struct EnhancedCmdRecord;
+
+/// The controls of the "Enhanced cmd / Loops" window as plain values: what the
+/// user typed and checked, and what the window shows (colours, enables,
+/// captions). EnhancedCmdModel changes it; the window renders it.
+struct EnhancedCmdControls
+{
+    // --- 0x4D ------------------------------------------------------------------
+    QString goalText = QStringLiteral("0");    ///< EECEnhancedGoal
+    bool goalEnabled = true;                   ///< EECEnhancedGoal and its caption
+    bool goalRed = false;
+    QString counterText = QStringLiteral("0"); ///< EECCounterLoops
+    bool counterEnabled = true;
+    bool counterRed = false;
+    /// The checked function: 0 for RBECCounterLoops, else 101..117 (RBEC101..117).
+    int selection = 0;
+    bool goalInPulses = true;   ///< RBECOptionEnGoalInPulses
+    bool goalInPercent = false; ///< RBECOptionEnGoalInPercent
+    bool peakCurrent = false;   ///< CBECOptionPeakCurrent
+    bool absolute = false;      ///< CBECOptionNoLoopsMode ("Absolute value")
+    /// Absolute mode as the last EnGoal check saw it: the counter-loops texts and
+    /// LEC101..106, LEC112..115 are drawn grey, LEC110/111 say "movement".
+    bool greyed = false;
+    bool writeCommandEnabled = true; ///< BWriteEnhancedCmd
+    QString commandTrace;            ///< GBEnhancedCmd caption
+    QString commandWritten;          ///< LEnhancedCmdWritten
+    bool commandTracesRed = false;   ///< both traces differ after a write
+
+    // --- 0x4E ------------------------------------------------------------------
+    QString pulsesText = QStringLiteral("0");      ///< ELCPulses
+    QString numeratorText = QStringLiteral("0");   ///< ELCNumerator
+    QString denominatorText = QStringLiteral("0"); ///< ELCDenominator
+    bool pulsesRed = false;
+    bool numeratorRed = false;
+    bool denominatorRed = false;
+    QString totalText = QStringLiteral("0.000"); ///< LLCPlusesFloat
+    bool writeLoopsEnabled = false;              ///< BWriteLoopsConfig
+    QString loopsTrace;                          ///< GBLoopsConfig caption
+    QString loopsWritten;                        ///< LEnhancedRangeConfigWritten
+    bool loopsTracesRed = false;
+
+    // --- 0x4F ------------------------------------------------------------------
+    QString peakText = QStringLiteral("0");     ///< EECPeakCurrent
+    QString durationText = QStringLiteral("0"); ///< EECTimePeakCurrent
+    bool peakRed = false;
+    bool durationRed = false;
+    bool paramsGroupEnabled = true; ///< GBEnhancedParam (model profile)
+    bool writeParamsEnabled = true; ///< BWriteEnhancedParam
+    QString paramsTrace;            ///< GBEnhancedParam caption
+    QString paramsWritten;          ///< LEnhancedParamWritten
+    bool paramsTracesRed = false;
+};
+
+/// What a Write did: the bytes requested (none when refused) and the report.
+struct EnhancedWriteResult
+{
+    std::vector<uint8_t> bytes;
+    QString report; ///< "Bad Input value, write aborted." and the like; empty when written
+    bool written() const { return !bytes.empty(); }
+};
+
+/// The behaviour of the enhanced-command window: the change and click
+/// handlers of its three groups, the Writes and the displays of read values,
+/// over EnhancedCmdControls. Handlers that check a button "from code" run
+/// that button's click here, in the window's order, so the window only
+/// renders the end state. Writes go to the session under its RegisterLock;
+/// reports go to LogMessage. Used on one thread (the user-interface thread,
+/// or the command-line tool's).
+class EnhancedCmdModel
+{
+public:
+    using Command = EnhancedCommandCodec::Command;
+    using Loops = EnhancedCommandCodec::Loops;
+    using Params = EnhancedCommandCodec::Params;
+
+    /// Reports of the Writes and the display (also logged).
+    static constexpr const char *BadInput = "Bad Input value, write aborted.";
+    static constexpr const char *BadCounter = "Bad Counter value, write aborted.";
+    static constexpr const char *BadValues = "Bad values, write aborted.";
+    static constexpr const char *BadFunctionRead = "Bad Loops counter value read";
+    /// The longest text any check reads; longer texts are refused unread.
+    static constexpr qsizetype MaxTextLength = 12;
+
+    /// \a session may be null: Writes then only compose (tests, fuzzing).
+    explicit EnhancedCmdModel(QLMCSession *session = nullptr);
+
+    const EnhancedCmdControls &controls() const { return m_c; }
+
+    // --- 0x4D: typing and clicks -------------------------------------------------
+    void goalTextChanged(const QString &text);    ///< EECEnhancedGoalChange
+    void counterTextChanged(const QString &text); ///< EECCounterLoopsChange
+    void counterLoopsClicked();                   ///< RBECCounterLoopsClick (also its labels and edit)
+    void commandClicked(int code);                ///< RBEC101Click..RBEC117Click, LEC101..117
+    void goalInPulsesClicked();
+    void goalInPercentClicked();
+    void peakCurrentClicked(bool checked);
+    void absoluteClicked(bool checked);
+    /// "Write" of 0x4D.
+    EnhancedWriteResult writeCommand();
+    /// A read 0x4D is shown; returns false when its function byte was unknown
+    /// ("Bad Loops counter value read", the selection kept).
+    bool displayCommand(const Command &received);
+
+    // --- 0x4E ----------------------------------------------------------------------
+    void pulsesTextChanged(const QString &text);      ///< ELCPulsesChange
+    void numeratorTextChanged(const QString &text);   ///< ELCNumeratorChange
+    void denominatorTextChanged(const QString &text); ///< ELCDenominatorChange
+    EnhancedWriteResult writeLoops();
+    void displayLoops(const Loops &received);
+
+    // --- 0x4F ----------------------------------------------------------------------
+    void peakTextChanged(const QString &text);     ///< EECPeakCurrentChange
+    void durationTextChanged(const QString &text); ///< EECTimePeakCurrentChange
+    EnhancedWriteResult writeParams();
+    void displayParams(const Params &received);
+    /// The model profile enables or disables the 0x4F group.
+    void setParamsGroupEnabled(bool enabled);
+
+    /// Shows every read field of \a record (the three displays).
+    void displayAll(const EnhancedCmdRecord &record);
+
+    const Command &composedCommand() const { return m_command; }
+    const Loops &composedLoops() const { return m_loops; }
+    const Params &composedParams() const { return m_params; }
+
+    // --- Checks shared with the command-line tool ------------------------------
+    /// EnGoal in pulses: a signed integer text of at most 10 digits within
+    /// +-1,000,000,000.
+    static std::optional<int32_t> parsePulsesGoal(const QString &text);
+    /// EnGoal in percent: at most 7 characters, no sign, 0..100; the 24-bit EnGoal.
+    static std::optional<uint32_t> parsePercentGoal(const QString &text);
+    /// Counter loops as typed: at most 4 characters, -99..99.
+    static std::optional<int> parseCounter(const QString &text, int limit = 99);
+    /// A 0x4E field: at most 10 digits, no sign, 0..4,294,967,295.
+    static std::optional<uint32_t> parseLoopsField(const QString &text);
+    /// Peak current: at most 7 characters, no sign; 1/256 A that fit 16 bits.
+    static std::optional<uint16_t> parsePeak(const QString &text);
+    /// Duration: at most 5 digits, 0..65,535 ms.
+    static std::optional<uint16_t> parseDuration(const QString &text);
+
+private:
+    void showCommandTrace(bool valid, bool keepOptions);
+    void checkGoal();
+    void checkCounter();
+    void checkLoops();
+    void showParamsTrace(bool valid);
+    uint8_t optionsFromControls() const;
+    void requestWrite(int address, std::span<const uint8_t> bytes);
+    void report(int line, const char *function, const char *text);
+
+    QLMCSession *m_session;
+    EnhancedCmdControls m_c;
+    Command m_command;
+    Loops m_loops{0, 0, 0};
+    Params m_params;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QGroupBox>
+
+class EnhancedCmdModel;
+class QLineEdit;
+class QPushButton;
+struct EnhancedWriteResult;
+
+/// The 0x4F group of the enhanced-command window (GBEnhancedParam, its caption
+/// the trace): peak current and its duration, "Read" and "Write". The model
+/// profile enables or disables the whole group.
+class EnhancedParamGroup : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    EnhancedParamGroup(EnhancedCmdModel &model, QWidget *parent);
+
+    void render();
+
+signals:
+    void readRequested();
+    void written(const EnhancedWriteResult &result);
+
+private:
+    EnhancedCmdModel &m_model;
+    QLineEdit *m_peak = nullptr;
+    QLineEdit *m_duration = nullptr;
+    QPushButton *m_write = nullptr;
+};
