@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "cli/OptionsCommands.h"
+
 QString CliOptions::usage()
 {
     return QStringLiteral(
@@ -14,12 +16,14 @@ QString CliOptions::usage()
         "  write REG=VALUE...            write registers, then read them back\n"
         "  poll [--seconds S] [--refresh MS]\n"
         "                                one line of live values per read cycle\n"
+        "%1"
         "\n"
         "--verbose also prints the tool's internal error log (time-outs, unknown\n"
         "registers) on standard error.\n"
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out,\n"
-        "4 device type refused, 5 register not granted or value refused.\n");
+        "4 device type refused, 5 register not granted or value refused.\n")
+        .arg(OptionsCommands::usage());
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
@@ -121,7 +125,7 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     }
     const QStringList commands{QStringLiteral("identify"), QStringLiteral("read"),
                                QStringLiteral("write"), QStringLiteral("poll")};
-    if (!commands.contains(o.command)) {
+    if (!commands.contains(o.command) && !OptionsCommands::handles(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
                                     : QStringLiteral("unknown command %1").arg(o.command);
         return std::nullopt;
@@ -130,6 +134,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         && o.arguments.isEmpty()) {
         error = QStringLiteral("%1 needs at least one register").arg(o.command);
         return std::nullopt;
+    }
+    if (OptionsCommands::handles(o.command)) {
+        if (const auto wrong = OptionsCommands::checkArguments(o.command, o.arguments)) {
+            error = *wrong;
+            return std::nullopt;
+        }
     }
     return o;
 }

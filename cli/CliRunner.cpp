@@ -1,5 +1,7 @@
 #include "cli/CliRunner.h"
 
+#include "cli/OptionsCommands.h"
+
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "protocol/QLMCConnection.h"
@@ -144,6 +146,11 @@ int CliRunner::run()
         result = read();
     else if (m_options.command == QLatin1String("write"))
         result = write();
+    else if (OptionsCommands::handles(m_options.command)) {
+        OptionsCommands::Context context{*m_session, m_out, m_err,
+                                         [this] { return waitUntilSettled(m_options.timeoutMs); }};
+        result = OptionsCommands::run(m_options.command, m_options.arguments, context);
+    }
     else
         result = poll();
     if (m_connection->isConnected()) {
