@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "cli/EnhancedCommands.h"
+#include "cli/OptionsCommands.h"
 
 QString CliOptions::usage()
 {
@@ -25,6 +26,7 @@ QString CliOptions::usage()
         "  send FILE [--only REG,...]    send a parameter file and verify the read-back\n"
         "  diff FILE                     list the registers that differ from the file\n"
         "%1"
+        "%2"
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
@@ -37,7 +39,7 @@ QString CliOptions::usage()
         "nothing came back for the whole run), 4 device type refused, 5 register not\n"
         "granted or value refused, 6 bad or unreadable parameter file, 7 registers\n"
         "differ (diff) or the read-back differs (send).\n")
-        .arg(EnhancedCommands::usage());
+        .arg(EnhancedCommands::usage(), OptionsCommands::usage());
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
@@ -154,7 +156,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
                                QStringLiteral("write"), QStringLiteral("poll"),
                                QStringLiteral("save"),  QStringLiteral("view"),
                                QStringLiteral("send"),  QStringLiteral("diff")};
-    if (!commands.contains(o.command) && !EnhancedCommands::handles(o.command)) {
+    if (!commands.contains(o.command) && !EnhancedCommands::handles(o.command)
+        && !OptionsCommands::handles(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
                                     : QStringLiteral("unknown command %1").arg(o.command);
         return std::nullopt;
@@ -173,6 +176,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     if (const auto enhancedError = EnhancedCommands::checkArguments(o.command, o.arguments)) {
         error = *enhancedError;
         return std::nullopt;
+    }
+    if (OptionsCommands::handles(o.command)) {
+        if (const auto wrong = OptionsCommands::checkArguments(o.command, o.arguments)) {
+            error = *wrong;
+            return std::nullopt;
+        }
     }
     return o;
 }

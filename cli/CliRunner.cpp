@@ -2,6 +2,7 @@
 
 #include "cli/EnhancedCommands.h"
 #include "cli/FileCommands.h"
+#include "cli/OptionsCommands.h"
 
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
@@ -175,6 +176,11 @@ int CliRunner::run()
                                   [this](int ms) { return waitUntilSettled(ms); },
                                   m_options.timeoutMs)
                      .run(m_options.command, m_options.arguments);
+    else if (OptionsCommands::handles(m_options.command)) {
+        OptionsCommands::Context context{*m_session, m_out, m_err,
+                                         [this] { return waitUntilSettled(m_options.timeoutMs); }};
+        result = OptionsCommands::run(m_options.command, m_options.arguments, context);
+    }
     else
         result = poll();
     if (m_connection->isConnected()) {

@@ -1,8 +1,15 @@
 // Fuzzes the answer path: reassembly, checksum, and the decoding of every
-// register into the session, in each connection mode and packet phase.
+// register into the session, in each connection mode and packet phase; then
+// the decoded option and limit records through the windows' display
+// functions, with round-trip checks.
 #include "app/Diagnostics.h"
 #include "device/QLMCSession.h"
+#include "features/LimitRegisters.h"
+#include "features/OptionRegisters.h"
 #include "protocol/PacketChecksum.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +26,41 @@ QLMCSession &session()
         return new QLMCSession;
     }();
     return *s;
+}
+
+/// What the options and limits windows show of the decoded records; aborts
+/// when a display round trip does not hold.
+void checkFeatureRecords(QLMCSession &s)
+{
+    using namespace OptionRegisters;
+    RegisterLockGuard guard(s.lock());
+    const OptionsRecord &o = s.Options;
+    if (compose(decode(o.OptionBits)) != (o.OptionBits & ~UnusedMask))
+        std::abort();
+    // A received current shows as text the edit reads back to the raw value
+    // (within the five decimals' rounding); a negative one is refused.
+    const std::optional<int32_t> current = currentRaw(currentText(o.CurrentMaxRaw), INT32_MAX);
+    if (o.CurrentMaxRaw >= 0 && (!current || std::abs(*current - o.CurrentMaxRaw) > 1))
+        std::abort();
+    if (o.CurrentMaxRaw < 0 && current)
+        std::abort();
+    for (const int32_t raw : {o.OutputVoltageRaw, o.DissipationRaw}) {
+        const int position = std::clamp(voltagePosition(raw), VoltageMinimum, DissipationMaximum);
+        if (voltagePosition(voltageRaw(position)) != position)
+            std::abort();
+    }
+    if (standbyValue(QString::number(o.StandbyTimer)).has_value() != (o.StandbyTimer <= 0x7FFF))
+        std::abort();
+    for (int limit = 0; limit < 2; ++limit) {
+        const LimitSettings l = LimitRegisters::fromRecord(s.Limits, limit);
+        if (LimitRegisters::composeSetup(l.Setup, LimitRegisters::decodeSetup(l.Setup)) != l.Setup)
+            std::abort();
+        if (LimitRegisters::controlModeRadio(l.ControlMode).has_value() != (l.ControlMode < 6))
+            std::abort();
+        for (const LimitLine &line : LimitRegisters::lines(limit, l))
+            if (!line.hex.startsWith(QLatin1String("[0x")) || !line.hex.endsWith(QLatin1Char(']')))
+                std::abort();
+    }
 }
 
 } // namespace
@@ -54,5 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             pos += n;
         }
     }
+    checkFeatureRecords(s);
     return 0;
 }

@@ -72,6 +72,26 @@ std::optional<std::vector<int>> parseModules(std::string_view text)
     return modules;
 }
 
+/// "LOW,HIGH": two signed 32-bit numbers, LOW below HIGH.
+std::optional<std::pair<int32_t, int32_t>> parseLimitSwitches(std::string_view text)
+{
+    const size_t comma = text.find(',');
+    if (comma == std::string_view::npos)
+        return std::nullopt;
+    auto number = [](std::string_view part) -> std::optional<int32_t> {
+        int32_t value = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || end != part.data() + part.size())
+            return std::nullopt;
+        return value;
+    };
+    const auto low = number(text.substr(0, comma));
+    const auto high = number(text.substr(comma + 1));
+    if (!low || !high || *low >= *high)
+        return std::nullopt;
+    return std::make_pair(*low, *high);
+}
+
 } // namespace
 
 std::string simMacText(const std::array<uint8_t, 6> &mac)
@@ -126,7 +146,8 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
 
         static const std::string_view withValue[] = {
             "--model",   "--version", "--bind",  "--tcp-port", "--udp-port", "--count",
-            "--modules", "--log",     "--fault", "--name",     "--mac",      "--seed"};
+            "--modules", "--log",     "--fault", "--name",     "--mac",      "--seed",
+            "--limit-switches"};
         if (std::find(std::begin(withValue), std::end(withValue), option) == std::end(withValue))
             return fail("unknown option '" + arguments[i] + "'");
         const auto text = value();
@@ -180,6 +201,11 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
             if (!mac)
                 return fail("--mac: '" + *text + "' is not a MAC address like 00:50:C2:00:00:01");
             options.mac = *mac;
+        } else if (option == "--limit-switches") {
+            options.limitSwitches = parseLimitSwitches(*text);
+            if (!options.limitSwitches)
+                return fail("--limit-switches: '" + *text
+                            + "' is not LOW,HIGH (two whole numbers of pulses, LOW below HIGH)");
         } else if (option == "--seed") {
             const auto n = parseNumber(*text);
             if (!n)
@@ -288,6 +314,9 @@ std::string SimCommandLine::helpText()
              "  --mac XX:XX:XX:XX:XX:XX    MAC address of the first device (default\n"
              "                             00:50:C2:00:00:01); further devices count up from it\n"
              "  --seed N                   seed of the fault generator (default 1)\n"
+             "  --limit-switches LOW,HIGH  limit switch 1 closes at or below LOW, limit switch\n"
+             "                             2 at or above HIGH (pulses from the power-up\n"
+             "                             position; default -30000,30000)\n"
              "  --help                     show this text and exit\n"
              "\n"
              "Answer conventions: read and write answers use function 0x0023 (a write answer\n"

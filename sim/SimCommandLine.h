@@ -26,6 +26,9 @@ struct SimCommandLine
     std::string name = "Virtual";
     std::array<uint8_t, 6> mac{0x00, 0x50, 0xC2, 0x00, 0x00, 0x01};
     uint64_t seed = 1;
+    /// --limit-switches LOW,HIGH: physical positions of limit switches 1 and 2
+    /// (pulses from the power-up position); nullopt keeps the model's.
+    std::optional<std::pair<int32_t, int32_t>> limitSwitches;
 
     /// Parses the arguments after the program name. nullopt, with the reason in
     /// \a error, for an unknown option or a value out of range.

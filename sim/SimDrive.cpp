@@ -37,12 +37,14 @@ constexpr uint32_t PresentMask = 0x55555555u;
 
 // Bits of the options register 0x2C that the drive honours.
 namespace Opt {
+constexpr uint32_t InvertDirection = 1u << 1;
 constexpr uint32_t DecreaseIntegratorFast = 1u << 3;
 constexpr uint32_t LimitPullUp = 1u << 5;
 constexpr uint32_t SavePosition = 1u << 6;
 constexpr uint32_t LeakageIntegrator = 1u << 7;
 constexpr uint32_t OverCurrentStopsIntegrator = 1u << 9;
 constexpr uint32_t LinearDeadZone = 1u << 12;
+constexpr uint32_t AutoDissipation = 1u << 16;
 constexpr uint32_t StandbyAfterPosition = 1u << 17;
 constexpr uint32_t StandbyAtStartup = 1u << 18;
 } // namespace Opt
@@ -65,6 +67,8 @@ constexpr double StepperPulsesPerRev = 3200.0; // 200 steps x 16 micro-steps
 constexpr double FollowingErrorLimit = 1000.0; // pulses
 constexpr double EndStopBeyondSwitch = 1000.0; // pulses
 constexpr double FullScale = 65535.0;
+/// Where the drive's own dissipation circuit clamps the supply (option bit 16).
+constexpr double AutoDissipationVolts = NominalSupply + 4.0;
 
 /// The peak current each model's driver is built for (16.16 amperes in 0x2A).
 double modelCurrentMax(const SimModel &m)
@@ -256,12 +260,24 @@ double SimDrive::physical() const
 
 double SimDrive::position() const
 {
-    return physical() + m_offset;
+    return m_direction * physical() + m_offset;
+}
+
+void SimDrive::followDirection(uint32_t options)
+{
+    // Option bit 1 turns motor and counter round together: a positive consign
+    // runs towards limit switch 1. The counter keeps its value on the switch.
+    const double direction = (options & Opt::InvertDirection) ? -1.0 : 1.0;
+    if (direction == m_direction)
+        return;
+    const double counter = position();
+    m_direction = direction;
+    m_offset = counter - m_direction * physical();
 }
 
 double SimDrive::speed() const
 {
-    return m_stepper ? m_stepperSpeed : m_motor.speed();
+    return m_direction * (m_stepper ? m_stepperSpeed : m_motor.speed());
 }
 
 double SimDrive::effectiveInput(const Settings &s) const
@@ -315,8 +331,9 @@ void SimDrive::powerUp()
     m_motor.setEndStops({}, {});
     m_motor.place(m_motor.position());
     m_stepperSpeed = 0;
+    followDirection(options);
     if (!(options & Opt::SavePosition))
-        m_offset = -physical();
+        m_offset = -m_direction * physical();
     m_regulator.reset();
     m_trajectory.follow(position(), 0.0);
     m_regulating = false;
@@ -341,7 +358,8 @@ void SimDrive::step()
     const double dt = double(loopNanoseconds()) * 1e-9;
     ++m_steps;
     const Settings s = settings();
-    const double physicalBefore = physical();
+    followDirection(s.options);
+    const double physicalBefore = m_direction * physical();
 
     bool regulate = false;
     bool bridge = true;
@@ -401,8 +419,8 @@ void SimDrive::step()
     if (m_stepper) {
         // Open-loop stepping: the rotor follows the set-point exactly.
         if (regulate) {
-            m_stepperPosition = m_trajectory.position() - m_offset;
-            m_stepperSpeed = m_trajectory.speed();
+            m_stepperPosition = m_direction * (m_trajectory.position() - m_offset);
+            m_stepperSpeed = m_direction * m_trajectory.speed();
         } else {
             m_stepperSpeed = 0;
         }
@@ -430,12 +448,12 @@ void SimDrive::step()
         m_saturated = bridge && limited;
         m_command = bridge ? volts / m_voltage * FullScale : 0.0;
         if (m_homing.search() == SimHoming::Search::Current) {
-            if (m_homing.direction() < 0)
+            if (m_homing.direction() * m_direction < 0)
                 m_motor.setEndStops(m_limitPosition[0] - EndStopBeyondSwitch, {});
             else
                 m_motor.setEndStops({}, m_limitPosition[1] + EndStopBeyondSwitch);
         }
-        m_motor.run(volts, bridge, currentLimit, dt);
+        m_motor.run(m_direction * volts, bridge, currentLimit, dt);
         m_current = m_motor.current();
         m_currentLimited = m_motor.currentLimited();
     }
@@ -447,7 +465,7 @@ void SimDrive::step()
         SimHoming::Observation o;
         o.position = position();
         o.previousPhysical = physicalBefore;
-        o.physical = physical();
+        o.physical = m_direction * physical();
         o.current = m_current;
         o.limit1Active = limitActive(0, s);
         o.setPointAtRest = m_trajectory.settled();
@@ -534,10 +552,12 @@ void SimDrive::updateSupplyAndHeat(const Settings &s, double dt)
     const double drawn = m_stepper ? loss : m_motor.supplyPower();
     double volts = NominalSupply - SupplyResistance * drawn / m_voltage + 0.02 * noise(1);
     // Energy fed back while braking raises the supply until the dissipation
-    // circuit clamps it.
+    // circuit clamps it: at 0x2F, or with auto dissipation (option bit 16)
+    // at the drive's own level, 0x2F ignored.
+    const double clamp = (s.options & Opt::AutoDissipation) ? AutoDissipationVolts : s.dissipation;
     m_dissipating = false;
-    if (s.dissipation > 5.0 && volts > s.dissipation) {
-        volts = s.dissipation;
+    if (clamp > 5.0 && volts > clamp) {
+        volts = clamp;
         m_dissipating = true;
     }
     m_voltage = volts;

@@ -60,6 +60,7 @@ private:
     struct Settings;
     Settings settings() const;
     double physical() const;
+    void followDirection(uint32_t options);
     double effectiveInput(const Settings &s) const;
     void setMode(int mode);
     void setInput(double value);
@@ -84,7 +85,8 @@ private:
     SimHoming m_homing;
     SimAutoTuner m_tuner;
 
-    double m_offset = 0;          ///< position counter minus physical position
+    double m_direction = 1.0;     ///< -1 with option bit 1 (invert direction)
+    double m_offset = 0;          ///< position counter minus direction x physical position
     double m_stepperPosition = 0; ///< physical, micro-steps
     double m_stepperSpeed = 0;
     double m_previousPhysical = 0;

@@ -113,6 +113,9 @@ int main(int argc, char **argv)
                     options->macPlus(macOffset++), ip, mask,
                     deviceName(options->name, suffix + '-' + std::to_string(address))};
                 modules[address] = std::make_shared<SimController>(options->model, identity);
+                if (options->limitSwitches)
+                    modules[address]->setLimitSwitchPositions(options->limitSwitches->first,
+                                                              options->limitSwitches->second);
                 list += (list.empty() ? "" : ",") + std::to_string(address);
             }
             description = "gateway mac=" + simMacText(gateway.identity.mac) + " modules=" + list
@@ -123,8 +126,11 @@ int main(int argc, char **argv)
                                  deviceName(options->name, suffix)};
             description = "direct mac=" + simMacText(identity.mac) + " name=" + identity.name + ' '
                           + modelText(options->model);
-            server = std::make_unique<SimServer>(
-                config, std::make_shared<SimController>(options->model, identity));
+            auto controller = std::make_shared<SimController>(options->model, identity);
+            if (options->limitSwitches)
+                controller->setLimitSwitchPositions(options->limitSwitches->first,
+                                                    options->limitSwitches->second);
+            server = std::make_unique<SimServer>(config, std::move(controller));
         }
         server->faults().setSettings(options->faults);
         if (auto controller = server->controller())

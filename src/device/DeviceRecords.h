@@ -16,12 +16,15 @@ struct OptionsRecord
     int32_t InputMin = 0;      ///< 0x24
     int32_t InputMax = 0;      ///< 0x25
     uint16_t StandbyTimer = 0; ///< 0x0D
-    QString CurrentMaxText;    ///< 0x2A as amperes with 5 decimals
+    QString CurrentMaxText;    ///< 0x2A as amperes with 5 decimals (locale separator)
+    int32_t CurrentMaxRaw = 0; ///< 0x2A, 16.16 amperes
     bool CurrentMaxReceived = false;
     bool OutputVoltageLimited = false; ///< 0x2E is not -1
-    int OutputVoltageTenths = 0;       ///< 0x2E in tenths of a volt, rounded
+    int OutputVoltageTenths = 0;       ///< 0x2E in tenths of a volt, halves to even
+    int32_t OutputVoltageRaw = -1;     ///< 0x2E, 16.16 volts, -1 without a limit
     bool OutputVoltageReceived = false;
-    int DissipationTenths = 0; ///< 0x2F in tenths of a volt, rounded
+    int DissipationTenths = 0;     ///< 0x2F in tenths of a volt, halves to even
+    int32_t DissipationRaw = 0;    ///< 0x2F, 16.16 volts
     bool DissipationReceived = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/Diagnostics.h"
 #include "device/SessionListener.h"
+#include "features/OptionRegisters.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/HighResCounter.h"
 
@@ -37,10 +38,6 @@ float fixed16(const uint8_t *p)
 float fixed24(const uint8_t *p)
 {
     return float(double(s32(p)) / 16777216.0);
-}
-int tenthsOfVolt(int32_t raw)
-{
-    return int(std::lround(double(raw) * 10.0 / 65536.0));
 }
 
 QString unknownVariable(int address)
@@ -446,7 +443,9 @@ bool QLMCSession::deliver(int address, const uint8_t *v, bool &typeArrived, bool
         Flags.raise(ValueFlag::Temperature);
         break;
     case Reg::CurrentMax:
-        Options.CurrentMaxText = QString::number(double(fixed16(v)), 'f', 5);
+        // The text the edit's own check accepts (locale separator).
+        Options.CurrentMaxRaw = s32(v);
+        Options.CurrentMaxText = OptionRegisters::currentText(s32(v));
         Options.CurrentMaxReceived = true;
         break;
     case Reg::CurrentSense:
@@ -464,13 +463,15 @@ bool QLMCSession::deliver(int address, const uint8_t *v, bool &typeArrived, bool
         break;
     case Reg::MaxOutputVoltage:
         // All bits set means no limit.
+        Options.OutputVoltageRaw = s32(v);
         Options.OutputVoltageLimited = s32(v) != -1;
         if (Options.OutputVoltageLimited)
-            Options.OutputVoltageTenths = tenthsOfVolt(s32(v));
+            Options.OutputVoltageTenths = OptionRegisters::voltagePosition(s32(v));
         Options.OutputVoltageReceived = true;
         break;
     case Reg::DissipationVoltage:
-        Options.DissipationTenths = tenthsOfVolt(s32(v));
+        Options.DissipationRaw = s32(v);
+        Options.DissipationTenths = OptionRegisters::voltagePosition(s32(v));
         Options.DissipationReceived = true;
         break;
     case Reg::Desired:

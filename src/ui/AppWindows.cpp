@@ -31,6 +31,7 @@ AppWindows::AppWindows()
     m_file = std::make_unique<TFormFile>(main);
     m_information = std::make_unique<TFormInformation>(&main, main.session().statistics());
     m_limits = std::make_unique<TFormLimits>(main);
+    m_limits->attachOptions(*m_regOption);
     m_enhancedCmd = std::make_unique<TFormEnhancedCmd>(main);
     m_paramIP = std::make_unique<TFormParamIP>(main);
     m_scanUDP = std::make_unique<TFormScanUDP>(main);

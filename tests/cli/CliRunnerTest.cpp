@@ -197,6 +197,32 @@ TEST_F(Cli, GatewayModuleAnsweringStatusOnlyIsReportedAsNoAcknowledge)
                                 "identify"});
     EXPECT_EQ(r.code, CliRunner::TimedOut);
     EXPECT_TRUE(r.err.contains("no acknowledge from module 20")) << r.err.toStdString();
+TEST_F(Cli, OptionsLimitsAndOneOptionBit)
+{
+    startDirect("NETEC-A");
+    CliResult r = runCli({"--ip", ip(), "--port", tcp(), "option", "5=1"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(),
+              "0x2C Options = [0x00 00 00 20]  Bit 5 - Pull up/#down for limits = 1\n");
+    // Over UDP: the read-modify-write keeps bit 5.
+    r = runCli({"--ip", ip(), "--udp", "--port", udp(), "option", "17=1"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("[0x00 02 00 20]")) << r.out.toStdString();
+
+    r = runCli({"--ip", ip(), "--port", tcp(), "options"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    for (const char *line :
+         {"0x2C Options = 0x00020020\n", "  [x] Bit 5 - Pull up/#down for limits\n",
+          "  [ ] Bit 4 - PWM 35kHz (else 69kHz)\n", "0x2A Current max = 15.00000 A\n",
+          "0x2E Max output voltage = inactive\n", "0x2F Dissipation voltage = 30.0 V\n",
+          "0x24 Input min = -100000\n", "0x0D Standby timer = 1000 ms\n"})
+        EXPECT_TRUE(r.out.contains(QLatin1String(line))) << line << r.out.toStdString();
+
+    r = runCli({"--ip", ip(), "--port", tcp(), "limits"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Limit 2\n  0x58 - Setup : [0x00 00 00 02]  Used=0 Active on 1=1"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("0x59 - Regulation mode : [0x03]  Wait mode"));
 }
 
 TEST(CliOptions, RefusesBadCommandLines)
@@ -208,6 +234,11 @@ TEST(CliOptions, RefusesBadCommandLines)
     EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "--i2c", "200", "identify"}, error));
     EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "fly"}, error));
     EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "read"}, error));
+    for (const char *bad : {"25=1", "5=2", "5", "x=1"}) {
+        EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "option", bad}, error)) << bad;
+        EXPECT_EQ(error, "option needs one N=0|1 with N from 0 to 24");
+    }
+    EXPECT_FALSE(CliOptions::parse({"--ip", "1.2.3.4", "limits", "1"}, error));
     const auto ok = CliOptions::parse({"--ip", "1.2.3.4", "--i2c", "0x10", "read", "0x26"}, error);
     ASSERT_TRUE(ok);
     EXPECT_EQ(ok->comMode, 2);

@@ -170,6 +170,7 @@ TEST(TarvineSim, HelpNamesEveryOptionAndFaultMode)
                                "--name",
                                "--mac",
                                "--seed",
+                               "--limit-switches",
                                "--help",
                                "drop[=RATE]",
                                "delay=MS",
@@ -287,7 +288,7 @@ TEST(SimCommandLine, ParsesEveryOption)
          "--tcp-port=8020", "--udp-port", "7020",      "--count",    "2",       "--gateway",
          "--modules",       "16,17",      "--log",     "/tmp/x.log", "--fault", "drop=0.1",
          "--fault",         "delay=50",   "--name",    "Rig",        "--mac",   "02-00-00-00-00-FF",
-         "--seed",          "99"},
+         "--seed",          "99",         "--limit-switches", "-500,2500"},
         &error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->model.typeCode, 6);
@@ -303,6 +304,7 @@ TEST(SimCommandLine, ParsesEveryOption)
     EXPECT_EQ(options->faults.delayMs, 50);
     EXPECT_EQ(options->name, "Rig");
     EXPECT_EQ(options->seed, 99u);
+    EXPECT_EQ(options->limitSwitches, std::make_pair(-500, 2500));
     EXPECT_EQ(options->deviceAddress(1), "127.0.0.10");
     // Further devices count the MAC up as one 48-bit number.
     EXPECT_EQ(simMacText(options->macPlus(1)), "02:00:00:00:01:00");
@@ -338,6 +340,10 @@ TEST(SimCommandLine, RefusesUnsafeOrInvalidValues)
         {"--seed"},
         {"--gateway=yes"},
         {"--frobnicate"},
+        {"--limit-switches", "5,5"},
+        {"--limit-switches", "1"},
+        {"--limit-switches", "x,10"},
+        {"--limit-switches", "0,99999999999"},
     };
     for (const auto &arguments : bad) {
         std::string error;

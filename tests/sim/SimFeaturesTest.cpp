@@ -267,3 +267,39 @@ TEST(SimLimits, UsedLimitSwitchesActOnceAndRaiseWarnings)
     EXPECT_EQ(uint32_t(readInt(*c, Reg::Warning)) & (3u << 28), 3u << 28);
     EXPECT_EQ(uint32_t(readInt(*c, Reg::Warning)) & WarnLimit2, 0u);
 }
+
+TEST(SimOptions, InvertedDirectionRunsAPositiveConsignIntoLimit1)
+{
+    auto c = makeController("NETDC-A");
+    c->setLimitSwitchPositions(-3000, 30000);
+    // Limit 1: used, active on 1, change mode to "Driver Stop".
+    write32(*c, Reg::Limit1Setup, 0x07);
+    write8(*c, Reg::Limit1ControlMode, 0);
+    write32(*c, Reg::Options, 1u << 1);
+    write32(*c, Reg::Input, 1500);
+    write8(*c, Reg::RegulationMode, 4);
+    c->advance(500ms);
+    EXPECT_GT(readInt(*c, Reg::Speed), 500); // the counter runs up ...
+    c->advance(4s);
+    // ... while the motor turned towards limit 1, which stopped it.
+    EXPECT_EQ(readInt(*c, Reg::RegulationMode), 0);
+    const int64_t position = readInt(*c, Reg::Position);
+    EXPECT_GT(position, 2900);
+    EXPECT_LT(position, 3400);
+    EXPECT_NE(uint32_t(readInt(*c, Reg::Warning)) & (1u << 14), 0u);
+}
+
+TEST(SimOptions, AutoDissipationIgnores0x2F)
+{
+    // A dissipation voltage below the supply clamps it there (fixed
+    // dissipation); with bit 16 the drive's own level applies instead.
+    auto supply = [](uint32_t options) {
+        auto c = makeController("NETEC-A");
+        write32(*c, Reg::Options, options);
+        write32(*c, Reg::DissipationVoltage, 10 * 65536);
+        c->advance(50ms);
+        return readFixed16(*c, Reg::Voltage);
+    };
+    EXPECT_NEAR(supply(0), 10.0, 0.01);
+    EXPECT_NEAR(supply(1u << 16), 24.0, 0.2);
+}

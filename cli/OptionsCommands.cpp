@@ -1,0 +1,236 @@
+#include "cli/OptionsCommands.h"
+
+#include "device/QLMCSession.h"
+#include "device/RegisterText.h"
+#include "features/LimitRegisters.h"
+#include "features/OptionRegisters.h"
+
+#include <span>
+
+namespace OptionsCommands {
+
+namespace {
+
+// Exit codes shared with CliRunner.
+constexpr int Ok = 0;
+constexpr int TimedOut = 3;
+constexpr int RegisterRefused = 5;
+
+struct BitArgument
+{
+    int bit = 0;
+    bool on = false;
+};
+
+std::optional<BitArgument> parseBit(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('='));
+    if (parts.size() != 2)
+        return std::nullopt;
+    bool ok = false;
+    const int bit = parts[0].toInt(&ok, 10);
+    if (!ok || bit < 0 || bit >= OptionRegisters::BitCount)
+        return std::nullopt;
+    if (parts[1] != QLatin1String("0") && parts[1] != QLatin1String("1"))
+        return std::nullopt;
+    return BitArgument{bit, parts[1] == QLatin1String("1")};
+}
+
+QString hex(const std::vector<uint8_t> &bytes)
+{
+    return RegisterText::trace(std::span<const uint8_t>(bytes.data(), bytes.size()));
+}
+
+int fail(Context &c, int code, const QString &message)
+{
+    c.err << "tarvine-cli: " << message << Qt::endl;
+    return code;
+}
+
+bool readable(Context &c, int address)
+{
+    RegisterLockGuard guard(c.session.lock());
+    return c.session.motor().registerAt(address)->Readable;
+}
+
+/// Requests \a addresses and waits for the answers.
+bool readRegisters(Context &c, std::initializer_list<int> addresses)
+{
+    {
+        RegisterLockGuard guard(c.session.lock());
+        for (const int address : addresses)
+            c.session.motor().RequestRead(address);
+    }
+    return c.settle();
+}
+
+int limits(Context &c)
+{
+    {
+        RegisterLockGuard guard(c.session.lock());
+        c.session.motor().RequestLimitsRead();
+    }
+    if (!c.settle())
+        return fail(c, TimedOut, QStringLiteral("no answer to the limit registers"));
+    if (!readable(c, Reg::Limit1Setup))
+        return fail(c, RegisterRefused, QStringLiteral("this model has no limit registers"));
+    LimitsRecord record;
+    {
+        RegisterLockGuard guard(c.session.lock());
+        record = c.session.Limits;
+    }
+    for (int limit = 0; limit < 2; ++limit) {
+        const LimitSettings s = LimitRegisters::fromRecord(record, limit);
+        const LimitSetupBits bits = LimitRegisters::decodeSetup(s.Setup);
+        const auto lines = LimitRegisters::lines(limit, s);
+        c.out << (limit == 0 ? "Limit 1 [home]" : "Limit 2") << Qt::endl;
+        c.out << "  " << lines[0].caption << ' ' << lines[0].hex << "  Used=" << int(bits.used)
+              << " Active on 1=" << int(bits.activeOn1)
+              << " Change control mode=" << int(bits.controlMode)
+              << " Set new position=" << int(bits.position)
+              << " X input=" << LimitRegisters::xInputCaption(bits.xInputItem) << Qt::endl;
+        const QString mode = LimitRegisters::controlModeCaption(s.ControlMode);
+        c.out << "  " << lines[1].caption << ' ' << lines[1].hex << "  "
+              << (mode.isEmpty() ? QStringLiteral("(not a mode)") : mode) << Qt::endl;
+        c.out << "  " << lines[2].caption << ' ' << lines[2].hex << "  " << s.Position << Qt::endl;
+        c.out << "  " << lines[3].caption << ' ' << lines[3].hex << "  " << s.XInput << Qt::endl;
+    }
+    return Ok;
+}
+
+int options(Context &c)
+{
+    using namespace OptionRegisters;
+    if (!readRegisters(c, {Reg::Options, Reg::CurrentMax, Reg::MaxOutputVoltage,
+                           Reg::DissipationVoltage, Reg::InputMin, Reg::InputMax,
+                           Reg::StandbyTimer}))
+        return fail(c, TimedOut, QStringLiteral("no answer to the option registers"));
+    OptionsRecord r;
+    {
+        RegisterLockGuard guard(c.session.lock());
+        r = c.session.Options;
+    }
+    auto line = [&c](int address, const char *name) -> QTextStream & {
+        return c.out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
+                     << ' ' << name << " = ";
+    };
+    auto missing = [&c](int address) {
+        if (readable(c, address))
+            return false;
+        c.out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
+              << " not available on this model" << Qt::endl;
+        return true;
+    };
+    if (!missing(Reg::Options)) {
+        line(Reg::Options, "Options")
+            << "0x" << QString::number(r.OptionBits, 16).rightJustified(8, QLatin1Char('0')).toUpper()
+            << Qt::endl;
+        const Bits bits = decode(r.OptionBits);
+        for (int bit = 0; bit < BitCount; ++bit)
+            c.out << "  [" << (bits[size_t(bit)] ? 'x' : ' ') << "] " << bitCaption(bit).trimmed()
+                  << Qt::endl;
+        if (hasUnusedBits(r.OptionBits))
+            c.out << "  bits 25..31 are set; a write of an option bit clears them" << Qt::endl;
+    }
+    if (!missing(Reg::CurrentMax))
+        line(Reg::CurrentMax, "Current max") << currentText(r.CurrentMaxRaw) << " A" << Qt::endl;
+    if (!missing(Reg::MaxOutputVoltage)) {
+        line(Reg::MaxOutputVoltage, "Max output voltage");
+        if (r.OutputVoltageRaw == VoltageInactive)
+            c.out << "inactive" << Qt::endl;
+        else
+            c.out << voltageText(voltagePosition(r.OutputVoltageRaw)) << " V" << Qt::endl;
+    }
+    if (!missing(Reg::DissipationVoltage))
+        line(Reg::DissipationVoltage, "Dissipation voltage")
+            << voltageText(voltagePosition(r.DissipationRaw)) << " V" << Qt::endl;
+    if (!missing(Reg::InputMin))
+        line(Reg::InputMin, "Input min") << r.InputMin << Qt::endl;
+    if (!missing(Reg::InputMax))
+        line(Reg::InputMax, "Input max") << r.InputMax << Qt::endl;
+    if (!missing(Reg::StandbyTimer))
+        line(Reg::StandbyTimer, "Standby timer") << r.StandbyTimer << " ms" << Qt::endl;
+    return Ok;
+}
+
+int option(Context &c, const BitArgument &arg)
+{
+    using namespace OptionRegisters;
+    {
+        RegisterLockGuard guard(c.session.lock());
+        const QLMCRegister *reg = c.session.motor().registerAt(Reg::Options);
+        if (!reg->Readable || !reg->Writable)
+            return fail(c, RegisterRefused,
+                        QStringLiteral("register 0x2C is not writable on this model"));
+    }
+    if (!readRegisters(c, {Reg::Options}))
+        return fail(c, TimedOut, QStringLiteral("no answer to the read of 0x2C"));
+    {
+        // Read, change one bit, write: in one hold, as a click on the bit box.
+        RegisterLockGuard guard(c.session.lock());
+        Bits bits = decode(c.session.Options.OptionBits);
+        bits[size_t(arg.bit)] = arg.on;
+        const uint32_t value = compose(bits);
+        c.session.motor().RequestWrite(Reg::Options, int64_t(value));
+        c.session.Options.OptionBits = value;
+    }
+    if (!c.settle())
+        return fail(c, TimedOut, QStringLiteral("no answer to the write of 0x2C"));
+    if (!readRegisters(c, {Reg::Options}))
+        return fail(c, TimedOut, QStringLiteral("no answer to the read-back of 0x2C"));
+    uint32_t value;
+    std::vector<uint8_t> bytes;
+    {
+        RegisterLockGuard guard(c.session.lock());
+        value = c.session.Options.OptionBits;
+        bytes = c.session.motor().registerAt(Reg::Options)->Value;
+    }
+    const bool now = value & (1u << arg.bit);
+    c.out << "0x2C Options = " << hex(bytes) << "  " << bitCaption(arg.bit).trimmed() << " = "
+          << int(now) << Qt::endl;
+    if (now != arg.on)
+        return fail(c, RegisterRefused,
+                    QStringLiteral("the device kept bit %1 at %2").arg(arg.bit).arg(int(now)));
+    return Ok;
+}
+
+} // namespace
+
+bool handles(const QString &command)
+{
+    return command == QLatin1String("limits") || command == QLatin1String("options")
+           || command == QLatin1String("option");
+}
+
+QString usage()
+{
+    return QStringLiteral(
+        "  limits                        both limit inputs: setup bits, mode, position, x input\n"
+        "  options                       option bits (0x2C) and the output and input limits\n"
+        "  option N=0|1                  set or clear option bit N (0..24), then read it back\n");
+}
+
+std::optional<QString> checkArguments(const QString &command, const QStringList &arguments)
+{
+    if (command == QLatin1String("option")) {
+        if (arguments.size() != 1 || !parseBit(arguments[0]))
+            return QStringLiteral("option needs one N=0|1 with N from 0 to 24");
+    } else if (!arguments.isEmpty()) {
+        return QStringLiteral("%1 takes no arguments").arg(command);
+    }
+    return std::nullopt;
+}
+
+int run(const QString &command, const QStringList &arguments, Context &context)
+{
+    if (command == QLatin1String("limits"))
+        return limits(context);
+    if (command == QLatin1String("options"))
+        return options(context);
+    const std::optional<BitArgument> bit = parseBit(arguments.value(0));
+    if (!bit)
+        return fail(context, 1, *checkArguments(command, arguments));
+    return option(context, *bit);
+}
+
+} // namespace OptionsCommands
