@@ -190,6 +190,7 @@ void QLMCSession::DataReceived(const QLMCIPPacket &answer)
     int unknownAddress = -1;
     bool ackError = false;
     ReceivedValues sample;
+    bool commandDecoded = false;
     {
         RegisterLockGuard guard(m_lock);
         const bool gateway = comMode == ComModes::TcpGateway;
@@ -219,6 +220,7 @@ void QLMCSession::DataReceived(const QLMCIPPacket &answer)
             std::copy_n(payload + i, reg->Size, reg->Value.begin());
             decoded = true;
             deliver(address, payload + i, typeArrived, versionArrived);
+            commandDecoded = commandDecoded || address == Reg::Command;
             switch (address) {
             case Reg::Options:
             case Reg::InputMin:
@@ -277,6 +279,9 @@ void QLMCSession::DataReceived(const QLMCIPPacket &answer)
         }
         if (decoded && GraphicEnabled.load())
             sample = Received;
+        if (commandDecoded && TuningRecorder.recording())
+            TuningRecorder.record(HighResCounter::now(), Received.Position, Received.Speed,
+                                  Received.Command);
     }
 
     if (ackError)
