@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/SimFaults.h"
+#include "sim/SimController.h"
 #include "sim/SimModel.h"
 
 #include <array>
@@ -26,6 +27,9 @@ struct SimCommandLine
     std::string name = "Virtual";
     std::array<uint8_t, 6> mac{0x00, 0x50, 0xC2, 0x00, 0x00, 0x01};
     uint64_t seed = 1;
+    SimAutoTuneOutcome autotune = SimAutoTuneOutcome::Success; ///< --autotune
+    uint32_t warnings = 0;                  ///< --warning: present bits forced on
+    std::array<bool, 2> inputLevels{};      ///< --input-level: lines 1 and 2 set as inputs
 
     /// Parses the arguments after the program name. nullopt, with the reason in
     /// \a error, for an unknown option or a value out of range.

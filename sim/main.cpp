@@ -42,6 +42,14 @@ std::string modelText(const SimModel &model)
            + " version=" + version;
 }
 
+void configure(SimController &controller, const SimCommandLine &options)
+{
+    controller.setAutoTuneOutcome(options.autotune);
+    controller.setForcedWarnings(options.warnings);
+    controller.setInputLevel(1, options.inputLevels[0]);
+    controller.setInputLevel(2, options.inputLevels[1]);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -105,6 +113,7 @@ int main(int argc, char **argv)
                     options->macPlus(macOffset++), ip, mask,
                     deviceName(options->name, suffix + '-' + std::to_string(address))};
                 modules[address] = std::make_shared<SimController>(options->model, identity);
+                configure(*modules[address], *options);
                 list += (list.empty() ? "" : ",") + std::to_string(address);
             }
             description = "gateway mac=" + simMacText(gateway.identity.mac) + " modules=" + list
@@ -115,8 +124,9 @@ int main(int argc, char **argv)
                                  deviceName(options->name, suffix)};
             description = "direct mac=" + simMacText(identity.mac) + " name=" + identity.name + ' '
                           + modelText(options->model);
-            server = std::make_unique<SimServer>(
-                config, std::make_shared<SimController>(options->model, identity));
+            auto controller = std::make_shared<SimController>(options->model, identity);
+            configure(*controller, *options);
+            server = std::make_unique<SimServer>(config, std::move(controller));
         }
         server->faults().setSettings(options->faults);
         server->faults().setSeed(options->seed + uint64_t(i));
