@@ -19,7 +19,7 @@ void SimAutoTuner::reset()
     m_elapsed = 0;
 }
 
-SimAutoTuner::Event SimAutoTuner::command(uint8_t value)
+SimAutoTuner::Event SimAutoTuner::command(uint8_t value, bool noCurrent)
 {
     switch (value) {
     case StartPid:
@@ -29,7 +29,9 @@ SimAutoTuner::Event SimAutoTuner::command(uint8_t value)
         m_running = true;
         m_predictive = value == StartPredictive;
         m_elapsed = 0;
-        m_status = StatusRunning;
+        m_runOutcome = noCurrent ? SimAutoTuneOutcome::Error : m_outcome;
+        m_status = m_runOutcome == SimAutoTuneOutcome::RunningHigh ? StatusRunningHigh
+                                                                     : StatusRunning;
         return Event::Started;
     case AbortPid:
     case AbortPredictive:
@@ -57,18 +59,43 @@ SimAutoTuner::Event SimAutoTuner::step(double dt)
     if (m_elapsed < (m_predictive ? PredictiveSeconds : PidSeconds))
         return Event::None;
     m_running = false;
-    if (m_outcome == SimAutoTuneOutcome::Error) {
+    switch (m_runOutcome) {
+    case SimAutoTuneOutcome::Success:
+    case SimAutoTuneOutcome::RunningHigh:
+        m_status = StatusDone;
+        return Event::Finished;
+    case SimAutoTuneOutcome::Error:
         m_status = StatusNoSpeed;
-        return Event::Failed;
+        break;
+    case SimAutoTuneOutcome::NoSpeedHall:
+        m_status = StatusNoSpeedHall;
+        break;
+    case SimAutoTuneOutcome::Oscillation:
+        m_status = StatusOscillation;
+        break;
+    case SimAutoTuneOutcome::Undefined:
+        m_status = StatusUndefined;
+        break;
     }
-    m_status = StatusDone;
-    return Event::Finished;
+    return Event::Failed;
+}
+
+bool SimAutoTuner::holdsRotor() const
+{
+    return m_running
+           && (m_runOutcome == SimAutoTuneOutcome::Error
+               || m_runOutcome == SimAutoTuneOutcome::NoSpeedHall);
 }
 
 double SimAutoTuner::excitation() const
 {
     if (!m_running)
         return 0.0;
+    if (m_runOutcome == SimAutoTuneOutcome::Oscillation) {
+        // The loop under test rings: a growing 6 Hz oscillation.
+        const double ringing = 6553.5 * (0.5 + std::min(2.5, m_elapsed));
+        return ringing * std::sin(2.0 * 3.14159265358979 * 6.0 * m_elapsed);
+    }
     // Half-second half-periods, amplitude from 10 % to 30 % of full scale.
     const double amplitude = 6553.5 * (1.0 + std::min(2.0, m_elapsed));
     return std::fmod(m_elapsed, 1.0) < 0.5 ? amplitude : -amplitude;

@@ -17,7 +17,11 @@ public:
     static constexpr uint8_t StatusDone = 0x00;
     static constexpr uint8_t StatusRunning = 0x03;
     static constexpr uint8_t StatusAborted = 0x04;
-    static constexpr uint8_t StatusNoSpeed = 0x14; ///< error: speed measured = 0
+    static constexpr uint8_t StatusNoSpeed = 0x14;     ///< error: speed measured = 0
+    static constexpr uint8_t StatusNoSpeedHall = 0x24; ///< the same with Hall sensors
+    static constexpr uint8_t StatusOscillation = 0x34;
+    static constexpr uint8_t StatusUndefined = 0xF4;
+    static constexpr uint8_t StatusRunningHigh = 0x13;
 
     enum class Event : uint8_t { None, Started, Stopped, Finished, Failed };
 
@@ -29,7 +33,11 @@ public:
     bool predictive() const { return m_predictive; }
 
     /// A write of 0x39: starts, aborts or clears; unknown values change nothing.
-    Event command(uint8_t value);
+    /// A run started without current (\a noCurrent: current max. 0) cannot move
+    /// the motor and ends in the no-speed error whatever the chosen outcome.
+    Event command(uint8_t value, bool noCurrent = false);
+    /// The rotor stays still during this run (the no-speed outcomes).
+    bool holdsRotor() const;
     /// Advances a run; returns Finished or Failed when it ends.
     Event step(double dt);
     /// Output while running, in command units (a square wave of rising amplitude).
@@ -37,6 +45,7 @@ public:
 
 private:
     SimAutoTuneOutcome m_outcome = SimAutoTuneOutcome::Success;
+    SimAutoTuneOutcome m_runOutcome = SimAutoTuneOutcome::Success; ///< of the run going on
     uint8_t m_status = StatusDone;
     bool m_running = false;
     bool m_predictive = false;

@@ -147,7 +147,7 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
         static const std::string_view withValue[] = {
             "--model",   "--version", "--bind",  "--tcp-port", "--udp-port", "--count",
             "--modules", "--log",     "--fault", "--name",     "--mac",      "--seed",
-            "--limit-switches"};
+            "--limit-switches", "--autotune", "--warning", "--input-level"};
         if (std::find(std::begin(withValue), std::end(withValue), option) == std::end(withValue))
             return fail("unknown option '" + arguments[i] + "'");
         const auto text = value();
@@ -211,6 +211,22 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
             if (!n)
                 return fail("--seed: '" + *text + "' is not a number");
             options.seed = *n;
+        } else if (option == "--autotune") {
+            const auto outcome = simAutoTuneOutcome(*text);
+            if (!outcome)
+                return fail("--autotune: '" + *text
+                            + "' is none of success, no-speed, no-speed-hall, oscillation, "
+                              "undefined, running-13");
+            options.autotune = *outcome;
+        } else if (option == "--warning") {
+            const auto n = parseNumber(*text);
+            if (!n || *n > 0xFFFFFFFFull)
+                return fail("--warning: '" + *text + "' is not a 32-bit number");
+            options.warnings = uint32_t(*n);
+        } else if (option == "--input-level") {
+            if (*text != "0,0" && *text != "0,1" && *text != "1,0" && *text != "1,1")
+                return fail("--input-level: '" + *text + "' is not L1,L2 with 0 or 1 each");
+            options.inputLevels = {(*text)[0] == '1', (*text)[2] == '1'};
         }
     }
     if (options.help)
@@ -317,6 +333,11 @@ std::string SimCommandLine::helpText()
              "  --limit-switches LOW,HIGH  limit switch 1 closes at or below LOW, limit switch\n"
              "                             2 at or above HIGH (pulses from the power-up\n"
              "                             position; default -30000,30000)\n"
+             "  --autotune OUTCOME         outcome of auto-tuning runs: success (default),\n"
+             "                             no-speed (0x14), no-speed-hall (0x24), oscillation\n"
+             "                             (0x34), undefined (0xF4), running-13 (0x13, then success)\n"
+             "  --warning BITS             present warning bits of 0x08 forced on (0x-hex allowed)\n"
+             "  --input-level L1,L2        level (0 or 1) of I/O lines configured \"0 - Input\"\n"
              "  --help                     show this text and exit\n"
              "\n"
              "Answer conventions: read and write answers use function 0x0023 (a write answer\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/SimFaults.h"
+#include "sim/SimController.h"
 #include "sim/SimModel.h"
 
 #include <array>
@@ -29,6 +30,9 @@ struct SimCommandLine
     /// --limit-switches LOW,HIGH: physical positions of limit switches 1 and 2
     /// (pulses from the power-up position); nullopt keeps the model's.
     std::optional<std::pair<int32_t, int32_t>> limitSwitches;
+    SimAutoTuneOutcome autotune = SimAutoTuneOutcome::Success; ///< --autotune
+    uint32_t warnings = 0;                  ///< --warning: present bits forced on
+    std::array<bool, 2> inputLevels{};      ///< --input-level: lines 1 and 2 set as inputs
 
     /// Parses the arguments after the program name. nullopt, with the reason in
     /// \a error, for an unknown option or a value out of range.

@@ -304,6 +304,27 @@ void SimController::setAutoTuneOutcome(SimAutoTuneOutcome outcome)
     d->drive.setAutoTuneOutcome(outcome);
 }
 
+std::optional<SimAutoTuneOutcome> simAutoTuneOutcome(const std::string &name)
+{
+    static const std::pair<const char *, SimAutoTuneOutcome> names[] = {
+        {"success", SimAutoTuneOutcome::Success},
+        {"no-speed", SimAutoTuneOutcome::Error},
+        {"no-speed-hall", SimAutoTuneOutcome::NoSpeedHall},
+        {"oscillation", SimAutoTuneOutcome::Oscillation},
+        {"undefined", SimAutoTuneOutcome::Undefined},
+        {"running-13", SimAutoTuneOutcome::RunningHigh}};
+    for (const auto &[text, outcome] : names)
+        if (name == text)
+            return outcome;
+    return std::nullopt;
+}
+
+void SimController::setInputLevel(int line, bool high)
+{
+    std::lock_guard<std::mutex> guard(d->mutex);
+    d->drive.setInputLevel(line, high);
+}
+
 void SimController::setForcedWarnings(uint32_t presentBits)
 {
     std::lock_guard lock(d->mutex);

@@ -20,8 +20,19 @@ struct SimIdentity
     std::string name = "Virtual"; ///< at most 16 characters on the wire
 };
 
-/// Outcome of an auto-tuning run, selectable for tests.
-enum class SimAutoTuneOutcome { Success, Error };
+/// Outcome of an auto-tuning run, selectable for tests and with --autotune.
+enum class SimAutoTuneOutcome {
+    Success,     ///< status 0x00, new gains
+    Error,       ///< 0x14: speed measured = 0, no Hall sensors (rotor held)
+    NoSpeedHall, ///< 0x24: speed measured = 0, Hall sensors detected (rotor held)
+    Oscillation, ///< 0x34: the response rings
+    Undefined,   ///< 0xF4: an error detail the tool does not define
+    RunningHigh, ///< reports 0x13 while running, then succeeds
+};
+
+/// "success", "no-speed", "no-speed-hall", "oscillation", "undefined",
+/// "running-13"; nullopt for another name.
+std::optional<SimAutoTuneOutcome> simAutoTuneOutcome(const std::string &name);
 
 /// One simulated controller: its register set as the model grants it, the
 /// EEPROM image behind the save/restore commands, and the motor and regulator
@@ -65,6 +76,8 @@ public:
     /// Forces present warning bits (bits 0, 2, .. 30 of register 0x08) on,
     /// for fault injection; their latched bits follow as usual. 0 forces none.
     void setForcedWarnings(uint32_t presentBits);
+    /// The level a line configured "0 - Input" reads in 0x56 (\a line 1 or 2).
+    void setInputLevel(int line, bool high);
     /// Places limit switch 1 (closed at or below \a limit1) and limit switch 2
     /// (closed at or above \a limit2), in pulses from the power-up position.
     /// By default they sit at -30000 and +30000.

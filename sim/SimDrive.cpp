@@ -478,8 +478,10 @@ void SimDrive::step()
         const SimAutoTuner::Event event = m_tuner.step(dt);
         if (event == SimAutoTuner::Event::Finished)
             applyTuning();
-        if (event == SimAutoTuner::Event::Finished || event == SimAutoTuner::Event::Failed)
+        if (event == SimAutoTuner::Event::Finished || event == SimAutoTuner::Event::Failed) {
+            m_motor.setEndStops({}, {});
             setMode(DriverStop);
+        }
     }
     if (!m_homing.active() && !m_tuner.running())
         updateLimits(s);
@@ -674,12 +676,14 @@ void SimDrive::applyTuning()
     m_image.setS32(Reg::Input, 0);
 }
 
-uint8_t SimDrive::ioLine(int config) const
+uint8_t SimDrive::ioLine(int config, int line) const
 {
     constexpr uint32_t hardwareErrors = Warn::OverCurrent | Warn::OverTemperature
                                         | Warn::OutputError | Warn::UnderVoltage
                                         | Warn::OverVoltage;
     switch (config) {
+    case 0:
+        return m_inputLevels[size_t(line == 2)] ? 1 : 0; // the level applied to the input
     case 1:
         return 1; // output high
     case 3:
@@ -782,7 +786,8 @@ void SimDrive::render(int address)
         const uint16_t config = r.u16(Reg::IoConfig);
         const Settings s = settings();
         const uint8_t limits = uint8_t((limitActive(0, s) ? 1 : 0) | (limitActive(1, s) ? 2 : 0));
-        const uint8_t bytes[4] = {0, limits, ioLine((config >> 4) & 0x0F), ioLine(config & 0x0F)};
+        const uint8_t bytes[4] = {0, limits, ioLine((config >> 4) & 0x0F, 2),
+                                 ioLine(config & 0x0F, 1)};
         r.setBytes(address, bytes);
         break;
     }
@@ -811,9 +816,11 @@ bool SimDrive::write(int address, std::span<const uint8_t> value)
             m_motor.setEndStops({}, {});
             m_homingFailed = true;
         }
-        if (m_tuner.running())
+        if (m_tuner.running()) {
             m_tuner.command(m_tuner.predictive() ? SimAutoTuner::AbortPredictive
                                                  : SimAutoTuner::AbortPid);
+            m_motor.setEndStops({}, {});
+        }
         setMode(value[0]);
         return true;
     case Reg::Position: {
@@ -833,12 +840,16 @@ bool SimDrive::write(int address, std::span<const uint8_t> value)
     case Reg::AutoTuning: {
         if (value.empty())
             return false;
-        const SimAutoTuner::Event event = m_tuner.command(value[0]);
+        const bool noCurrent = m_image.fixed16(Reg::CurrentMax) <= 0.0;
+        const SimAutoTuner::Event event = m_tuner.command(value[0], noCurrent);
         if (event == SimAutoTuner::Event::Started) {
             m_homing.stop();
             m_motor.setEndStops({}, {});
+            if (m_tuner.holdsRotor()) // the motor is excited but does not turn
+                m_motor.setEndStops(physical(), physical());
             m_brakeThenCopy = false;
         } else if (event == SimAutoTuner::Event::Stopped) {
+            m_motor.setEndStops({}, {});
             setMode(DriverStop);
         }
         return true;

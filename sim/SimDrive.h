@@ -43,6 +43,12 @@ public:
     void setAutoTuneOutcome(SimAutoTuneOutcome outcome) { m_tuner.setOutcome(outcome); }
     /// Warning bits forced on (present bits), for fault injection.
     void setForcedWarnings(uint32_t bits) { m_forcedWarnings = bits & 0x55555555u; }
+    /// Level of a line configured as input (\a line 1 or 2).
+    void setInputLevel(int line, bool high)
+    {
+        if (line == 1 || line == 2)
+            m_inputLevels[size_t(line - 1)] = high;
+    }
     /// Physical positions (pulses from power-up) of limit switch 1 (closed at
     /// or below) and limit switch 2 (closed at or above).
     void setLimitSwitchPositions(double limit1, double limit2);
@@ -72,7 +78,7 @@ private:
     void updateWarnings(const Settings &s, double dt, bool regulating, bool saturated);
     void updateSupplyAndHeat(const Settings &s, double dt);
     bool limitActive(int index, const Settings &s) const;
-    uint8_t ioLine(int config) const;
+    uint8_t ioLine(int config, int line) const;
     double noise(uint64_t salt) const;
 
     const SimModel m_model;
@@ -108,6 +114,7 @@ private:
     uint32_t m_present = 0;
     uint32_t m_latched = 0;
     uint32_t m_forcedWarnings = 0;
+    std::array<bool, 2> m_inputLevels{};
     std::array<double, 2> m_limitPosition{-30000.0, 30000.0};
     std::array<std::optional<bool>, 2> m_limitOverride{};
     std::array<bool, 2> m_limitWasActive{};

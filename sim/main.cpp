@@ -44,6 +44,14 @@ std::string modelText(const SimModel &model)
            + " version=" + version;
 }
 
+void configure(SimController &controller, const SimCommandLine &options)
+{
+    controller.setAutoTuneOutcome(options.autotune);
+    controller.setForcedWarnings(options.warnings);
+    controller.setInputLevel(1, options.inputLevels[0]);
+    controller.setInputLevel(2, options.inputLevels[1]);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -113,6 +121,7 @@ int main(int argc, char **argv)
                     options->macPlus(macOffset++), ip, mask,
                     deviceName(options->name, suffix + '-' + std::to_string(address))};
                 modules[address] = std::make_shared<SimController>(options->model, identity);
+                configure(*modules[address], *options);
                 if (options->limitSwitches)
                     modules[address]->setLimitSwitchPositions(options->limitSwitches->first,
                                                               options->limitSwitches->second);
@@ -127,6 +136,7 @@ int main(int argc, char **argv)
             description = "direct mac=" + simMacText(identity.mac) + " name=" + identity.name + ' '
                           + modelText(options->model);
             auto controller = std::make_shared<SimController>(options->model, identity);
+            configure(*controller, *options);
             if (options->limitSwitches)
                 controller->setLimitSwitchPositions(options->limitSwitches->first,
                                                     options->limitSwitches->second);

@@ -237,6 +237,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
     int unknownAddress = -1;
     bool ackError = false;
     ReceivedValues sample;
+    bool commandDecoded = false;
     {
         RegisterLockGuard guard(m_lock);
         // Open and Close raise the generation under this lock: an answer that
@@ -277,6 +278,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
             ++reg->AnswerCount;
             decoded = true;
             deliver(address, payload + i, typeArrived, versionArrived);
+            commandDecoded = commandDecoded || address == Reg::Command;
             switch (address) {
             case Reg::Options:
             case Reg::InputMin:
@@ -337,6 +339,9 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
             sample = Received;
         if (typeArrived && versionArrived)
             Device.TypeVersionGeneration = m_connection.Generation.load();
+        if (commandDecoded && TuningRecorder.recording())
+            TuningRecorder.record(HighResCounter::now(), Received.Position, Received.Speed,
+                                  Received.Command);
     }
 
     if (ackError)

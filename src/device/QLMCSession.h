@@ -4,6 +4,7 @@
 #include "device/QLMCIPMotor.h"
 #include "device/ReceivedValues.h"
 #include "device/RegisterLock.h"
+#include "features/TuningResponse.h"
 #include "protocol/AnswerAssembler.h"
 #include "protocol/CommStatistics.h"
 #include "protocol/ConnectionState.h"
@@ -53,6 +54,8 @@ public:
     LimitsRecord Limits;
     IORecord IO;
     ConnectionRecord Device;
+    /// Position, speed and command stamped at decode while an auto-tuning run is recorded.
+    TuningResponse TuningRecorder;
 
     // Main-panel state the decoder and the sender read or change.
     std::atomic<int> RefreshRatio{20};  ///< packets per send cycle (one read each)

@@ -90,5 +90,6 @@ DisplayUpdate displayUpdate(const ReceivedValues &values, const NewValueFlags &f
     }
     update.warning = raised(ValueFlag::Warning);
     update.io = raised(ValueFlag::IOConfig) || raised(ValueFlag::IOState);
+    update.ioConfig = raised(ValueFlag::IOConfig);
     return update;
 }

@@ -62,6 +62,7 @@ struct DisplayUpdate
     std::vector<RegulationParameterId> parameters;
     bool warning = false; ///< let a shown warning window refresh
     bool io = false;      ///< let a visible I/O window refresh
+    bool ioConfig = false; ///< 0x55 itself arrived (the I/O lists follow it)
 };
 
 /// The display run's decisions, in the routine's order. \a modeSync is the

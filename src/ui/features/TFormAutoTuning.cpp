@@ -1,9 +1,364 @@
 #include "ui/features/TFormAutoTuning.h"
 
+#include "app/NumberText.h"
 #include "app/TFormMain.h"
+#include "device/ModelProfile.h"
+#include "device/QLMCSession.h"
+#include "device/RegisterText.h"
+#include "files/TFormFile.h"
+#include "protocol/TFormInformation.h"
+#include "protocol/TFormParamIP.h"
+#include "ui/features/TFormCalibration.h"
+#include "ui/features/TFormEnhancedCmd.h"
+#include "ui/features/TFormIOState.h"
+#include "ui/features/TFormLimits.h"
+#include "ui/features/TFormRegOption.h"
+#include "ui/features/TFormRegWarning.h"
+#include "ui/widgets/TFormAbout.h"
+#include "ui/features/AutoTuningResultView.h"
+#include "ui/widgets/EditColour.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int ResultRefreshMs = 200;
+constexpr int ResultRefreshTicks = 50; ///< the re-reads are followed for at most 10 s
+} // namespace
 
 TFormAutoTuning::TFormAutoTuning(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormAutoTuning"), QStringLiteral("Auto-tuning"))
+    , m_main(main)
 {
-    resize(420, 300);
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+
+    makeStep(0, QStringLiteral("Auto-tuning process"),
+             {QStringLiteral("Warning !"), QStringLiteral("Disconnect the motor from its  "),
+              QStringLiteral("mechanical structure/application.")});
+    makeStep(1, QStringLiteral("Auto-tuning process"),
+             {QStringLiteral("The following register will be updated:"),
+              QStringLiteral("Kp, Ki, Kd, Acc/Deceleration, ARW,"),
+              QStringLiteral("Top speed, Dead zone, Options, "), QStringLiteral("and Loop Time.")});
+
+    QGroupBox *step2 = makeStep(2, QStringLiteral("Step 1 - Set current max."), {});
+    m_currentMax = new QLineEdit(QStringLiteral("0") + localeDecimalSeparator() + QStringLiteral("0"),
+                                 step2);
+    m_currentMax->setObjectName(QStringLiteral("ECurrentMax"));
+    m_currentMax->setMaxLength(8);
+    m_currentMax->setFixedWidth(90);
+    auto *row2 = new QHBoxLayout;
+    row2->addWidget(m_currentMax);
+    row2->addWidget(new QLabel(QStringLiteral("[A]"), step2));
+    row2->addStretch();
+    static_cast<QVBoxLayout *>(step2->layout())->addLayout(row2);
+
+    QGroupBox *step3 = makeStep(3, QStringLiteral("Step 2 - Set output voltage max."), {});
+    m_voltage = new QSlider(Qt::Horizontal, step3);
+    m_voltage->setObjectName(QStringLiteral("TBOutVoltageMax"));
+    m_voltage->setRange(AutoTuningWizard::VoltageMinTenths, AutoTuningWizard::VoltageMaxTenths);
+    m_voltage->setValue(AutoTuningWizard::VoltageMaxTenths);
+    m_voltageLabel = new QLabel(step3);
+    m_voltageLabel->setObjectName(QStringLiteral("LOutVoltageMax"));
+    m_voltageLabel->setMinimumWidth(40);
+    m_voltageActive = new QCheckBox(QStringLiteral("Active"), step3);
+    m_voltageActive->setObjectName(QStringLiteral("CBOutVoltageMax"));
+    auto *row3 = new QHBoxLayout;
+    row3->addWidget(m_voltage, 1);
+    row3->addWidget(m_voltageLabel);
+    row3->addWidget(new QLabel(QStringLiteral("[V]"), step3));
+    row3->addWidget(m_voltageActive);
+    static_cast<QVBoxLayout *>(step3->layout())->addLayout(row3);
+    m_voltage->setEnabled(false);
+    showVoltageLabel();
+
+    QGroupBox *step4 = makeStep(4, QStringLiteral("Step 3 - Start auto-tuning"), {});
+    m_startPid = new QPushButton(step4);
+    m_startPid->setObjectName(QStringLiteral("BStartPIDOnly"));
+    m_startPred = new QPushButton(step4);
+    m_startPred->setObjectName(QStringLiteral("BStartPIDPred"));
+    m_running = new QLabel(step4);
+    m_running->setObjectName(QStringLiteral("LRunning"));
+    auto *row4 = new QHBoxLayout;
+    row4->addWidget(m_startPid);
+    row4->addWidget(m_startPred);
+    static_cast<QVBoxLayout *>(step4->layout())->addLayout(row4);
+    step4->layout()->addWidget(m_running);
+
+    QGroupBox *step5 = makeStep(5, QStringLiteral("Auto-tuning result"), {});
+    m_memo = new QPlainTextEdit(step5);
+    m_memo->setObjectName(QStringLiteral("MemoAutoTuning"));
+    m_memo->setReadOnly(true);
+    m_memo->setFocusPolicy(Qt::NoFocus);
+    m_memo->setFixedHeight(80);
+    m_result = new AutoTuningResultView(step5);
+    step5->layout()->addWidget(m_memo);
+    step5->layout()->addWidget(m_result);
+
+    for (QGroupBox *group : m_steps)
+        layout->addWidget(group, 0, 0, 1, 2);
+    layout->setRowStretch(0, 1);
+    m_back = new QPushButton(QStringLiteral("<- Back"), this);
+    m_back->setObjectName(QStringLiteral("BBack"));
+    m_next = new QPushButton(QStringLiteral("Next ->"), this);
+    m_next->setObjectName(QStringLiteral("BNext"));
+    layout->addWidget(m_back, 1, 0);
+    layout->addWidget(m_next, 1, 1);
+
+    connect(m_next, &QPushButton::clicked, this, &TFormAutoTuning::BNextClick);
+    connect(m_back, &QPushButton::clicked, this, &TFormAutoTuning::BBackClick);
+    connect(m_startPid, &QPushButton::clicked, this, &TFormAutoTuning::BStartPIDOnlyClick);
+    connect(m_startPred, &QPushButton::clicked, this, &TFormAutoTuning::BStartPIDPredClick);
+    connect(m_currentMax, &QLineEdit::textEdited, this, &TFormAutoTuning::ECurrentMaxChange);
+    connect(m_currentMax, &QLineEdit::returnPressed, this, &TFormAutoTuning::BNextClick);
+    connect(m_voltage, &QSlider::valueChanged, this, &TFormAutoTuning::showVoltageLabel);
+    connect(m_voltage, &QSlider::sliderMoved, this, &TFormAutoTuning::outputVoltageMaxMoved);
+    connect(m_voltage, &QSlider::actionTriggered, this,
+            [this] { emit outputVoltageMaxMoved(m_voltage->sliderPosition()); });
+    connect(m_voltageActive, &QCheckBox::clicked, this, [this](bool active) {
+        m_voltage->setEnabled(active);
+        emit outputVoltageActiveClicked(active);
+    });
+
+    m_timerDisplay.setObjectName(QStringLiteral("TimerDisplay"));
+    m_timerDisplay.setSingleShot(true);
+    m_timerDisplay.setInterval(10);
+    connect(&m_timerDisplay, &QTimer::timeout, this, &TFormAutoTuning::evaluateAutoTuning);
+    main.sessionBridge().setWindowDisplayTimer(SessionListener::Display::AutoTuning,
+                                               &m_timerDisplay);
+    m_timerResult.setInterval(ResultRefreshMs);
+    connect(&m_timerResult, &QTimer::timeout, this, &TFormAutoTuning::refreshResult);
+    connect(&main.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
+            [this](SessionListener::DirectValue value) { directValue(int(value)); });
+    connect(&main, &TFormMain::deviceIdentified, this, &TFormAutoTuning::applyProfile);
+    main.connectedControls().addHook(this, [this](bool connected) {
+        m_wizard.setConnected(connected);
+        render();
+    });
+    m_wizard.currentTextChanged(m_currentMax->text());
+    m_wizard.formShown();
+    render();
+    resize(640, 420);
+}
+
+QGroupBox *TFormAutoTuning::makeStep(int step, const QString &title, const QStringList &lines)
+{
+    auto *group = new QGroupBox(title, this);
+    group->setObjectName(QStringLiteral("GBStep%1").arg(step));
+    auto *layout = new QVBoxLayout(group);
+    for (const QString &line : lines) {
+        auto *label = new QLabel(line, group);
+        if (line == QLatin1String("Warning !"))
+            label->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+        layout->addWidget(label);
+    }
+    if (step != AutoTuningWizard::ResultStep)
+        layout->addStretch();
+    m_steps[size_t(step)] = group;
+    group->hide();
+    return group;
+}
+
+void TFormAutoTuning::render()
+{
+    for (int step = 0; step < int(m_steps.size()); ++step)
+        m_steps[size_t(step)]->setVisible(step == m_wizard.step());
+    m_next->setEnabled(m_wizard.nextEnabled());
+    m_back->setEnabled(m_wizard.backEnabled());
+    m_startPid->setText(m_wizard.startCaption(TuningKind::PidOnly));
+    m_startPred->setText(m_wizard.startCaption(TuningKind::PidPredictive));
+    m_startPid->setEnabled(m_wizard.startEnabled(TuningKind::PidOnly));
+    m_startPred->setEnabled(m_wizard.startEnabled(TuningKind::PidPredictive));
+    m_running->setText(m_wizard.runningText());
+    const QString memo = m_wizard.resultLines().join(QLatin1Char('\n'));
+    if (m_memo->toPlainText() != memo)
+        m_memo->setPlainText(memo);
+    setEditValid(m_currentMax, m_wizard.currentValid());
+}
+
+void TFormAutoTuning::apply(const WizardRequests &requests)
+{
+    applyWizardRequests(m_main.session(), m_wizard, requests);
+    render();
+}
+
+void TFormAutoTuning::showEvent(QShowEvent *event)
+{
+    ToolWindow::showEvent(event);
+    if (event->spontaneous())
+        return;
+    const ToolWindows &w = m_main.toolWindows();
+    QWidget *const others[] = {w.about,       w.calibration, w.file,     w.information,
+                               w.limits,      w.paramIP,     w.regOption, w.regWarning,
+                               w.enhancedCmd, w.ioState};
+    for (QWidget *other : others)
+        if (other)
+            other->hide();
+    m_wizard.formShown();
+    render();
+}
+
+void TFormAutoTuning::ECurrentMaxChange(const QString &text)
+{
+    const QString cut = AutoTuningWizard::cutCurrentText(text);
+    if (cut != text) {
+        m_currentMax->setText(cut);
+        m_currentMax->setCursorPosition(int(cut.size()));
+    }
+    m_wizard.currentTextChanged(cut);
+    render();
+    emit currentMaxEdited(cut);
+}
+
+void TFormAutoTuning::BNextClick()
+{
+    apply(m_wizard.next(m_currentMax->text(), m_voltage->value(), m_voltageActive->isChecked()));
+}
+
+void TFormAutoTuning::BBackClick()
+{
+    m_wizard.back();
+    render();
+}
+
+void TFormAutoTuning::startClicked(TuningKind button)
+{
+    if (!m_wizard.startEnabled(button))
+        return;
+    // The regulator's switches on, and "Refresh" on: the status is polled.
+    for (const char *name : {"CBPIDActive", "CBPredictiveActive"})
+        if (auto *box = m_main.findChild<QCheckBox *>(QLatin1String(name)))
+            if (box->isEnabled() && !box->isChecked())
+                box->click();
+    if (QCheckBox *refresh = m_main.pollingCheckBox())
+        if (refresh->isEnabled() && !refresh->isChecked())
+            refresh->click();
+    const bool starting = !m_wizard.running();
+    if (starting) {
+        m_before.clear();
+        RegisterLockGuard guard(m_main.session().lock());
+        for (const int address : AutoTuningWizard::reReadRegisters()) {
+            const QLMCRegister *reg = m_main.session().motor().registerAt(address);
+            if (reg->Readable)
+                m_before.emplace_back(address, RegisterText::value(address, reg->Value));
+        }
+    }
+    apply(m_wizard.startClicked(button));
+    if (starting) {
+        m_resultTicks = 0;
+        m_timerResult.start();
+    }
+}
+
+void TFormAutoTuning::evaluateAutoTuning()
+{
+    uint8_t status;
+    {
+        RegisterLockGuard guard(m_main.session().lock());
+        status = m_main.session().AutoTuning.State;
+    }
+    QLMCSession &session = m_main.session();
+    const WizardRequests requests = m_wizard.statusDecoded(status, [&session](int address) {
+        RegisterLockGuard guard(session.lock());
+        return session.motor().registerAt(address)->Readable;
+    });
+    apply(requests);
+    if (requests.runEnded) {
+        m_resultTicks = 0;
+        m_timerResult.start();
+        refreshResult();
+    }
+}
+
+void TFormAutoTuning::refreshResult()
+{
+    QLMCSession &session = m_main.session();
+    std::vector<TuningSample> samples;
+    std::vector<AutoTuningResultView::Row> rows;
+    bool pending = false;
+    {
+        RegisterLockGuard guard(session.lock());
+        samples = session.TuningRecorder.samples();
+        for (const auto &[address, before] : m_before) {
+            const QLMCRegister *reg = session.motor().registerAt(address);
+            pending = pending || reg->ReadRequest;
+            rows.push_back({address, QString::fromStdString(reg->Name), before,
+                            RegisterText::value(address, reg->Value)});
+        }
+    }
+    m_result->showResponse(samples);
+    if (m_wizard.running())
+        return;
+    m_result->showChanges(rows);
+    if (!pending || ++m_resultTicks >= ResultRefreshTicks)
+        m_timerResult.stop();
+}
+
+void TFormAutoTuning::applyProfile(const ModelProfile &profile)
+{
+    m_wizard.identified(profile.autoTuningPredictiveEnabled);
+    m_wizard.setMaxPeakCurrent(profile.maxPeakCurrent);
+    m_wizard.currentTextChanged(m_currentMax->text());
+    render();
+}
+
+void TFormAutoTuning::directValue(int value)
+{
+    OptionsRecord options;
+    {
+        RegisterLockGuard guard(m_main.session().lock());
+        options = m_main.session().Options;
+    }
+    if (value == int(SessionListener::DirectValue::CurrentMax)) {
+        setCurrentMaxText(options.CurrentMaxText);
+    } else if (value == int(SessionListener::DirectValue::OutputVoltageMax)) {
+        setOutputVoltageActive(options.OutputVoltageLimited);
+        if (options.OutputVoltageLimited)
+            setOutputVoltageMax(options.OutputVoltageTenths);
+    }
+}
+
+void TFormAutoTuning::setCurrentMaxText(const QString &text)
+{
+    const QString local = QString(text).replace(QLatin1Char('.'), localeDecimalSeparator());
+    if (m_currentMax->text() != local) {
+        const QSignalBlocker blocker(m_currentMax);
+        m_currentMax->setText(local);
+    }
+    m_wizard.currentTextChanged(local);
+    render();
+}
+
+void TFormAutoTuning::setOutputVoltageMax(int tenths)
+{
+    const QSignalBlocker blocker(m_voltage);
+    m_voltage->setValue(tenths);
+    showVoltageLabel();
+}
+
+void TFormAutoTuning::setOutputVoltageActive(bool active)
+{
+    const QSignalBlocker blocker(m_voltageActive);
+    m_voltageActive->setChecked(active);
+    m_voltage->setEnabled(active);
+}
+
+void TFormAutoTuning::setMaxPeakCurrent(int raw)
+{
+    m_wizard.setMaxPeakCurrent(raw);
+    m_wizard.currentTextChanged(m_currentMax->text());
+    render();
+}
+
+void TFormAutoTuning::showVoltageLabel()
+{
+    m_voltageLabel->setText(QString::number(m_voltage->value() * 0.1, 'f', 1));
 }

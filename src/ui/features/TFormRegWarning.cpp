@@ -1,9 +1,108 @@
 #include "ui/features/TFormRegWarning.h"
 
 #include "app/TFormMain.h"
+#include "device/ModelProfile.h"
+#include "device/QLMCSession.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHideEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
 
 TFormRegWarning::TFormRegWarning(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormRegWarning"), QStringLiteral("Warning"))
+    , m_main(main)
 {
-    resize(360, 300);
+    auto *layout = new QVBoxLayout(this);
+    m_group = new QGroupBox(WarningRegister::initialGroupTitle(), this);
+    m_group->setObjectName(QStringLiteral("GBWarning"));
+    auto *grid = new QGridLayout(m_group);
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(2);
+    auto *actual = new QLabel(QStringLiteral("ACTUAL"), m_group);
+    auto *before = new QLabel(QStringLiteral("BEFORE"), m_group);
+    grid->addWidget(actual, 0, 1, Qt::AlignHCenter);
+    grid->addWidget(before, 0, 2, Qt::AlignHCenter);
+    for (int k = 0; k < WarningRegister::WarningCount; ++k) {
+        QString text = WarningRegister::caption(k);
+        if (k == 6)
+            text = QStringLiteral("Over current\nstop integrator");
+        auto *label = new QLabel(text, m_group);
+        label->setObjectName(QStringLiteral("LBit%1").arg(2 * k));
+        m_captions[size_t(k)] = label;
+        grid->addWidget(label, k + 1, 0);
+        for (int latched = 0; latched < 2; ++latched) {
+            const int bit = 2 * k + latched;
+            auto *box = new QCheckBox(m_group);
+            box->setObjectName(QStringLiteral("CBBit%1").arg(bit));
+            box->setEnabled(false);
+            m_boxes[size_t(bit)] = box;
+            grid->addWidget(box, k + 1, 1 + latched, Qt::AlignHCenter);
+        }
+        m_boxes[size_t(2 * k + 1)]->setToolTip(m_history.toolTip(k));
+    }
+    grid->setColumnStretch(0, 1);
+    layout->addWidget(m_group);
+
+    m_clear = new QPushButton(QStringLiteral("Clear"), this);
+    m_clear->setObjectName(QStringLiteral("ClearB"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_clear);
+    layout->addLayout(buttons);
+    connect(m_clear, &QPushButton::clicked, this, &TFormRegWarning::ClearBClick);
+    main.connectedControls().addWhileConnected(m_clear);
+
+    applyProfile(ModelProfile());
+    connect(&main, &TFormMain::deviceIdentified, this, &TFormRegWarning::applyProfile);
+    main.setDisplayHook(DisplayStep::Warning, [this](const DisplayUpdate &, const ReceivedValues &) {
+        if (isVisible())
+            displayWarnings();
+    });
+}
+
+void TFormRegWarning::applyProfile(const ModelProfile &profile)
+{
+    for (int k = 0; k < WarningRegister::WarningCount; ++k)
+        m_captions[size_t(k)]->setEnabled(profile.warningCaptions.test(size_t(2 * k)));
+}
+
+void TFormRegWarning::displayWarnings()
+{
+    uint32_t bits;
+    {
+        RegisterLockGuard guard(m_main.session().lock());
+        bits = m_main.session().Warning.Bits;
+    }
+    m_history.observe(bits, QDateTime::currentDateTime());
+    for (int bit = 0; bit < 32; ++bit) {
+        QCheckBox *box = m_boxes[size_t(bit)];
+        const QSignalBlocker blocker(box);
+        box->setChecked(WarningRegister::bitSet(bits, bit));
+    }
+    for (int k = 0; k < WarningRegister::WarningCount; ++k)
+        m_boxes[size_t(2 * k + 1)]->setToolTip(m_history.toolTip(k));
+    m_group->setTitle(WarningRegister::groupTitle(bits));
+}
+
+void TFormRegWarning::ClearBClick()
+{
+    WarningRegister::requestClear(m_main.session().motor());
+    m_history.clear();
+}
+
+void TFormRegWarning::showEvent(QShowEvent *event)
+{
+    m_main.session().WarningWindowVisible = true;
+    ToolWindow::showEvent(event);
+}
+
+void TFormRegWarning::hideEvent(QHideEvent *event)
+{
+    m_main.session().WarningWindowVisible = false;
+    ToolWindow::hideEvent(event);
 }

@@ -17,14 +17,16 @@
 
 namespace {
 
-std::shared_ptr<SimController> makeController(const SimModel &model, int host,
+std::shared_ptr<SimController> makeController(const VirtualControllerChoice &choice, int host,
                                               const std::string &name, uint8_t macLast)
 {
     SimIdentity identity;
     identity.ip = {127, 0, 0, uint8_t(host)};
     identity.mac[5] = macLast;
     identity.name = name;
-    return std::make_shared<SimController>(model, identity);
+    auto controller = std::make_shared<SimController>(choice.model, identity);
+    controller->setAutoTuneOutcome(choice.autoTuning);
+    return controller;
 }
 
 std::unique_ptr<SimServer> makeServer(const VirtualControllerChoice &choice, int host)
@@ -35,14 +37,14 @@ std::unique_ptr<SimServer> makeServer(const VirtualControllerChoice &choice, int
     config.udpPort = VirtualController::UdpPort;
     if (choice.comMode != ComModes::TcpGateway)
         return std::make_unique<SimServer>(config,
-                                           makeController(choice.model, host, "Virtual", 1));
+                                           makeController(choice, host, "Virtual", 1));
 
     SimGatewayIdentity gateway;
     gateway.identity.ip = {127, 0, 0, uint8_t(host)};
     gateway.identity.name = "Virtual gateway";
     std::map<int, std::shared_ptr<SimController>> modules;
     for (const int address : choice.modules)
-        modules[address] = makeController(choice.model, host, "Virtual-" + std::to_string(address),
+        modules[address] = makeController(choice, host, "Virtual-" + std::to_string(address),
                                           uint8_t(address));
     return std::make_unique<SimServer>(config, gateway, std::move(modules));
 }

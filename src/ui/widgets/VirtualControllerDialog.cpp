@@ -73,8 +73,19 @@ VirtualControllerDialog::VirtualControllerDialog(QWidget *parent)
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // The outcome of auto-tuning runs, in the order of SimAutoTuneOutcome.
+    m_autoTuning = new QComboBox(this);
+    m_autoTuning->setObjectName(QStringLiteral("CBVirtualAutoTuning"));
+    m_autoTuning->addItems({QStringLiteral("Success (0x00)"),
+                            QStringLiteral("Speed measured = 0 (0x14)"),
+                            QStringLiteral("Speed = 0, Hall sensors detected (0x24)"),
+                            QStringLiteral("Oscillation measured (0x34)"),
+                            QStringLiteral("Not defined (0xF4)"),
+                            QStringLiteral("Running as 0x13, then success")});
+
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Model :"), m_model);
+    form->addRow(QStringLiteral("Auto-tuning :"), m_autoTuning);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addLayout(form);
@@ -109,6 +120,11 @@ void VirtualControllerDialog::updateState()
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
 }
 
+void VirtualControllerDialog::selectAutoTuning(SimAutoTuneOutcome outcome)
+{
+    m_autoTuning->setCurrentIndex(int(outcome));
+}
+
 std::optional<VirtualControllerChoice> VirtualControllerDialog::choice() const
 {
     const std::vector<SimModel> &presets = simModelPresets();
@@ -117,6 +133,7 @@ std::optional<VirtualControllerChoice> VirtualControllerDialog::choice() const
         return std::nullopt;
     VirtualControllerChoice chosen;
     chosen.model = presets[size_t(index)];
+    chosen.autoTuning = SimAutoTuneOutcome(std::max(0, m_autoTuning->currentIndex()));
     if (m_gateway->isChecked()) {
         const std::optional<std::vector<int>> modules = parseModules(m_modules->text());
         if (!modules)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/SimController.h"
 #include "sim/SimModel.h"
 
 #include <QDialog>
@@ -19,6 +20,7 @@ struct VirtualControllerChoice
     SimModel model;
     int comMode = 0;          ///< ComModes: TCP direct, UDP or TCP gateway
     std::vector<int> modules; ///< gateway only, in the order typed; the first is opened
+    SimAutoTuneOutcome autoTuning = SimAutoTuneOutcome::Success; ///< outcome of tuning runs
 };
 
 /// The dialog of the Communication menu's "Virtual controller..." item: a
@@ -38,6 +40,8 @@ public:
     bool selectModel(const QString &name);
     void selectComMode(int comMode);
     void setModulesText(const QString &text);
+    /// Selects the outcome of the virtual controller's auto-tuning runs.
+    void selectAutoTuning(SimAutoTuneOutcome outcome);
 
     /// Module addresses "16,17" (commas or spaces): 1 to MaxModules distinct
     /// addresses in 1..127; nullopt otherwise.
@@ -48,6 +52,7 @@ private:
     void updateState();
 
     QComboBox *m_model;
+    QComboBox *m_autoTuning;
     QRadioButton *m_tcp;
     QRadioButton *m_udp;
     QRadioButton *m_gateway;

@@ -1,0 +1,285 @@
+// The warning, I/O, homing and auto-tuning windows on the virtual controller
+// (NETEC-A, in-process on a loopback address): what they put on the wire and
+// what they show, the mended faults, and their screenshots when
+// TARVINE_FEATURE_SCREENSHOTS names a folder.
+#include "MessageBoxRecorder.h"
+#include "UiTestSupport.h"
+#include "integration/SimFixture.h"
+#include "support/Bytes.h"
+
+#include <qcustomplot.h>
+
+#include "app/TFormMain.h"
+#include "device/QLMCSession.h"
+#include "features/AutoTuningWizard.h"
+#include "protocol/QLMCConnection.h"
+#include "protocol/TFormParamIP.h"
+#include "sim/SimServer.h"
+#include "ui/AppWindows.h"
+#include "ui/features/AutoTuningResultView.h"
+#include "ui/features/TFormAutoTuning.h"
+#include "ui/features/TFormCalibration.h"
+#include "ui/features/TFormIOState.h"
+#include "ui/features/TFormRegWarning.h"
+#include "ui/widgets/VirtualController.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <cstdlib>
+
+using uitest::child;
+using uitest::local;
+using uitest::waitFor;
+
+namespace {
+
+class FeatureWindows : public ::testing::Test
+{
+protected:
+    MessageBoxRecorder boxes;
+    AppWindows windows;
+    TFormMain &main = windows.main();
+    VirtualController *launcher = main.findChild<VirtualController *>();
+    testsupport::WireRecorder wire;
+    bool identified = false;
+
+    void connectTo(SimAutoTuneOutcome outcome = SimAutoTuneOutcome::Success)
+    {
+        main.show();
+        QObject::connect(&main, &TFormMain::deviceIdentified,
+                         [this](const ModelProfile &) { identified = true; });
+        VirtualControllerChoice choice;
+        for (const SimModel &model : simModelPresets())
+            if (model.name == "NETEC-A")
+                choice.model = model;
+        choice.autoTuning = outcome;
+        ASSERT_TRUE(launcher->startAndConnect(choice));
+        launcher->server()->setLog(wire.log);
+        ASSERT_TRUE(waitFor([&] { return identified; }, 5000));
+        QTest::qWait(300); // the identification's read-out
+    }
+    void TearDown() override
+    {
+        QLMCConnection &connection = windows.paramIP().connection();
+        if (connection.isConnected() || connection.isTcpActive()) {
+            main.closeCommunication();
+            waitFor([&] { return !launcher->isRunning(); }, 3000);
+        }
+    }
+    SimController &sim() { return *launcher->server()->controller(); }
+    /// True once a write request carrying \a entry (hex) reached the device.
+    bool written(const std::string &entry, int timeoutMs = 3000)
+    {
+        return waitFor(
+            [&] {
+                for (const SimWireEvent &e : wire.requests())
+                    if (e.function == 0x22
+                        && testsupport::hexText(e.payload).find(entry) != std::string::npos)
+                        return true;
+                return false;
+            },
+            timeoutMs);
+    }
+    bool readOf(int address)
+    {
+        for (const SimWireEvent &e : wire.requests())
+            if (e.function == 0x21)
+                for (uint8_t b : e.payload)
+                    if (b == address)
+                        return true;
+        return false;
+    }
+    static void shoot(QWidget &window, const char *name)
+    {
+        if (const char *dir = std::getenv("TARVINE_FEATURE_SCREENSHOTS"))
+            EXPECT_TRUE(window.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/')
+                                           + QLatin1String(name)));
+    }
+    QPlainTextEdit *memo(TFormAutoTuning &w) { return child<QPlainTextEdit>(w, "MemoAutoTuning"); }
+    /// Opens the wizard and walks to step 4 with 1.5 A and 12.0 V.
+    TFormAutoTuning &wizardOnStart()
+    {
+        child<QAction>(main, "MenuAutotuning")->trigger();
+        TFormAutoTuning &w = windows.autoTuning();
+        QPushButton *next = child<QPushButton>(w, "BNext");
+        next->click();
+        next->click();
+        QLineEdit *current = child<QLineEdit>(w, "ECurrentMax");
+        current->selectAll();
+        QTest::keyClicks(current, local(QStringLiteral("1.5")));
+        next->click();
+        QCheckBox *active = child<QCheckBox>(w, "CBOutVoltageMax");
+        if (!active->isChecked())
+            active->click();
+        child<QSlider>(w, "TBOutVoltageMax")->setValue(120);
+        next->click();
+        EXPECT_EQ(w.wizard().step(), AutoTuningWizard::StartStep);
+        return w;
+    }
+};
+
+} // namespace
+
+TEST_F(FeatureWindows, WarningPolledWhileShownAndCleared)
+{
+    connectTo();
+    sim().setForcedWarnings(1u << 16); // "Limit 2" present, then latched
+    child<QAction>(main, "MenuWarning")->trigger();
+    TFormRegWarning &w = windows.regWarning();
+    QCheckBox *latched = child<QCheckBox>(w, "CBBit17");
+    EXPECT_FALSE(latched->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return latched->isChecked(); }, 3000));
+    EXPECT_TRUE(child<QCheckBox>(w, "CBBit16")->isChecked());
+    EXPECT_TRUE(latched->toolTip().startsWith(QStringLiteral("First seen")));
+    EXPECT_NE(child<QGroupBox>(w, "GBWarning")->title(), WarningRegister::initialGroupTitle());
+    EXPECT_TRUE(readOf(0x08));
+    shoot(w, "warning-window.png");
+
+    sim().setForcedWarnings(0);
+    child<QPushButton>(w, "ClearB")->click();
+    EXPECT_TRUE(written("08 00 00 00 00"));
+    EXPECT_TRUE(waitFor([&] { return !latched->isChecked(); }, 3000));
+
+    w.hide();
+    EXPECT_FALSE(main.session().WarningWindowVisible.load());
+    QTest::qWait(200);
+    wire.clear();
+    QTest::qWait(400);
+    EXPECT_FALSE(readOf(0x08));
+}
+
+TEST_F(FeatureWindows, IOLinesChosenByTheUserOnly)
+{
+    connectTo();
+    sim().setInputLevel(2, true);
+    child<QAction>(main, "MenuIOstate")->trigger();
+    TFormIOState &w = windows.ioState();
+    QComboBox *line1 = child<QComboBox>(w, "CBIOConfig1");
+    QLabel *state1 = child<QLabel>(w, "LIOState1");
+    QLabel *state2 = child<QLabel>(w, "LIOState2");
+    EXPECT_TRUE(waitFor([&] { return state2->text() == QStringLiteral("1"); }, 3000));
+    EXPECT_TRUE(readOf(0x55));
+    // Two quick choices compose: line 1 "1 - Out 1 (5V)", then line 2 "7".
+    line1->activated(1);
+    child<QComboBox>(w, "CBIOConfig2")->activated(7);
+    EXPECT_TRUE(written("55 00 71"));
+    EXPECT_TRUE(waitFor([&] { return state1->text() == QStringLiteral("1"); }, 3000));
+    // A selection made by code writes nothing.
+    wire.clear();
+    line1->setCurrentIndex(2);
+    QTest::qWait(300);
+    EXPECT_FALSE(written("55 00", 100));
+    shoot(w, "io-state-window.png");
+}
+
+TEST_F(FeatureWindows, HomesOnLimitOneMinus)
+{
+    connectTo();
+    sim().setLimitSwitchPositions(-2000, 30000);
+    child<QAction>(main, "MenuHoming")->trigger();
+    TFormCalibration &w = windows.calibration();
+    QComboBox *type = child<QComboBox>(w, "ComboBHomingType");
+    ASSERT_TRUE(waitFor([&] { return type->currentIndex() >= 0; }, 3000));
+    type->setCurrentIndex(8);
+    EXPECT_EQ(type->currentText(), QStringLiteral("Limit 1 -"));
+    for (const char *name : {"ComboBCurrentMaxRatio", "ComboBSpeedMaxRatio",
+                             "ComboBAccelerationRatio", "ComboBTimeMax"})
+        child<QComboBox>(w, name)->setCurrentIndex(11); // 100 %
+    QLineEdit *position = child<QLineEdit>(w, "EPosition");
+    QPushButton *write = child<QPushButton>(w, "BWriteValueSet");
+    position->setText(QStringLiteral("2147483648"));
+    EXPECT_FALSE(write->isEnabled());
+    position->setText(QStringLiteral("-2147483648"));
+    EXPECT_TRUE(write->isEnabled());
+    position->setText(QStringLiteral("500"));
+    child<QLineEdit>(w, "EInput")->setText(QStringLiteral("700"));
+    write->click();
+    EXPECT_TRUE(written("48 00 BB BB 08 4B 00 00 01 F4 4C 00 00 02 BC"));
+    child<QPushButton>(w, "BStart")->click();
+    ASSERT_TRUE(written("49"));
+    // Home found on limit 1 (position 500 there), then the motor goes to the input 700.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            RegisterLockGuard guard(main.session().lock());
+            return std::abs(main.session().motor().LastPosition - 700) < 30;
+        },
+        15000));
+    shoot(w, "homing-window.png");
+}
+
+TEST_F(FeatureWindows, SuccessfulRunShowsTheNewGains)
+{
+    connectTo();
+    TFormAutoTuning &w = wizardOnStart();
+    EXPECT_TRUE(written("2A 00 01 80 00"));
+    EXPECT_TRUE(written("2E 00 0C 00 00"));
+    QPushButton *pred = child<QPushButton>(w, "BStartPIDPred");
+    ASSERT_TRUE(pred->isEnabled());
+    pred->click();
+    EXPECT_EQ(pred->text(), QStringLiteral("Abort"));
+    EXPECT_FALSE(child<QPushButton>(w, "BBack")->isEnabled());
+    // Reopening mid-run keeps step 4 and "Abort".
+    w.hide();
+    w.show();
+    EXPECT_EQ(w.wizard().step(), AutoTuningWizard::StartStep);
+    EXPECT_EQ(pred->text(), QStringLiteral("Abort"));
+    ASSERT_TRUE(waitFor([&] { return w.wizard().step() == AutoTuningWizard::ResultStep; }, 15000));
+    EXPECT_EQ(memo(w)->toPlainText(), QStringLiteral("Auto-tuning finished correctly."));
+    QTableWidget *changes = child<QTableWidget>(w, "TVAutoTuningChanges");
+    auto kpRow = [&]() -> int {
+        for (int r = 0; r < changes->rowCount(); ++r)
+            if (changes->item(r, 0)->text().startsWith(QStringLiteral("0x33")))
+                return r;
+        return -1;
+    };
+    ASSERT_TRUE(waitFor([&] { return kpRow() >= 0 && changes->item(kpRow(), 2)->text() == local(QStringLiteral("1.25000")); }, 5000));
+    EXPECT_TRUE(changes->item(kpRow(), 0)->font().bold());
+    EXPECT_GT(w.resultView()->plot()->graph(0)->dataCount(), 10);
+    QTest::qWait(300);
+    shoot(w, "autotuning-success.png");
+    // Back: step 4, "Start PID only" enabled again.
+    child<QPushButton>(w, "BBack")->click();
+    EXPECT_TRUE(child<QPushButton>(w, "BStartPIDOnly")->isEnabled());
+    EXPECT_EQ(pred->text(), QStringLiteral("Start PID + Predictive"));
+}
+
+TEST_F(FeatureWindows, OscillationShowsItsLinesAndResets)
+{
+    connectTo(SimAutoTuneOutcome::Oscillation);
+    TFormAutoTuning &w = wizardOnStart();
+    child<QPushButton>(w, "BStartPIDOnly")->click();
+    ASSERT_TRUE(written("39 01"));
+    ASSERT_TRUE(waitFor([&] { return w.wizard().step() == AutoTuningWizard::ResultStep; }, 15000));
+    EXPECT_EQ(memo(w)->toPlainText(),
+              QStringLiteral("Error - Oscillation measured\nEC motor - Hall sensors detected\n"
+                             "=> swap Hall sensors lines"));
+    EXPECT_TRUE(written("39 00"));
+    QTest::qWait(500);
+    shoot(w, "autotuning-oscillation.png");
+    // The predictive button stays off after a PID-only run.
+    child<QPushButton>(w, "BBack")->click();
+    EXPECT_FALSE(child<QPushButton>(w, "BStartPIDPred")->isEnabled());
+}
+
+TEST_F(FeatureWindows, PredictiveAbortThenReset)
+{
+    connectTo();
+    TFormAutoTuning &w = wizardOnStart();
+    QPushButton *pred = child<QPushButton>(w, "BStartPIDPred");
+    pred->click();
+    ASSERT_TRUE(written("39 11"));
+    QTest::qWait(300);
+    pred->click();
+    EXPECT_TRUE(written("39 12"));
+    ASSERT_TRUE(waitFor([&] { return w.wizard().step() == AutoTuningWizard::ResultStep; }, 5000));
+    EXPECT_EQ(memo(w)->toPlainText(), QStringLiteral("Error - Auto-tuning aborted."));
+    EXPECT_TRUE(written("39 00"));
+}
