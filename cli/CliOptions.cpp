@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "cli/DiscoveryCommands.h"
+
 QString CliOptions::usage()
 {
     return QStringLiteral(
@@ -19,12 +21,20 @@ QString CliOptions::usage()
         "registers) on standard error.\n"
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out,\n"
-        "4 device type refused, 5 register not granted or value refused.\n");
+        "4 device type refused, 5 register not granted or value refused.\n\n")
+           + DiscoveryCommands::usage();
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
 {
     CliOptions o;
+    if (DiscoveryCommands::handles(args)) {
+        // Discovery needs no device address; it parses its own options.
+        o.command = QStringLiteral("scan");
+        o.arguments = args;
+        o.verbose = args.contains(QStringLiteral("--verbose"));
+        return o;
+    }
     bool udp = false;
     bool i2c = false;
     auto needValue = [&](int &i) -> std::optional<QString> {

@@ -1,5 +1,6 @@
 #include "cli/CliRunner.h"
 
+#include "cli/DiscoveryCommands.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "protocol/QLMCConnection.h"
@@ -134,6 +135,8 @@ int CliRunner::openAndIdentify()
 
 int CliRunner::run()
 {
+    if (DiscoveryCommands::handles(m_options.arguments))
+        return DiscoveryCommands(m_options.arguments, m_out, m_err).run();
     const int opened = openAndIdentify();
     if (opened != Ok)
         return opened;
