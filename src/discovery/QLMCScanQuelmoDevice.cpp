@@ -120,10 +120,11 @@ bool QLMCScanQuelmoDevice::sendBroadcast_Add(const NetworkAdapter &adapter,
     const auto deadline = Clock::now() + std::chrono::milliseconds(ScanWaitMs);
     m_buffer.resize(ReceiveBufferSize);
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
+        const auto now = Clock::now();
+        if (now >= deadline)
             break;
+        // Rounded up, so the wait never ends before the deadline.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         size_t size = 0;
         Ipv4Bytes sender{};
         const ReceiveStatus status = socket->receive(m_buffer, int(left), &size, &sender, &error);

@@ -53,7 +53,7 @@ TEST_F(LoopbackScan, TwoAdaptersThreeDevicesGiveThreeRecords)
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(macs(engine), (QStringList{"00-50-C2-00-00-3D@127.0.0.61", "00-50-C2-00-00-3E@127.0.0.62",
                                          "00-50-C2-00-00-3F@127.0.0.63"}));
-    EXPECT_GE(took, std::chrono::milliseconds(400)); // one wait per interface
+    EXPECT_GE(took, std::chrono::milliseconds(395)); // one wait per interface, one after the other
     const QLMCQuelmoDevice *d = engine.findDevice(QStringLiteral("00-50-C2-00-00-3E"));
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->TypeText, QStringLiteral("6.4"));
@@ -117,6 +117,36 @@ TEST_F(LoopbackScan, IpChangeMovesTheDeviceAndTheRescanShowsIt)
     ASSERT_TRUE(engine.scanQuelmoDevice());
     EXPECT_EQ(macs(engine), (QStringList{"00-50-C2-00-00-3D@127.0.0.61", "00-50-C2-00-00-3E@127.0.0.69",
                                          "00-50-C2-00-00-3F@127.0.0.63"}));
+}
+
+TEST(DiscoveryFaults, MisshapenAnswersAddOnlyWholeRecords)
+{
+    struct Case
+    {
+        SimDiscoveryFault fault;
+        size_t records;
+        int unknown;
+        size_t modules;
+    };
+    const std::vector<Case> cases = {
+        {SimDiscoveryFault::UnknownCode, 0, 1, 0},  {SimDiscoveryFault::CutShort, 0, 0, 0},
+        {SimDiscoveryFault::NameFirst, 0, 0, 0},    {SimDiscoveryFault::TwoRecords, 2, 0, 0},
+        {SimDiscoveryFault::StrayModuleList, 1, 0, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.fault));
+        SimServerConfig config;
+        config.bindAddress = "127.0.0.75";
+        config.discoveryFault = c.fault;
+        SimServer server(config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
+        ASSERT_TRUE(server.start());
+        LoopbackDiscoveryNetwork net({adapter("lo-a", {127, 0, 0, 250})}, {127, 0, 0, 75}, {127, 0, 0, 75});
+        QLMCScanQuelmoDevice engine(100, net, server.udpPort());
+        EXPECT_TRUE(engine.scanQuelmoDevice());
+        EXPECT_EQ(engine.DeviceList.size(), c.records);
+        EXPECT_EQ(engine.unknownVariableCount(), c.unknown);
+        EXPECT_EQ(engine.ModuleList.size(), c.modules);
+    }
 }
 
 TEST(DiscoveryBoards, AdapterListKeepsEveryAddressButLoopback)

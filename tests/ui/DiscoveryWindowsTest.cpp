@@ -15,6 +15,7 @@
 #include "ui/AppWindows.h"
 
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
