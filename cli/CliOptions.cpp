@@ -2,6 +2,7 @@
 
 #include "cli/EnhancedCommands.h"
 #include "cli/OptionsCommands.h"
+#include "cli/DiscoveryCommands.h"
 
 QString CliOptions::usage()
 {
@@ -38,13 +39,21 @@ QString CliOptions::usage()
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out (poll:\n"
         "nothing came back for the whole run), 4 device type refused, 5 register not\n"
         "granted or value refused, 6 bad or unreadable parameter file, 7 registers\n"
-        "differ (diff) or the read-back differs (send).\n")
-        .arg(EnhancedCommands::usage(), OptionsCommands::usage());
+        "differ (diff) or the read-back differs (send).\n\n")
+               .arg(EnhancedCommands::usage(), OptionsCommands::usage())
+           + DiscoveryCommands::usage();
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
 {
     CliOptions o;
+    if (DiscoveryCommands::handles(args)) {
+        // Discovery needs no device address; it parses its own options.
+        o.command = QStringLiteral("scan");
+        o.arguments = args;
+        o.verbose = args.contains(QStringLiteral("--verbose"));
+        return o;
+    }
     bool udp = false;
     bool i2c = false;
     auto needValue = [&](int &i) -> std::optional<QString> {

@@ -4,6 +4,7 @@
 #include "cli/FileCommands.h"
 #include "cli/OptionsCommands.h"
 
+#include "cli/DiscoveryCommands.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "protocol/QLMCConnection.h"
@@ -150,6 +151,8 @@ int CliRunner::run()
 {
     if (m_options.command == QLatin1String("view"))
         return FileCommands::view(m_options, m_out, m_err);
+    if (DiscoveryCommands::handles(m_options.arguments))
+        return DiscoveryCommands(m_options.arguments, m_out, m_err).run();
     const int opened = openAndIdentify();
     if (opened != Ok)
         return opened;

@@ -1,5 +1,7 @@
 #include "sim/SimOutputQueue.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -49,17 +51,41 @@ SimOutputQueue::FlushResult SimOutputQueue::flushStream(int fd, Clock::time_poin
     return FlushResult::Done;
 }
 
-void SimOutputQueue::flushDatagrams(int fd, Clock::time_point now)
+void SimOutputQueue::flushDatagrams(int fd, Clock::time_point now, const in_addr *source)
 {
     m_blocked = false;
     while (!m_chunks.empty() && m_chunks.front().due <= now) {
         const Chunk &chunk = m_chunks.front();
-        ssize_t n;
-        do {
-            n = ::sendto(fd, chunk.bytes.data(), chunk.bytes.size(), MSG_NOSIGNAL,
-                         reinterpret_cast<const sockaddr *>(&chunk.destination),
-                         sizeof chunk.destination);
-        } while (n < 0 && errno == EINTR);
+        ssize_t n = -1;
+        if (source) {
+            // The source address of the answer is the device's identity address.
+            iovec part{const_cast<uint8_t *>(chunk.bytes.data()), chunk.bytes.size()};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+            msghdr message{};
+            message.msg_name = const_cast<sockaddr_in *>(&chunk.destination);
+            message.msg_namelen = sizeof chunk.destination;
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            cmsghdr *header = CMSG_FIRSTHDR(&message);
+            header->cmsg_level = IPPROTO_IP;
+            header->cmsg_type = IP_PKTINFO;
+            header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo info{};
+            info.ipi_spec_dst = *source;
+            std::memcpy(CMSG_DATA(header), &info, sizeof info);
+            do {
+                n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+            } while (n < 0 && errno == EINTR);
+        }
+        if (!source || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+            do {
+                n = ::sendto(fd, chunk.bytes.data(), chunk.bytes.size(), MSG_NOSIGNAL,
+                             reinterpret_cast<const sockaddr *>(&chunk.destination),
+                             sizeof chunk.destination);
+            } while (n < 0 && errno == EINTR);
+        }
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             m_blocked = true;
             return;

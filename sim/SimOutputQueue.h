@@ -44,7 +44,9 @@ public:
     /// Sends due chunks on the connected stream socket \a fd.
     FlushResult flushStream(int fd, Clock::time_point now);
     /// Sends due chunks as datagrams on \a fd; a datagram the socket refuses is lost.
-    void flushDatagrams(int fd, Clock::time_point now);
+    /// With \a source (a socket bound to 0.0.0.0), they leave from that address
+    /// when it is one of the host's.
+    void flushDatagrams(int fd, Clock::time_point now, const in_addr *source = nullptr);
 
 private:
     std::deque<Chunk> m_chunks;

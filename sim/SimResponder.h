@@ -17,7 +17,7 @@ struct SimGatewayIdentity
 {
     SimIdentity identity{
         {0x00, 0x50, 0xC2, 0x00, 0x01, 0x00}, {127, 0, 0, 1}, {255, 0, 0, 0}, "Gateway"};
-    uint32_t typeRegister = 0x00640001; ///< type code 100, sub-type 1
+    uint32_t typeRegister = 0x00010001; ///< type code 1 (Ethernet-to-I2C gateway), sub-type 1
     uint32_t version = 0x00010000;      ///< reported as version bytes 00 01 00 00
 };
 

@@ -67,8 +67,12 @@ int openBoundSocket(int type, in_addr address, uint16_t port, std::string *error
         return -1;
     }
     const int on = 1;
-    if (type == SOCK_STREAM)
+    // On 0.0.0.0 several devices of one namespace share the UDP port, so
+    // that each of them hears a broadcast.
+    if (type == SOCK_STREAM || address.s_addr == htonl(INADDR_ANY))
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (type == SOCK_DGRAM && address.s_addr == htonl(INADDR_ANY))
+        ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr = address;
@@ -98,6 +102,33 @@ void closeFd(int &fd)
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+/// Reshapes the identify answer's variables (type 0-4, MAC 5-11, version
+/// 12-16, name 17-33) as \a fault says.
+void distortIdentify(std::vector<uint8_t> &p, SimDiscoveryFault fault)
+{
+    if (p.size() != 34)
+        return;
+    switch (fault) {
+    case SimDiscoveryFault::UnknownCode:
+        p[12] = 0x42;
+        break;
+    case SimDiscoveryFault::CutShort:
+        p.resize(p.size() - 5);
+        break;
+    case SimDiscoveryFault::NameFirst:
+        std::rotate(p.begin(), p.begin() + 17, p.end());
+        break;
+    case SimDiscoveryFault::TwoRecords: {
+        std::vector<uint8_t> second = p;
+        ++second[11];
+        p.insert(p.end(), second.begin(), second.end());
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 } // namespace
@@ -142,6 +173,7 @@ public:
     void sendAnswer(const SimFrame &answer, const std::string &note, const Route &route);
     void queue(std::vector<uint8_t> bytes, const SimFaultPlan &plan, const Route &route);
     void flush(Clock::time_point now);
+    void flushUdp(Clock::time_point now);
     int pollTimeout(Clock::time_point now) const;
     void rebind(const std::array<uint8_t, 4> &ip);
     void record(SimWireEvent::Kind kind, SimTransport transport, const std::string &peer,
@@ -426,9 +458,29 @@ void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
 
     responder->setNackStatusOnly(faults.any() && faults.settings().nackStatusOnly);
     SimResponse response = responder->respond(frame, route.transport);
+    if (route.udpPeer && response.outcome == SimResponse::Outcome::Answered
+        && SimResponder::isIdentifyRequest(frame) && config.discoveryFault != SimDiscoveryFault::None) {
+        if (config.discoveryFault == SimDiscoveryFault::StrayModuleList) {
+            SimFrame stray;
+            stray.function = 0x0006;
+            stray.transaction = frame.transaction;
+            stray.payload = {16, 17};
+            sendAnswer(stray, "stray module list", route);
+        } else {
+            distortIdentify(response.answer.payload, config.discoveryFault);
+        }
+    }
     switch (response.outcome) {
     case SimResponse::Outcome::Answered:
-        sendAnswer(response.answer, response.note, route);
+        if (route.udpPeer && config.answerByBroadcast && config.allowAnyAddress
+            && SimResponder::isIdentifyRequest(frame)) {
+            sockaddr_in everyone = *route.udpPeer;
+            everyone.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+            sendAnswer(response.answer, response.note,
+                       Route{route.transport, nullptr, &everyone, route.peerText});
+        } else {
+            sendAnswer(response.answer, response.note, route);
+        }
         break;
     case SimResponse::Outcome::Silent:
         record(SimWireEvent::Kind::Notice, route.transport, route.peerText, &frame, response.note);
@@ -531,7 +583,7 @@ void SimServer::Private::queue(std::vector<uint8_t> bytes, const SimFaultPlan &p
                    == SimOutputQueue::FlushResult::Failed)
             route.client->dead = true;
     } else if (!udpOut.blocked()) {
-        udpOut.flushDatagrams(udpFd, now);
+        flushUdp(now);
     }
 }
 
@@ -546,7 +598,24 @@ void SimServer::Private::flush(Clock::time_point now)
             client->dead = true;
         }
     }
-    udpOut.flushDatagrams(udpFd, now);
+    flushUdp(now);
+}
+
+void SimServer::Private::flushUdp(Clock::time_point now)
+{
+    in_addr bound;
+    {
+        std::lock_guard lock(mutex);
+        bound = boundAddress;
+    }
+    if (bound.s_addr != htonl(INADDR_ANY)) {
+        udpOut.flushDatagrams(udpFd, now);
+        return;
+    }
+    const SimIdentity id = responder->identity();
+    in_addr source{};
+    std::memcpy(&source.s_addr, id.ip.data(), 4);
+    udpOut.flushDatagrams(udpFd, now, &source);
 }
 
 void SimServer::Private::rebind(const std::array<uint8_t, 4> &ip)

@@ -12,6 +12,16 @@
 
 class SimRequestLog;
 
+/// A misshapen discovery answer, as a faulty device or a stranger on the LAN sends it.
+enum class SimDiscoveryFault {
+    None,
+    UnknownCode,     ///< the version variable carries the unknown code 0x42
+    CutShort,        ///< the name's value stops 5 bytes early (length field to match)
+    NameFirst,       ///< the name variable comes before the type
+    TwoRecords,      ///< the record twice, the second with the MAC's last byte + 1
+    StrayModuleList, ///< a module-list answer (0x0006) sent before the identify answer
+};
+
 /// Where and how a SimServer listens.
 struct SimServerConfig
 {
@@ -22,6 +32,10 @@ struct SimServerConfig
     /// namespaces a test creates: the virtual controller must never face a real network.
     bool allowAnyAddress = false;
     int maxClients = 16; ///< further TCP connections are accepted and closed at once
+    /// Discovery answers go to 255.255.255.255 (at the asker's port), as
+    /// devices on a foreign subnet answer. Only with allowAnyAddress.
+    bool answerByBroadcast = false;
+    SimDiscoveryFault discoveryFault = SimDiscoveryFault::None;
 };
 
 /// Counters of one server since start().

@@ -1,9 +1,152 @@
 #include "discovery/TFormScanUDP.h"
 
 #include "app/TFormMain.h"
+#include "discovery/DiscoveryListViews.h"
+#include "discovery/DiscoveryNetworkChoice.h"
+#include "discovery/QLMCScanQuelmoDevice.h"
+#include "protocol/ConnectionState.h"
+#include "protocol/QLMCConnection.h"
+#include "protocol/TFormParamIP.h"
+#include "ui/widgets/MessageBoxes.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QTreeWidget>
 
 TFormScanUDP::TFormScanUDP(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormScanUDP"), QStringLiteral("Scan devices"))
+    , m_main(main)
+    , m_ownNetwork(makeDiscoveryNetwork())
+    , m_engine(std::make_unique<QLMCScanQuelmoDevice>(ScanWaitMs, *m_ownNetwork))
 {
-    resize(520, 320);
+    auto *grid = new QGridLayout(this);
+    auto *stateTitle = new QLabel(QStringLiteral("State UDP :"), this);
+    m_stateUdp = new QLabel(QStringLiteral("----"), this);
+    m_stateUdp->setObjectName(QStringLiteral("LStateUDP"));
+    auto *scanTitle = new QLabel(QStringLiteral("IP Scan address: "), this);
+    m_ipScan = new QLabel(QStringLiteral("----"), this);
+    m_ipScan->setObjectName(QStringLiteral("LIPScan"));
+    m_scan = new QPushButton(QStringLiteral("Scan"), this);
+    m_scan->setObjectName(QStringLiteral("BScan"));
+    grid->addWidget(stateTitle, 0, 0);
+    grid->addWidget(m_stateUdp, 0, 1);
+    grid->addWidget(m_scan, 0, 3, 2, 1);
+    grid->addWidget(scanTitle, 1, 0);
+    grid->addWidget(m_ipScan, 1, 1);
+    grid->setColumnStretch(2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("List of connected devices:"), this), 2, 0, 1, 4);
+    m_devices = DiscoveryListViews::create(
+        this, "LVDevices",
+        {QStringLiteral("MAC Address"), QStringLiteral("IP Address"), QStringLiteral("Type"),
+         QStringLiteral("Ver FW"), QStringLiteral("Ver HW"), QStringLiteral("Name")},
+        {120, 100, 40, 60, 60, 200});
+    grid->addWidget(m_devices, 3, 0, 1, 4);
+    resize(620, 320);
+
+    m_scanTimer.setSingleShot(true);
+    m_scanTimer.setInterval(0);
+    connect(&m_scanTimer, &QTimer::timeout, this, &TFormScanUDP::runScan);
+    connect(m_scan, &QPushButton::clicked, this, &TFormScanUDP::BScanClick);
+    connect(m_devices, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item) { LVDevicesClick(item); });
+}
+
+TFormScanUDP::~TFormScanUDP() = default;
+
+void TFormScanUDP::useNetwork(DiscoveryNetwork &network, uint16_t port, int scanWaitMs)
+{
+    m_engine = std::make_unique<QLMCScanQuelmoDevice>(scanWaitMs, network, port);
+    m_ownNetwork.reset();
+}
+
+void TFormScanUDP::placeOnShow()
+{
+    if (QWidget *main = mainWindow())
+        move(main->pos() + QPoint(10, 40));
+}
+
+void TFormScanUDP::showEvent(QShowEvent *event)
+{
+    ToolWindow::showEvent(event);
+    // Every show scans anew.
+    if (!event->spontaneous())
+        BScanClick();
+}
+
+void TFormScanUDP::hideEvent(QHideEvent *event)
+{
+    m_scanTimer.stop();
+    m_devices->clear();
+    m_scan->setEnabled(true);
+    ToolWindow::hideEvent(event);
+}
+
+void TFormScanUDP::BScanClick()
+{
+    m_stateUdp->setText(QStringLiteral("Start scanning..."));
+    m_ipScan->setText(QStringLiteral("255.255.255.255"));
+    m_scan->setEnabled(false);
+    DiscoveryListViews::showProcessing(m_devices);
+    repaint();
+    // The scan blocks for its waits: it runs once "Processing..." is on screen.
+    m_scanTimer.start();
+}
+
+void TFormScanUDP::runScan()
+{
+    m_engine->scanNetworkBoard();
+    m_engine->scanQuelmoDevice();
+    DiscoveryListViews::fillDevices(m_devices, *m_engine);
+    m_scan->setEnabled(true);
+    m_stateUdp->setText(QStringLiteral("Scan finished"));
+    if (m_engine->unknownVariableCount() > 0)
+        MessageBoxes::show(this, QStringLiteral("Error"),
+                           QStringLiteral("Unknown variable in IP Packet."), MessageIcon::Critical);
+}
+
+void TFormScanUDP::LVDevicesClick(QTreeWidgetItem *item)
+{
+    const QLMCQuelmoDevice *found = m_engine->findDevice(DiscoveryListViews::key(item));
+    TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    if (!found || !paramIP)
+        return; // "Processing..." or a row of an older scan
+    const QLMCQuelmoDevice device = *found;
+    int mode;
+    const char *radio;
+    if (device.TypeCode == 1 || device.TypeCode == 8) {
+        mode = ComModes::TcpGateway;
+        radio = "RBPort8010_I2C";
+    } else if ((device.TypeCode == 2 && device.SubType > 1)
+               || (device.TypeCode == 6 && device.SubType != 0)) {
+        mode = ComModes::TcpDirect;
+        radio = "RBPort8010_IP";
+    } else {
+        MessageBoxes::show(this, QStringLiteral("Error"),
+                           QStringLiteral("This application does not support this device type !"),
+                           MessageIcon::Warning);
+        return;
+    }
+    // The close decides by ComMode what to close: it runs before the mode
+    // changes, and the close of a TCP link sets ComMode to closed at once.
+    QLMCConnection &connection = paramIP->connection();
+    connection.close();
+    if (auto *button = paramIP->findChild<QRadioButton *>(QLatin1String(radio)))
+        button->setChecked(true);
+    connection.setComMode(mode);
+    static const char *const fields[4] = {"EAdd0", "EAdd1", "EAdd2", "EAdd3"};
+    for (int i = 0; i < 4; ++i) {
+        if (auto *edit = paramIP->findChild<QLineEdit *>(QLatin1String(fields[i])))
+            edit->setText(QString::number(device.IP[size_t(i)]));
+    }
+    close();
+    if (mode == ComModes::TcpDirect) {
+        paramIP->BOpenClick();
+    } else {
+        paramIP->show();
+        connection.startBusScan(paramIP->ipText());
+    }
 }

@@ -2,104 +2,18 @@
 // creates and joins with a veth pair. Needs root; skipped otherwise. Nothing
 // leaves the namespaces.
 #include "SimWireClient.h"
+#include "support/NamespacePair.h"
 
 #include "sim/SimController.h"
 #include "sim/SimServer.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <thread>
-
-#include <fcntl.h>
-#include <sched.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char **environ;
-
 using simtest::Bytes;
 using simtest::frame;
+using testsupport::NamespacePair;
 
 namespace {
-
-/// Runs `ip` with \a arguments; true when it exits with status 0.
-bool runIp(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), "ip");
-    std::vector<char *> argv;
-    for (std::string &argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, "ip", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-/// Two namespaces, "client" (10.77.0.1/24) and "device" (10.77.0.2/24), joined by a veth pair.
-class NamespacePair
-{
-public:
-    NamespacePair()
-    {
-        const std::string id = std::to_string(::getpid());
-        client = "tvsimC" + id;
-        device = "tvsimD" + id;
-        clientLink = "tvc" + id;
-        deviceLink = "tvd" + id;
-        m_ok = runIp({"netns", "add", client}) && runIp({"netns", "add", device})
-               && runIp({"link", "add", clientLink, "netns", client, "type", "veth", "peer", "name",
-                         deviceLink, "netns", device})
-               && runIp({"-n", client, "addr", "add", "10.77.0.1/24", "broadcast", "10.77.0.255",
-                         "dev", clientLink})
-               && runIp({"-n", device, "addr", "add", "10.77.0.2/24", "broadcast", "10.77.0.255",
-                         "dev", deviceLink})
-               && runIp({"-n", client, "link", "set", clientLink, "up"})
-               && runIp({"-n", device, "link", "set", deviceLink, "up"})
-               && runIp({"-n", client, "link", "set", "lo", "up"})
-               && runIp({"-n", device, "link", "set", "lo", "up"});
-    }
-    ~NamespacePair()
-    {
-        // Deleting a namespace removes its end of the veth pair, and with it the other.
-        runIp({"netns", "del", client});
-        runIp({"netns", "del", device});
-    }
-
-    bool ok() const { return m_ok; }
-
-    /// Runs \a body on a thread that has joined namespace \a name; threads it
-    /// starts (a SimServer's) stay in that namespace.
-    static bool runIn(const std::string &name, const std::function<void()> &body)
-    {
-        bool joined = false;
-        std::thread worker([&] {
-            const int fd = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-            joined = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
-            if (fd >= 0)
-                ::close(fd);
-            if (joined)
-                body();
-        });
-        worker.join();
-        return joined;
-    }
-
-    std::string client, device, clientLink, deviceLink;
-
-private:
-    bool m_ok = false;
-};
 
 TEST(SimDiscoveryNamespace, BroadcastAndUnicastIdentifyAndIpChangeReachTheDevice)
 {

@@ -2,6 +2,9 @@
 // window tests, QCoreApplication otherwise) so that event loops and timers work.
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+#include <QtGlobal>
+
 #ifdef TARVINE_TEST_GUI
 #include <QApplication>
 #include <QThreadPool>
@@ -13,6 +16,12 @@ using TestApplication = QCoreApplication;
 
 int main(int argc, char **argv)
 {
+    // Discovery in tests never reaches this machine's interfaces: windows and
+    // programs the tests start use the loopback network unless a test injects
+    // its own (namespace tests build the system network inside their namespaces).
+    qputenv("TARVINE_DISCOVERY", "loopback");
+    if (qEnvironmentVariableIsEmpty("TARVINE_DISCOVERY_RANGE"))
+        qputenv("TARVINE_DISCOVERY_RANGE", "127.0.0.1-127.0.0.8");
     ::testing::InitGoogleTest(&argc, argv);
     TestApplication app(argc, argv);
 #ifdef TARVINE_TEST_GUI

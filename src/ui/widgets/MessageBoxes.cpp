@@ -12,6 +12,7 @@ namespace {
 
 std::mutex handlerMutex;
 MessageBoxes::Handler installedHandler;
+MessageBoxes::Question installedQuestion;
 
 MessageBoxes::Handler currentHandler()
 {
@@ -73,4 +74,24 @@ MessageBoxes::Handler MessageBoxes::setHandler(Handler handler)
     Handler previous = std::move(installedHandler);
     installedHandler = std::move(handler);
     return previous;
+}
+
+bool MessageBoxes::ask(QWidget *parent, const QString &title, const QString &text, MessageIcon icon)
+{
+    Question question;
+    {
+        std::lock_guard lock(handlerMutex);
+        question = installedQuestion;
+    }
+    if (question)
+        return question(title, text);
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+MessageBoxes::Question MessageBoxes::setQuestionHandler(Question handler)
+{
+    std::lock_guard lock(handlerMutex);
+    std::swap(installedQuestion, handler);
+    return handler;
 }

@@ -29,4 +29,11 @@ public:
     /// Installs \a handler in place of the real boxes (an empty one restores
     /// them) and returns the handler it replaces.
     static Handler setHandler(Handler handler);
+
+    /// Answers a Yes/No question: true for Yes.
+    using Question = std::function<bool(const QString &title, const QString &text)>;
+    /// A modal Yes/No box over \a parent (or the installed question handler).
+    static bool ask(QWidget *parent, const QString &title, const QString &text, MessageIcon icon);
+    /// Installs \a handler in place of the real Yes/No boxes and returns the one it replaces.
+    static Question setQuestionHandler(Question handler);
 };

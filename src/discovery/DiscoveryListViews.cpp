@@ -1,0 +1,88 @@
+#include "discovery/DiscoveryListViews.h"
+
+#include "discovery/QLMCScanQuelmoDevice.h"
+
+#include <QBrush>
+#include <QHeaderView>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace DiscoveryListViews {
+
+namespace {
+
+void addSorted(QTreeWidget *view, QTreeWidgetItem *item)
+{
+    // Ascending by the caption, compared as 8-bit text.
+    const QByteArray caption = item->text(0).toLatin1();
+    int at = 0;
+    while (at < view->topLevelItemCount()
+           && view->topLevelItem(at)->text(0).toLatin1() <= caption)
+        ++at;
+    view->insertTopLevelItem(at, item);
+}
+
+} // namespace
+
+QTreeWidget *create(QWidget *parent, const char *objectName, const QStringList &columns,
+                    const std::vector<int> &widths)
+{
+    auto *view = new QTreeWidget(parent);
+    view->setObjectName(QLatin1String(objectName));
+    view->setColumnCount(int(columns.size()));
+    view->setHeaderLabels(columns);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSortingEnabled(false);
+    view->header()->setSectionsClickable(false);
+    view->header()->setStretchLastSection(true);
+    for (size_t i = 0; i < widths.size(); ++i) {
+        if (widths[i] > 0)
+            view->setColumnWidth(int(i), widths[i]);
+    }
+    return view;
+}
+
+void showProcessing(QTreeWidget *view)
+{
+    view->clear();
+    view->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("Processing...")}));
+}
+
+void fillDevices(QTreeWidget *view, const QLMCScanQuelmoDevice &engine)
+{
+    view->clear();
+    for (const QLMCQuelmoDevice &d : engine.DeviceList) {
+        auto *item = new QTreeWidgetItem(QStringList{d.MACText, d.IPText, d.TypeText,
+                                                     d.FWVersionText, d.HWVersionText, d.NameText});
+        item->setData(0, Qt::UserRole, d.MACText);
+        if (!engine.BoardList.empty() && !engine.inAdapterSubnet(d.IP)) {
+            item->setForeground(1, QBrush(Qt::red));
+            item->setToolTip(1, QStringLiteral("This address is in none of this computer's "
+                                               "networks: give the device a fitting one with "
+                                               "\"IP Adress easy config...\""));
+        }
+        addSorted(view, item);
+    }
+}
+
+void fillBoards(QTreeWidget *view, const std::vector<QLMCNetBoard> &boards)
+{
+    view->clear();
+    for (const QLMCNetBoard &b : boards) {
+        auto *item =
+            new QTreeWidgetItem(QStringList{b.FriendlyName, b.IPText, b.MACText, b.Description});
+        item->setData(0, Qt::UserRole, b.IPText);
+        addSorted(view, item);
+    }
+}
+
+QString key(const QTreeWidgetItem *item)
+{
+    return item ? item->data(0, Qt::UserRole).toString() : QString();
+}
+
+} // namespace DiscoveryListViews
