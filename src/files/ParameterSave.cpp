@@ -30,6 +30,7 @@ ParameterSave::ParameterSave(QLMCSession &session, ParameterSaveListener &listen
                                                  : QStringLiteral("Save file failed: ")
                                                        + m_fileName + QStringLiteral("\r\n")
                                                        + m_writeError); });
+    m_timeout.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait 5 % early
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(TimeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, &ParameterSave::timedOut);
