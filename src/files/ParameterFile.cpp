@@ -309,6 +309,9 @@ ParameterFileContent read(const IniFile &file)
             content.entries.push_back(std::move(zero));
         }
     }
+    // Neither a header nor a register section: not a parameter file at all.
+    if (content.entries.empty() && !file.sectionExists(HeaderSection))
+        return failure(QStringLiteral("Open file failed, not a parameter file."));
     content.result = lastOld ? 1 : 0;
     return content;
 }

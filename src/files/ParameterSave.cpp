@@ -30,9 +30,12 @@ ParameterSave::ParameterSave(QLMCSession &session, ParameterSaveListener &listen
                                                  : QStringLiteral("Save file failed: ")
                                                        + m_fileName + QStringLiteral("\r\n")
                                                        + m_writeError); });
+    m_timeout.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait 5 % early
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(TimeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, &ParameterSave::timedOut);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &ParameterSave::retry);
 }
 
 ParameterSave::~ParameterSave()
@@ -70,6 +73,7 @@ bool ParameterSave::start(const QString &fileName, bool connectionOpen)
         m_markerReadable = registers[size_t(Reg::Limit2XInput)].Readable;
     }
     m_timeout.start();
+    m_retry.start();
     m_session.AskRegistersFromModule();
     {
         RegisterLockGuard guard(m_session.lock());
@@ -147,6 +151,7 @@ void ParameterSave::TimerSaveTimer()
     m_listener.saveStatus(QStringLiteral("All datas received"));
     m_writerStarted = true;
     m_timeout.stop();
+    m_retry.stop();
     m_writer = std::make_unique<TThreadSaveFile>(
         m_session, m_fileName, groups, [this](bool ok, const QString &error) {
             QMetaObject::invokeMethod(
@@ -194,9 +199,21 @@ void ParameterSave::timedOut()
     finish(false, text);
 }
 
+void ParameterSave::retry()
+{
+    // An answer was lost (the 0x5B one, or others): ask again what is missing.
+    if (!m_pending || m_writerStarted || m_timerSave.isActive())
+        return;
+    computeMissing(m_groups ? m_groups() : SaveGroups::all());
+    askAgain(m_missing);
+    if (!m_markerReadable)
+        m_timerSave.start();
+}
+
 void ParameterSave::finish(bool written, const QString &failure)
 {
     m_timeout.stop();
+    m_retry.stop();
     m_listener.savingIndicator(false);
     m_listener.saveStatus(written ? QStringLiteral("Save - Finished")
                                   : QStringLiteral("Save - Failed"));

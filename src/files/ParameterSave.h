@@ -47,6 +47,7 @@ public:
     static constexpr int SaveDelayMs = 500;  ///< TimerSave: after the 0x5B answer
     static constexpr int AfterWriteMs = 500; ///< after the writer thread ended
     static constexpr int TimeoutMs = 10000;  ///< longer than three lost answers
+    static constexpr int RetryMs = 3500;     ///< longer than one lost answer: ask again
 
     ParameterSave(QLMCSession &session, ParameterSaveListener &listener,
                   QObject *parent = nullptr);
@@ -76,6 +77,7 @@ private:
     void writerEnded(bool ok, const QString &error);
     void finish(bool written, const QString &failure);
     void timedOut();
+    void retry();
     bool answeredSinceRequest(int address) const;
     void computeMissing(SaveGroups groups);
     void askAgain(const std::vector<int> &addresses);
@@ -87,6 +89,7 @@ private:
     QTimer m_timerSave;
     QTimer m_timerAfterWrite;
     QTimer m_timeout;
+    QTimer m_retry;
     std::unique_ptr<TThreadSaveFile> m_writer;
     QString m_fileName;
     bool m_pending = false;
