@@ -35,7 +35,7 @@ public:
     void requestRead();
     /// "Write": reads the shown limit's record and requests its four writes in
     /// one hold of the lock, so a decoder on another thread cannot mix in a
-    /// half-updated record.
+    /// half-updated record. The four registers are read back after it.
     void write();
 
     /// For each of the shown limit's four lines: true when the value the

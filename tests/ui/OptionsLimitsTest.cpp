@@ -423,8 +423,10 @@ TEST(OptionsLimitsWireTest, NewcomerTourOverUdp)
     }, 5000));
 
     if (const char *dir = std::getenv("TARVINE_OPTIONS_SCREENSHOTS")) {
-        child<QLineEdit>(options, "EInputMax")->setText(QStringLiteral("-200000x"));
-        QTest::keyClicks(child<QLineEdit>(options, "ECurrentMax"), QStringLiteral("9"));
+        // One edit red: a current above the model's 15 A.
+        QLineEdit *edit = child<QLineEdit>(options, "ECurrentMax");
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("99"));
         QTest::qWait(300);
         options.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/options.png"));
         limits.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/limits.png"));

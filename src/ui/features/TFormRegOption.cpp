@@ -146,7 +146,7 @@ QGroupBox *TFormRegOption::buildOutputsGroup()
     m_currentMax = new QLineEdit(QStringLiteral("0.0"));
     m_currentMax->setObjectName(QStringLiteral("ECurrentMax"));
     limitTyping(m_currentMax, CurrentMaxLength);
-    m_currentMax->setMaximumWidth(110);
+    m_currentMax->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000.00000")) + 12);
     connect(m_currentMax, &QLineEdit::textChanged, this, &TFormRegOption::ECurrentMaxChange);
     connect(m_currentMax, &QLineEdit::returnPressed, this, &TFormRegOption::BWriteOutputsMaxClick);
 
@@ -257,7 +257,7 @@ QGroupBox *TFormRegOption::buildStandbyGroup()
     group->setObjectName(QStringLiteral("GBStandbyTimer"));
     m_standby = new QLineEdit(QStringLiteral("0"));
     m_standby->setObjectName(QStringLiteral("EStandbyTimer"));
-    m_standby->setMaximumWidth(110);
+    m_standby->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
     connect(m_standby, &QLineEdit::textChanged, this, &TFormRegOption::EStandbyTimerChange);
     connect(m_standby, &QLineEdit::returnPressed, this, &TFormRegOption::BWriteStandbyTimerClick);
     m_readStandby = button("BReadStandbyTimer", QStringLiteral("Read"));
