@@ -67,11 +67,8 @@ void LimitsModel::write()
 {
     RegisterLockGuard guard(m_session.lock());
     const LimitSettings s = LimitRegisters::fromRecord(m_session.Limits, m_shown);
-    for (const LimitWrite &w : LimitRegisters::writes(m_shown, s)) {
+    for (const LimitWrite &w : LimitRegisters::writes(m_shown, s))
         m_session.motor().RequestWrite(w.address, w.value);
-        // Read back, so the hex lines compare with what the device took.
-        m_session.motor().RequestRead(w.address);
-    }
 }
 
 std::array<bool, 4> LimitsModel::changedLines() const
