@@ -101,9 +101,9 @@ int limits(Context &c)
 int options(Context &c)
 {
     using namespace OptionRegisters;
-    if (!readRegisters(c, {Reg::Options, Reg::CurrentMax, Reg::MaxOutputVoltage,
-                           Reg::DissipationVoltage, Reg::InputMin, Reg::InputMax,
-                           Reg::StandbyTimer}))
+    if (!readRegisters(c,
+                       {Reg::Options, Reg::CurrentMax, Reg::MaxOutputVoltage,
+                        Reg::DissipationVoltage, Reg::InputMin, Reg::InputMax, Reg::StandbyTimer}))
         return fail(c, TimedOut, QStringLiteral("no answer to the option registers"));
     OptionsRecord r;
     {
@@ -111,7 +111,8 @@ int options(Context &c)
         r = c.session.Options;
     }
     auto line = [&c](int address, const char *name) -> QTextStream & {
-        return c.out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
+        return c.out << "0x"
+                     << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
                      << ' ' << name << " = ";
     };
     auto missing = [&c](int address) {
@@ -123,7 +124,8 @@ int options(Context &c)
     };
     if (!missing(Reg::Options)) {
         line(Reg::Options, "Options")
-            << "0x" << QString::number(r.OptionBits, 16).rightJustified(8, QLatin1Char('0')).toUpper()
+            << "0x"
+            << QString::number(r.OptionBits, 16).rightJustified(8, QLatin1Char('0')).toUpper()
             << Qt::endl;
         const Bits bits = decode(r.OptionBits);
         for (int bit = 0; bit < BitCount; ++bit)

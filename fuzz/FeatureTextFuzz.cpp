@@ -14,11 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     using namespace OptionRegisters;
     if (size < 4)
         return 0;
-    const int32_t maxPeak = int32_t((uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16
-                                     | uint32_t(data[2]) << 8 | data[3])
-                                    & 0x7FFFFFFF);
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data + 4),
-                                           qsizetype(size - 4));
+    const int32_t maxPeak = int32_t(
+        (uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3])
+        & 0x7FFFFFFF);
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char *>(data + 4), qsizetype(size - 4));
 
     if (const std::optional<int32_t> raw = currentRaw(text, maxPeak))
         if (*raw < 0 || *raw > maxPeak)

@@ -53,9 +53,9 @@ std::optional<int> controlModeRadio(uint8_t mode)
 
 QString controlModeCaption(int mode)
 {
-    static const char *const names[ControlModeCount] = {
-        "Driver Stop",      "Driver Open",        "Open Loop", "Wait mode",
-        "Speed trajectory", "Position trajectory"};
+    static const char *const names[ControlModeCount] = {"Driver Stop",      "Driver Open",
+                                                        "Open Loop",        "Wait mode",
+                                                        "Speed trajectory", "Position trajectory"};
     if (mode < 0 || mode >= ControlModeCount)
         return {};
     return QLatin1String(names[mode]);
@@ -63,8 +63,7 @@ QString controlModeCaption(int mode)
 
 QString xInputCaption(int item)
 {
-    static const char *const names[4] = {"None", "Input", "Input offset",
-                                         "Input measured+offset"};
+    static const char *const names[4] = {"None", "Input", "Input offset", "Input measured+offset"};
     if (item < 0 || item > 3)
         return {};
     return QLatin1String(names[item]);

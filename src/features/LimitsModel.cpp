@@ -25,8 +25,8 @@ void LimitsModel::change(F &&f)
 
 void LimitsModel::setSetupBit(uint32_t mask, bool on)
 {
-    mask &= LimitRegisters::UsedBit | LimitRegisters::ActiveOn1Bit
-            | LimitRegisters::ControlModeBit | LimitRegisters::PositionBit;
+    mask &= LimitRegisters::UsedBit | LimitRegisters::ActiveOn1Bit | LimitRegisters::ControlModeBit
+            | LimitRegisters::PositionBit;
     change([&](LimitSettings &s) { s.Setup = on ? (s.Setup | mask) : (s.Setup & ~mask); });
 }
 

@@ -35,7 +35,9 @@ public:
     void requestRead();
     /// "Write": reads the shown limit's record and requests its four writes in
     /// one hold of the lock, so a decoder on another thread cannot mix in a
-    /// half-updated record.
+    /// half-updated record. No read-back is requested with it: a read packet
+    /// may leave before the write and would load the old values into the
+    /// record ("Read" brings the device's values).
     void write();
 
     /// For each of the shown limit's four lines: true when the value the

@@ -42,7 +42,7 @@ public:
 
     // The five Read buttons.
     void requestOptions();
-    void requestOutputsMax(); ///< 0x2A and 0x2E in one hold
+    void requestOutputsMax();  ///< 0x2A and 0x2E in one hold
     void requestInputLimits(); ///< 0x25 and 0x24 in one hold
     void requestDissipation();
     void requestStandby();

@@ -86,7 +86,8 @@ TEST(OptionRegisters, CurrentMaximumCheck)
     for (const Case &c : cases)
         EXPECT_EQ(currentRaw(local(QString::fromLatin1(c.text)), c.maxPeak), c.raw) << c.text;
 
-    EXPECT_EQ(cutToFiveDecimals(local(QStringLiteral("1.123456"))), local(QStringLiteral("1.12345")));
+    EXPECT_EQ(cutToFiveDecimals(local(QStringLiteral("1.123456"))),
+              local(QStringLiteral("1.12345")));
     EXPECT_FALSE(cutToFiveDecimals(local(QStringLiteral("1.12345"))));
     EXPECT_FALSE(cutToFiveDecimals(QStringLiteral("112345678")));
     // The received text passes the edit's own check in any locale.
@@ -132,8 +133,7 @@ TEST(OptionRegisters, InputLimitEdits)
     }
     EXPECT_EQ(inputLimit(QStringLiteral("-2147483648")), INT32_MIN);
     EXPECT_FALSE(inputLimitsToWrite(QStringLiteral("10"), QStringLiteral("5")));
-    EXPECT_EQ(inputLimitsToWrite(QStringLiteral("-5"), QStringLiteral("5")),
-              std::make_pair(-5, 5));
+    EXPECT_EQ(inputLimitsToWrite(QStringLiteral("-5"), QStringLiteral("5")), std::make_pair(-5, 5));
 }
 
 TEST(OptionRegisters, StandbyTimerRange)

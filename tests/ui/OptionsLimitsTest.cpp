@@ -53,9 +53,15 @@ protected:
     }
 
     template<typename T>
-    T *opt(const char *name) { return child<T>(options, name); }
+    T *opt(const char *name)
+    {
+        return child<T>(options, name);
+    }
     template<typename T>
-    T *lim(const char *name) { return child<T>(limits, name); }
+    T *lim(const char *name)
+    {
+        return child<T>(limits, name);
+    }
 
     /// The pending write of \a address as hex bytes, or "none"; clears it.
     std::string takeWrite(int address)
@@ -191,11 +197,11 @@ TEST_F(WindowsTest, ReceivedOutputLimitsAndMirrorSignals)
     int mirroredPosition = 0;
     bool mirroredActive = false;
     QObject::connect(&options, &TFormRegOption::currentMaxArrived,
-            [&](const QString &t) { mirroredText = t; });
+                     [&](const QString &t) { mirroredText = t; });
     QObject::connect(&options, &TFormRegOption::outputVoltagePositionChanged,
-            [&](int p) { mirroredPosition = p; });
+                     [&](int p) { mirroredPosition = p; });
     QObject::connect(&options, &TFormRegOption::outputVoltageActiveChanged,
-            [&](bool a) { mirroredActive = a; });
+                     [&](bool a) { mirroredActive = a; });
 
     receive(SessionListener::DirectValue::CurrentMax, 0x18000);
     EXPECT_EQ(opt<QLineEdit>("ECurrentMax")->text(), local("1.50000"));
@@ -346,10 +352,13 @@ TEST(OptionsLimitsWireTest, NewcomerTourOverUdp)
     TFormLimits &limits = windows.limits();
     child<QAction>(main, "MenuOptions")->trigger();
     child<QAction>(main, "MenuLimits")->trigger();
-    ASSERT_TRUE(waitFor([&] {
-        return child<QLineEdit>(options, "ECurrentMax")->text() != QStringLiteral("0.0")
-               && child<QLabel>(limits, "LSetupVal")->text() == QStringLiteral("[0x00 00 00 02]");
-    }, 8000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return child<QLineEdit>(options, "ECurrentMax")->text() != QStringLiteral("0.0")
+                   && child<QLabel>(limits, "LSetupVal")->text()
+                          == QStringLiteral("[0x00 00 00 02]");
+        },
+        8000));
     // From here on the link loses and corrupts answers (the writes still arrive).
     SimFaultSettings faults;
     faults.drop = SimFaultRate::every(9);
@@ -364,8 +373,11 @@ TEST(OptionsLimitsWireTest, NewcomerTourOverUdp)
         controller->readRegister(Reg::Options, out);
         return out;
     };
-    EXPECT_TRUE(waitFor([&] { return optionsValue() == std::vector<uint8_t>{0, 0, 0, 0x20}; },
-                        5000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return optionsValue() == std::vector<uint8_t>{0, 0, 0, 0x20};
+        },
+        5000));
 
     // Limit 2: used, active on 0 with the pull-up (a closed switch), change
     // mode to "Driver Stop".
@@ -399,32 +411,38 @@ TEST(OptionsLimitsWireTest, NewcomerTourOverUdp)
         controller->writeRegister(Reg::Input, speed);
         controller->writeRegister(Reg::RegulationMode, mode);
     }
-    EXPECT_TRUE(waitFor([&] {
-        std::vector<uint8_t> out;
-        controller->readRegister(Reg::RegulationMode, out);
-        return out == std::vector<uint8_t>{0};
-    }, 8000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            std::vector<uint8_t> out;
+            controller->readRegister(Reg::RegulationMode, out);
+            return out == std::vector<uint8_t>{0};
+        },
+        8000));
     std::vector<uint8_t> warnings;
     controller->readRegister(Reg::Warning, warnings);
     ASSERT_EQ(warnings.size(), 4u);
     EXPECT_TRUE(warnings[1] & 0x01); // bit 16: limit 2 present
-    EXPECT_TRUE(waitFor([&] {
-        return child<QLabel>(limits, "LLimit2Lamp")->styleSheet().contains("#e00000");
-    }, 5000));
+    EXPECT_TRUE(waitFor(
+        [&] { return child<QLabel>(limits, "LLimit2Lamp")->styleSheet().contains("#e00000"); },
+        5000));
 
     // 0.5 A.
     QLineEdit *current = child<QLineEdit>(options, "ECurrentMax");
     current->setText(local("0.5"));
     child<QPushButton>(options, "BWriteOutputsMax")->click();
-    EXPECT_TRUE(waitFor([&] {
-        std::vector<uint8_t> out;
-        controller->readRegister(Reg::CurrentMax, out);
-        return out == std::vector<uint8_t>{0x00, 0x00, 0x80, 0x00};
-    }, 5000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            std::vector<uint8_t> out;
+            controller->readRegister(Reg::CurrentMax, out);
+            return out == std::vector<uint8_t>{0x00, 0x00, 0x80, 0x00};
+        },
+        5000));
 
     if (const char *dir = std::getenv("TARVINE_OPTIONS_SCREENSHOTS")) {
-        child<QLineEdit>(options, "EInputMax")->setText(QStringLiteral("-200000x"));
-        QTest::keyClicks(child<QLineEdit>(options, "ECurrentMax"), QStringLiteral("9"));
+        // One edit red: a current above the model's 15 A.
+        QLineEdit *edit = child<QLineEdit>(options, "ECurrentMax");
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("99"));
         QTest::qWait(300);
         options.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/options.png"));
         limits.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/limits.png"));

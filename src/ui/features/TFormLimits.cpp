@@ -122,8 +122,7 @@ QGroupBox *TFormLimits::buildLimitGroup()
     };
     m_used = makeBox("CBUsed", QStringLiteral("Used"), UsedBit);
     m_activeOn1 = makeBox("CBActiveOn1", QStringLiteral("Active on 1"), ActiveOn1Bit);
-    m_controlMode =
-        makeBox("CBControlMode", QStringLiteral("Change control mode"), ControlModeBit);
+    m_controlMode = makeBox("CBControlMode", QStringLiteral("Change control mode"), ControlModeBit);
     m_position = makeBox("CBPosition", QStringLiteral("Set new position"), PositionBit);
 
     m_xInput = new QComboBox;

@@ -81,8 +81,7 @@ TFormRegOption::TFormRegOption(TFormMain &main)
     m_timerDisplay.setSingleShot(true);
     m_timerDisplay.setInterval(10);
     connect(&m_timerDisplay, &QTimer::timeout, this, &TFormRegOption::TimerDisplayTimer);
-    main.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Options,
-                                               &m_timerDisplay);
+    main.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Options, &m_timerDisplay);
     connect(&main.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
             &TFormRegOption::directValueArrived);
     connect(&main, &TFormMain::deviceIdentified, this, &TFormRegOption::applyProfile);
@@ -146,7 +145,8 @@ QGroupBox *TFormRegOption::buildOutputsGroup()
     m_currentMax = new QLineEdit(QStringLiteral("0.0"));
     m_currentMax->setObjectName(QStringLiteral("ECurrentMax"));
     limitTyping(m_currentMax, CurrentMaxLength);
-    m_currentMax->setMaximumWidth(110);
+    m_currentMax->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000.00000"))
+                                + 12);
     connect(m_currentMax, &QLineEdit::textChanged, this, &TFormRegOption::ECurrentMaxChange);
     connect(m_currentMax, &QLineEdit::returnPressed, this, &TFormRegOption::BWriteOutputsMaxClick);
 
@@ -173,8 +173,7 @@ QGroupBox *TFormRegOption::buildOutputsGroup()
     m_readOutputs = button("BReadOutputsMax", QStringLiteral("Read"));
     m_writeOutputs = button("BWriteOutputsMax", QStringLiteral("Write"));
     connect(m_readOutputs, &QPushButton::clicked, this, [this] { m_model.requestOutputsMax(); });
-    connect(m_writeOutputs, &QPushButton::clicked, this,
-            &TFormRegOption::BWriteOutputsMaxClick);
+    connect(m_writeOutputs, &QPushButton::clicked, this, &TFormRegOption::BWriteOutputsMaxClick);
 
     auto *current = new QHBoxLayout;
     current->addWidget(label(QStringLiteral("0x2A-Current max. peak"), "LCurrentMax"));
@@ -257,14 +256,13 @@ QGroupBox *TFormRegOption::buildStandbyGroup()
     group->setObjectName(QStringLiteral("GBStandbyTimer"));
     m_standby = new QLineEdit(QStringLiteral("0"));
     m_standby->setObjectName(QStringLiteral("EStandbyTimer"));
-    m_standby->setMaximumWidth(110);
+    m_standby->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
     connect(m_standby, &QLineEdit::textChanged, this, &TFormRegOption::EStandbyTimerChange);
     connect(m_standby, &QLineEdit::returnPressed, this, &TFormRegOption::BWriteStandbyTimerClick);
     m_readStandby = button("BReadStandbyTimer", QStringLiteral("Read"));
     m_writeStandby = button("BWriteStandbyTimer", QStringLiteral("Write"));
     connect(m_readStandby, &QPushButton::clicked, this, [this] { m_model.requestStandby(); });
-    connect(m_writeStandby, &QPushButton::clicked, this,
-            &TFormRegOption::BWriteStandbyTimerClick);
+    connect(m_writeStandby, &QPushButton::clicked, this, &TFormRegOption::BWriteStandbyTimerClick);
 
     auto *row = new QHBoxLayout;
     row->addWidget(m_standby);
@@ -421,8 +419,8 @@ void TFormRegOption::EStandbyTimerChange()
 {
     m_standbyValid = standbyValue(m_standby->text()).has_value();
     setEditValid(m_standby, m_standbyValid);
-    m_writeStandby->setEnabled(m_main.connectedControls().isConnected()
-                               && standbyEditable(boxes()) && m_standbyValid);
+    m_writeStandby->setEnabled(m_main.connectedControls().isConnected() && standbyEditable(boxes())
+                               && m_standbyValid);
 }
 
 void TFormRegOption::BWriteStandbyTimerClick()
@@ -480,15 +478,15 @@ void TFormRegOption::directValueArrived(SessionListener::DirectValue value)
         const bool active = direct.outputVoltage != VoltageInactive;
         if (active)
             // Beyond the bar's range: at its end.
-            m_outVoltage->setValue(std::clamp(voltagePosition(direct.outputVoltage),
-                                              VoltageMinimum, VoltageMaximum));
+            m_outVoltage->setValue(
+                std::clamp(voltagePosition(direct.outputVoltage), VoltageMinimum, VoltageMaximum));
         m_outVoltageActive->setChecked(active);
         CBOutVoltageMaxClick(active);
         break;
     }
     case SessionListener::DirectValue::DissipationVoltage:
-        m_dissipation->setValue(std::clamp(voltagePosition(direct.dissipation),
-                                           DissipationMinimum, DissipationMaximum));
+        m_dissipation->setValue(std::clamp(voltagePosition(direct.dissipation), DissipationMinimum,
+                                           DissipationMaximum));
         break;
     default:
         break;
