@@ -38,7 +38,8 @@ double bareExchanges(uint16_t port, int count)
         to.sin_family = AF_INET;
         to.sin_port = htons(port);
         to.sin_addr.s_addr = htonl((127u << 24) | (2u << 8) | uint32_t(i));
-        ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr *>(&to),
+                 sizeof to);
     }
     int received = 0;
     uint8_t buffer[2048];
@@ -65,8 +66,8 @@ int main(int argc, char **argv)
     testsupport::DiscoverySims sims;
     for (int i = 1; i <= Count; ++i)
         sims.add(i, "NETEC-A", 2);
-    LoopbackDiscoveryNetwork network({LoopbackDiscoveryNetwork::virtualAdapter()},
-                                     {127, 0, 2, 1}, {127, 0, 2, Count});
+    LoopbackDiscoveryNetwork network({LoopbackDiscoveryNetwork::virtualAdapter()}, {127, 0, 2, 1},
+                                     {127, 0, 2, Count});
     std::printf("devices: %d on one loopback adapter\n", Count);
     for (const int waitMs : {500, 100}) {
         QLMCScanQuelmoDevice engine(waitMs, network, sims.port);
@@ -76,12 +77,14 @@ int main(int argc, char **argv)
             const double took = ms(Clock::now() - start);
             std::printf("scan ScanWaitMs=%d: %zu found, %.1f ms (over the wait: %.1f ms)%s\n",
                         waitMs, engine.DeviceList.size(), took, took - waitMs,
-                        engine.DeviceList.size() == size_t(Count) && took <= waitMs + 50 ? ""
-                                                                                         : "  GOAL MISSED");
+                        engine.DeviceList.size() == size_t(Count) && took <= waitMs + 50
+                            ? ""
+                            : "  GOAL MISSED");
         }
     }
     for (int round = 0; round < 3; ++round)
-        std::printf("floor: bare socket, %d exchanges: %.1f ms\n", Count, bareExchanges(sims.port, Count));
+        std::printf("floor: bare socket, %d exchanges: %.1f ms\n", Count,
+                    bareExchanges(sims.port, Count));
     for (auto &s : sims.servers)
         s->stop();
     return 0;

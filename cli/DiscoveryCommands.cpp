@@ -248,17 +248,18 @@ int DiscoveryCommands::setIp()
     const QLMCQuelmoDevice target = *device;
     if (!engine.changeIPAdd(target, *board, addressText))
         return fail(SendFailed, QStringLiteral("changeIPAdd failed"));
-    m_out << "IP change sent to " << macText << ": " << addressText << " mask "
-          << board->MaskText << Qt::endl;
+    m_out << "IP change sent to " << macText << ": " << addressText << " mask " << board->MaskText
+          << Qt::endl;
     if (!m_verify)
         return Ok;
     runScan(engine);
     const QLMCQuelmoDevice *moved = engine.findDevice(macText);
     if (!moved || moved->IPText != addressText)
-        return fail(NotFound, QStringLiteral("%1 does not answer at %2%3")
-                                  .arg(macText, addressText,
-                                       moved ? QStringLiteral(" (it answers at %1)").arg(moved->IPText)
-                                             : QString()));
+        return fail(
+            NotFound,
+            QStringLiteral("%1 does not answer at %2%3")
+                .arg(macText, addressText,
+                     moved ? QStringLiteral(" (it answers at %1)").arg(moved->IPText) : QString()));
     m_out << macText << " answers at " << addressText << Qt::endl;
     return Ok;
 }

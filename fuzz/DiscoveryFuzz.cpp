@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             static const uint16_t functions[] = {0x0023, 0x0006, 0x0008, 0x0023};
             const uint16_t function = functions[(control >> 3) & 3];
             std::vector<uint8_t> frame{uint8_t(function >> 8), uint8_t(function), 0, 0,
-                                       uint8_t(length >> 8), uint8_t(length)};
+                                       uint8_t(length >> 8),   uint8_t(length)};
             frame.insert(frame.end(), chunk, chunk + length);
             const uint16_t sum = PacketChecksum(frame.data(), frame.size());
             frame.push_back(uint8_t(sum >> 8));

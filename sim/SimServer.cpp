@@ -459,7 +459,8 @@ void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
     responder->setNackStatusOnly(faults.any() && faults.settings().nackStatusOnly);
     SimResponse response = responder->respond(frame, route.transport);
     if (route.udpPeer && response.outcome == SimResponse::Outcome::Answered
-        && SimResponder::isIdentifyRequest(frame) && config.discoveryFault != SimDiscoveryFault::None) {
+        && SimResponder::isIdentifyRequest(frame)
+        && config.discoveryFault != SimDiscoveryFault::None) {
         if (config.discoveryFault == SimDiscoveryFault::StrayModuleList) {
             SimFrame stray;
             stray.function = 0x0006;

@@ -128,9 +128,8 @@ bool acceptableNewAddress(const std::array<uint8_t, 4> &address, const QLMCNetBo
         return false;
     if (address[0] == 127 && !board.loopback)
         return false;
-    const std::array<uint8_t, 4> mask = board.Mask == std::array<uint8_t, 4>{}
-                                            ? classMask(board.IP)
-                                            : board.Mask;
+    const std::array<uint8_t, 4> mask =
+        board.Mask == std::array<uint8_t, 4>{} ? classMask(board.IP) : board.Mask;
     bool allZero = true;
     bool allOne = true;
     for (size_t i = 0; i < 4; ++i) {

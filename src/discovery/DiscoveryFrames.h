@@ -33,7 +33,7 @@ std::vector<uint8_t> changeIpRequest(const std::array<uint8_t, 6> &mac,
                                      const std::array<uint8_t, 4> &address,
                                      const std::array<uint8_t, 4> &mask);
 
-/// Dotted text to four bytes: exactly four fields, each of plain
+/// Dotted text to four bytes: exactly four fields, each made of plain
 /// decimal digits (no sign, no space) with a value of 0 to 255.
 bool testIPAddress(const QString &text, std::array<uint8_t, 4> &bytes);
 QString ipText(const std::array<uint8_t, 4> &bytes);

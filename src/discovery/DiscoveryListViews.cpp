@@ -17,8 +17,7 @@ void addSorted(QTreeWidget *view, QTreeWidgetItem *item)
     // Ascending by the caption, compared as 8-bit text.
     const QByteArray caption = item->text(0).toLatin1();
     int at = 0;
-    while (at < view->topLevelItemCount()
-           && view->topLevelItem(at)->text(0).toLatin1() <= caption)
+    while (at < view->topLevelItemCount() && view->topLevelItem(at)->text(0).toLatin1() <= caption)
         ++at;
     view->insertTopLevelItem(at, item);
 }

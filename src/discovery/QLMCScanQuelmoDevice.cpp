@@ -48,8 +48,8 @@ bool QLMCScanQuelmoDevice::scanNetworkBoard()
     for (const NetworkAdapter &adapter : adapters) {
         QLMCNetBoard board;
         board.FriendlyName = text(adapter.friendlyName);
-        board.Description = adapter.description.empty() ? QStringLiteral("Not defined")
-                                                        : text(adapter.description);
+        board.Description =
+            adapter.description.empty() ? QStringLiteral("Not defined") : text(adapter.description);
         board.IP = adapter.address;
         board.IPText = DiscoveryFrames::ipText(adapter.address);
         board.Mask = DiscoveryFrames::classMask(adapter.address);
@@ -110,7 +110,8 @@ bool QLMCScanQuelmoDevice::sendBroadcast_Add(const NetworkAdapter &adapter,
     LogMessage(Source, __LINE__, function, LogOutput::Default, LogLevelInfo, LogActionNone,
                QStringLiteral("Sending a datagram..."));
     if (!socket->sendBroadcast(data, m_port, &error)) {
-        LOG_ERROR(Source, function, QStringLiteral("WSASendTo failed, Error Code = ") + text(error));
+        LOG_ERROR(Source, function,
+                  QStringLiteral("WSASendTo failed, Error Code = ") + text(error));
         m_failures << where + text(error);
         return false;
     }
@@ -163,7 +164,8 @@ bool QLMCScanQuelmoDevice::changeIPAdd(const QLMCQuelmoDevice &device, const QLM
     const std::vector<uint8_t> request =
         DiscoveryFrames::changeIpRequest(device.MAC, *address, board.Mask);
     if (!sendBroadcast(request)) {
-        LOG_ERROR(Source, "QLMCScanQuelmoDevice::changeIPAdd", QStringLiteral("sendSocket failed."));
+        LOG_ERROR(Source, "QLMCScanQuelmoDevice::changeIPAdd",
+                  QStringLiteral("sendSocket failed."));
         return false;
     }
     return true;

@@ -53,7 +53,8 @@ public:
     /// Broadcasts the IP change of \a device (by MAC) to \a text with the class
     /// mask of \a board. False with "IP Address bad format : " when the text is
     /// not an address that fits (checkNewAddress), or when the broadcast failed.
-    bool changeIPAdd(const QLMCQuelmoDevice &device, const QLMCNetBoard &board, const QString &text);
+    bool changeIPAdd(const QLMCQuelmoDevice &device, const QLMCNetBoard &board,
+                     const QString &text);
     /// The bytes of \a text when it is an address \a board's network can give.
     static std::optional<std::array<uint8_t, 4>> checkNewAddress(const QString &text,
                                                                  const QLMCNetBoard &board);

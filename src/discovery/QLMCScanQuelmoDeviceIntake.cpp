@@ -33,7 +33,8 @@ void applyVersion(QLMCQuelmoDevice &device, const uint8_t *v)
         device.FWVersion = {v[1], v[3]};
         device.HWVersionText = QStringLiteral("-.-");
     }
-    device.FWVersionText = QStringLiteral("%1.%2").arg(device.FWVersion[0]).arg(device.FWVersion[1]);
+    device.FWVersionText =
+        QStringLiteral("%1.%2").arg(device.FWVersion[0]).arg(device.FWVersion[1]);
 }
 
 /// The 16 name characters up to the first zero byte.
@@ -42,7 +43,8 @@ QString nameText(const uint8_t *name)
     size_t length = 0;
     while (length < 16 && name[length] != 0)
         ++length;
-    return Cp1252::toUnicode(QByteArrayView(reinterpret_cast<const char *>(name), qsizetype(length)));
+    return Cp1252::toUnicode(
+        QByteArrayView(reinterpret_cast<const char *>(name), qsizetype(length)));
 }
 
 void setSender(QLMCQuelmoDevice &device, const QString &sender)

@@ -75,13 +75,14 @@ QGroupBox *TFormChangeIPAdd::buildBoardGroup()
     m_boardGroup = new QGroupBox(QStringLiteral("Network board on your PC"), this);
     m_boardGroup->setObjectName(QStringLiteral("GBScanNetBoard"));
     auto *layout = new QVBoxLayout(m_boardGroup);
-    layout->addWidget(new QLabel(
-        QStringLiteral("Select the network board connected to the desired network:"), m_boardGroup));
-    m_boards = DiscoveryListViews::create(
-        m_boardGroup, "ListViewScanNetworkBoard",
-        {QStringLiteral("Name"), QStringLiteral("IP Address"), QStringLiteral("MAC Address"),
-         QStringLiteral("Description")},
-        {120, 100, 120, 220});
+    layout->addWidget(
+        new QLabel(QStringLiteral("Select the network board connected to the desired network:"),
+                   m_boardGroup));
+    m_boards =
+        DiscoveryListViews::create(m_boardGroup, "ListViewScanNetworkBoard",
+                                   {QStringLiteral("Name"), QStringLiteral("IP Address"),
+                                    QStringLiteral("MAC Address"), QStringLiteral("Description")},
+                                   {120, 100, 120, 220});
     layout->addWidget(m_boards);
     connect(m_boards, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item) { ListViewScanNetworkBoardClick(item); });
@@ -183,9 +184,9 @@ void TFormChangeIPAdd::runScan()
         if (device && device->IPText == m_changedTo)
             m_result->setText(QStringLiteral("%1 answers at %2").arg(m_deviceKey, m_changedTo));
         else
-            m_result->setText(QStringLiteral("%1 does not answer at %2").arg(m_deviceKey, m_changedTo)
-                              + (device ? QStringLiteral(" (still at %1)").arg(device->IPText)
-                                        : QString()));
+            m_result->setText(
+                QStringLiteral("%1 does not answer at %2").arg(m_deviceKey, m_changedTo)
+                + (device ? QStringLiteral(" (still at %1)").arg(device->IPText) : QString()));
         m_changedTo.clear();
     }
     if (m_engine->unknownVariableCount() > 0)

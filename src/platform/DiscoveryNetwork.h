@@ -32,7 +32,8 @@ class DiscoverySocket
 public:
     virtual ~DiscoverySocket() = default;
     /// Sends \a data to every device the interface reaches on UDP \a port.
-    virtual bool sendBroadcast(std::span<const uint8_t> data, uint16_t port, std::string *error) = 0;
+    virtual bool sendBroadcast(std::span<const uint8_t> data, uint16_t port,
+                               std::string *error) = 0;
     /// Waits up to \a timeoutMs for one datagram; on Datagram \a size bytes of
     /// it are in \a buffer (a longer one is cut) and \a sender is its source.
     virtual ReceiveStatus receive(std::span<uint8_t> buffer, int timeoutMs, size_t *size,

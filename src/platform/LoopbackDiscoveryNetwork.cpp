@@ -115,8 +115,7 @@ LoopbackDiscoveryNetwork::parseRange(const std::string &text)
     const auto first = parseAddress(text.substr(0, dash));
     const auto last = parseAddress(text.substr(dash + 1));
     if (!first || !last || !isLoopback(*first) || !isLoopback(*last)
-        || hostOrder(*first) > hostOrder(*last)
-        || hostOrder(*last) - hostOrder(*first) >= MaxRange)
+        || hostOrder(*first) > hostOrder(*last) || hostOrder(*last) - hostOrder(*first) >= MaxRange)
         return std::nullopt;
     return std::make_pair(*first, *last);
 }
@@ -192,7 +191,8 @@ PingResult LoopbackDiscoveryNetwork::ping(const Ipv4Bytes &address, int timeoutM
     if (::sendto(fd, identify, sizeof identify, 0, reinterpret_cast<const sockaddr *>(&to),
                  sizeof to)
         == ssize_t(sizeof identify)) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         uint8_t buffer[256];
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

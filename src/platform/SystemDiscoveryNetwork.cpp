@@ -221,8 +221,9 @@ std::vector<NetworkAdapter> SystemDiscoveryNetwork::broadcastInterfaces(std::str
     if (!adapters(all, error))
         return interfaces;
     for (const NetworkAdapter &adapter : all) {
-        const bool seen = std::any_of(interfaces.begin(), interfaces.end(),
-                                      [&](const NetworkAdapter &a) { return a.name == adapter.name; });
+        const bool seen =
+            std::any_of(interfaces.begin(), interfaces.end(),
+                        [&](const NetworkAdapter &a) { return a.name == adapter.name; });
         if (adapter.broadcast && !seen)
             interfaces.push_back(adapter);
     }
@@ -310,8 +311,7 @@ PingResult SystemDiscoveryNetwork::ping(const Ipv4Bytes &address, int timeoutMs,
             break;
         size_t size = 0;
         Ipv4Bytes from{};
-        const ReceiveStatus status =
-            receiveDatagramOn(fd, buffer, int(left), &size, &from, detail);
+        const ReceiveStatus status = receiveDatagramOn(fd, buffer, int(left), &size, &from, detail);
         if (status != ReceiveStatus::Datagram)
             break;
         const uint8_t *icmp = buffer;

@@ -1,6 +1,6 @@
+#include "cli/DiscoveryCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
-#include "cli/DiscoveryCommands.h"
 #include "support/DiscoverySims.h"
 
 #include <gtest/gtest.h>
@@ -46,8 +46,9 @@ TEST_F(DiscoveryCli, ScanListsDevicesByMacAndFailsWhenNoneAnswers)
     EXPECT_EQ(none.err, QStringLiteral("tarvine-cli: no device answered\n"));
     const Result found = run({"scan", "--loopback", "127.0.0.100-127.0.0.105"});
     EXPECT_EQ(found.code, 0) << found.err.toStdString();
-    EXPECT_EQ(found.out, QStringLiteral("00-50-C2-00-00-65\t127.0.0.101\t6.4\t7.18\t-.-\tVirtual-2\n"
-                                        "00-50-C2-00-00-67\t127.0.0.103\t6.4\t7.18\t-.-\tVirtual-1\n"));
+    EXPECT_EQ(found.out,
+              QStringLiteral("00-50-C2-00-00-65\t127.0.0.101\t6.4\t7.18\t-.-\tVirtual-2\n"
+                             "00-50-C2-00-00-67\t127.0.0.103\t6.4\t7.18\t-.-\tVirtual-1\n"));
     const Result boards = run({"adapters", "--loopback", "127.0.0.100-127.0.0.105"});
     EXPECT_EQ(boards.out, QStringLiteral("Virtual network\t127.0.0.254\t00-00-00-00-00-00\t"
                                          "Loopback (virtual controllers)\n"));
@@ -92,7 +93,8 @@ TEST_F(DiscoveryCli, SetIpVerifiesTheNewAddress)
 
 TEST(DiscoveryCliText, ControlCharactersAreEscaped)
 {
-    EXPECT_EQ(DiscoveryCommands::escaped(QStringLiteral("a\tb\nc\\")), QStringLiteral("a\\x09b\\x0ac\\x5c"));
+    EXPECT_EQ(DiscoveryCommands::escaped(QStringLiteral("a\tb\nc\\")),
+              QStringLiteral("a\\x09b\\x0ac\\x5c"));
 }
 
 } // namespace

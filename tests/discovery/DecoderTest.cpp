@@ -11,8 +11,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes frame(int function, const Bytes &data)
 {
-    Bytes out{uint8_t(function >> 8), uint8_t(function), 0, 7, uint8_t(data.size() >> 8),
-              uint8_t(data.size())};
+    Bytes out{uint8_t(function >> 8),    uint8_t(function),   0, 7,
+              uint8_t(data.size() >> 8), uint8_t(data.size())};
     out.insert(out.end(), data.begin(), data.end());
     const uint16_t sum = PacketChecksum(out.data(), out.size());
     out.push_back(uint8_t(sum >> 8));
@@ -37,8 +37,8 @@ Bytes record(uint8_t macLast, Bytes version = {0x00, 0x03, 0x00, 0x07},
              const std::string &deviceName = "Drive")
 {
     Bytes r = var(0x00, {0x00, 0x06, 0x00, 0x04});
-    for (const Bytes &v : {var(0x11, {0x00, 0x50, 0xC2, 0x00, 0x00, macLast}),
-                           var(0x01, version), var(0x15, name(deviceName))})
+    for (const Bytes &v : {var(0x11, {0x00, 0x50, 0xC2, 0x00, 0x00, macLast}), var(0x01, version),
+                           var(0x15, name(deviceName))})
         r.insert(r.end(), v.begin(), v.end());
     return r;
 }

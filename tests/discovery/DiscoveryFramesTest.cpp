@@ -20,11 +20,21 @@ TEST(DiscoveryFrames, RequestsAreByteExact)
 TEST(DiscoveryFrames, TestIPAddressAcceptsOnlyFourPlainDecimalFields)
 {
     const std::vector<std::pair<const char *, bool>> cases = {
-        {"192.168.1.10", true}, {"0.0.0.0", true},     {"255.255.255.255", true},
-        {"010.1.1.1", true},    {"192.168.1.256", false}, {"192.168.x.10", false},
-        {"192.168.1", false},   {"1.2.3.4.5", false},   {"1..2.3", false},
-        {"", false},            {"-1.2.3.4", false},    {"+1.2.3.4", false},
-        {" 1.2.3.4", false},    {"1.2.3.4 ", false},    {"1.2.3.99999999999", false},
+        {"192.168.1.10", true},
+        {"0.0.0.0", true},
+        {"255.255.255.255", true},
+        {"010.1.1.1", true},
+        {"192.168.1.256", false},
+        {"192.168.x.10", false},
+        {"192.168.1", false},
+        {"1.2.3.4.5", false},
+        {"1..2.3", false},
+        {"", false},
+        {"-1.2.3.4", false},
+        {"+1.2.3.4", false},
+        {" 1.2.3.4", false},
+        {"1.2.3.4 ", false},
+        {"1.2.3.99999999999", false},
     };
     for (const auto &[text, valid] : cases) {
         std::array<uint8_t, 4> bytes{9, 9, 9, 9};
@@ -54,10 +64,10 @@ TEST(DiscoveryFrames, NewAddressMustFitTheBoardNetwork)
     loop.Mask = classMask(loop.IP);
     loop.loopback = true;
     const std::vector<std::tuple<std::array<uint8_t, 4>, const QLMCNetBoard *, bool>> cases = {
-        {{192, 168, 0, 10}, &board, true},  {{192, 168, 0, 0}, &board, false},
-        {{192, 168, 0, 255}, &board, false}, {{0, 1, 2, 3}, &board, false},
-        {{224, 0, 0, 1}, &board, false},     {{240, 1, 1, 1}, &board, false},
-        {{127, 0, 0, 20}, &board, false},    {{127, 0, 0, 20}, &loop, true},
+        {{192, 168, 0, 10}, &board, true},    {{192, 168, 0, 0}, &board, false},
+        {{192, 168, 0, 255}, &board, false},  {{0, 1, 2, 3}, &board, false},
+        {{224, 0, 0, 1}, &board, false},      {{240, 1, 1, 1}, &board, false},
+        {{127, 0, 0, 20}, &board, false},     {{127, 0, 0, 20}, &loop, true},
         {{127, 255, 255, 255}, &loop, false},
     };
     for (const auto &[address, b, ok] : cases)

@@ -44,8 +44,10 @@ TEST(DiscoveryNamespace, EveryLinkGetsOneDatagramAndAForeignDeviceIsReaddressed)
     const std::string far = spaces.add("tvdF");
     const std::string farLink = "tvf" + id;
     if (client.empty() || near.empty() || far.empty()
-        || !TestNamespaces::link(client, "tva" + id, "10.77.0.1/24", near, "tvn" + id, "10.77.0.2/24")
-        || !TestNamespaces::link(client, "tvb" + id, "10.78.0.1/24", far, farLink, "192.168.77.5/24")
+        || !TestNamespaces::link(client, "tva" + id, "10.77.0.1/24", near, "tvn" + id,
+                                 "10.77.0.2/24")
+        || !TestNamespaces::link(client, "tvb" + id, "10.78.0.1/24", far, farLink,
+                                 "192.168.77.5/24")
         || !testsupport::runIp({"-n", near, "addr", "add", "10.77.0.3/24", "dev", "tvn" + id})
         || !testsupport::runIp({"-n", far, "route", "add", "default", "dev", farLink}))
         GTEST_SKIP() << "cannot create network namespaces here";
@@ -100,19 +102,22 @@ TEST(DiscoveryNamespace, EveryLinkGetsOneDatagramAndAForeignDeviceIsReaddressed)
     std::sort(first.begin(), first.end());
     std::sort(second.begin(), second.end());
     EXPECT_EQ(boards, (std::vector<QString>{"10.77.0.1", "10.78.0.1"}));
-    EXPECT_EQ(first, (std::vector<QString>{"00-50-C2-00-00-21@10.77.0.2", "00-50-C2-00-00-22@10.77.0.3",
-                                           "00-50-C2-00-00-23@192.168.77.5"}));
+    EXPECT_EQ(first,
+              (std::vector<QString>{"00-50-C2-00-00-21@10.77.0.2", "00-50-C2-00-00-22@10.77.0.3",
+                                    "00-50-C2-00-00-23@192.168.77.5"}));
     EXPECT_FALSE(outside);
     EXPECT_TRUE(changed);
     EXPECT_EQ(c->identity().ip, (Ipv4Bytes{10, 78, 0, 9}));
-    EXPECT_EQ(second, (std::vector<QString>{"00-50-C2-00-00-21@10.77.0.2", "00-50-C2-00-00-22@10.77.0.3",
-                                            "00-50-C2-00-00-23@10.78.0.9"}));
+    EXPECT_EQ(second,
+              (std::vector<QString>{"00-50-C2-00-00-21@10.77.0.2", "00-50-C2-00-00-22@10.77.0.3",
+                                    "00-50-C2-00-00-23@10.78.0.9"}));
     EXPECT_TRUE(inside);
     EXPECT_EQ(used, PingResult::Reply);
     EXPECT_EQ(free, PingResult::NoReply);
     // Each link got exactly one identify per scan, from its own address.
     std::lock_guard lock(mutex);
-    EXPECT_EQ(peers, (std::multiset<std::string>{"10.77.0.1", "10.77.0.1", "10.78.0.1", "10.78.0.1"}));
+    EXPECT_EQ(peers,
+              (std::multiset<std::string>{"10.77.0.1", "10.77.0.1", "10.78.0.1", "10.78.0.1"}));
 }
 
 } // namespace

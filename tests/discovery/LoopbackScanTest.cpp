@@ -30,7 +30,8 @@ protected:
         for (int i = 1; i <= 3; ++i)
             sims.add(60 + i);
     }
-    LoopbackDiscoveryNetwork network(std::vector<NetworkAdapter> adapters = {adapter("lo-a", {127, 0, 0, 250})})
+    LoopbackDiscoveryNetwork network(std::vector<NetworkAdapter> adapters = {
+                                         adapter("lo-a", {127, 0, 0, 250})})
     {
         return LoopbackDiscoveryNetwork(std::move(adapters), {127, 0, 0, 60}, {127, 0, 0, 70});
     }
@@ -51,8 +52,9 @@ TEST_F(LoopbackScan, TwoAdaptersThreeDevicesGiveThreeRecords)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(engine.scanQuelmoDevice());
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(macs(engine), (QStringList{"00-50-C2-00-00-3D@127.0.0.61", "00-50-C2-00-00-3E@127.0.0.62",
-                                         "00-50-C2-00-00-3F@127.0.0.63"}));
+    EXPECT_EQ(macs(engine),
+              (QStringList{"00-50-C2-00-00-3D@127.0.0.61", "00-50-C2-00-00-3E@127.0.0.62",
+                           "00-50-C2-00-00-3F@127.0.0.63"}));
     EXPECT_GE(took, std::chrono::milliseconds(395)); // one wait per interface, one after the other
     const QLMCQuelmoDevice *d = engine.findDevice(QStringLiteral("00-50-C2-00-00-3E"));
     ASSERT_NE(d, nullptr);
@@ -113,10 +115,12 @@ TEST_F(LoopbackScan, IpChangeMovesTheDeviceAndTheRescanShowsIt)
     EXPECT_FALSE(engine.changeIPAdd(device, board, QStringLiteral("127.0.0.300")));
     EXPECT_FALSE(engine.changeIPAdd(device, board, QStringLiteral("127.255.255.255")));
     ASSERT_TRUE(engine.changeIPAdd(device, board, QStringLiteral("127.0.0.69")));
-    ASSERT_TRUE(testsupport::waitFor([&] { return sims.servers[1]->address() == "127.0.0.69"; }, 2000));
+    ASSERT_TRUE(
+        testsupport::waitFor([&] { return sims.servers[1]->address() == "127.0.0.69"; }, 2000));
     ASSERT_TRUE(engine.scanQuelmoDevice());
-    EXPECT_EQ(macs(engine), (QStringList{"00-50-C2-00-00-3D@127.0.0.61", "00-50-C2-00-00-3E@127.0.0.69",
-                                         "00-50-C2-00-00-3F@127.0.0.63"}));
+    EXPECT_EQ(macs(engine),
+              (QStringList{"00-50-C2-00-00-3D@127.0.0.61", "00-50-C2-00-00-3E@127.0.0.69",
+                           "00-50-C2-00-00-3F@127.0.0.63"}));
 }
 
 TEST(DiscoveryFaults, MisshapenAnswersAddOnlyWholeRecords)
@@ -129,8 +133,8 @@ TEST(DiscoveryFaults, MisshapenAnswersAddOnlyWholeRecords)
         size_t modules;
     };
     const std::vector<Case> cases = {
-        {SimDiscoveryFault::UnknownCode, 0, 1, 0},  {SimDiscoveryFault::CutShort, 0, 0, 0},
-        {SimDiscoveryFault::NameFirst, 0, 0, 0},    {SimDiscoveryFault::TwoRecords, 2, 0, 0},
+        {SimDiscoveryFault::UnknownCode, 0, 1, 0},     {SimDiscoveryFault::CutShort, 0, 0, 0},
+        {SimDiscoveryFault::NameFirst, 0, 0, 0},       {SimDiscoveryFault::TwoRecords, 2, 0, 0},
         {SimDiscoveryFault::StrayModuleList, 1, 0, 2},
     };
     for (const Case &c : cases) {
@@ -138,9 +142,11 @@ TEST(DiscoveryFaults, MisshapenAnswersAddOnlyWholeRecords)
         SimServerConfig config;
         config.bindAddress = "127.0.0.75";
         config.discoveryFault = c.fault;
-        SimServer server(config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
+        SimServer server(config,
+                         std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
         ASSERT_TRUE(server.start());
-        LoopbackDiscoveryNetwork net({adapter("lo-a", {127, 0, 0, 250})}, {127, 0, 0, 75}, {127, 0, 0, 75});
+        LoopbackDiscoveryNetwork net({adapter("lo-a", {127, 0, 0, 250})}, {127, 0, 0, 75},
+                                     {127, 0, 0, 75});
         QLMCScanQuelmoDevice engine(100, net, server.udpPort());
         EXPECT_TRUE(engine.scanQuelmoDevice());
         EXPECT_EQ(engine.DeviceList.size(), c.records);

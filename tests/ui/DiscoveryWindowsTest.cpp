@@ -51,10 +51,11 @@ protected:
         }
     }
 
-    void useLoopback(std::vector<NetworkAdapter> adapters = {LoopbackDiscoveryNetwork::virtualAdapter()})
+    void useLoopback(std::vector<NetworkAdapter> adapters = {
+                         LoopbackDiscoveryNetwork::virtualAdapter()})
     {
-        network = std::make_unique<LoopbackDiscoveryNetwork>(std::move(adapters), Ipv4Bytes{127, 0, 0, 80},
-                                                             Ipv4Bytes{127, 0, 0, 99});
+        network = std::make_unique<LoopbackDiscoveryNetwork>(
+            std::move(adapters), Ipv4Bytes{127, 0, 0, 80}, Ipv4Bytes{127, 0, 0, 99});
         network->setPingPort(sims.port);
         scan.useNetwork(*network, sims.port, 120);
         change.useNetwork(*network, sims.port, 120);
@@ -92,12 +93,12 @@ TEST_F(DiscoveryWindows, ScanListsDevicesByMacAndAClickConnects)
     openScan();
     EXPECT_EQ(scan.pos(), main.pos() + QPoint(10, 40));
     ASSERT_EQ(list->topLevelItemCount(), 3);
-    const QStringList expected{"00-50-C2-00-00-51", "127.0.0.81", "6.4", "7.18", "-.-", "Virtual-2"};
+    const QStringList expected{"00-50-C2-00-00-51", "127.0.0.81", "6.4", "7.18", "-.-",
+                               "Virtual-2"};
     for (int c = 0; c < 6; ++c)
         EXPECT_EQ(list->topLevelItem(0)->text(c), expected[c]) << c;
     EXPECT_EQ(list->topLevelItem(2)->text(0), QStringLiteral("00-50-C2-00-00-53"));
     EXPECT_FALSE(list->header()->sectionsClickable());
-    scan.grab().save(QStringLiteral("discovery_scan_window_test.png"));
 
     windows.paramIP().connection().setPorts(sims.servers[2]->tcpPort(), sims.port);
     scan.LVDevicesClick(list->topLevelItem(1));
@@ -129,7 +130,8 @@ TEST_F(DiscoveryWindows, UnsupportedTypesAreRefusedAndAGatewayGetsABusScan)
     log->setCallback([&](const SimWireEvent &e) {
         if (e.kind == SimWireEvent::Kind::Request && e.transport == SimTransport::Tcp) {
             std::lock_guard lock(mutex);
-            tcpRequests.push_back(std::to_string(e.function) + ':' + std::to_string(e.payload.size()));
+            tcpRequests.push_back(std::to_string(e.function) + ':'
+                                  + std::to_string(e.payload.size()));
         }
     });
     sims.servers.back()->setLog(log);
@@ -140,7 +142,8 @@ TEST_F(DiscoveryWindows, UnsupportedTypesAreRefusedAndAGatewayGetsABusScan)
     scan.LVDevicesClick(row(list, QStringLiteral("00-50-C2-00-00-54")));
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].title, QStringLiteral("Error"));
-    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("This application does not support this device type !"));
+    EXPECT_EQ(boxes.boxes()[0].text,
+              QStringLiteral("This application does not support this device type !"));
     EXPECT_TRUE(scan.isVisible());
     scan.LVDevicesClick(nullptr); // an empty part of the list
     EXPECT_TRUE(scan.isVisible());
@@ -165,11 +168,12 @@ TEST_F(DiscoveryWindows, ChangeIpMovesADeviceAndTheRescanFindsItThere)
     int asked = 0;
     bool answer = false;
     QString question;
-    const auto previous = MessageBoxes::setQuestionHandler([&](const QString &, const QString &text) {
-        ++asked;
-        question = text;
-        return answer;
-    });
+    const auto previous =
+        MessageBoxes::setQuestionHandler([&](const QString &, const QString &text) {
+            ++asked;
+            question = text;
+            return answer;
+        });
     child<QAction>(main, "MenuComIPConfig")->trigger();
     auto *devices = child<QTreeWidget>(change, "ListViewScanQuelmoDevices");
     ASSERT_TRUE(waitFor([&] { return devices->topLevelItemCount() == 2; }));
@@ -181,7 +185,8 @@ TEST_F(DiscoveryWindows, ChangeIpMovesADeviceAndTheRescanFindsItThere)
     EXPECT_FALSE(child<QGroupBox>(change, "GBScanDevice")->isVisible());
     EXPECT_EQ(child<QLabel>(change, "LMACAddVal")->text(), QStringLiteral("00-50-C2-00-00-56"));
     auto *last = child<QLineEdit>(change, "EIPAdd3");
-    EXPECT_EQ(child<QLineEdit>(change, "EIPAdd0")->text() + child<QLineEdit>(change, "EIPAdd2")->text() + last->text(),
+    EXPECT_EQ(child<QLineEdit>(change, "EIPAdd0")->text()
+                  + child<QLineEdit>(change, "EIPAdd2")->text() + last->text(),
               QStringLiteral("1270?"));
     change.BChangeIPAddDeviceClick(); // "?": nothing
     EXPECT_EQ(asked, 0);
@@ -189,7 +194,10 @@ TEST_F(DiscoveryWindows, ChangeIpMovesADeviceAndTheRescanFindsItThere)
     last->setText(QStringLiteral("87")); // in use: asked, No sends nothing
     change.BChangeIPAddDeviceClick();
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(question, QStringLiteral("This IP Address is already used in your network. Do you really want to change it?"));
+    EXPECT_EQ(
+        question,
+        QStringLiteral(
+            "This IP Address is already used in your network. Do you really want to change it?"));
     EXPECT_TRUE(child<QPushButton>(change, "BBack")->isEnabled());
     last->setText(QStringLiteral("x"));
     change.BChangeIPAddDeviceClick(); // bad format: no ping, no question
@@ -203,7 +211,8 @@ TEST_F(DiscoveryWindows, ChangeIpMovesADeviceAndTheRescanFindsItThere)
     auto *result = child<QLabel>(change, "LChangeResult");
     ASSERT_TRUE(waitFor([&] { return !result->text().isEmpty(); }));
     EXPECT_EQ(result->text(), QStringLiteral("00-50-C2-00-00-56 answers at 127.0.0.96"));
-    EXPECT_EQ(row(devices, QStringLiteral("00-50-C2-00-00-56"))->text(1), QStringLiteral("127.0.0.96"));
+    EXPECT_EQ(row(devices, QStringLiteral("00-50-C2-00-00-56"))->text(1),
+              QStringLiteral("127.0.0.96"));
 
     // Two adapters: the board list comes first.
     NetworkAdapter second = LoopbackDiscoveryNetwork::virtualAdapter();
