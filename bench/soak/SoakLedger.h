@@ -86,6 +86,8 @@ struct PhaseCheck
     ToolCounts tool;        ///< differences over the phase
     uint64_t simRequests = 0;
     uint64_t damaged = 0;   ///< answers dropped or damaged by the virtual controller
+    uint64_t reframed = 0;  ///< of these, answers whose header was replaced (garbage,
+                            ///< oversize, malformed)
     int reopens = 0;
 
     /// Empty when the counters add up, else the reason.

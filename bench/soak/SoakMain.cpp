@@ -409,6 +409,13 @@ private:
         }
     }
 
+    uint64_t reframedAnswers() const
+    {
+        return m_wire.faults[size_t(SoakFault::Garbage)].load()
+               + m_wire.faults[size_t(SoakFault::Oversize)].load()
+               + m_wire.faults[size_t(SoakFault::Malformed)].load();
+    }
+
     uint64_t damagedAnswers() const
     {
         uint64_t sum = 0;
@@ -440,6 +447,7 @@ private:
         const ToolCounts tool0 = m_ledger.now();
         const uint64_t requests0 = m_wire.requests.load();
         const uint64_t damaged0 = damagedAnswers();
+        const uint64_t reframed0 = reframedAnswers();
         const int reopens0 = m_reopens;
         server().faults().setSeed(m_options.seed * 1000 + uint64_t(phase));
         applyFault(server().faults(), fault);
@@ -482,6 +490,7 @@ private:
         check.tool.acknowledgeErrors = tool1.acknowledgeErrors - tool0.acknowledgeErrors;
         check.simRequests = m_wire.requests.load() - requests0;
         check.damaged = damagedAnswers() - damaged0;
+        check.reframed = reframedAnswers() - reframed0;
         check.reopens = m_reopens - reopens0;
         const std::string verdict = check.verdict();
         if (m_options.verbose || !verdict.empty())
