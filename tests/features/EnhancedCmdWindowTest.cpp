@@ -17,6 +17,8 @@
 #include "ui/widgets/EditColour.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -153,6 +155,9 @@ TEST_F(EnhancedWindow, DecodedAnswersFillTheThreeGroups)
     EXPECT_EQ(get<QLineEdit>("EECEnhancedGoal")->text(), local("50.000"));
     EXPECT_EQ(get<QLineEdit>("EECCounterLoops")->text(), "5");
     EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(), "0x4D-Enhanced cmd : [0x94 05 00 7F FF FF]");
+    get<QPushButton>("BCopyEnhancedCmd")->click();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith(" write '0x4D=[0x94 05 00 7F FF FF]'"))
+        << QGuiApplication::clipboard()->text().toStdString();
 
     answer(Reg::LoopsConfig, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x07, 0xD0});
     EXPECT_EQ(get<QLabel>("LLCPlusesFloat")->text(), local("2'000.0"));

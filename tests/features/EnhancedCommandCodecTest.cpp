@@ -78,6 +78,12 @@ TEST(EnhancedCommandCodec, FunctionCodesAndCaptions)
               "[S] Infinite negative movement with EnGoal as speed");
     EXPECT_EQ(Codec::commandCaption(116, true), "Reserved (0x74)");
     EXPECT_TRUE(Codec::commandCaption(100, false).isEmpty());
+    EXPECT_EQ(Codec::markerLabel({0x80, 2, 0}), "+2 loops");
+    EXPECT_EQ(Codec::markerLabel({0x80, -1, 0}), "-1 loops");
+    EXPECT_EQ(Codec::markerLabel({0x80, 101, 0}), "101");
+    const auto bytes = Codec::encode(Codec::Command{0x80, 101, 1000});
+    EXPECT_EQ(Codec::cliWriteLine(0x4D, bytes, "127.0.0.1"),
+              "tarvine-cli --ip 127.0.0.1 write '0x4D=[0x80 65 00 00 03 E8]'");
 }
 
 TEST(EnhancedCommandCodec, LoopsBytesTraceAndTotal)

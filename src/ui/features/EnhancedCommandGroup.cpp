@@ -46,12 +46,16 @@ EnhancedCommandGroup::EnhancedCommandGroup(EnhancedCmdModel &model, QWidget *par
     auto *buttons = new QHBoxLayout;
     m_read = makeButton(this, "BReadEnhancedCmd", QStringLiteral("Read"));
     m_write = makeButton(this, "BWriteEnhancedCmd", QStringLiteral("Write"));
+    auto *copy = makeButton(this, "BCopyEnhancedCmd", QStringLiteral("Copy"));
+    copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
+    buttons->addWidget(copy);
     buttons->addStretch(1);
     buttons->addWidget(m_read);
     buttons->addWidget(m_write);
     layout->addLayout(buttons);
 
     connect(m_read, &QPushButton::clicked, this, &EnhancedCommandGroup::readRequested);
+    connect(copy, &QPushButton::clicked, this, &EnhancedCommandGroup::copyRequested);
     connect(m_write, &QPushButton::clicked, this, [this] {
         const EnhancedWriteResult result = m_model.writeCommand();
         after();

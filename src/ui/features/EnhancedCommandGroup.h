@@ -31,6 +31,8 @@ public:
 
 signals:
     void readRequested();
+    /// "Copy": the tarvine-cli line that writes the caption's bytes.
+    void copyRequested();
     /// "Write" sent \a result.bytes (or refused it).
     void written(const EnhancedWriteResult &result);
 

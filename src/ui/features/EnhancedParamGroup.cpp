@@ -30,6 +30,9 @@ EnhancedParamGroup::EnhancedParamGroup(EnhancedCmdModel &model, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     auto *read = makeButton(this, "BReadEnhancedParam", QStringLiteral("Read"));
     m_write = makeButton(this, "BWriteEnhancedParam", QStringLiteral("Write"));
+    auto *copy = makeButton(this, "BCopyEnhancedParam", QStringLiteral("Copy"));
+    copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
+    buttons->addWidget(copy);
     buttons->addStretch(1);
     buttons->addWidget(read);
     buttons->addWidget(m_write);
@@ -45,6 +48,7 @@ EnhancedParamGroup::EnhancedParamGroup(EnhancedCmdModel &model, QWidget *parent)
         render();
     });
     connect(read, &QPushButton::clicked, this, &EnhancedParamGroup::readRequested);
+    connect(copy, &QPushButton::clicked, this, &EnhancedParamGroup::copyRequested);
     connect(m_write, &QPushButton::clicked, this, [this] {
         const EnhancedWriteResult result = m_model.writeParams();
         render();

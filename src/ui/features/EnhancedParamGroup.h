@@ -21,6 +21,8 @@ public:
 
 signals:
     void readRequested();
+    /// "Copy": the tarvine-cli line that writes the caption's bytes.
+    void copyRequested();
     void written(const EnhancedWriteResult &result);
 
 private:

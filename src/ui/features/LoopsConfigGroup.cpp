@@ -43,6 +43,9 @@ LoopsConfigGroup::LoopsConfigGroup(EnhancedCmdModel &model, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     auto *read = makeButton(this, "BReadLoopsConfig", QStringLiteral("Read"));
     m_write = makeButton(this, "BWriteLoopsConfig", QStringLiteral("Write"));
+    auto *copy = makeButton(this, "BCopyLoopsConfig", QStringLiteral("Copy"));
+    copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
+    buttons->addWidget(copy);
     buttons->addStretch(1);
     buttons->addWidget(read);
     buttons->addWidget(m_write);
@@ -61,6 +64,7 @@ LoopsConfigGroup::LoopsConfigGroup(EnhancedCmdModel &model, QWidget *parent)
     connect(m_denominator, &QLineEdit::textEdited, this,
             edited(&EnhancedCmdModel::denominatorTextChanged));
     connect(read, &QPushButton::clicked, this, &LoopsConfigGroup::readRequested);
+    connect(copy, &QPushButton::clicked, this, &LoopsConfigGroup::copyRequested);
     connect(m_write, &QPushButton::clicked, this, [this] {
         const EnhancedWriteResult result = m_model.writeLoops();
         render();

@@ -11,7 +11,12 @@
 #include "ui/features/EnhancedParamGroup.h"
 #include "ui/features/LoopsConfigGroup.h"
 
+#include "device/RegisterText.h"
+#include "protocol/TFormParamIP.h"
+
+#include <QClipboard>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QShowEvent>
@@ -19,7 +24,7 @@
 
 namespace Codec = EnhancedCommandCodec;
 using namespace EnhancedCmdWidgets;
-using Display = SessionListener::Display;
+using WindowDisplay = SessionListener::Display;
 
 TFormEnhancedCmd::TFormEnhancedCmd(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormEnhancedCmd"), QStringLiteral("Enhanced cmd / Loops"))
@@ -74,6 +79,12 @@ TFormEnhancedCmd::TFormEnhancedCmd(TFormMain &main)
                     reinterpret_cast<const char *>(result.bytes.data()),
                     qsizetype(result.bytes.size())));
             });
+    connect(m_command, &EnhancedCommandGroup::copyRequested, this,
+            [this] { copyTrace(m_command, Reg::EnhancedInput); });
+    connect(m_loops, &LoopsConfigGroup::copyRequested, this,
+            [this] { copyTrace(m_loops, Reg::LoopsConfig); });
+    connect(m_params, &EnhancedParamGroup::copyRequested, this,
+            [this] { copyTrace(m_params, Reg::EnhancedParams); });
     connect(m_loops, &LoopsConfigGroup::written, this, [this] { renderWritten(); });
     connect(m_params, &EnhancedParamGroup::written, this, [this] { renderWritten(); });
 
@@ -91,9 +102,9 @@ TFormEnhancedCmd::TFormEnhancedCmd(TFormMain &main)
     m_timerCommand.setObjectName(QStringLiteral("TimerDisplayEnhancedCmd"));
     m_timerLoops.setObjectName(QStringLiteral("TimerDisplayEnhancedRangeConfig"));
     m_timerParams.setObjectName(QStringLiteral("TimerDisplayEnhancedParam"));
-    main.sessionBridge().setWindowDisplayTimer(Display::EnhancedCmd, &m_timerCommand);
-    main.sessionBridge().setWindowDisplayTimer(Display::EnhancedRangeConfig, &m_timerLoops);
-    main.sessionBridge().setWindowDisplayTimer(Display::EnhancedParam, &m_timerParams);
+    main.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedCmd, &m_timerCommand);
+    main.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedRangeConfig, &m_timerLoops);
+    main.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedParam, &m_timerParams);
     connect(&main, &TFormMain::deviceIdentified, this, &TFormEnhancedCmd::applyProfile);
 
     m_written->hide();
@@ -175,4 +186,17 @@ void TFormEnhancedCmd::renderWritten()
     setTraceRed(m_command, m_commandWritten, c.commandTracesRed);
     setTraceRed(m_loops, m_loopsWritten, c.loopsTracesRed);
     setTraceRed(m_params, m_paramsWritten, c.paramsTracesRed);
+}
+
+void TFormEnhancedCmd::copyTrace(QGroupBox *group, int address)
+{
+    // Only a valid caption ("--" is an invalid entry) gives a command line.
+    const auto bytes = RegisterText::parseTrace(
+        QLatin1Char('[') + Codec::byteList(group->title()) + QLatin1Char(']'),
+        QLMCIPMotor::RegisterSize(address));
+    if (!bytes)
+        return;
+    const TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    QGuiApplication::clipboard()->setText(
+        Codec::cliWriteLine(address, *bytes, paramIP ? paramIP->ipText() : QString()));
 }

@@ -46,6 +46,7 @@ private:
     void TimerDisplayEnhancedRangeConfigTimer();
     void TimerDisplayEnhancedParamTimer();
     void renderWritten();
+    void copyTrace(QGroupBox *group, int address);
 
     TFormMain &m_main;
     EnhancedCmdModel m_model;
