@@ -1,4 +1,5 @@
 #include "cli/CliOptions.h"
+#include "cli/FeatureCommands.h"
 
 QString CliOptions::usage()
 {
@@ -13,13 +14,15 @@ QString CliOptions::usage()
         "  read REG...                   read registers (decimal or 0x-hex addresses)\n"
         "  write REG=VALUE...            write registers, then read them back\n"
         "  poll [--seconds S] [--refresh MS]\n"
-        "                                one line of live values per read cycle\n"
+        "                                one line of live values per read cycle\n")
+        + FeatureCommands::usage()
+        + QStringLiteral(
         "\n"
         "--verbose also prints the tool's internal error log (time-outs, unknown\n"
         "registers) on standard error.\n"
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out,\n"
-        "4 device type refused, 5 register not granted or value refused.\n");
+        "4 device type refused, 5 register not granted or value refused, 6 auto-tuning error.\n");
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
@@ -101,6 +104,14 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             error.clear();
             return std::nullopt;
+        } else if (bool takesValue = false; FeatureCommands::isOption(a, takesValue)) {
+            o.arguments << a;
+            if (takesValue) {
+                auto v = needValue(i);
+                if (!v)
+                    return std::nullopt;
+                o.arguments << *v;
+            }
         } else if (a.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(a);
             return std::nullopt;
@@ -121,6 +132,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     }
     const QStringList commands{QStringLiteral("identify"), QStringLiteral("read"),
                                QStringLiteral("write"), QStringLiteral("poll")};
+    if (FeatureCommands::handles(o.command)) {
+        error = FeatureCommands::checkArguments(o.command, o.arguments);
+        if (!error.isEmpty())
+            return std::nullopt;
+        return o;
+    }
     if (!commands.contains(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
                                     : QStringLiteral("unknown command %1").arg(o.command);

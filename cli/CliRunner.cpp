@@ -1,4 +1,5 @@
 #include "cli/CliRunner.h"
+#include "cli/FeatureCommands.h"
 
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
@@ -54,6 +55,12 @@ void CliRunner::armMainDisplay()
     // May come from the sender thread (UDP): only a flag.
     QMetaObject::invokeMethod(
         this, [this] { m_answer = true; }, Qt::QueuedConnection);
+}
+
+void CliRunner::startWindowDisplay(Display window)
+{
+    if (window == Display::AutoTuning)
+        m_tuningStatuses.fetch_add(1);
 }
 
 int CliRunner::fail(int code, const QString &message)
@@ -144,6 +151,14 @@ int CliRunner::run()
         result = read();
     else if (m_options.command == QLatin1String("write"))
         result = write();
+    else if (FeatureCommands::handles(m_options.command)) {
+        FeatureCommands::Context context{
+            *m_session, *m_connection, m_options, m_out, m_err, m_tuningStatuses,
+            [this](const std::function<bool()> &done, int ms) { return waitFor(done, ms); },
+            [this](int ms) { return waitUntilSettled(ms); },
+            [this](int code, const QString &message) { return fail(code, message); }};
+        result = FeatureCommands::run(context);
+    }
     else
         result = poll();
     if (m_connection->isConnected()) {

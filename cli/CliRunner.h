@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTextStream>
 
+#include <atomic>
 #include <memory>
 
 class QLMCConnection;
@@ -37,6 +38,7 @@ public:
     // SessionListener: with a display divider of 0 every decoded answer arms
     // the display, which tells the runner that an answer came in.
     void armMainDisplay() override;
+    void startWindowDisplay(Display window) override;
 
 private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
@@ -61,4 +63,5 @@ private:
     QString m_status0;
     QString m_status3;
     bool m_answer = false;
+    std::atomic<int> m_tuningStatuses{0}; ///< decoded 0x39 values
 };
