@@ -1,4 +1,5 @@
 #include "cli/CliOptions.h"
+#include "cli/FeatureCommands.h"
 
 #include "cli/EnhancedCommands.h"
 #include "cli/OptionsCommands.h"
@@ -28,6 +29,7 @@ QString CliOptions::usage()
         "  diff FILE                     list the registers that differ from the file\n"
         "%1"
         "%2"
+        "%3"
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
@@ -38,9 +40,10 @@ QString CliOptions::usage()
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out (poll:\n"
         "nothing came back for the whole run), 4 device type refused, 5 register not\n"
-        "granted or value refused, 6 bad or unreadable parameter file, 7 registers\n"
-        "differ (diff) or the read-back differs (send).\n\n")
-               .arg(EnhancedCommands::usage(), OptionsCommands::usage())
+        "granted or value refused, 6 bad or unreadable parameter file or an\n"
+        "auto-tuning error result, 7 registers differ (diff) or the read-back differs\n"
+        "(send).\n\n")
+               .arg(EnhancedCommands::usage(), OptionsCommands::usage(), FeatureCommands::usage())
            + DiscoveryCommands::usage();
 }
 
@@ -143,6 +146,14 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             error.clear();
             return std::nullopt;
+        } else if (bool takesValue = false; FeatureCommands::isOption(a, takesValue)) {
+            o.arguments << a;
+            if (takesValue) {
+                auto v = needValue(i);
+                if (!v)
+                    return std::nullopt;
+                o.arguments << *v;
+            }
         } else if (a.startsWith(QLatin1String("--")) && !EnhancedCommands::handles(o.command)) {
             error = QStringLiteral("unknown option %1").arg(a);
             return std::nullopt;
@@ -165,6 +176,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
                                QStringLiteral("write"), QStringLiteral("poll"),
                                QStringLiteral("save"),  QStringLiteral("view"),
                                QStringLiteral("send"),  QStringLiteral("diff")};
+    if (FeatureCommands::handles(o.command)) {
+        error = FeatureCommands::checkArguments(o.command, o.arguments);
+        if (!error.isEmpty())
+            return std::nullopt;
+        return o;
+    }
     if (!commands.contains(o.command) && !EnhancedCommands::handles(o.command)
         && !OptionsCommands::handles(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")

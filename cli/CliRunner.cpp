@@ -1,4 +1,5 @@
 #include "cli/CliRunner.h"
+#include "cli/FeatureCommands.h"
 
 #include "cli/EnhancedCommands.h"
 #include "cli/FileCommands.h"
@@ -78,6 +79,12 @@ void CliRunner::limitsReceived()
                 m_limitsHook();
         },
         Qt::QueuedConnection);
+}
+
+void CliRunner::startWindowDisplay(Display window)
+{
+    if (window == Display::AutoTuning)
+        m_tuningStatuses.fetch_add(1);
 }
 
 int CliRunner::fail(int code, const QString &message)
@@ -183,6 +190,14 @@ int CliRunner::run()
         OptionsCommands::Context context{*m_session, m_out, m_err,
                                          [this] { return waitUntilSettled(m_options.timeoutMs); }};
         result = OptionsCommands::run(m_options.command, m_options.arguments, context);
+    }
+    else if (FeatureCommands::handles(m_options.command)) {
+        FeatureCommands::Context context{
+            *m_session, *m_connection, m_options, m_out, m_err, m_tuningStatuses,
+            [this](const std::function<bool()> &done, int ms) { return waitFor(done, ms); },
+            [this](int ms) { return waitUntilSettled(ms); },
+            [this](int code, const QString &message) { return fail(code, message); }};
+        result = FeatureCommands::run(context);
     }
     else
         result = poll();

@@ -7,6 +7,7 @@
 #include <QTextStream>
 
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -42,6 +43,7 @@ public:
     void armMainDisplay() override;
     /// 0x5B arrived: a parameter-file save may write its file.
     void limitsReceived() override;
+    void startWindowDisplay(Display window) override;
 
 private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
@@ -81,4 +83,5 @@ private:
     std::mutex m_timesMutex;
     std::vector<float> m_answerTimes; ///< ms, one per decoded answer (any thread appends)
     std::function<void()> m_limitsHook; ///< set while a file command runs
+    std::atomic<int> m_tuningStatuses{0}; ///< decoded 0x39 values
 };

@@ -1,11 +1,16 @@
 // Fuzzes the answer path: reassembly, checksum, and the decoding of every
 // register into the session, in each connection mode and packet phase; then
 // the decoded option and limit records through the windows' display
-// functions, with round-trip checks.
+// functions, with round-trip checks, and every other feature decoder and the
+// auto-tuning wizard on what was decoded.
 #include "app/Diagnostics.h"
 #include "device/QLMCSession.h"
+#include "features/AutoTuningWizard.h"
+#include "features/HomingSetup.h"
+#include "features/IOLines.h"
 #include "features/LimitRegisters.h"
 #include "features/OptionRegisters.h"
+#include "features/WarningRegister.h"
 #include "protocol/PacketChecksum.h"
 
 #include <algorithm>
@@ -97,5 +102,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     checkFeatureRecords(s);
+
+    // The feature windows' decoders and the wizard on the decoded values.
+    uint8_t tuning;
+    uint16_t io;
+    uint32_t warning, homing;
+    {
+        RegisterLockGuard guard(s.lock());
+        tuning = s.AutoTuning.State;
+        io = s.IO.Config;
+        warning = s.Warning.Bits;
+        homing = s.Calibration.HomingOptions;
+    }
+    (void)WarningRegister::groupTitle(warning);
+    WarningRegister::LatchHistory history;
+    history.observe(warning, QDateTime());
+    for (int line = 1; line <= 2; ++line)
+        if (IOLines::itemOf(io, line) >= IOLines::ItemCount)
+            __builtin_trap();
+    if (!HomingSetup::compose(HomingSetup::decode(homing)))
+        __builtin_trap(); // a decoded value always composes again
+    static AutoTuningWizard wizard;
+    if (data[0] & 0x80) {
+        wizard.setConnected(true);
+        wizard.startClicked(data[0] & 0x40 ? TuningKind::PidPredictive : TuningKind::PidOnly);
+    }
+    const WizardRequests r = wizard.statusDecoded(tuning, nullptr);
+    if (r.runEnded && wizard.running())
+        __builtin_trap();
     return 0;
 }

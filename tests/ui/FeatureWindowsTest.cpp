@@ -276,7 +276,9 @@ TEST_F(FeatureWindows, PredictiveAbortThenReset)
     QPushButton *pred = child<QPushButton>(w, "BStartPIDPred");
     pred->click();
     ASSERT_TRUE(written("39 11"));
-    QTest::qWait(300);
+    ASSERT_TRUE(waitFor([&] { return child<QLabel>(w, "LRunning")->text() == QStringLiteral("Running..."); }, 3000));
+    ASSERT_EQ(pred->text(), QStringLiteral("Abort"));
+    ASSERT_TRUE(pred->isEnabled());
     pred->click();
     EXPECT_TRUE(written("39 12"));
     ASSERT_TRUE(waitFor([&] { return w.wizard().step() == AutoTuningWizard::ResultStep; }, 5000));

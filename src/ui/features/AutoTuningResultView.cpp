@@ -40,7 +40,7 @@ AutoTuningResultView::AutoTuningResultView(QWidget *parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setFocusPolicy(Qt::NoFocus);
-    m_table->setMinimumWidth(260);
+    m_table->setMinimumWidth(350);
     layout->addWidget(m_table, 2);
 }
 

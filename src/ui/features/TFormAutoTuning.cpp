@@ -98,7 +98,7 @@ TFormAutoTuning::TFormAutoTuning(TFormMain &main)
     m_memo->setObjectName(QStringLiteral("MemoAutoTuning"));
     m_memo->setReadOnly(true);
     m_memo->setFocusPolicy(Qt::NoFocus);
-    m_memo->setFixedHeight(80);
+    m_memo->setFixedHeight(64);
     m_result = new AutoTuningResultView(step5);
     step5->layout()->addWidget(m_memo);
     step5->layout()->addWidget(m_result);
@@ -146,7 +146,7 @@ TFormAutoTuning::TFormAutoTuning(TFormMain &main)
     m_wizard.currentTextChanged(m_currentMax->text());
     m_wizard.formShown();
     render();
-    resize(640, 420);
+    resize(780, 440);
 }
 
 QGroupBox *TFormAutoTuning::makeStep(int step, const QString &title, const QStringList &lines)
