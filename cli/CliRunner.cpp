@@ -12,11 +12,11 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 CliRunner::CliRunner(const CliOptions &options, QTextStream &out, QTextStream &err)
     : m_options(options)
@@ -388,14 +388,14 @@ QString CliRunner::statisticsLine()
         median = times[times.size() / 2];
         maximum = times.back();
     }
-    QString line = QStringLiteral("statistics: requests %1, answers %2, lost %3, checksum errors "
-                                  "%4, answer time median %5 ms, max %6 ms")
-                       .arg(m_totals.requests)
-                       .arg(m_totals.answers)
-                       .arg(m_totals.requests - m_totals.answers)
-                       .arg(m_totals.checksumErrors)
-                       .arg(QString::number(double(median), 'f', 3),
-                            QString::number(double(maximum), 'f', 3));
+    QString line =
+        QStringLiteral("statistics: requests %1, answers %2, lost %3, checksum errors "
+                       "%4, answer time median %5 ms, max %6 ms")
+            .arg(m_totals.requests)
+            .arg(m_totals.answers)
+            .arg(m_totals.requests - m_totals.answers)
+            .arg(m_totals.checksumErrors)
+            .arg(QString::number(double(median), 'f', 3), QString::number(double(maximum), 'f', 3));
     if (m_totals.reopens > 0)
         line += QStringLiteral(", reopened %1").arg(m_totals.reopens);
     return line;
@@ -441,8 +441,8 @@ int CliRunner::poll()
     addToTotals();
     m_out << statisticsLine() << Qt::endl;
     if (lines == 0 && m_totals.answers == 0)
-        return fail(TimedOut, QStringLiteral("no answer from %1 for %2 s")
-                                  .arg(m_options.ip)
-                                  .arg(m_options.seconds));
+        return fail(
+            TimedOut,
+            QStringLiteral("no answer from %1 for %2 s").arg(m_options.ip).arg(m_options.seconds));
     return Ok;
 }

@@ -35,8 +35,9 @@ void AnswerAssembler::feedDatagram(const uint8_t *datagram, size_t length, uint3
     resetLocked();
     // One datagram carries one answer: header, the payload it announces, checksum.
     const bool whole = length >= size_t(Frame::HeaderSize + Frame::ChecksumSize)
-                       && length == Frame::HeaderSize + ((size_t(datagram[4]) << 8) | datagram[5])
-                                        + Frame::ChecksumSize;
+                       && length
+                              == Frame::HeaderSize + ((size_t(datagram[4]) << 8) | datagram[5])
+                                     + Frame::ChecksumSize;
     if (!whole) {
         if (m_sink)
             m_sink->frameDropped(AnswerSink::FrameError::Datagram);

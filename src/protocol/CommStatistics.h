@@ -17,13 +17,13 @@ public:
     std::atomic<int32_t> receiveChunks{0};
 
     // What the link's recovery did, cleared at every open.
-    std::atomic<int32_t> checksumErrors{0};     ///< frames dropped by the checksum or size check
-    std::atomic<int32_t> datagramsDropped{0};   ///< datagrams that were not one whole frame
-    std::atomic<int32_t> staleAnswers{0};       ///< answers of an earlier connection, not decoded
-    std::atomic<int32_t> answerTimeouts{0};     ///< requests whose answer did not come in time
-    std::atomic<int32_t> identifyRetries{0};    ///< Type and Version asked again before identification
-    std::atomic<int32_t> registersReasked{0};   ///< registers of lost read packets asked once more
-    std::atomic<int32_t> registersReadBack{0};  ///< registers of lost write packets read back
+    std::atomic<int32_t> checksumErrors{0};   ///< frames dropped by the checksum or size check
+    std::atomic<int32_t> datagramsDropped{0}; ///< datagrams that were not one whole frame
+    std::atomic<int32_t> staleAnswers{0};     ///< answers of an earlier connection, not decoded
+    std::atomic<int32_t> answerTimeouts{0};   ///< requests whose answer did not come in time
+    std::atomic<int32_t> identifyRetries{0}; ///< Type and Version asked again before identification
+    std::atomic<int32_t> registersReasked{0};  ///< registers of lost read packets asked once more
+    std::atomic<int32_t> registersReadBack{0}; ///< registers of lost write packets read back
 
     // High-resolution counter values of the last request sent and answer decoded.
     std::atomic<int64_t> sendTime{0};

@@ -1,5 +1,6 @@
 #include "protocol/QLMCConnection.h"
 
+#include "app/Diagnostics.h"
 #include "device/QLMCSession.h"
 #include "platform/TcpClientSocket.h"
 #include "platform/UdpClientSocket.h"
@@ -180,8 +181,15 @@ void QLMCConnection::deviceNotAnswering()
 {
     if (m_session.Identified.load() || !isConnected())
         return;
+    // Short enough for the connection panel; the log has the whole story.
+    showStatus(0, comMode() == ComModes::Udp ? QStringLiteral("UDP no answer")
+                                             : QStringLiteral("TCP no answer"));
+    if (!m_notAnsweringShown)
+        LOG_INFO("QLMCConnection", "QLMCConnection::deviceNotAnswering",
+                 QStringLiteral("The device at %1 is not answering yet: Type and Version are "
+                                "asked again until it does")
+                     .arg(m_ipText));
     m_notAnsweringShown = true;
-    showStatus(0, openText() + QStringLiteral(" - device not answering yet"));
 }
 
 void QLMCConnection::open(const QString &ipText)

@@ -86,7 +86,8 @@ bool QLMCThreadSendPacket::awaitAnswer()
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     auto leftMs = [&deadline](Clock::time_point until) {
         return int(std::max<int64_t>(
-            0, std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
+            0,
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
     };
     if (m_session.connection().ComMode.load() == ComModes::Udp && !m_inFlightScan) {
         // A UDP answer is received and decoded here, with the RegisterLock

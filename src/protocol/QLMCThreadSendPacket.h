@@ -1,8 +1,8 @@
 #pragma once
 
+#include "device/RegisterTable.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/PeriodicTimer.h"
-#include "device/RegisterTable.h"
 #include "protocol/QLMCIPPacket.h"
 
 #include <atomic>
@@ -108,9 +108,9 @@ private:
     int m_cycle = 0;
 
     // The request in flight (sender thread only).
-    std::vector<uint8_t> m_inFlight;  ///< its register addresses
-    int m_inFlightPhase = 0;          ///< Phases::Read, Write or InputOnly
-    bool m_inFlightScan = false;      ///< the gateway bus scan
+    std::vector<uint8_t> m_inFlight; ///< its register addresses
+    int m_inFlightPhase = 0;         ///< Phases::Read, Write or InputOnly
+    bool m_inFlightScan = false;     ///< the gateway bus scan
     uint32_t m_inFlightGeneration = 0;
     /// Registers already asked once more after a lost read: not asked again.
     std::bitset<RegisterCount> m_reasked;

@@ -140,7 +140,7 @@ bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport 
 }
 
 bool RequestEncoder::receiveDatagramAnswer(PacketTransport &transport, int timeoutMs,
-                                          uint32_t generation)
+                                           uint32_t generation)
 {
     if (!transport.isDatagram())
         return false;

@@ -178,8 +178,8 @@ TEST_P(CliPollFault, KeepsPollingThroughTheFault)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, CliPollFault,
-                         ::testing::Values("drop=0.2", "delay=30", "corrupt=5", "split",
-                                           "merge=3", "garbage=7", "oversize=7", "malformed=7",
+                         ::testing::Values("drop=0.2", "delay=30", "corrupt=5", "split", "merge=3",
+                                           "garbage=7", "oversize=7", "malformed=7",
                                            "close-after=40"),
                          [](const auto &info) {
                              std::string name = info.param;
@@ -193,8 +193,8 @@ TEST_F(Cli, GatewayModuleAnsweringStatusOnlyIsReportedAsNoAcknowledge)
 {
     startGateway("BUSDC-A");
     server->faults().setNackStatusOnly(true);
-    const CliResult r = runCli({"--ip", ip(), "--i2c", "20", "--port", tcp(), "--timeout", "600",
-                                "identify"});
+    const CliResult r =
+        runCli({"--ip", ip(), "--i2c", "20", "--port", tcp(), "--timeout", "600", "identify"});
     EXPECT_EQ(r.code, CliRunner::TimedOut);
     EXPECT_TRUE(r.err.contains("no acknowledge from module 20")) << r.err.toStdString();
 TEST_F(Cli, OptionsLimitsAndOneOptionBit)

@@ -1,9 +1,9 @@
 #include "device/QLMCSession.h"
 #include "app/Diagnostics.h"
-#include "support/Bytes.h"
-#include "support/RecordingListener.h"
 #include "platform/AutoResetEvent.h"
 #include "protocol/PacketChecksum.h"
+#include "support/Bytes.h"
+#include "support/RecordingListener.h"
 
 #include <gtest/gtest.h>
 

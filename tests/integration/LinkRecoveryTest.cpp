@@ -54,7 +54,8 @@ TEST_P(FirstAnswerLost, IdentifiesAfterOneAnswerTimeout)
     const CommStatistics &s = c.session.statistics();
     EXPECT_EQ(s.identifyRetries, 1);
     EXPECT_EQ(s.answerTimeouts, 1);
-    EXPECT_TRUE(c.sawStatus(0, openText(row.mode) + " - device not answering yet"));
+    EXPECT_TRUE(c.sawStatus(0, row.mode == ComModes::Udp ? QStringLiteral("UDP no answer")
+                                                         : QStringLiteral("TCP no answer")));
     EXPECT_EQ(c.lastStatus(0), openText(row.mode));
     if (std::string_view(row.fault).starts_with("malformed"))
         EXPECT_EQ(s.datagramsDropped, 1); // the truncated datagram did not swallow the next
@@ -139,8 +140,8 @@ TEST(Reconnect, LateDatagramOfTheClosedDeviceIsNeverDecoded)
     SimServerConfig config;
     config.bindAddress = "127.0.0.3";
     WireRecorder healthyWire; // outlives the server, whose thread records into it
-    SimServer healthy(config, std::make_shared<SimController>(*parseSimModel("NETDC-A"),
-                                                              SimIdentity{}));
+    SimServer healthy(config,
+                      std::make_shared<SimController>(*parseSimModel("NETDC-A"), SimIdentity{}));
     ASSERT_TRUE(healthy.start());
     healthy.setLog(healthyWire.log);
 

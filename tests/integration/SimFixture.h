@@ -77,11 +77,10 @@ public:
         QObject::connect(
             &connection, &QLMCConnection::statusChanged,
             [this](int panel, const QString &text) { statuses.emplace_back(panel, text); });
-        QObject::connect(&connection, &QLMCConnection::identified,
-                         [this](const ModelProfile &) {
-                             identified = true;
-                             ++identifications;
-                         });
+        QObject::connect(&connection, &QLMCConnection::identified, [this](const ModelProfile &) {
+            identified = true;
+            ++identifications;
+        });
         QObject::connect(&connection, &QLMCConnection::deviceRefused,
                          [this](const QString &, const QString &) { refused = true; });
         QObject::connect(&connection, &QLMCConnection::modelWarning,

@@ -166,7 +166,13 @@ TEST_F(Assembler, EachDatagramIsOneWholeFrameOrDropped)
     };
     const Row rows[] = {
         {"truncated", {good.begin(), good.end() - 1}, 1, 0},
-        {"one byte too many", [&] { auto d = good; d.push_back(0); return d; }(), 1, 0},
+        {"one byte too many",
+         [&] {
+             auto d = good;
+             d.push_back(0);
+             return d;
+         }(),
+         1, 0},
         {"two frames", twice, 1, 0},
         {"shorter than a header", {good.begin(), good.begin() + 3}, 1, 0},
         {"empty", {}, 1, 0},

@@ -162,8 +162,19 @@ TEST(SimFaultRate, ParsesCountsAndProbabilities)
     EXPECT_FALSE(SimFaultRate::parse("0")->active());
     EXPECT_DOUBLE_EQ(SimFaultRate::parse("0.25")->probability, 0.25);
     EXPECT_EQ(SimFaultRate::parse("0.25")->everyNth, 0u);
-    for (const char *bad : {"-1", "1.5", "abc", "0.2x", "3x", "."})
+    EXPECT_EQ(SimFaultRate::parse("first2")->firstN, 2u);
+    for (const char *bad : {"-1", "1.5", "abc", "0.2x", "3x", ".", "first", "first0", "firstx"})
         EXPECT_FALSE(SimFaultRate::parse(bad)) << bad;
+}
+
+TEST(SimFaults, FirstNStrikesTheFirstAnswersOnly)
+{
+    SimFaults faults;
+    faults.setDrop(SimFaultRate::first(2));
+    std::string fates;
+    for (int i = 0; i < 5; ++i)
+        fates += faults.plan().drop ? 'D' : '.';
+    EXPECT_EQ(fates, "DD...");
 }
 
 TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
@@ -172,7 +183,8 @@ TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
     std::string error;
     for (const char *text :
          {"drop=0.1", "delay=50", "corrupt=10", "split", "split-pieces=4", "split-pause=5",
-          "merge=3", "close-after=100", "oversize=7", "malformed=0.5", "garbage"})
+          "merge=3", "close-after=100", "oversize=7", "malformed=0.5", "garbage",
+          "nack-status-only"})
         EXPECT_TRUE(SimFaults::applyTo(settings, text, &error)) << text << ": " << error;
     EXPECT_DOUBLE_EQ(settings.drop.probability, 0.1);
     EXPECT_EQ(settings.delayMs, 50);
@@ -180,6 +192,7 @@ TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
     EXPECT_EQ(settings.split.everyNth, 1u);
     EXPECT_EQ(settings.splitPieces, 4);
     EXPECT_EQ(settings.closeAfter, 100);
+    EXPECT_TRUE(settings.nackStatusOnly);
     EXPECT_TRUE(settings.any());
 
     for (const char *bad : {"drop=", "delay", "delay=-5", "split-pieces=1", "close-after=x",

@@ -13,6 +13,7 @@
 #include "ui/AppWindows.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -191,6 +192,30 @@ TEST_F(ParamIPTest, TcpOpenIdentifiesTheVirtualControllerAndCloseReturnsToClosed
     EXPECT_FALSE(enabled("BClose"));
     EXPECT_FALSE(enabled("MenuComClose"));
     EXPECT_EQ(child<QAction>(main, "MenuFileOpen")->text(), QStringLiteral("View..."));
+}
+
+TEST_F(ParamIPTest, LostFirstAnswerStillIdentifiesAndShowsTheModel)
+{
+    startServer(63);
+    server->faults().setDrop(SimFaultRate::first(1));
+    paramIP.connection().setAnswerTimeoutMs(200);
+    typeAddress({"127", "0", "0", "63"});
+    QElapsedTimer clock;
+    clock.start();
+    child<QPushButton>(paramIP, "BOpen")->click();
+    // Until the device answers, panel 0 says so; then the caption shows the model.
+    EXPECT_TRUE(waitFor([this] { return main.statusText(0) == "TCP no answer"; }, 1000));
+    if (qEnvironmentVariableIsSet("TARVINE_SHOT"))
+        main.grab(QRect(0, main.height() - 28, 420, 28)).save(qEnvironmentVariable("TARVINE_SHOT"));
+    ASSERT_TRUE(waitFor(
+        [this] {
+            return main.windowTitle() == "Ethernet Motor Controller - NETDC-A  (TYPE = 2.1)";
+        },
+        1000))
+        << main.windowTitle().toStdString();
+    EXPECT_LT(clock.elapsed(), 200 + 300);
+    EXPECT_EQ(main.statusText(0), QStringLiteral("TCP open"));
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(ParamIPTest, UdpOpenShowsUdpOpenAtOnce)
