@@ -52,17 +52,18 @@ LoopsConfigGroup::LoopsConfigGroup(EnhancedCmdModel &model, QWidget *parent)
     grid->addLayout(buttons, 6, 0, 1, 4);
     grid->setColumnStretch(3, 1);
 
-    const auto edited = [this](void (EnhancedCmdModel::*handler)(const QString &)) {
-        return [this, handler](const QString &text) {
-            (m_model.*handler)(text);
-            render();
-        };
-    };
-    connect(m_pulses, &QLineEdit::textEdited, this, edited(&EnhancedCmdModel::pulsesTextChanged));
-    connect(m_numerator, &QLineEdit::textEdited, this,
-            edited(&EnhancedCmdModel::numeratorTextChanged));
-    connect(m_denominator, &QLineEdit::textEdited, this,
-            edited(&EnhancedCmdModel::denominatorTextChanged));
+    connect(m_pulses, &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_model.pulsesTextChanged(text);
+        render();
+    });
+    connect(m_numerator, &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_model.numeratorTextChanged(text);
+        render();
+    });
+    connect(m_denominator, &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_model.denominatorTextChanged(text);
+        render();
+    });
     connect(read, &QPushButton::clicked, this, &LoopsConfigGroup::readRequested);
     connect(copy, &QPushButton::clicked, this, &LoopsConfigGroup::copyRequested);
     connect(m_write, &QPushButton::clicked, this, [this] {
