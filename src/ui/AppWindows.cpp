@@ -26,6 +26,7 @@ AppWindows::AppWindows()
     m_regWarning = std::make_unique<TFormRegWarning>(main);
     m_about = std::make_unique<TFormAbout>(main);
     m_autoTuning = std::make_unique<TFormAutoTuning>(main);
+    m_autoTuning->attachOptions(*m_regOption);
     m_calibration = std::make_unique<TFormCalibration>(main);
     m_changeIPAdd = std::make_unique<TFormChangeIPAdd>(main);
     m_file = std::make_unique<TFormFile>(main);

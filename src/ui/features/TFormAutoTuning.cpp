@@ -351,6 +351,23 @@ void TFormAutoTuning::setOutputVoltageActive(bool active)
     m_voltage->setEnabled(active);
 }
 
+void TFormAutoTuning::attachOptions(TFormRegOption &options)
+{
+    // Each side renders the other's change with its signals blocked, so a
+    // change never comes back.
+    connect(&options, &TFormRegOption::currentMaxArrived, this, &TFormAutoTuning::setCurrentMaxText);
+    connect(&options, &TFormRegOption::currentMaxEdited, this, &TFormAutoTuning::setCurrentMaxText);
+    connect(&options, &TFormRegOption::outputVoltagePositionChanged, this,
+            &TFormAutoTuning::setOutputVoltageMax);
+    connect(&options, &TFormRegOption::outputVoltageActiveChanged, this,
+            &TFormAutoTuning::setOutputVoltageActive);
+    connect(this, &TFormAutoTuning::currentMaxEdited, &options, &TFormRegOption::setCurrentMaxText);
+    connect(this, &TFormAutoTuning::outputVoltageMaxMoved, &options,
+            &TFormRegOption::setOutputVoltagePosition);
+    connect(this, &TFormAutoTuning::outputVoltageActiveClicked, &options,
+            &TFormRegOption::setOutputVoltageActive);
+}
+
 void TFormAutoTuning::setMaxPeakCurrent(int raw)
 {
     m_wizard.setMaxPeakCurrent(raw);

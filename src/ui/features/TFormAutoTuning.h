@@ -18,6 +18,7 @@ class QPushButton;
 class QSlider;
 class TFormMain;
 struct ModelProfile;
+class TFormRegOption;
 
 /// The auto-tuning wizard window: warning, what changes, current maximum
 /// (0x2A), output voltage maximum (0x2E), start/abort (0x39) and the result
@@ -36,6 +37,9 @@ class TFormAutoTuning : public ToolWindow
 
 public:
     explicit TFormAutoTuning(TFormMain &main);
+    /// Mirrors the current maximum, the output voltage bar and its "Active"
+    /// box with the options window, both ways.
+    void attachOptions(TFormRegOption &options);
 
     const AutoTuningWizard &wizard() const { return m_wizard; }
     AutoTuningResultView *resultView() const { return m_result; }

@@ -148,6 +148,7 @@ QGroupBox *TFormRegOption::buildOutputsGroup()
     m_currentMax->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000.00000"))
                                 + 12);
     connect(m_currentMax, &QLineEdit::textChanged, this, &TFormRegOption::ECurrentMaxChange);
+    connect(m_currentMax, &QLineEdit::textEdited, this, &TFormRegOption::currentMaxEdited);
     connect(m_currentMax, &QLineEdit::returnPressed, this, &TFormRegOption::BWriteOutputsMaxClick);
 
     m_outVoltageGroup = new QGroupBox(QStringLiteral("0x2E-Output voltage max."));
@@ -358,6 +359,12 @@ void TFormRegOption::clickBit(int bit, bool checked)
 }
 
 // --- Outputs max -------------------------------------------------------------------
+
+void TFormRegOption::setCurrentMaxText(const QString &text)
+{
+    if (m_currentMax->text() != text)
+        m_currentMax->setText(text); // checked by ECurrentMaxChange
+}
 
 void TFormRegOption::ECurrentMaxChange()
 {

@@ -50,8 +50,13 @@ public slots:
     /// As a click on "Active" with \a active: the bar is enabled exactly when
     /// it is checked; writes nothing.
     void setOutputVoltageActive(bool active);
+    /// Shows \a text in ECurrentMax (typed in a mirroring window) and checks
+    /// it; writes nothing.
+    void setCurrentMaxText(const QString &text);
 
 signals:
+    /// The user typed into ECurrentMax.
+    void currentMaxEdited(const QString &text);
     /// Bit box 5 changed by a click or by the display.
     void optionBit5Changed(bool checked);
     /// 0x2A arrived and is shown with this text.
