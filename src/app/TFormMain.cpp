@@ -22,22 +22,15 @@
 #include "ui/features/TFormLimits.h"
 #include "ui/features/TFormRegOption.h"
 #include "ui/features/TFormRegWarning.h"
-#include "ui/main/CommandsPanel.h"
 #include "ui/main/DisplayPanel.h"
-#include "ui/main/GraphsPanel.h"
-#include "ui/main/InputPanel.h"
 #include "ui/main/RefreshPanel.h"
-#include "ui/main/RegulationModePanel.h"
-#include "ui/main/RegulationParametersPanel.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/TFormAbout.h"
 #include "ui/widgets/VirtualController.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -48,7 +41,6 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -66,10 +58,6 @@ constexpr StatusPanel StatusPanels[TFormMain::StatusPanelCount] = {
 
 const QColor NavyIndicator(0x00, 0x00, 0x80); // clNavy
 
-constexpr int Margin = 4;
-constexpr int DisplayWidth = 404;
-constexpr int TopRowHeight = 112;
-constexpr int Spacing = 6;
 constexpr int StatusFontPixels = 11;
 
 } // namespace
@@ -107,7 +95,11 @@ TFormMain::TFormMain(QWidget *parent)
 
     // The discovery engine is created here, after the lock, by its subsystem.
 
-    setMinimumSize(MinimumFrameSize.width() - FrameWidth, MinimumFrameSize.height() - FrameHeight);
+    // Never smaller than the layout can hold: the fixed groups side by side.
+    ensurePolished();
+    setMinimumSize(
+        QSize(MinimumFrameSize.width() - FrameWidth, MinimumFrameSize.height() - FrameHeight)
+            .expandedTo(minimumSizeHint()));
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -288,57 +280,6 @@ void TFormMain::setComIndicator(bool connected)
 
 // --- Main panel --------------------------------------------------------------------
 
-QSize TFormMain::reservedSize(MainPanelSlot slot)
-{
-    switch (slot) {
-    case MainPanelSlot::RegulationParameters:
-        return {336, 524};
-    case MainPanelSlot::RegulationMode:
-        return {118, 186};
-    case MainPanelSlot::Input:
-        return {330, 186};
-    case MainPanelSlot::Eeprom:
-        return {198, 186};
-    }
-    return {};
-}
-
-QWidget *TFormMain::makeSlot(MainPanelSlot slot, const char *name, const QString &title)
-{
-    auto *holder = new QWidget;
-    holder->setObjectName(QLatin1String(name) + QLatin1String("Slot"));
-    auto *layout = new QVBoxLayout(holder);
-    layout->setContentsMargins(0, 0, 0, 0);
-
-    // Placeholder: the group's frame and title until its panel is installed.
-    auto *placeholder = new QGroupBox(title, holder);
-    placeholder->setObjectName(QLatin1String(name));
-    placeholder->setFixedSize(reservedSize(slot));
-    new QVBoxLayout(placeholder);
-    layout->addWidget(placeholder);
-
-    m_slots[size_t(slot)] = {layout, placeholder};
-    return holder;
-}
-
-void TFormMain::installPanel(MainPanelSlot slot, QWidget *panel)
-{
-    Slot &place = m_slots[size_t(slot)];
-    if (!panel || panel == place.content)
-        return;
-    if (place.content) {
-        place.layout->removeWidget(place.content);
-        delete place.content;
-    }
-    place.layout->addWidget(panel);
-    place.content = panel;
-}
-
-QWidget *TFormMain::panelAt(MainPanelSlot slot) const
-{
-    return m_slots[size_t(slot)].content;
-}
-
 QCheckBox *TFormMain::pollingCheckBox() const
 {
     return m_refresh->readData();
@@ -347,73 +288,6 @@ QCheckBox *TFormMain::pollingCheckBox() const
 QCheckBox *TFormMain::graphicCheckBox() const
 {
     return m_refresh->graphic();
-}
-
-void TFormMain::buildCentral()
-{
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("PanelMain"));
-    setCentralWidget(central);
-
-    auto *columns = new QHBoxLayout(central);
-    columns->setContentsMargins(Margin, Margin, Margin, Margin);
-    columns->setSpacing(Spacing);
-    columns->addWidget(makeSlot(MainPanelSlot::RegulationParameters, "GBRegulationParameters",
-                                QStringLiteral("Regulation parameters")),
-                       0, Qt::AlignTop);
-
-    auto *right = new QVBoxLayout;
-    right->setSpacing(Spacing);
-    columns->addLayout(right, 1);
-
-    // Live read-outs and the polling controls.
-    auto *top = new QHBoxLayout;
-    top->setSpacing(Spacing);
-    m_display = new DisplayPanel(*m_session, central);
-    m_display->setFixedSize(DisplayWidth, TopRowHeight);
-    top->addWidget(m_display);
-    auto *refreshBox = new QGroupBox(central);
-    refreshBox->setObjectName(QStringLiteral("GBRefresh"));
-    refreshBox->setFixedHeight(TopRowHeight);
-    auto *refreshLayout = new QVBoxLayout(refreshBox);
-    refreshLayout->setContentsMargins(8, 4, 8, 4);
-    m_refresh = new RefreshPanel(*m_session, refreshBox);
-    refreshLayout->addWidget(m_refresh);
-    top->addWidget(refreshBox, 1);
-    connect(m_refresh, &RefreshPanel::refreshTrackChanged, this, &TFormMain::refreshTrackChanged);
-    right->addLayout(top);
-
-    // Modes, consign input and the device commands.
-    auto *middle = new QHBoxLayout;
-    middle->setSpacing(Spacing);
-    middle->addWidget(makeSlot(MainPanelSlot::RegulationMode, "GBRegulationMode",
-                               QStringLiteral("0x20-Regul. mode")));
-    middle->addWidget(makeSlot(MainPanelSlot::Input, "GBInput", QStringLiteral("0x21-Input")));
-    middle->addWidget(
-        makeSlot(MainPanelSlot::Eeprom, "GBEeprom", QStringLiteral("Save and restore (EEprom)")));
-    middle->addStretch(1);
-    right->addLayout(middle);
-
-    // The graph pages take the rest and grow with the window.
-    m_graphPages = new QTabWidget(central);
-    m_graphPages->setObjectName(QStringLiteral("PageControlGraph"));
-    m_graphPages->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    right->addWidget(m_graphPages, 1);
-}
-
-void TFormMain::buildMainPanels()
-{
-    // The main-panel groups take their slots here, in this form:
-    //   installPanel(MainPanelSlot::RegulationParameters, new RegulationPanel(*this));
-    // The graph pages first: the other groups set the position chart's axis.
-    new GraphsPanel(*this);
-    installPanel(MainPanelSlot::RegulationParameters, new RegulationParametersPanel(*this));
-    auto *modes = new RegulationModePanel(*this);
-    auto *input = new InputPanel(*this);
-    connect(modes, &RegulationModePanel::modeClicked, input, &InputPanel::showMode);
-    installPanel(MainPanelSlot::RegulationMode, modes);
-    installPanel(MainPanelSlot::Input, input);
-    installPanel(MainPanelSlot::Eeprom, new CommandsPanel(*this));
 }
 
 void TFormMain::registerConnectedControls()

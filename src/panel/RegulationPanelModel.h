@@ -29,8 +29,8 @@ struct ParameterEditCheck
 struct ParameterEnterResult
 {
     int64_t registerValue = 0; ///< written to the register
-    /// New track-bar position: set it with suppressTrackWrite() on and the
-    /// track bar disabled, then enable it and turn the suppression off.
+    /// New track-bar position, to be set without running the track bar's
+    /// change behaviour (the value is written already).
     int trackPosition = 0;
     /// Fixed kinds: the edit shows exactly what was sent.
     std::optional<QString> editText;
@@ -44,9 +44,9 @@ struct ParameterTrackResult
     int64_t registerValue = 0;
 };
 
-/// How a received value is shown: the window remembers the track bar's enabled
-/// state, disables the track bar and the edit, sets both, and gives both the
-/// remembered state back (so the move never writes).
+/// How a received value is shown: the edit takes the text, the track bar the
+/// position without running its change behaviour (so the move never writes,
+/// and neither control is disabled, which would move the keyboard focus).
 struct ParameterDisplay
 {
     QString editText;

@@ -1,11 +1,16 @@
 #include "ui/main/DisplayPanel.h"
 
+#include "app/FloatText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -17,18 +22,62 @@ QLabel *makeTitle(const char *name, const QString &text, QWidget *parent)
     return label;
 }
 
+constexpr int ReadOutPixels = 20; // the read-outs' font at its largest
+
+/// A large read-out: its font is the largest, up to ReadOutPixels, at which the
+/// widest value it may show fits its width, so no digit or sign is ever cut.
+/// The widest values are a 32-bit minimum and, for steppers, the full-step
+/// position of the third read-out (Position / 256 with 3 decimals).
+class ReadOutLabel : public QLabel
+{
+public:
+    explicit ReadOutLabel(QWidget *parent)
+        : QLabel(QStringLiteral("0"), parent)
+    {
+        setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        QFont big = font();
+        big.setPixelSize(ReadOutPixels);
+        big.setBold(true);
+        setFont(big);
+        // The width comes from the column, not from the text: a long value
+        // shrinks the font instead of pushing the other read-outs aside.
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        setFixedHeight(QFontMetrics(big).height() + 2 * frameWidth() + 4);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        fitFont();
+    }
+
+private:
+    void fitFont()
+    {
+        const QString widest[] = {QString::number(INT32_MIN),
+                                  fixedText(double(INT32_MIN) / 256.0, 15, 3)};
+        const int room = contentsRect().width() - 2 * margin() - 2;
+        QFont fitted = font();
+        for (int pixels = ReadOutPixels; pixels >= 8; --pixels) {
+            fitted.setPixelSize(pixels);
+            const QFontMetrics metrics(fitted);
+            int width = 0;
+            for (const QString &text : widest)
+                width = std::max(width, metrics.horizontalAdvance(text));
+            if (width <= room)
+                break;
+        }
+        if (fitted.pixelSize() != font().pixelSize())
+            setFont(fitted);
+    }
+};
+
 QLabel *makeReadOut(const char *name, QWidget *parent)
 {
-    auto *label = new QLabel(QStringLiteral("0"), parent);
+    auto *label = new ReadOutLabel(parent);
     label->setObjectName(QLatin1String(name));
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    QFont font = label->font();
-    font.setPixelSize(20);
-    font.setBold(true);
-    label->setFont(font);
-    label->setMinimumWidth(60);
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return label;
 }
 

@@ -25,7 +25,7 @@ RegulationModePanel::RegulationModePanel(TFormMain &main)
         button->setObjectName(QLatin1String(info.buttonName));
         const RegulationMode mode = info.mode;
         // Checking a button from the code runs its click behaviour as well; the
-        // display disables the button first, so that no mode is written.
+        // display marks itself (beginModeDisplay), so that no mode is written.
         connect(button, &QRadioButton::toggled, this, [this, mode](bool on) {
             if (on)
                 modeButtonClick(mode);
@@ -74,19 +74,15 @@ void RegulationModePanel::modeButtonClick(RegulationMode mode)
 
 void RegulationModePanel::showMode(int32_t value)
 {
+    // The button is checked as it is: its click behaviour runs and, with the
+    // display marked, writes nothing. Neither focused nor disabled on the way,
+    // so the keyboard focus stays where the user left it (disabling a focused
+    // button would hand the focus on, to the consign edit).
     m_model.beginModeDisplay();
     if (const std::optional<RegulationMode> mode = ConsignModel::modeToShow(value)) {
         QRadioButton *shown = button(*mode);
-        if (!shown->isChecked()) {
-            // Disabled while it is checked, so that its click writes nothing;
-            // afterwards it gets back the state it had (standby may be disabled).
-            const bool wasEnabled = shown->isEnabled();
-            if (wasEnabled)
-                shown->setFocus();
-            shown->setEnabled(false);
+        if (!shown->isChecked())
             shown->setChecked(true);
-            shown->setEnabled(wasEnabled);
-        }
     }
     m_model.endModeDisplay();
 }

@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 #include "panel/DisplayText.h"
 #include "ui/widgets/EditColour.h"
+#include "ui/widgets/QuietDisplay.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -325,15 +326,12 @@ void RegulationParametersPanel::showReceivedValue(RegulationParameterId id,
                                                   const ReceivedValues &values)
 {
     const Row &r = row(id);
-    // With the track bar disabled the new position writes nothing.
-    const bool enabled = r.trackBar->isEnabled();
-    r.trackBar->setEnabled(false);
-    r.edit->setEnabled(false);
     const ParameterDisplay display = RegulationPanelModel::receivedDisplay(id, values);
+    // The edit's change check only colours it; the track bar's move would
+    // write and rewrite the edit, so it is set with its signals blocked. Nothing
+    // is disabled on the way: the keyboard focus stays where it is.
     r.edit->setText(display.editText);
-    r.trackBar->setValue(display.trackPosition);
-    r.trackBar->setEnabled(enabled);
-    r.edit->setEnabled(enabled);
+    showSliderPosition(r.trackBar, display.trackPosition);
 }
 
 // --- Edits and track bars --------------------------------------------------------
@@ -385,13 +383,8 @@ void RegulationParametersPanel::EditEnter(RegulationParameterId id)
 void RegulationParametersPanel::applyEnter(RegulationParameterId id,
                                            const ParameterEnterResult &result)
 {
-    QSlider *track = trackBar(id);
-    const bool enabled = track->isEnabled();
-    m_model.setSuppressTrackWrite(true);
-    track->setEnabled(false);
-    track->setValue(result.trackPosition);
-    track->setEnabled(enabled);
-    m_model.setSuppressTrackWrite(false);
+    // The value was written: the track bar follows it without a write of its own.
+    showSliderPosition(trackBar(id), result.trackPosition);
     if (result.editText)
         edit(id)->setText(*result.editText);
 }

@@ -1,8 +1,8 @@
 #include "ui/widgets/EditColour.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPalette>
-#include <QStyle>
 
 namespace {
 const char *const InvalidProperty = "tarvineInvalid";
@@ -13,9 +13,15 @@ void setEditValid(QLineEdit *edit, bool valid)
     if (!edit || isEditMarkedInvalid(edit) == !valid)
         return;
     edit->setProperty(InvalidProperty, !valid);
+    // Only the groups of an enabled edit are coloured (active and inactive
+    // window): a disabled edit keeps the style's disabled look, so that it
+    // never looks editable. A valid text takes the colour the edit inherits.
+    const QPalette inherited =
+        edit->parentWidget() ? edit->parentWidget()->palette() : QApplication::palette(edit);
     QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, valid ? edit->style()->standardPalette().color(QPalette::Base)
-                                           : QColor(Qt::red));
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::Base,
+                         valid ? inherited.color(group, QPalette::Base) : QColor(Qt::red));
     edit->setPalette(palette);
 }
 

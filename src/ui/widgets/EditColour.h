@@ -2,8 +2,8 @@
 
 class QLineEdit;
 
-/// Paints an edit's background: clRed for an invalid text, the normal window
-/// colour for a valid one.
+/// Paints an enabled edit's background: clRed for an invalid text, the normal
+/// window colour for a valid one. The disabled look is left to the style.
 void setEditValid(QLineEdit *edit, bool valid);
 
 /// True when the edit currently shows the invalid (red) background.
