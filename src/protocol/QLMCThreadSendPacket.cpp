@@ -108,6 +108,13 @@ bool QLMCThreadSendPacket::awaitAnswer()
     }
     const int result = m_answerEvent.wait(leftMs(deadline));
     ReportThreadEventWait(result, AnswerEventName, ExecuteName);
+    if (result != WaitResult::Signalled) {
+        // A whole answer time went by: any part of a frame still held had a
+        // damaged header (it announced more bytes than came) or lost its rest.
+        // Waiting on would take the next answers as its body, so the stream
+        // starts afresh with the next request.
+        m_session.assembler().reset();
+    }
     return result == WaitResult::Signalled;
 }
 

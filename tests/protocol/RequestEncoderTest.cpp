@@ -191,24 +191,4 @@ TEST_F(Encoder, UdpAnswerIsReceivedAndAssembled)
     EXPECT_EQ(statistics.readRequestsSent, 2);
 }
 
-TEST_F(Encoder, SplitUdpAnswerIsReadToItsEndWithTheDatagramsWaiting)
-{
-    // A split answer in three datagrams, then a late answer already waiting:
-    // all of them are read for this request, so the next one starts afresh.
-    state.ComMode = ComModes::Udp;
-    transport.datagram = true;
-    const std::vector<uint8_t> answer =
-        hexBytes(withChecksum("00 23 00 04 00 05 26 00 00 01 00"));
-    transport.answers.emplace_back(answer.begin(), answer.begin() + 4);
-    transport.answers.emplace_back(answer.begin() + 4, answer.begin() + 9);
-    transport.answers.emplace_back(answer.begin() + 9, answer.end());
-    transport.answers.push_back(hexBytes(withChecksum("00 23 00 05 00 05 26 00 00 01 00")));
-    setData("26");
-    ASSERT_TRUE(encoder.sendRead(packet, transport));
-    EXPECT_TRUE(encoder.receiveDatagramAnswer(transport));
-    EXPECT_EQ(sink.transactions, (std::vector<int>{4, 5}));
-    EXPECT_EQ(statistics.receiveChunks, 4);
-    EXPECT_TRUE(transport.answers.empty());
-}
-
 } // namespace
