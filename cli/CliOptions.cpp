@@ -2,6 +2,7 @@
 
 #include "cli/EnhancedCommands.h"
 #include "cli/OptionsCommands.h"
+#include "cli/NetworkCommands.h"
 #include "cli/DiscoveryCommands.h"
 
 QString CliOptions::usage()
@@ -28,6 +29,7 @@ QString CliOptions::usage()
         "  diff FILE                     list the registers that differ from the file\n"
         "%1"
         "%2"
+        "%3"
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
@@ -40,7 +42,7 @@ QString CliOptions::usage()
         "nothing came back for the whole run), 4 device type refused, 5 register not\n"
         "granted or value refused, 6 bad or unreadable parameter file, 7 registers\n"
         "differ (diff) or the read-back differs (send).\n\n")
-               .arg(EnhancedCommands::usage(), OptionsCommands::usage())
+               .arg(EnhancedCommands::usage(), OptionsCommands::usage(), NetworkCommands::usage())
            + DiscoveryCommands::usage();
 }
 
@@ -166,7 +168,7 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
                                QStringLiteral("save"),  QStringLiteral("view"),
                                QStringLiteral("send"),  QStringLiteral("diff")};
     if (!commands.contains(o.command) && !EnhancedCommands::handles(o.command)
-        && !OptionsCommands::handles(o.command)) {
+        && !OptionsCommands::handles(o.command) && !NetworkCommands::handles(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
                                     : QStringLiteral("unknown command %1").arg(o.command);
         return std::nullopt;
@@ -184,6 +186,10 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     }
     if (const auto enhancedError = EnhancedCommands::checkArguments(o.command, o.arguments)) {
         error = *enhancedError;
+        return std::nullopt;
+    }
+    if (const auto wrong = NetworkCommands::checkArguments(o.command, o.arguments)) {
+        error = *wrong;
         return std::nullopt;
     }
     if (OptionsCommands::handles(o.command)) {
