@@ -197,6 +197,8 @@ TEST_F(Cli, GatewayModuleAnsweringStatusOnlyIsReportedAsNoAcknowledge)
                                 "identify"});
     EXPECT_EQ(r.code, CliRunner::TimedOut);
     EXPECT_TRUE(r.err.contains("no acknowledge from module 20")) << r.err.toStdString();
+}
+
 TEST_F(Cli, OptionsLimitsAndOneOptionBit)
 {
     startDirect("NETEC-A");
