@@ -61,6 +61,11 @@ ChangeParametersBoxes::ChangeParametersBoxes(TFormParamIP &window, TFormMain &ma
     buildTcpBox();
     buildI2CBox();
     wire();
+    // Both boxes share one place: it is as tall as the taller one.
+    const int height = std::max(m_window.comTcpBox()->sizeHint().height(),
+                                m_window.comI2CBox()->sizeHint().height());
+    m_window.comTcpBox()->setMinimumHeight(height);
+    m_window.comI2CBox()->setMinimumHeight(height);
 }
 
 void ChangeParametersBoxes::buildTcpBox()
@@ -116,7 +121,7 @@ void ChangeParametersBoxes::buildI2CBox()
     grid->addWidget(m_scan, 1, 0, 1, 2);
     m_list = new QListWidget(box);
     m_list->setObjectName(QStringLiteral("ListBScanI2C"));
-    m_list->setFixedHeight(m_list->fontMetrics().height() * 5 + 8);
+    m_list->setFixedHeight(m_list->fontMetrics().height() * 4 + 8);
     grid->addWidget(m_list, 2, 0, 1, 2);
     grid->addWidget(label(QStringLiteral("Name Module:"), "LNameI2CMod", box), 3, 0, 1, 2);
     m_nameI2C = new QLineEdit(box);

@@ -75,6 +75,7 @@ TFormAbout::TFormAbout(TFormMain &main)
             });
         }
     }
+    grid->setColumnStretch(0, 1);
     m_displayTest = new QPushButton(QStringLiteral("Display test"), group);
     m_displayTest->setObjectName(QStringLiteral("BDisplayTest"));
     grid->addWidget(m_displayTest, 3, 0, 1, 3);
