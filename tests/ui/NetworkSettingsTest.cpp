@@ -410,3 +410,18 @@ TEST_F(NetworkSettingsTest, DISABLED_Screenshots)
     QCoreApplication::processEvents();
     main.grab().save(folder + "/about-display-test-main.png");
 }
+
+TEST_F(NetworkSettingsTest, UdpOpenKeepsTheShownCounters)
+{
+    openDirect(81);
+    const CommStatistics &statistics = main.session().statistics();
+    ASSERT_TRUE(waitFor([&] { return statistics.shown.answersDecoded.load() > 5; }));
+    child<QAction>(main, "MenuComClose")->trigger();
+    ASSERT_TRUE(waitFor([this] { return !paramIP.connection().isTcpActive(); }));
+    const int32_t shown = statistics.shown.answersDecoded.load();
+    child<QRadioButton>(paramIP, "RBPort7010")->click();
+    child<QPushButton>(paramIP, "BOpen")->click();
+    ASSERT_EQ(main.statusText(0), "UDP open");
+    EXPECT_EQ(statistics.shown.answersDecoded.load(), shown);
+    paramIP.connection().close();
+}
