@@ -101,8 +101,10 @@ bool runsWithoutIdentification(const QString &command)
 
 QString usage()
 {
-    return QStringLiteral("  bus-scan              (with --i2c) list the modules behind the gateway\n"
-                          "  set-name TEXT         write the device name (16 characters at most)\n");
+    return QStringLiteral("  bus-scan                      list the modules behind the gateway at --ip,\n"
+                          "                                one per line (no identification)\n"
+                          "  set-name TEXT                 write the device name (16 characters at\n"
+                          "                                most, 8-bit characters) and read it back\n");
 }
 
 std::optional<QString> checkArguments(const QString &command, const QStringList &arguments)
