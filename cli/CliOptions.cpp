@@ -3,6 +3,7 @@
 
 #include "cli/EnhancedCommands.h"
 #include "cli/OptionsCommands.h"
+#include "cli/NetworkCommands.h"
 #include "cli/DiscoveryCommands.h"
 
 QString CliOptions::usage()
@@ -30,6 +31,7 @@ QString CliOptions::usage()
         "%1"
         "%2"
         "%3"
+        "%4"
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
@@ -43,7 +45,8 @@ QString CliOptions::usage()
         "granted or value refused, 6 bad or unreadable parameter file or an\n"
         "auto-tuning error result, 7 registers differ (diff) or the read-back differs\n"
         "(send).\n\n")
-               .arg(EnhancedCommands::usage(), OptionsCommands::usage(), FeatureCommands::usage())
+               .arg(EnhancedCommands::usage(), OptionsCommands::usage(), FeatureCommands::usage(),
+                    NetworkCommands::usage())
            + DiscoveryCommands::usage();
 }
 
@@ -183,7 +186,7 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         return o;
     }
     if (!commands.contains(o.command) && !EnhancedCommands::handles(o.command)
-        && !OptionsCommands::handles(o.command)) {
+        && !OptionsCommands::handles(o.command) && !NetworkCommands::handles(o.command)) {
         error = o.command.isEmpty() ? QStringLiteral("a COMMAND is required")
                                     : QStringLiteral("unknown command %1").arg(o.command);
         return std::nullopt;
@@ -201,6 +204,10 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     }
     if (const auto enhancedError = EnhancedCommands::checkArguments(o.command, o.arguments)) {
         error = *enhancedError;
+        return std::nullopt;
+    }
+    if (const auto wrong = NetworkCommands::checkArguments(o.command, o.arguments)) {
+        error = *wrong;
         return std::nullopt;
     }
     if (OptionsCommands::handles(o.command)) {

@@ -4,6 +4,7 @@
 #include "cli/EnhancedCommands.h"
 #include "cli/FileCommands.h"
 #include "cli/OptionsCommands.h"
+#include "cli/NetworkCommands.h"
 
 #include "cli/DiscoveryCommands.h"
 #include "device/QLMCSession.h"
@@ -160,6 +161,17 @@ int CliRunner::run()
         return FileCommands::view(m_options, m_out, m_err);
     if (DiscoveryCommands::handles(m_options.arguments))
         return DiscoveryCommands(m_options.arguments, m_out, m_err).run();
+    NetworkCommands::Context network{
+        *m_session, *m_connection, m_out, m_err,
+        [this](const std::function<bool()> &done, int ms) { return waitFor(done, ms); },
+        [this] { return waitUntilSettled(m_options.timeoutMs); }, m_options.timeoutMs};
+    if (NetworkCommands::runsWithoutIdentification(m_options.command)) {
+        if (!QLMCConnection::isValidIpText(m_options.ip))
+            return fail(Usage, QStringLiteral("Wrong IP address: %1").arg(m_options.ip));
+        if (m_options.port != 0)
+            m_connection->setPorts(quint16(m_options.port), quint16(m_options.port));
+        return NetworkCommands::run(m_options.command, m_options.arguments, m_options.ip, network);
+    }
     const int opened = openAndIdentify();
     if (opened != Ok)
         return opened;
@@ -199,6 +211,8 @@ int CliRunner::run()
             [this](int code, const QString &message) { return fail(code, message); }};
         result = FeatureCommands::run(context);
     }
+    else if (NetworkCommands::handles(m_options.command))
+        result = NetworkCommands::run(m_options.command, m_options.arguments, m_options.ip, network);
     else
         result = poll();
     if (m_connection->isConnected()) {

@@ -8,6 +8,7 @@
 #include "features/AutoTuningWizard.h"
 #include "features/HomingSetup.h"
 #include "features/IOLines.h"
+#include "device/SessionListener.h"
 #include "features/LimitRegisters.h"
 #include "features/OptionRegisters.h"
 #include "features/WarningRegister.h"
@@ -22,13 +23,34 @@
 
 namespace {
 
+/// Checks every module list the session hands on: no more entries than the
+/// payload had, each an address 1..127.
+struct ScanCheck : SessionListener
+{
+    size_t payload = 0;
+    void scanResult(const std::vector<uint8_t> &modules) override
+    {
+        if (modules.size() > payload)
+            std::abort();
+        for (const uint8_t module : modules)
+            if (module < 1 || module > 127)
+                std::abort();
+    }
+};
+
+ScanCheck &scanCheck()
+{
+    static ScanCheck check;
+    return check;
+}
+
 QLMCSession &session()
 {
     static QLMCSession *s = [] {
         // Decoder errors would go to a log file; keep them in memory.
         SetLogTarget(0, QStringLiteral("/nonexistent"), QStringLiteral("fuzz"));
         SetLogOptions(0, -2, false, true, QStringLiteral("fuzz"));
-        return new QLMCSession;
+        return new QLMCSession(&scanCheck());
     }();
     return *s;
 }
@@ -85,15 +107,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // Half the time, wrap the input into a frame with a valid checksum so the
     // decoder sees it; otherwise feed it raw, in pieces.
+    // Bit 6 makes it a module list (0x0006), half of those during a bus scan.
+    const bool scanFrame = data[1] & 0x40;
+    s.connection().ScanningI2C = scanFrame && (data[0] & 0x80);
     if (data[1] & 0x80) {
         const size_t payload = std::min<size_t>(size - 2, 1000);
-        std::vector<uint8_t> frame{0x00, 0x23, 0x00, 0x01, uint8_t(payload >> 8), uint8_t(payload)};
+        scanCheck().payload = payload;
+        std::vector<uint8_t> frame{0x00, uint8_t(scanFrame ? 0x06 : 0x23), 0x00, 0x01,
+                                   uint8_t(payload >> 8), uint8_t(payload)};
         frame.insert(frame.end(), data + 2, data + 2 + payload);
         const uint16_t cs = PacketChecksum(frame.data(), frame.size());
         frame.push_back(uint8_t(cs >> 8));
         frame.push_back(uint8_t(cs));
         s.assembler().feed(frame.data(), frame.size());
     } else {
+        scanCheck().payload = size;
         size_t pos = 2;
         while (pos < size) {
             const size_t n = std::min<size_t>(size - pos, 1 + data[pos] % 64);

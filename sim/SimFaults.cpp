@@ -64,7 +64,7 @@ bool SimFaultSettings::any() const
 {
     return drop.active() || delayMs > 0 || corrupt.active() || split.active() || merge.active()
            || closeAfter > 0 || oversize.active() || malformed.active() || garbage.active()
-           || nackStatusOnly;
+           || nackStatusOnly || scanAnswer.has_value() || dropScanAnswer;
 }
 
 std::string SimFaultPlan::describe() const

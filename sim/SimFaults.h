@@ -46,6 +46,10 @@ struct SimFaultSettings
     bool nackStatusOnly = false;
     std::vector<int> noAnswer;    ///< registers left out of read answers
     std::vector<int> ignoreWrite; ///< registers whose writes are acknowledged and not applied
+    /// Gateway: the bus-scan answer (0x0006) carries these bytes instead of the
+    /// module addresses (0x00, 0x80..0xFF, or none for an empty bus).
+    std::optional<std::vector<uint8_t>> scanAnswer;
+    bool dropScanAnswer = false; ///< gateway: only the bus-scan answer is withheld
 
     bool any() const;
 };

@@ -514,6 +514,23 @@ void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
 void SimServer::Private::sendAnswer(const SimFrame &answer, const std::string &note,
                                     const Route &route)
 {
+    const bool scanAnswer = answer.function == 0x0006;
+    if (scanAnswer && faults.any() && faults.settings().dropScanAnswer) {
+        ++dropped;
+        record(SimWireEvent::Kind::Dropped, route.transport, route.peerText, &answer, note);
+        return;
+    }
+    if (scanAnswer && faults.any()) {
+        if (const auto bytes = faults.settings().scanAnswer) {
+            SimFrame replaced = answer;
+            replaced.payload = *bytes;
+            ++answers;
+            record(SimWireEvent::Kind::Answer, route.transport, route.peerText, &replaced,
+                   "scan answer replaced");
+            queue(encodeSimFrame(replaced), SimFaultPlan{}, route);
+            return;
+        }
+    }
     const SimFaultPlan plan = faults.any() ? faults.plan() : SimFaultPlan{};
     if (plan.drop) {
         ++dropped;

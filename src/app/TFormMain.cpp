@@ -510,10 +510,9 @@ void TFormMain::MenuComResetARPClick()
                        MessageIcon::None);
     if (!m_windows.paramIP)
         return;
-    // The neighbour entry of the connection window's address is dropped, hidden
-    // and without waiting ("ip neigh del" would also need the interface).
-    m_commandRunner->run({QStringLiteral("ip"), QStringLiteral("neigh"), QStringLiteral("flush"),
-                          QStringLiteral("to"), m_windows.paramIP->ipText()});
+    // The neighbour entry of the address opened last is dropped, hidden and
+    // without waiting ("ip neigh del" would also need the interface).
+    m_windows.paramIP->resetArp(*m_commandRunner);
 }
 
 void TFormMain::MenuLoopTimeClick()

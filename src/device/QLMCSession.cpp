@@ -1,6 +1,7 @@
 #include "device/QLMCSession.h"
 
 #include "app/Diagnostics.h"
+#include "device/DeviceNetworkSettings.h"
 #include "device/SessionListener.h"
 #include "features/OptionRegisters.h"
 #include "platform/AutoResetEvent.h"
@@ -139,9 +140,26 @@ void QLMCSession::answerFramed(const QLMCIPPacket &answer)
     }
     m_statistics.answerFramed(answer.TransactionId);
     if (answer.Function == 0x0006) {
-        std::vector<uint8_t> modules(answer.Data.begin(), answer.Data.begin() + answer.Length);
-        if (m_listener)
-            m_listener->scanResult(modules);
+        // A module list is taken only as the answer of a scan; only addresses
+        // 1..127 can be chosen, other bytes are logged.
+        if (!connection().ScanningI2C.load()) {
+            ++m_statistics.unaskedScanAnswers;
+            LogMessage("QLMCSession", __LINE__, "QLMCSession::answerFramed", LogOutput::Default,
+                       LogLevelInfo, LogActionNone,
+                       QStringLiteral("module list received outside a bus scan, ignored"));
+        } else {
+            const size_t length = std::min<size_t>(answer.Length, answer.Data.size());
+            int rejected = 0;
+            const std::vector<uint8_t> modules = DeviceNetworkSettings::validModules(
+                std::span<const uint8_t>(answer.Data.data(), length), &rejected);
+            if (rejected > 0)
+                LogMessage("QLMCSession", __LINE__, "QLMCSession::answerFramed",
+                           LogOutput::Default, LogLevelInfo, LogActionNone,
+                           QStringLiteral("bus scan: %1 byte(s) outside 1..127 not listed")
+                               .arg(rejected));
+            if (m_listener)
+                m_listener->scanResult(modules);
+        }
     } else {
         decode(answer, generation);
     }

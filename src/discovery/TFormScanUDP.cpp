@@ -1,5 +1,7 @@
 #include "discovery/TFormScanUDP.h"
 
+#include "protocol/ChangeParametersBoxes.h"
+
 #include "app/TFormMain.h"
 #include "discovery/DiscoveryListViews.h"
 #include "discovery/DiscoveryNetworkChoice.h"
@@ -147,6 +149,7 @@ void TFormScanUDP::LVDevicesClick(QTreeWidgetItem *item)
         paramIP->BOpenClick();
     } else {
         paramIP->show();
-        connection.startBusScan(paramIP->ipText());
+        // The connection window's own scan: its list and button follow it.
+        paramIP->changeBoxes().BScanI2CBusClick();
     }
 }

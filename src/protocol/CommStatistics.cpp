@@ -1,5 +1,8 @@
 #include "protocol/CommStatistics.h"
 
+#include <algorithm>
+#include <cmath>
+
 void CommStatistics::clearCounters()
 {
     readRequestsSent = 0;
@@ -54,5 +57,39 @@ CommStatistics::LostPackets CommStatistics::answerDecoded(int64_t now, int64_t f
     shown.answerTimeMs = ms;
     if (ms > shown.answerTimeMaxMs.load())
         shown.answerTimeMaxMs = ms;
+    keepAnswerTime(ms);
     return {lost, previous};
+}
+
+void CommStatistics::keepAnswerTime(float ms)
+{
+    std::lock_guard guard(m_timesMutex);
+    m_times[m_timeNext] = ms;
+    m_timeNext = (m_timeNext + 1) % AnswerTimeWindow;
+    m_timeCount = std::min(m_timeCount + 1, AnswerTimeWindow);
+}
+
+float CommStatistics::answerTimeP99Ms() const
+{
+    std::array<float, AnswerTimeWindow> times{};
+    size_t count;
+    {
+        std::lock_guard guard(m_timesMutex);
+        count = m_timeCount;
+        std::copy_n(m_times.begin(), count, times.begin());
+    }
+    if (count == 0)
+        return 0.0f;
+    // Nearest rank: the smallest time that at least 99 % of the answers reach.
+    const size_t rank = size_t(std::ceil(0.99 * double(count)));
+    const auto nth = times.begin() + std::ptrdiff_t(rank - 1);
+    std::nth_element(times.begin(), nth, times.begin() + std::ptrdiff_t(count));
+    return *nth;
+}
+
+void CommStatistics::clearAnswerTimes()
+{
+    std::lock_guard guard(m_timesMutex);
+    m_timeCount = 0;
+    m_timeNext = 0;
 }

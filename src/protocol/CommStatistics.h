@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 /// The communication counters of one connection and the copies the statistics
 /// window shows. Counters are written by the sender thread (requests, UDP
@@ -17,13 +19,14 @@ public:
     std::atomic<int32_t> receiveChunks{0};
 
     // What the link's recovery did, cleared at every open.
-    std::atomic<int32_t> checksumErrors{0};   ///< frames dropped by the checksum or size check
-    std::atomic<int32_t> datagramsDropped{0}; ///< datagrams that were not one whole frame
-    std::atomic<int32_t> staleAnswers{0};     ///< answers of an earlier connection, not decoded
-    std::atomic<int32_t> answerTimeouts{0};   ///< requests whose answer did not come in time
-    std::atomic<int32_t> identifyRetries{0}; ///< Type and Version asked again before identification
-    std::atomic<int32_t> registersReasked{0};  ///< registers of lost read packets asked once more
-    std::atomic<int32_t> registersReadBack{0}; ///< registers of lost write packets read back
+    std::atomic<int32_t> checksumErrors{0};     ///< frames dropped by the checksum or size check
+    std::atomic<int32_t> datagramsDropped{0};   ///< datagrams that were not one whole frame
+    std::atomic<int32_t> staleAnswers{0};       ///< answers of an earlier connection, not decoded
+    std::atomic<int32_t> unaskedScanAnswers{0}; ///< module lists outside a bus scan, ignored
+    std::atomic<int32_t> answerTimeouts{0};     ///< requests whose answer did not come in time
+    std::atomic<int32_t> identifyRetries{0};    ///< Type and Version asked again before identification
+    std::atomic<int32_t> registersReasked{0};   ///< registers of lost read packets asked once more
+    std::atomic<int32_t> registersReadBack{0};  ///< registers of lost write packets read back
 
     // High-resolution counter values of the last request sent and answer decoded.
     std::atomic<int64_t> sendTime{0};
@@ -62,4 +65,19 @@ public:
     /// Bookkeeping for one decoded answer: counts it, updates the answer time
     /// and the lost-packet count.
     LostPackets answerDecoded(int64_t now, int64_t frequency);
+
+    /// Answers kept for the percentile.
+    static constexpr size_t AnswerTimeWindow = 1000;
+    /// The 99th percentile of the last 1000 answer times (nearest rank), 0 with none.
+    float answerTimeP99Ms() const;
+    /// Forgets the kept answer times (with the maximum).
+    void clearAnswerTimes();
+
+private:
+    void keepAnswerTime(float ms);
+
+    mutable std::mutex m_timesMutex;
+    std::array<float, AnswerTimeWindow> m_times{};
+    size_t m_timeCount = 0;
+    size_t m_timeNext = 0;
 };

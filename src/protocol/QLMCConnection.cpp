@@ -1,6 +1,8 @@
 #include "protocol/QLMCConnection.h"
 
 #include "app/Diagnostics.h"
+#include "device/DeviceNetworkSettings.h"
+
 #include "device/QLMCSession.h"
 #include "platform/TcpClientSocket.h"
 #include "platform/UdpClientSocket.h"
@@ -291,7 +293,7 @@ void QLMCConnection::onTcpDisconnected()
 {
     newGeneration();
     m_session.connection().ComMode = ComModes::Closed;
-    m_session.connection().ScanningI2C = false;
+    endScan();
     setConnectedState(false);
     showStatus(0, QStringLiteral("TCP closed"));
     emit indicatorChanged(false);
@@ -304,6 +306,9 @@ void QLMCConnection::onTcpError(int)
         return;
     newGeneration();
     m_session.connection().ComMode = ComModes::Closed;
+    // A scan whose gateway is gone ends here, or the next open would skip
+    // polling and identification.
+    endScan();
     setConnectedState(false);
     showStatus(0, QStringLiteral("TCP Error"));
     if (m_tcp->isActive())
@@ -334,6 +339,16 @@ void QLMCConnection::startBusScan(const QString &ipText)
         setComMode(ComModes::TcpGateway);
         open(ipText);
     }
+}
+
+void QLMCConnection::endScan()
+{
+    ConnectionState &state = m_session.connection();
+    state.SendScanRequest = false;
+    if (!state.ScanningI2C.exchange(false))
+        return;
+    emit pollingEnableRequested(true);
+    emit scanEnded();
 }
 
 void QLMCConnection::identify()
@@ -393,15 +408,14 @@ void QLMCConnection::statusText(int panel, const QString &text)
 void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
 {
     m_handOver.post([this, modules] {
+        ConnectionState &state = m_session.connection();
+        if (!state.ScanningI2C.load())
+            return; // the session already logged an unasked module list
         QStringList entries;
         for (uint8_t module : modules)
-            entries << QStringLiteral("Mod. 0x%1 - %2")
-                           .arg(QString::number(module, 16)
-                                    .rightJustified(2, QLatin1Char('0'))
-                                    .toUpper())
-                           .arg(module);
-        ConnectionState &state = m_session.connection();
+            entries << DeviceNetworkSettings::scanEntryText(module);
         state.ScanningI2C = false;
+        state.SendScanRequest = false;
         emit pollingEnableRequested(true);
         if (!modules.empty())
             setI2CAddress(modules.front());

@@ -123,10 +123,14 @@ signals:
     void deviceRefused(const QString &title, const QString &text);
     /// A bus scan ended with these list entries ("Mod. 0x10 - 16").
     void scanFinished(const QStringList &entries);
+    /// A bus scan ended without an answer (TCP error or disconnect).
+    void scanEnded();
 
 private:
     void onTcpConnected();
     void onTcpDisconnected();
+    /// Ends a bus scan that lost its gateway: the scan button, list and polling box come back.
+    void endScan();
     void onTcpError(int error);
     void onTcpReadyRead();
     void connectedSteps(bool udp);

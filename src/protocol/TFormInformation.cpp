@@ -36,12 +36,14 @@ TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statisti
         addRow(6, "LTransactionIDSent", QStringLiteral("Last Transaction ID sent"), false);
     m_answerTime = addRow(7, "LAnswerTime", QStringLiteral("Answer Time"), true);
     m_answerTimeMax = addRow(8, "LAnswerTimeMax", QStringLiteral("Answer Time Max."), true);
+    m_answerTimeP99 =
+        addRow(9, "LAnswerTimeP99", QStringLiteral("Answer Time p99 (last 1000)"), true);
 
     m_resetAnswerTime = new QPushButton(QStringLiteral("Reset"), this);
     m_resetAnswerTime->setObjectName(QStringLiteral("BResetAnswerTime"));
     connect(m_resetAnswerTime, &QPushButton::clicked, this,
             &TFormInformation::BResetAnswerTimeClick);
-    grid->addWidget(m_resetAnswerTime, 9, 1, 1, 2, Qt::AlignRight);
+    grid->addWidget(m_resetAnswerTime, 10, 1, 1, 2, Qt::AlignRight);
     grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
     setFixedSize(sizeHint());
 }
@@ -84,6 +86,7 @@ void TFormInformation::Refresh()
     m_packetTcp->setText(QString::number(chunks));
     m_answerTime->setText(timeText(answerTime));
     m_answerTimeMax->setText(timeText(answerTimeMax));
+    m_answerTimeP99->setText(timeText(m_statistics.answerTimeP99Ms()));
     m_transactionIdReceived->setText(QString::number(idReceived));
     m_transactionIdSent->setText(QString::number(idSent));
 }
@@ -91,5 +94,7 @@ void TFormInformation::Refresh()
 void TFormInformation::BResetAnswerTimeClick()
 {
     m_statistics.shown.answerTimeMaxMs = 0.0f;
+    m_statistics.clearAnswerTimes();
     m_answerTimeMax->setText(QStringLiteral("0"));
+    m_answerTimeP99->setText(QStringLiteral("0"));
 }

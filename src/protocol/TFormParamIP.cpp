@@ -2,6 +2,7 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
+#include "protocol/ChangeParametersBoxes.h"
 #include "protocol/QLMCConnection.h"
 #include "ui/widgets/MessageBoxes.h"
 
@@ -51,6 +52,7 @@ TFormParamIP::TFormParamIP(TFormMain &main)
     i2cLabel->setObjectName(QStringLiteral("LAddI2C"));
     comI2CLayout()->addWidget(i2cLabel, 0, 0);
     comI2CLayout()->addWidget(m_addressI2C, 0, 1);
+    m_changeBoxes = new ChangeParametersBoxes(*this, main, m_addressI2C);
 
     showChangeBox();
     wireConnection();
@@ -210,7 +212,10 @@ void TFormParamIP::BCloseClick()
     m_connection->close();
 }
 
-void TFormParamIP::resetArp() {}
+void TFormParamIP::resetArp(CommandRunner &runner)
+{
+    m_changeBoxes->resetArp(runner);
+}
 
 void TFormParamIP::portClicked(int comMode)
 {

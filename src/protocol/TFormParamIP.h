@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class ChangeParametersBoxes;
+class CommandRunner;
 class QGridLayout;
 class QGroupBox;
 class QLineEdit;
@@ -45,9 +47,11 @@ public:
     /// "Open": mode from the checked radio, open, then close this window.
     void BOpenClick();
     void BCloseClick();
-    /// The main window's "Reset ARP" after its warning: resets the neighbour
-    /// entry of the current address (added with the device network settings).
-    void resetArp();
+    /// The main window's "Reset ARP" after its warning: drops the neighbour
+    /// entry of the address stored at Open, through \a runner.
+    void resetArp(CommandRunner &runner);
+    /// The controls of both "Change parameters" boxes.
+    ChangeParametersBoxes &changeBoxes() { return *m_changeBoxes; }
 
 private:
     QGroupBox *buildIpBox();
@@ -69,4 +73,5 @@ private:
     QPushButton *m_close = nullptr;
     QGroupBox *m_comTcp = nullptr;
     QGroupBox *m_comI2C = nullptr;
+    ChangeParametersBoxes *m_changeBoxes = nullptr;
 };

@@ -334,3 +334,30 @@ TEST_F(Decoder, HostilePayloadsNeverCrash)
 }
 
 } // namespace
+
+TEST_F(Decoder, ModuleListsCountOnlyDuringAScanAndOnlyAddressableModules)
+{
+    // A module list (0x0006) of 0x00, 0x10, 0x11, 0x80.
+    auto list = frameOf("00 10 11 80");
+    list[1] = 0x06;
+    const uint16_t cs = PacketChecksum(list.data(), list.size() - 2);
+    list[list.size() - 2] = uint8_t(cs >> 8);
+    list[list.size() - 1] = uint8_t(cs);
+    const uint32_t generation = session.connection().Generation;
+    const auto scans = [this] {
+        const auto events = listener.events();
+        return std::vector<std::string>(
+            std::find_if(events.begin(), events.end(),
+                         [](const std::string &e) { return e.rfind("scan", 0) == 0; }),
+            events.end());
+    };
+
+    session.feedAnswerBytes(list.data(), list.size(), generation, false);
+    EXPECT_TRUE(scans().empty());
+    EXPECT_EQ(session.statistics().unaskedScanAnswers.load(), 1);
+
+    session.connection().ScanningI2C = true;
+    session.feedAnswerBytes(list.data(), list.size(), generation, false);
+    ASSERT_FALSE(scans().empty());
+    EXPECT_EQ(scans().front(), "scan2");
+}

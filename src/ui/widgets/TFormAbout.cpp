@@ -1,14 +1,37 @@
 #include "ui/widgets/TFormAbout.h"
 
 #include "app/TFormMain.h"
+#include "device/DeviceIdentity.h"
+#include "device/QLMCSession.h"
+#include "protocol/QLMCConnection.h"
+#include "protocol/TFormParamIP.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <TarvineVersion.h>
 
+namespace {
+
+struct FieldInfo
+{
+    const char *name;
+    const char *initial;
+};
+// Type high/low, hardware version high/low, firmware version high/low.
+const FieldInfo Fields[6] = {{"ETypeHigh", "2"}, {"ETypeLow", "1"}, {"EHardHigh", "0"},
+                             {"EHardLow", "3"},  {"EFirmHigh", "0"}, {"EFirmLow", "2"}};
+const char *const RowTitles[3] = {"Type :", "Hardware :", "Firmware :"};
+
+} // namespace
+
 TFormAbout::TFormAbout(TFormMain &main)
     : ToolWindow(&main, QStringLiteral("FormAbout"), QStringLiteral("About"))
+    , m_main(main)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -21,9 +44,85 @@ TFormAbout::TFormAbout(TFormMain &main)
     version->setObjectName(QStringLiteral("LVersion"));
     auto *date = new QLabel(QStringLiteral("01.11.2024"), this);
     date->setObjectName(QStringLiteral("LBuildDate"));
+    const QString homepage = QLatin1String(TARVINE_HOMEPAGE);
+    auto *link = new QLabel(
+        QStringLiteral("<a href=\"%1\">%1</a>").arg(homepage.toHtmlEscaped()), this);
+    link->setObjectName(QStringLiteral("LHomePage"));
+    link->setTextFormat(Qt::RichText);
+    link->setOpenExternalLinks(true);
     layout->addWidget(name);
     layout->addWidget(version);
     layout->addWidget(date);
+    layout->addWidget(link);
+
+    auto *group = new QGroupBox(QStringLiteral("Display test"), this);
+    group->setObjectName(QStringLiteral("GBDisplayTest"));
+    auto *grid = new QGridLayout(group);
+    for (int row = 0; row < 3; ++row) {
+        grid->addWidget(new QLabel(QLatin1String(RowTitles[row]), group), row, 0);
+        for (int column = 0; column < 2; ++column) {
+            const int i = row * 2 + column;
+            m_fields[i] = new QLineEdit(QLatin1String(Fields[i].initial), group);
+            m_fields[i]->setObjectName(QLatin1String(Fields[i].name));
+            m_fields[i]->setFixedWidth(
+                m_fields[i]->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+            grid->addWidget(m_fields[i], row, column + 1);
+            connect(m_fields[i], &QLineEdit::textChanged, this, &TFormAbout::checkFields);
+            // Enter in any edit is the button.
+            connect(m_fields[i], &QLineEdit::returnPressed, this, [this] {
+                if (m_displayTest->isEnabled())
+                    BDisplayTestClick();
+            });
+        }
+    }
+    grid->setColumnStretch(0, 1);
+    m_displayTest = new QPushButton(QStringLiteral("Display test"), group);
+    m_displayTest->setObjectName(QStringLiteral("BDisplayTest"));
+    grid->addWidget(m_displayTest, 3, 0, 1, 3);
+    connect(m_displayTest, &QPushButton::clicked, this, &TFormAbout::BDisplayTestClick);
+    layout->addWidget(group);
     layout->addStretch(1);
-    resize(320, 160);
+    main.connectedControls().addWhileClosed(group);
+    checkFields();
+    resize(sizeHint().expandedTo(QSize(320, 0)));
+}
+
+void TFormAbout::checkFields()
+{
+    // Each field alone, the others at a value that is always valid.
+    bool all = true;
+    for (int i = 0; i < 6; ++i) {
+        QString texts[6] = {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                            QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")};
+        texts[i] = m_fields[i]->text();
+        const bool valid =
+            displayTestValues(texts[0], texts[1], texts[2], texts[3], texts[4], texts[5])
+                .has_value();
+        m_fields[i]->setStyleSheet(valid ? QString()
+                                         : QStringLiteral("QLineEdit { background: #ff8080; }"));
+        all = all && valid;
+    }
+    m_displayTest->setEnabled(all);
+}
+
+void TFormAbout::BDisplayTestClick()
+{
+    TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    if (!paramIP)
+        return;
+    QLMCConnection &connection = paramIP->connection();
+    // Not over a real device: only while nothing is open or opening.
+    if (connection.isTcpActive() || connection.isConnected())
+        return;
+    const auto values = displayTestValues(m_fields[0]->text(), m_fields[1]->text(),
+                                          m_fields[2]->text(), m_fields[3]->text(),
+                                          m_fields[4]->text(), m_fields[5]->text());
+    if (!values)
+        return;
+    {
+        RegisterLockGuard guard(m_main.session().lock());
+        m_main.session().Device.DeviceType = values->first;
+        m_main.session().Device.DeviceVersion = values->second;
+    }
+    connection.identify();
 }

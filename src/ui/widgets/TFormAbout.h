@@ -2,13 +2,27 @@
 
 #include "ui/widgets/ToolWindow.h"
 
+class QLineEdit;
+class QPushButton;
 class TFormMain;
 
-/// The About window: program name, version and build date.
+/// The About window: program name, version, build date, the home page, and
+/// the display test, which identifies a model from typed Type and Version
+/// values so that its windows can be seen without hardware.
 class TFormAbout : public ToolWindow
 {
     Q_OBJECT
 
 public:
     explicit TFormAbout(TFormMain &main);
+
+    /// Identifies the typed model; nothing while a connection is open or opening.
+    void BDisplayTestClick();
+
+private:
+    void checkFields();
+
+    TFormMain &m_main;
+    QLineEdit *m_fields[6] = {};
+    QPushButton *m_displayTest = nullptr;
 };
