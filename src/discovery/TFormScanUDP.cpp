@@ -1,6 +1,6 @@
 #include "discovery/TFormScanUDP.h"
 
-#include "protocol/ChangeParametersBoxes.h"
+#include "protocol/TFormParamIPChangeBoxes.h"
 
 #include "app/TFormMain.h"
 #include "discovery/DiscoveryListViews.h"

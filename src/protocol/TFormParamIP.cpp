@@ -2,7 +2,7 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "protocol/ChangeParametersBoxes.h"
+#include "protocol/TFormParamIPChangeBoxes.h"
 #include "protocol/QLMCConnection.h"
 #include "ui/widgets/MessageBoxes.h"
 

@@ -413,8 +413,9 @@ TEST_F(ModesTest, MenusReadTheirRegistersAndLoopTimeShowsTheAnswer)
     EXPECT_EQ(boxes.boxes()[0].title, QStringLiteral("Warning"));
     EXPECT_EQ(boxes.boxes()[0].text,
               QStringLiteral("Reset ARP only works if application runs as administrator"));
-    ASSERT_EQ(runner.commands().size(), 1);
-    EXPECT_EQ(runner.commands()[0], (QStringList{"ip", "neigh", "flush", "to", "192.168.16.100"}));
+    // No connection was opened yet: there is no address to flush, so nothing
+    // runs (the flush on an opened address is tested with the network settings).
+    EXPECT_TRUE(runner.commands().empty());
     main.setCommandRunner(nullptr);
 }
 

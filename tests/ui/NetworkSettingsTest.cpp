@@ -6,7 +6,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "platform/RecordingCommandRunner.h"
-#include "protocol/ChangeParametersBoxes.h"
+#include "protocol/TFormParamIPChangeBoxes.h"
 #include "protocol/QLMCConnection.h"
 #include "protocol/TFormInformation.h"
 #include "protocol/TFormParamIP.h"

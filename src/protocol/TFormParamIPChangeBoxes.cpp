@@ -1,4 +1,4 @@
-#include "protocol/ChangeParametersBoxes.h"
+#include "protocol/TFormParamIPChangeBoxes.h"
 
 #include "app/Diagnostics.h"
 #include "app/TFormMain.h"
