@@ -58,9 +58,6 @@ protected:
         main.show();
         log->setCallback([this](const SimWireEvent &event) {
             std::lock_guard guard(mutex);
-            if (qEnvironmentVariableIsSet("NS_DEBUG"))
-                fprintf(stderr, "ev %d fn %d n %zu %s\n", int(event.kind), event.function,
-                        event.payload.size(), event.note.c_str());
             if (event.kind == SimWireEvent::Kind::Request)
                 requests.push_back(event);
         });
@@ -72,6 +69,8 @@ protected:
             paramIP.connection().close();
             waitFor([this] { return !paramIP.connection().isTcpActive(); }, 2000);
         }
+        // The server's thread records into this fixture: stop it first.
+        server.reset();
     }
 
     void startServer(int host, bool gateway = false)
