@@ -1,4 +1,5 @@
 #include "cli/CliRunner.h"
+#include "support/CliRun.h"
 #include "cli/CliOptions.h"
 #include "sim/SimServer.h"
 
@@ -12,27 +13,8 @@
 
 namespace {
 
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList &args)
-{
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    QString error;
-    const auto options = CliOptions::parse(args, error);
-    if (!options)
-        return {CliRunner::Usage, QString(), error};
-    CliRunner runner(*options, outStream, errStream);
-    const int code = runner.run();
-    return {code, out, err};
-}
+using testsupport::CliResult;
+using testsupport::runCli;
 
 class Cli : public ::testing::Test
 {

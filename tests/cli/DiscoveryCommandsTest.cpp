@@ -1,6 +1,7 @@
 #include "cli/DiscoveryCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "support/CliRun.h"
 #include "support/DiscoverySims.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +10,8 @@
 
 namespace {
 
-struct Result
-{
-    int code;
-    QString out;
-    QString err;
-};
+using Result = testsupport::CliResult;
+using testsupport::runCli;
 
 class DiscoveryCli : public ::testing::Test
 {
@@ -26,14 +23,7 @@ protected:
     {
         args << QStringLiteral("--port") << QString::number(sims.port) << QStringLiteral("--wait")
              << QStringLiteral("150");
-        QString out, err, error;
-        QTextStream o(&out), e(&err);
-        const auto options = CliOptions::parse(args, error);
-        if (!options)
-            return {CliRunner::Usage, {}, error};
-        CliRunner runner(*options, o, e);
-        const int code = runner.run();
-        return {code, out, err};
+        return runCli(args);
     }
 };
 

@@ -3,6 +3,7 @@
 // and a run on a link that splits and merges answers.
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "support/CliRun.h"
 #include "sim/SimServer.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +13,8 @@
 
 namespace {
 
-struct Result
-{
-    int code;
-    QString out;
-    QString err;
-};
+using Result = testsupport::CliResult;
+using testsupport::runCli;
 
 class FeatureCli : public ::testing::Test
 {
@@ -40,14 +37,7 @@ protected:
         args = QStringList{"--ip", QString::fromStdString(server->address()), "--port",
                            QString::number(server->tcpPort())}
                + args;
-        QString out, err, error;
-        QTextStream o(&out), e(&err);
-        const auto options = CliOptions::parse(args, error);
-        if (!options)
-            return {CliRunner::Usage, {}, error};
-        CliRunner runner(*options, o, e);
-        const int code = runner.run();
-        return {code, out, err};
+        return runCli(args);
     }
 };
 

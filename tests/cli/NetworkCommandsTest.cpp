@@ -1,6 +1,7 @@
 // tarvine-cli bus-scan and set-name against the virtual controller.
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "support/CliRun.h"
 #include "sim/SimServer.h"
 
 #include <gtest/gtest.h>
@@ -9,27 +10,8 @@
 
 namespace {
 
-struct Result
-{
-    int code;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &args)
-{
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    QString error;
-    const auto options = CliOptions::parse(args, error);
-    if (!options)
-        return {CliRunner::Usage, QString(), error};
-    CliRunner runner(*options, outStream, errStream);
-    const int code = runner.run();
-    return {code, out, err};
-}
+using Result = testsupport::CliResult;
+using testsupport::runCli;
 
 std::unique_ptr<SimServer> start(const char *host, bool gateway)
 {

@@ -2,6 +2,7 @@
 // virtual controller on 127.0.0.143.
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "support/CliRun.h"
 #include "sim/SimServer.h"
 
 #include "device/RegisterTable.h"
@@ -12,12 +13,8 @@
 
 namespace {
 
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
+using testsupport::CliResult;
+using testsupport::runCli;
 
 class EnhancedCli : public ::testing::Test
 {
@@ -39,17 +36,7 @@ protected:
         args = QStringList{"--ip", QString::fromStdString(server->address()), "--port",
                            QString::number(server->tcpPort())}
                + args;
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        QString error;
-        const auto options = CliOptions::parse(args, error);
-        if (!options)
-            return {CliRunner::Usage, QString(), error};
-        CliRunner runner(*options, outStream, errStream);
-        const int code = runner.run();
-        return {code, out, err};
+        return runCli(args);
     }
     std::vector<uint8_t> device(int address)
     {
