@@ -1,9 +1,7 @@
-#include "sim/SimServer.h"
+#include "sim/SimServerPrivate.h"
+
 
 #include "app/Diagnostics.h"
-#include "sim/SimFrame.h"
-#include "sim/SimOutputQueue.h"
-#include "sim/SimRequestLog.h"
 
 #include <algorithm>
 #include <atomic>
@@ -22,6 +20,42 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+namespace simserver {
+std::string errnoText(const char *what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+/// Reshapes the identify answer's variables (type 0-4, MAC 5-11, version
+/// 12-16, name 17-33) as \a fault says.
+void distortIdentify(std::vector<uint8_t> &p, SimDiscoveryFault fault)
+{
+    if (p.size() != 34)
+        return;
+    switch (fault) {
+    case SimDiscoveryFault::UnknownCode:
+        p[12] = 0x42;
+        break;
+    case SimDiscoveryFault::CutShort:
+        p.resize(p.size() - 5);
+        break;
+    case SimDiscoveryFault::NameFirst:
+        std::rotate(p.begin(), p.begin() + 17, p.end());
+        break;
+    case SimDiscoveryFault::TwoRecords: {
+        std::vector<uint8_t> second = p;
+        ++second[11];
+        p.insert(p.end(), second.begin(), second.end());
+        break;
+    }
+    default:
+        break;
+    }
+}
+} // namespace simserver
+
+using simserver::errnoText;
 
 namespace {
 
@@ -52,10 +86,6 @@ bool isLoopback(in_addr address)
     return (ntohl(address.s_addr) >> 24) == 127;
 }
 
-std::string errnoText(const char *what)
-{
-    return std::string(what) + ": " + std::strerror(errno);
-}
 
 /// A non-blocking socket of \a type bound to \a address:\a port; -1 on failure.
 int openBoundSocket(int type, in_addr address, uint16_t port, std::string *error)
@@ -104,113 +134,9 @@ void closeFd(int &fd)
     fd = -1;
 }
 
-/// Reshapes the identify answer's variables (type 0-4, MAC 5-11, version
-/// 12-16, name 17-33) as \a fault says.
-void distortIdentify(std::vector<uint8_t> &p, SimDiscoveryFault fault)
-{
-    if (p.size() != 34)
-        return;
-    switch (fault) {
-    case SimDiscoveryFault::UnknownCode:
-        p[12] = 0x42;
-        break;
-    case SimDiscoveryFault::CutShort:
-        p.resize(p.size() - 5);
-        break;
-    case SimDiscoveryFault::NameFirst:
-        std::rotate(p.begin(), p.begin() + 17, p.end());
-        break;
-    case SimDiscoveryFault::TwoRecords: {
-        std::vector<uint8_t> second = p;
-        ++second[11];
-        p.insert(p.end(), second.begin(), second.end());
-        break;
-    }
-    default:
-        break;
-    }
-}
 
 } // namespace
 
-class SimServer::Private
-{
-public:
-    /// One TCP client connection.
-    struct Client
-    {
-        int fd = -1;
-        std::string peer;
-        SimFrameReader reader{nullptr, nullptr};
-        SimOutputQueue out;
-        std::vector<uint8_t> held; ///< an answer the merge fault holds back
-        int requests = 0;
-        bool closing = false; ///< close-after reached: close once the output is out
-        bool dead = false;
-    };
-
-    /// Where an answer goes: a TCP client, or the UDP socket towards a peer.
-    struct Route
-    {
-        SimTransport transport;
-        Client *client = nullptr;
-        const sockaddr_in *udpPeer = nullptr;
-        const std::string &peerText;
-    };
-
-    Private(SimServerConfig c, std::unique_ptr<SimResponder> r)
-        : config(std::move(c))
-        , responder(std::move(r))
-    {}
-
-    void run();
-    void acceptClients();
-    void receive(Client &client);
-    void receiveDatagrams();
-    void handleFrame(const SimFrame &frame, const Route &route);
-    void handleError(SimFrameReader::Error error, std::span<const uint8_t> header,
-                     const Route &route);
-    void sendAnswer(const SimFrame &answer, const std::string &note, const Route &route);
-    void queue(std::vector<uint8_t> bytes, const SimFaultPlan &plan, const Route &route);
-    void flush(Clock::time_point now);
-    void flushUdp(Clock::time_point now);
-    int pollTimeout(Clock::time_point now) const;
-    void rebind(const std::array<uint8_t, 4> &ip);
-    void record(SimWireEvent::Kind kind, SimTransport transport, const std::string &peer,
-                const SimFrame *frame, std::string note);
-    std::shared_ptr<SimRequestLog> currentLog() const;
-    std::string serverText(SimTransport transport) const;
-
-    SimServerConfig config;
-    std::unique_ptr<SimResponder> responder;
-    SimFaults faults;
-
-    mutable std::mutex mutex; ///< guards log and boundAddress
-    std::shared_ptr<SimRequestLog> log;
-    in_addr boundAddress{};
-
-    std::atomic<uint16_t> tcpPort{0};
-    std::atomic<uint16_t> udpPort{0};
-    int listenFd = -1;
-    int udpFd = -1;
-    int wakeFd = -1;
-    std::thread thread;
-    std::atomic<bool> stopping{false};
-    std::atomic<bool> running{false};
-
-    std::vector<std::unique_ptr<Client>> clients;
-    SimFrameReader udpReader{nullptr, nullptr};
-    const sockaddr_in *udpPeer = nullptr; ///< sender of the datagram being read
-    std::string udpPeerText;
-    SimOutputQueue udpOut;
-    std::vector<uint8_t> udpHeld;
-    sockaddr_in udpHeldPeer{};
-    std::optional<std::array<uint8_t, 4>> pendingAddress;
-
-    std::atomic<uint64_t> requests{0}, answers{0}, dropped{0}, rejected{0}, connections{0};
-    std::atomic<int> openConnections{0};
-    std::vector<uint8_t> receiveBuffer = std::vector<uint8_t>(65536);
-};
 
 std::shared_ptr<SimRequestLog> SimServer::Private::currentLog() const
 {
@@ -435,206 +361,6 @@ void SimServer::Private::receiveDatagrams()
     }
 }
 
-void SimServer::Private::handleError(SimFrameReader::Error error, std::span<const uint8_t> header,
-                                     const Route &route)
-{
-    ++rejected;
-    SimFrame partial;
-    if (header.size() >= 4) {
-        partial.function = uint16_t((header[0] << 8) | header[1]);
-        partial.transaction = uint16_t((header[2] << 8) | header[3]);
-    }
-    record(SimWireEvent::Kind::Rejected, route.transport, route.peerText, &partial,
-           error == SimFrameReader::Error::Checksum ? "bad checksum, rest of chunk dropped"
-                                                    : "header announces an oversized payload");
-}
-
-void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
-{
-    if (route.client && route.client->closing)
-        return;
-    ++requests;
-    record(SimWireEvent::Kind::Request, route.transport, route.peerText, &frame, {});
-
-    responder->setNackStatusOnly(faults.any() && faults.settings().nackStatusOnly);
-    SimResponse response = responder->respond(frame, route.transport);
-    if (route.udpPeer && response.outcome == SimResponse::Outcome::Answered
-        && SimResponder::isIdentifyRequest(frame)
-        && config.discoveryFault != SimDiscoveryFault::None) {
-        if (config.discoveryFault == SimDiscoveryFault::StrayModuleList) {
-            SimFrame stray;
-            stray.function = 0x0006;
-            stray.transaction = frame.transaction;
-            stray.payload = {16, 17};
-            sendAnswer(stray, "stray module list", route);
-        } else {
-            distortIdentify(response.answer.payload, config.discoveryFault);
-        }
-    }
-    switch (response.outcome) {
-    case SimResponse::Outcome::Answered:
-        if (route.udpPeer && config.answerByBroadcast && config.allowAnyAddress
-            && SimResponder::isIdentifyRequest(frame)) {
-            sockaddr_in everyone = *route.udpPeer;
-            everyone.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-            sendAnswer(response.answer, response.note,
-                       Route{route.transport, nullptr, &everyone, route.peerText});
-        } else {
-            sendAnswer(response.answer, response.note, route);
-        }
-        break;
-    case SimResponse::Outcome::Silent:
-        record(SimWireEvent::Kind::Notice, route.transport, route.peerText, &frame, response.note);
-        break;
-    case SimResponse::Outcome::Malformed:
-    case SimResponse::Outcome::Unsupported:
-        ++rejected;
-        record(SimWireEvent::Kind::Rejected, route.transport, route.peerText, &frame,
-               response.note);
-        break;
-    }
-    if (response.addressChanged)
-        pendingAddress = response.newIp;
-
-    if (route.client) {
-        Client &client = *route.client;
-        ++client.requests;
-        const int closeAfter = faults.any() ? faults.closeAfter() : 0;
-        if (closeAfter > 0 && client.requests >= closeAfter) {
-            // The answer (and any held one) still goes out; then the connection closes.
-            client.closing = true;
-            if (!client.held.empty()) {
-                client.out.push(std::move(client.held), Clock::now());
-                client.held.clear();
-            }
-        }
-    }
-}
-
-void SimServer::Private::sendAnswer(const SimFrame &answer, const std::string &note,
-                                    const Route &route)
-{
-    const bool scanAnswer = answer.function == 0x0006;
-    if (scanAnswer && faults.any() && faults.settings().dropScanAnswer) {
-        ++dropped;
-        record(SimWireEvent::Kind::Dropped, route.transport, route.peerText, &answer, note);
-        return;
-    }
-    if (scanAnswer && faults.any()) {
-        if (const auto bytes = faults.settings().scanAnswer) {
-            SimFrame replaced = answer;
-            replaced.payload = *bytes;
-            ++answers;
-            record(SimWireEvent::Kind::Answer, route.transport, route.peerText, &replaced,
-                   "scan answer replaced");
-            queue(encodeSimFrame(replaced), SimFaultPlan{}, route);
-            return;
-        }
-    }
-    const SimFaultPlan plan = faults.any() ? faults.plan() : SimFaultPlan{};
-    if (plan.drop) {
-        ++dropped;
-        record(SimWireEvent::Kind::Dropped, route.transport, route.peerText, &answer, note);
-        return;
-    }
-    ++answers;
-    std::vector<uint8_t> bytes = encodeSimFrame(answer);
-    if (faults.any()) {
-        faults.transform(plan, bytes);
-        const std::string applied = plan.describe();
-        record(SimWireEvent::Kind::Answer, route.transport, route.peerText, &answer,
-               note.empty()      ? applied
-               : applied.empty() ? note
-                                 : note + "; " + applied);
-    } else {
-        record(SimWireEvent::Kind::Answer, route.transport, route.peerText, &answer, note);
-    }
-    queue(std::move(bytes), plan, route);
-}
-
-void SimServer::Private::queue(std::vector<uint8_t> bytes, const SimFaultPlan &plan,
-                               const Route &route)
-{
-    const auto now = Clock::now();
-    SimOutputQueue &out = route.client ? route.client->out : udpOut;
-
-    // Merge: one answer waits and leaves in the same segment as the next one.
-    std::vector<uint8_t> &held = route.client ? route.client->held : udpHeld;
-    if (!route.client && !held.empty()
-        && (udpHeldPeer.sin_addr.s_addr != route.udpPeer->sin_addr.s_addr
-            || udpHeldPeer.sin_port != route.udpPeer->sin_port)) {
-        // A held datagram for another peer leaves on its own.
-        out.push(std::move(held), now, &udpHeldPeer);
-        held.clear();
-    }
-    if (!held.empty()) {
-        held.insert(held.end(), bytes.begin(), bytes.end());
-        bytes.swap(held);
-        held.clear();
-    } else if (plan.merge) {
-        held = std::move(bytes);
-        if (!route.client)
-            udpHeldPeer = *route.udpPeer;
-        return;
-    }
-
-    const auto due = now + std::chrono::milliseconds(plan.delayMs);
-    if (plan.split && bytes.size() > 1) {
-        const size_t pieces = std::min<size_t>(size_t(plan.splitPieces), bytes.size());
-        const size_t base = bytes.size() / pieces;
-        size_t offset = 0;
-        for (size_t i = 0; i < pieces; ++i) {
-            const size_t size = i + 1 == pieces ? bytes.size() - offset : base;
-            out.push(std::vector<uint8_t>(bytes.begin() + ptrdiff_t(offset),
-                                          bytes.begin() + ptrdiff_t(offset + size)),
-                     due + std::chrono::milliseconds(plan.splitPauseMs) * int(i), route.udpPeer);
-            offset += size;
-        }
-    } else {
-        out.push(std::move(bytes), due, route.udpPeer);
-    }
-
-    // Without a delay the answer leaves at once, before the next request is read.
-    if (route.client) {
-        if (!route.client->dead && !route.client->out.blocked()
-            && route.client->out.flushStream(route.client->fd, now)
-                   == SimOutputQueue::FlushResult::Failed)
-            route.client->dead = true;
-    } else if (!udpOut.blocked()) {
-        flushUdp(now);
-    }
-}
-
-void SimServer::Private::flush(Clock::time_point now)
-{
-    for (auto &client : clients) {
-        if (client->dead || client->out.empty())
-            continue;
-        if (client->out.flushStream(client->fd, now) == SimOutputQueue::FlushResult::Failed) {
-            record(SimWireEvent::Kind::Connection, SimTransport::Tcp, client->peer, nullptr,
-                   errnoText("send"));
-            client->dead = true;
-        }
-    }
-    flushUdp(now);
-}
-
-void SimServer::Private::flushUdp(Clock::time_point now)
-{
-    in_addr bound;
-    {
-        std::lock_guard lock(mutex);
-        bound = boundAddress;
-    }
-    if (bound.s_addr != htonl(INADDR_ANY)) {
-        udpOut.flushDatagrams(udpFd, now);
-        return;
-    }
-    const SimIdentity id = responder->identity();
-    in_addr source{};
-    std::memcpy(&source.s_addr, id.ip.data(), 4);
-    udpOut.flushDatagrams(udpFd, now, &source);
-}
 
 void SimServer::Private::rebind(const std::array<uint8_t, 4> &ip)
 {

@@ -5,6 +5,9 @@ target_sources(tarvine_sim PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SimController.h
   ${CMAKE_CURRENT_LIST_DIR}/SimDrive.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimDrive.h
+  ${CMAKE_CURRENT_LIST_DIR}/SimDriveConditions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SimDriveInternal.h
+  ${CMAKE_CURRENT_LIST_DIR}/SimDriveRegisters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimEnhancedCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimEnhancedCommand.h
   ${CMAKE_CURRENT_LIST_DIR}/SimHoming.cpp

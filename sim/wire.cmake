@@ -14,6 +14,8 @@ target_sources(tarvine_sim PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SimResponder.h
   ${CMAKE_CURRENT_LIST_DIR}/SimServer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimServer.h
+  ${CMAKE_CURRENT_LIST_DIR}/SimServerAnswers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SimServerPrivate.h
 )
 
 add_executable(tarvine-sim ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

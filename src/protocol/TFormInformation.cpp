@@ -3,6 +3,7 @@
 #include "app/FloatText.h"
 #include "protocol/CommStatistics.h"
 
+#include <QFont>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,6 +14,24 @@ QString timeText(float milliseconds)
 {
     return fixedText(milliseconds, 6, 2);
 }
+
+/// The link-recovery counters, live values of the connection.
+struct RecoveryRow
+{
+    const char *name;
+    const char *title;
+    std::atomic<int32_t> CommStatistics::*counter;
+};
+
+constexpr RecoveryRow RecoveryRows[] = {
+    {"LAnswerTimeouts", "Answer time-outs", &CommStatistics::answerTimeouts},
+    {"LChecksumErrors", "Frames refused (checksum, size)", &CommStatistics::checksumErrors},
+    {"LDatagramsDropped", "Datagrams dropped", &CommStatistics::datagramsDropped},
+    {"LStaleAnswers", "Late answers ignored", &CommStatistics::staleAnswers},
+    {"LIdentifyRetries", "Identification asked again", &CommStatistics::identifyRetries},
+    {"LRegistersReasked", "Registers asked again", &CommStatistics::registersReasked},
+    {"LRegistersReadBack", "Registers read back", &CommStatistics::registersReadBack},
+};
 
 } // namespace
 
@@ -44,6 +63,16 @@ TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statisti
     connect(m_resetAnswerTime, &QPushButton::clicked, this,
             &TFormInformation::BResetAnswerTimeClick);
     grid->addWidget(m_resetAnswerTime, 10, 1, 1, 2, Qt::AlignRight);
+
+    auto *recovery = new QLabel(QStringLiteral("Link recovery (this connection)"), this);
+    recovery->setObjectName(QStringLiteral("LRecoveryTitle"));
+    QFont bold = recovery->font();
+    bold.setBold(true);
+    recovery->setFont(bold);
+    grid->addWidget(recovery, 11, 0, 1, 3);
+    int row = 12;
+    for (const RecoveryRow &r : RecoveryRows)
+        m_recovery.push_back(addRow(row++, r.name, QString::fromLatin1(r.title), false));
     grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
     setFixedSize(sizeHint());
 }
@@ -89,6 +118,8 @@ void TFormInformation::Refresh()
     m_answerTimeP99->setText(timeText(m_statistics.answerTimeP99Ms()));
     m_transactionIdReceived->setText(QString::number(idReceived));
     m_transactionIdSent->setText(QString::number(idSent));
+    for (size_t i = 0; i < m_recovery.size(); ++i)
+        m_recovery[i]->setText(QString::number((m_statistics.*RecoveryRows[i].counter).load()));
 }
 
 void TFormInformation::BResetAnswerTimeClick()

@@ -2,13 +2,16 @@
 
 #include "ui/widgets/ToolWindow.h"
 
+#include <vector>
+
 class CommStatistics;
 class QLabel;
 class QPushButton;
 
 /// The statistics window "Communication stat.": requests sent, answers
 /// received, lost packets, receive events, answer times and the last
-/// transaction numbers, as the transport last stored them.
+/// transaction numbers, as the transport last stored them, and what the
+/// link's recovery did on this connection (time-outs, refused frames, re-asks).
 class TFormInformation : public ToolWindow
 {
     Q_OBJECT
@@ -36,4 +39,5 @@ private:
     QLabel *m_answerTimeP99 = nullptr;
     QLabel *m_answerTimeMax;
     QPushButton *m_resetAnswerTime;
+    std::vector<QLabel *> m_recovery;
 };

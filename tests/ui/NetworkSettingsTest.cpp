@@ -356,6 +356,7 @@ TEST_F(NetworkSettingsTest, StatisticsCountLossesAndTimeAnswers)
         information.Refresh();
         return label("LDiff").toInt() == diff + 3;
     }, 15000)) << label("LDiff").toStdString() << " from " << diff;
+    EXPECT_GE(label("LAnswerTimeouts").toInt(), 3);
 
     faults = {};
     faults.delayMs = 100;
