@@ -5,6 +5,7 @@
 #include "cli/OptionsCommands.h"
 #include "cli/NetworkCommands.h"
 #include "cli/DiscoveryCommands.h"
+#include "cli/RemoteCommands.h"
 
 QString CliOptions::usage()
 {
@@ -32,6 +33,7 @@ QString CliOptions::usage()
         "%2"
         "%3"
         "%4"
+        "%5"
         "\n"
         "--timeout MS (default 5000) bounds the identification, which asks again until\n"
         "the device answers, and each set of reads or writes. --answer-timeout MS\n"
@@ -46,7 +48,7 @@ QString CliOptions::usage()
         "auto-tuning error result, 7 registers differ (diff) or the read-back differs\n"
         "(send).\n\n")
                .arg(EnhancedCommands::usage(), OptionsCommands::usage(), FeatureCommands::usage(),
-                    NetworkCommands::usage())
+                    NetworkCommands::usage(), RemoteCommands::usage())
            + DiscoveryCommands::usage();
 }
 
@@ -171,6 +173,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         return std::nullopt;
     }
     o.comMode = udp ? 1 : (i2c ? 2 : 0);
+    if (RemoteCommands::handles(o.command)) {
+        error = RemoteCommands::checkArguments(o.arguments);
+        if (!error.isEmpty())
+            return std::nullopt;
+        return o;
+    }
     if (o.ip.isEmpty() && o.command != QLatin1String("view")) {
         error = QStringLiteral("--ip ADDR is required");
         return std::nullopt;

@@ -1,5 +1,6 @@
 #include "cli/CliRunner.h"
 #include "cli/FeatureCommands.h"
+#include "cli/RemoteCommands.h"
 
 #include "cli/EnhancedCommands.h"
 #include "cli/FileCommands.h"
@@ -159,6 +160,8 @@ int CliRunner::run()
 {
     if (m_options.command == QLatin1String("view"))
         return FileCommands::view(m_options, m_out, m_err);
+    if (RemoteCommands::handles(m_options.command))
+        return RemoteCommands::run(m_options.arguments, m_out, m_err);
     if (DiscoveryCommands::handles(m_options.arguments))
         return DiscoveryCommands(m_options.arguments, m_out, m_err).run();
     NetworkCommands::Context network{

@@ -10,12 +10,17 @@ QChar localeDecimalSeparator()
 
 bool isNumberText(const QString &text, bool negativeAllowed, bool separatorAllowed)
 {
+    return isNumberText(text, negativeAllowed, separatorAllowed, localeDecimalSeparator());
+}
+
+bool isNumberText(const QString &text, bool negativeAllowed, bool separatorAllowed,
+                  QChar separator)
+{
     if (text.isEmpty())
         return false;
     qsizetype start = 0;
     if (negativeAllowed && text.size() > 1 && text.at(0) == QLatin1Char('-'))
         start = 1;
-    const QChar separator = localeDecimalSeparator();
     int separators = 0;
     for (qsizetype i = start; i < text.size(); ++i) {
         const QChar c = text.at(i);

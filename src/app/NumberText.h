@@ -8,6 +8,9 @@
 /// decimal separator, which occurs at most once. Digits around the separator
 /// are not required. A lone "-" is rejected.
 bool isNumberText(const QString &text, bool negativeAllowed, bool separatorAllowed);
+/// isNumberText() with \a separator as the decimal separator.
+bool isNumberText(const QString &text, bool negativeAllowed, bool separatorAllowed,
+                  QChar separator);
 
 /// The decimal separator of the system locale (one character).
 QChar localeDecimalSeparator();

@@ -117,7 +117,9 @@ enum class DisplayStep {
 ///    is the checked mode) and tell the other groups through
 ///    parameterTitlesColoured() (the red parameter titles) and
 ///    positionAxisAutomatic(), positionAxisRequested() and
-///    positionAxisEndRequested() (the position chart's left axis).
+///    positionAxisEndRequested() (the position chart's left axis); the
+///    wavelength remote drives the micrometre chart through
+///    micrometreTabRequested(), micrometreAxisRequested() and micrometreLabelsRequested().
 ///  - watchSpaceBar(TBCons): the space bar on the input track bar toggles "Refresh".
 ///  - connectedControls(): register every control that needs a connection.
 ///  - Panels must not use the session in their destructors: the session is
@@ -224,6 +226,13 @@ signals:
     /// becomes \a value and that of the position-in-micrometres chart
     /// \a micrometres (NaN: left as it is).
     void positionAxisEndRequested(bool minimum, double value, double micrometres);
+    /// The wavelength remote shows (or hides) the "Position um" tab.
+    void micrometreTabRequested(bool visible);
+    /// The micrometre chart's left axis becomes manual over \a minimum ..
+    /// \a maximum, both ends in one step (the minimum never passes the maximum).
+    void micrometreAxisRequested(double minimum, double maximum);
+    /// The micrometre chart's value labels: thousands grouped, at most \a decimals decimals.
+    void micrometreLabelsRequested(int decimals);
 
 protected:
     void showEvent(QShowEvent *event) override;

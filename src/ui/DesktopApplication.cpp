@@ -3,11 +3,14 @@
 #include "app/Diagnostics.h"
 #include "app/TFormMain.h"
 #include "platform/ConsoleOutput.h"
+#include "remote/TFormKRVRemote.h"
 #include "ui/AppWindows.h"
+#include "ui/main/GraphsPanel.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/VirtualController.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -16,6 +19,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -51,7 +55,7 @@ public:
 // connected to a virtual controller of that model: started through the
 // "Virtual controller..." item's own path, then a move is sent as a user would
 // (mode "Speed traj.", a speed consign and "GO").
-void startVirtualController(AppWindows &windows, const QString &preset)
+void startVirtualController(AppWindows &windows, const QString &preset, bool remoteMove)
 {
     auto *virtualController = windows.main().findChild<VirtualController *>();
     const std::optional<SimModel> model = parseSimModel(preset.toStdString());
@@ -63,8 +67,21 @@ void startVirtualController(AppWindows &windows, const QString &preset)
     choice.model = *model;
     if (!virtualController->startAndConnect(choice))
         return;
-    QTimer::singleShot(800, qApp, [&windows] {
+    QTimer::singleShot(800, qApp, [&windows, remoteMove] {
         QWidget &main = windows.main();
+        auto *pages = main.findChild<QTabWidget *>(QStringLiteral("PageControlGraph"));
+        if (remoteMove) {
+            // With the wavelength remote shown: "DRIVE", the third preset and "GO",
+            // watched on the "Position um" page.
+            TFormKRVRemote &remote = windows.krvRemote();
+            remote.BKRVRemoteDriveClick();
+            if (auto *presets = remote.findChild<QComboBox *>(QStringLiteral("CBKRVRemoteWavelength")))
+                presets->setCurrentIndex(std::min(2, presets->count() - 1));
+            remote.BKRVRemoteWaveLengthGoClick();
+            if (pages)
+                pages->setCurrentIndex(GraphsPanel::MicrometrePage);
+            return;
+        }
         auto *speedMode = main.findChild<QRadioButton *>(QStringLiteral("RBSpePID"));
         auto *consign = main.findChild<QLineEdit *>(QStringLiteral("ECons"));
         auto *go = main.findChild<QPushButton *>(QStringLiteral("BSendCons"));
@@ -74,7 +91,7 @@ void startVirtualController(AppWindows &windows, const QString &preset)
         consign->setText(QStringLiteral("1500"));
         go->click();
         // The speed page shows the move: the trajectory against the speed.
-        if (auto *pages = main.findChild<QTabWidget *>(QStringLiteral("PageControlGraph")))
+        if (pages)
             pages->setCurrentIndex(1);
     });
 }
@@ -92,11 +109,12 @@ void armScreenshot(AppWindows &windows)
     int delay = qEnvironmentVariableIntValue("TARVINE_SCREENSHOT_DELAY_MS", &ok);
     if (!ok || delay < 0)
         delay = 500;
-    const QString virtualModel = qEnvironmentVariable("TARVINE_SCREENSHOT_VIRTUAL");
-    if (!virtualModel.isEmpty())
-        startVirtualController(windows, virtualModel);
     const QStringList shown =
         qEnvironmentVariable("TARVINE_SCREENSHOT_SHOW").split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QString virtualModel = qEnvironmentVariable("TARVINE_SCREENSHOT_VIRTUAL");
+    if (!virtualModel.isEmpty())
+        startVirtualController(windows, virtualModel,
+                               shown.contains(QLatin1String("TFormKRVRemote")));
     for (QWidget *window : windows.all())
         if (shown.contains(QLatin1String(window->metaObject()->className())))
             window->show();

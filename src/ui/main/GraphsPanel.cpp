@@ -117,6 +117,11 @@ GraphsPanel::GraphsPanel(TFormMain &main)
             &GraphsPanel::setPositionAxisAutomatic);
     connect(&m_main, &TFormMain::positionAxisRequested, this, &GraphsPanel::setPositionAxis);
     connect(&m_main, &TFormMain::positionAxisEndRequested, this, &GraphsPanel::setPositionAxisEnd);
+    connect(&m_main, &TFormMain::micrometreTabRequested, this,
+            &GraphsPanel::setMicrometreTabVisible);
+    connect(&m_main, &TFormMain::micrometreAxisRequested, this, &GraphsPanel::setMicrometreAxis);
+    connect(&m_main, &TFormMain::micrometreLabelsRequested, this,
+            &GraphsPanel::setMicrometreLabels);
 }
 
 LiveChart *GraphsPanel::addPage(Page page, const char *tabName, const QString &caption,
@@ -246,6 +251,16 @@ void GraphsPanel::setPositionAxisEnd(bool minimum, double value, double micromet
 void GraphsPanel::setMicrometreTabVisible(bool visible)
 {
     m_tabs->setTabVisible(MicrometrePage, visible);
+}
+
+void GraphsPanel::setMicrometreAxis(double minimum, double maximum)
+{
+    chart(MicrometrePage)->setValueRange(minimum, maximum);
+}
+
+void GraphsPanel::setMicrometreLabels(int decimals)
+{
+    chart(MicrometrePage)->setGroupedValueLabels(decimals);
 }
 
 bool GraphsPanel::isPageVisible(Page page) const

@@ -57,6 +57,10 @@ public:
     /// The "Position um" tab (shown by the wavelength remote, hidden at every show
     /// of the main window).
     void setMicrometreTabVisible(bool visible);
+    /// The micrometre chart's left axis, manual over \a minimum .. \a maximum.
+    void setMicrometreAxis(double minimum, double maximum);
+    /// The micrometre chart's value labels grouped, with at most \a decimals decimals.
+    void setMicrometreLabels(int decimals);
     bool isPageVisible(Page page) const;
 
 protected:
