@@ -16,6 +16,7 @@
 namespace {
 
 const QString Title = QStringLiteral("Record live values");
+constexpr int LabelPadding = 6;
 
 RecordingControl::Chooser &chooser()
 {
@@ -131,7 +132,10 @@ void RecordingControl::showProgress()
                            MessageIcon::Warning);
         return;
     }
-    m_label->setText(progressText(p, recorder.isRunning()));
+    const QString text = progressText(p, recorder.isRunning());
+    // The label is as wide as its text: the device-name panel gives way.
+    m_label->setMinimumWidth(m_label->fontMetrics().horizontalAdvance(text) + 2 * LabelPadding);
+    m_label->setText(text);
 }
 
 void RecordingControl::connectionChanged(bool connected)
