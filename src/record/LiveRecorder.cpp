@@ -145,11 +145,16 @@ bool LiveRecorder::drain(QByteArray &buffer)
     m_tail.store(tail, std::memory_order_release);
     if (buffer.isEmpty())
         return true;
+    const int64_t before = progress().bytes;
     const bool written = writeOut(buffer);
     buffer.clear();
+    std::lock_guard guard(m_progressMutex);
     if (written) {
-        std::lock_guard guard(m_progressMutex);
         m_progress.lines += lines;
+    } else if (auto *file = qobject_cast<QFile *>(m_device.get()); file && file->resize(before)) {
+        // A disk that filled in the middle of these lines: the file ends
+        // with the last whole line.
+        m_progress.bytes = before;
     }
     return written;
 }
