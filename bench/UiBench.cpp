@@ -6,20 +6,27 @@
 // of the visible chart, and the two ways of handing 200 points to a graph.
 //
 // The virtual controller runs in a child process so that the CPU figures are
-// the tool's alone. Usage: bench_ui [seconds of polling, default 5]
+// the tool's alone. With "record" a recording of the live values runs through
+// the File menu's recorder (into a temporary file) while it is measured, and
+// its lines, size and dropped lines are printed too.
+//
+// Usage: bench_ui [seconds of polling, default 5] [record]
 #include "ChildController.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "protocol/QLMCConnection.h"
 #include "protocol/TFormParamIP.h"
 #include "ui/AppWindows.h"
+#include "record/LiveRecorder.h"
 #include "ui/main/GraphsPanel.h"
+#include "ui/main/RecordingControl.h"
 #include "ui/widgets/LiveChart.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
@@ -27,6 +34,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -124,7 +132,7 @@ void writeRegister(TFormMain &main, int address, int64_t value)
     session.motor().RequestWrite(address, value);
 }
 
-void liveRun(AppWindows &windows, int seconds)
+void liveRun(AppWindows &windows, int seconds, bool record)
 {
     TFormMain &main = windows.main();
     TFormParamIP &paramIP = windows.paramIP();
@@ -190,6 +198,12 @@ void liveRun(AppWindows &windows, int seconds)
     display.us.clear();
     sample.us.clear();
     redraw.us.clear();
+    QTemporaryDir folder;
+    auto *recording = main.findChild<RecordingControl *>();
+    if (record && !recording->start(folder.filePath(QStringLiteral("live.csv")))) {
+        std::fprintf(stderr, "bench_ui: the recording did not start\n");
+        std::exit(1);
+    }
     auto *app = static_cast<MeasuredApplication *>(QApplication::instance());
     app->resetBusy();
     const double threadCpu0 = threadCpuSeconds();
@@ -204,6 +218,8 @@ void liveRun(AppWindows &windows, int seconds)
     const double elapsed = secondsSince(start);
     const double threadCpu = threadCpuSeconds() - threadCpu0;
     const double processCpu = processCpuSeconds() - processCpu0;
+    if (record)
+        recording->stop();
 
     std::printf("polling RefreshRatio %d, charts on, position move, %.1f s:\n",
                 main.session().RefreshRatio.load(), elapsed);
@@ -220,6 +236,12 @@ void liveRun(AppWindows &windows, int seconds)
                 double(redraw.us.size()) / elapsed, redraw.mean(), redraw.percentile(0.99));
     std::printf("  targets: user-interface thread under 20 %%: %s; display run under 5 ms: %s\n",
                 busy < 0.2 ? "met" : "MISSED", display.percentile(0.99) < 5000 ? "met" : "MISSED");
+    if (record) {
+        const LiveRecorder::Progress p = main.session().recorder().progress();
+        std::printf("  recording: %lld lines (%.0f/s), %.1f MB, %lld dropped; no line dropped: %s\n",
+                    (long long)p.lines, double(p.lines) / elapsed, double(p.bytes) / 1e6,
+                    (long long)p.dropped, p.dropped == 0 && !p.failed ? "met" : "MISSED");
+    }
 
     move.stop();
     paramIP.connection().closeFromMenu();
@@ -308,6 +330,7 @@ void offlineRun(AppWindows &windows)
 int main(int argc, char **argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const bool record = argc > 2 && std::strcmp(argv[2], "record") == 0;
 
     const ChildController controller(Host, Port);
 
@@ -317,7 +340,7 @@ int main(int argc, char **argv)
         MeasuredApplication app(argc, argv);
         AppWindows windows;
         windows.main().show();
-        liveRun(windows, seconds);
+        liveRun(windows, seconds, record);
         offlineRun(windows);
     }
     return 0;

@@ -19,10 +19,12 @@ QString CliOptions::usage()
         "  identify                      model name, firmware version and window caption\n"
         "  read REG...                   read registers (decimal or 0x-hex addresses)\n"
         "  write REG=VALUE...            write registers, then read them back\n"
-        "  poll [--seconds S] [--refresh MS]\n"
+        "  poll [--seconds S] [--refresh MS] [--csv FILE]\n"
         "                                one line of live values per read cycle, then one\n"
         "                                statistics line; keeps polling through lost and\n"
-        "                                damaged answers and reopens a lost connection\n"
+        "                                damaged answers and reopens a lost connection;\n"
+        "                                --csv writes the lines to FILE as the desktop\n"
+        "                                tool's \"Record live values...\" does\n"
         "  save FILE [--groups G,...]    save the registers to a .qmc parameter file\n"
         "                                (groups: communication, global, regulation,\n"
         "                                homing, limit1, limit2, loops; default all)\n"
@@ -141,6 +143,11 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
             if (!n)
                 return std::nullopt;
             o.refreshMs = *n;
+        } else if (a == QLatin1String("--csv")) {
+            auto v = needValue(i);
+            if (!v)
+                return std::nullopt;
+            o.csvFile = *v;
         } else if (a == QLatin1String("--groups") || a == QLatin1String("--only")) {
             auto v = needValue(i);
             if (!v)
@@ -202,6 +209,10 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     if ((o.command == QLatin1String("read") || o.command == QLatin1String("write"))
         && o.arguments.isEmpty()) {
         error = QStringLiteral("%1 needs at least one register").arg(o.command);
+        return std::nullopt;
+    }
+    if (!o.csvFile.isEmpty() && o.command != QLatin1String("poll")) {
+        error = QStringLiteral("--csv goes with poll only");
         return std::nullopt;
     }
     const QStringList fileCommands{QStringLiteral("save"), QStringLiteral("view"),

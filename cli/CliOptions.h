@@ -15,6 +15,7 @@ struct CliOptions
     QString command;           ///< identify, read, write, poll
     QStringList arguments;     ///< registers for read, REG=VALUE for write
     double seconds = 5.0;      ///< poll duration
+    QString csvFile;           ///< poll: record the read cycles into this CSV file
     int refreshMs = 20;        ///< poll: packets per send cycle (the window's "Interface refresh")
     int timeoutMs = 5000;      ///< longest wait for the connection and each answer set
     int answerTimeoutMs = 250; ///< the sender's wait for one answer before it counts it lost

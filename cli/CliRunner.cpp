@@ -11,6 +11,7 @@
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "protocol/QLMCConnection.h"
+#include "record/LiveRecorder.h"
 
 #include <QCoreApplication>
 
@@ -422,15 +423,24 @@ int CliRunner::poll()
 {
     // Runs its whole duration through lost, corrupted, split and merged
     // answers (the sender re-asks what was lost) and reopens a lost connection.
+    // With --csv the decoder's recorder writes the lines into the file.
+    LiveRecorder &recorder = m_session->recorder();
+    const bool csv = !m_options.csvFile.isEmpty();
+    if (csv) {
+        QString error;
+        if (!recorder.start(m_options.csvFile, RecordUnits::from(m_connection->profile()), &error))
+            return fail(BadFile, error);
+    }
     m_session->RefreshRatio = m_options.refreshMs;
     m_connection->setPollingEnabled(true);
-    m_out << "time_ms position speed desired input mode voltage command temperature current"
-          << Qt::endl;
+    if (!csv)
+        m_out << "time_ms position speed desired input mode voltage command temperature current"
+              << Qt::endl;
     QElapsedTimer clock;
     clock.start();
     const qint64 end = qint64(m_options.seconds * 1000.0);
     int lines = 0;
-    while (clock.elapsed() < end) {
+    while (clock.elapsed() < end && !(csv && recorder.progress().failed)) {
         m_answer = false;
         waitFor([this] { return m_answer || m_failed; }, 50);
         if (m_failed) {
@@ -442,7 +452,7 @@ int CliRunner::poll()
                 m_connection->setPollingEnabled(true);
             continue;
         }
-        if (!m_answer)
+        if (!m_answer || csv)
             continue;
         ReceivedValues v;
         NewValueFlags flags;
@@ -455,8 +465,25 @@ int CliRunner::poll()
               << ' ' << v.Command << ' ' << QString::number(v.Temperature, 'f', 1) << ' '
               << QString::number(v.CurrentLive, 'f', 3) << Qt::endl;
     }
+    m_connection->setPollingEnabled(false);
     addToTotals();
     m_out << statisticsLine() << Qt::endl;
+    if (csv) {
+        recorder.stop();
+        const LiveRecorder::Progress p = recorder.progress();
+        if (p.failed)
+            return fail(BadFile, QStringLiteral("recording into %1 stopped after %2 lines: %3")
+                                     .arg(m_options.csvFile)
+                                     .arg(p.lines)
+                                     .arg(p.error));
+        m_out << QStringLiteral("recorded %1 lines into %2 (%3 bytes), %4 dropped")
+                     .arg(p.lines)
+                     .arg(m_options.csvFile)
+                     .arg(p.bytes)
+                     .arg(p.dropped)
+              << Qt::endl;
+        lines = int(p.lines);
+    }
     if (lines == 0 && m_totals.answers == 0)
         return fail(
             TimedOut,

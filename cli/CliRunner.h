@@ -29,7 +29,8 @@ public:
         ConnectionFailed = 2,
         TimedOut = 3,
         DeviceRefused = 4,
-        RegisterRefused = 5
+        RegisterRefused = 5,
+        BadFile = 6
     };
 
     CliRunner(const CliOptions &options, QTextStream &out, QTextStream &err);

@@ -23,6 +23,7 @@
 #include "ui/features/TFormRegOption.h"
 #include "ui/features/TFormRegWarning.h"
 #include "ui/main/DisplayPanel.h"
+#include "ui/main/RecordingControl.h"
 #include "ui/main/RefreshPanel.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/TFormAbout.h"
@@ -153,6 +154,7 @@ void TFormMain::buildMenus()
         addItem(file, "MenuFileSave", QStringLiteral("Save..."), &TFormMain::MenuFileSaveClick);
     m_menuFileOpen =
         addItem(file, "MenuFileOpen", QStringLiteral("View..."), &TFormMain::MenuFileOpenClick);
+    new RecordingControl(*this, file->addAction(QString()));
 
     QMenu *com = menuBar()->addMenu(QStringLiteral("&Communication"));
     com->setObjectName(QStringLiteral("MenuCom"));

@@ -6,6 +6,7 @@
 #include "features/OptionRegisters.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/HighResCounter.h"
+#include "record/LiveRecorder.h"
 
 #include <chrono>
 #include <cmath>
@@ -62,6 +63,7 @@ struct Pending
 
 QLMCSession::QLMCSession(SessionListener *listener)
     : m_motor(std::make_unique<QLMCIPMotor>(m_lock))
+    , m_recorder(std::make_unique<LiveRecorder>(m_lock))
     , m_assembler(this)
     , m_listener(listener)
 {
@@ -70,6 +72,8 @@ QLMCSession::QLMCSession(SessionListener *listener)
 
 QLMCSession::~QLMCSession()
 {
+    // A running recording ends with its closing line.
+    m_recorder->stop();
     RegisterLockGuard guard(m_lock);
     m_motor.reset();
 }
@@ -256,6 +260,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
     bool ackError = false;
     ReceivedValues sample;
     bool commandDecoded = false;
+    bool positionDecoded = false;
     {
         RegisterLockGuard guard(m_lock);
         // Open and Close raise the generation under this lock: an answer that
@@ -297,6 +302,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
             decoded = true;
             deliver(address, payload + i, typeArrived, versionArrived);
             commandDecoded = commandDecoded || address == Reg::Command;
+            positionDecoded = positionDecoded || address == Reg::Position;
             switch (address) {
             case Reg::Options:
             case Reg::InputMin:
@@ -357,6 +363,9 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
             sample = Received;
         if (typeArrived && versionArrived)
             Device.TypeVersionGeneration = m_connection.Generation.load();
+        // A live read cycle: one line of a running recording (never waits).
+        if (positionDecoded)
+            m_recorder->record(LiveSample::from(Received, HighResCounter::now()));
         if (commandDecoded && TuningRecorder.recording())
             TuningRecorder.record(HighResCounter::now(), Received.Position, Received.Speed,
                                   Received.Command);

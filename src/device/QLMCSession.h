@@ -13,6 +13,7 @@
 #include <memory>
 
 class AutoResetEvent;
+class LiveRecorder;
 class SessionListener;
 
 /// The device-facing state that the windows, the command-line tool and the
@@ -33,6 +34,10 @@ public:
     /// Replaces the image by a fresh one and resets the feature records
     /// (every connection open), so no window keeps the previous device's values.
     void replaceMotor();
+
+    /// Records the polled read cycles into a file while started (the decoder
+    /// hands it every answer that carried the position).
+    LiveRecorder &recorder() { return *m_recorder; }
 
     ConnectionState &connection() { return m_connection; }
     CommStatistics &statistics() { return m_statistics; }
@@ -116,6 +121,7 @@ private:
 
     RegisterLock m_lock;
     std::unique_ptr<QLMCIPMotor> m_motor;
+    std::unique_ptr<LiveRecorder> m_recorder;
     ConnectionState m_connection;
     CommStatistics m_statistics;
     AnswerAssembler m_assembler;

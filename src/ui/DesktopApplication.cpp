@@ -6,6 +6,7 @@
 #include "remote/TFormKRVRemote.h"
 #include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"
+#include "ui/main/RecordingControl.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/VirtualController.h"
 
@@ -54,7 +55,9 @@ public:
 // With TARVINE_SCREENSHOT_VIRTUAL=<model preset>, the screenshot shows the tool
 // connected to a virtual controller of that model: started through the
 // "Virtual controller..." item's own path, then a move is sent as a user would
-// (mode "Speed traj.", a speed consign and "GO").
+// (mode "Speed traj.", a speed consign and "GO"). With
+// TARVINE_SCREENSHOT_RECORD=<file.csv> the live values are recorded into that
+// file from then on, as File > "Record live values..." does.
 void startVirtualController(AppWindows &windows, const QString &preset, bool remoteMove)
 {
     auto *virtualController = windows.main().findChild<VirtualController *>();
@@ -90,6 +93,9 @@ void startVirtualController(AppWindows &windows, const QString &preset, bool rem
         speedMode->click();
         consign->setText(QStringLiteral("1500"));
         go->click();
+        const QString record = qEnvironmentVariable("TARVINE_SCREENSHOT_RECORD");
+        if (auto *recording = main.findChild<RecordingControl *>(); recording && !record.isEmpty())
+            recording->start(record);
         // The speed page shows the move: the trajectory against the speed.
         if (pages)
             pages->setCurrentIndex(1);
