@@ -7,6 +7,7 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
+#include "panel/ChartPages.h"
 #include "protocol/QLMCConnection.h"
 #include "protocol/TFormParamIP.h"
 #include "ui/AppWindows.h"
@@ -146,6 +147,20 @@ TEST_F(ChartToolsTest, EveryPageHasItsPauseAndAViewReset)
         pause->click();
         EXPECT_EQ(pause->text(), QStringLiteral("Pause"));
         EXPECT_EQ(reset->isVisibleTo(chart(p.page)), !own);
+    }
+}
+
+// The command line's chart export names the same series as the window.
+TEST_F(ChartToolsTest, TheCommandLinePagesMatchTheCharts)
+{
+    ASSERT_EQ(int(ChartPages::pages().size()), GraphsPanel::PageCount);
+    for (int p = 0; p < GraphsPanel::PageCount; ++p) {
+        const ChartPages::Page &page = ChartPages::pages()[size_t(p)];
+        LiveChart *c = chart(Page(p));
+        EXPECT_EQ(c->xAxis->label(), page.timeTitle);
+        ASSERT_EQ(size_t(c->seriesCount()), page.titles.size());
+        for (int s = 0; s < c->seriesCount(); ++s)
+            EXPECT_EQ(c->series(s)->name(), page.titles[size_t(s)]);
     }
 }
 
