@@ -6,6 +6,7 @@
 #include "cli/NetworkCommands.h"
 #include "cli/DiscoveryCommands.h"
 #include "cli/RemoteCommands.h"
+#include "panel/ChartPages.h"
 
 QString CliOptions::usage()
 {
@@ -31,6 +32,9 @@ QString CliOptions::usage()
         "  view FILE                     list the registers of a parameter file (no --ip)\n"
         "  send FILE [--only REG,...]    send a parameter file and verify the read-back\n"
         "  diff FILE                     list the registers that differ from the file\n"
+        "  chart PAGE FILE [--refresh MS]\n"
+        "                                poll 200 samples and write the CSV of one chart\n"
+        "                                (position, speed, command, current, micrometres)\n"
         "%1"
         "%2"
         "%3"
@@ -46,9 +50,9 @@ QString CliOptions::usage()
         "\n"
         "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out (poll:\n"
         "nothing came back for the whole run), 4 device type refused, 5 register not\n"
-        "granted or value refused, 6 bad or unreadable parameter file or an\n"
-        "auto-tuning error result, 7 registers differ (diff) or the read-back differs\n"
-        "(send).\n\n")
+        "granted or value refused, 6 bad or unreadable parameter file, a chart file\n"
+        "that cannot be written or an auto-tuning error result, 7 registers differ\n"
+        "(diff) or the read-back differs (send).\n\n")
                .arg(EnhancedCommands::usage(), OptionsCommands::usage(), FeatureCommands::usage(),
                     NetworkCommands::usage(), RemoteCommands::usage())
            + DiscoveryCommands::usage();
@@ -193,7 +197,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     const QStringList commands{QStringLiteral("identify"), QStringLiteral("read"),
                                QStringLiteral("write"), QStringLiteral("poll"),
                                QStringLiteral("save"),  QStringLiteral("view"),
-                               QStringLiteral("send"),  QStringLiteral("diff")};
+                               QStringLiteral("send"),  QStringLiteral("diff"),
+                               QStringLiteral("chart")};
     if (FeatureCommands::handles(o.command)) {
         error = FeatureCommands::checkArguments(o.command, o.arguments);
         if (!error.isEmpty())
@@ -214,6 +219,18 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
     if (!o.csvFile.isEmpty() && o.command != QLatin1String("poll")) {
         error = QStringLiteral("--csv goes with poll only");
         return std::nullopt;
+    }
+    if (o.command == QLatin1String("chart")) {
+        if (o.arguments.size() != 2) {
+            error = QStringLiteral("chart needs a PAGE and a FILE");
+            return std::nullopt;
+        }
+        if (ChartPages::find(o.arguments[0]) < 0) {
+            error = QStringLiteral("unknown chart %1 (position, speed, command, current, "
+                                   "micrometres)")
+                        .arg(o.arguments[0]);
+            return std::nullopt;
+        }
     }
     const QStringList fileCommands{QStringLiteral("save"), QStringLiteral("view"),
                                    QStringLiteral("send"), QStringLiteral("diff")};

@@ -186,6 +186,8 @@ int CliRunner::run()
         result = read();
     else if (m_options.command == QLatin1String("write"))
         result = write();
+    else if (m_options.command == QLatin1String("chart"))
+        result = chart();
     else if (FileCommands::handles(m_options.command)) {
         FileCommands files({*m_session, *m_connection, m_options, m_out, m_err,
                             [this](const std::function<bool()> &done, int ms) {

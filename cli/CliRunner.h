@@ -57,6 +57,7 @@ private:
     int read();
     int write();
     int poll();
+    int chart();
     void printRegister(int address);
     int fail(int code, const QString &message);
 

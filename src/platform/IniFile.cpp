@@ -1,18 +1,15 @@
 #include "platform/IniFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Cp1252.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -179,32 +176,7 @@ bool IniFile::save(const QString &path) const
 
 bool IniFile::save(const QString &path, QString *error) const
 {
-    // The temporary file lies in the target's folder and replaces the target by
-    // a rename once complete and synced; on any failure the old file stays and
-    // the temporary is removed. There is no direct-write fallback.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    auto failed = [&](const QString &reason) {
-        if (error)
-            *error = reason;
-        file.cancelWriting();
-        return false;
-    };
-    if (QFileInfo(path).isDir())
-        return failed(QStringLiteral("Is a directory"));
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
-    const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return failed(file.errorString());
-    if (::fsync(file.handle()) != 0)
-        return failed(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, toBytes(), error);
 }
 
 qsizetype IniFile::findSection(const QString &section) const

@@ -7,7 +7,9 @@
 
 #include <cctype>
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <QTextStream>
 
@@ -89,6 +91,35 @@ TEST_F(Cli, PollPrintsOneLinePerReadCycle)
     ASSERT_GE(lines.size(), 6);
     EXPECT_TRUE(lines[0].startsWith("time_ms position speed"));
     EXPECT_EQ(lines[1].split(' ').size(), 10);
+}
+
+TEST_F(Cli, ChartWritesTheTwoHundredSamplesOfOnePage)
+{
+    startDirect("NETDC-A");
+    QTemporaryDir dir;
+    const QString file = dir.filePath("speed.csv");
+    const CliResult r =
+        runCli({"--ip", ip(), "--port", tcp(), "chart", "micrometres", file, "--refresh", "4"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 202);
+    EXPECT_EQ(lines[0], "Time [ms],Position consign,Position");
+    EXPECT_TRUE(lines[200].startsWith("796,")) << lines[200].toStdString();
+
+    const struct
+    {
+        QStringList args;
+        int code;
+    } refused[] = {{{"chart", "torque", file}, CliRunner::Usage},
+                   {{"chart", "speed"}, CliRunner::Usage},
+                   {{"chart", "speed", dir.path()}, 6}};
+    for (const auto &c : refused) {
+        const CliResult bad = runCli(QStringList{"--ip", ip(), "--port", tcp()} + c.args);
+        EXPECT_EQ(bad.code, c.code) << c.args.join(' ').toStdString();
+        EXPECT_FALSE(bad.err.isEmpty());
+    }
 }
 
 TEST_F(Cli, FailuresEndWithAClearCodeAndNoHang)

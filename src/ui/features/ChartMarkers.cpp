@@ -11,7 +11,8 @@ const char *const MarkerProperty = "tarvineMarker";
 /// Removes the markers that scrolled out of \a chart (run before every redraw).
 void prune(LiveChart *chart)
 {
-    const double oldest = chart->xAxis->range().lower;
+    // The oldest point shown, not the axis: a zoomed chart keeps its markers.
+    const double oldest = chart->shownKeyRange().lower;
     for (int i = chart->itemCount() - 1; i >= 0; --i) {
         QCPAbstractItem *item = chart->item(i);
         if (!item->property(MarkerProperty).isValid())

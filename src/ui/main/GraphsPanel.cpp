@@ -4,6 +4,7 @@
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "panel/ConsignModel.h"
+#include "ui/widgets/ChartTools.h"
 #include "ui/widgets/LiveChart.h"
 
 #include <QCheckBox>
@@ -96,6 +97,15 @@ GraphsPanel::GraphsPanel(TFormMain &main)
     for (LiveChart *chart : m_charts)
         if (chart != micrometres)
             chart->setTimeIncrement(TimeIncrement);
+
+    // Pause, zoom, cursor read-out and export on every page.
+    const std::array<const char *, PageCount> toolNames{"Position", "Speed", "Command", "Current",
+                                                        "Position_um"};
+    for (int p = 0; p < PageCount; ++p)
+        new ChartTools(m_charts[size_t(p)], QLatin1String(toolNames[size_t(p)]),
+                       p == SpeedPage     ? m_resetSpeed
+                       : p == CurrentPage ? m_resetCurrent
+                                          : nullptr);
 
     // Shown per model by the identification.
     m_tabs->setTabVisible(CurrentPage, false);

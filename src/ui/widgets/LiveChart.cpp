@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLocale>
 #include <QResizeEvent>
 
@@ -31,11 +32,13 @@ public:
 
     double increment = 0; ///< 0: QCustomPlot's free choice
     int groupedDecimals = -1;
+    /// A view narrower than two increments gets the free choice (a zoomed frozen chart).
+    bool freeWhenNarrow = false;
 
 protected:
     double getTickStep(const QCPRange &range) override
     {
-        if (increment <= 0)
+        if (increment <= 0 || (freeWhenNarrow && range.size() < 2 * increment))
             return QCPAxisTicker::getTickStep(range);
         return QCPAxisTickerFixed::getTickStep(range);
     }
@@ -150,10 +153,52 @@ void LiveChart::addSample(std::span<const double> values, double keyStep)
     m_keys[size_t(m_newest)] = key;
     for (int s = 0; s < seriesCount(); ++s) {
         m_values[size_t(s)][size_t(m_newest)] = size_t(s) < values.size() ? values[size_t(s)] : 0;
-        writeSeries(s);
+        if (!m_frozen)
+            writeSeries(s);
     }
+    if (m_frozen)
+        return;
     xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], key);
     requestRedraw();
+}
+
+void LiveChart::setFrozen(bool frozen)
+{
+    if (frozen == m_frozen)
+        return;
+    m_frozen = frozen;
+    incrementTicker(xAxis)->freeWhenNarrow = frozen;
+    if (frozen) {
+        m_heldValueRange = yAxis->range();
+        return;
+    }
+    for (int s = 0; s < seriesCount(); ++s)
+        writeSeries(s);
+    xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], lastKey());
+    if (!m_autoScale)
+        yAxis->setRange(m_heldValueRange);
+    requestRedraw();
+}
+
+QCPRange LiveChart::shownKeyRange() const
+{
+    if (seriesCount() == 0 || series(0)->data()->isEmpty())
+        return QCPRange(m_keys[size_t(ringIndex(HistoryLength - 1))], lastKey());
+    const QCPGraphDataContainer &data = *series(0)->data();
+    return QCPRange(data.constBegin()->key, (data.constEnd() - 1)->key);
+}
+
+QCPRange LiveChart::liveValueRange() const
+{
+    return m_frozen ? m_heldValueRange : yAxis->range();
+}
+
+void LiveChart::setLiveValueRange(const QCPRange &range)
+{
+    if (m_frozen)
+        m_heldValueRange = range;
+    else
+        yAxis->setRange(range);
 }
 
 void LiveChart::writeSeries(int index)
@@ -238,27 +283,29 @@ void LiveChart::setValueRange(double minimum, double maximum)
         return;
     m_autoScale = false;
     if (maximum == minimum)
-        yAxis->setRange(minimum - 1, maximum + 1);
+        setLiveValueRange(QCPRange(minimum - 1, maximum + 1));
     else
-        yAxis->setRange(minimum, maximum);
+        setLiveValueRange(QCPRange(minimum, maximum));
     requestRedraw();
 }
 
 void LiveChart::setValueMinimum(double minimum)
 {
-    if (minimum >= yAxis->range().upper)
+    const QCPRange range = liveValueRange();
+    if (minimum >= range.upper)
         return;
     m_autoScale = false;
-    yAxis->setRangeLower(minimum);
+    setLiveValueRange(QCPRange(minimum, range.upper));
     requestRedraw();
 }
 
 void LiveChart::setValueMaximum(double maximum)
 {
-    if (maximum <= yAxis->range().lower)
+    const QCPRange range = liveValueRange();
+    if (maximum <= range.lower)
         return;
     m_autoScale = false;
-    yAxis->setRangeUpper(maximum);
+    setLiveValueRange(QCPRange(range.lower, maximum));
     requestRedraw();
 }
 
@@ -343,14 +390,17 @@ QStringList LiveChart::legendTitles() const
     return titles;
 }
 
-void LiveChart::addCornerButton(QAbstractButton *button)
+void LiveChart::addCornerButton(QAbstractButton *button, int index)
 {
     if (!m_overlay) {
         m_overlay = new QGridLayout(this);
         m_overlay->setContentsMargins(CornerMargin, CornerMargin, CornerMargin, CornerMargin);
+        m_cornerRow = new QHBoxLayout;
+        m_cornerRow->setSpacing(CornerMargin);
+        m_overlay->addLayout(m_cornerRow, 0, 0, Qt::AlignTop | Qt::AlignRight);
     }
     button->setParent(this);
-    m_overlay->addWidget(button, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    m_cornerRow->insertWidget(index, button);
     // The legend row is as high as the button, so the button never covers the plot.
     m_legendRow->setMinimumSize(0, button->sizeHint().height() + CornerMargin);
 }

@@ -10,6 +10,7 @@
 
 class QAbstractButton;
 class QGridLayout;
+class QHBoxLayout;
 
 /// A live line chart: every series keeps exactly the last HistoryLength
 /// samples in a fixed ring, a legend on grey sits above the plot, the value
@@ -37,6 +38,13 @@ public:
     /// (series order; missing values count as 0) at the last x plus \a keyStep.
     void addSample(std::span<const double> values, double keyStep = 1);
     double lastKey() const;
+    /// A frozen chart keeps showing what it showed: samples and value axis
+    /// changes go on in the ring and take effect when it thaws, which returns
+    /// to the live view.
+    void setFrozen(bool frozen);
+    bool isFrozen() const { return m_frozen; }
+    /// The keys of the oldest and the newest point shown (live or frozen).
+    QCPRange shownKeyRange() const;
     /// The value of \a series \a age samples back (0: the newest).
     double valueAt(int series, int age = 0) const;
 
@@ -71,8 +79,9 @@ public:
     /// visible series only).
     QStringList legendTitles() const;
 
-    /// Puts \a button in the chart's top-right corner, beside the legend.
-    void addCornerButton(QAbstractButton *button);
+    /// Puts \a button in the chart's top-right corner, beside the legend, at
+    /// \a index in the row of corner buttons (-1: last).
+    void addCornerButton(QAbstractButton *button, int index = -1);
 
     /// Schedules a redraw for the next timer tick (nothing when already due).
     void requestRedraw();
@@ -91,6 +100,8 @@ private:
     void applyAutoScale();
     void fitValueTitle(int room);
     int ringIndex(int age) const;
+    QCPRange liveValueRange() const;
+    void setLiveValueRange(const QCPRange &range);
 
     // The ring: m_keys and every m_values[s] share m_newest, the slot of the newest sample.
     std::array<double, HistoryLength> m_keys{};
@@ -102,7 +113,10 @@ private:
     int m_valueTitleRoom = -1;
     QCPLayoutGrid *m_legendRow = nullptr;
     QGridLayout *m_overlay = nullptr;
+    QHBoxLayout *m_cornerRow = nullptr;
     QTimer m_redrawTimer;
     bool m_redrawWhenShown = false;
     bool m_autoScale = false;
+    bool m_frozen = false;
+    QCPRange m_heldValueRange; ///< the value axis to show when thawed
 };

@@ -1,0 +1,371 @@
+// The chart tools, driven by objectName: pause, zoom, pan, reset and resume,
+// the cursor read-out, the CSV export and the image, failed writes, and a
+// paused chart of a move on the virtual controller (saved as a screenshot
+// when TARVINE_CHART_SCREENSHOT names a PNG file).
+#include "MessageBoxRecorder.h"
+#include "UiTestSupport.h"
+
+#include "app/TFormMain.h"
+#include "device/QLMCSession.h"
+#include "panel/ChartPages.h"
+#include "protocol/QLMCConnection.h"
+#include "protocol/TFormParamIP.h"
+#include "ui/AppWindows.h"
+#include "ui/main/GraphsPanel.h"
+#include "ui/widgets/ChartTools.h"
+#include "ui/widgets/LiveChart.h"
+#include "ui/widgets/VirtualController.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <sys/resource.h>
+
+using uitest::child;
+using uitest::waitFor;
+
+namespace {
+
+using Page = GraphsPanel::Page;
+
+/// Answers every file dialog with one path, for as long as it lives.
+struct ChosenFile
+{
+    explicit ChosenFile(QString path)
+    {
+        previous = ChartTools::setFileChooser(
+            [path](QWidget *, const QString &, const QString &) { return path; });
+    }
+    ~ChosenFile() { ChartTools::setFileChooser(previous); }
+    ChartTools::FileChooser previous;
+};
+
+/// Files of the process may not grow past a few bytes (a full disk), for as long as it lives.
+struct FullDisk
+{
+    FullDisk()
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 64;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &saved); }
+    rlimit saved{};
+};
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void wheel(LiveChart *chart, QPoint at, int notches)
+{
+    QWheelEvent event(at, chart->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(chart, &event);
+}
+
+QPoint pixelOf(const LiveChart *chart, double key)
+{
+    return QPoint(int(chart->xAxis->coordToPixel(key)), chart->axisRect()->center().y());
+}
+
+class ChartToolsTest : public ::testing::Test
+{
+protected:
+    MessageBoxRecorder boxes;
+    TFormMain main;
+    GraphsPanel *panel = main.findChild<GraphsPanel *>();
+    QTemporaryDir dir;
+
+    void SetUp() override
+    {
+        main.resize(1008, 620);
+        main.show();
+        main.graphicCheckBox()->setChecked(true);
+        main.connectedControls().setConnected(true);
+    }
+    LiveChart *chart(Page page) const { return panel->chart(page); }
+    ChartTools *tools(Page page) const { return chart(page)->findChild<ChartTools *>(); }
+    /// Samples \a first .. \a first + count - 1: position i, consign -i, speed 2 i.
+    void feed(int first, int count)
+    {
+        for (int i = first; i < first + count; ++i) {
+            ReceivedValues v;
+            v.Position = i;
+            v.Input = -i;
+            v.Speed = 2 * i;
+            main.sessionBridge().graphSample(v);
+        }
+        QApplication::processEvents();
+    }
+    void show(Page page)
+    {
+        main.graphPages()->setCurrentIndex(page);
+        QApplication::processEvents();
+        chart(page)->redrawNow();
+    }
+};
+
+} // namespace
+
+TEST_F(ChartToolsTest, EveryPageHasItsPauseAndAViewReset)
+{
+    const struct
+    {
+        Page page;
+        const char *pause;
+        const char *reset;
+    } pages[] = {{Page::PositionPage, "BChartPausePosition", "BChartResetPosition"},
+                 {Page::SpeedPage, "BChartPauseSpeed", "BResetScaleSpeed"},
+                 {Page::CommandPage, "BChartPauseCommand", "BChartResetCommand"},
+                 {Page::CurrentPage, "BChartPauseCurrent", "BResetScaleCurrent"},
+                 {Page::MicrometrePage, "BChartPausePosition_um", "BChartResetPosition_um"}};
+    for (const auto &p : pages) {
+        SCOPED_TRACE(p.pause);
+        QPushButton *pause = child<QPushButton>(*chart(p.page), p.pause);
+        QPushButton *reset = child<QPushButton>(*chart(p.page), p.reset);
+        ASSERT_TRUE(pause && reset);
+        EXPECT_EQ(tools(p.page)->resetButton(), reset);
+        const bool own = QByteArray(p.reset).startsWith("BChartReset");
+        EXPECT_EQ(pause->text(), QStringLiteral("Pause"));
+        EXPECT_EQ(reset->isVisibleTo(chart(p.page)), !own);
+        pause->click();
+        EXPECT_EQ(pause->text(), QStringLiteral("Resume"));
+        EXPECT_TRUE(reset->isVisibleTo(chart(p.page)));
+        pause->click();
+        EXPECT_EQ(pause->text(), QStringLiteral("Pause"));
+        EXPECT_EQ(reset->isVisibleTo(chart(p.page)), !own);
+    }
+}
+
+// The command line's chart export names the same series as the window.
+TEST_F(ChartToolsTest, TheCommandLinePagesMatchTheCharts)
+{
+    ASSERT_EQ(int(ChartPages::pages().size()), GraphsPanel::PageCount);
+    for (int p = 0; p < GraphsPanel::PageCount; ++p) {
+        const ChartPages::Page &page = ChartPages::pages()[size_t(p)];
+        LiveChart *c = chart(Page(p));
+        EXPECT_EQ(c->xAxis->label(), page.timeTitle);
+        ASSERT_EQ(size_t(c->seriesCount()), page.titles.size());
+        for (int s = 0; s < c->seriesCount(); ++s)
+            EXPECT_EQ(c->series(s)->name(), page.titles[size_t(s)]);
+    }
+}
+
+TEST_F(ChartToolsTest, PauseFreezesZoomsPansResetsAndResumesWithoutMovingTheFocus)
+{
+    show(Page::PositionPage);
+    LiveChart *position = chart(Page::PositionPage);
+    feed(0, 250); // keys 0 .. 249, the history shows 50 .. 249
+    auto *edit = main.findChild<QLineEdit *>(QStringLiteral("ECons"));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+
+    child<QPushButton>(*position, "BChartPausePosition")->click();
+    edit->setFocus();
+    feed(250, 100);
+    position->setValueRange(-5000, 5000); // a new axis waits for the live view
+    position->redrawNow();
+    EXPECT_EQ(position->shownKeyRange(), QCPRange(50, 249));
+    EXPECT_EQ(position->xAxis->range(), QCPRange(50, 249));
+    EXPECT_EQ(position->series(1)->data()->at(199)->value, 249);
+    EXPECT_EQ(position->valueRange(), QCPRange(-200, 200));
+    EXPECT_EQ(position->lastKey(), 349); // the samples went on behind
+
+    // Wheel: zoom in around the mouse, on the time axis only.
+    wheel(position, pixelOf(position, 150), 3);
+    const QCPRange zoomed = position->xAxis->range();
+    EXPECT_LT(zoomed.size(), 199 * 0.7);
+    EXPECT_NEAR(zoomed.center(), 150, 20);
+    EXPECT_EQ(position->valueRange(), QCPRange(-200, 200));
+    // Drag: pan to the right, but not past the newest point shown.
+    const QPoint from = pixelOf(position, 150);
+    QTest::mousePress(position, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(position, from - QPoint(40, 0));
+    QTest::mouseRelease(position, Qt::LeftButton, Qt::NoModifier, from - QPoint(40, 0));
+    EXPECT_GT(position->xAxis->range().lower, zoomed.lower);
+    EXPECT_NEAR(position->xAxis->range().size(), zoomed.size(), 1e-6);
+    position->xAxis->setRange(200, 400);
+    EXPECT_EQ(position->xAxis->range(), QCPRange(50, 249));
+    position->xAxis->setRange(100, 101);
+    EXPECT_EQ(position->xAxis->range().size(), 10);
+
+    child<QPushButton>(*position, "BChartResetPosition")->click();
+    EXPECT_EQ(position->xAxis->range(), QCPRange(50, 249));
+
+    child<QPushButton>(*position, "BChartPausePosition")->click();
+    edit->setFocus();
+    feed(350, 1);
+    position->redrawNow();
+    EXPECT_EQ(position->xAxis->range(), QCPRange(151, 350));
+    EXPECT_EQ(position->series(1)->data()->at(199)->value, 350);
+    EXPECT_EQ(position->valueRange(), QCPRange(-5000, 5000));
+    // Not paused: the wheel leaves the live view alone.
+    wheel(position, pixelOf(position, 250), 3);
+    EXPECT_EQ(position->xAxis->range(), QCPRange(151, 350));
+    EXPECT_TRUE(edit->hasFocus());
+}
+
+TEST_F(ChartToolsTest, CursorReadsTheNearestSampleOfEveryShownSeries)
+{
+    show(Page::PositionPage);
+    LiveChart *position = chart(Page::PositionPage);
+    ChartTools *t = tools(Page::PositionPage);
+    feed(0, 200);
+    position->redrawNow();
+    const QPoint at = pixelOf(position, 120.3);
+    QTest::mouseMove(position, at);
+    QApplication::processEvents();
+    ASSERT_TRUE(t->isCursorShown());
+    // Legend order: the series inverted.
+    EXPECT_EQ(t->cursorText(), QStringLiteral("Time: 120\nPosition: 120\nPosition consign: -120"));
+    position->redrawNow();
+    auto *line = qobject_cast<QCPItemStraightLine *>(position->item(0));
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->visible());
+    EXPECT_EQ(line->point1->key(), 120);
+
+    // A live chart moves under a still mouse; a hidden series leaves the read-out.
+    feed(200, 5);
+    position->setSeriesVisible(0, false);
+    EXPECT_EQ(t->cursorText(), QStringLiteral("Time: 125\nPosition: 125"));
+
+    QTest::mouseMove(position, QPoint(2, 2)); // over the legend row, off the plot
+    EXPECT_FALSE(t->isCursorShown());
+    t->showCursorAt(at);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(position, &leave);
+    EXPECT_FALSE(t->isCursorShown());
+}
+
+TEST_F(ChartToolsTest, ExportsTheTwoHundredRowsShownAndSavesTheImage)
+{
+    show(Page::SpeedPage);
+    LiveChart *speed = chart(Page::SpeedPage);
+    feed(0, 230);
+    child<QPushButton>(*speed, "BChartPauseSpeed")->click();
+    feed(230, 20); // behind the pause: not in the export
+    QMenu *menu = tools(Page::SpeedPage)->contextMenu();
+    ASSERT_EQ(menu->objectName(), QStringLiteral("PopupChartSpeed"));
+
+    const QString csv = dir.filePath(QStringLiteral("speed")); // the suffix is added
+    {
+        ChosenFile chosen(csv);
+        child<QAction>(*menu, "ActionChartExportCsv")->trigger();
+    }
+    const QList<QByteArray> lines = contents(csv + ".csv").split('\n');
+    ASSERT_EQ(lines.size(), LiveChart::HistoryLength + 2); // the header, 200 rows, the end
+    EXPECT_EQ(lines[0], "Time,Desired state,Speed");
+    EXPECT_EQ(lines[1], "30,0,60");
+    EXPECT_EQ(lines[200], "229,0,458");
+    EXPECT_EQ(lines[201], "");
+
+    const QString png = dir.filePath(QStringLiteral("speed.png"));
+    {
+        ChosenFile chosen(png);
+        child<QAction>(*menu, "ActionChartSaveImage")->trigger();
+    }
+    const QImage image(png);
+    EXPECT_EQ(image.size(), speed->size());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(ChartToolsTest, AFailedWriteSaysSoAndKeepsTheOldFile)
+{
+    show(Page::CommandPage);
+    ChartTools *t = tools(Page::CommandPage);
+    feed(0, 10);
+    const struct
+    {
+        const char *name;
+        bool (ChartTools::*write)(const QString &);
+    } writes[] = {{"old.csv", &ChartTools::exportCsv}, {"old.png", &ChartTools::saveImage}};
+    for (const auto &w : writes) {
+        SCOPED_TRACE(w.name);
+        const QString path = dir.filePath(QLatin1String(w.name));
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("the old file");
+        }
+        const size_t before = boxes.boxes().size();
+        {
+            FullDisk full;
+            EXPECT_FALSE((t->*w.write)(path));
+        }
+        EXPECT_EQ(contents(path), "the old file");
+        ASSERT_EQ(boxes.boxes().size(), before + 1);
+        EXPECT_TRUE(boxes.boxes().back().text.startsWith(QStringLiteral("Cannot write the ")));
+        EXPECT_EQ(boxes.boxes().back().icon, MessageIcon::Warning);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).count(w.name), 1); // no temporary left
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// A newcomer's path: a move on the virtual controller, the speed chart paused,
+// zoomed into the step and read with the cursor.
+TEST(ChartToolsOnTheVirtualController, PausedZoomedMoveWithTheCursor)
+{
+    MessageBoxRecorder boxes;
+    AppWindows windows;
+    TFormMain &main = windows.main();
+    auto *launcher = main.findChild<VirtualController *>();
+    main.show();
+    VirtualControllerChoice choice;
+    for (const SimModel &model : simModelPresets())
+        if (model.name == "NETEC-A")
+            choice.model = model;
+    ASSERT_TRUE(launcher->startAndConnect(choice));
+    auto *speed = main.findChild<LiveChart *>(QStringLiteral("ChartSpeed"));
+    ASSERT_TRUE(waitFor([speed] { return speed->lastKey() > 60; }, 5000));
+
+    child<QRadioButton>(main, "RBSpePID")->click();
+    child<QLineEdit>(main, "ECons")->setText(QStringLiteral("1500"));
+    child<QPushButton>(main, "BSendCons")->click();
+    main.graphPages()->setCurrentIndex(Page::SpeedPage);
+    const double start = speed->lastKey();
+    ASSERT_TRUE(waitFor([&] { return speed->lastKey() > start + 120; }, 8000));
+
+    child<QPushButton>(*speed, "BChartPauseSpeed")->click();
+    speed->redrawNow();
+    // The step: the first shown sample whose speed left zero.
+    const QCPGraphDataContainer &data = *speed->series(1)->data();
+    double step = data.constBegin()->key;
+    for (auto point = data.constBegin(); point != data.constEnd(); ++point)
+        if (point->value != 0) {
+            step = point->key;
+            break;
+        }
+    wheel(speed, pixelOf(speed, step + 12), 9);
+    speed->redrawNow();
+    ASSERT_LT(speed->xAxis->range().size(), 60);
+    QTest::mouseMove(speed, pixelOf(speed, step + 1));
+    speed->redrawNow();
+    ChartTools *t = speed->findChild<ChartTools *>();
+    ASSERT_TRUE(t->isCursorShown());
+    EXPECT_TRUE(t->cursorText().contains(QStringLiteral("\nSpeed: ")));
+    EXPECT_FALSE(t->cursorText().contains(QStringLiteral("Speed: 0\n")));
+    const double lastShown = speed->shownKeyRange().upper;
+    QTest::qWait(200);
+    EXPECT_EQ(speed->shownKeyRange().upper, lastShown);
+    EXPECT_GT(speed->lastKey(), lastShown);
+
+    if (const char *file = std::getenv("TARVINE_CHART_SCREENSHOT"))
+        EXPECT_TRUE(main.grab().save(QString::fromLocal8Bit(file)));
+    EXPECT_TRUE(boxes.boxes().empty());
+
+    main.closeCommunication();
+    waitFor([&] { return !launcher->isRunning(); }, 3000);
+}
