@@ -269,6 +269,11 @@ bool QLMCThreadSendPacket::buildAndSend()
     if (phase != Phases::InputOnly) {
         for (QLMCRegister &reg : motor.registers()) {
             if (phase == Phases::Read && reg.ReadRequest) {
+                // A register whose write is still pending is read after it
+                // (the write packet follows this one): read now, it would
+                // bring back the value being replaced.
+                if (reg.WriteRequest && reg.Writable && reg.Readable)
+                    continue;
                 if (reg.Readable) {
                     budget += reg.Size + perRegister;
                     if (budget > AnswerBudget)
