@@ -1,20 +1,12 @@
 #include "panel/ChartCsv.h"
 
+#include "app/CsvField.h"
+
 #include <QLocale>
 
 #include <cmath>
 
 namespace {
-
-QString cell(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 QString number(double value)
 {
@@ -36,9 +28,9 @@ namespace ChartCsv {
 
 QByteArray compose(const ChartColumns &columns)
 {
-    QString text = cell(timeTitleOf(columns.timeTitle));
+    QString text = csvField(timeTitleOf(columns.timeTitle), QLatin1Char(','));
     for (const ChartColumns::Series &series : columns.series)
-        text += QLatin1Char(',') + cell(series.title);
+        text += QLatin1Char(',') + csvField(series.title, QLatin1Char(','));
     text += QLatin1Char('\n');
     for (size_t row = 0; row < columns.keys.size(); ++row) {
         text += number(columns.keys[row]);

@@ -1,5 +1,6 @@
 #include "remote/RemoteLog.h"
 
+#include "app/CsvField.h"
 #include "app/Diagnostics.h"
 #include "app/FloatText.h"
 #include "app/NumberText.h"
@@ -33,15 +34,6 @@ QString micrometreField(float value, const QLocale &locale)
     return std::isfinite(value) ? localFixed(value, 7, 1, locale) : QString();
 }
 
-QString textField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 } // namespace
 
@@ -105,7 +97,7 @@ QByteArray remoteLogCsv(const std::vector<QLMCKRVLogData> &samples, float pulses
                              + micrometreField(s.PositionMicrometres, locale) + QLatin1Char(';')
                              + QString::number(s.ConsignPulses) + QLatin1Char(';')
                              + micrometreField(s.ConsignMicrometres, locale) + QLatin1Char(';')
-                             + textField(s.WaveLengthConsign) + end;
+                             + csvField(s.WaveLengthConsign, QLatin1Char(';')) + end;
         bytes += line.toUtf8();
     }
     return bytes;

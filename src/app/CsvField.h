@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+/// \a text as one field of a line whose fields are joined by \a separator:
+/// unchanged unless it holds the separator, a double quote or a line break;
+/// then quoted, its quotes doubled, so a spreadsheet keeps the columns.
+QString csvField(const QString &text, QChar separator);
