@@ -47,13 +47,11 @@ int CliRunner::chart()
                             .arg(columns.keys.size()));
         if (!m_answer)
             continue;
-        ReceivedValues v;
-        NewValueFlags flags;
-        m_session->takeDisplayValues(v, flags);
-        if (!flags.isRaised(ValueFlag::Position) && !flags.isRaised(ValueFlag::Speed))
-            continue; // a write answer or a read of other registers
+        const std::optional<ReceivedValues> v = takeCycleValues();
+        if (!v)
+            continue;
         // The factor is 1 without the wavelength remote's settings file.
-        const std::vector<double> values = ChartPages::sample(index, v, 1.0f);
+        const std::vector<double> values = ChartPages::sample(index, *v, 1.0f);
         const double step = page.milliseconds ? m_options.refreshMs : 1;
         columns.keys.push_back(double(columns.keys.size()) * step);
         for (size_t s = 0; s < columns.series.size() && s < values.size(); ++s)

@@ -421,6 +421,16 @@ QString CliRunner::statisticsLine()
     return line;
 }
 
+std::optional<ReceivedValues> CliRunner::takeCycleValues()
+{
+    ReceivedValues v;
+    NewValueFlags flags;
+    m_session->takeDisplayValues(v, flags);
+    if (!flags.isRaised(ValueFlag::Position) && !flags.isRaised(ValueFlag::Speed))
+        return std::nullopt;
+    return v;
+}
+
 int CliRunner::poll()
 {
     // Runs its whole duration through lost, corrupted, split and merged
@@ -456,11 +466,10 @@ int CliRunner::poll()
         }
         if (!m_answer || csv)
             continue;
-        ReceivedValues v;
-        NewValueFlags flags;
-        m_session->takeDisplayValues(v, flags);
-        if (!flags.isRaised(ValueFlag::Position) && !flags.isRaised(ValueFlag::Speed))
-            continue; // a write answer or a read of other registers
+        const std::optional<ReceivedValues> cycle = takeCycleValues();
+        if (!cycle)
+            continue;
+        const ReceivedValues &v = *cycle;
         ++lines;
         m_out << clock.elapsed() << ' ' << v.Position << ' ' << v.Speed << ' ' << v.Desired << ' '
               << v.Input << ' ' << v.RegulationMode << ' ' << QString::number(v.Voltage, 'f', 2)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "device/ReceivedValues.h"
 #include "device/SessionListener.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class QLMCConnection;
@@ -57,6 +59,9 @@ private:
     int read();
     int write();
     int poll();
+    /// The values of the answer just decoded when it was a live read cycle
+    /// (position or speed arrived); none for a write answer or other reads.
+    std::optional<ReceivedValues> takeCycleValues();
     int chart();
     void printRegister(int address);
     int fail(int code, const QString &message);
