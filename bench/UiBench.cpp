@@ -15,7 +15,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/AppWindows.h"
 #include "record/LiveRecorder.h"
 #include "ui/main/GraphsPanel.h"

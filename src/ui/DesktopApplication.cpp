@@ -3,7 +3,7 @@
 #include "app/Diagnostics.h"
 #include "app/TFormMain.h"
 #include "platform/ConsoleOutput.h"
-#include "remote/TFormKRVRemote.h"
+#include "ui/remote/TFormKRVRemote.h"
 #include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/main/RecordingControl.h"

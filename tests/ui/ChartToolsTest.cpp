@@ -9,7 +9,7 @@
 #include "device/QLMCSession.h"
 #include "panel/ChartPages.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/widgets/ChartTools.h"

@@ -13,7 +13,7 @@
 #include "device/QLMCSession.h"
 #include "features/AutoTuningWizard.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
 #include "ui/features/AutoTuningResultView.h"

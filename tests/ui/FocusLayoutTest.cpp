@@ -11,7 +11,7 @@
 #include "device/QLMCSession.h"
 #include "panel/RegulationParameter.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
 #include "ui/main/DisplayPanel.h"

@@ -9,7 +9,7 @@
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
 #include "ui/main/RegulationParametersPanel.h"

@@ -5,9 +5,9 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "files/TFormFile.h"
+#include "ui/files/TFormFile.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
 

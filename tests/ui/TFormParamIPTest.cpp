@@ -7,8 +7,8 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormInformation.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormInformation.h"
+#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
 

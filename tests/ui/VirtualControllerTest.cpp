@@ -7,7 +7,7 @@
 #include "app/TFormMain.h"
 #include "protocol/ConnectionState.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"

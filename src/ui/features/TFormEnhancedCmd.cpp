@@ -12,7 +12,7 @@
 #include "ui/features/LoopsConfigGroup.h"
 
 #include "device/RegisterText.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 
 #include <QClipboard>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "ui/main/CommandsPanel.h"
 
 #include "app/TFormMain.h"
-#include "files/TFormTime.h"
+#include "ui/files/TFormTime.h"
 #include "ui/widgets/ConnectedControls.h"
 
 #include <QFrame>

@@ -4,7 +4,7 @@
 #include "device/DeviceIdentity.h"
 #include "device/QLMCSession.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

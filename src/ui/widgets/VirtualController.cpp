@@ -3,7 +3,7 @@
 #include "app/TFormMain.h"
 #include "protocol/ConnectionState.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/widgets/MessageBoxes.h"
 

@@ -1,12 +1,12 @@
-#include "files/TFormFile.h"
+#include "ui/files/TFormFile.h"
 
 #include "app/Diagnostics.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "files/ParameterApply.h"
-#include "files/TFormTime.h"
+#include "ui/files/TFormTime.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

@@ -1,8 +1,8 @@
-#include "discovery/TFormChangeIPAdd.h"
+#include "ui/discovery/TFormChangeIPAdd.h"
 
 #include "app/Diagnostics.h"
 #include "app/TFormMain.h"
-#include "discovery/DiscoveryListViews.h"
+#include "ui/discovery/DiscoveryListViews.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "ui/widgets/MessageBoxes.h"

@@ -1,4 +1,4 @@
-#include "protocol/TFormParamIPChangeBoxes.h"
+#include "ui/connection/TFormParamIPChangeBoxes.h"
 
 #include "app/Diagnostics.h"
 #include "app/TFormMain.h"
@@ -6,7 +6,7 @@
 #include "device/QLMCSession.h"
 #include "platform/CommandRunner.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/GuiSessionBridge.h"
 #include "ui/widgets/MessageBoxes.h"
 

@@ -1,14 +1,14 @@
-#include "discovery/TFormScanUDP.h"
+#include "ui/discovery/TFormScanUDP.h"
 
-#include "protocol/TFormParamIPChangeBoxes.h"
+#include "ui/connection/TFormParamIPChangeBoxes.h"
 
 #include "app/TFormMain.h"
-#include "discovery/DiscoveryListViews.h"
+#include "ui/discovery/DiscoveryListViews.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "protocol/ConnectionState.h"
 #include "protocol/QLMCConnection.h"
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/MessageBoxes.h"
 
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "discovery/DiscoveryListViews.h"
+#include "ui/discovery/DiscoveryListViews.h"
 
 #include "discovery/QLMCScanQuelmoDevice.h"
 

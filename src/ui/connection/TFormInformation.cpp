@@ -1,4 +1,4 @@
-#include "protocol/TFormInformation.h"
+#include "ui/connection/TFormInformation.h"
 
 #include "app/FloatText.h"
 #include "protocol/CommStatistics.h"

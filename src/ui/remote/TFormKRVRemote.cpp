@@ -1,4 +1,4 @@
-#include "remote/TFormKRVRemote.h"
+#include "ui/remote/TFormKRVRemote.h"
 
 #include "app/NumberText.h"
 #include "app/TFormMain.h"

@@ -1,8 +1,8 @@
-#include "protocol/TFormParamIP.h"
+#include "ui/connection/TFormParamIP.h"
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "protocol/TFormParamIPChangeBoxes.h"
+#include "ui/connection/TFormParamIPChangeBoxes.h"
 #include "protocol/QLMCConnection.h"
 #include "ui/widgets/MessageBoxes.h"
 

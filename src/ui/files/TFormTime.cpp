@@ -1,4 +1,4 @@
-#include "files/TFormTime.h"
+#include "ui/files/TFormTime.h"
 
 #include "app/TFormMain.h"
 
