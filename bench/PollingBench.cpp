@@ -8,8 +8,8 @@
 #include "device/QLMCSession.h"
 #include "device/SessionListener.h"
 #include "protocol/PacketChecksum.h"
-#include "protocol/QLMCConnection.h"
-#include "protocol/QLMCThreadSendPacket.h"
+#include "link/QLMCConnection.h"
+#include "link/QLMCThreadSendPacket.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

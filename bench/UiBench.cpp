@@ -14,7 +14,7 @@
 #include "ChildController.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/AppWindows.h"
 #include "record/LiveRecorder.h"
@@ -237,7 +237,7 @@ void liveRun(AppWindows &windows, int seconds, bool record)
     std::printf("  targets: user-interface thread under 20 %%: %s; display run under 5 ms: %s\n",
                 busy < 0.2 ? "met" : "MISSED", display.percentile(0.99) < 5000 ? "met" : "MISSED");
     if (record) {
-        const LiveRecorder::Progress p = main.session().recorder().progress();
+        const LiveRecorder::Progress p = main.recorder().progress();
         std::printf("  recording: %lld lines (%.0f/s), %.1f MB, %lld dropped; no line dropped: %s\n",
                     (long long)p.lines, double(p.lines) / elapsed, double(p.bytes) / 1e6,
                     (long long)p.dropped, p.dropped == 0 && !p.failed ? "met" : "MISSED");

@@ -7,7 +7,7 @@
 #include "panel/ChartCsv.h"
 #include "panel/ChartPages.h"
 #include "platform/AtomicFile.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 
 #include <QDir>
 #include <QElapsedTimer>

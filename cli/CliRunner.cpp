@@ -10,7 +10,7 @@
 #include "cli/DiscoveryCommands.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "record/LiveRecorder.h"
 
 #include <QCoreApplication>
@@ -436,7 +436,7 @@ int CliRunner::poll()
     // Runs its whole duration through lost, corrupted, split and merged
     // answers (the sender re-asks what was lost) and reopens a lost connection.
     // With --csv the decoder's recorder writes the lines into the file.
-    LiveRecorder &recorder = m_session->recorder();
+    LiveRecorder recorder(*m_session);
     const bool csv = !m_options.csvFile.isEmpty();
     if (csv) {
         QString error;

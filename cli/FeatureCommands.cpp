@@ -8,7 +8,7 @@
 #include "features/AutoTuningWizard.h"
 #include "features/HomingSetup.h"
 #include "features/WarningRegister.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 
 #include <csignal>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "device/RegisterText.h"
 #include "files/ParameterApply.h"
 #include "files/ParameterFile.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 
 #include <set>
 

@@ -3,7 +3,7 @@
 #include "device/DeviceNetworkSettings.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 
 namespace NetworkCommands {
 

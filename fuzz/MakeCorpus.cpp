@@ -9,7 +9,7 @@
 #include "protocol/CommStatistics.h"
 #include "protocol/ConnectionState.h"
 #include "protocol/PacketTransport.h"
-#include "protocol/RequestEncoder.h"
+#include "link/RequestEncoder.h"
 #include "sim/SimModel.h"
 #include "sim/SimResponder.h"
 

@@ -15,8 +15,8 @@
 #include "device/QLMCSession.h"
 #include "device/SessionListener.h"
 #include "platform/ThreadHandOver.h"
-#include "protocol/QLMCConnection.h"
-#include "protocol/QLMCThreadSendPacket.h"
+#include "link/QLMCConnection.h"
+#include "link/QLMCThreadSendPacket.h"
 #include "sim/SimServer.h"
 
 #include <QCoreApplication>

@@ -10,8 +10,9 @@
 #include "panel/DisplayText.h"
 #include "panel/LoopTimeMenu.h"
 #include "panel/TThreadInputTimer.h"
+#include "record/LiveRecorder.h"
 #include "platform/SpawnCommandRunner.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/remote/TFormKRVRemote.h"
@@ -71,6 +72,7 @@ TFormMain::TFormMain(QWidget *parent)
 
     // RegisterLock and the first, empty register image.
     m_session = std::make_unique<QLMCSession>(&m_bridge);
+    m_recorder = std::make_unique<LiveRecorder>(*m_session);
     // The consign state and its auto-change thread, created suspended.
     m_consign = std::make_unique<ConsignModel>(*m_session);
     m_inputTimer = std::make_unique<TThreadInputTimer>(*m_consign);
@@ -117,6 +119,7 @@ TFormMain::~TFormMain()
     m_inputTimer.reset();
     m_bridge.setMainDisplayTimer(nullptr);
     m_session->setListener(nullptr);
+    m_recorder.reset();
     m_session.reset();
 }
 

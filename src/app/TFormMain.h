@@ -16,6 +16,7 @@
 class CommandRunner;
 class ConsignModel;
 class DisplayPanel;
+class LiveRecorder;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -144,6 +145,8 @@ public:
     ~TFormMain() override;
 
     QLMCSession &session() { return *m_session; }
+    /// Records the session's polled read cycles into a file while started.
+    LiveRecorder &recorder() { return *m_recorder; }
     GuiSessionBridge &sessionBridge() { return m_bridge; }
     ConnectedControls &connectedControls() { return m_connectedControls; }
 
@@ -284,6 +287,7 @@ private:
 
     GuiSessionBridge m_bridge;
     std::unique_ptr<QLMCSession> m_session;
+    std::unique_ptr<LiveRecorder> m_recorder;
     std::unique_ptr<ConsignModel> m_consign;
     std::unique_ptr<TThreadInputTimer> m_inputTimer;
     float m_pulsesPerMicrometre = 1.0f;

@@ -3,11 +3,12 @@
 #include "app/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
 #include "device/SessionListener.h"
-#include "features/OptionRegisters.h"
+#include "device/OptionValues.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/HighResCounter.h"
-#include "record/LiveRecorder.h"
+#include "device/ReadCycleObserver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -63,7 +64,6 @@ struct Pending
 
 QLMCSession::QLMCSession(SessionListener *listener)
     : m_motor(std::make_unique<QLMCIPMotor>(m_lock))
-    , m_recorder(std::make_unique<LiveRecorder>(m_lock))
     , m_assembler(this)
     , m_listener(listener)
 {
@@ -72,8 +72,6 @@ QLMCSession::QLMCSession(SessionListener *listener)
 
 QLMCSession::~QLMCSession()
 {
-    // A running recording ends with its closing line.
-    m_recorder->stop();
     RegisterLockGuard guard(m_lock);
     m_motor.reset();
 }
@@ -100,6 +98,20 @@ void QLMCSession::resetRecords()
     Limits = LimitsRecord{};
     IO = IORecord{};
     Device = ConnectionRecord{};
+}
+
+void QLMCSession::addReadCycleObserver(ReadCycleObserver *observer)
+{
+    RegisterLockGuard guard(m_lock);
+    if (std::find(m_readCycleObservers.begin(), m_readCycleObservers.end(), observer)
+        == m_readCycleObservers.end())
+        m_readCycleObservers.push_back(observer);
+}
+
+void QLMCSession::removeReadCycleObserver(ReadCycleObserver *observer)
+{
+    RegisterLockGuard guard(m_lock);
+    std::erase(m_readCycleObservers, observer);
 }
 
 bool QLMCSession::isCurrentGeneration(uint32_t generation) const
@@ -364,8 +376,11 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
         if (typeArrived && versionArrived)
             Device.TypeVersionGeneration = m_connection.Generation.load();
         // A live read cycle: one line of a running recording (never waits).
-        if (positionDecoded)
-            m_recorder->record(LiveSample::from(Received, HighResCounter::now()));
+        if (positionDecoded && !m_readCycleObservers.empty()) {
+            const int64_t now = HighResCounter::now();
+            for (ReadCycleObserver *observer : m_readCycleObservers)
+                observer->readCycleDecoded(Received, now);
+        }
         if (commandDecoded && TuningRecorder.recording())
             TuningRecorder.record(HighResCounter::now(), Received.Position, Received.Speed,
                                   Received.Command);
@@ -477,7 +492,7 @@ bool QLMCSession::deliver(int address, const uint8_t *v, bool &typeArrived, bool
     case Reg::CurrentMax:
         // The text the edit's own check accepts (locale separator).
         Options.CurrentMaxRaw = s32(v);
-        Options.CurrentMaxText = OptionRegisters::currentText(s32(v));
+        Options.CurrentMaxText = OptionValues::currentText(s32(v));
         Options.CurrentMaxReceived = true;
         break;
     case Reg::CurrentSense:
@@ -498,12 +513,12 @@ bool QLMCSession::deliver(int address, const uint8_t *v, bool &typeArrived, bool
         Options.OutputVoltageRaw = s32(v);
         Options.OutputVoltageLimited = s32(v) != -1;
         if (Options.OutputVoltageLimited)
-            Options.OutputVoltageTenths = OptionRegisters::voltagePosition(s32(v));
+            Options.OutputVoltageTenths = OptionValues::voltagePosition(s32(v));
         Options.OutputVoltageReceived = true;
         break;
     case Reg::DissipationVoltage:
         Options.DissipationRaw = s32(v);
-        Options.DissipationTenths = OptionRegisters::voltagePosition(s32(v));
+        Options.DissipationTenths = OptionValues::voltagePosition(s32(v));
         Options.DissipationReceived = true;
         break;
     case Reg::Desired:

@@ -4,16 +4,17 @@
 #include "device/QLMCIPMotor.h"
 #include "device/ReceivedValues.h"
 #include "device/RegisterLock.h"
-#include "features/TuningResponse.h"
+#include "device/TuningResponse.h"
 #include "protocol/AnswerAssembler.h"
 #include "protocol/CommStatistics.h"
 #include "protocol/ConnectionState.h"
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class AutoResetEvent;
-class LiveRecorder;
+class ReadCycleObserver;
 class SessionListener;
 
 /// The device-facing state that the windows, the command-line tool and the
@@ -35,9 +36,11 @@ public:
     /// (every connection open), so no window keeps the previous device's values.
     void replaceMotor();
 
-    /// Records the polled read cycles into a file while started (the decoder
-    /// hands it every answer that carried the position).
-    LiveRecorder &recorder() { return *m_recorder; }
+    /// \a observer hears every decoded read cycle (every answer that carried
+    /// the position) until removed; both take the RegisterLock, so no call is
+    /// running or made once removeReadCycleObserver() returns.
+    void addReadCycleObserver(ReadCycleObserver *observer);
+    void removeReadCycleObserver(ReadCycleObserver *observer);
 
     ConnectionState &connection() { return m_connection; }
     CommStatistics &statistics() { return m_statistics; }
@@ -121,7 +124,7 @@ private:
 
     RegisterLock m_lock;
     std::unique_ptr<QLMCIPMotor> m_motor;
-    std::unique_ptr<LiveRecorder> m_recorder;
+    std::vector<ReadCycleObserver *> m_readCycleObservers; ///< guarded by the RegisterLock
     ConnectionState m_connection;
     CommStatistics m_statistics;
     AnswerAssembler m_assembler;

@@ -112,28 +112,9 @@ std::optional<int32_t> currentRaw(const QString &text, int32_t maxPeakCurrent)
     return int32_t(raw);
 }
 
-QString currentText(int32_t raw)
-{
-    return fixedText(double(raw) / 65536.0, 10, 5);
-}
-
 int32_t voltageRaw(int position)
 {
     return int32_t(int64_t(position) * 65536 / 10);
-}
-
-int voltagePosition(int32_t raw)
-{
-    const int64_t tenfold = int64_t(raw) * 10;
-    int64_t quotient = tenfold / 65536;
-    int64_t remainder = tenfold % 65536;
-    if (remainder < 0) { // floor division
-        remainder += 65536;
-        --quotient;
-    }
-    if (2 * remainder > 65536 || (2 * remainder == 65536 && (quotient & 1)))
-        ++quotient;
-    return int(quotient);
 }
 
 QString voltageText(int position)

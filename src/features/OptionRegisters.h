@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/OptionValues.h"
+
 #include <QString>
 
 #include <array>
@@ -59,17 +61,15 @@ std::optional<QString> cutToFiveDecimals(const QString &text);
 /// number, the value is negative or not finite, or truncate(value x 65,536)
 /// exceeds \a maxPeakCurrent (compared before narrowing to 32 bits).
 std::optional<int32_t> currentRaw(const QString &text, int32_t maxPeakCurrent);
-/// The edit text of a received 0x2A: fixed-point, 10 significant digits,
-/// 5 decimals, the locale's separator.
-QString currentText(int32_t raw);
+/// The edit text of a received 0x2A (the decoder's conversion).
+using OptionValues::currentText;
 
 // --- Voltages (0x2E, 0x2F) -----------------------------------------------------
 /// Track-bar position (tenths of a volt) to register: position x 65,536 / 10,
 /// integer division.
 int32_t voltageRaw(int position);
-/// Register to track-bar position: raw x 10 / 65,536 rounded to the nearest
-/// integer, halves to even.
-int voltagePosition(int32_t raw);
+/// Register to track-bar position, halves to even (the decoder's conversion).
+using OptionValues::voltagePosition;
 /// "5.0" for 50: position x 0.1 with one decimal (locale separator).
 QString voltageText(int position);
 

@@ -1,5 +1,6 @@
 #include "record/LiveRecorder.h"
 
+#include "device/QLMCSession.h"
 #include "platform/HighResCounter.h"
 
 #include <QFile>
@@ -26,9 +27,19 @@ LiveRecorder::LiveRecorder(RegisterLock &lock, size_t capacity)
     , m_slots(std::max<size_t>(capacity, 1))
 {}
 
+LiveRecorder::LiveRecorder(QLMCSession &session, size_t capacity)
+    : LiveRecorder(session.lock(), capacity)
+{
+    m_session = &session;
+    session.addReadCycleObserver(this);
+}
+
 LiveRecorder::~LiveRecorder()
 {
+    // A running recording ends with its closing line.
     stop();
+    if (m_session)
+        m_session->removeReadCycleObserver(this);
 }
 
 bool LiveRecorder::start(const QString &path, const RecordUnits &units, QString *error)
@@ -107,6 +118,11 @@ void LiveRecorder::stop()
         m_progress.dropped = m_dropped.load();
     }
     m_running = false;
+}
+
+void LiveRecorder::readCycleDecoded(const ReceivedValues &values, int64_t ticks)
+{
+    record(LiveSample::from(values, ticks));
 }
 
 void LiveRecorder::record(const LiveSample &sample)

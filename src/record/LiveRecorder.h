@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/ReadCycleObserver.h"
 #include "device/RegisterLock.h"
 #include "record/LiveRecord.h"
 
@@ -13,10 +14,12 @@
 #include <vector>
 
 class QIODevice;
+class QLMCSession;
 
 /// Records the polled read cycles into a CSV file (see LiveRecordFormat).
 ///
-/// The decoder hands each cycle to record() while it holds the RegisterLock;
+/// The decoder hands each cycle to record() while it holds the RegisterLock
+/// (the session calls the recorder as its ReadCycleObserver);
 /// the sample goes into a bounded single-producer queue and the call returns
 /// at once. When the queue is full the sample is dropped and counted: the
 /// decoder never waits for the file. A writer thread drains the queue every
@@ -26,7 +29,7 @@ class QIODevice;
 ///
 /// A write error (a full disk) ends the writing: the lines written so far stay,
 /// failed() turns true with the reason, and the owner stops the recording.
-class LiveRecorder
+class LiveRecorder : public ReadCycleObserver
 {
 public:
     static constexpr size_t DefaultCapacity = 4096; ///< 8 s at 500 cycles a second
@@ -35,7 +38,10 @@ public:
 
     /// \a lock is the RegisterLock under which the decoder calls record().
     explicit LiveRecorder(RegisterLock &lock, size_t capacity = DefaultCapacity);
-    ~LiveRecorder();
+    /// Records the read cycles \a session decodes: registers with it as its
+    /// read-cycle observer until destroyed (the recorder must not outlive it).
+    explicit LiveRecorder(QLMCSession &session, size_t capacity = DefaultCapacity);
+    ~LiveRecorder() override;
     LiveRecorder(const LiveRecorder &) = delete;
     LiveRecorder &operator=(const LiveRecorder &) = delete;
 
@@ -55,6 +61,8 @@ public:
 
     /// One polled read cycle (decoder, under the RegisterLock). Never blocks.
     void record(const LiveSample &sample);
+    /// ReadCycleObserver: record() of the cycle's sample.
+    void readCycleDecoded(const ReceivedValues &values, int64_t ticks) override;
 
     struct Progress
     {
@@ -77,6 +85,7 @@ private:
     void fail(const QString &reason);
 
     RegisterLock &m_lock;
+    QLMCSession *m_session = nullptr; ///< observed, when built on a session
     // The queue: the producer (whoever holds the RegisterLock) moves m_head,
     // the writer m_tail; each slot is handed over by the release/acquire pair.
     std::vector<LiveSample> m_slots;

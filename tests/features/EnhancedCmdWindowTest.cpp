@@ -8,7 +8,7 @@
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "features/EnhancedCommandCodec.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"

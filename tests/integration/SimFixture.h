@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device/QLMCSession.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "sim/SimRequestLog.h"
 #include "sim/SimServer.h"
 #include "support/RecordingListener.h"

@@ -221,13 +221,14 @@ TEST_P(Recording, OfTwoSecondsAtTheFastestPolling)
     }
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("live.csv"));
-    ASSERT_TRUE(c.session.recorder().start(path, RecordUnits::from(c.connection.profile())));
+    LiveRecorder recorder(c.session);
+    ASSERT_TRUE(recorder.start(path, RecordUnits::from(c.connection.profile())));
     c.session.RefreshRatio = 2;
     c.connection.setPollingEnabled(true);
     waitFor([] { return false; }, 2000);
     c.connection.setPollingEnabled(false);
     ASSERT_TRUE(c.waitSettled());
-    c.session.recorder().stop();
+    recorder.stop();
     ReceivedValues last;
     NewValueFlags flags;
     c.session.takeDisplayValues(last, flags);
@@ -235,7 +236,7 @@ TEST_P(Recording, OfTwoSecondsAtTheFastestPolling)
     QString header;
     QString trailer;
     const QStringList lines = dataLines(path, &header, &trailer);
-    const LiveRecorder::Progress p = c.session.recorder().progress();
+    const LiveRecorder::Progress p = recorder.progress();
     // About 500 cycles a second; a slow (instrumented) build gets fewer.
     EXPECT_GT(lines.size(), 300);
     EXPECT_LT(lines.size(), 1100);

@@ -9,7 +9,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCIPMotor.h"
 #include "device/QLMCSession.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "remote/RemoteLog.h"
 #include "ui/remote/TFormKRVRemote.h"

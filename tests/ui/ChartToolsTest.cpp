@@ -8,7 +8,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "panel/ChartPages.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"

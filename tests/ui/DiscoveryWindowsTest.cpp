@@ -8,7 +8,7 @@
 #include "ui/discovery/TFormChangeIPAdd.h"
 #include "ui/discovery/TFormScanUDP.h"
 #include "platform/LoopbackDiscoveryNetwork.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimRequestLog.h"
 #include "support/DiscoverySims.h"

@@ -12,7 +12,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "features/AutoTuningWizard.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"

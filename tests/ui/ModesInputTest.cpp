@@ -13,7 +13,7 @@
 #include "panel/ConsignModel.h"
 #include "panel/TThreadInputTimer.h"
 #include "platform/RecordingCommandRunner.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"

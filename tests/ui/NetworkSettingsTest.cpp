@@ -7,7 +7,7 @@
 #include "device/QLMCSession.h"
 #include "platform/RecordingCommandRunner.h"
 #include "ui/connection/TFormParamIPChangeBoxes.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimRequestLog.h"

@@ -73,7 +73,7 @@ TEST_F(RecordingControlTest, RecordsUntilStoppedOrClosed)
     EXPECT_TRUE(label->isVisible());
     item->trigger();
     EXPECT_EQ(item->text(), QStringLiteral("Record live values..."));
-    const LiveRecorder::Progress first = main.session().recorder().progress();
+    const LiveRecorder::Progress first = main.recorder().progress();
     EXPECT_EQ(trailer(chosen),
               QStringLiteral("# %1 lines recorded, 0 dropped").arg(first.lines));
     EXPECT_TRUE(label->text().startsWith(QStringLiteral("Recorded %1 lines").arg(first.lines)));
@@ -81,9 +81,9 @@ TEST_F(RecordingControlTest, RecordsUntilStoppedOrClosed)
     // Stopped by closing the connection.
     chosen = dir.filePath(QStringLiteral("second.csv"));
     item->trigger();
-    ASSERT_TRUE(waitFor([&] { return main.session().recorder().progress().lines > 0; }));
+    ASSERT_TRUE(waitFor([&] { return main.recorder().progress().lines > 0; }));
     main.closeCommunication();
-    ASSERT_TRUE(waitFor([&] { return !main.session().recorder().isRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !main.recorder().isRunning(); }));
     EXPECT_TRUE(trailer(chosen).endsWith(QStringLiteral(" lines recorded, 0 dropped")));
     EXPECT_EQ(item->text(), QStringLiteral("Record live values..."));
     EXPECT_FALSE(item->isEnabled());
@@ -96,7 +96,7 @@ TEST_F(RecordingControlTest, UnwritableFolderSaysSoAndDoesNotStart)
     ASSERT_NE(item, nullptr);
     chosen = dir.filePath(QStringLiteral("missing/live.csv"));
     item->trigger();
-    EXPECT_FALSE(main.session().recorder().isRunning());
+    EXPECT_FALSE(main.recorder().isRunning());
     EXPECT_EQ(item->text(), QStringLiteral("Record live values..."));
     const auto shown = boxes.boxes();
     ASSERT_EQ(shown.size(), 1u);

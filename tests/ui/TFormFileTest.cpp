@@ -6,7 +6,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "ui/files/TFormFile.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"

@@ -6,7 +6,7 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"

@@ -6,7 +6,7 @@
 
 #include "app/TFormMain.h"
 #include "protocol/ConnectionState.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"

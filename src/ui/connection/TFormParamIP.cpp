@@ -3,7 +3,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "ui/connection/TFormParamIPChangeBoxes.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/widgets/MessageBoxes.h"
 
 #include <QCheckBox>

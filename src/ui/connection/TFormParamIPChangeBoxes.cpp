@@ -5,7 +5,7 @@
 #include "device/DeviceNetworkSettings.h"
 #include "device/QLMCSession.h"
 #include "platform/CommandRunner.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/GuiSessionBridge.h"
 #include "ui/widgets/MessageBoxes.h"

@@ -7,7 +7,7 @@
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "protocol/ConnectionState.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/MessageBoxes.h"
 

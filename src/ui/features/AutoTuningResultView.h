@@ -1,6 +1,6 @@
 #pragma once
 
-#include "features/TuningResponse.h"
+#include "device/TuningResponse.h"
 
 #include <QWidget>
 

@@ -5,7 +5,7 @@
 #include "device/QLMCSession.h"
 #include "files/ParameterApply.h"
 #include "ui/files/TFormTime.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 
 #include <QCheckBox>

@@ -77,7 +77,7 @@ RecordingControl::Chooser RecordingControl::setChooser(Chooser c)
 
 bool RecordingControl::isRecording() const
 {
-    return m_main.session().recorder().isRunning();
+    return m_main.recorder().isRunning();
 }
 
 void RecordingControl::MenuFileRecordClick()
@@ -93,7 +93,7 @@ void RecordingControl::MenuFileRecordClick()
 
 bool RecordingControl::start(const QString &path)
 {
-    LiveRecorder &recorder = m_main.session().recorder();
+    LiveRecorder &recorder = m_main.recorder();
     QString error;
     if (!recorder.start(path, m_units, &error)) {
         MessageBoxes::show(&m_main, Title, error, MessageIcon::Warning);
@@ -109,7 +109,7 @@ bool RecordingControl::start(const QString &path)
 
 void RecordingControl::stop()
 {
-    LiveRecorder &recorder = m_main.session().recorder();
+    LiveRecorder &recorder = m_main.recorder();
     if (!recorder.isRunning())
         return;
     recorder.stop();
@@ -120,7 +120,7 @@ void RecordingControl::stop()
 
 void RecordingControl::showProgress()
 {
-    const LiveRecorder &recorder = m_main.session().recorder();
+    const LiveRecorder &recorder = m_main.recorder();
     const LiveRecorder::Progress p = recorder.progress();
     if (p.failed && recorder.isRunning()) {
         stop();

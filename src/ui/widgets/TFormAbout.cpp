@@ -3,7 +3,7 @@
 #include "app/TFormMain.h"
 #include "device/DeviceIdentity.h"
 #include "device/QLMCSession.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 
 #include <QGridLayout>

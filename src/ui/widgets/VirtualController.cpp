@@ -2,7 +2,7 @@
 
 #include "app/TFormMain.h"
 #include "protocol/ConnectionState.h"
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/widgets/MessageBoxes.h"

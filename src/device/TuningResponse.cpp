@@ -1,4 +1,4 @@
-#include "features/TuningResponse.h"
+#include "device/TuningResponse.h"
 
 void TuningResponse::start(int64_t nowNs)
 {

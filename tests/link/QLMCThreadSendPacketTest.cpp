@@ -1,7 +1,7 @@
-#include "protocol/QLMCThreadSendPacket.h"
+#include "link/QLMCThreadSendPacket.h"
 #include "device/QLMCSession.h"
 #include "protocol/PacketTransport.h"
-#include "protocol/RequestEncoder.h"
+#include "link/RequestEncoder.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "protocol/QLMCConnection.h"
+#include "link/QLMCConnection.h"
 
 #include "app/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
@@ -6,9 +6,9 @@
 #include "device/QLMCSession.h"
 #include "platform/TcpClientSocket.h"
 #include "platform/UdpClientSocket.h"
-#include "protocol/QLMCThreadSendPacket.h"
-#include "protocol/RequestEncoder.h"
-#include "protocol/SocketTransports.h"
+#include "link/QLMCThreadSendPacket.h"
+#include "link/RequestEncoder.h"
+#include "link/SocketTransports.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "protocol/RequestEncoder.h"
+#include "link/RequestEncoder.h"
 
 #include "device/QLMCIPMotor.h"
 #include "platform/HighResCounter.h"

@@ -1,9 +1,9 @@
-#include "protocol/QLMCThreadSendPacket.h"
+#include "link/QLMCThreadSendPacket.h"
 
 #include "app/Diagnostics.h"
 #include "device/QLMCSession.h"
 #include "protocol/PacketTransport.h"
-#include "protocol/RequestEncoder.h"
+#include "link/RequestEncoder.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "protocol/RequestEncoder.h"
+#include "link/RequestEncoder.h"
 #include "protocol/AnswerAssembler.h"
 #include "protocol/CommStatistics.h"
 #include "protocol/ConnectionState.h"
