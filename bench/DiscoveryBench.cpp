@@ -2,7 +2,7 @@
 // engine's whole scan (it waits ScanWaitMs on the interface) and whether all
 // were found; the floor is a bare socket doing the same 250 identify
 // exchanges. Prints its figures; run by hand.
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "discovery/DiscoveryFrames.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "platform/LoopbackDiscoveryNetwork.h"

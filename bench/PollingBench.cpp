@@ -7,9 +7,9 @@
 #include "ChildController.h"
 #include "device/QLMCSession.h"
 #include "device/SessionListener.h"
-#include "protocol/PacketChecksum.h"
 #include "link/QLMCConnection.h"
 #include "link/QLMCThreadSendPacket.h"
+#include "protocol/PacketChecksum.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

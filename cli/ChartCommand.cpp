@@ -4,10 +4,10 @@
 
 #include "cli/FileCommands.h"
 #include "device/QLMCSession.h"
+#include "link/QLMCConnection.h"
 #include "panel/ChartCsv.h"
 #include "panel/ChartPages.h"
 #include "platform/AtomicFile.h"
-#include "link/QLMCConnection.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 
 #include "cli/EnhancedCommands.h"
 #include "cli/FileCommands.h"
-#include "cli/OptionsCommands.h"
 #include "cli/NetworkCommands.h"
+#include "cli/OptionsCommands.h"
 
 #include "cli/DiscoveryCommands.h"
 #include "device/QLMCSession.h"

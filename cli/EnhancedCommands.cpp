@@ -1,6 +1,6 @@
 #include "cli/EnhancedCommands.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 #include "features/EnhancedCmdModel.h"

@@ -1,8 +1,8 @@
 #include "cli/FeatureCommands.h"
 
+#include "base/NumberText.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
-#include "app/NumberText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "features/AutoTuningWizard.h"

@@ -1,6 +1,6 @@
 #include "cli/RemoteCommands.h"
 
-#include "app/FloatText.h"
+#include "base/FloatText.h"
 #include "remote/RemoteSettings.h"
 
 #include <QFileInfo>

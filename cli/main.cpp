@@ -1,5 +1,5 @@
 // tarvine-cli: a command-line front end over the tool's core objects.
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 

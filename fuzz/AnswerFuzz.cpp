@@ -3,12 +3,12 @@
 // the decoded option and limit records through the windows' display
 // functions, with round-trip checks, and every other feature decoder and the
 // auto-tuning wizard on what was decoded.
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "device/QLMCSession.h"
+#include "device/SessionListener.h"
 #include "features/AutoTuningWizard.h"
 #include "features/HomingSetup.h"
 #include "features/IOLines.h"
-#include "device/SessionListener.h"
 #include "features/LimitRegisters.h"
 #include "features/OptionRegisters.h"
 #include "features/WarningRegister.h"

@@ -1,7 +1,7 @@
 // Fuzzes discovery intake: the bytes are cut into datagrams from a few
 // senders, half of them wrapped in frames with a valid checksum so that the
 // answer decoder sees them; and the dotted-address check of typed text.
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "discovery/DiscoveryFrames.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "platform/LoopbackDiscoveryNetwork.h"

@@ -1,7 +1,7 @@
 // Fuzzes the enhanced-command window's logic: arbitrary 0x4D, 0x4E and 0x4F
 // answers through DataReceived and the three displays, and arbitrary texts
 // through every check and Write.
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 #include "features/EnhancedCmdModel.h"

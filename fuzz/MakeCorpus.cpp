@@ -5,11 +5,11 @@
 // Usage: make_fuzz_corpus <folder>   (writes <folder>/fuzz_answer/*.bin)
 #include "device/QLMCIPMotor.h"
 #include "device/RegisterTable.h"
+#include "link/RequestEncoder.h"
 #include "protocol/AnswerAssembler.h"
 #include "protocol/CommStatistics.h"
 #include "protocol/ConnectionState.h"
 #include "protocol/PacketTransport.h"
-#include "link/RequestEncoder.h"
 #include "sim/SimModel.h"
 #include "sim/SimResponder.h"
 

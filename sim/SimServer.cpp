@@ -1,7 +1,7 @@
 #include "sim/SimServerPrivate.h"
 
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <algorithm>
 #include <atomic>

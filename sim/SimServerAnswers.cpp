@@ -3,7 +3,7 @@
 
 #include "sim/SimServerPrivate.h"
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -14,9 +14,9 @@
 
 #include "device/QLMCSession.h"
 #include "device/SessionListener.h"
-#include "platform/ThreadHandOver.h"
 #include "link/QLMCConnection.h"
 #include "link/QLMCThreadSendPacket.h"
+#include "platform/ThreadHandOver.h"
 #include "sim/SimServer.h"
 
 #include <QCoreApplication>

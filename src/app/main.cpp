@@ -1,6 +1,6 @@
 // Program entry of the desktop tool: data folder and log, then the windows and
 // the message loop.
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/DataFolder.h"
 #include "ui/DesktopApplication.h"
 

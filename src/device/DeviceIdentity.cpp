@@ -1,6 +1,6 @@
 #include "device/DeviceIdentity.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 DeviceIdentity DeviceIdentity::decode(uint32_t deviceType, uint32_t deviceVersion)
 {

@@ -1,6 +1,6 @@
 #include "device/OptionValues.h"
 
-#include "app/FloatText.h"
+#include "base/FloatText.h"
 
 namespace OptionValues {
 

@@ -1,12 +1,12 @@
 #include "device/QLMCSession.h"
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
-#include "device/SessionListener.h"
 #include "device/OptionValues.h"
+#include "device/ReadCycleObserver.h"
+#include "device/SessionListener.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/HighResCounter.h"
-#include "device/ReadCycleObserver.h"
 
 #include <algorithm>
 #include <chrono>

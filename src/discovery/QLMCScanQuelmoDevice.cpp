@@ -1,6 +1,6 @@
 #include "discovery/QLMCScanQuelmoDevice.h"
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "discovery/DiscoveryFrames.h"
 
 #include <chrono>

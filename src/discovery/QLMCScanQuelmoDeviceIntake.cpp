@@ -2,7 +2,7 @@
 // received bytes, whatever host sent them.
 #include "discovery/QLMCScanQuelmoDevice.h"
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "discovery/DiscoveryFrames.h"
 #include "platform/Cp1252.h"
 #include "protocol/PacketChecksum.h"

@@ -1,9 +1,9 @@
 #include "features/AutoTuningWizard.h"
 
+#include "base/NumberText.h"
+#include "base/PanelNumberText.h"
 #include "device/QLMCSession.h"
-#include "panel/PanelNumberText.h"
 #include "platform/HighResCounter.h"
-#include "app/NumberText.h"
 
 #include <cmath>
 

@@ -1,11 +1,11 @@
 #include "features/EnhancedCmdModel.h"
 
-#include "app/Diagnostics.h"
-#include "app/NumberText.h"
+#include "base/Diagnostics.h"
+#include "base/NumberText.h"
+#include "base/PanelNumberText.h"
 #include "device/DeviceRecords.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
-#include "panel/PanelNumberText.h"
 
 namespace Codec = EnhancedCommandCodec;
 

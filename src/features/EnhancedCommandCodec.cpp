@@ -1,7 +1,7 @@
 #include "features/EnhancedCommandCodec.h"
 
-#include "app/FloatText.h"
-#include "app/NumberText.h"
+#include "base/FloatText.h"
+#include "base/NumberText.h"
 #include "device/DeviceRecords.h"
 #include "device/RegisterText.h"
 

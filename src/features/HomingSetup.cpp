@@ -1,7 +1,7 @@
 #include "features/HomingSetup.h"
 
+#include "base/PanelNumberText.h"
 #include "device/QLMCIPMotor.h"
-#include "panel/PanelNumberText.h"
 
 namespace HomingSetup {
 

@@ -1,8 +1,8 @@
 #include "features/OptionRegisters.h"
 
-#include "app/FloatText.h"
-#include "app/NumberText.h"
-#include "panel/PanelNumberText.h"
+#include "base/FloatText.h"
+#include "base/NumberText.h"
+#include "base/PanelNumberText.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,14 +1,14 @@
 #include "link/QLMCConnection.h"
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
 
 #include "device/QLMCSession.h"
-#include "platform/TcpClientSocket.h"
-#include "platform/UdpClientSocket.h"
 #include "link/QLMCThreadSendPacket.h"
 #include "link/RequestEncoder.h"
 #include "link/SocketTransports.h"
+#include "platform/TcpClientSocket.h"
+#include "platform/UdpClientSocket.h"
 
 #include <QStringList>
 

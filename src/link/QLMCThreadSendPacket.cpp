@@ -1,9 +1,9 @@
 #include "link/QLMCThreadSendPacket.h"
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "device/QLMCSession.h"
-#include "protocol/PacketTransport.h"
 #include "link/RequestEncoder.h"
+#include "protocol/PacketTransport.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "panel/ChartCsv.h"
 
-#include "app/CsvField.h"
+#include "base/CsvField.h"
 
 #include <QLocale>
 

@@ -1,7 +1,7 @@
 #include "panel/ConsignModel.h"
 
+#include "base/PanelNumberText.h"
 #include "device/QLMCSession.h"
-#include "panel/PanelNumberText.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "panel/DisplayText.h"
 
-#include "app/FloatText.h"
+#include "base/FloatText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 

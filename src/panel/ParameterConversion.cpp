@@ -1,6 +1,6 @@
 #include "panel/ParameterConversion.h"
 
-#include "app/FloatText.h"
+#include "base/FloatText.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "panel/RegulationPanelModel.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
+#include "base/PanelNumberText.h"
 #include "device/QLMCSession.h"
-#include "panel/PanelNumberText.h"
 
 #include <cmath>
 

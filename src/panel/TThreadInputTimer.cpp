@@ -1,6 +1,6 @@
 #include "panel/TThreadInputTimer.h"
 
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "panel/ConsignModel.h"
 
 #include <algorithm>

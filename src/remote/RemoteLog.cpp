@@ -1,9 +1,9 @@
 #include "remote/RemoteLog.h"
 
-#include "app/CsvField.h"
-#include "app/Diagnostics.h"
-#include "app/FloatText.h"
-#include "app/NumberText.h"
+#include "base/CsvField.h"
+#include "base/Diagnostics.h"
+#include "base/FloatText.h"
+#include "base/NumberText.h"
 #include "panel/ChartScaling.h"
 #include "remote/RemoteSettings.h"
 

@@ -1,8 +1,8 @@
 #include "remote/RemoteSettings.h"
 
-#include "app/Diagnostics.h"
-#include "app/FloatText.h"
-#include "app/NumberText.h"
+#include "base/Diagnostics.h"
+#include "base/FloatText.h"
+#include "base/NumberText.h"
 #include "panel/ChartScaling.h"
 #include "platform/IniFile.h"
 

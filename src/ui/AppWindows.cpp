@@ -2,13 +2,10 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "ui/discovery/TFormChangeIPAdd.h"
-#include "ui/discovery/TFormScanUDP.h"
-#include "ui/files/TFormFile.h"
-#include "ui/files/TFormTime.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
-#include "ui/remote/TFormKRVRemote.h"
+#include "ui/discovery/TFormChangeIPAdd.h"
+#include "ui/discovery/TFormScanUDP.h"
 #include "ui/features/TFormAutoTuning.h"
 #include "ui/features/TFormCalibration.h"
 #include "ui/features/TFormEnhancedCmd.h"
@@ -16,6 +13,9 @@
 #include "ui/features/TFormLimits.h"
 #include "ui/features/TFormRegOption.h"
 #include "ui/features/TFormRegWarning.h"
+#include "ui/files/TFormFile.h"
+#include "ui/files/TFormTime.h"
+#include "ui/remote/TFormKRVRemote.h"
 #include "ui/widgets/TFormAbout.h"
 
 AppWindows::AppWindows()

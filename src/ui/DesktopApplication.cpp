@@ -1,12 +1,12 @@
 #include "ui/DesktopApplication.h"
 
-#include "app/Diagnostics.h"
 #include "app/TFormMain.h"
+#include "base/Diagnostics.h"
 #include "platform/ConsoleOutput.h"
-#include "ui/remote/TFormKRVRemote.h"
 #include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/main/RecordingControl.h"
+#include "ui/remote/TFormKRVRemote.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/VirtualController.h"
 

@@ -1,5 +1,5 @@
 #include "device/QLMCSession.h"
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/AutoResetEvent.h"
 #include "protocol/PacketChecksum.h"
 #include "support/Bytes.h"

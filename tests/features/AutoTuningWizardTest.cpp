@@ -2,7 +2,7 @@
 // the writes of a run and its response recorder.
 #include "FeatureTestSupport.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "device/QLMCSession.h"
 #include "features/AutoTuningWizard.h"
 

@@ -2,7 +2,7 @@
 // clicks, Writes (bytes requested in the image) and displays of read values.
 #include "features/EnhancedCmdModel.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "device/DeviceRecords.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"

@@ -1,17 +1,17 @@
 // The "Enhanced cmd / Loops" window by objectName: captions, greyed labels,
 // reads at show, the model profile, decoded answers, a "," locale, and the
 // virtual motor obeying the window with polling on.
-#include "ui/UiTestSupport.h"
 #include "ui/MessageBoxRecorder.h"
+#include "ui/UiTestSupport.h"
 
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "features/EnhancedCommandCodec.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/features/EnhancedCmdWidgets.h"
 #include "ui/features/TFormEnhancedCmd.h"
 #include "ui/widgets/EditColour.h"

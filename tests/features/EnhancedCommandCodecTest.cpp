@@ -1,7 +1,7 @@
 // The three enhanced registers to bytes and back, their traces and conversions.
 #include "features/EnhancedCommandCodec.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "device/DeviceRecords.h"
 
 #include <gtest/gtest.h>

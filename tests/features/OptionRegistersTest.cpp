@@ -4,7 +4,7 @@
 #include "features/OptionRegisters.h"
 #include "features/OptionsModel.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "support/Bytes.h"

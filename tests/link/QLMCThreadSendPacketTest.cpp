@@ -1,7 +1,7 @@
 #include "link/QLMCThreadSendPacket.h"
 #include "device/QLMCSession.h"
-#include "protocol/PacketTransport.h"
 #include "link/RequestEncoder.h"
+#include "protocol/PacketTransport.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The wavelength remote's settings file, conversions, adjustment edit rule and
 // motion log, without widgets.
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "platform/Cp1252.h"
 #include "platform/IniFile.h"
 #include "remote/RemoteLog.h"

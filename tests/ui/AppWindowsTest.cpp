@@ -4,13 +4,11 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "ui/discovery/TFormChangeIPAdd.h"
-#include "ui/discovery/TFormScanUDP.h"
-#include "ui/files/TFormFile.h"
-#include "ui/files/TFormTime.h"
+#include "ui/AppWindows.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
-#include "ui/AppWindows.h"
+#include "ui/discovery/TFormChangeIPAdd.h"
+#include "ui/discovery/TFormScanUDP.h"
 #include "ui/features/TFormAutoTuning.h"
 #include "ui/features/TFormCalibration.h"
 #include "ui/features/TFormEnhancedCmd.h"
@@ -18,6 +16,8 @@
 #include "ui/features/TFormLimits.h"
 #include "ui/features/TFormRegOption.h"
 #include "ui/features/TFormRegWarning.h"
+#include "ui/files/TFormFile.h"
+#include "ui/files/TFormTime.h"
 #include "ui/widgets/TFormAbout.h"
 
 #include <QLabel>

@@ -7,10 +7,10 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "panel/ChartPages.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
+#include "panel/ChartPages.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/widgets/ChartTools.h"
 #include "ui/widgets/LiveChart.h"

@@ -5,14 +5,14 @@
 
 #include "app/TFormMain.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
-#include "ui/discovery/TFormChangeIPAdd.h"
-#include "ui/discovery/TFormScanUDP.h"
-#include "platform/LoopbackDiscoveryNetwork.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
+#include "platform/LoopbackDiscoveryNetwork.h"
 #include "sim/SimRequestLog.h"
 #include "support/DiscoverySims.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormParamIP.h"
+#include "ui/discovery/TFormChangeIPAdd.h"
+#include "ui/discovery/TFormScanUDP.h"
 
 #include <QGroupBox>
 #include <QHeaderView>

@@ -9,11 +9,11 @@
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
-#include "panel/RegulationParameter.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
+#include "panel/RegulationParameter.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/main/DisplayPanel.h"
 #include "ui/widgets/EditColour.h"
 

@@ -5,14 +5,14 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "platform/RecordingCommandRunner.h"
-#include "ui/connection/TFormParamIPChangeBoxes.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormInformation.h"
-#include "ui/connection/TFormParamIP.h"
+#include "platform/RecordingCommandRunner.h"
 #include "sim/SimRequestLog.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormInformation.h"
+#include "ui/connection/TFormParamIP.h"
+#include "ui/connection/TFormParamIPChangeBoxes.h"
 #include "ui/widgets/TFormAbout.h"
 
 #include <QCheckBox>

@@ -9,9 +9,9 @@
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/main/RegulationParametersPanel.h"
 #include "ui/widgets/EditColour.h"
 

@@ -5,11 +5,11 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "ui/files/TFormFile.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormParamIP.h"
+#include "ui/files/TFormFile.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -7,10 +7,10 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormInformation.h"
-#include "ui/connection/TFormParamIP.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormInformation.h"
+#include "ui/connection/TFormParamIP.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

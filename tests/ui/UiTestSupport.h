@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "support/WaitFor.h"
 
 #include <QAction>

@@ -5,11 +5,11 @@
 #include "UiTestSupport.h"
 
 #include "app/TFormMain.h"
-#include "protocol/ConnectionState.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
+#include "protocol/ConnectionState.h"
 #include "sim/SimServer.h"
 #include "ui/AppWindows.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/widgets/LiveChart.h"
 #include "ui/widgets/VirtualController.h"

@@ -1,6 +1,6 @@
 #include "ui/connection/TFormInformation.h"
 
-#include "app/FloatText.h"
+#include "base/FloatText.h"
 #include "protocol/CommStatistics.h"
 
 #include <QFont>

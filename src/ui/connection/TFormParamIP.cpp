@@ -2,8 +2,8 @@
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "ui/connection/TFormParamIPChangeBoxes.h"
 #include "link/QLMCConnection.h"
+#include "ui/connection/TFormParamIPChangeBoxes.h"
 #include "ui/widgets/MessageBoxes.h"
 
 #include <QCheckBox>

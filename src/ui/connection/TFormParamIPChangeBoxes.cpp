@@ -1,11 +1,11 @@
 #include "ui/connection/TFormParamIPChangeBoxes.h"
 
-#include "app/Diagnostics.h"
 #include "app/TFormMain.h"
+#include "base/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
 #include "device/QLMCSession.h"
-#include "platform/CommandRunner.h"
 #include "link/QLMCConnection.h"
+#include "platform/CommandRunner.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/GuiSessionBridge.h"
 #include "ui/widgets/MessageBoxes.h"

@@ -1,10 +1,10 @@
 #include "ui/discovery/TFormChangeIPAdd.h"
 
-#include "app/Diagnostics.h"
 #include "app/TFormMain.h"
-#include "ui/discovery/DiscoveryListViews.h"
+#include "base/Diagnostics.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
+#include "ui/discovery/DiscoveryListViews.h"
 #include "ui/widgets/MessageBoxes.h"
 
 #include <QGridLayout>

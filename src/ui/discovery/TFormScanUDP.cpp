@@ -3,12 +3,12 @@
 #include "ui/connection/TFormParamIPChangeBoxes.h"
 
 #include "app/TFormMain.h"
-#include "ui/discovery/DiscoveryListViews.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
-#include "protocol/ConnectionState.h"
 #include "link/QLMCConnection.h"
+#include "protocol/ConnectionState.h"
 #include "ui/connection/TFormParamIP.h"
+#include "ui/discovery/DiscoveryListViews.h"
 #include "ui/widgets/MessageBoxes.h"
 
 #include <QGridLayout>

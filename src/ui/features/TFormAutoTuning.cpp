@@ -1,22 +1,22 @@
 #include "ui/features/TFormAutoTuning.h"
 
-#include "app/NumberText.h"
 #include "app/TFormMain.h"
+#include "base/NumberText.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
-#include "ui/files/TFormFile.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
+#include "ui/features/AutoTuningResultView.h"
 #include "ui/features/TFormCalibration.h"
 #include "ui/features/TFormEnhancedCmd.h"
 #include "ui/features/TFormIOState.h"
 #include "ui/features/TFormLimits.h"
 #include "ui/features/TFormRegOption.h"
 #include "ui/features/TFormRegWarning.h"
-#include "ui/widgets/TFormAbout.h"
-#include "ui/features/AutoTuningResultView.h"
+#include "ui/files/TFormFile.h"
 #include "ui/widgets/EditColour.h"
+#include "ui/widgets/TFormAbout.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

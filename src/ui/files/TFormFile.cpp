@@ -1,12 +1,12 @@
 #include "ui/files/TFormFile.h"
 
-#include "app/Diagnostics.h"
 #include "app/TFormMain.h"
+#include "base/Diagnostics.h"
 #include "device/QLMCSession.h"
 #include "files/ParameterApply.h"
-#include "ui/files/TFormTime.h"
 #include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
+#include "ui/files/TFormTime.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "ui/main/DisplayPanel.h"
 
-#include "app/FloatText.h"
+#include "base/FloatText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 

@@ -1,7 +1,7 @@
 #include "ui/main/InputPanel.h"
 
-#include "app/Diagnostics.h"
 #include "app/TFormMain.h"
+#include "base/Diagnostics.h"
 #include "panel/ConsignModel.h"
 #include "panel/DisplayText.h"
 #include "panel/TThreadInputTimer.h"

@@ -1,7 +1,7 @@
 #include "ui/remote/TFormKRVRemote.h"
 
-#include "app/NumberText.h"
 #include "app/TFormMain.h"
+#include "base/NumberText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 #include "ui/widgets/EditColour.h"

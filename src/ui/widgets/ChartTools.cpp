@@ -1,6 +1,6 @@
 #include "ui/widgets/ChartTools.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "platform/AtomicFile.h"
 #include "ui/widgets/LiveChart.h"
 #include "ui/widgets/MessageBoxes.h"

@@ -1,10 +1,10 @@
 #include "ui/widgets/VirtualController.h"
 
 #include "app/TFormMain.h"
-#include "protocol/ConnectionState.h"
 #include "link/QLMCConnection.h"
-#include "ui/connection/TFormParamIP.h"
+#include "protocol/ConnectionState.h"
 #include "sim/SimServer.h"
+#include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/MessageBoxes.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/ChildProcess.h"
 #include "platform/LogFileLock.h"
 #include "platform/RecordingCommandRunner.h"

@@ -1,5 +1,5 @@
-#include "app/FloatText.h"
-#include "app/NumberText.h"
+#include "base/FloatText.h"
+#include "base/NumberText.h"
 
 #include <gtest/gtest.h>
 

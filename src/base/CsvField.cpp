@@ -1,4 +1,4 @@
-#include "app/CsvField.h"
+#include "base/CsvField.h"
 
 QString csvField(const QString &text, QChar separator)
 {

@@ -1,6 +1,6 @@
-#include "app/FloatText.h"
+#include "base/FloatText.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "panel/PanelNumberText.h"
+#include "base/PanelNumberText.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include "platform/ConsoleOutput.h"
 #include "platform/Cp1252.h"
