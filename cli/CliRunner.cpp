@@ -385,7 +385,12 @@ int CliRunner::write()
             RegisterLockGuard guard(m_session->lock());
             device = m_session->motor().registerAt(address)->Value;
         }
-        if (device != sent[i]) {
+        // Registers the device changes by itself (warning bits come back while
+        // present, the position moves, the tuning state and the inputs follow
+        // the device): their read-back is shown, not compared.
+        const bool ownValue = address == Reg::Warning || address == Reg::Position
+                              || address == Reg::AutoTuning || address == Reg::IoState;
+        if (!ownValue && device != sent[i]) {
             m_err << "tarvine-cli: " << CliLink::addressText(address) << " not taken: device "
                   << RegisterText::value(address, device) << ", written "
                   << RegisterText::value(address, sent[i]) << Qt::endl;
