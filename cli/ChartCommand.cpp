@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -37,6 +38,7 @@ int CliRunner::chart()
         std::max<qint64>(m_options.timeoutMs, qint64(ChartPoints) * m_options.refreshMs * 5);
     QElapsedTimer clock;
     clock.start();
+    std::set<int> missing;
     while (int(columns.keys.size()) < ChartPoints && clock.elapsed() < limit) {
         m_answer = false;
         waitFor([this] { return m_answer || m_failed; }, 50);
@@ -47,8 +49,18 @@ int CliRunner::chart()
                             .arg(columns.keys.size()));
         if (!m_answer)
             continue;
-        const std::optional<ReceivedValues> v = takeCycleValues();
+        std::bitset<RegisterCount> received;
+        const std::optional<ReceivedValues> v = takeCycleValues(&received);
         if (!v)
+            continue;
+        // A sample is taken only when every series has a value from the device.
+        bool complete = true;
+        for (int address : page.registers)
+            if (!received.test(size_t(address))) {
+                complete = false;
+                missing.insert(address);
+            }
+        if (!complete)
             continue;
         // The factor is 1 without the wavelength remote's settings file.
         const std::vector<double> values = ChartPages::sample(index, *v, 1.0f);
@@ -57,11 +69,18 @@ int CliRunner::chart()
         for (size_t s = 0; s < columns.series.size() && s < values.size(); ++s)
             columns.series[s].values.push_back(values[s]);
     }
-    if (int(columns.keys.size()) < ChartPoints)
-        return fail(TimedOut, QStringLiteral("only %1 of %2 samples within %3 ms")
+    if (int(columns.keys.size()) < ChartPoints) {
+        QStringList names;
+        for (int address : missing)
+            names << CliLink::addressText(address);
+        return fail(TimedOut, QStringLiteral("only %1 of %2 samples within %3 ms%4")
                                   .arg(columns.keys.size())
                                   .arg(ChartPoints)
-                                  .arg(limit));
+                                  .arg(limit)
+                                  .arg(names.isEmpty() ? QString()
+                                                       : QStringLiteral(" (%1 not received)")
+                                                             .arg(names.join(QStringLiteral(", ")))));
+    }
     QString error;
     if (!writeFileAtomically(path, ChartCsv::compose(columns), &error))
         return fail(FileCommands::BadFile, QStringLiteral("cannot write %1: %2")

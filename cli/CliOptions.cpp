@@ -48,11 +48,18 @@ QString CliOptions::usage()
         "--verbose also prints the tool's internal error log (time-outs, unknown\n"
         "registers) on standard error. --version alone prints the version.\n"
         "\n"
-        "Exit codes: 0 success, 1 usage, 2 connection refused or lost, 3 time-out (poll:\n"
-        "nothing came back for the whole run), 4 device type refused, 5 register not\n"
-        "granted or value refused, 6 bad or unreadable parameter file, a chart file\n"
-        "that cannot be written or an auto-tuning error result, 7 registers differ\n"
-        "(diff) or the read-back differs (send).\n\n")
+        "Only values the device sent in this connection, after the command's own\n"
+        "request, are printed or compared; a register that did not come back is named\n"
+        "on standard error (\"0x2C not received\"), never shown as a value.\n"
+        "\n"
+        "Exit codes: 0 success, 1 usage, 2 connection refused or lost (refused, closed\n"
+        "or reset: nothing after the loss is reported as read, written, sent or\n"
+        "saved), 3 registers unanswered or time-out (poll: nothing came back for the\n"
+        "whole run), 4 device type refused, 5 register not granted or value refused\n"
+        "(option: the device kept the bit), 6 bad or unreadable parameter file, a\n"
+        "chart file that cannot be written or an auto-tuning error result, 7 the\n"
+        "device did not take what was written (write, send, enhanced, loops, peak,\n"
+        "set-name: the read-back differs) or registers differ from the file (diff).\n\n")
                .arg(EnhancedCommands::usage(), OptionsCommands::usage(), FeatureCommands::usage(),
                     NetworkCommands::usage(), RemoteCommands::usage())
            + DiscoveryCommands::usage();

@@ -29,6 +29,13 @@ CliRunner::CliRunner(const CliOptions &options, QTextStream &out, QTextStream &e
 {
     m_connection = std::make_unique<QLMCConnection>(*m_session, this);
     m_connection->setAnswerTimeoutMs(m_options.answerTimeoutMs);
+    m_link = std::make_unique<CliLink>(
+        *m_session,
+        CliLink::Hooks{
+            [this](const std::function<bool()> &done, int ms) { return waitFor(done, ms); },
+            [this] { return m_connection->isSettled(); }, [this] { return m_failed; },
+            [this] { return m_status0; }},
+        m_err, m_options.ip, m_options.timeoutMs);
     // Every decoded answer arms the display, so the runner hears of each one.
     m_session->DisplayDivider = 0;
     connect(m_connection.get(), &QLMCConnection::statusChanged, this,
@@ -115,8 +122,9 @@ bool CliRunner::waitFor(const std::function<bool()> &done, int timeoutMs)
 bool CliRunner::waitUntilSettled(int timeoutMs)
 {
     // Settled: nothing pending and no answer awaited; a lost answer was asked
-    // again or read back by the sender, or given up.
-    return waitFor([this] { return m_failed || m_connection->isSettled(); }, timeoutMs);
+    // again or read back by the sender, or given up. A failed link ends the
+    // wait too, but as a failure: what it left pending was never answered.
+    return m_link->settle(timeoutMs);
 }
 
 int CliRunner::openAndIdentify()
@@ -151,7 +159,10 @@ int CliRunner::openAndIdentify()
         return Ok;
     m_connection->setPollingEnabled(false);
     // The identification asks for every readable register: let that finish.
-    if (!waitUntilSettled(m_options.timeoutMs))
+    if (!waitUntilSettled(m_options.timeoutMs) && m_failed)
+        return fail(ConnectionFailed,
+                    QStringLiteral("connection to %1 lost (%2)").arg(m_options.ip, m_status0));
+    if (!m_connection->isSettled())
         return fail(TimedOut, QStringLiteral("the device did not answer every request within %1 ms")
                                   .arg(m_options.timeoutMs));
     return Ok;
@@ -168,7 +179,7 @@ int CliRunner::run()
     NetworkCommands::Context network{
         *m_session, *m_connection, m_out, m_err,
         [this](const std::function<bool()> &done, int ms) { return waitFor(done, ms); },
-        [this] { return waitUntilSettled(m_options.timeoutMs); }, m_options.timeoutMs};
+        *m_link, m_options.timeoutMs};
     if (NetworkCommands::runsWithoutIdentification(m_options.command)) {
         if (!QLMCConnection::isValidIpText(m_options.ip))
             return fail(Usage, QStringLiteral("Wrong IP address: %1").arg(m_options.ip));
@@ -193,28 +204,23 @@ int CliRunner::run()
                             [this](const std::function<bool()> &done, int ms) {
                                 return waitFor(done, ms);
                             },
-                            [this](int ms) { return waitUntilSettled(ms); },
-                            [this] { return m_failed; }});
+                            *m_link, [this] { return m_failed; }});
         m_limitsHook = [&files] { files.limitsReceived(); };
         result = files.run();
         m_limitsHook = nullptr;
     }
     else if (EnhancedCommands::handles(m_options.command))
-        result = EnhancedCommands(*m_session, m_connection->profile(), m_out, m_err,
-                                  [this](int ms) { return waitUntilSettled(ms); },
-                                  m_options.timeoutMs)
+        result = EnhancedCommands(*m_link, m_connection->profile(), m_out, m_err)
                      .run(m_options.command, m_options.arguments);
     else if (OptionsCommands::handles(m_options.command)) {
-        OptionsCommands::Context context{*m_session, m_out, m_err,
-                                         [this] { return waitUntilSettled(m_options.timeoutMs); }};
+        OptionsCommands::Context context{*m_session, m_out, m_err, *m_link};
         result = OptionsCommands::run(m_options.command, m_options.arguments, context);
     }
     else if (FeatureCommands::handles(m_options.command)) {
         FeatureCommands::Context context{
             *m_session, *m_connection, m_options, m_out, m_err, m_tuningStatuses,
             [this](const std::function<bool()> &done, int ms) { return waitFor(done, ms); },
-            [this](int ms) { return waitUntilSettled(ms); },
-            [this](int code, const QString &message) { return fail(code, message); }};
+            *m_link, [this](int code, const QString &message) { return fail(code, message); }};
         result = FeatureCommands::run(context);
     }
     else if (NetworkCommands::handles(m_options.command))
@@ -263,28 +269,24 @@ int CliRunner::read()
         addresses.push_back(*address);
     }
     int result = Ok;
-    {
-        RegisterLockGuard guard(m_session->lock());
-        for (int address : addresses)
-            m_session->motor().RequestRead(address);
-    }
-    if (!waitUntilSettled(m_options.timeoutMs))
-        return fail(TimedOut, QStringLiteral("no answer within %1 ms").arg(m_options.timeoutMs));
+    std::vector<int> readable;
     for (int address : addresses) {
-        bool readable;
-        {
-            RegisterLockGuard guard(m_session->lock());
-            readable = m_session->motor().registerAt(address)->Readable;
-        }
-        if (!readable) {
-            m_err << "tarvine-cli: register 0x" << QString::number(address, 16).toUpper()
+        RegisterLockGuard guard(m_session->lock());
+        if (m_session->motor().registerAt(address)->Readable) {
+            readable.push_back(address);
+        } else {
+            m_err << "tarvine-cli: register " << CliLink::addressText(address)
                   << " is not readable on this model" << Qt::endl;
             result = RegisterRefused;
-            continue;
         }
-        printRegister(address);
     }
-    return result;
+    // Only what this request brought back is printed; the rest is named as
+    // missing on standard error.
+    const int code = m_link->read(readable);
+    for (int address : readable)
+        if (m_link->received(address))
+            printRegister(address);
+    return code != Ok ? code : result;
 }
 
 int CliRunner::write()
@@ -333,6 +335,10 @@ int CliRunner::write()
                             .arg(QString::number(*address, 16).toUpper()));
         writes.push_back(std::move(w));
     }
+    // What is sent, to be compared with what the device reads back.
+    std::vector<std::vector<uint8_t>> sent;
+    std::vector<int> addresses;
+    m_link->beginWrite();
     {
         RegisterLockGuard guard(m_session->lock());
         for (const Write &w : writes) {
@@ -340,35 +346,61 @@ int CliRunner::write()
                 m_session->motor().RequestWrite(w.address, w.value);
             else
                 m_session->motor().RequestWriteBytes(w.address, w.bytes);
+            sent.push_back(m_session->motor().registerAt(w.address)->WriteValue);
+            addresses.push_back(w.address);
         }
     }
-    if (!waitUntilSettled(m_options.timeoutMs))
-        return fail(TimedOut,
-                    QStringLiteral("no answer to the write within %1 ms").arg(m_options.timeoutMs));
+    if (const int code = m_link->awaitWrite(QStringLiteral("the write")); code != CliLink::Ok)
+        return code;
+    // Read back what has a value to read; a command register (or one the
+    // model does not read) counts as written when its write was answered.
+    std::vector<int> readBack;
     {
         RegisterLockGuard guard(m_session->lock());
-        for (const Write &w : writes)
-            m_session->motor().RequestRead(w.address);
+        for (const Write &w : writes) {
+            const QLMCRegister *reg = m_session->motor().registerAt(w.address);
+            if (reg->Readable && reg->Size > 0)
+                readBack.push_back(w.address);
+        }
     }
-    if (!waitUntilSettled(m_options.timeoutMs))
-        return fail(
-            TimedOut,
-            QStringLiteral("no answer to the read-back within %1 ms").arg(m_options.timeoutMs));
-    for (const Write &w : writes) {
-        const int address = w.address;
-        bool readable;
+    const int code = m_link->read(readBack);
+    int result = Ok;
+    for (size_t i = 0; i < writes.size(); ++i) {
+        const int address = writes[i].address;
+        if (std::find(readBack.begin(), readBack.end(), address) == readBack.end()) {
+            if (m_link->writeAnswered(address)) {
+                m_out << CliLink::addressText(address) << " written" << Qt::endl;
+            } else {
+                m_err << "tarvine-cli: the write of " << CliLink::addressText(address)
+                      << " was not answered" << Qt::endl;
+                result = TimedOut;
+            }
+            continue;
+        }
+        if (!m_link->received(address))
+            continue; // named by the read-back
+        printRegister(address);
+        std::vector<uint8_t> device;
         {
             RegisterLockGuard guard(m_session->lock());
-            readable = m_session->motor().registerAt(address)->Readable;
+            device = m_session->motor().registerAt(address)->Value;
         }
-        if (readable && registerInfo(address)->size > 0)
-            printRegister(address);
-        else
-            m_out << "0x"
-                  << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
-                  << " written" << Qt::endl;
+        // Registers the device changes by itself (warning bits come back while
+        // present, the position moves, the tuning state and the inputs follow
+        // the device): their read-back is shown, not compared.
+        const bool ownValue = address == Reg::Warning || address == Reg::Position
+                              || address == Reg::AutoTuning || address == Reg::IoState;
+        if (!ownValue && device != sent[i]) {
+            m_err << "tarvine-cli: " << CliLink::addressText(address) << " not taken: device "
+                  << RegisterText::value(address, device) << ", written "
+                  << RegisterText::value(address, sent[i]) << Qt::endl;
+            if (result == Ok)
+                result = Differs;
+        }
     }
-    return Ok;
+    if (code != Ok)
+        return code;
+    return result;
 }
 
 bool CliRunner::reopen()
@@ -421,11 +453,11 @@ QString CliRunner::statisticsLine()
     return line;
 }
 
-std::optional<ReceivedValues> CliRunner::takeCycleValues()
+std::optional<ReceivedValues> CliRunner::takeCycleValues(std::bitset<RegisterCount> *received)
 {
     ReceivedValues v;
     NewValueFlags flags;
-    m_session->takeDisplayValues(v, flags);
+    m_session->takeDisplayValues(v, flags, received);
     if (!flags.isRaised(ValueFlag::Position) && !flags.isRaised(ValueFlag::Speed))
         return std::nullopt;
     return v;
@@ -466,15 +498,25 @@ int CliRunner::poll()
         }
         if (!m_answer || csv)
             continue;
-        const std::optional<ReceivedValues> cycle = takeCycleValues();
+        std::bitset<RegisterCount> received;
+        const std::optional<ReceivedValues> cycle = takeCycleValues(&received);
         if (!cycle)
             continue;
         const ReceivedValues &v = *cycle;
+        // A value whose register was not received in this connection is "-".
+        auto field = [&received](int address, const QString &text) {
+            return received.test(size_t(address)) ? text : QStringLiteral("-");
+        };
         ++lines;
-        m_out << clock.elapsed() << ' ' << v.Position << ' ' << v.Speed << ' ' << v.Desired << ' '
-              << v.Input << ' ' << v.RegulationMode << ' ' << QString::number(v.Voltage, 'f', 2)
-              << ' ' << v.Command << ' ' << QString::number(v.Temperature, 'f', 1) << ' '
-              << QString::number(v.CurrentLive, 'f', 3) << Qt::endl;
+        m_out << clock.elapsed() << ' ' << field(Reg::Position, QString::number(v.Position)) << ' '
+              << field(Reg::Speed, QString::number(v.Speed)) << ' '
+              << field(Reg::Desired, QString::number(v.Desired)) << ' '
+              << field(Reg::Input, QString::number(v.Input)) << ' '
+              << field(Reg::RegulationMode, QString::number(v.RegulationMode)) << ' '
+              << field(Reg::Voltage, QString::number(v.Voltage, 'f', 2)) << ' '
+              << field(Reg::Command, QString::number(v.Command)) << ' '
+              << field(Reg::Temperature, QString::number(v.Temperature, 'f', 1)) << ' '
+              << field(Reg::CurrentSense, QString::number(v.CurrentLive, 'f', 3)) << Qt::endl;
     }
     m_connection->setPollingEnabled(false);
     addToTotals();

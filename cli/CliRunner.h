@@ -1,12 +1,15 @@
 #pragma once
 
+#include "cli/CliLink.h"
 #include "cli/CliOptions.h"
 #include "device/ReceivedValues.h"
+#include "device/RegisterTable.h"
 #include "device/SessionListener.h"
 
 #include <QObject>
 #include <QTextStream>
 
+#include <bitset>
 #include <functional>
 #include <atomic>
 #include <memory>
@@ -32,7 +35,8 @@ public:
         TimedOut = 3,
         DeviceRefused = 4,
         RegisterRefused = 5,
-        BadFile = 6
+        BadFile = 6,
+        Differs = 7 ///< the device did not take what was written (or differs from a file)
     };
 
     CliRunner(const CliOptions &options, QTextStream &out, QTextStream &err);
@@ -50,6 +54,8 @@ public:
 
 private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
+    /// True once nothing is pending; false on a time-out or when the link was
+    /// lost (a lost link leaves its requests unanswered, never "settled").
     bool waitUntilSettled(int timeoutMs);
     int openAndIdentify();
     bool reopen();
@@ -61,7 +67,7 @@ private:
     int poll();
     /// The values of the answer just decoded when it was a live read cycle
     /// (position or speed arrived); none for a write answer or other reads.
-    std::optional<ReceivedValues> takeCycleValues();
+    std::optional<ReceivedValues> takeCycleValues(std::bitset<RegisterCount> *received = nullptr);
     int chart();
     void printRegister(int address);
     int fail(int code, const QString &message);
@@ -71,6 +77,7 @@ private:
     QTextStream &m_err;
     std::unique_ptr<QLMCSession> m_session;
     std::unique_ptr<QLMCConnection> m_connection;
+    std::unique_ptr<CliLink> m_link;
     bool m_identified = false;
     bool m_refused = false;
     QString m_refusal;

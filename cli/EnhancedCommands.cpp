@@ -1,6 +1,8 @@
 #include "cli/EnhancedCommands.h"
 
 #include "base/NumberText.h"
+#include "cli/CliLink.h"
+#include "device/RegisterText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 #include "features/EnhancedCmdModel.h"
@@ -9,7 +11,7 @@ namespace Codec = EnhancedCommandCodec;
 
 namespace {
 
-enum ExitCode { Ok = 0, TimedOut = 3, Refused = 5 };
+enum ExitCode { Ok = 0, Unanswered = 3, Refused = 5, Differs = 7 };
 
 /// The options of "enhanced".
 struct EnhancedArguments
@@ -120,14 +122,13 @@ std::optional<QString> EnhancedCommands::checkArguments(const QString &command,
     return std::nullopt;
 }
 
-EnhancedCommands::EnhancedCommands(QLMCSession &session, const ModelProfile &profile,
-                                   QTextStream &out, QTextStream &err, Settle settle, int timeoutMs)
-    : m_session(session)
+EnhancedCommands::EnhancedCommands(CliLink &link, const ModelProfile &profile, QTextStream &out,
+                                   QTextStream &err)
+    : m_link(link)
+    , m_session(link.session())
     , m_profile(profile)
     , m_out(out)
     , m_err(err)
-    , m_settle(std::move(settle))
-    , m_timeoutMs(timeoutMs)
 {}
 
 int EnhancedCommands::fail(int code, const QString &message)
@@ -145,27 +146,60 @@ int EnhancedCommands::run(const QString &command, const QStringList &arguments)
     return peak(arguments);
 }
 
-int EnhancedCommands::writeAndReadBack(int address, const std::function<QString()> &write)
+int EnhancedCommands::writeAndReadBack(int address,
+                                       const std::function<QString(QString &written)> &write,
+                                       bool &readBack)
 {
+    readBack = false;
+    bool readable;
     {
         RegisterLockGuard guard(m_session.lock());
-        if (!m_session.motor().registerAt(address)->Writable)
+        const QLMCRegister *reg = m_session.motor().registerAt(address);
+        if (!reg->Writable)
             return fail(Refused, QStringLiteral("register 0x%1 is not writable on this model")
                                      .arg(QString::number(address, 16).toUpper()));
+        readable = reg->Readable;
     }
-    const QString report = write();
+    m_link.beginWrite();
+    QString written;
+    const QString report = write(written);
     if (!report.isEmpty())
         return fail(Refused, report);
-    if (!m_settle(m_timeoutMs))
-        return fail(TimedOut, QStringLiteral("no answer to the write within %1 ms").arg(m_timeoutMs));
     {
         RegisterLockGuard guard(m_session.lock());
-        m_session.motor().RequestRead(address);
+        m_sent = m_session.motor().registerAt(address)->WriteValue;
     }
-    if (!m_settle(m_timeoutMs))
-        return fail(TimedOut,
-                    QStringLiteral("no answer to the read-back within %1 ms").arg(m_timeoutMs));
+    const QString what = QStringLiteral("the write of ") + CliLink::addressText(address);
+    if (const int code = m_link.awaitWrite(what); code != Ok)
+        return code;
+    if (!readable) {
+        // Nothing to read back: the answered write is all there is to tell.
+        if (!m_link.writeAnswered(address))
+            return fail(Unanswered, QStringLiteral("no answer to ") + what);
+        m_out << written << Qt::endl;
+        return Ok;
+    }
+    if (const int code = m_link.read({address}); code != Ok)
+        return code;
+    // The trace of what was written, once the device answered it.
+    m_out << written << Qt::endl;
+    readBack = true;
     return Ok;
+}
+
+int EnhancedCommands::taken(int address)
+{
+    std::vector<uint8_t> device;
+    {
+        RegisterLockGuard guard(m_session.lock());
+        device = m_session.motor().registerAt(address)->Value;
+    }
+    if (device == m_sent)
+        return Ok;
+    return fail(Differs, QStringLiteral("%1 not taken: device %2, written %3")
+                             .arg(CliLink::addressText(address),
+                                  RegisterText::trace(std::span<const uint8_t>(device)),
+                                  RegisterText::trace(std::span<const uint8_t>(m_sent))));
 }
 
 int EnhancedCommands::enhanced(const QStringList &arguments)
@@ -197,18 +231,18 @@ int EnhancedCommands::enhanced(const QStringList &arguments)
         model.counterTextChanged(*a->loops);
     }
     const EnhancedCmdControls &c = model.controls();
-    const int code = writeAndReadBack(Reg::EnhancedInput, [&] {
+    bool readBack = false;
+    const int code = writeAndReadBack(Reg::EnhancedInput, [&](QString &written) {
         // What the window's disabled Write button would refuse.
         if (c.goalEnabled && c.goalRed)
             return QString::fromLatin1(EnhancedCmdModel::BadInput);
         if (c.selection == 0 && c.counterRed)
             return QString::fromLatin1(EnhancedCmdModel::BadCounter);
         const EnhancedWriteResult result = model.writeCommand();
-        if (result.written())
-            m_out << c.commandWritten << Qt::endl;
+        written = c.commandWritten;
         return result.report;
-    });
-    if (code != Ok)
+    }, readBack);
+    if (code != Ok || !readBack)
         return code;
 
     Codec::Command read;
@@ -236,7 +270,7 @@ int EnhancedCommands::enhanced(const QStringList &arguments)
           << (percent ? QStringLiteral("%") : unit)
           << (options.isEmpty() ? QString() : QStringLiteral(", ") + options.join(QStringLiteral(", ")))
           << Qt::endl;
-    return Ok;
+    return taken(Reg::EnhancedInput);
 }
 
 int EnhancedCommands::loops(const QStringList &arguments)
@@ -253,13 +287,13 @@ int EnhancedCommands::loops(const QStringList &arguments)
     model.numeratorTextChanged(numerator);
     model.denominatorTextChanged(denominator);
     const EnhancedCmdControls &c = model.controls();
-    const int code = writeAndReadBack(Reg::LoopsConfig, [&] {
+    bool readBack = false;
+    const int code = writeAndReadBack(Reg::LoopsConfig, [&](QString &written) {
         const EnhancedWriteResult result = model.writeLoops();
-        if (result.written())
-            m_out << c.loopsWritten << Qt::endl;
+        written = c.loopsWritten;
         return result.report;
-    });
-    if (code != Ok)
+    }, readBack);
+    if (code != Ok || !readBack)
         return code;
     Codec::Loops read;
     {
@@ -269,7 +303,7 @@ int EnhancedCommands::loops(const QStringList &arguments)
     model.displayLoops(read);
     m_out << c.loopsTrace << Qt::endl;
     m_out << m_profile.enhanced.totalPulsesLabel << ' ' << c.totalText << Qt::endl;
-    return Ok;
+    return taken(Reg::LoopsConfig);
 }
 
 int EnhancedCommands::peak(const QStringList &arguments)
@@ -280,13 +314,13 @@ int EnhancedCommands::peak(const QStringList &arguments)
     model.peakTextChanged(localised(arguments.value(0)));
     model.durationTextChanged(arguments.value(1));
     const EnhancedCmdControls &c = model.controls();
-    const int code = writeAndReadBack(Reg::EnhancedParams, [&] {
+    bool readBack = false;
+    const int code = writeAndReadBack(Reg::EnhancedParams, [&](QString &written) {
         const EnhancedWriteResult result = model.writeParams();
-        if (result.written())
-            m_out << c.paramsWritten << Qt::endl;
+        written = c.paramsWritten;
         return result.report;
-    });
-    if (code != Ok)
+    }, readBack);
+    if (code != Ok || !readBack)
         return code;
     Codec::Params read;
     {
@@ -297,5 +331,5 @@ int EnhancedCommands::peak(const QStringList &arguments)
     m_out << c.paramsTrace << Qt::endl;
     m_out << "Peak current : " << c.peakText << " A, Duration : " << c.durationText << " ms"
           << Qt::endl;
-    return Ok;
+    return taken(Reg::EnhancedParams);
 }

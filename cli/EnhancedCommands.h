@@ -8,7 +8,9 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
+class CliLink;
 class QLMCSession;
 
 /// tarvine-cli's "enhanced", "loops" and "peak" commands: the enhanced-command
@@ -17,9 +19,6 @@ class QLMCSession;
 class EnhancedCommands
 {
 public:
-    /// Waits until every request was answered; false after \a timeoutMs.
-    using Settle = std::function<bool(int timeoutMs)>;
-
     static bool handles(const QString &command);
     /// The usage lines of the three commands.
     static QString usage();
@@ -28,8 +27,8 @@ public:
     static std::optional<QString> checkArguments(const QString &command,
                                                  const QStringList &arguments);
 
-    EnhancedCommands(QLMCSession &session, const ModelProfile &profile, QTextStream &out,
-                     QTextStream &err, Settle settle, int timeoutMs);
+    EnhancedCommands(CliLink &link, const ModelProfile &profile, QTextStream &out,
+                     QTextStream &err);
 
     /// Runs \a command; returns the tool's exit code (5 for a refused value).
     int run(const QString &command, const QStringList &arguments);
@@ -38,14 +37,21 @@ private:
     int enhanced(const QStringList &arguments);
     int loops(const QStringList &arguments);
     int peak(const QStringList &arguments);
-    /// Checks that \a address is writable, writes, reads back; 0 or an exit code.
-    int writeAndReadBack(int address, const std::function<QString()> &write);
+    /// Checks that \a address is writable, writes (\a write returns a refusal
+    /// report, or sets the written trace to print), waits for the answer and
+    /// reads the register back. 0 when the read-back arrived, an exit code
+    /// otherwise; \a readBack tells whether there is a read-back to show.
+    int writeAndReadBack(int address, const std::function<QString(QString &written)> &write,
+                         bool &readBack);
+    /// 0 when the device holds what was written, else the report and exit 7.
+    int taken(int address);
     int fail(int code, const QString &message);
 
+    CliLink &m_link;
     QLMCSession &m_session;
     ModelProfile m_profile;
     QTextStream &m_out;
     QTextStream &m_err;
-    Settle m_settle;
-    int m_timeoutMs;
+    std::vector<uint8_t> m_sent; ///< the bytes of the last write
+
 };

@@ -1,6 +1,7 @@
 #include "cli/FeatureCommands.h"
 
 #include "base/NumberText.h"
+#include "cli/CliLink.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "device/QLMCSession.h"
@@ -61,6 +62,7 @@ int autotune(Context &c)
     wizard.formShown();
     wizard.next({}, 0, false);
     wizard.next({}, 0, false);
+    c.link.beginWrite();
     applyWizardRequests(c.session, wizard, wizard.next(currentText, 0, false));
     if (wizard.step() != AutoTuningWizard::VoltageStep)
         return c.fail(CliRunner::RegisterRefused,
@@ -68,8 +70,9 @@ int autotune(Context &c)
                           .arg(valueOf(args, QStringLiteral("--current")))
                           .arg(profile.maxPeakCurrent / 65536.0));
     applyWizardRequests(c.session, wizard, wizard.next({}, tenths, voltageActive));
-    if (!c.waitUntilSettled(c.options.timeoutMs))
-        return c.fail(CliRunner::TimedOut, QStringLiteral("the limits were not acknowledged"));
+    if (const int code = c.link.awaitWrite(QStringLiteral("the current and voltage limits"));
+        code != CliRunner::Ok)
+        return code;
 
     // The status is polled while the run goes on: polling on.
     c.connection.setPollingEnabled(true);
@@ -88,7 +91,7 @@ int autotune(Context &c)
     const int limitMs = std::max(c.options.timeoutMs, 60000);
     const bool ended = c.waitFor(
         [&] {
-            if (finished)
+            if (finished || c.link.lost())
                 return true;
             if (interrupted && !aborted) {
                 aborted = true;
@@ -114,26 +117,30 @@ int autotune(Context &c)
         },
         limitMs);
     std::signal(SIGINT, previous);
+    if (c.link.lost())
+        return c.link.reportLost();
     if (!ended) {
         applyWizardRequests(c.session, wizard, wizard.startClicked(kind)); // abort
-        c.waitUntilSettled(c.options.timeoutMs);
+        c.link.settle(c.options.timeoutMs);
         return c.fail(CliRunner::TimedOut,
                       QStringLiteral("the auto-tuning did not end within %1 ms").arg(limitMs));
     }
     c.connection.setPollingEnabled(false);
-    if (!c.waitUntilSettled(c.options.timeoutMs))
-        return c.fail(CliRunner::TimedOut, QStringLiteral("the re-read registers did not arrive"));
+    // The registers the run changed, as the device now holds them.
+    const auto &reRead = AutoTuningWizard::reReadRegisters();
+    const int code = c.link.read(std::vector<int>(reRead.begin(), reRead.end()));
     for (const QString &line : wizard.resultLines())
         c.out << line << Qt::endl;
-    {
+    for (const int address : reRead) {
+        if (!c.link.received(address))
+            continue;
         RegisterLockGuard guard(c.session.lock());
-        for (const int address : AutoTuningWizard::reReadRegisters()) {
-            const QLMCRegister *reg = c.session.motor().registerAt(address);
-            if (reg->Readable)
-                c.out << "0x" << hex2(address) << ' ' << QString::fromStdString(reg->Name)
-                      << " = " << RegisterText::value(address, reg->Value) << Qt::endl;
-        }
+        const QLMCRegister *reg = c.session.motor().registerAt(address);
+        c.out << "0x" << hex2(address) << ' ' << QString::fromStdString(reg->Name) << " = "
+              << RegisterText::value(address, reg->Value) << Qt::endl;
     }
+    if (code != CliRunner::Ok)
+        return code;
     const bool failed =
         tuningStatusMeaning(wizard.status()).outcome == TuningStatusMeaning::Outcome::Error;
     return failed ? TuningFailed : CliRunner::Ok;
@@ -142,19 +149,20 @@ int autotune(Context &c)
 int warnings(Context &c)
 {
     if (c.options.arguments.contains(QStringLiteral("--clear"))) {
+        c.link.beginWrite();
         WarningRegister::requestClear(c.session.motor());
-        if (!c.waitUntilSettled(c.options.timeoutMs))
-            return c.fail(CliRunner::TimedOut, QStringLiteral("the clear was not acknowledged"));
+        if (const int code = c.link.awaitWrite(QStringLiteral("the clear of 0x08"));
+            code != CliRunner::Ok)
+            return code;
     }
     {
         RegisterLockGuard guard(c.session.lock());
         if (!c.session.motor().registerAt(Reg::Warning)->Readable)
             return c.fail(CliRunner::RegisterRefused,
                           QStringLiteral("register 0x08 is not readable on this model"));
-        c.session.motor().RequestRead(Reg::Warning);
     }
-    if (!c.waitUntilSettled(c.options.timeoutMs))
-        return c.fail(CliRunner::TimedOut, QStringLiteral("no answer within %1 ms").arg(c.options.timeoutMs));
+    if (const int code = c.link.read({Reg::Warning}); code != CliRunner::Ok)
+        return code;
     uint32_t bits;
     {
         RegisterLockGuard guard(c.session.lock());
@@ -181,11 +189,15 @@ int homing(Context &c)
             return c.fail(CliRunner::RegisterRefused,
                           QStringLiteral("homing is not offered on this model"));
     }
+    c.link.beginWrite();
     if (start)
         HomingSetup::requestStart(c.session.motor());
     else
         HomingSetup::requestStop(c.session.motor());
-    if (!c.waitUntilSettled(c.options.timeoutMs))
+    if (const int code = c.link.awaitWrite(QStringLiteral("the homing command"));
+        code != CliRunner::Ok)
+        return code;
+    if (!c.link.writeAnswered(address))
         return c.fail(CliRunner::TimedOut, QStringLiteral("the command was not acknowledged"));
     c.out << (start ? "homing started" : "homing stopped") << Qt::endl;
     return CliRunner::Ok;

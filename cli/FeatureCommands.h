@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 
+class CliLink;
 class QLMCConnection;
 class QLMCSession;
 struct CliOptions;
@@ -31,7 +32,8 @@ struct Context
     /// Decoded 0x39 values so far (raised by the runner's listener).
     const std::atomic<int> &tuningStatuses;
     std::function<bool(const std::function<bool()> &, int)> waitFor;
-    std::function<bool(int)> waitUntilSettled;
+    /// Reads and writes that count only what this connection answered.
+    CliLink &link;
     std::function<int(int, const QString &)> fail;
 };
 

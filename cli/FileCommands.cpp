@@ -1,5 +1,7 @@
 #include "cli/FileCommands.h"
 
+#include "cli/CliLink.h"
+
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "files/ParameterApply.h"
@@ -129,23 +131,27 @@ int FileCommands::save()
         },
         ParameterSave::TimeoutMs + 5000);
     if (!m_saveEnded)
-        return fail(3, QStringLiteral("the save did not end"));
-    if (!m_saveWritten)
-        return fail(m_saveFailure.contains(QLatin1String("no answer")) ? 3 : BadFile,
+        return fail(Unanswered, QStringLiteral("the save did not end"));
+    if (!m_saveWritten) {
+        // Nothing is written without every saved register answered.
+        if (m_c.failed())
+            return fail(LinkLost, QStringLiteral("connection to %1 lost: ").arg(m_c.options.ip)
+                                      + m_saveFailure);
+        return fail(m_saveFailure.contains(QLatin1String("no answer")) ? Unanswered : BadFile,
                     m_saveFailure);
+    }
     m_c.out << "saved " << m_save->SaveFileName() << Qt::endl;
     return 0;
 }
 
-bool FileCommands::readBack()
+int FileCommands::readBack(const ParameterFileContent &content)
 {
-    // A fresh copy of every register the file could name, 0x64 included.
-    m_c.session.AskRegistersFromModule();
-    {
-        RegisterLockGuard guard(m_c.session.lock());
-        m_c.session.motor().RequestRead(Reg::Kdff);
-    }
-    return m_c.waitSettled(m_c.options.timeoutMs);
+    // A fresh copy, from this connection, of every value the file names.
+    std::vector<int> addresses;
+    for (const FileEntry &entry : content.entries)
+        if (entry.size > 0)
+            addresses.push_back(entry.address);
+    return m_c.link.read(addresses);
 }
 
 int FileCommands::diff()
@@ -153,16 +159,19 @@ int FileCommands::diff()
     const ParameterFileContent content = ParameterFile::readPath(m_c.options.arguments.value(0));
     if (!content.ok())
         return fail(BadFile, content.error);
-    if (!readBack())
-        return fail(3, QStringLiteral("no answer to the read-back within %1 ms")
-                           .arg(m_c.options.timeoutMs));
+    const uint64_t mark = m_c.session.answerSequence();
+    const int code = readBack(content);
     int differences = 0;
-    for (const CompareRow &row : ParameterCompare::compare(m_c.session, content)) {
+    for (const CompareRow &row : ParameterCompare::compare(m_c.session, content, mark)) {
         if (!row.different)
             continue;
         ++differences;
         m_c.out << ParameterCompare::differenceLine(row) << Qt::endl;
     }
+    // An incomplete read-back is no comparison: "no difference" is never
+    // said of a value that did not come.
+    if (code != 0)
+        return code;
     return differences > 0 ? Differs : 0;
 }
 
@@ -185,28 +194,44 @@ int FileCommands::send()
         if (!inFile)
             return fail(1, QStringLiteral("register %1 is not in the file").arg(addressText(address)));
     }
+    m_c.link.beginWrite();
     const ApplyResult applied = ParameterApply::apply(
         m_c.session, content, true,
         [&only](const FileEntry &entry) { return only.empty() || only.count(entry.address); });
     // The sender reads every register back after the last write packet.
     m_c.session.ReadBackAfterSend = !applied.requested.empty();
-    if (!m_c.waitSettled(m_c.options.timeoutMs))
-        return fail(3, QStringLiteral("no answer to the writes within %1 ms")
-                           .arg(m_c.options.timeoutMs));
+    if (const int code = m_c.link.awaitWrite(QStringLiteral("the writes")); code != 0)
+        return code;
     // 0x64 is not part of that read-back; nor is anything when no write went out.
     m_c.session.ReadBackAfterSend = false;
-    if (!readBack())
-        return fail(3, QStringLiteral("no answer to the read-back within %1 ms")
-                           .arg(m_c.options.timeoutMs));
+    const uint64_t mark = m_c.session.answerSequence();
+    const int code = readBack(content);
     int refused = 0;
+    int unanswered = 0;
     const std::set<int> sent(applied.requested.begin(), applied.requested.end());
-    for (const CompareRow &row : ParameterCompare::compare(m_c.session, content)) {
-        if (!sent.count(row.address) || !row.readable || row.command || !row.different)
+    for (const CompareRow &row : ParameterCompare::compare(m_c.session, content, mark)) {
+        if (!sent.count(row.address))
+            continue;
+        if (!row.readable || row.command) {
+            // Nothing to read back: only the answer to its write tells it arrived.
+            if (!m_c.link.writeAnswered(row.address)) {
+                ++unanswered;
+                m_c.err << "tarvine-cli: the write of " << addressText(row.address)
+                        << " was not answered" << Qt::endl;
+            }
+            continue;
+        }
+        if (!row.different)
             continue;
         ++refused;
         m_c.out << addressText(row.address) << ' ' << row.name << " not taken: device "
                 << row.deviceText << ", file " << row.fileText << Qt::endl;
     }
+    // "sent" only when the device answered every register it was sent.
+    if (code != 0)
+        return code;
+    if (unanswered > 0)
+        return Unanswered;
     m_c.out << "sent " << applied.requested.size() << " registers";
     if (applied.requested.size() < size_t(applied.names.size()))
         m_c.out << " (" << size_t(applied.names.size()) - applied.requested.size()

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class CliLink;
 class QLMCConnection;
 class QLMCSession;
 
@@ -18,7 +19,7 @@ class FileCommands : public QObject, public ParameterSaveListener
     Q_OBJECT
 
 public:
-    enum ExitCode { BadFile = 6, Differs = 7 };
+    enum ExitCode { LinkLost = 2, Unanswered = 3, BadFile = 6, Differs = 7 };
 
     /// What the runner lends the commands.
     struct Context
@@ -30,8 +31,8 @@ public:
         QTextStream &err;
         /// Runs the event loop until \a done or \a timeoutMs; false on time-out.
         std::function<bool(const std::function<bool()> &done, int timeoutMs)> waitFor;
-        /// Waits until every request was answered; false on time-out.
-        std::function<bool(int timeoutMs)> waitSettled;
+        /// Reads and writes that count only what this connection answered.
+        CliLink &link;
         /// True once the connection failed or closed.
         std::function<bool()> failed;
     };
@@ -58,7 +59,8 @@ private:
     int send();
     int diff();
     int fail(int code, const QString &message);
-    bool readBack();
+    /// Reads the readable value registers of \a content back; 0 or an exit code.
+    int readBack(const ParameterFileContent &content);
 
     Context m_c;
     std::unique_ptr<ParameterSave> m_save;

@@ -1,5 +1,7 @@
 #include "cli/NetworkCommands.h"
 
+#include "cli/CliLink.h"
+
 #include "device/DeviceNetworkSettings.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
@@ -15,6 +17,7 @@ constexpr int Usage = 1;
 constexpr int ConnectionFailed = 2;
 constexpr int TimedOut = 3;
 constexpr int RegisterRefused = 5;
+constexpr int Differs = 7;
 
 const QString BusScan = QStringLiteral("bus-scan");
 const QString SetName = QStringLiteral("set-name");
@@ -69,21 +72,30 @@ int setName(const QString &text, Context &c)
         if (!c.session.motor().registerAt(Reg::Name)->Writable)
             return fail(c, RegisterRefused, QStringLiteral("this model does not take a name"));
     }
+    c.link.beginWrite();
     DeviceNetworkSettings::writeName(c.session, *bytes);
-    if (!c.settle())
-        return fail(c, TimedOut, QStringLiteral("the name write was not answered"));
-    {
-        RegisterLockGuard guard(c.session.lock());
-        c.session.motor().RequestRead(Reg::Name);
+    if (const int code = c.link.awaitWrite(QStringLiteral("the name write")); code != Ok)
+        return code;
+    if (const int code = c.link.read({Reg::Name}); code != Ok)
+        return code;
+    if (!c.link.received(Reg::Name)) {
+        // A model that does not read its name back: the answered write is all.
+        if (!c.link.writeAnswered(Reg::Name))
+            return fail(c, TimedOut, QStringLiteral("the name write was not answered"));
+        c.out << "name written" << Qt::endl;
+        return Ok;
     }
-    if (!c.settle())
-        return fail(c, TimedOut, QStringLiteral("the name was not read back"));
     QString name;
+    bool taken;
     {
         RegisterLockGuard guard(c.session.lock());
         name = c.session.Device.DeviceName;
+        const std::vector<uint8_t> &value = c.session.motor().registerAt(Reg::Name)->Value;
+        taken = std::equal(value.begin(), value.end(), bytes->begin(), bytes->end());
     }
     c.out << "name: " << name.trimmed() << Qt::endl;
+    if (!taken)
+        return fail(c, Differs, QStringLiteral("0x15 not taken: the device holds another name"));
     return Ok;
 }
 

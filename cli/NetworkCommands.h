@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class CliLink;
 class QLMCConnection;
 class QLMCSession;
 
@@ -24,8 +25,8 @@ struct Context
     QTextStream &err;
     /// Runs the event loop until \a done or \a timeoutMs; false on a time-out.
     std::function<bool(const std::function<bool()> &done, int timeoutMs)> waitFor;
-    /// Waits until every request is answered; false on a time-out.
-    std::function<bool()> settle;
+    /// Reads and writes that count only what this connection answered.
+    CliLink &link;
     int timeoutMs = 5000;
 };
 

@@ -1,5 +1,7 @@
 #include "cli/OptionsCommands.h"
 
+#include "cli/CliLink.h"
+
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "features/LimitRegisters.h"
@@ -13,7 +15,6 @@ namespace {
 
 // Exit codes shared with CliRunner.
 constexpr int Ok = 0;
-constexpr int TimedOut = 3;
 constexpr int RegisterRefused = 5;
 
 struct BitArgument
@@ -53,33 +54,23 @@ bool readable(Context &c, int address)
     return c.session.motor().registerAt(address)->Readable;
 }
 
-/// Requests \a addresses and waits for the answers.
-bool readRegisters(Context &c, std::initializer_list<int> addresses)
-{
-    {
-        RegisterLockGuard guard(c.session.lock());
-        for (const int address : addresses)
-            c.session.motor().RequestRead(address);
-    }
-    return c.settle();
-}
-
 int limits(Context &c)
 {
-    {
-        RegisterLockGuard guard(c.session.lock());
-        c.session.motor().RequestLimitsRead();
-    }
-    if (!c.settle())
-        return fail(c, TimedOut, QStringLiteral("no answer to the limit registers"));
     if (!readable(c, Reg::Limit1Setup))
         return fail(c, RegisterRefused, QStringLiteral("this model has no limit registers"));
+    const int code = c.link.read({Reg::Limit1Setup, Reg::Limit1ControlMode, Reg::Limit1Position,
+                                  Reg::Limit1XInput, Reg::Limit2Setup, Reg::Limit2ControlMode,
+                                  Reg::Limit2Position, Reg::Limit2XInput});
     LimitsRecord record;
     {
         RegisterLockGuard guard(c.session.lock());
         record = c.session.Limits;
     }
     for (int limit = 0; limit < 2; ++limit) {
+        // A limit is shown only when its four registers came back.
+        const int first = limit == 0 ? Reg::Limit1Setup : Reg::Limit2Setup;
+        if (!c.link.missing({first, first + 1, first + 2, first + 3}).empty())
+            continue;
         const LimitSettings s = LimitRegisters::fromRecord(record, limit);
         const LimitSetupBits bits = LimitRegisters::decodeSetup(s.Setup);
         const auto lines = LimitRegisters::lines(limit, s);
@@ -95,16 +86,15 @@ int limits(Context &c)
         c.out << "  " << lines[2].caption << ' ' << lines[2].hex << "  " << s.Position << Qt::endl;
         c.out << "  " << lines[3].caption << ' ' << lines[3].hex << "  " << s.XInput << Qt::endl;
     }
-    return Ok;
+    return code;
 }
 
 int options(Context &c)
 {
     using namespace OptionRegisters;
-    if (!readRegisters(c,
-                       {Reg::Options, Reg::CurrentMax, Reg::MaxOutputVoltage,
-                        Reg::DissipationVoltage, Reg::InputMin, Reg::InputMax, Reg::StandbyTimer}))
-        return fail(c, TimedOut, QStringLiteral("no answer to the option registers"));
+    const int code =
+        c.link.read({Reg::Options, Reg::CurrentMax, Reg::MaxOutputVoltage, Reg::DissipationVoltage,
+                     Reg::InputMin, Reg::InputMax, Reg::StandbyTimer});
     OptionsRecord r;
     {
         RegisterLockGuard guard(c.session.lock());
@@ -115,12 +105,14 @@ int options(Context &c)
                      << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
                      << ' ' << name << " = ";
     };
+    // Not offered by the model: said so; not received: left out (the read
+    // named it on standard error).
     auto missing = [&c](int address) {
-        if (readable(c, address))
-            return false;
-        c.out << "0x" << QString::number(address, 16).rightJustified(2, QLatin1Char('0')).toUpper()
-              << " not available on this model" << Qt::endl;
-        return true;
+        if (!readable(c, address)) {
+            c.out << CliLink::addressText(address) << " not available on this model" << Qt::endl;
+            return true;
+        }
+        return !c.link.received(address);
     };
     if (!missing(Reg::Options)) {
         line(Reg::Options, "Options")
@@ -152,7 +144,7 @@ int options(Context &c)
         line(Reg::InputMax, "Input max") << r.InputMax << Qt::endl;
     if (!missing(Reg::StandbyTimer))
         line(Reg::StandbyTimer, "Standby timer") << r.StandbyTimer << " ms" << Qt::endl;
-    return Ok;
+    return code;
 }
 
 int option(Context &c, const BitArgument &arg)
@@ -165,10 +157,12 @@ int option(Context &c, const BitArgument &arg)
             return fail(c, RegisterRefused,
                         QStringLiteral("register 0x2C is not writable on this model"));
     }
-    if (!readRegisters(c, {Reg::Options}))
-        return fail(c, TimedOut, QStringLiteral("no answer to the read of 0x2C"));
+    if (const int code = c.link.read({Reg::Options}); code != Ok)
+        return code;
+    c.link.beginWrite();
     {
-        // Read, change one bit, write: in one hold, as a click on the bit box.
+        // Read, change one bit, write: in one hold, as a click on the bit box,
+        // from the value just received.
         RegisterLockGuard guard(c.session.lock());
         Bits bits = decode(c.session.Options.OptionBits);
         bits[size_t(arg.bit)] = arg.on;
@@ -176,10 +170,10 @@ int option(Context &c, const BitArgument &arg)
         c.session.motor().RequestWrite(Reg::Options, int64_t(value));
         c.session.Options.OptionBits = value;
     }
-    if (!c.settle())
-        return fail(c, TimedOut, QStringLiteral("no answer to the write of 0x2C"));
-    if (!readRegisters(c, {Reg::Options}))
-        return fail(c, TimedOut, QStringLiteral("no answer to the read-back of 0x2C"));
+    if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x2C")); code != Ok)
+        return code;
+    if (const int code = c.link.read({Reg::Options}); code != Ok)
+        return code;
     uint32_t value;
     std::vector<uint8_t> bytes;
     {

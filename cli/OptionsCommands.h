@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class CliLink;
 class QLMCSession;
 
 /// The tarvine-cli commands of the limits and options windows, over the same
@@ -20,8 +21,8 @@ struct Context
     QLMCSession &session;
     QTextStream &out;
     QTextStream &err;
-    /// Waits until every request is answered; false on a time-out.
-    std::function<bool()> settle;
+    /// Reads and writes that count only what this connection answered.
+    CliLink &link;
 };
 
 /// True for "limits", "options" and "option".

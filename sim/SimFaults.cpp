@@ -288,6 +288,13 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
         if (mode != m.name)
             continue;
         std::vector<int> addresses;
+        if (!hasValue && m.field == &SimFaultSettings::ignoreWrite) {
+            // Without a list: every write is acknowledged and changes nothing.
+            for (int address = 0; address <= 0x64; ++address)
+                addresses.push_back(address);
+            settings.*m.field = std::move(addresses);
+            return true;
+        }
         std::string_view rest = value;
         while (hasValue) {
             const size_t comma = rest.find(',');
@@ -364,7 +371,7 @@ std::string SimFaults::helpText()
            "      nack-status-only  gateway: a transfer the module does not acknowledge\n"
            "                        is answered with its status byte only\n"
            "      no-answer=REG[,REG]    those registers are left out of read answers\n"
-           "      ignore-write=REG[,REG] writes of those registers are acknowledged and\n"
-           "                        change nothing\n"
+           "      ignore-write[=REG[,REG]] writes (of those registers; of every one\n"
+           "                        without a list) are acknowledged and change nothing\n"
            "      none              switches every fault off\n";
 }

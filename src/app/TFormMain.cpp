@@ -95,6 +95,7 @@ TFormMain::TFormMain(QWidget *parent)
     buildCentral();
     buildMainPanels();
     registerConnectedControls();
+    connect(this, &TFormMain::consignStateResetRequested, this, &TFormMain::showNothingReceived);
 
     // The discovery engine is created here, after the lock, by its subsystem.
 
@@ -259,6 +260,13 @@ void TFormMain::showDeviceName()
     if (zero >= 0)
         name.truncate(zero);
     setStatusText(9, name.trimmed());
+}
+
+void TFormMain::showNothingReceived()
+{
+    m_display->showNotReceived();
+    for (int panel = 4; panel < StatusPanelCount; ++panel)
+        setStatusText(panel, QString::fromUtf8(StatusPanels[panel].text));
 }
 
 void TFormMain::setStatusText(int panel, const QString &text)

@@ -255,6 +255,9 @@ private:
     void buildMainPanels();
     void registerConnectedControls();
     void showDeviceName();
+    /// Every connection open: the read-outs and status panels 4 to 9 show that
+    /// nothing was received yet ("-"), until the new device's answers arrive.
+    void showNothingReceived();
     QWidget *makeSlot(MainPanelSlot slot, const char *name, const QString &title);
     QAction *addItem(QMenu *menu, const char *name, const QString &text,
                      void (TFormMain::*handler)());

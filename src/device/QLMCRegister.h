@@ -21,6 +21,18 @@ public:
     bool Readable;
     bool Writable;
     uint32_t AnswerCount = 0; ///< answers that stored Value (a save notes who answered)
+    /// The session's answer number (QLMCSession::answerSequence) of the answer
+    /// that last stored Value; 0 while nothing was received since the open (a
+    /// fresh image at every open has none). Value means nothing while it is 0.
+    uint64_t ReceivedSequence = 0;
+    /// The answer number of the last answered write packet that carried this
+    /// register; 0 while no write of it was answered since the open.
+    uint64_t WriteAnsweredSequence = 0;
+
+    /// True when Value was received from the device since the open.
+    bool received() const { return ReceivedSequence != 0; }
+    /// True when Value arrived in an answer numbered above \a sequence.
+    bool receivedAfter(uint64_t sequence) const { return ReceivedSequence > sequence; }
 
     /// The value bytes as an unsigned big-endian number (at most the last 8 bytes).
     uint64_t valueUnsigned() const;

@@ -98,6 +98,10 @@ void QLMCSession::resetRecords()
     Limits = LimitsRecord{};
     IO = IORecord{};
     Device = ConnectionRecord{};
+    // The live values too: none of them was received in the new connection,
+    // and a flag the previous one raised must not show its value afterwards.
+    Received = ReceivedValues{};
+    Flags.clear();
 }
 
 void QLMCSession::addReadCycleObserver(ReadCycleObserver *observer)
@@ -198,12 +202,34 @@ void QLMCSession::frameDropped(FrameError error)
     raiseCommError("CS", true);
 }
 
-void QLMCSession::takeDisplayValues(ReceivedValues &values, NewValueFlags &flags)
+void QLMCSession::takeDisplayValues(ReceivedValues &values, NewValueFlags &flags,
+                                    std::bitset<RegisterCount> *received)
 {
     RegisterLockGuard guard(m_lock);
     values = Received;
     flags = Flags;
     Flags.clear();
+    if (received) {
+        received->reset();
+        const auto &registers = m_motor->registers();
+        for (size_t a = 0; a < registers.size(); ++a)
+            received->set(a, registers[a].received());
+    }
+}
+
+uint64_t QLMCSession::answerSequence()
+{
+    RegisterLockGuard guard(m_lock);
+    return m_answerSequence;
+}
+
+void QLMCSession::writeAnswered(std::span<const uint8_t> addresses)
+{
+    RegisterLockGuard guard(m_lock);
+    const uint64_t sequence = ++m_answerSequence;
+    for (uint8_t address : addresses)
+        if (QLMCRegister *reg = m_motor->registerAt(address))
+            reg->WriteAnsweredSequence = sequence;
 }
 
 void QLMCSession::requestRegulationParameters()
@@ -254,8 +280,10 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
         bool acknowledged = length == m_connection.GatewayWriteItems.load();
         for (int i = 0; i < length && acknowledged; ++i)
             acknowledged = payload[i] == 0x87;
-        if (!acknowledged)
+        if (!acknowledged) {
+            m_writeRefused = true;
             raiseCommError("ACK", true);
+        }
         return;
     }
 
@@ -279,6 +307,9 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
         // lost the race against them is not decoded into the next connection.
         if (!isCurrentGeneration(generation))
             return;
+        // Every register this answer stores is marked with its number: only
+        // marked registers hold a value the device sent in this connection.
+        const uint64_t sequence = ++m_answerSequence;
         const bool gateway = comMode == ComModes::TcpGateway;
         if (!gateway && comMode != ComModes::TcpDirect && comMode != ComModes::Udp
             && comMode != ComModes::Closed)
@@ -311,6 +342,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
             }
             std::copy_n(payload + i, reg->Size, reg->Value.begin());
             ++reg->AnswerCount;
+            reg->ReceivedSequence = sequence;
             decoded = true;
             deliver(address, payload + i, typeArrived, versionArrived);
             commandDecoded = commandDecoded || address == Reg::Command;
@@ -379,7 +411,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
         if (positionDecoded && !m_readCycleObservers.empty()) {
             const int64_t now = HighResCounter::now();
             for (ReadCycleObserver *observer : m_readCycleObservers)
-                observer->readCycleDecoded(Received, now);
+                observer->readCycleDecoded(Received, now, *m_motor);
         }
         if (commandDecoded && TuningRecorder.recording())
             TuningRecorder.record(HighResCounter::now(), Received.Position, Received.Speed,

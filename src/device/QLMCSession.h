@@ -10,7 +10,9 @@
 #include "protocol/ConnectionState.h"
 
 #include <atomic>
+#include <bitset>
 #include <memory>
+#include <span>
 #include <vector>
 
 class AutoResetEvent;
@@ -101,9 +103,24 @@ public:
     /// records, and the notifications.
     void DataReceived(const QLMCIPPacket &answer);
 
+    /// The number of the last answer the decoder took (raised once per answer
+    /// of the current connection, never reset). A register whose
+    /// QLMCRegister::ReceivedSequence is above the number noted before a
+    /// request was received after that request.
+    uint64_t answerSequence();
+    /// Stamps the registers of a write packet whose answer arrived (and, at a
+    /// gateway, was acknowledged) with a new answer number; called by the sender.
+    void writeAnswered(std::span<const uint8_t> addresses);
+    /// True once (then cleared) when the last gateway write answer was not
+    /// acknowledged; the sender asks it before it counts a write as answered.
+    bool takeWriteRefused() { return m_writeRefused.exchange(false); }
+
     /// Copies the live values and takes the raised flags in one hold of the
-    /// lock, so no value is torn and no flag raised in between is lost.
-    void takeDisplayValues(ReceivedValues &values, NewValueFlags &flags);
+    /// lock, so no value is torn and no flag raised in between is lost. With
+    /// \a received, also tells which registers were received since the open
+    /// (a live value whose register was not holds nothing the device sent).
+    void takeDisplayValues(ReceivedValues &values, NewValueFlags &flags,
+                           std::bitset<RegisterCount> *received = nullptr);
 
     /// Requests the regulation parameters, as the panel's "Read" button does.
     void requestRegulationParameters();
@@ -131,4 +148,6 @@ private:
     SessionListener *m_listener;
     AutoResetEvent *m_answerEvent = nullptr;
     std::atomic<int> m_commErrors{0};
+    uint64_t m_answerSequence = 0; ///< under the RegisterLock
+    std::atomic<bool> m_writeRefused{false};
 };

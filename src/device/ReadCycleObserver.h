@@ -2,6 +2,8 @@
 
 #include "device/ReceivedValues.h"
 
+class QLMCIPMotor;
+
 #include <cstdint>
 
 /// Hears every decoded live read cycle (an answer that carried the position,
@@ -13,6 +15,8 @@ public:
     virtual ~ReadCycleObserver() = default;
     /// Called by the decoder while it holds the RegisterLock, on the thread
     /// that decodes (user interface or sender): must return at once, never
-    /// wait. \a ticks is HighResCounter::now() at decode.
-    virtual void readCycleDecoded(const ReceivedValues &values, int64_t ticks) = 0;
+    /// wait. \a ticks is HighResCounter::now() at decode; \a image tells
+    /// which registers were received in this connection.
+    virtual void readCycleDecoded(const ReceivedValues &values, int64_t ticks,
+                                  const QLMCIPMotor &image) = 0;
 };

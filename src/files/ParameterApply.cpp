@@ -65,12 +65,15 @@ QString CompareRow::notes() const
         notes << QStringLiteral("zeroed by an old file");
     if (!readable && !command)
         notes << QStringLiteral("not readable on this model");
+    else if (!received && !command)
+        notes << QStringLiteral("not received from the device");
     return notes.join(QStringLiteral("; "));
 }
 
 namespace ParameterCompare {
 
-std::vector<CompareRow> compare(QLMCSession &session, const ParameterFileContent &content)
+std::vector<CompareRow> compare(QLMCSession &session, const ParameterFileContent &content,
+                                uint64_t receivedAfter)
 {
     std::vector<CompareRow> rows;
     RegisterLockGuard guard(session.lock());
@@ -89,13 +92,15 @@ std::vector<CompareRow> compare(QLMCSession &session, const ParameterFileContent
         row.zeroed = entry.zeroed;
         row.fileText = RegisterText::value(entry.address, entry.bytes);
         row.fileHex = ParameterFile::valueText(entry.bytes);
-        if (row.readable && !row.command) {
+        row.received = row.readable && reg->receivedAfter(receivedAfter);
+        if (row.received && !row.command) {
             row.deviceText = RegisterText::value(entry.address, reg->Value);
             row.deviceHex = ParameterFile::valueText(reg->Value);
             row.different = reg->Value != entry.bytes;
         } else {
             row.deviceText = QStringLiteral("-");
-            row.different = false; // a command has no value; an unreadable one is unknown
+            // A command has no value; an unreadable or unanswered one is unknown.
+            row.different = false;
         }
         rows.push_back(std::move(row));
     }

@@ -45,6 +45,9 @@ struct CompareRow
     bool addressChange = false; ///< 0x12: the connection will be lost
     bool zeroed = false;        ///< 0x61..0x64 zeroed by an old file
     bool readable = false;      ///< false: the device value is not known
+    /// The device's value arrived (after the comparison's mark): only then is
+    /// it shown and compared.
+    bool received = false;
 
     /// The notes the comparison shows for the row, joined by "; ".
     QString notes() const;
@@ -54,8 +57,11 @@ struct CompareRow
 
 namespace ParameterCompare {
 
-/// Compares every entry of \a content with the values of the session's image.
-std::vector<CompareRow> compare(QLMCSession &session, const ParameterFileContent &content);
+/// Compares every entry of \a content with the values of the session's image
+/// that were received in answers numbered above \a receivedAfter
+/// (QLMCSession::answerSequence); a value not received is not compared.
+std::vector<CompareRow> compare(QLMCSession &session, const ParameterFileContent &content,
+                                uint64_t receivedAfter = 0);
 
 /// "0x33 Kp 1.00000 -> 2.50000" (device -> file).
 QString differenceLine(const CompareRow &row);

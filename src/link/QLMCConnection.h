@@ -72,7 +72,12 @@ public:
     bool isConnected() const;
     /// True when no granted request is pending in the image and no answer is
     /// awaited, leaving out what the poll asks for anyway: everything asked
-    /// for was answered or given up.
+    /// for was answered or given up. Settled says nothing of values: a
+    /// register given up after its one re-ask, or lost with the link, keeps
+    /// its received mark from before. A caller notes
+    /// QLMCSession::answerSequence() before its request and, once settled,
+    /// takes as answered only the registers received after it
+    /// (QLMCRegister::receivedAfter); the rest went unanswered.
     bool isSettled();
     /// The sender thread (for measurements).
     const QLMCThreadSendPacket &sender() const { return *m_sender; }

@@ -152,6 +152,11 @@ void QLMCThreadSendPacket::answerOutcome(bool answered)
         } else if (answered) {
             for (uint8_t address : m_inFlight)
                 m_reasked.reset(address);
+            // A write is answered with no values: the answer itself (acknowledged
+            // at a gateway) is all that tells it arrived.
+            const bool refused = m_session.takeWriteRefused();
+            if (!m_inFlightScan && m_inFlightPhase != Phases::Read && !refused)
+                m_session.writeAnswered(m_inFlight);
         } else {
             CommStatistics &statistics = m_session.statistics();
             ++statistics.answerTimeouts;
@@ -169,7 +174,11 @@ void QLMCThreadSendPacket::answerOutcome(bool answered)
                     if (isPolled(address))
                         continue; // the next poll brings it back
                     if (m_reasked.test(address)) {
-                        m_reasked.reset(address); // asked once more already: given up
+                        // Asked once more already: given up. It keeps its
+                        // received mark (none, or an older answer's), so a
+                        // caller that asked for it sees it did not come.
+                        m_reasked.reset(address);
+                        ++statistics.registersGivenUp;
                         continue;
                     }
                     m_reasked.set(address);

@@ -2,20 +2,27 @@
 
 #include "panel/ChartScaling.h"
 
+#include "device/RegisterTable.h"
+
 namespace ChartPages {
 
 const std::vector<Page> &pages()
 {
     static const std::vector<Page> all{
         {QStringLiteral("position"), QStringLiteral("Time "),
-         {QStringLiteral("Position consign"), QStringLiteral("Position")}},
+         {QStringLiteral("Position consign"), QStringLiteral("Position")}, false,
+         {Reg::Input, Reg::Position}},
         {QStringLiteral("speed"), QStringLiteral("Time "),
-         {QStringLiteral("Desired state"), QStringLiteral("Speed")}},
-        {QStringLiteral("command"), QStringLiteral("Time "), {QStringLiteral("Command output")}},
+         {QStringLiteral("Desired state"), QStringLiteral("Speed")}, false,
+         {Reg::Desired, Reg::Speed}},
+        {QStringLiteral("command"), QStringLiteral("Time "), {QStringLiteral("Command output")},
+         false, {Reg::Command}},
         {QStringLiteral("current"), QStringLiteral("Time "),
-         {QStringLiteral("Min"), QStringLiteral("Live"), QStringLiteral("Max")}},
+         {QStringLiteral("Min"), QStringLiteral("Live"), QStringLiteral("Max")}, false,
+         {Reg::CurrentSense}},
         {QStringLiteral("micrometres"), QStringLiteral("Time [ms]"),
-         {QStringLiteral("Position consign"), QStringLiteral("Position")}, true},
+         {QStringLiteral("Position consign"), QStringLiteral("Position")}, true,
+         {Reg::Input, Reg::Position}},
     };
     return all;
 }

@@ -16,6 +16,7 @@ struct Page
     QString timeTitle; ///< the time axis title
     std::vector<QString> titles; ///< series titles, in series order
     bool milliseconds = false;   ///< the time advances by the refresh period, not by 1
+    std::vector<int> registers;  ///< the registers its series come from
 };
 
 const std::vector<Page> &pages();

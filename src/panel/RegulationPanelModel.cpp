@@ -169,24 +169,35 @@ void RegulationPanelModel::gainsSwitchedOff()
     requestGainsRead();
 }
 
+template<typename T>
+std::optional<T> RegulationPanelModel::saveAndZero(int address, T received)
+{
+    // Only a value the device sent in this connection is remembered and
+    // replaced by 0: one never received could not be written back.
+    if (!m_session.motor().registerAt(address)->received())
+        return std::nullopt;
+    write(address, 0);
+    return received;
+}
+
 void RegulationPanelModel::gainsTimerTick()
 {
     RegisterLockGuard guard(m_session.lock());
-    m_savedGains = {m_session.Received.Kp, m_session.Received.Ki, m_session.Received.Kd};
-    write(Reg::Kp, 0);
-    write(Reg::Ki, 0);
-    write(Reg::Kd, 0);
+    const ReceivedValues &received = m_session.Received;
+    m_savedGains = {saveAndZero(Reg::Kp, received.Kp), saveAndZero(Reg::Ki, received.Ki),
+                    saveAndZero(Reg::Kd, received.Kd)};
 }
 
 void RegulationPanelModel::gainsSwitchedOn()
 {
     RegisterLockGuard guard(m_session.lock());
-    const auto raw = [](float gain) {
-        return ParameterConversion::registerFromValue(ParameterKind::Fixed16, gain);
+    const auto restore = [this](int address, const std::optional<float> &gain) {
+        if (gain)
+            write(address, ParameterConversion::registerFromValue(ParameterKind::Fixed16, *gain));
     };
-    write(Reg::Kp, raw(m_savedGains.Kp));
-    write(Reg::Ki, raw(m_savedGains.Ki));
-    write(Reg::Kd, raw(m_savedGains.Kd));
+    restore(Reg::Kp, m_savedGains.Kp);
+    restore(Reg::Ki, m_savedGains.Ki);
+    restore(Reg::Kd, m_savedGains.Kd);
 }
 
 void RegulationPanelModel::requestGainsRead()
@@ -203,19 +214,25 @@ void RegulationPanelModel::feedForwardTimerTick()
 {
     RegisterLockGuard guard(m_session.lock());
     const ReceivedValues &received = m_session.Received;
-    m_savedFeedForward = {received.VffOffset, received.Kvff, received.Kaff, received.Kdff};
-    for (int address : {Reg::VffOffset, Reg::Kvff, Reg::Kaff, Reg::Kdff})
-        write(address, 0);
+    m_savedFeedForward = {saveAndZero(Reg::VffOffset, received.VffOffset),
+                          saveAndZero(Reg::Kvff, received.Kvff),
+                          saveAndZero(Reg::Kaff, received.Kaff),
+                          saveAndZero(Reg::Kdff, received.Kdff)};
 }
 
 void RegulationPanelModel::feedForwardSwitchedOn()
 {
     RegisterLockGuard guard(m_session.lock());
     using ParameterConversion::registerFromValue;
-    write(Reg::VffOffset, m_savedFeedForward.VffOffset);
-    write(Reg::Kvff, registerFromValue(ParameterKind::Fixed16, m_savedFeedForward.Kvff));
-    write(Reg::Kaff, registerFromValue(ParameterKind::Fixed24, m_savedFeedForward.Kaff));
-    write(Reg::Kdff, registerFromValue(ParameterKind::Fixed24, m_savedFeedForward.Kdff));
+    const SavedFeedForward &saved = m_savedFeedForward;
+    if (saved.VffOffset)
+        write(Reg::VffOffset, *saved.VffOffset);
+    if (saved.Kvff)
+        write(Reg::Kvff, registerFromValue(ParameterKind::Fixed16, *saved.Kvff));
+    if (saved.Kaff)
+        write(Reg::Kaff, registerFromValue(ParameterKind::Fixed24, *saved.Kaff));
+    if (saved.Kdff)
+        write(Reg::Kdff, registerFromValue(ParameterKind::Fixed24, *saved.Kdff));
 }
 
 void RegulationPanelModel::requestFeedForwardRead()

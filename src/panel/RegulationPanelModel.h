@@ -73,21 +73,22 @@ struct AntiResetWindupCalculation
     bool invalidGain = false;
 };
 
-/// PID gains remembered while CBPIDActive is unchecked.
+/// PID gains remembered while CBPIDActive is unchecked; a gain not received
+/// from the device in this connection is not remembered (nor zeroed).
 struct SavedGains
 {
-    float Kp = 0;
-    float Ki = 0;
-    float Kd = 0;
+    std::optional<float> Kp;
+    std::optional<float> Ki;
+    std::optional<float> Kd;
 };
 
-/// Feed-forward terms remembered while CBPredictiveActive is unchecked.
+/// Feed-forward terms remembered while CBPredictiveActive is unchecked, as the gains.
 struct SavedFeedForward
 {
-    int32_t VffOffset = 0;
-    float Kvff = 0;
-    float Kaff = 0;
-    float Kdff = 0;
+    std::optional<int32_t> VffOffset;
+    std::optional<float> Kvff;
+    std::optional<float> Kaff;
+    std::optional<float> Kdff;
 };
 
 /// The behaviour of the "Regulation parameters" group: edit checks and
@@ -136,10 +137,11 @@ public:
     /// TimerReadPID (100 ms).
     void gainsSwitchedOff();
     /// TimerReadPID tick (after stopping the timer): remembers the last
-    /// received gains and writes 0 to the three registers. The window disables
+    /// received gains and writes 0 to those registers (a gain not received in
+    /// this connection is left as the device holds it). The window disables
     /// the three track bars and edits, waits 100 ms and calls requestGainsRead().
     void gainsTimerTick();
-    /// CBPIDActive checked: writes the remembered gains. The window enables the
+    /// CBPIDActive checked: writes the remembered gains back (only those). The window enables the
     /// controls, waits 100 ms and calls requestGainsRead().
     void gainsSwitchedOn();
     /// Asks for Kp, Ki and Kd.
@@ -168,6 +170,10 @@ public:
 private:
     void write(int address, int64_t value);
     void read(std::initializer_list<int> addresses);
+    /// \a received when \a address was received in this connection (then
+    /// its write of 0 is requested), else nothing. Call under the lock.
+    template<typename T>
+    std::optional<T> saveAndZero(int address, T received);
 
     QLMCSession &m_session;
     bool m_suppressTrackWrite = false;

@@ -15,6 +15,7 @@ void CommStatistics::clearCounters()
     answerTimeouts = 0;
     identifyRetries = 0;
     registersReasked = 0;
+    registersGivenUp = 0;
     registersReadBack = 0;
 }
 

@@ -27,6 +27,7 @@ public:
     std::atomic<int32_t> identifyRetries{0};    ///< Type and Version asked again before identification
     std::atomic<int32_t> registersReasked{0};   ///< registers of lost read packets asked once more
     std::atomic<int32_t> registersReadBack{0};  ///< registers of lost write packets read back
+    std::atomic<int32_t> registersGivenUp{0};   ///< registers lost again after being asked once more
 
     // High-resolution counter values of the last request sent and answer decoded.
     std::atomic<int64_t> sendTime{0};

@@ -1,6 +1,7 @@
 #include "record/LiveRecord.h"
 
 #include "device/ModelProfile.h"
+#include "device/RegisterTable.h"
 #include "panel/ModeTable.h"
 
 namespace {
@@ -19,9 +20,24 @@ void appendInt(QByteArray &out, int64_t value)
 
 } // namespace
 
-LiveSample LiveSample::from(const ReceivedValues &v, int64_t ticks)
+LiveSample LiveSample::from(const ReceivedValues &v, int64_t ticks,
+                            const std::function<bool(int address)> &received)
 {
     LiveSample s;
+    if (received) {
+        const struct
+        {
+            int address;
+            uint16_t bit;
+        } columns[] = {{Reg::Position, PositionMissing}, {Reg::Speed, SpeedMissing},
+                       {Reg::Desired, DesiredMissing},   {Reg::Input, InputMissing},
+                       {Reg::Command, CommandMissing},   {Reg::RegulationMode, ModeMissing},
+                       {Reg::CurrentSense, CurrentMissing}, {Reg::Voltage, VoltageMissing},
+                       {Reg::Temperature, TemperatureMissing}};
+        for (const auto &column : columns)
+            if (!received(column.address))
+                s.missing |= column.bit;
+    }
     s.ticks = ticks;
     s.position = v.Position;
     s.speed = v.Speed;
@@ -59,20 +75,35 @@ QByteArray header(const RecordUnits &units)
 
 QByteArray line(const LiveSample &s, double elapsedMs, bool stepperUnits)
 {
+    // A value the device did not send in this connection leaves its field empty.
+    const auto has = [&s](uint16_t bit) { return (s.missing & bit) == 0; };
     QByteArray out = QByteArray::number(elapsedMs, 'f', 1);
-    appendInt(out, s.position);
-    appendInt(out, s.speed);
+    auto integer = [&](uint16_t bit, int64_t value) {
+        if (has(bit))
+            appendInt(out, value);
+        else
+            out += ',';
+    };
+    auto fixed = [&](uint16_t bit, double value, int decimals) {
+        if (has(bit))
+            appendFixed(out, value, decimals);
+        else
+            out += ',';
+    };
+    integer(LiveSample::PositionMissing, s.position);
+    integer(LiveSample::SpeedMissing, s.speed);
     if (stepperUnits)
-        appendFixed(out, double(s.position) / 256.0, 3);
+        fixed(LiveSample::PositionMissing, double(s.position) / 256.0, 3);
     else
-        appendInt(out, s.desired);
-    appendInt(out, s.input);
-    appendFixed(out, double(s.command) * 100.0 / 65535.0, 2);
-    appendFixed(out, double(s.current), 3);
-    appendFixed(out, double(s.voltage), 1);
-    appendFixed(out, double(s.temperature), 1);
+        integer(LiveSample::DesiredMissing, s.desired);
+    integer(LiveSample::InputMissing, s.input);
+    fixed(LiveSample::CommandMissing, double(s.command) * 100.0 / 65535.0, 2);
+    fixed(LiveSample::CurrentMissing, double(s.current), 3);
+    fixed(LiveSample::VoltageMissing, double(s.voltage), 1);
+    fixed(LiveSample::TemperatureMissing, double(s.temperature), 1);
     out += ',';
-    out += modeCaption(s.regulationMode).toUtf8();
+    if (has(LiveSample::ModeMissing))
+        out += modeCaption(s.regulationMode).toUtf8();
     out += '\n';
     return out;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 struct ModelProfile;
 
@@ -23,8 +24,27 @@ struct LiveSample
     float current = 0; ///< CurrentLive (8.8)
     float voltage = 0;
     float temperature = 0;
+    /// The recorded registers (RegisterMissing bits) that were not received in
+    /// this connection; their fields are left empty.
+    uint16_t missing = 0;
 
-    static LiveSample from(const ReceivedValues &values, int64_t ticks);
+    /// Bits of \c missing, one per recorded register.
+    enum RegisterMissing : uint16_t {
+        PositionMissing = 1 << 0,
+        SpeedMissing = 1 << 1,
+        DesiredMissing = 1 << 2,
+        InputMissing = 1 << 3,
+        CommandMissing = 1 << 4,
+        ModeMissing = 1 << 5,
+        CurrentMissing = 1 << 6,
+        VoltageMissing = 1 << 7,
+        TemperatureMissing = 1 << 8,
+    };
+
+    /// A sample of \a values; \a received(address) tells whether that
+    /// register was received in this connection (all are, without it).
+    static LiveSample from(const ReceivedValues &values, int64_t ticks,
+                           const std::function<bool(int address)> &received = {});
 };
 
 /// The column titles of a recording: the read-out titles of the identified

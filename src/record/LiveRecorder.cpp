@@ -120,9 +120,11 @@ void LiveRecorder::stop()
     m_running = false;
 }
 
-void LiveRecorder::readCycleDecoded(const ReceivedValues &values, int64_t ticks)
+void LiveRecorder::readCycleDecoded(const ReceivedValues &values, int64_t ticks,
+                                    const QLMCIPMotor &image)
 {
-    record(LiveSample::from(values, ticks));
+    record(LiveSample::from(values, ticks,
+                            [&image](int address) { return image.registerAt(address)->received(); }));
 }
 
 void LiveRecorder::record(const LiveSample &sample)

@@ -62,7 +62,8 @@ public:
     /// One polled read cycle (decoder, under the RegisterLock). Never blocks.
     void record(const LiveSample &sample);
     /// ReadCycleObserver: record() of the cycle's sample.
-    void readCycleDecoded(const ReceivedValues &values, int64_t ticks) override;
+    void readCycleDecoded(const ReceivedValues &values, int64_t ticks,
+                          const QLMCIPMotor &image) override;
 
     struct Progress
     {

@@ -316,6 +316,38 @@ TEST_F(Decoder, EveryOpenStartsFromEmptyFeatureRecords)
     EXPECT_EQ(session.Device.DeviceType, 0u);
 }
 
+TEST_F(Decoder, ReceivedMarksFollowTheAnswersAndEveryOpenClearsThem)
+{
+    const uint64_t start = session.answerSequence();
+    answer("26 00 00 01 00 33 00 02 80 00");
+    const uint64_t first = session.answerSequence();
+    EXPECT_GT(first, start);
+    answer("33 00 03 00 00");
+    const QLMCIPMotor &motor = session.motor();
+    EXPECT_EQ(motor.registerAt(Reg::Position)->ReceivedSequence, first);
+    EXPECT_TRUE(motor.registerAt(Reg::Kp)->receivedAfter(first));
+    EXPECT_FALSE(motor.registerAt(Reg::Position)->receivedAfter(first));
+    EXPECT_FALSE(motor.registerAt(Reg::Speed)->received());
+
+    ReceivedValues values;
+    NewValueFlags flags;
+    std::bitset<RegisterCount> received;
+    session.takeDisplayValues(values, flags, &received);
+    EXPECT_TRUE(received.test(Reg::Position) && received.test(Reg::Kp));
+    EXPECT_EQ(received.count(), 2u);
+
+    // A new connection: nothing received yet, no value or flag of the old one.
+    answer("28 00 00 00 05");
+    session.replaceMotor();
+    for (const QLMCRegister &reg : session.motor().registers())
+        EXPECT_FALSE(reg.received()) << reg.Address;
+    session.takeDisplayValues(values, flags, &received);
+    EXPECT_TRUE(received.none());
+    EXPECT_FALSE(flags.isRaised(ValueFlag::Speed));
+    EXPECT_EQ(values.Position, 0);
+    EXPECT_EQ(values.Speed, 0);
+}
+
 TEST_F(Decoder, HostilePayloadsNeverCrash)
 {
     std::mt19937 random(3);

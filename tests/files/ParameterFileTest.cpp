@@ -318,6 +318,9 @@ TEST(ParameterFileCompare, RowsMarkDifferencesAndRisks)
     {
         RegisterLockGuard guard(session.lock());
         session.motor().registerAt(Reg::Kp)->Value = {0x00, 0x01, 0x00, 0x00};
+        // As the decoder marks what the device sent; 0x12 stays unanswered.
+        session.motor().registerAt(Reg::Kp)->ReceivedSequence = 1;
+        session.motor().registerAt(Reg::Voltage)->ReceivedSequence = 1;
     }
     const ParameterFileContent content =
         readText("[Register 0]\r\nReg=18\r\nSize=4\r\nValue=0x00000000\r\n"
@@ -334,4 +337,10 @@ TEST(ParameterFileCompare, RowsMarkDifferencesAndRisks)
     EXPECT_FALSE(rows[2].tickedByDefault());
     EXPECT_TRUE(rows[2].notes().contains("not writable (not sent)"));
     EXPECT_TRUE(rows[3].notes().contains("zeroed by an old file"));
+    EXPECT_TRUE(rows[0].notes().contains("not received from the device"));
+    EXPECT_EQ(rows[0].deviceText, "-");
+    // Only what arrived after the mark counts.
+    const std::vector<CompareRow> later = ParameterCompare::compare(session, content, 1);
+    EXPECT_FALSE(later[1].received);
+    EXPECT_FALSE(later[1].different);
 }

@@ -254,6 +254,47 @@ TEST_F(Sender, LostReadIsAskedOnceMoreExceptWhatThePollReads)
     EXPECT_EQ(tcp.payload(runUntil(Phases::Read)), "07 0C 20 21 26 28 29 2B 30 32 33");
 }
 
+TEST_F(Sender, WhatIsGivenUpOrLostStaysUnmarked)
+{
+    grantAll();
+    session.Identified = true;
+    const uint64_t mark = session.answerSequence();
+    const auto kp = [this] { return *session.motor().registerAt(Reg::Kp); };
+
+    // Lost, asked once more, lost again: given up, and still not received.
+    session.motor().RequestRead(Reg::Kp);
+    runUntil(Phases::Read);
+    sender.answerOutcome(false);
+    runUntil(Phases::Read);
+    sender.answerOutcome(false);
+    EXPECT_EQ(session.statistics().registersGivenUp, 1);
+    EXPECT_EQ(pendingReads(session), "");
+    EXPECT_FALSE(kp().received());
+
+    // Only an answered write packet marks its registers as written.
+    session.motor().RequestWrite(Reg::Kp, 0x28000);
+    runUntil(Phases::Write);
+    sender.answerOutcome(false);
+    EXPECT_EQ(kp().WriteAnsweredSequence, 0u);
+    session.motor().RequestWrite(Reg::Kp, 0x28000);
+    runUntil(Phases::Write);
+    sender.answerOutcome(true);
+    EXPECT_GT(kp().WriteAnsweredSequence, mark);
+    EXPECT_FALSE(kp().received()); // a write answer carries no value
+
+    // A gateway that does not acknowledge the write: not marked.
+    const uint64_t written = kp().WriteAnsweredSequence;
+    session.connection().ComMode = ComModes::TcpGateway;
+    session.motor().RequestWrite(Reg::Kp, 0x30000);
+    runUntil(Phases::Write);
+    QLMCIPPacket nack;
+    nack.Length = 1;
+    nack.Data[0] = 0x20;
+    session.DataReceived(nack);
+    sender.answerOutcome(true);
+    EXPECT_EQ(kp().WriteAnsweredSequence, written);
+}
+
 TEST_F(Sender, LostWriteIsReadBackNeverRepeated)
 {
     grantAll();

@@ -194,6 +194,12 @@ TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
     EXPECT_EQ(settings.closeAfter, 100);
     EXPECT_TRUE(settings.nackStatusOnly);
     EXPECT_TRUE(settings.any());
+    // ignore-write: the listed registers, or every one without a list.
+    EXPECT_TRUE(SimFaults::applyTo(settings, "ignore-write=0x40,51", &error)) << error;
+    EXPECT_EQ(settings.ignoreWrite, (std::vector<int>{0x40, 0x33}));
+    EXPECT_TRUE(SimFaults::applyTo(settings, "ignore-write", &error)) << error;
+    EXPECT_EQ(settings.ignoreWrite.size(), 0x65u);
+    EXPECT_FALSE(SimFaults::applyTo(settings, "no-answer", &error));
 
     for (const char *bad : {"drop=", "delay", "delay=-5", "split-pieces=1", "close-after=x",
                             "teleport", "corrupt=2.5"})

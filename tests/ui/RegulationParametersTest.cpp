@@ -387,14 +387,18 @@ TEST_F(RegulationTest, FeedForwardSwitchZeroesAndRestoresTheFourTerms)
     answer({{Reg::VffOffset, uint32_t(-300)}, {Reg::Kaff, 0x00800000}});
     panel->predictiveActive()->click();
     ASSERT_TRUE(waitFor([this] { return !panel->timerReadPIDPredictive().isActive(); }, 1000));
-    for (int address : {Reg::VffOffset, Reg::Kvff, Reg::Kaff, Reg::Kdff})
+    for (int address : {Reg::VffOffset, Reg::Kaff})
         EXPECT_EQ(takeWrite(address), 0) << address;
+    // Kvff and Kdff never came from the device: neither zeroed nor written back.
+    for (int address : {Reg::Kvff, Reg::Kdff})
+        EXPECT_EQ(takeWrite(address), std::nullopt) << address;
     EXPECT_FALSE(edit(Id::Kdff)->isEnabled() || track(Id::VffOffset)->isEnabled());
     EXPECT_TRUE(edit(Id::Kp)->isEnabled());
 
     panel->predictiveActive()->click();
     EXPECT_EQ(takeWrite(Reg::VffOffset), -300);
     EXPECT_EQ(takeWrite(Reg::Kaff), 0x00800000);
+    EXPECT_EQ(takeWrite(Reg::Kvff), std::nullopt);
     EXPECT_TRUE(edit(Id::Kdff)->isEnabled());
 }
 

@@ -160,9 +160,37 @@ TEST(TFormMainDisplay, ArmingFromTheSenderThreadRunsTheDisplayOnTheWindowThread)
     raise(main, [](ReceivedValues &v) { v.Position = 42; }, {ValueFlag::Position});
     std::thread sender([&main] { main.session().listener()->armMainDisplay(); });
     sender.join();
-    EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("0")); // not on the sender thread
+    EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("-")); // not on the sender thread
     EXPECT_TRUE(uitest::waitFor([&main] { return text(main, "LPositionBig") == "42"; }, 2000));
     EXPECT_FALSE(main.displayTimer().isActive());
+}
+
+TEST(TFormMainDisplay, ReadOutsShowADashUntilTheirRegisterArrives)
+{
+    TFormMain main;
+    const auto dashes = [&main] {
+        for (const char *name : {"LPositionBig", "LSpeedBig", "LDesiredBig"})
+            EXPECT_EQ(text(main, name), QStringLiteral("-")) << name;
+        EXPECT_EQ(main.statusText(5), QStringLiteral("-- [V]"));
+    };
+    dashes(); // before the first answer
+
+    // The first answer shows its own values only.
+    QLMCIPPacket answer;
+    const uint8_t payload[] = {0x26, 0x00, 0x00, 0x00, 0x2A, 0x07, 0x00, 0x18, 0x00, 0x00};
+    std::copy(std::begin(payload), std::end(payload), answer.Data.begin());
+    answer.Length = int(sizeof payload);
+    main.session().DataReceived(answer);
+    main.runDisplay();
+    EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("42"));
+    EXPECT_EQ(text(main, "LSpeedBig"), QStringLiteral("-"));
+    EXPECT_EQ(main.statusText(5), local("24.0 [V]"));
+
+    // Every open: nothing of the previous connection is shown as the new one's.
+    main.session().replaceMotor();
+    emit main.consignStateResetRequested();
+    main.runDisplay();
+    dashes();
 }
 
 TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel)

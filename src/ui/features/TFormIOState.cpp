@@ -44,7 +44,8 @@ TFormIOState::TFormIOState(TFormMain &main)
     const std::array<QString, 4> captions = IOLines::stateCaptions();
     const char *const names[4] = {"LIOState1", "LIOState2", "LIOStateByte2", "LIOStateByte3"};
     for (size_t i = 0; i < 4; ++i) {
-        m_state[i] = new QLabel(QStringLiteral("0"), stateGroup);
+        // "-" until 0x56 is received in the connection: no default poses as a state.
+        m_state[i] = new QLabel(QStringLiteral("-"), stateGroup);
         m_state[i]->setObjectName(QLatin1String(names[i]));
         stateForm->addRow(captions[i], m_state[i]);
     }
@@ -68,13 +69,15 @@ void TFormIOState::displayIOState(bool configUpdated)
 {
     uint16_t config;
     std::array<uint8_t, 4> state;
+    bool stateReceived;
     {
         RegisterLockGuard guard(m_main.session().lock());
         config = m_main.session().IO.Config;
         state = m_main.session().IO.State;
+        stateReceived = m_main.session().motor().registerAt(Reg::IoState)->received();
     }
     for (size_t i = 0; i < 4; ++i)
-        m_state[i]->setText(QString::number(state[i]));
+        m_state[i]->setText(stateReceived ? QString::number(state[i]) : QStringLiteral("-"));
     if (!configUpdated)
         return;
     for (const auto &[list, line] : {std::pair{m_config1, 1}, std::pair{m_config2, 2}}) {

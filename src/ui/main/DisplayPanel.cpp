@@ -32,7 +32,7 @@ class ReadOutLabel : public QLabel
 {
 public:
     explicit ReadOutLabel(QWidget *parent)
-        : QLabel(QStringLiteral("0"), parent)
+        : QLabel(QStringLiteral("-"), parent)
     {
         setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -120,6 +120,12 @@ void DisplayPanel::setTitles(const QString &position, const QString &speed, cons
     m_positionTitle->setText(position);
     m_speedTitle->setText(speed);
     m_desiredTitle->setText(desired);
+}
+
+void DisplayPanel::showNotReceived()
+{
+    for (QLabel *readOut : {m_position, m_speed, m_desired})
+        readOut->setText(QStringLiteral("-"));
 }
 
 void DisplayPanel::BResetPosClick()

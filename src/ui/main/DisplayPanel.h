@@ -8,6 +8,7 @@ class QPushButton;
 
 /// The "Display" group of the main window: the three large read-outs of
 /// position, speed and desired state under their titles, and "Reset Position".
+/// A read-out shows "-" until its register is received in the connection.
 class DisplayPanel : public QGroupBox
 {
     Q_OBJECT
@@ -22,6 +23,8 @@ public:
 
     /// The titles above the read-outs (the identification changes them for steppers).
     void setTitles(const QString &position, const QString &speed, const QString &desired);
+    /// Shows "-" in the three read-outs: nothing received in this connection yet.
+    void showNotReceived();
 
 private:
     void BResetPosClick();
