@@ -16,6 +16,8 @@ void CommStatistics::clearCounters()
     identifyRetries = 0;
     registersReasked = 0;
     registersReadBack = 0;
+    scanRequestsSent = 0;
+    inputOverruns = 0;
 }
 
 void CommStatistics::clearShownCounters()
