@@ -9,7 +9,10 @@
 // the run (exit 2) when the sender thread or the event loop stalls for 10 s.
 //
 // Usage: tarvine_soak [--seconds N (60)] [--phase-seconds N] [--seed N]
-//                     [--rss-slack-mib N (4)] [--verbose]
+//                     [--rss-slack-mib N (4)] [--direct-address A (127.0.0.91)]
+//                     [--gateway-address A (127.0.0.92)] [--tcp-port P (0: any free)]
+//                     [--udp-port P (0: any free)] [--verbose]
+// Two soaks run side by side on different addresses (or ports).
 #include "SoakLedger.h"
 
 #include "device/QLMCSession.h"
@@ -35,6 +38,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 namespace {
@@ -137,8 +143,30 @@ struct Options
     int phaseSeconds = 0;
     uint64_t seed = 1;
     double rssSlackMiB = 4.0;
+    std::string directAddress = "127.0.0.91";
+    std::string gatewayAddress = "127.0.0.92";
+    int tcpPort = 0; ///< 0: an ephemeral port
+    int udpPort = 0;
     bool verbose = false;
 };
+
+/// A loopback address (the virtual controllers never face a real network).
+bool isLoopback(const std::string &text)
+{
+    in_addr address{};
+    return inet_pton(AF_INET, text.c_str(), &address) == 1
+           && (ntohl(address.s_addr) >> 24) == 127;
+}
+
+bool parsePort(const char *text, int &port)
+{
+    char *end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 0 || value > 65535)
+        return false;
+    port = int(value);
+    return true;
+}
 
 bool parse(int argc, char **argv, Options &o)
 {
@@ -153,6 +181,14 @@ bool parse(int argc, char **argv, Options &o)
             o.seed = std::strtoull(argv[++i], nullptr, 10);
         else if (arg == "--rss-slack-mib" && hasValue)
             o.rssSlackMiB = std::atof(argv[++i]);
+        else if (arg == "--direct-address" && hasValue && isLoopback(argv[i + 1]))
+            o.directAddress = argv[++i];
+        else if (arg == "--gateway-address" && hasValue && isLoopback(argv[i + 1]))
+            o.gatewayAddress = argv[++i];
+        else if (arg == "--tcp-port" && hasValue && parsePort(argv[i + 1], o.tcpPort))
+            ++i;
+        else if (arg == "--udp-port" && hasValue && parsePort(argv[i + 1], o.udpPort))
+            ++i;
         else if (arg == "--verbose")
             o.verbose = true;
         else
@@ -181,11 +217,15 @@ public:
     {
         auto model = parseSimModel("NETEC-A");
         SimServerConfig direct;
-        direct.bindAddress = "127.0.0.91";
+        direct.bindAddress = options.directAddress;
+        direct.tcpPort = uint16_t(options.tcpPort);
+        direct.udpPort = uint16_t(options.udpPort);
         m_direct = std::make_unique<SimServer>(
             direct, std::make_shared<SimController>(*model, SimIdentity{}));
         SimServerConfig gateway;
-        gateway.bindAddress = "127.0.0.92";
+        gateway.bindAddress = options.gatewayAddress;
+        gateway.tcpPort = uint16_t(options.tcpPort);
+        gateway.udpPort = uint16_t(options.udpPort);
         std::map<int, std::shared_ptr<SimController>> modules;
         modules[GatewayModule] = std::make_shared<SimController>(*model, SimIdentity{});
         m_gateway =
@@ -251,10 +291,12 @@ public:
         const ToolCounts total = m_ledger.now();
         std::printf(
             "soak: %.0f s, requests %lld (read %lld, write %lld), answers %lld, checksum errors "
-            "%lld, acknowledge errors %lld, lost %lld; faults injected %llu (",
+            "%lld, dropped datagrams %lld, acknowledge errors %lld, lost %lld; faults injected "
+            "%llu (",
             double(m_clock.elapsed()) / 1000.0, static_cast<long long>(total.sent()),
             static_cast<long long>(total.reads), static_cast<long long>(total.writes),
             static_cast<long long>(total.decoded), static_cast<long long>(total.checksumErrors),
+            static_cast<long long>(total.datagramsDropped),
             static_cast<long long>(total.acknowledgeErrors),
             static_cast<long long>(total.unaccounted()),
             static_cast<unsigned long long>(m_wire.faultsInjected()));
@@ -409,23 +451,6 @@ private:
         }
     }
 
-    uint64_t reframedAnswers() const
-    {
-        return m_wire.faults[size_t(SoakFault::Garbage)].load()
-               + m_wire.faults[size_t(SoakFault::Oversize)].load()
-               + m_wire.faults[size_t(SoakFault::Malformed)].load();
-    }
-
-    uint64_t damagedAnswers() const
-    {
-        uint64_t sum = 0;
-        for (SoakFault f : {SoakFault::Drop, SoakFault::Corrupt, SoakFault::Split,
-                            SoakFault::Merge, SoakFault::Garbage, SoakFault::Oversize,
-                            SoakFault::Malformed})
-            sum += m_wire.faults[size_t(f)].load();
-        return sum;
-    }
-
     /// Clean link again; waits until the controller has every request and a few
     /// answers came back, so that only the request in flight is open.
     void settle()
@@ -444,11 +469,7 @@ private:
 
     void runPhase(int phase, SoakFault fault, int64_t ms, int64_t baselineMs)
     {
-        const ToolCounts tool0 = m_ledger.now();
-        const uint64_t requests0 = m_wire.requests.load();
-        const uint64_t damaged0 = damagedAnswers();
-        const uint64_t reframed0 = reframedAnswers();
-        const int reopens0 = m_reopens;
+        const PhaseMark start = PhaseMark::take(m_ledger, m_wire, m_reopens);
         server().faults().setSeed(m_options.seed * 1000 + uint64_t(phase));
         applyFault(server().faults(), fault);
 
@@ -480,26 +501,17 @@ private:
         }
         settle();
 
-        PhaseCheck check;
-        check.fault = fault;
-        const ToolCounts tool1 = m_ledger.now();
-        check.tool.reads = tool1.reads - tool0.reads;
-        check.tool.writes = tool1.writes - tool0.writes;
-        check.tool.decoded = tool1.decoded - tool0.decoded;
-        check.tool.checksumErrors = tool1.checksumErrors - tool0.checksumErrors;
-        check.tool.acknowledgeErrors = tool1.acknowledgeErrors - tool0.acknowledgeErrors;
-        check.simRequests = m_wire.requests.load() - requests0;
-        check.damaged = damagedAnswers() - damaged0;
-        check.reframed = reframedAnswers() - reframed0;
-        check.reopens = m_reopens - reopens0;
+        const PhaseCheck check =
+            PhaseCheck::between(fault, start, PhaseMark::take(m_ledger, m_wire, m_reopens));
         const std::string verdict = check.verdict();
         if (m_options.verbose || !verdict.empty())
-            std::printf("soak: %6.1f s %-7s %-11s requests %6lld answers %6lld cs %4lld ack %4lld "
-                        "lost %4lld damaged %4llu reopens %2d RSS %.1f MiB\n",
+            std::printf("soak: %6.1f s %-7s %-11s requests %6lld answers %6lld cs %4lld dgram %4lld "
+                        "ack %4lld lost %4lld damaged %4llu reopens %2d RSS %.1f MiB\n",
                         double(m_clock.elapsed()) / 1000.0, linkName(m_link), soakFaultName(fault),
                         static_cast<long long>(check.tool.sent()),
                         static_cast<long long>(check.tool.decoded),
                         static_cast<long long>(check.tool.checksumErrors),
+                        static_cast<long long>(check.tool.datagramsDropped),
                         static_cast<long long>(check.tool.acknowledgeErrors),
                         static_cast<long long>(check.tool.unaccounted()),
                         static_cast<unsigned long long>(check.damaged), check.reopens, rssMiB());
@@ -554,8 +566,12 @@ int main(int argc, char **argv)
 {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: tarvine_soak [--seconds N] [--phase-seconds N] [--seed N] "
-                             "[--rss-slack-mib N] [--verbose]\n");
+        std::fprintf(stderr,
+                     "usage: tarvine_soak [--seconds N] [--phase-seconds N] [--seed N] "
+                     "[--rss-slack-mib N]\n"
+                     "                    [--direct-address A] [--gateway-address A] "
+                     "[--tcp-port P] [--udp-port P] [--verbose]\n"
+                     "addresses are loopback (127.x.y.z); port 0 takes any free port\n");
         return 64;
     }
     QCoreApplication app(argc, argv);
