@@ -44,7 +44,8 @@ CliRunner::CliRunner(const CliOptions &options, QTextStream &out, QTextStream &e
                     m_status3 = text;
                 if (panel == 0) {
                     m_status0 = text;
-                    if (text == QLatin1String("TCP Error") || text == QLatin1String("TCP closed"))
+                    if (text == QLatin1String("TCP Error") || text == QLatin1String("TCP closed")
+                        || text == QLatin1String("UDP Error"))
                         m_failed = true;
                 }
             });
@@ -141,9 +142,12 @@ int CliRunner::openAndIdentify()
     const bool done = waitFor([this] { return m_identified || m_failed; }, m_options.timeoutMs);
     if (m_refused)
         return fail(DeviceRefused, m_refusal);
-    if (m_failed)
-        return fail(ConnectionFailed,
-                    QStringLiteral("connection to %1 failed (%2)").arg(m_options.ip, m_status0));
+    if (m_failed) {
+        const QString fault = m_connection->lastFault();
+        return fail(ConnectionFailed, QStringLiteral("connection to %1 failed (%2)%3")
+                                          .arg(m_options.ip, m_status0,
+                                               fault.isEmpty() ? QString() : ": " + fault));
+    }
     if (!done && m_status3.endsWith(QLatin1String("(ACK)")) && m_options.comMode == 2)
         return fail(TimedOut,
                     QStringLiteral("the gateway at %1 gets no acknowledge from module %2 (%3)")

@@ -42,6 +42,33 @@ uint64_t WireCounter::faultsInjected() const
     return sum;
 }
 
+uint64_t WireCounter::damaged() const
+{
+    uint64_t sum = 0;
+    for (SoakFault f : {SoakFault::Drop, SoakFault::Corrupt, SoakFault::Split, SoakFault::Merge,
+                        SoakFault::Garbage, SoakFault::Oversize, SoakFault::Malformed})
+        sum += faults[size_t(f)].load();
+    return sum;
+}
+
+uint64_t WireCounter::reframed() const
+{
+    return faults[size_t(SoakFault::Garbage)].load() + faults[size_t(SoakFault::Oversize)].load()
+           + faults[size_t(SoakFault::Malformed)].load();
+}
+
+ToolCounts ToolCounts::operator-(const ToolCounts &start) const
+{
+    ToolCounts d;
+    d.reads = reads - start.reads;
+    d.writes = writes - start.writes;
+    d.decoded = decoded - start.decoded;
+    d.checksumErrors = checksumErrors - start.checksumErrors;
+    d.datagramsDropped = datagramsDropped - start.datagramsDropped;
+    d.acknowledgeErrors = acknowledgeErrors - start.acknowledgeErrors;
+    return d;
+}
+
 ToolCounts ToolLedger::live() const
 {
     ToolCounts c;
@@ -51,6 +78,10 @@ ToolCounts ToolLedger::live() const
     c.reads = s.readRequestsSent.load();
     c.writes = s.writeRequestsSent.load();
     c.decoded = s.answersDecoded.load();
+    // The session counts a dropped datagram among its checksum errors too;
+    // here it is one piece of an answer that counts as lost.
+    c.datagramsDropped = s.datagramsDropped.load();
+    c.checksumErrors = s.checksumErrors.load() - c.datagramsDropped;
     return c;
 }
 
@@ -60,16 +91,16 @@ void ToolLedger::fold()
     m_base.reads += c.reads;
     m_base.writes += c.writes;
     m_base.decoded += c.decoded;
+    m_base.checksumErrors += c.checksumErrors;
+    m_base.datagramsDropped += c.datagramsDropped;
     m_live = false;
 }
 
 void ToolLedger::statusText(int panel, const std::string &text)
 {
-    if (panel != 3)
-        return;
-    if (text.find("(CS)") != std::string::npos)
-        ++m_checksumErrors;
-    else if (text.find("(ACK)") != std::string::npos)
+    // Checksum errors and dropped datagrams come from the session's counters:
+    // the "(CS)" text is shown for both alike.
+    if (panel == 3 && text.find("(ACK)") != std::string::npos)
         ++m_acknowledgeErrors;
 }
 
@@ -79,9 +110,33 @@ ToolCounts ToolLedger::now() const
     c.reads += m_base.reads;
     c.writes += m_base.writes;
     c.decoded += m_base.decoded;
-    c.checksumErrors = m_checksumErrors;
+    c.checksumErrors += m_base.checksumErrors;
+    c.datagramsDropped += m_base.datagramsDropped;
     c.acknowledgeErrors = m_acknowledgeErrors;
     return c;
+}
+
+PhaseMark PhaseMark::take(const ToolLedger &ledger, const WireCounter &wire, int reopens)
+{
+    PhaseMark mark;
+    mark.tool = ledger.now();
+    mark.simRequests = wire.requests.load();
+    mark.damaged = wire.damaged();
+    mark.reframed = wire.reframed();
+    mark.reopens = reopens;
+    return mark;
+}
+
+PhaseCheck PhaseCheck::between(SoakFault fault, const PhaseMark &start, const PhaseMark &end)
+{
+    PhaseCheck check;
+    check.fault = fault;
+    check.tool = end.tool - start.tool;
+    check.simRequests = end.simRequests - start.simRequests;
+    check.damaged = end.damaged - start.damaged;
+    check.reframed = end.reframed - start.reframed;
+    check.reopens = end.reopens - start.reopens;
+    return check;
 }
 
 std::string PhaseCheck::verdict() const
@@ -105,8 +160,10 @@ std::string PhaseCheck::verdict() const
         return "requests " + std::to_string(sent) + " != answers "
                + std::to_string(tool.decoded) + " + checksum errors "
                + std::to_string(tool.checksumErrors) + " + lost " + std::to_string(lost)
-               + " (allowed 0.." + std::to_string(allowed) + ")";
-    if (fault == SoakFault::None && tool.checksumErrors != 0)
-        return std::to_string(tool.checksumErrors) + " checksum errors on a clean link";
+               + " (allowed 0.." + std::to_string(allowed) + "; dropped datagrams "
+               + std::to_string(tool.datagramsDropped) + ")";
+    if (fault == SoakFault::None && (tool.checksumErrors != 0 || tool.datagramsDropped != 0))
+        return std::to_string(tool.checksumErrors) + " checksum errors and "
+               + std::to_string(tool.datagramsDropped) + " dropped datagrams on a clean link";
     return {};
 }

@@ -39,6 +39,10 @@ public:
 
     void record(const SimWireEvent &event);
     uint64_t faultsInjected() const;
+    /// Answers dropped or damaged (every fault but delay and close-after).
+    uint64_t damaged() const;
+    /// Of these, answers whose header was replaced (garbage, oversize, malformed).
+    uint64_t reframed() const;
 };
 
 /// The tool's counters at one moment, summed over every reopen.
@@ -47,11 +51,18 @@ struct ToolCounts
     int64_t reads = 0;
     int64_t writes = 0;
     int64_t decoded = 0;
-    int64_t checksumErrors = 0;    ///< "(CS)": frames dropped by the reassembly
+    /// Frames refused by their checksum or size check: one per damaged answer.
+    int64_t checksumErrors = 0;
+    /// UDP datagrams that were not one whole frame: every piece of a split
+    /// answer, two answers merged into one. Their answers count as lost (a
+    /// split answer is one answer lost, not one error per piece).
+    int64_t datagramsDropped = 0;
     int64_t acknowledgeErrors = 0; ///< "(ACK)": decoded answers with a wrong acknowledge
     int64_t sent() const { return reads + writes; }
     /// Requests neither answered nor refused by a checksum error: the lost ones.
     int64_t unaccounted() const { return sent() - decoded - checksumErrors; }
+
+    ToolCounts operator-(const ToolCounts &start) const;
 };
 
 /// Sums the session's counters over the connection's reopens (each open clears them).
@@ -75,8 +86,19 @@ private:
     QLMCSession &m_session;
     ToolCounts m_base;
     bool m_live = false;
-    int64_t m_checksumErrors = 0;
     int64_t m_acknowledgeErrors = 0;
+};
+
+/// The counters at one end of a phase.
+struct PhaseMark
+{
+    ToolCounts tool;
+    uint64_t simRequests = 0;
+    uint64_t damaged = 0;
+    uint64_t reframed = 0;
+    int reopens = 0;
+
+    static PhaseMark take(const ToolLedger &ledger, const WireCounter &wire, int reopens);
 };
 
 /// One phase of the soak, from its start to its settled end.
@@ -90,6 +112,8 @@ struct PhaseCheck
                             ///< oversize, malformed)
     int reopens = 0;
 
+    /// The phase of \a fault from \a start to \a end.
+    static PhaseCheck between(SoakFault fault, const PhaseMark &start, const PhaseMark &end);
     /// Empty when the counters add up, else the reason.
     std::string verdict() const;
 };

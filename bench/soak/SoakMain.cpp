@@ -9,7 +9,10 @@
 // the run (exit 2) when the sender thread or the event loop stalls for 10 s.
 //
 // Usage: tarvine_soak [--seconds N (60)] [--phase-seconds N] [--seed N]
-//                     [--rss-slack-mib N (4)] [--verbose]
+//                     [--rss-slack-mib N (4)] [--direct-address A (127.0.0.91)]
+//                     [--gateway-address A (127.0.0.92)] [--tcp-port P (0: any free)]
+//                     [--udp-port P (0: any free)] [--verbose]
+// Two soaks run side by side on different addresses (or ports).
 #include "SoakLedger.h"
 
 #include "device/QLMCSession.h"
@@ -35,6 +38,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 namespace {
@@ -137,8 +143,30 @@ struct Options
     int phaseSeconds = 0;
     uint64_t seed = 1;
     double rssSlackMiB = 4.0;
+    std::string directAddress = "127.0.0.91";
+    std::string gatewayAddress = "127.0.0.92";
+    int tcpPort = 0; ///< 0: an ephemeral port
+    int udpPort = 0;
     bool verbose = false;
 };
+
+/// A loopback address (the virtual controllers never face a real network).
+bool isLoopback(const std::string &text)
+{
+    in_addr address{};
+    return inet_pton(AF_INET, text.c_str(), &address) == 1
+           && (ntohl(address.s_addr) >> 24) == 127;
+}
+
+bool parsePort(const char *text, int &port)
+{
+    char *end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 0 || value > 65535)
+        return false;
+    port = int(value);
+    return true;
+}
 
 bool parse(int argc, char **argv, Options &o)
 {
@@ -153,6 +181,14 @@ bool parse(int argc, char **argv, Options &o)
             o.seed = std::strtoull(argv[++i], nullptr, 10);
         else if (arg == "--rss-slack-mib" && hasValue)
             o.rssSlackMiB = std::atof(argv[++i]);
+        else if (arg == "--direct-address" && hasValue && isLoopback(argv[i + 1]))
+            o.directAddress = argv[++i];
+        else if (arg == "--gateway-address" && hasValue && isLoopback(argv[i + 1]))
+            o.gatewayAddress = argv[++i];
+        else if (arg == "--tcp-port" && hasValue && parsePort(argv[i + 1], o.tcpPort))
+            ++i;
+        else if (arg == "--udp-port" && hasValue && parsePort(argv[i + 1], o.udpPort))
+            ++i;
         else if (arg == "--verbose")
             o.verbose = true;
         else
@@ -181,11 +217,15 @@ public:
     {
         auto model = parseSimModel("NETEC-A");
         SimServerConfig direct;
-        direct.bindAddress = "127.0.0.91";
+        direct.bindAddress = options.directAddress;
+        direct.tcpPort = uint16_t(options.tcpPort);
+        direct.udpPort = uint16_t(options.udpPort);
         m_direct = std::make_unique<SimServer>(
             direct, std::make_shared<SimController>(*model, SimIdentity{}));
         SimServerConfig gateway;
-        gateway.bindAddress = "127.0.0.92";
+        gateway.bindAddress = options.gatewayAddress;
+        gateway.tcpPort = uint16_t(options.tcpPort);
+        gateway.udpPort = uint16_t(options.udpPort);
         std::map<int, std::shared_ptr<SimController>> modules;
         modules[GatewayModule] = std::make_shared<SimController>(*model, SimIdentity{});
         m_gateway =
@@ -251,10 +291,12 @@ public:
         const ToolCounts total = m_ledger.now();
         std::printf(
             "soak: %.0f s, requests %lld (read %lld, write %lld), answers %lld, checksum errors "
-            "%lld, acknowledge errors %lld, lost %lld; faults injected %llu (",
+            "%lld, dropped datagrams %lld, acknowledge errors %lld, lost %lld; faults injected "
+            "%llu (",
             double(m_clock.elapsed()) / 1000.0, static_cast<long long>(total.sent()),
             static_cast<long long>(total.reads), static_cast<long long>(total.writes),
             static_cast<long long>(total.decoded), static_cast<long long>(total.checksumErrors),
+            static_cast<long long>(total.datagramsDropped),
             static_cast<long long>(total.acknowledgeErrors),
             static_cast<long long>(total.unaccounted()),
             static_cast<unsigned long long>(m_wire.faultsInjected()));
@@ -409,46 +451,53 @@ private:
         }
     }
 
-    uint64_t reframedAnswers() const
+    /// The controller closed the connection (close-after): opens again.
+    /// Returns true when it did.
+    bool reopenIfClosed(SoakFault fault)
     {
-        return m_wire.faults[size_t(SoakFault::Garbage)].load()
-               + m_wire.faults[size_t(SoakFault::Oversize)].load()
-               + m_wire.faults[size_t(SoakFault::Malformed)].load();
+        if (m_connection.isConnected())
+            return false;
+        if (fault == SoakFault::CloseAfter)
+            ++m_wire.faults[size_t(SoakFault::CloseAfter)];
+        else
+            fail(std::string("the connection closed during ") + soakFaultName(fault));
+        reopen();
+        return true;
     }
 
-    uint64_t damagedAnswers() const
-    {
-        uint64_t sum = 0;
-        for (SoakFault f : {SoakFault::Drop, SoakFault::Corrupt, SoakFault::Split,
-                            SoakFault::Merge, SoakFault::Garbage, SoakFault::Oversize,
-                            SoakFault::Malformed})
-            sum += m_wire.faults[size_t(f)].load();
-        return sum;
-    }
-
-    /// Clean link again; waits until the controller has every request and a few
-    /// answers came back, so that only the request in flight is open.
-    void settle()
+    /// Clean link again; waits until a few answers came back and the controller
+    /// received every request sent meanwhile, so that only the request in
+    /// flight is open. The totals of the tool and the controller may differ
+    /// for good by the requests a close caught on the way: only what is sent
+    /// from here on is compared. A close the phase's fault made on its last
+    /// answers is met here too.
+    void settle(SoakFault fault)
     {
         server().faults().clear();
         if (!m_connected)
             openAndIdentify();
-        const int64_t decoded = m_ledger.now().decoded;
-        spinUntil(
-            [&] {
-                const ToolCounts c = m_ledger.now();
-                return c.decoded >= decoded + 3 && uint64_t(c.sent()) == m_wire.requests.load();
-            },
-            8000);
+        ToolCounts start = m_ledger.now();
+        uint64_t received = m_wire.requests.load();
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 8000) {
+            if (reopenIfClosed(fault)) {
+                start = m_ledger.now();
+                received = m_wire.requests.load();
+            }
+            const ToolCounts c = m_ledger.now();
+            if (c.decoded >= start.decoded + 3
+                && int64_t(m_wire.requests.load() - received) >= c.sent() - start.sent())
+                return;
+            spin(5);
+        }
+        fail(std::string("the link did not settle after ") + linkName(m_link) + " "
+             + soakFaultName(fault));
     }
 
     void runPhase(int phase, SoakFault fault, int64_t ms, int64_t baselineMs)
     {
-        const ToolCounts tool0 = m_ledger.now();
-        const uint64_t requests0 = m_wire.requests.load();
-        const uint64_t damaged0 = damagedAnswers();
-        const uint64_t reframed0 = reframedAnswers();
-        const int reopens0 = m_reopens;
+        const PhaseMark start = PhaseMark::take(m_ledger, m_wire, m_reopens);
         server().faults().setSeed(m_options.seed * 1000 + uint64_t(phase));
         applyFault(server().faults(), fault);
 
@@ -460,13 +509,7 @@ private:
             spin(20);
             if (m_rssBaseline == 0 && m_clock.elapsed() >= baselineMs)
                 m_rssBaseline = rssMiB();
-            if (!m_connection.isConnected()) {
-                // The controller closed the connection (close-after): open again.
-                if (fault == SoakFault::CloseAfter)
-                    ++m_wire.faults[size_t(SoakFault::CloseAfter)];
-                else
-                    fail(std::string("the connection closed during ") + soakFaultName(fault));
-                reopen();
+            if (reopenIfClosed(fault)) {
                 sinceOpen.restart();
             } else if (fault == SoakFault::CloseAfter && m_link == Link::Udp
                        && sinceOpen.elapsed() > 1500) {
@@ -478,28 +521,19 @@ private:
                 sinceOpen.restart();
             }
         }
-        settle();
+        settle(fault);
 
-        PhaseCheck check;
-        check.fault = fault;
-        const ToolCounts tool1 = m_ledger.now();
-        check.tool.reads = tool1.reads - tool0.reads;
-        check.tool.writes = tool1.writes - tool0.writes;
-        check.tool.decoded = tool1.decoded - tool0.decoded;
-        check.tool.checksumErrors = tool1.checksumErrors - tool0.checksumErrors;
-        check.tool.acknowledgeErrors = tool1.acknowledgeErrors - tool0.acknowledgeErrors;
-        check.simRequests = m_wire.requests.load() - requests0;
-        check.damaged = damagedAnswers() - damaged0;
-        check.reframed = reframedAnswers() - reframed0;
-        check.reopens = m_reopens - reopens0;
+        const PhaseCheck check =
+            PhaseCheck::between(fault, start, PhaseMark::take(m_ledger, m_wire, m_reopens));
         const std::string verdict = check.verdict();
         if (m_options.verbose || !verdict.empty())
-            std::printf("soak: %6.1f s %-7s %-11s requests %6lld answers %6lld cs %4lld ack %4lld "
-                        "lost %4lld damaged %4llu reopens %2d RSS %.1f MiB\n",
+            std::printf("soak: %6.1f s %-7s %-11s requests %6lld answers %6lld cs %4lld dgram %4lld "
+                        "ack %4lld lost %4lld damaged %4llu reopens %2d RSS %.1f MiB\n",
                         double(m_clock.elapsed()) / 1000.0, linkName(m_link), soakFaultName(fault),
                         static_cast<long long>(check.tool.sent()),
                         static_cast<long long>(check.tool.decoded),
                         static_cast<long long>(check.tool.checksumErrors),
+                        static_cast<long long>(check.tool.datagramsDropped),
                         static_cast<long long>(check.tool.acknowledgeErrors),
                         static_cast<long long>(check.tool.unaccounted()),
                         static_cast<unsigned long long>(check.damaged), check.reopens, rssMiB());
@@ -554,8 +588,12 @@ int main(int argc, char **argv)
 {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: tarvine_soak [--seconds N] [--phase-seconds N] [--seed N] "
-                             "[--rss-slack-mib N] [--verbose]\n");
+        std::fprintf(stderr,
+                     "usage: tarvine_soak [--seconds N] [--phase-seconds N] [--seed N] "
+                     "[--rss-slack-mib N]\n"
+                     "                    [--direct-address A] [--gateway-address A] "
+                     "[--tcp-port P] [--udp-port P] [--verbose]\n"
+                     "addresses are loopback (127.x.y.z); port 0 takes any free port\n");
         return 64;
     }
     QCoreApplication app(argc, argv);

@@ -12,6 +12,8 @@
 
 #include <QStringList>
 
+#include <cerrno>
+
 QLMCConnection::QLMCConnection(QLMCSession &session, SessionListener *forward, QObject *parent)
     : QObject(parent)
     , m_session(session)
@@ -29,6 +31,11 @@ QLMCConnection::QLMCConnection(QLMCSession &session, SessionListener *forward, Q
     session.setListener(this);
     m_sender->setUnansweredIdentificationHandler(
         [this] { m_handOver.post([this] { deviceNotAnswering(); }); });
+    m_sender->setInputOverrunHandler([this](uint32_t generation) {
+        m_handOver.post([this, generation] { onUdpOverrun(generation); });
+    });
+    // A peer streaming bytes gets a bounded share of this thread and memory.
+    m_tcp->setReceiveLimits(PeerBounds::ReadPerEvent, PeerBounds::PendingBytes);
 
     connect(m_tcp.get(), &TcpClientSocket::connected, this, &QLMCConnection::onTcpConnected);
     connect(m_tcp.get(), &TcpClientSocket::disconnected, this, &QLMCConnection::onTcpDisconnected);
@@ -200,6 +207,7 @@ void QLMCConnection::open(const QString &ipText)
     newGeneration();
     m_session.Identified = false;
     m_notAnsweringShown = false;
+    m_lastFault.clear();
     m_session.replaceMotor();
     if (!isValidIpText(ipText)) {
         emit wrongIpAddress();
@@ -234,6 +242,7 @@ void QLMCConnection::connectedSteps(bool udp)
     m_session.statistics().clearCounters();
     if (!udp)
         m_session.statistics().clearShownCounters();
+    m_streamAllowance.reset();
 
     showStatus(0, udp ? QStringLiteral("UDP open") : QStringLiteral("TCP open"));
     showStatus(1, m_ipText);
@@ -274,12 +283,17 @@ void QLMCConnection::close()
         showStatus(0, QStringLiteral("Closing..."));
         m_tcp->close(); // the disconnect event does the rest
     } else if (mode == ComModes::Udp) {
-        m_udp->setPeer(QString(), 0);
-        m_session.connection().ComMode = ComModes::Closed;
-        setConnectedState(false);
-        showStatus(0, QStringLiteral("UDP closed"));
-        emit indicatorChanged(false);
+        closeUdp(QStringLiteral("UDP closed"));
     }
+}
+
+void QLMCConnection::closeUdp(const QString &status)
+{
+    m_udp->setPeer(QString(), 0);
+    m_session.connection().ComMode = ComModes::Closed;
+    setConnectedState(false);
+    showStatus(0, status);
+    emit indicatorChanged(false);
 }
 
 void QLMCConnection::closeFromMenu()
@@ -320,10 +334,48 @@ void QLMCConnection::onTcpReadyRead()
     const QByteArray bytes = m_tcp->readAll();
     if (bytes.isEmpty())
         return;
-    m_session.statistics().chunkReceived();
+    CommStatistics &statistics = m_session.statistics();
+    statistics.chunkReceived();
+    const int64_t requests = statistics.requestsAnswerable();
+    if (!m_streamAllowance.take(size_t(bytes.size()), requests)) {
+        // More than the answers to this connection's requests could hold: a
+        // peer streaming bytes. The connection ends on the TCP error path.
+        reportOverrun("QLMCConnection::onTcpReadyRead",
+                      QStringLiteral("%1 bytes for %2 requests")
+                          .arg(m_streamAllowance.received())
+                          .arg(requests));
+        m_tcp->abort(EPROTO);
+        return;
+    }
     m_session.feedAnswerBytes(reinterpret_cast<const uint8_t *>(bytes.constData()),
                               size_t(bytes.size()), m_session.connection().Generation.load(),
                               false);
+}
+
+void QLMCConnection::onUdpOverrun(uint32_t generation)
+{
+    // Once per connection: the first flood closes it, and a report of an
+    // earlier connection changes nothing.
+    if (comMode() != ComModes::Udp || !m_udp->isOpen()
+        || generation != m_session.connection().Generation.load())
+        return;
+    reportOverrun("QLMCConnection::onUdpOverrun",
+                  QStringLiteral("more than %1 datagrams or %2 bytes for one request")
+                      .arg(PeerBounds::DatagramsPerRequest)
+                      .arg(PeerBounds::DatagramBytesPerRequest));
+    // The socket goes first, so the sender cannot send on it once its wait ends.
+    closeUdp(QStringLiteral("UDP Error"));
+    newGeneration();
+}
+
+void QLMCConnection::reportOverrun(const char *function, const QString &what)
+{
+    ++m_session.statistics().inputOverruns;
+    m_lastFault = QStringLiteral("the device sent more than its answers could hold");
+    LOG_ERROR("QLMCConnection", function,
+              QStringLiteral("The device at %1 sent more than its answers could hold (%2): the "
+                             "connection is closed")
+                  .arg(m_ipText, what));
 }
 
 void QLMCConnection::startBusScan(const QString &ipText)

@@ -3,6 +3,7 @@
 #include "device/ModelProfile.h"
 #include "device/SessionListener.h"
 #include "platform/ThreadHandOver.h"
+#include "protocol/PeerAllowance.h"
 
 #include <QObject>
 #include <QString>
@@ -81,6 +82,9 @@ public:
     bool isSettled();
     /// The sender thread (for measurements).
     const QLMCThreadSendPacket &sender() const { return *m_sender; }
+    /// Why the link was given up, when the tool gave it up itself (a peer that
+    /// sent more than its answers could hold); empty otherwise. Cleared at open.
+    QString lastFault() const { return m_lastFault; }
     /// The profile of the last identification.
     const ModelProfile &profile() const { return m_profile; }
 
@@ -138,6 +142,11 @@ private:
     void endScan();
     void onTcpError(int error);
     void onTcpReadyRead();
+    /// A UDP request of connection \a generation brought a flood of datagrams.
+    void onUdpOverrun(uint32_t generation);
+    /// Counts and logs a peer that sent more than its answers could hold.
+    void reportOverrun(const char *function, const QString &what);
+    void closeUdp(const QString &status);
     void connectedSteps(bool udp);
     void newGeneration();
     void deviceNotAnswering();
@@ -156,6 +165,9 @@ private:
     /// Generation of the last identification: once per open.
     uint32_t m_identifiedGeneration = 0xFFFFFFFF;
     bool m_notAnsweringShown = false; ///< panel 0 says the device is not answering yet
+    /// Bytes of the TCP connection against what the answers could hold.
+    StreamAllowance m_streamAllowance;
+    QString m_lastFault;
     /// Notifications from the sender thread reach the user-interface thread here.
     ThreadHandOver m_handOver;
 

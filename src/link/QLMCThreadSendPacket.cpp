@@ -62,6 +62,11 @@ void QLMCThreadSendPacket::setUnansweredIdentificationHandler(std::function<void
     m_unansweredIdentification = std::move(handler);
 }
 
+void QLMCThreadSendPacket::setInputOverrunHandler(std::function<void(uint32_t)> handler)
+{
+    m_inputOverrun = std::move(handler);
+}
+
 void QLMCThreadSendPacket::Execute()
 {
     while (!m_terminated.load()) {
@@ -105,6 +110,8 @@ bool QLMCThreadSendPacket::awaitAnswer()
             if (leftMs(datagramDeadline) == 0)
                 break;
         }
+        if (m_encoder.datagramOverrun() && m_inputOverrun)
+            m_inputOverrun(m_inFlightGeneration);
     }
     const int result = m_answerEvent.wait(leftMs(deadline));
     ReportThreadEventWait(result, AnswerEventName, ExecuteName);

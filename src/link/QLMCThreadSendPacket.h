@@ -64,6 +64,10 @@ public:
     /// Called on the sender thread when an answer was lost before the device
     /// was identified (Type and Version have just been asked again).
     void setUnansweredIdentificationHandler(std::function<void()> handler);
+    /// Called on the sender thread when a UDP request brought more datagrams
+    /// than one request may (a flood), with the generation of the connection
+    /// it was sent on. The wait for its answer goes on (a close ends it).
+    void setInputOverrunHandler(std::function<void(uint32_t generation)> handler);
 
     /// True from a request sent until its answer arrived or was given up.
     bool awaitingAnswer() const { return m_awaiting.load(); }
@@ -105,6 +109,7 @@ private:
     std::atomic<int> m_answerTimeoutMs{AnswerTimeoutMs};
     std::atomic<bool> m_awaiting{false};
     std::function<void()> m_unansweredIdentification;
+    std::function<void(uint32_t)> m_inputOverrun;
     int m_cycle = 0;
 
     // The request in flight (sender thread only).

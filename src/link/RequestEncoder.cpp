@@ -125,6 +125,7 @@ bool RequestEncoder::sendScanRequest(PacketTransport &transport)
 {
     if (m_state.ComMode != ComModes::TcpGateway || !transport.canSend())
         return false;
+    ++m_statistics.scanRequestsSent; // its answer may come back
     // Fixed request 00 05 00 00 00 00 + checksum; it does not use the counter.
     writeHeader(Function::GatewayScan, 0, 0);
     finishFrame(0);
@@ -133,6 +134,16 @@ bool RequestEncoder::sendScanRequest(PacketTransport &transport)
 
 bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport &transport)
 {
+    if (transport.isDatagram()) {
+        // Late answers to earlier requests are thrown away so that none is
+        // taken for this one; they count against what this request may bring.
+        m_datagrams.reset();
+        const PacketTransport::Discarded late =
+            transport.discardWaiting(m_datagrams.datagramsLeft(), m_datagrams.bytesLeft());
+        m_datagrams.take(late.datagrams, late.bytes);
+        if (late.more)
+            m_datagrams.setOverrun();
+    }
     // Counted before sending: a TCP answer may be decoded on the other thread
     // before send() returns, and its answer time needs this send time.
     m_statistics.requestSent(write, packet.TransactionId, HighResCounter::now());
@@ -142,13 +153,16 @@ bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport 
 bool RequestEncoder::receiveDatagramAnswer(PacketTransport &transport, int timeoutMs,
                                            uint32_t generation)
 {
-    if (!transport.isDatagram())
+    if (!transport.isDatagram() || m_datagrams.overrun())
         return false;
     const int received =
         transport.receiveDatagram(m_datagram.data(), m_datagram.size(), std::max(0, timeoutMs));
     if (received < 0)
         return false;
     m_statistics.chunkReceived();
+    // A flood is cut here: beyond what one request may bring nothing is fed.
+    if (!m_datagrams.take(1, size_t(received)))
+        return false;
     // A datagram larger than the buffer cannot be one answer: fed as empty, it
     // is dropped and counted like any datagram that is not one whole frame.
     const size_t length = size_t(received) <= m_datagram.size() ? size_t(received) : 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/PeerAllowance.h"
 #include "protocol/QLMCIPPacket.h"
 
 #include <array>
@@ -30,8 +31,13 @@ public:
     /// and feeds it to the reassembly as a datagram of the connection of
     /// \a generation (it is decoded on this thread). The caller does not hold
     /// the RegisterLock while it waits. Returns true when a datagram arrived.
+    /// Returns false without waiting once the request brought more datagrams
+    /// than one request may (datagramOverrun()).
     bool receiveDatagramAnswer(PacketTransport &transport, int timeoutMs = UdpAnswerTimeoutMs,
                                uint32_t generation = 0xFFFFFFFF);
+    /// Datagram transports: the request last sent brought more datagrams (late
+    /// ones waiting before it went out, and those after) than one request may.
+    bool datagramOverrun() const { return m_datagrams.overrun(); }
 
     /// The last frame built, for diagnostics and tests.
     std::span<const uint8_t> lastFrame() const { return {m_frame.data(), m_frameSize}; }
@@ -54,4 +60,5 @@ private:
     std::array<uint8_t, FrameCapacity> m_frame{};
     size_t m_frameSize = 0;
     std::array<uint8_t, 65536> m_datagram{};
+    DatagramAllowance m_datagrams; ///< taken for the request in flight
 };

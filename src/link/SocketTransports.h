@@ -32,6 +32,11 @@ public:
     {
         return m_socket.receive(buffer, capacity, timeoutMs);
     }
+    Discarded discardWaiting(size_t maxDatagrams, size_t maxBytes) override
+    {
+        const UdpClientSocket::Discarded d = m_socket.discardWaiting(maxDatagrams, maxBytes);
+        return {d.datagrams, d.bytes, d.more};
+    }
 
 private:
     UdpClientSocket &m_socket;

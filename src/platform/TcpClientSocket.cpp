@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 
 TcpClientSocket::TcpClientSocket(QObject *parent)
@@ -49,6 +50,7 @@ bool TcpClientSocket::open(const QString &address, quint16 port)
         return false;
     }
     m_fd = fd;
+    m_largestPending = 0;
     m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, [this] { onWritable(); });
     return true;
@@ -79,15 +81,35 @@ void TcpClientSocket::onReadable()
     const int fd = m_fd.load();
     if (fd < 0)
         return;
-    // Take everything waiting now; readAll() hands it over.
-    char buffer[65536];
-    ssize_t n;
-    while ((n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
-        m_pending.append(buffer, qsizetype(n));
-        if (size_t(n) < sizeof buffer)
-            break;
+    // A bounded amount of work per event: a peer that streams without pause
+    // must not keep this thread from its event loop, nor fill the memory.
+    const size_t held = size_t(m_pending.size());
+    if (held >= m_pendingLimit) {
+        // Nothing is taken until readAll() makes room (it enables us again).
+        m_readNotifier->setEnabled(false);
+        return;
     }
-    if (!m_pending.isEmpty()) {
+    size_t budget = std::min(m_readPerEvent, m_pendingLimit - held);
+    char buffer[16384];
+    ssize_t n = 0;
+    bool received = false;
+    while (budget > 0) {
+        const size_t asked = std::min(sizeof buffer, budget);
+        n = ::recv(fd, buffer, asked, MSG_DONTWAIT);
+        if (n <= 0)
+            break;
+        m_pending.append(buffer, qsizetype(n));
+        budget -= size_t(n);
+        received = true;
+        if (size_t(n) < asked)
+            break; // nothing more waiting now
+    }
+    if (received) {
+        m_largestPending = std::max(m_largestPending, size_t(m_pending.size()));
+        if (size_t(m_pending.size()) >= m_pendingLimit)
+            m_readNotifier->setEnabled(false);
+        // The receiver may close or abort the socket from here: nothing of
+        // this object is touched after the signal.
         emit readyRead();
         return;
     }
@@ -106,7 +128,21 @@ void TcpClientSocket::onReadable()
 
 QByteArray TcpClientSocket::readAll()
 {
+    if (m_readNotifier && !m_readNotifier->isEnabled())
+        m_readNotifier->setEnabled(true);
     return std::exchange(m_pending, QByteArray());
+}
+
+void TcpClientSocket::setReceiveLimits(size_t perEvent, size_t pending)
+{
+    m_readPerEvent = std::max<size_t>(1, perEvent);
+    m_pendingLimit = std::max<size_t>(1, pending);
+}
+
+void TcpClientSocket::abort(int error)
+{
+    shutdownSocket(false);
+    emit errorOccurred(error);
 }
 
 bool TcpClientSocket::send(const uint8_t *data, size_t size)

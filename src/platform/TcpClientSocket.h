@@ -40,7 +40,21 @@ public:
     bool send(const uint8_t *data, size_t size);
 
     /// The bytes received since the last call (used by the receive event).
+    /// Reading resumes if it had stopped because the pending bytes were at
+    /// their limit.
     QByteArray readAll();
+
+    /// Bounds the work of one receive event (\a perEvent bytes read, then
+    /// back to the event loop; the notifier fires again while more is waiting)
+    /// and the bytes held for readAll() (\a pending: once reached, nothing more
+    /// is read until readAll() takes them, so the kernel's window holds the
+    /// peer back). Both 64 KiB unless set; at least 1.
+    void setReceiveLimits(size_t perEvent, size_t pending);
+    /// The most bytes held for readAll() at once since open() (for measurements).
+    size_t largestPending() const { return m_largestPending; }
+    /// Drops the connection as a failed one (a peer the caller gave up on):
+    /// the socket closes and errorOccurred(\a error) follows, not disconnected().
+    void abort(int error);
 
 signals:
     void connected();
@@ -59,6 +73,9 @@ private:
     std::atomic<bool> m_connected{false};
     std::mutex m_sendMutex; // send() against close() on another thread
     QByteArray m_pending;   // received, not yet taken by readAll()
+    size_t m_readPerEvent = 65536;
+    size_t m_pendingLimit = 65536;
+    size_t m_largestPending = 0;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
 };

@@ -64,11 +64,28 @@ bool UdpClientSocket::send(const uint8_t *data, size_t size)
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_fd < 0)
         return false;
-    // Drop any late answer to an earlier request so it is not taken for this one.
-    uint8_t stale[16];
-    while (::recv(m_fd, stale, sizeof stale, MSG_DONTWAIT) >= 0) {
-    }
     return ::send(m_fd, data, size, MSG_NOSIGNAL) == ssize_t(size);
+}
+
+UdpClientSocket::Discarded UdpClientSocket::discardWaiting(size_t maxDatagrams, size_t maxBytes)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    Discarded discarded;
+    if (m_fd < 0)
+        return discarded;
+    uint8_t stale[16];
+    while (discarded.datagrams < maxDatagrams && discarded.bytes < maxBytes) {
+        const ssize_t n = ::recv(m_fd, stale, sizeof stale, MSG_DONTWAIT | MSG_TRUNC);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return discarded; // nothing more waiting (or a refused earlier send)
+        ++discarded.datagrams;
+        discarded.bytes += size_t(n);
+    }
+    pollfd p{m_fd, POLLIN, 0};
+    discarded.more = ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0;
+    return discarded;
 }
 
 int UdpClientSocket::receive(uint8_t *buffer, size_t capacity, int timeoutMs)

@@ -27,6 +27,18 @@ public:
 
     /// Sends one datagram to the peer. False when closed or on failure.
     bool send(const uint8_t *data, size_t size);
+
+    /// What discardWaiting() threw away.
+    struct Discarded
+    {
+        size_t datagrams = 0;
+        size_t bytes = 0;   ///< their full sizes
+        bool more = false;  ///< it stopped at a limit with datagrams still waiting
+    };
+    /// Throws away datagrams already waiting (late answers to earlier
+    /// requests), at most \a maxDatagrams of them and none once \a maxBytes
+    /// were thrown away, so a peer that floods cannot keep the caller here.
+    Discarded discardWaiting(size_t maxDatagrams, size_t maxBytes);
     /// Waits up to \a timeoutMs for one datagram from the peer and stores at
     /// most \a capacity bytes of it. Returns its size, or -1 when none came or
     /// the peer was changed or closed meanwhile. A datagram longer than

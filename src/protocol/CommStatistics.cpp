@@ -17,6 +17,8 @@ void CommStatistics::clearCounters()
     registersReasked = 0;
     registersGivenUp = 0;
     registersReadBack = 0;
+    scanRequestsSent = 0;
+    inputOverruns = 0;
 }
 
 void CommStatistics::clearShownCounters()

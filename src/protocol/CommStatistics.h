@@ -28,6 +28,10 @@ public:
     std::atomic<int32_t> registersReasked{0};   ///< registers of lost read packets asked once more
     std::atomic<int32_t> registersReadBack{0};  ///< registers of lost write packets read back
     std::atomic<int32_t> registersGivenUp{0};   ///< registers lost again after being asked once more
+    std::atomic<int32_t> scanRequestsSent{0};   ///< gateway bus scans sent
+    /// Peers that sent more than the answers to the requests could hold (a
+    /// stream of bytes, a flood of datagrams): the connection was closed.
+    std::atomic<int32_t> inputOverruns{0};
 
     // High-resolution counter values of the last request sent and answer decoded.
     std::atomic<int64_t> sendTime{0};
@@ -54,6 +58,11 @@ public:
 
     /// Bookkeeping for one request sent.
     void requestSent(bool write, int32_t transactionId, int64_t now);
+    /// Requests of this connection that an answer may come back for.
+    int64_t requestsAnswerable() const
+    {
+        return int64_t(readRequestsSent.load()) + writeRequestsSent.load() + scanRequestsSent.load();
+    }
     /// Bookkeeping for one receive chunk (TCP receive event or UDP datagram).
     void chunkReceived();
     /// Bookkeeping for one answer that passed its checksum.

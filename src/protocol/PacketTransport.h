@@ -19,4 +19,15 @@ public:
     /// Datagram transports: waits up to \a timeoutMs for one datagram and
     /// returns its size (at most \a capacity bytes are stored), or -1 when none came.
     virtual int receiveDatagram(uint8_t *buffer, size_t capacity, int timeoutMs) { return -1; }
+
+    /// What discardWaiting() threw away.
+    struct Discarded
+    {
+        size_t datagrams = 0;
+        size_t bytes = 0;
+        bool more = false; ///< stopped at a limit with more still waiting
+    };
+    /// Datagram transports: throws away datagrams already waiting before a
+    /// request goes out (late answers), within the limits given.
+    virtual Discarded discardWaiting(size_t maxDatagrams, size_t maxBytes) { return {}; }
 };

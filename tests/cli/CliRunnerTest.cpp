@@ -2,6 +2,7 @@
 #include "support/CliRun.h"
 #include "cli/CliOptions.h"
 #include "sim/SimServer.h"
+#include "support/FloodPeers.h"
 
 #include <gtest/gtest.h>
 
@@ -238,6 +239,27 @@ TEST_F(Cli, OptionsLimitsAndOneOptionBit)
     EXPECT_TRUE(r.out.contains("Limit 2\n  0x58 - Setup : [0x00 00 00 02]  Used=0 Active on 1=1"))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("0x59 - Regulation mode : [0x03]  Wait mode"));
+}
+
+TEST(CliFlood, IdentifyAgainstAFloodingPeerFailsWithExit2)
+{
+    // A peer that streams bytes (TCP) or datagrams (UDP) without pause: the
+    // command ends on the flood, not on its time-out, with one line.
+    using testsupport::FloodPeer;
+    for (const bool udp : {false, true}) {
+        FloodPeer peer(udp ? FloodPeer::Kind::Udp : FloodPeer::Kind::Tcp, "127.0.0.35");
+        ASSERT_TRUE(peer.listening());
+        QStringList args{"--ip", "127.0.0.35", "--port", QString::number(peer.port()),
+                         "--timeout", "3000", "identify"};
+        if (udp)
+            args.prepend("--udp");
+        const CliResult r = runCli(args);
+        EXPECT_EQ(r.code, CliRunner::ConnectionFailed) << r.err.toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("tarvine-cli: connection to 127.0.0.35 failed (%1): the "
+                                        "device sent more than its answers could hold\n")
+                             .arg(udp ? "UDP Error" : "TCP Error"));
+        EXPECT_TRUE(r.out.isEmpty());
+    }
 }
 
 TEST(CliOptions, RefusesBadCommandLines)

@@ -30,6 +30,14 @@ public:
         return true;
     }
     bool isDatagram() const override { return datagram; }
+    size_t late = 0; ///< datagrams waiting before the next request
+    Discarded discardWaiting(size_t maxDatagrams, size_t) override
+    {
+        const size_t taken = std::min(late, maxDatagrams);
+        Discarded d{taken, taken * 100, late > maxDatagrams};
+        late = 0;
+        return d;
+    }
     int receiveDatagram(uint8_t *buffer, size_t capacity, int) override
     {
         if (answers.empty())
@@ -189,6 +197,35 @@ TEST_F(Encoder, UdpAnswerIsReceivedAndAssembled)
     EXPECT_FALSE(encoder.receiveDatagramAnswer(transport));
     EXPECT_EQ(statistics.receiveChunks, 1);
     EXPECT_EQ(statistics.readRequestsSent, 2);
+}
+
+TEST_F(Encoder, OneUdpRequestTakesABoundedNumberOfDatagrams)
+{
+    // Late datagrams thrown away before the request and those received after
+    // it count together; beyond the bound nothing more is read or fed.
+    struct Row
+    {
+        size_t late;
+        size_t after;
+        size_t fed;
+        bool overrun;
+    };
+    constexpr size_t Bound = PeerBounds::DatagramsPerRequest;
+    state.ComMode = ComModes::Udp;
+    transport.datagram = true;
+    setData("26");
+    for (const Row &row : {Row{0, 3, 3, false}, Row{Bound - 2, 5, 2, true},
+                           Row{Bound + 1, 1, 0, true}, Row{0, Bound + 20, Bound, true}}) {
+        transport.late = row.late;
+        transport.answers.assign(row.after, std::vector<uint8_t>(40, 0xAB));
+        ASSERT_TRUE(encoder.sendRead(packet, transport));
+        size_t fed = 0;
+        while (encoder.receiveDatagramAnswer(transport))
+            ++fed;
+        EXPECT_EQ(fed, row.fed) << row.late << " late, " << row.after << " after";
+        EXPECT_EQ(encoder.datagramOverrun(), row.overrun) << row.late << " late";
+        EXPECT_LE(row.after - transport.answers.size(), row.fed + 1); // read no further
+    }
 }
 
 } // namespace
