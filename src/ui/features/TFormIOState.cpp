@@ -1,9 +1,9 @@
 #include "ui/features/TFormIOState.h"
 
-#include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "features/IOLines.h"
 #include "panel/DisplayText.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -13,9 +13,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-TFormIOState::TFormIOState(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormIOState"), QStringLiteral("I/O State"))
-    , m_main(main)
+TFormIOState::TFormIOState(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormIOState"), QStringLiteral("I/O State"))
+    , m_context(context)
 {
     auto *layout = new QVBoxLayout(this);
     auto *configGroup = new QGroupBox(QStringLiteral("0x55-I/O Config"), this);
@@ -52,16 +52,16 @@ TFormIOState::TFormIOState(TFormMain &main)
     layout->addStretch();
     resize(300, 230);
 
-    main.setDisplayHook(DisplayStep::IOState,
-                        [this](const DisplayUpdate &update, const ReceivedValues &) {
-                            if (isVisible())
-                                displayIOState(update.ioConfig);
-                        });
+    context.frame().setDisplayHook(DisplayStep::IOState,
+                                   [this](const DisplayUpdate &update, const ReceivedValues &) {
+                                       if (isVisible())
+                                           displayIOState(update.ioConfig);
+                                   });
 }
 
 void TFormIOState::lineChosen(int line, int item)
 {
-    IOLines::choose(m_main.session(), line, item);
+    IOLines::choose(m_context.session(), line, item);
 }
 
 void TFormIOState::displayIOState(bool configUpdated)
@@ -69,9 +69,9 @@ void TFormIOState::displayIOState(bool configUpdated)
     uint16_t config;
     std::array<uint8_t, 4> state;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        config = m_main.session().IO.Config;
-        state = m_main.session().IO.State;
+        RegisterLockGuard guard(m_context.session().lock());
+        config = m_context.session().IO.Config;
+        state = m_context.session().IO.State;
     }
     for (size_t i = 0; i < 4; ++i)
         m_state[i]->setText(QString::number(state[i]));
@@ -88,14 +88,14 @@ void TFormIOState::displayIOState(bool configUpdated)
 
 void TFormIOState::showEvent(QShowEvent *event)
 {
-    m_main.session().IOWindowVisible = true;
+    m_context.session().IOWindowVisible = true;
     if (!event->spontaneous())
-        IOLines::requestConfigRead(m_main.session());
+        IOLines::requestConfigRead(m_context.session());
     ToolWindow::showEvent(event);
 }
 
 void TFormIOState::hideEvent(QHideEvent *event)
 {
-    m_main.session().IOWindowVisible = false;
+    m_context.session().IOWindowVisible = false;
     ToolWindow::hideEvent(event);
 }
