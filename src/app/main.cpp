@@ -1,8 +1,8 @@
 // Program entry of the desktop tool: data folder and log, then the windows and
 // the message loop.
+#include "app/DesktopApplication.h"
 #include "base/Diagnostics.h"
 #include "platform/DataFolder.h"
-#include "ui/DesktopApplication.h"
 
 #include <TarvineVersion.h>
 

@@ -2,9 +2,9 @@
 // the window size and the placement of the tool windows.
 #include "UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
@@ -225,7 +225,8 @@ TEST(AppWindows, MenuItemsShowTheirWindowsBesideTheMainWindow)
         {"MenuAbout", &windows.about()},
     };
     int autoChangeOff = 0;
-    QObject::connect(&main, &TFormMain::autoChangeOffRequested, [&] { ++autoChangeOff; });
+    QObject::connect(&main.context(), &WindowContext::autoChangeOffRequested,
+                     [&] { ++autoChangeOff; });
     for (const auto &[name, window] : items) {
         SCOPED_TRACE(name);
         child<QAction>(main, name)->trigger();

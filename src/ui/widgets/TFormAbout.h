@@ -4,7 +4,7 @@
 
 class QLineEdit;
 class QPushButton;
-class TFormMain;
+class WindowContext;
 
 /// The About window: program name, version, build date, the home page, and
 /// the display test, which identifies a model from typed Type and Version
@@ -14,7 +14,7 @@ class TFormAbout : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormAbout(TFormMain &main);
+    explicit TFormAbout(WindowContext &context);
 
     /// Identifies the typed model; nothing while a connection is open or opening.
     void BDisplayTestClick();
@@ -22,7 +22,7 @@ public:
 private:
     void checkFields();
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QLineEdit *m_fields[6] = {};
     QPushButton *m_displayTest = nullptr;
 };
