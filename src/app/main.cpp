@@ -13,7 +13,7 @@ int main(int argc, char **argv)
 {
     // The tool itself takes no arguments; these two only answer and leave.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("tarvine %s\n", TARVINE_VERSION);
+        std::printf("tarvine %s\n%s", TARVINE_VERSION, TARVINE_VERSION_NOTICE);
         return 0;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
