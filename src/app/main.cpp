@@ -26,12 +26,13 @@ int main(int argc, char **argv)
                     "  --help     show this text and exit\n"
                     "  --version  show the version and exit\n"
                     "\n"
-                    "Diagnostic logs are written to ~/Quelmo_Data.\n");
+                    "Diagnostic logs are written to $XDG_DATA_HOME/tarvine\n"
+                    "(by default ~/.local/share/tarvine).\n");
         return 0;
     }
     const QString applicationName = QStringLiteral("Tarvine");
-    // The data folder in the user profile (the program's folder when the
-    // profile does not expand), then the log: errors to the log file only,
+    // The data folder ($XDG_DATA_HOME/tarvine; the program's folder when
+    // nothing locates it), then the log: errors to the log file only,
     // information nowhere, everything in one file.
     const DataFolder::Result folder = DataFolder::prepare(DataFolder::programFolder());
     SetLogTarget(LogOutput::File, folder.path, applicationName);
