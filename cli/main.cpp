@@ -17,7 +17,7 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
 
     if (app.arguments().mid(1) == QStringList{QStringLiteral("--version")}) {
-        out << "tarvine-cli " << TARVINE_VERSION << Qt::endl;
+        out << "tarvine-cli " << TARVINE_VERSION << "\n" << TARVINE_VERSION_NOTICE << Qt::flush;
         return 0;
     }
     QString error;

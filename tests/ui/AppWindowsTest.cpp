@@ -241,6 +241,24 @@ TEST(AppWindows, MenuItemsShowTheirWindowsBesideTheMainWindow)
     EXPECT_EQ(autoChangeOff, 4);
 }
 
+TEST(AppWindows, AboutShowsTheLicenceAndCreditsUnclipped)
+{
+    AppWindows windows;
+    TFormAbout &about = windows.about();
+    about.show();
+    QCoreApplication::processEvents();
+    for (const char *name : {"LProgramName", "LVersion", "LBuildDate", "LHomePage", "LLicence"}) {
+        const QLabel *label = child<QLabel>(about, name);
+        SCOPED_TRACE(name);
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_GE(label->height(), label->sizeHint().height());
+    }
+    const QString licence = child<QLabel>(about, "LLicence")->text();
+    for (const char *part : {"Copyright (C) 20", "The Tarvine developers", "GPL-3.0-or-later",
+                             "without any warranty", "Built with Qt 6", "QCustomPlot"})
+        EXPECT_TRUE(licence.contains(QLatin1String(part))) << part;
+}
+
 TEST(AppWindows, ClosingTheMainWindowEndsTheProgramEvenWithToolWindowsOpen)
 {
     AppWindows windows;

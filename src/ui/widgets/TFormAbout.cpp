@@ -50,10 +50,22 @@ TFormAbout::TFormAbout(WindowContext &context)
     link->setObjectName(QStringLiteral("LHomePage"));
     link->setTextFormat(Qt::RichText);
     link->setOpenExternalLinks(true);
+    // Copyright, licence and credits: separate lines, no word wrap, so the
+    // window's size hint holds the whole text.
+    auto *licence = new QLabel(
+        QStringLiteral("%1<br>Free software: <a href=\"%2\">%3</a>, without any warranty.<br>%4")
+            .arg(QStringLiteral(TARVINE_COPYRIGHT).toHtmlEscaped(),
+                 QLatin1String(TARVINE_LICENCE_URL), QLatin1String(TARVINE_LICENCE),
+                 QStringLiteral(TARVINE_BUILT_WITH).toHtmlEscaped()),
+        this);
+    licence->setObjectName(QStringLiteral("LLicence"));
+    licence->setTextFormat(Qt::RichText);
+    licence->setOpenExternalLinks(true);
     layout->addWidget(name);
     layout->addWidget(version);
     layout->addWidget(date);
     layout->addWidget(link);
+    layout->addWidget(licence);
 
     auto *group = new QGroupBox(QStringLiteral("Display test"), this);
     group->setObjectName(QStringLiteral("GBDisplayTest"));

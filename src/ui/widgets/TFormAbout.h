@@ -6,7 +6,8 @@ class QLineEdit;
 class QPushButton;
 class WindowContext;
 
-/// The About window: program name, version, build date, the home page, and
+/// The About window: program name, version, build date, the home page, the
+/// copyright, licence and credits, and
 /// the display test, which identifies a model from typed Type and Version
 /// values so that its windows can be seen without hardware.
 class TFormAbout : public ToolWindow
