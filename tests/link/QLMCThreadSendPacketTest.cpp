@@ -332,6 +332,7 @@ TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
 {
     grantAll();
     session.PollingEnabled = true;
+    session.setAnswerEvent(&sender.answerEvent());
     sender.start();
     // Without answers the sender waits 3 s after its first request.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -341,9 +342,12 @@ TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
         sent = tcp.frames.size();
     }
     EXPECT_EQ(sent, 1u);
-    // Each answer event lets one more packet go.
+    // Each answer (carrying the awaited transaction number) lets one more packet go.
     for (int i = 0; i < 5; ++i) {
-        sender.answerEvent().set();
+        QLMCIPPacket answer;
+        answer.Function = 0x21;
+        answer.TransactionId = session.connection().AwaitedTransaction;
+        session.answerFramed(answer);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     {
@@ -353,6 +357,7 @@ TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
     EXPECT_GE(sent, 2u);
     EXPECT_LE(sent, 6u);
     sender.terminate();
+    session.setAnswerEvent(nullptr);
 }
 
 } // namespace
