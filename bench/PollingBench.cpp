@@ -3,7 +3,10 @@
 // time, beside a bare socket ping-pong with the same virtual controller.
 //
 // The virtual controller runs in a child process so that the CPU figures are
-// the tool's alone. Usage: bench_polling [seconds per run, default 3]
+// the tool's alone. Then, in the same run, the read cycles per second with 5 %
+// of the answers dropped against the clean link, at RefreshRatio 20 and 2:
+// with the answer time-out that follows the link, and with the fixed 3000 ms
+// wait for comparison. Usage: bench_polling [seconds per run, default 3]
 #include "ChildController.h"
 #include "device/QLMCSession.h"
 #include "device/SessionListener.h"
@@ -74,24 +77,31 @@ struct PollingFigures
 {
     double passesPerSecond;
     double readsPerSecond;
+    double answeredPerSecond; ///< decoded answers (all reads: nothing else is pending)
     double medianMs;
     double p99Ms;
     double cpuPercent;
+    int timeoutMs; ///< the answer time-out in force at the end
+    int timeouts;  ///< answers given up during the run
 };
 
 // A value no register of the virtual controller holds: what still carries it
 // after the full read was never answered.
 constexpr uint8_t Unanswered = 0xA5;
 
-PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds, int answerTimeoutMs = 0,
+/// \a fixedTimeoutMs > 0: the answer time-out is that, whatever the link
+/// (floor = ceiling), as before it followed the link.
+PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds, int fixedTimeoutMs = 0,
                           int *missing = nullptr)
 {
     QLMCSession session;
     AnswerTimes times;
     times.session = &session;
     QLMCConnection connection(session, &times);
-    if (answerTimeoutMs > 0)
-        connection.setAnswerTimeoutMs(answerTimeoutMs);
+    if (fixedTimeoutMs > 0) {
+        connection.setAnswerTimeoutMs(fixedTimeoutMs);
+        connection.setAnswerTimeoutFloorMs(fixedTimeoutMs);
+    }
     bool identified = false;
     QObject::connect(&connection, &QLMCConnection::identified, [&](const ModelProfile &) {
         identified = true;
@@ -133,6 +143,7 @@ PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds, int answ
     times.times.clear();
     const uint64_t passes0 = connection.sender().passes();
     const int reads0 = session.statistics().readRequestsSent;
+    const int timeouts0 = session.statistics().answerTimeouts;
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -142,6 +153,9 @@ PollingFigures runPolling(uint16_t port, int refreshRatio, int seconds, int answ
     PollingFigures f{};
     f.passesPerSecond = double(connection.sender().passes() - passes0) / elapsed;
     f.readsPerSecond = double(session.statistics().readRequestsSent - reads0) / elapsed;
+    f.answeredPerSecond = double(times.times.size()) / elapsed;
+    f.timeoutMs = session.statistics().shown.answerTimeoutMs.load();
+    f.timeouts = session.statistics().answerTimeouts - timeouts0;
     f.medianMs = percentile(times.times, 0.5);
     f.p99Ms = percentile(times.times, 0.99);
     f.cpuPercent = 100.0 * cpu / elapsed;
@@ -222,16 +236,25 @@ int main(int argc, char **argv)
             ratio, f.passesPerSecond, f.readsPerSecond, f.medianMs, f.p99Ms, f.cpuPercent);
     }
     {
-        // 5 % of the answers dropped: the sender re-asks the one-shot reads of
-        // the identification, the poll brings the live values back.
+        // 5 % of the answers dropped, beside the clean link in the same run.
+        // The sender re-asks the one-shot reads of the identification; the
+        // poll brings the live values back.
         const uint16_t lossyPort = port + 1;
         const ChildController lossy(Host, lossyPort, "NETEC-A", "drop=0.05");
-        for (int timeoutMs : {QLMCThreadSendPacket::AnswerTimeoutMs, 250}) {
-            int missing = -1;
-            const PollingFigures f = runPolling(lossyPort, 20, seconds, timeoutMs, &missing);
-            std::printf("polling RefreshRatio  20, 5 %% answers dropped, answer time-out %4d ms: "
-                        "%.1f read cycles/s, %d registers missing after identification\n",
-                        timeoutMs, f.readsPerSecond, missing);
+        for (int ratio : {20, 2}) {
+            const PollingFigures clean = runPolling(port, ratio, seconds);
+            for (int fixedMs : {0, QLMCThreadSendPacket::AnswerTimeoutMs}) {
+                int missing = -1;
+                const PollingFigures f = runPolling(lossyPort, ratio, seconds, fixedMs, &missing);
+                std::printf("polling RefreshRatio %3d, 5 %% answers dropped, %s: %.1f read cycles/s "
+                            "(%.0f %% of the clean %.1f), %.1f answered/s (%.0f %% of %.1f), %d "
+                            "lost, time-out %d ms, %d registers missing after identification\n",
+                            ratio, fixedMs ? "fixed 3000 ms wait     " : "time-out follows link",
+                            f.readsPerSecond, 100.0 * f.readsPerSecond / clean.readsPerSecond,
+                            clean.readsPerSecond, f.answeredPerSecond,
+                            100.0 * f.answeredPerSecond / clean.answeredPerSecond,
+                            clean.answeredPerSecond, f.timeouts, f.timeoutMs, missing);
+            }
         }
     }
     return 0;

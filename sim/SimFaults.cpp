@@ -1,8 +1,11 @@
 #include "sim/SimFaults.h"
 
+#include "device/QLMCIPMotor.h"
 #include "protocol/PacketChecksum.h"
 #include "protocol/QLMCIPPacket.h"
+#include "sim/SimFrame.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -64,7 +67,8 @@ bool SimFaultSettings::any() const
 {
     return drop.active() || delayMs > 0 || corrupt.active() || split.active() || merge.active()
            || closeAfter > 0 || oversize.active() || malformed.active() || garbage.active()
-           || nackStatusOnly || scanAnswer.has_value() || dropScanAnswer;
+           || nackStatusOnly || scanAnswer.has_value() || dropScanAnswer || late.active()
+           || !lateOn.empty();
 }
 
 std::string SimFaultPlan::describe() const
@@ -82,6 +86,7 @@ std::string SimFaultPlan::describe() const
     add(corrupt, "corrupt");
     add(split, "split " + std::to_string(splitPieces));
     add(merge, "merge");
+    add(late, "late " + std::to_string(lateMs) + " ms");
     return text;
 }
 
@@ -165,7 +170,33 @@ bool SimFaults::strikes(const SimFaultRate &rate, uint64_t &counter)
     return false;
 }
 
-SimFaultPlan SimFaults::plan()
+bool SimFaults::carriesRegister(const SimFrame &request, const std::vector<int> &registers)
+{
+    const auto listed = [&registers](int address) {
+        return std::find(registers.begin(), registers.end(), address) != registers.end();
+    };
+    const std::vector<uint8_t> &p = request.payload;
+    switch (request.function) {
+    case Function::Read:
+        return std::any_of(p.begin(), p.end(), listed);
+    case Function::Write:
+        for (size_t i = 0; i < p.size(); i += 1 + size_t(std::max(0, QLMCIPMotor::RegisterSize(p[i]))))
+            if (listed(p[i]))
+                return true;
+        return false;
+    case Function::GatewayTransfer:
+        // Items: module, n bytes to write (the first is the address), the n
+        // bytes, the count to read.
+        for (size_t i = 0; i + 1 < p.size(); i += 3 + size_t(p[i + 1]))
+            if (p[i + 1] > 0 && i + 2 < p.size() && listed(p[i + 2]))
+                return true;
+        return false;
+    default:
+        return false;
+    }
+}
+
+SimFaultPlan SimFaults::plan(const SimFrame *request)
 {
     SimFaultPlan plan;
     if (!any())
@@ -180,6 +211,9 @@ SimFaultPlan SimFaults::plan()
     plan.malformed = strikes(s.malformed, m_counters.malformed);
     plan.garbage = strikes(s.garbage, m_counters.garbage);
     plan.delayMs = std::max(0, s.delayMs);
+    plan.late = strikes(s.late, m_counters.late)
+                || (request && !s.lateOn.empty() && carriesRegister(*request, s.lateOn));
+    plan.lateMs = plan.late ? std::max(0, s.lateMs) : 0;
     if (plan.split) {
         plan.splitPieces = std::max(2, s.splitPieces);
         plan.splitPauseMs = std::max(0, s.splitPauseMs);
@@ -258,7 +292,7 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
         {"drop", &SimFaultSettings::drop},         {"corrupt", &SimFaultSettings::corrupt},
         {"split", &SimFaultSettings::split},       {"merge", &SimFaultSettings::merge},
         {"oversize", &SimFaultSettings::oversize}, {"malformed", &SimFaultSettings::malformed},
-        {"garbage", &SimFaultSettings::garbage},
+        {"garbage", &SimFaultSettings::garbage},   {"late", &SimFaultSettings::late},
     };
     for (const RateMode &m : rateModes) {
         if (mode != m.name)
@@ -283,6 +317,7 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
     static const RegisterMode registerModes[] = {
         {"no-answer", &SimFaultSettings::noAnswer},
         {"ignore-write", &SimFaultSettings::ignoreWrite},
+        {"late-on", &SimFaultSettings::lateOn},
     };
     for (const RegisterMode &m : registerModes) {
         if (mode != m.name)
@@ -332,6 +367,7 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
         {"close-after", &SimFaultSettings::closeAfter, 0},
         {"split-pieces", &SimFaultSettings::splitPieces, 2},
         {"split-pause", &SimFaultSettings::splitPauseMs, 0},
+        {"late-ms", &SimFaultSettings::lateMs, 0},
     };
     for (const CountMode &m : countModes) {
         if (mode != m.name)
@@ -373,5 +409,10 @@ std::string SimFaults::helpText()
            "      no-answer=REG[,REG]    those registers are left out of read answers\n"
            "      ignore-write[=REG[,REG]] writes (of those registers; of every one\n"
            "                        without a list) are acknowledged and change nothing\n"
+           "      late[=RATE]       the answer leaves late-ms late; later answers may\n"
+           "                        overtake it\n"
+           "      late-ms=MS        how late a late answer is (default 300)\n"
+           "      late-on=REG[,REG] answers to requests carrying those registers are late\n"
+           "                        (an EEPROM save 0x03 that takes its time)\n"
            "      none              switches every fault off\n";
 }

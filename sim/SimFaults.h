@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+struct SimFrame;
+
 /// How often a fault strikes: never, on every Nth answer, or with a probability.
 struct SimFaultRate
 {
@@ -50,6 +52,14 @@ struct SimFaultSettings
     /// module addresses (0x00, 0x80..0xFF, or none for an empty bus).
     std::optional<std::vector<uint8_t>> scanAnswer;
     bool dropScanAnswer = false; ///< gateway: only the bus-scan answer is withheld
+    /// The answer leaves lateMs late without holding back the answers after
+    /// it (they may overtake it): a controller busy with a slow command, a
+    /// path that reorders.
+    SimFaultRate late;
+    int lateMs = 300;
+    /// Answers to requests that carry one of these registers leave lateMs late
+    /// in the same way (an EEPROM save that takes its time).
+    std::vector<int> lateOn;
 
     bool any() const;
 };
@@ -67,6 +77,8 @@ struct SimFaultPlan
     int delayMs = 0;
     int splitPieces = 1;
     int splitPauseMs = 0;
+    bool late = false; ///< leaves lateMs late, overtaken by later answers
+    int lateMs = 0;
 
     /// Short text naming the faults applied ("corrupt split"), empty when none.
     std::string describe() const;
@@ -103,8 +115,12 @@ public:
     /// Requests a TCP connection serves before it is closed; 0 = never.
     int closeAfter() const;
 
-    /// Decides what happens to the next answer and advances the counters.
-    SimFaultPlan plan();
+    /// Decides what happens to the next answer and advances the counters;
+    /// \a request is the request it answers (for lateOn), when known.
+    SimFaultPlan plan(const SimFrame *request = nullptr);
+    /// True when \a request (a direct read or write, or a gateway transfer)
+    /// carries one of \a registers.
+    static bool carriesRegister(const SimFrame &request, const std::vector<int> &registers);
     /// Applies the byte-level faults of \a plan (oversize, garbage, malformed,
     /// corrupt; the first that applies in this order) to an encoded frame.
     void transform(const SimFaultPlan &plan, std::vector<uint8_t> &frame);
@@ -128,6 +144,6 @@ private:
     struct Counters
     {
         uint64_t drop = 0, corrupt = 0, split = 0, merge = 0, oversize = 0, malformed = 0,
-                 garbage = 0;
+                 garbage = 0, late = 0;
     } m_counters;
 };

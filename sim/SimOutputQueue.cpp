@@ -8,15 +8,24 @@
 #include <sys/socket.h>
 
 void SimOutputQueue::push(std::vector<uint8_t> bytes, Clock::time_point due,
-                          const sockaddr_in *destination)
+                          const sockaddr_in *destination, Order order)
 {
-    // Later chunks never overtake earlier ones, whatever their delay.
-    due = std::max(due, m_lastDue);
-    m_lastDue = due;
+    // Chunks in turn never overtake earlier ones, whatever their delay.
+    if (order == Order::InTurn) {
+        due = std::max(due, m_lastDue);
+        m_lastDue = due;
+    }
     Chunk chunk{due, std::move(bytes), {}, 0};
     if (destination)
         chunk.destination = *destination;
-    m_chunks.push_back(std::move(chunk));
+    // The queue stays sorted by due time (an out-of-turn chunk lets later ones
+    // pass); a chunk partly sent stays first.
+    auto first = m_chunks.begin();
+    if (first != m_chunks.end() && first->sent > 0)
+        ++first;
+    const auto at = std::upper_bound(first, m_chunks.end(), chunk.due,
+                                     [](Clock::time_point t, const Chunk &c) { return t < c.due; });
+    m_chunks.insert(at, std::move(chunk));
 }
 
 std::optional<SimOutputQueue::Clock::time_point> SimOutputQueue::nextDue() const

@@ -31,9 +31,14 @@ public:
         Failed   ///< the connection is gone
     };
 
-    /// Queues \a bytes to leave at \a due, but not before anything queued earlier.
+    enum class Order {
+        InTurn,   ///< never before anything queued earlier in turn
+        OutOfTurn ///< at its due time; later chunks may overtake it
+    };
+    /// Queues \a bytes to leave at \a due (in turn: but not before anything
+    /// queued earlier in turn).
     void push(std::vector<uint8_t> bytes, Clock::time_point due,
-              const sockaddr_in *destination = nullptr);
+              const sockaddr_in *destination = nullptr, Order order = Order::InTurn);
 
     bool empty() const { return m_chunks.empty(); }
     /// Due time of the next chunk, nullopt when the queue is empty.

@@ -24,6 +24,9 @@ struct SimWireEvent
     };
 
     std::chrono::system_clock::time_point time;
+    /// Request: when the server read the bytes that completed the frame
+    /// (steady clock, comparable with the tool's; for latency measurements).
+    std::chrono::steady_clock::time_point received{};
     Kind kind = Kind::Notice;
     SimTransport transport = SimTransport::Tcp;
     std::string server;    ///< "address:port" of the server socket

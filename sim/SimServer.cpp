@@ -163,6 +163,8 @@ void SimServer::Private::record(SimWireEvent::Kind kind, SimTransport transport,
         return;
     SimWireEvent event;
     event.time = std::chrono::system_clock::now();
+    if (kind == SimWireEvent::Kind::Request)
+        event.received = chunkReceived;
     event.kind = kind;
     event.transport = transport;
     event.server = serverText(transport);
@@ -317,6 +319,7 @@ void SimServer::Private::receive(Client &client)
     for (int round = 0; round < 16; ++round) {
         const ssize_t n = ::recv(client.fd, receiveBuffer.data(), receiveBuffer.size(), 0);
         if (n > 0) {
+            chunkReceived = Clock::now();
             if (!client.closing)
                 client.reader.feed(receiveBuffer.data(), size_t(n));
             if (size_t(n) < receiveBuffer.size())
@@ -347,6 +350,7 @@ void SimServer::Private::receiveDatagrams()
                 continue;
             return;
         }
+        chunkReceived = Clock::now();
         // Each datagram is framed on its own; several frames in one are all served.
         udpPeer = &peer;
         udpPeerText = endpointText(peer);

@@ -39,6 +39,7 @@ void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
 
     responder->setNackStatusOnly(faults.any() && faults.settings().nackStatusOnly);
     SimResponse response = responder->respond(frame, route.transport);
+    currentRequest = &frame;
     if (route.udpPeer && response.outcome == SimResponse::Outcome::Answered
         && SimResponder::isIdentifyRequest(frame)
         && config.discoveryFault != SimDiscoveryFault::None) {
@@ -74,6 +75,7 @@ void SimServer::Private::handleFrame(const SimFrame &frame, const Route &route)
                response.note);
         break;
     }
+    currentRequest = nullptr;
     if (response.addressChanged)
         pendingAddress = response.newIp;
 
@@ -112,7 +114,7 @@ void SimServer::Private::sendAnswer(const SimFrame &answer, const std::string &n
             return;
         }
     }
-    const SimFaultPlan plan = faults.any() ? faults.plan() : SimFaultPlan{};
+    const SimFaultPlan plan = faults.any() ? faults.plan(currentRequest) : SimFaultPlan{};
     if (plan.drop) {
         ++dropped;
         record(SimWireEvent::Kind::Dropped, route.transport, route.peerText, &answer, note);
@@ -138,6 +140,13 @@ void SimServer::Private::queue(std::vector<uint8_t> bytes, const SimFaultPlan &p
 {
     const auto now = Clock::now();
     SimOutputQueue &out = route.client ? route.client->out : udpOut;
+
+    if (plan.late) {
+        // Out of turn: the answers after it do not wait for it.
+        out.push(std::move(bytes), now + std::chrono::milliseconds(plan.delayMs + plan.lateMs),
+                 route.udpPeer, SimOutputQueue::Order::OutOfTurn);
+        return;
+    }
 
     // Merge: one answer waits and leaves in the same segment as the next one.
     std::vector<uint8_t> &held = route.client ? route.client->held : udpHeld;

@@ -104,4 +104,8 @@ public:
     std::atomic<uint64_t> requests{0}, answers{0}, dropped{0}, rejected{0}, connections{0};
     std::atomic<int> openConnections{0};
     std::vector<uint8_t> receiveBuffer = std::vector<uint8_t>(65536);
+    /// When the chunk being framed was read (a request's receive time).
+    Clock::time_point chunkReceived{};
+    /// The request being answered (for the faults that depend on its registers).
+    const SimFrame *currentRequest = nullptr;
 };

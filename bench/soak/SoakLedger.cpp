@@ -66,6 +66,7 @@ ToolCounts ToolCounts::operator-(const ToolCounts &start) const
     d.checksumErrors = checksumErrors - start.checksumErrors;
     d.datagramsDropped = datagramsDropped - start.datagramsDropped;
     d.acknowledgeErrors = acknowledgeErrors - start.acknowledgeErrors;
+    d.late = late - start.late;
     return d;
 }
 
@@ -82,6 +83,7 @@ ToolCounts ToolLedger::live() const
     // here it is one piece of an answer that counts as lost.
     c.datagramsDropped = s.datagramsDropped.load();
     c.checksumErrors = s.checksumErrors.load() - c.datagramsDropped;
+    c.late = s.lateAnswers.load();
     return c;
 }
 
@@ -93,6 +95,7 @@ void ToolLedger::fold()
     m_base.decoded += c.decoded;
     m_base.checksumErrors += c.checksumErrors;
     m_base.datagramsDropped += c.datagramsDropped;
+    m_base.late += c.late;
     m_live = false;
 }
 
@@ -112,6 +115,7 @@ ToolCounts ToolLedger::now() const
     c.decoded += m_base.decoded;
     c.checksumErrors += m_base.checksumErrors;
     c.datagramsDropped += m_base.datagramsDropped;
+    c.late += m_base.late;
     c.acknowledgeErrors = m_acknowledgeErrors;
     return c;
 }
@@ -159,7 +163,8 @@ std::string PhaseCheck::verdict() const
     if (lost < -inFlight || lost > allowed)
         return "requests " + std::to_string(sent) + " != answers "
                + std::to_string(tool.decoded) + " + checksum errors "
-               + std::to_string(tool.checksumErrors) + " + lost " + std::to_string(lost)
+               + std::to_string(tool.checksumErrors) + " + late " + std::to_string(tool.late)
+               + " + lost " + std::to_string(lost)
                + " (allowed 0.." + std::to_string(allowed) + "; dropped datagrams "
                + std::to_string(tool.datagramsDropped) + ")";
     if (fault == SoakFault::None && (tool.checksumErrors != 0 || tool.datagramsDropped != 0))

@@ -58,9 +58,12 @@ struct ToolCounts
     /// split answer is one answer lost, not one error per piece).
     int64_t datagramsDropped = 0;
     int64_t acknowledgeErrors = 0; ///< "(ACK)": decoded answers with a wrong acknowledge
+    /// Answers that came after their request was given up (not decoded).
+    int64_t late = 0;
     int64_t sent() const { return reads + writes; }
-    /// Requests neither answered nor refused by a checksum error: the lost ones.
-    int64_t unaccounted() const { return sent() - decoded - checksumErrors; }
+    /// Requests neither answered in time, nor answered late, nor refused by a
+    /// checksum error: the lost ones.
+    int64_t unaccounted() const { return sent() - decoded - checksumErrors - late; }
 
     ToolCounts operator-(const ToolCounts &start) const;
 };

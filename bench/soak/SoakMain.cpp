@@ -291,13 +291,14 @@ public:
         const ToolCounts total = m_ledger.now();
         std::printf(
             "soak: %.0f s, requests %lld (read %lld, write %lld), answers %lld, checksum errors "
-            "%lld, dropped datagrams %lld, acknowledge errors %lld, lost %lld; faults injected "
+            "%lld, dropped datagrams %lld, acknowledge errors %lld, late %lld, lost %lld; faults "
+            "injected "
             "%llu (",
             double(m_clock.elapsed()) / 1000.0, static_cast<long long>(total.sent()),
             static_cast<long long>(total.reads), static_cast<long long>(total.writes),
             static_cast<long long>(total.decoded), static_cast<long long>(total.checksumErrors),
             static_cast<long long>(total.datagramsDropped),
-            static_cast<long long>(total.acknowledgeErrors),
+            static_cast<long long>(total.acknowledgeErrors), static_cast<long long>(total.late),
             static_cast<long long>(total.unaccounted()),
             static_cast<unsigned long long>(m_wire.faultsInjected()));
         for (int f = 1; f < faultCount; ++f)
@@ -528,13 +529,14 @@ private:
         const std::string verdict = check.verdict();
         if (m_options.verbose || !verdict.empty())
             std::printf("soak: %6.1f s %-7s %-11s requests %6lld answers %6lld cs %4lld dgram %4lld "
-                        "ack %4lld lost %4lld damaged %4llu reopens %2d RSS %.1f MiB\n",
+                        "ack %4lld late %4lld lost %4lld damaged %4llu reopens %2d RSS %.1f MiB\n",
                         double(m_clock.elapsed()) / 1000.0, linkName(m_link), soakFaultName(fault),
                         static_cast<long long>(check.tool.sent()),
                         static_cast<long long>(check.tool.decoded),
                         static_cast<long long>(check.tool.checksumErrors),
                         static_cast<long long>(check.tool.datagramsDropped),
                         static_cast<long long>(check.tool.acknowledgeErrors),
+                        static_cast<long long>(check.tool.late),
                         static_cast<long long>(check.tool.unaccounted()),
                         static_cast<unsigned long long>(check.damaged), check.reopens, rssMiB());
         if (!verdict.empty())

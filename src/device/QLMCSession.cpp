@@ -84,6 +84,9 @@ void QLMCSession::replaceMotor()
     // The old image is destroyed while the lock is still held.
     fresh.reset();
     resetRecords();
+    // An urgent write was meant for the device of the previous connection.
+    m_urgent.reset();
+    m_urgentPending = false;
 }
 
 void QLMCSession::resetRecords()
@@ -167,24 +170,44 @@ void QLMCSession::answerFramed(const QLMCIPPacket &answer)
             LogMessage("QLMCSession", __LINE__, "QLMCSession::answerFramed", LogOutput::Default,
                        LogLevelInfo, LogActionNone,
                        QStringLiteral("module list received outside a bus scan, ignored"));
-        } else {
-            const size_t length = std::min<size_t>(answer.Length, answer.Data.size());
-            int rejected = 0;
-            const std::vector<uint8_t> modules = DeviceNetworkSettings::validModules(
-                std::span<const uint8_t>(answer.Data.data(), length), &rejected);
-            if (rejected > 0)
-                LogMessage("QLMCSession", __LINE__, "QLMCSession::answerFramed",
-                           LogOutput::Default, LogLevelInfo, LogActionNone,
-                           QStringLiteral("bus scan: %1 byte(s) outside 1..127 not listed")
-                               .arg(rejected));
-            if (m_listener)
-                m_listener->scanResult(modules);
+            return;
         }
-    } else {
-        decode(answer, generation);
+        {
+            RegisterLockGuard guard(m_lock);
+            if (!claimAnswer(answer.TransactionId))
+                return;
+        }
+        const size_t length = std::min<size_t>(answer.Length, answer.Data.size());
+        int rejected = 0;
+        const std::vector<uint8_t> modules = DeviceNetworkSettings::validModules(
+            std::span<const uint8_t>(answer.Data.data(), length), &rejected);
+        if (rejected > 0)
+            LogMessage("QLMCSession", __LINE__, "QLMCSession::answerFramed", LogOutput::Default,
+                       LogLevelInfo, LogActionNone,
+                       QStringLiteral("bus scan: %1 byte(s) outside 1..127 not listed")
+                           .arg(rejected));
+        if (m_listener)
+            m_listener->scanResult(modules);
+    } else if (!decode(answer, generation, true)) {
+        return;
     }
     if (m_answerEvent)
         m_answerEvent->set();
+}
+
+bool QLMCSession::claimAnswer(int32_t transactionId)
+{
+    RegisterLockGuard guard(m_lock);
+    const int32_t awaited = m_connection.AwaitedTransaction.load();
+    if (awaited != ConnectionState::NoTransaction && awaited == transactionId) {
+        m_connection.AwaitedTransaction = ConnectionState::NoTransaction;
+        return true;
+    }
+    // Its request was given up (or none is awaited): decoding it now would
+    // take it for the answer of the request in flight (at a gateway, whose
+    // answers carry no addresses, its values would land in other registers).
+    m_statistics.lateAnswer(transactionId, HighResCounter::now(), HighResCounter::frequency());
+    return false;
 }
 
 void QLMCSession::frameDropped(FrameError error)
@@ -232,6 +255,57 @@ void QLMCSession::writeAnswered(std::span<const uint8_t> addresses)
             reg->WriteAnsweredSequence = sequence;
 }
 
+bool QLMCSession::requestUrgentWrite(int address, int64_t value)
+{
+    RegisterLockGuard guard(m_lock);
+    QLMCRegister *reg = m_motor->registerAt(address);
+    if (!reg || m_connection.ComMode.load() == ComModes::Closed)
+        return false;
+    // A pending ordinary write of the register would follow and undo it.
+    reg->WriteRequest = false;
+    m_urgent.set(size_t(address));
+    m_urgentValues[size_t(address)] = value;
+    m_urgentPending = true;
+    if (m_senderWake)
+        m_senderWake();
+    return true;
+}
+
+bool QLMCSession::requestDriverStop()
+{
+    return requestUrgentWrite(Reg::RegulationMode, 0);
+}
+
+std::vector<QLMCSession::UrgentWrite> QLMCSession::takeUrgentWrites()
+{
+    RegisterLockGuard guard(m_lock);
+    std::vector<UrgentWrite> taken;
+    for (size_t address = 0; address < m_urgent.size(); ++address)
+        if (m_urgent.test(address))
+            taken.push_back({int(address), m_urgentValues[address]});
+    m_urgent.reset();
+    m_urgentPending = false;
+    return taken;
+}
+
+void QLMCSession::restoreUrgentWrites(const std::vector<UrgentWrite> &writes)
+{
+    RegisterLockGuard guard(m_lock);
+    for (const UrgentWrite &write : writes) {
+        if (m_urgent.test(size_t(write.address)))
+            continue; // asked again meanwhile: the newer value stays
+        m_urgent.set(size_t(write.address));
+        m_urgentValues[size_t(write.address)] = write.value;
+    }
+    m_urgentPending = m_urgent.any();
+}
+
+void QLMCSession::setSenderWake(std::function<void()> wake)
+{
+    RegisterLockGuard guard(m_lock);
+    m_senderWake = std::move(wake);
+}
+
 void QLMCSession::requestRegulationParameters()
 {
     RegisterLockGuard guard(m_lock);
@@ -260,38 +334,14 @@ void QLMCSession::AskRegistersFromModule()
 
 void QLMCSession::DataReceived(const QLMCIPPacket &answer)
 {
-    decode(answer, AnswerAssembler::CurrentGeneration);
+    decode(answer, AnswerAssembler::CurrentGeneration, false);
 }
 
-void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
+bool QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation, bool claim)
 {
-    // 1. Statistics; lost packets show when their count grows.
-    const CommStatistics::LostPackets lost =
-        m_statistics.answerDecoded(HighResCounter::now(), HighResCounter::frequency());
-    if (lost.now > 0 && lost.now > lost.previous)
-        showStatus(3, QStringLiteral("Com error : %1 (PKT)").arg(lost.now));
-
-    const int comMode = m_connection.ComMode.load();
-    const int length = std::clamp<int32_t>(answer.Length, 0, Frame::MaxPayload);
-    const uint8_t *payload = answer.Data.data();
-
-    // 2. A gateway write answer carries one acknowledge (0x87) per write item.
-    if (comMode == ComModes::TcpGateway && m_connection.Phase.load() != Phases::Read) {
-        bool acknowledged = length == m_connection.GatewayWriteItems.load();
-        for (int i = 0; i < length && acknowledged; ++i)
-            acknowledged = payload[i] == 0x87;
-        if (!acknowledged) {
-            m_writeRefused = true;
-            raiseCommError("ACK", true);
-        }
-        return;
-    }
-
-    // 3. After a restore command the regulation parameters are read back.
-    if (RestorePending.exchange(false))
-        requestRegulationParameters();
-
-    // 4. Walk the payload.
+    CommStatistics::LostPackets lost{0, 0};
+    bool gatewayWrite = false;
+    bool writeRefused = false;
     bool typeArrived = false;
     bool versionArrived = false;
     bool decoded = false;
@@ -302,121 +352,157 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
     bool commandDecoded = false;
     bool positionDecoded = false;
     {
+        // One hold from the claim to the end of the walk: the sender cannot
+        // build its next request (and overwrite what this answer is decoded
+        // against: the phase, the gateway's requested addresses) in between.
         RegisterLockGuard guard(m_lock);
         // Open and Close raise the generation under this lock: an answer that
         // lost the race against them is not decoded into the next connection.
         if (!isCurrentGeneration(generation))
-            return;
-        // Every register this answer stores is marked with its number: only
-        // marked registers hold a value the device sent in this connection.
-        const uint64_t sequence = ++m_answerSequence;
-        const bool gateway = comMode == ComModes::TcpGateway;
-        if (!gateway && comMode != ComModes::TcpDirect && comMode != ComModes::Udp
-            && comMode != ComModes::Closed)
-            return;
-        int i = 0;
-        size_t k = 0;
-        while (i < length) {
-            int address;
-            if (gateway) {
-                // Gateway answers carry no addresses: take them from the request.
-                address = k < m_connection.RequestedAddresses.size()
-                              ? m_connection.RequestedAddresses[k]
-                              : 0xFF;
-                ++k;
-            } else {
-                address = payload[i++];
+            return false;
+        if (claim && !claimAnswer(answer.TransactionId))
+            return false;
+
+        // 1. Statistics; lost packets show when their count grows.
+        lost = m_statistics.answerDecoded(HighResCounter::now(), HighResCounter::frequency());
+
+        const int comMode = m_connection.ComMode.load();
+        const int length = std::clamp<int32_t>(answer.Length, 0, Frame::MaxPayload);
+        const uint8_t *payload = answer.Data.data();
+
+        // 2. A gateway write answer carries one acknowledge (0x87) per write item.
+        if (comMode == ComModes::TcpGateway && m_connection.Phase.load() != Phases::Read) {
+            gatewayWrite = true;
+            bool acknowledged = length == m_connection.GatewayWriteItems.load();
+            for (int i = 0; i < length && acknowledged; ++i)
+                acknowledged = payload[i] == 0x87;
+            if (!acknowledged) {
+                m_writeRefused = true;
+                writeRefused = true;
             }
-            if (!isRegisterAddress(address)) {
-                unknownAddress = address;
-                break;
-            }
-            QLMCRegister *reg = m_motor->registerAt(address);
-            if (i + reg->Size > length) {
-                // The value would run past the payload: not decoded. A gateway
-                // whose module did not acknowledge may answer with status
-                // bytes only: the byte there is then the status byte.
-                if (gateway && i < length && payload[i] != 0x87)
-                    ackError = true;
-                break;
-            }
-            std::copy_n(payload + i, reg->Size, reg->Value.begin());
-            ++reg->AnswerCount;
-            reg->ReceivedSequence = sequence;
-            decoded = true;
-            deliver(address, payload + i, typeArrived, versionArrived);
-            commandDecoded = commandDecoded || address == Reg::Command;
-            positionDecoded = positionDecoded || address == Reg::Position;
-            switch (address) {
-            case Reg::Options:
-            case Reg::InputMin:
-            case Reg::InputMax:
-            case Reg::StandbyTimer:
-                pending.display(SessionListener::Display::Options);
-                break;
-            case Reg::AutoTuning:
-                pending.display(SessionListener::Display::AutoTuning);
-                break;
-            case Reg::HomingStartInput:
-            case Reg::HomingOption:
-            case Reg::HomingPosition:
-            case Reg::HomingInput:
-                pending.display(SessionListener::Display::Calibration);
-                break;
-            case Reg::EnhancedInput:
-                pending.display(SessionListener::Display::EnhancedCmd);
-                break;
-            case Reg::LoopsConfig:
-                pending.display(SessionListener::Display::EnhancedRangeConfig);
-                break;
-            case Reg::EnhancedParams:
-                pending.display(SessionListener::Display::EnhancedParam);
-                break;
-            case Reg::TcpWatchdog:
-                pending.direct(SessionListener::DirectValue::TcpWatchdog);
-                break;
-            case Reg::Name:
-                pending.direct(SessionListener::DirectValue::DeviceName);
-                break;
-            case Reg::CurrentMax:
-                pending.direct(SessionListener::DirectValue::CurrentMax);
-                break;
-            case Reg::MaxOutputVoltage:
-                pending.direct(SessionListener::DirectValue::OutputVoltageMax);
-                break;
-            case Reg::DissipationVoltage:
-                pending.direct(SessionListener::DirectValue::DissipationVoltage);
-                break;
-            case Reg::Limit2XInput:
-                pending.limits = true;
-                break;
-            default:
-                break;
-            }
-            i += reg->Size;
-            if (gateway) {
-                // Each gateway read item ends with the module's status byte.
-                if (i >= length || payload[i] != 0x87) {
-                    ackError = true;
+        } else {
+            // 3. After a restore command the regulation parameters are read back.
+            if (RestorePending.exchange(false))
+                requestRegulationParameters();
+
+            // 4. Walk the payload.
+            // Every register this answer stores is marked with its number: only
+            // marked registers hold a value the device sent in this connection.
+            const uint64_t sequence = ++m_answerSequence;
+            const bool gateway = comMode == ComModes::TcpGateway;
+            if (!gateway && comMode != ComModes::TcpDirect && comMode != ComModes::Udp
+                && comMode != ComModes::Closed)
+                return true;
+            int i = 0;
+            size_t k = 0;
+            while (i < length) {
+                int address;
+                if (gateway) {
+                    // Gateway answers carry no addresses: take them from the request.
+                    address = k < m_connection.RequestedAddresses.size()
+                                  ? m_connection.RequestedAddresses[k]
+                                  : 0xFF;
+                    ++k;
+                } else {
+                    address = payload[i++];
+                }
+                if (!isRegisterAddress(address)) {
+                    unknownAddress = address;
                     break;
                 }
-                ++i;
+                QLMCRegister *reg = m_motor->registerAt(address);
+                if (i + reg->Size > length) {
+                    // The value would run past the payload: not decoded. A gateway
+                    // whose module did not acknowledge may answer with status
+                    // bytes only: the byte there is then the status byte.
+                    if (gateway && i < length && payload[i] != 0x87)
+                        ackError = true;
+                    break;
+                }
+                std::copy_n(payload + i, reg->Size, reg->Value.begin());
+                ++reg->AnswerCount;
+                reg->ReceivedSequence = sequence;
+                decoded = true;
+                deliver(address, payload + i, typeArrived, versionArrived);
+                commandDecoded = commandDecoded || address == Reg::Command;
+                positionDecoded = positionDecoded || address == Reg::Position;
+                switch (address) {
+                case Reg::Options:
+                case Reg::InputMin:
+                case Reg::InputMax:
+                case Reg::StandbyTimer:
+                    pending.display(SessionListener::Display::Options);
+                    break;
+                case Reg::AutoTuning:
+                    pending.display(SessionListener::Display::AutoTuning);
+                    break;
+                case Reg::HomingStartInput:
+                case Reg::HomingOption:
+                case Reg::HomingPosition:
+                case Reg::HomingInput:
+                    pending.display(SessionListener::Display::Calibration);
+                    break;
+                case Reg::EnhancedInput:
+                    pending.display(SessionListener::Display::EnhancedCmd);
+                    break;
+                case Reg::LoopsConfig:
+                    pending.display(SessionListener::Display::EnhancedRangeConfig);
+                    break;
+                case Reg::EnhancedParams:
+                    pending.display(SessionListener::Display::EnhancedParam);
+                    break;
+                case Reg::TcpWatchdog:
+                    pending.direct(SessionListener::DirectValue::TcpWatchdog);
+                    break;
+                case Reg::Name:
+                    pending.direct(SessionListener::DirectValue::DeviceName);
+                    break;
+                case Reg::CurrentMax:
+                    pending.direct(SessionListener::DirectValue::CurrentMax);
+                    break;
+                case Reg::MaxOutputVoltage:
+                    pending.direct(SessionListener::DirectValue::OutputVoltageMax);
+                    break;
+                case Reg::DissipationVoltage:
+                    pending.direct(SessionListener::DirectValue::DissipationVoltage);
+                    break;
+                case Reg::Limit2XInput:
+                    pending.limits = true;
+                    break;
+                default:
+                    break;
+                }
+                i += reg->Size;
+                if (gateway) {
+                    // Each gateway read item ends with the module's status byte.
+                    if (i >= length || payload[i] != 0x87) {
+                        ackError = true;
+                        break;
+                    }
+                    ++i;
+                }
             }
+            if (decoded && GraphicEnabled.load())
+                sample = Received;
+            if (typeArrived && versionArrived)
+                Device.TypeVersionGeneration = m_connection.Generation.load();
+            // A live read cycle: one line of a running recording (never waits).
+            if (positionDecoded && !m_readCycleObservers.empty()) {
+                const int64_t now = HighResCounter::now();
+                for (ReadCycleObserver *observer : m_readCycleObservers)
+                    observer->readCycleDecoded(Received, now, *m_motor);
+            }
+            if (commandDecoded && TuningRecorder.recording())
+                TuningRecorder.record(HighResCounter::now(), Received.Position, Received.Speed,
+                                      Received.Command);
         }
-        if (decoded && GraphicEnabled.load())
-            sample = Received;
-        if (typeArrived && versionArrived)
-            Device.TypeVersionGeneration = m_connection.Generation.load();
-        // A live read cycle: one line of a running recording (never waits).
-        if (positionDecoded && !m_readCycleObservers.empty()) {
-            const int64_t now = HighResCounter::now();
-            for (ReadCycleObserver *observer : m_readCycleObservers)
-                observer->readCycleDecoded(Received, now, *m_motor);
-        }
-        if (commandDecoded && TuningRecorder.recording())
-            TuningRecorder.record(HighResCounter::now(), Received.Position, Received.Speed,
-                                  Received.Command);
     }
+    if (lost.now > 0 && lost.now > lost.previous)
+        showStatus(3, QStringLiteral("Com error : %1 (PKT)").arg(lost.now));
+    if (writeRefused)
+        raiseCommError("ACK", true);
+    if (gatewayWrite)
+        return true;
 
     if (ackError)
         raiseCommError("ACK", false);
@@ -438,7 +524,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
     }
     // An unknown address ends the answer: nothing after it, no display.
     if (unknownAddress >= 0 || !decoded)
-        return;
+        return true;
 
     // 6. Graph sample, 7. display arming every DisplayDivider answers.
     if (GraphicEnabled.load() && m_listener)
@@ -448,6 +534,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
         if (m_listener)
             m_listener->armMainDisplay();
     }
+    return true;
 }
 
 bool QLMCSession::deliver(int address, const uint8_t *v, bool &typeArrived, bool &versionArrived)

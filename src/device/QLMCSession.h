@@ -9,8 +9,10 @@
 #include "protocol/CommStatistics.h"
 #include "protocol/ConnectionState.h"
 
+#include <array>
 #include <atomic>
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -50,8 +52,50 @@ public:
 
     void setListener(SessionListener *listener) { m_listener = listener; }
     SessionListener *listener() const { return m_listener; }
-    /// The sender thread's answer event, set after every decoded answer.
+    /// The sender thread's answer event, set after every answer taken as the
+    /// answer of the request in flight (never by a late one).
     void setAnswerEvent(AutoResetEvent *event) { m_answerEvent = event; }
+
+    // --- Urgent writes ---------------------------------------------------------
+    //
+    // A STOP must not wait behind other requests. An urgent write goes out as
+    // the sender's next packet, ahead of the poll and of every pending read and
+    // write; a pending ordinary write of the same register is dropped (it would
+    // undo the urgent one). If the sender is waiting for an answer, the wait
+    // ends once that answer is late by the link's own measure (past the recent
+    // p99 answer time) rather than at its time-out; the request is then given
+    // up like a lost one, and its answer, should it still come, is told apart
+    // by its transaction number. Over a gateway the write goes to the
+    // connected module. An urgent write is never repeated (no write is).
+    //
+    // Any thread, with or without the RegisterLock held.
+
+    /// Queues an urgent write of \a value (most significant byte first in the
+    /// register's Size bytes, as RequestWrite). Returns false, queueing
+    /// nothing, while no connection is open. The register is sent when the
+    /// model grants its write, or before the identification (nothing is
+    /// granted yet and a STOP must not wait for it).
+    bool requestUrgentWrite(int address, int64_t value);
+    /// "Driver Stop": 0x20 = 0 as an urgent write. The consign auto change is
+    /// the panel's (see driverStop() in src/panel).
+    bool requestDriverStop();
+    /// True while an urgent write waits for the sender (lock-free).
+    bool urgentWritePending() const { return m_urgentPending.load(); }
+    struct UrgentWrite
+    {
+        int address;
+        int64_t value;
+    };
+    /// The sender takes the queued urgent writes, in address order. Their
+    /// values are kept apart from WriteValue: an ordinary write asked right
+    /// after the urgent one keeps its own value and follows it.
+    std::vector<UrgentWrite> takeUrgentWrites();
+    /// The sender gives back urgent writes it could not send (those asked
+    /// again meanwhile keep their newer value).
+    void restoreUrgentWrites(const std::vector<UrgentWrite> &writes);
+    /// How an urgent write wakes the sender at once (its tick and its answer
+    /// wait); installed by the sender, cleared with nullptr.
+    void setSenderWake(std::function<void()> wake);
 
     // Live values and records; written by the decoder, read under the lock.
     ReceivedValues Received;
@@ -100,7 +144,9 @@ public:
 
     /// Decodes one answer whose checksum was verified: statistics, gateway
     /// acknowledges, every register into the image, the live values and the
-    /// records, and the notifications.
+    /// records, and the notifications. Takes the answer as it is (a parameter
+    /// file's view packet, tests); answers from the link go through
+    /// answerFramed(), which decodes only the answer of the request in flight.
     void DataReceived(const QLMCIPPacket &answer);
 
     /// The number of the last answer the decoder took (raised once per answer
@@ -133,7 +179,12 @@ public:
     void frameDropped(FrameError error) override;
 
 private:
-    void decode(const QLMCIPPacket &answer, uint32_t generation);
+    /// Returns false when the answer was not taken (an earlier connection's;
+    /// with \a claim, one that does not carry the awaited transaction number).
+    bool decode(const QLMCIPPacket &answer, uint32_t generation, bool claim);
+    /// Takes \a transactionId as the answer of the request in flight, or
+    /// counts it as late. Under the RegisterLock.
+    bool claimAnswer(int32_t transactionId);
     void resetRecords();
     void raiseCommError(const char *kind, bool capped);
     void showStatus(int panel, const QString &text);
@@ -150,4 +201,8 @@ private:
     std::atomic<int> m_commErrors{0};
     uint64_t m_answerSequence = 0; ///< under the RegisterLock
     std::atomic<bool> m_writeRefused{false};
+    std::bitset<RegisterCount> m_urgent;               ///< under the RegisterLock
+    std::array<int64_t, RegisterCount> m_urgentValues{}; ///< under the RegisterLock
+    std::atomic<bool> m_urgentPending{false};
+    std::function<void()> m_senderWake; ///< under the RegisterLock
 };

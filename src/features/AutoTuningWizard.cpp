@@ -243,8 +243,14 @@ void applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
 {
     RegisterLockGuard guard(session.lock());
     QLMCIPMotor &motor = session.motor();
-    for (const WizardWrite &write : requests.writes)
-        motor.RequestWrite(write.address, write.value);
+    for (const WizardWrite &write : requests.writes) {
+        // An abort takes the STOP's fast path: the next packet, not behind the poll.
+        const bool abort = write.address == Reg::AutoTuning
+                           && (write.value == TuningCommand::AbortPid
+                               || write.value == TuningCommand::AbortPredictive);
+        if (!abort || !session.requestUrgentWrite(write.address, write.value))
+            motor.RequestWrite(write.address, write.value);
+    }
     for (const int address : requests.reads)
         motor.RequestRead(address);
     if (requests.runStarted)

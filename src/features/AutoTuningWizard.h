@@ -151,6 +151,7 @@ private:
 
 /// Puts \a requests into the session's register image in one hold of the
 /// lock, with the sender's AutoTuningActive set to \a wizard's run state (and
-/// the response recorder started or stopped with the run).
+/// the response recorder started or stopped with the run). An abort command
+/// is an urgent write (QLMCSession::requestUrgentWrite): it goes out next.
 void applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
                          const WizardRequests &requests);

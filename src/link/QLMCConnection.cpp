@@ -163,6 +163,11 @@ void QLMCConnection::setAnswerTimeoutMs(int milliseconds)
     m_sender->setAnswerTimeoutMs(milliseconds);
 }
 
+void QLMCConnection::setAnswerTimeoutFloorMs(int milliseconds)
+{
+    m_sender->setAnswerTimeoutFloorMs(milliseconds);
+}
+
 void QLMCConnection::newGeneration()
 {
     {

@@ -60,9 +60,13 @@ public:
 
     /// The polling check box: the sender adds the live reads while it is on.
     void setPollingEnabled(bool enabled);
-    /// The sender's answer time-out (3000 ms by default; tests and the
-    /// command-line tool use shorter ones).
+    /// The ceiling of the sender's answer time-out (3000 ms by default; tests
+    /// and the command-line tool use shorter ones). The time-out follows the
+    /// link below it (QLMCThreadSendPacket).
     void setAnswerTimeoutMs(int milliseconds);
+    /// The floor of the adaptive time-out (20 ms by default; equal to the
+    /// ceiling, the time-out stays fixed).
+    void setAnswerTimeoutFloorMs(int milliseconds);
 
     int comMode() const;
     QString ipText() const { return m_ipText; }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 namespace {
 const char *const ExecuteName = "QLMCThreadSendPacket::Execute";
@@ -26,11 +27,18 @@ QLMCThreadSendPacket::QLMCThreadSendPacket(QLMCSession &session, RequestEncoder 
     , m_tcp(tcp)
     , m_udp(udp)
     , m_timer([this] { m_timerEvent.set(); })
-{}
+{
+    // An urgent write wakes the thread from its tick wait and from an answer wait.
+    m_session.setSenderWake([this] {
+        m_timerEvent.set();
+        m_answerEvent.set();
+    });
+}
 
 QLMCThreadSendPacket::~QLMCThreadSendPacket()
 {
     terminate();
+    m_session.setSenderWake(nullptr);
 }
 
 void QLMCThreadSendPacket::start()
@@ -57,6 +65,11 @@ void QLMCThreadSendPacket::setAnswerTimeoutMs(int milliseconds)
     m_answerTimeoutMs = std::max(1, milliseconds);
 }
 
+void QLMCThreadSendPacket::setAnswerTimeoutFloorMs(int milliseconds)
+{
+    m_answerTimeoutFloorMs = std::max(1, milliseconds);
+}
+
 void QLMCThreadSendPacket::setUnansweredIdentificationHandler(std::function<void()> handler)
 {
     m_unansweredIdentification = std::move(handler);
@@ -76,53 +89,97 @@ void QLMCThreadSendPacket::Execute()
         m_passes.fetch_add(1, std::memory_order_relaxed);
         if (!runPass() || m_terminated.load())
             continue;
-        const bool answered = awaitAnswer();
+        const WaitEnd end = awaitAnswer();
         if (m_terminated.load())
             break;
-        answerOutcome(answered);
+        answerOutcome(end == WaitEnd::Answered, end == WaitEnd::CutShort);
     }
     m_awaiting = false;
 }
 
-bool QLMCThreadSendPacket::awaitAnswer()
+namespace {
+// Milliseconds from \a now until \a until, rounded up (0 once it passed).
+int msUntil(std::chrono::steady_clock::time_point until, std::chrono::steady_clock::time_point now)
 {
-    using Clock = std::chrono::steady_clock;
-    const int timeoutMs = m_answerTimeoutMs.load();
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    auto leftMs = [&deadline](Clock::time_point until) {
-        return int(std::max<int64_t>(
-            0,
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
-    };
-    if (m_session.connection().ComMode.load() == ComModes::Udp && !m_inFlightScan) {
-        // A UDP answer is received and decoded here, with the RegisterLock
-        // released while the datagram is awaited so the windows never freeze
-        // on an unreachable device. A datagram that is dropped (not one whole
-        // frame, bad checksum, an earlier connection's) does not end the wait.
-        const auto datagramDeadline =
-            Clock::now()
-            + std::chrono::milliseconds(std::min(timeoutMs, RequestEncoder::UdpAnswerTimeoutMs));
-        while (!m_terminated.load()
-               && m_encoder.receiveDatagramAnswer(m_udp, leftMs(datagramDeadline),
-                                                  m_inFlightGeneration)) {
-            if (m_answerEvent.wait(0) == WaitResult::Signalled)
-                return true;
-            if (leftMs(datagramDeadline) == 0)
-                break;
+    if (until <= now)
+        return 0;
+    return int(std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
+}
+} // namespace
+
+void QLMCThreadSendPacket::armAnswerWait(Clock::time_point sentAt)
+{
+    m_inFlightSentAt = sentAt;
+    m_inFlightTransaction = m_session.connection().AwaitedTransaction.load();
+    CommStatistics &statistics = m_session.statistics();
+    const size_t measured = statistics.answerTimeCount();
+    const double p99 = measured > 0 ? double(statistics.answerTimeP99Ms()) : 0.0;
+    const int ceiling = m_answerTimeoutMs.load();
+    const int adaptive =
+        AnswerTimeout::adaptiveMs(p99, measured, m_answerTimeoutFloorMs.load(), ceiling);
+    statistics.shown.answerTimeoutMs = adaptive;
+    // A command the controller may take long over keeps the whole wait.
+    bool longCommand = m_inFlightScan;
+    if (m_inFlightPhase != Phases::Read)
+        for (uint8_t address : m_inFlight)
+            longCommand = longCommand || AnswerTimeout::isLongCommand(address);
+    m_inFlightTimeoutMs = longCommand ? ceiling : adaptive;
+    // An answer is late once it is past what 99 % of the recent ones took
+    // (with nothing measured yet, at once).
+    m_inFlightLateAfter =
+        measured >= AnswerTimeout::MeasuredAnswers
+            ? std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(p99))
+            : Clock::duration::zero();
+}
+
+QLMCThreadSendPacket::WaitEnd QLMCThreadSendPacket::awaitAnswer()
+{
+    const ConnectionState &connection = m_session.connection();
+    const auto deadline = m_inFlightSentAt + std::chrono::milliseconds(m_inFlightTimeoutMs);
+    // A UDP answer is received and decoded here, with the RegisterLock
+    // released while the datagram is awaited so the windows never freeze on an
+    // unreachable device. A datagram that is dropped (not one whole frame, bad
+    // checksum, an earlier connection's, a late answer) does not end the wait.
+    const bool udp = connection.ComMode.load() == ComModes::Udp && !m_inFlightScan;
+    const auto datagramDeadline =
+        m_inFlightSentAt
+        + std::chrono::milliseconds(std::min(m_inFlightTimeoutMs, RequestEncoder::UdpAnswerTimeoutMs));
+    std::optional<Clock::time_point> cutAt;
+    bool overrunReported = false;
+    for (;;) {
+        // Open and Close change the generation and set the event: the wait ends.
+        if (m_terminated.load() || connection.Generation.load() != m_inFlightGeneration)
+            return WaitEnd::Ended;
+        // The decoder took the answer carrying our transaction number.
+        if (connection.AwaitedTransaction.load() != m_inFlightTransaction)
+            return WaitEnd::Answered;
+        const auto now = Clock::now();
+        if (!cutAt && m_session.urgentWritePending())
+            cutAt = m_inFlightSentAt + m_inFlightLateAfter;
+        if (cutAt && now >= *cutAt)
+            return WaitEnd::CutShort;
+        if (now >= deadline) {
+            ReportThreadEventWait(WaitResult::Timeout, AnswerEventName, ExecuteName);
+            // A frame that began before this request went out and is still not
+            // whole had a damaged header (it announced more bytes than came) or
+            // lost its rest: waiting on would take the next answers as its body.
+            m_session.assembler().resetIfHeldSince(m_inFlightSentAt);
+            return WaitEnd::TimedOut;
         }
-        if (m_encoder.datagramOverrun() && m_inputOverrun)
-            m_inputOverrun(m_inFlightGeneration);
+        Clock::time_point until = cutAt ? std::min(deadline, *cutAt) : deadline;
+        if (udp && now < datagramDeadline && !m_encoder.datagramOverrun()) {
+            // In slices, so that an urgent write does not wait out the datagram wait.
+            until = std::min({until, datagramDeadline, now + std::chrono::milliseconds(DatagramSliceMs)});
+            m_encoder.receiveDatagramAnswer(m_udp, msUntil(until, now), m_inFlightGeneration);
+            if (m_encoder.datagramOverrun() && !overrunReported) {
+                overrunReported = true;
+                if (m_inputOverrun)
+                    m_inputOverrun(m_inFlightGeneration);
+            }
+            continue;
+        }
+        m_answerEvent.wait(msUntil(until, now));
     }
-    const int result = m_answerEvent.wait(leftMs(deadline));
-    ReportThreadEventWait(result, AnswerEventName, ExecuteName);
-    if (result != WaitResult::Signalled) {
-        // A whole answer time went by: any part of a frame still held had a
-        // damaged header (it announced more bytes than came) or lost its rest.
-        // Waiting on would take the next answers as its body, so the stream
-        // starts afresh with the next request.
-        m_session.assembler().reset();
-    }
-    return result == WaitResult::Signalled;
 }
 
 bool QLMCThreadSendPacket::isPolled(int address) const
@@ -147,12 +204,21 @@ bool QLMCThreadSendPacket::inFlightOnlyPolled() const
     return true;
 }
 
-void QLMCThreadSendPacket::answerOutcome(bool answered)
+void QLMCThreadSendPacket::answerOutcome(bool answered, bool cutShort)
 {
     bool unidentified = false;
     {
         RegisterLockGuard guard(m_session.lock());
         ConnectionState &connection = m_session.connection();
+        if (m_inFlightTransaction != ConnectionState::NoTransaction) {
+            // Taken by the decoder while the wait was ending: answered. Else
+            // given up: its answer, should it still come, is late from now on.
+            if (connection.AwaitedTransaction.load() != m_inFlightTransaction)
+                answered = true;
+            else
+                connection.AwaitedTransaction = ConnectionState::NoTransaction;
+        }
+        m_inFlightTransaction = ConnectionState::NoTransaction;
         if (m_inFlightGeneration != connection.Generation.load()) {
             // Closed or opened again meanwhile (which also ended the wait).
             m_reasked.reset();
@@ -166,7 +232,7 @@ void QLMCThreadSendPacket::answerOutcome(bool answered)
                 m_session.writeAnswered(m_inFlight);
         } else {
             CommStatistics &statistics = m_session.statistics();
-            ++statistics.answerTimeouts;
+            ++(cutShort ? statistics.waitsCutShort : statistics.answerTimeouts);
             QLMCIPMotor &motor = m_session.motor();
             if (m_inFlightScan) {
                 // The scan is not repeated on its own.
@@ -175,7 +241,7 @@ void QLMCThreadSendPacket::answerOutcome(bool answered)
                 motor.RequestRead(Reg::Type);
                 motor.RequestRead(Reg::Version);
                 ++statistics.identifyRetries;
-                unidentified = true;
+                unidentified = !cutShort; // a STOP does not make the device silent
             } else if (m_inFlightPhase == Phases::Read) {
                 for (uint8_t address : m_inFlight) {
                     if (isPolled(address))
@@ -235,20 +301,70 @@ bool QLMCThreadSendPacket::runPass()
     if (m_session.PollingEnabled.load() && !connection.ScanningI2C.load())
         requestLiveRegisters();
     // An answer cannot come before its request: a set left over from Open,
-    // Close or a late answer must not end the wait for this one.
+    // Close or an urgent write must not end the wait for this one.
     m_answerEvent.reset();
     m_inFlight.clear();
     m_inFlightScan = false;
+    m_inFlightTransaction = ConnectionState::NoTransaction;
     m_inFlightGeneration = connection.Generation.load();
-    bool sent;
-    if (connection.SendScanRequest.exchange(false)) {
+    const Clock::time_point sentAt = Clock::now();
+    bool sent = false;
+    if (m_session.urgentWritePending() && sendUrgent(sent)) {
+        // The urgent writes went first; the cycle goes on at the next pass.
+    } else if (connection.SendScanRequest.exchange(false)) {
         m_inFlightScan = true;
         sent = m_encoder.sendScanRequest(m_tcp);
     } else {
         sent = buildAndSend();
     }
+    if (sent)
+        armAnswerWait(sentAt);
     m_awaiting = sent;
     return sent;
+}
+
+bool QLMCThreadSendPacket::sendUrgent(bool &sent)
+{
+    ConnectionState &connection = m_session.connection();
+    const bool gateway = connection.ComMode.load() == ComModes::TcpGateway;
+    const bool identified = m_session.Identified.load();
+    QLMCIPMotor &motor = m_session.motor();
+    std::vector<QLMCSession::UrgentWrite> writes = m_session.takeUrgentWrites();
+    int count = 0;
+    for (auto write = writes.begin(); write != writes.end();) {
+        const QLMCRegister *reg = motor.registerAt(write->address);
+        // Before the identification nothing is granted yet; after it, a
+        // register the model does not write is dropped as any write is.
+        if (!reg || (identified && !reg->Writable)) {
+            write = writes.erase(write);
+            continue;
+        }
+        m_packet.Data[size_t(count++)] = uint8_t(write->address);
+        const auto raw = static_cast<uint64_t>(write->value);
+        for (int i = 0; i < reg->Size; ++i) {
+            const int shift = 8 * (reg->Size - 1 - i);
+            m_packet.Data[size_t(count++)] = shift < 64 ? uint8_t(raw >> shift) : 0;
+        }
+        m_inFlight.push_back(uint8_t(write->address));
+        ++write;
+    }
+    if (writes.empty())
+        return false;
+    // Outside the send cycle: the cycle's phase is taken up again afterwards.
+    if (m_resumePhase < 0)
+        m_resumePhase = connection.Phase.load();
+    connection.Phase = Phases::Write;
+    connection.GatewayWriteItems = gateway ? int(writes.size()) : 0;
+    m_inFlightPhase = Phases::Write;
+    m_packet.DataCount = count;
+    PacketTransport &transport = connection.ComMode.load() == ComModes::Udp ? m_udp : m_tcp;
+    sent = m_encoder.sendWrite(m_packet, transport);
+    if (!sent) {
+        // Nowhere to send yet (a socket still connecting): they go next time.
+        m_session.restoreUrgentWrites(writes);
+        m_inFlight.clear();
+    }
+    return true;
 }
 
 bool QLMCThreadSendPacket::buildAndSend()
@@ -259,6 +375,10 @@ bool QLMCThreadSendPacket::buildAndSend()
     int budget = 0;
     int gatewayItems = 0;
     connection.GatewayWriteItems = 0;
+    if (m_resumePhase >= 0) {
+        connection.Phase = m_resumePhase;
+        m_resumePhase = -1;
+    }
 
     // One read packet, one full write packet, then input-only packets.
     ++m_cycle;

@@ -3,10 +3,12 @@
 #include "device/RegisterTable.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/PeriodicTimer.h"
+#include "protocol/AnswerTimeout.h"
 #include "protocol/QLMCIPPacket.h"
 
 #include <atomic>
 #include <bitset>
+#include <chrono>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -32,13 +34,30 @@ class RequestEncoder;
 ///   and a reset or EEPROM save must not run twice): the readable registers of
 ///   a lost write packet are read back instead.
 /// Each of these is counted in CommStatistics.
+///
+/// The answer time-out follows the link (AnswerTimeout::adaptiveMs): a few
+/// times the recent p99 answer time, within a floor and the ceiling set by
+/// setAnswerTimeoutMs(); a packet carrying a long command (reset, EEPROM save
+/// or restore) and the bus scan wait the ceiling. Only the answer carrying the
+/// transaction number of the request in flight ends the wait; one that comes
+/// after its request was given up is counted late and never decoded.
+///
+/// Urgent writes (QLMCSession::requestUrgentWrite: a STOP, an auto-tuning
+/// abort) go out as the next packet, ahead of the poll and every pending
+/// request, outside the send cycle. They wake the thread at once and end an
+/// answer wait as soon as the awaited answer is late by the link's measure
+/// (past the recent p99 answer time since its request went out): that request
+/// is then given up as a lost one (counted in waitsCutShort).
 class QLMCThreadSendPacket
 {
 public:
     /// Answers are bounded to this many bytes; registers that would overflow
     /// wait for a later packet of the same kind.
     static constexpr int AnswerBudget = 110;
-    static constexpr int AnswerTimeoutMs = 3000;
+    static constexpr int AnswerTimeoutMs = AnswerTimeout::CeilingMs;
+    /// While an urgent write may come, a UDP answer datagram is awaited in
+    /// slices of at most this long.
+    static constexpr int DatagramSliceMs = 2;
 
     /// \a tcp carries direct and gateway requests, \a udp datagram requests.
     QLMCThreadSendPacket(QLMCSession &session, RequestEncoder &encoder, PacketTransport &tcp,
@@ -57,10 +76,14 @@ public:
     /// so that a pending wait ends at once.
     AutoResetEvent &answerEvent() { return m_answerEvent; }
 
-    /// The longest wait for an answer (AnswerTimeoutMs by default; a UDP answer
-    /// datagram is awaited for at most RequestEncoder::UdpAnswerTimeoutMs of it).
+    /// The longest wait for an answer, the ceiling of the adaptive time-out
+    /// (AnswerTimeoutMs by default; a UDP answer datagram is awaited for at
+    /// most RequestEncoder::UdpAnswerTimeoutMs of it).
     void setAnswerTimeoutMs(int milliseconds);
     int answerTimeoutMs() const { return m_answerTimeoutMs.load(); }
+    /// The shortest wait once the link is measured (AnswerTimeout::FloorMs by
+    /// default; equal to the ceiling, the time-out stays fixed).
+    void setAnswerTimeoutFloorMs(int milliseconds);
     /// Called on the sender thread when an answer was lost before the device
     /// was identified (Type and Version have just been asked again).
     void setUnansweredIdentificationHandler(std::function<void()> handler);
@@ -77,8 +100,10 @@ public:
     /// (nothing a one-shot read waits for). Call under the RegisterLock.
     bool inFlightOnlyPolled() const;
     /// What became of the request in flight: handles a lost answer (see the
-    /// class comment). Called by the thread after each wait; tests call it.
-    void answerOutcome(bool answered);
+    /// class comment). \a cutShort: an urgent write ended the wait. Called by
+    /// the thread after each wait; tests call it. An answer the decoder took
+    /// meanwhile counts as answered whatever \a answered says.
+    void answerOutcome(bool answered, bool cutShort = false);
 
     /// One pass of the thread body without the waits: builds and sends at most
     /// one packet. Returns true when an answer is awaited. Tests drive it directly.
@@ -90,10 +115,17 @@ public:
     uint64_t passes() const { return m_passes.load(std::memory_order_relaxed); }
 
 private:
+    enum class WaitEnd { Answered, TimedOut, CutShort, Ended };
+    using Clock = std::chrono::steady_clock;
+
     void Execute();
-    bool awaitAnswer();
+    WaitEnd awaitAnswer();
     void requestLiveRegisters();
     bool buildAndSend();
+    /// Builds and sends the urgent writes; false when there was none to send.
+    bool sendUrgent(bool &sent);
+    /// Sets the wait of the request just sent.
+    void armAnswerWait(Clock::time_point sentAt);
 
     QLMCSession &m_session;
     RequestEncoder &m_encoder;
@@ -107,6 +139,7 @@ private:
     std::atomic<bool> m_terminated{false};
     std::atomic<uint64_t> m_passes{0};
     std::atomic<int> m_answerTimeoutMs{AnswerTimeoutMs};
+    std::atomic<int> m_answerTimeoutFloorMs{AnswerTimeout::FloorMs};
     std::atomic<bool> m_awaiting{false};
     std::function<void()> m_unansweredIdentification;
     std::function<void(uint32_t)> m_inputOverrun;
@@ -117,6 +150,13 @@ private:
     int m_inFlightPhase = 0;         ///< Phases::Read, Write or InputOnly
     bool m_inFlightScan = false;     ///< the gateway bus scan
     uint32_t m_inFlightGeneration = 0;
+    int32_t m_inFlightTransaction = -1; ///< ConnectionState::NoTransaction: none
+    Clock::time_point m_inFlightSentAt{};
+    int m_inFlightTimeoutMs = AnswerTimeoutMs;
+    /// An urgent write ends the wait once the answer is this late.
+    Clock::duration m_inFlightLateAfter{};
+    /// The cycle's phase to go on with after an urgent packet (-1: none).
+    int m_resumePhase = -1;
     /// Registers already asked once more after a lost read: not asked again.
     std::bitset<RegisterCount> m_reasked;
 };

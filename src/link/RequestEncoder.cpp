@@ -129,7 +129,11 @@ bool RequestEncoder::sendScanRequest(PacketTransport &transport)
     // Fixed request 00 05 00 00 00 00 + checksum; it does not use the counter.
     writeHeader(Function::GatewayScan, 0, 0);
     finishFrame(0);
-    return transport.sendFrame(m_frame.data(), m_frameSize);
+    m_state.AwaitedTransaction = 0;
+    if (transport.sendFrame(m_frame.data(), m_frameSize))
+        return true;
+    m_state.AwaitedTransaction = ConnectionState::NoTransaction;
+    return false;
 }
 
 bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport &transport)
@@ -147,7 +151,12 @@ bool RequestEncoder::transmit(bool write, QLMCIPPacket &packet, PacketTransport 
     // Counted before sending: a TCP answer may be decoded on the other thread
     // before send() returns, and its answer time needs this send time.
     m_statistics.requestSent(write, packet.TransactionId, HighResCounter::now());
-    return transport.sendFrame(m_frame.data(), m_frameSize);
+    // Only the answer that carries this number is taken from now on.
+    m_state.AwaitedTransaction = packet.TransactionId;
+    if (transport.sendFrame(m_frame.data(), m_frameSize))
+        return true;
+    m_state.AwaitedTransaction = ConnectionState::NoTransaction;
+    return false;
 }
 
 bool RequestEncoder::receiveDatagramAnswer(PacketTransport &transport, int timeoutMs,

@@ -14,6 +14,15 @@ void AnswerAssembler::reset()
     resetLocked();
 }
 
+bool AnswerAssembler::resetIfHeldSince(std::chrono::steady_clock::time_point moment)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_feedMutex);
+    if (m_held == 0 || m_heldSince >= moment)
+        return false;
+    resetLocked();
+    return true;
+}
+
 void AnswerAssembler::resetLocked()
 {
     m_held = 0;
@@ -53,6 +62,8 @@ void AnswerAssembler::feedLocked(const uint8_t *chunk, size_t length)
     while (i < length) {
         // Take as many bytes as the current phase still expects.
         const size_t n = std::min(m_expected, length - i);
+        if (m_held == 0)
+            m_heldSince = std::chrono::steady_clock::now();
         std::copy_n(chunk + i, n, m_buffer.begin() + static_cast<ptrdiff_t>(m_held));
         m_held += n;
         m_expected -= n;

@@ -3,6 +3,7 @@
 #include "protocol/QLMCIPPacket.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -46,6 +47,13 @@ public:
                       uint32_t generation = CurrentGeneration);
     /// Back to the initial state: nothing held, header phase, 6 bytes expected.
     void reset();
+    /// Resets when part of a frame is held whose first byte came before
+    /// \a moment: a frame that began before a request went out and was still
+    /// not whole when that request's answer wait ended has a damaged header
+    /// (it announced more bytes than came) or lost its rest. A part that began
+    /// later may be the answer of a request given up, still arriving: it is
+    /// kept. Returns true when it reset.
+    bool resetIfHeldSince(std::chrono::steady_clock::time_point moment);
     /// The connection generation of the chunk being fed (valid in the sink's calls).
     uint32_t generation() const { return m_generation; }
 
@@ -66,6 +74,7 @@ private:
     uint32_t m_generation = CurrentGeneration;
     std::array<uint8_t, Capacity> m_buffer{};
     size_t m_held = 0;
+    std::chrono::steady_clock::time_point m_heldSince{}; ///< first byte of the part held
     size_t m_expected = Frame::HeaderSize;
     bool m_body = false;
     QLMCIPPacket m_packet;

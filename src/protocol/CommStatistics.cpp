@@ -19,6 +19,11 @@ void CommStatistics::clearCounters()
     registersReadBack = 0;
     scanRequestsSent = 0;
     inputOverruns = 0;
+    lateAnswers = 0;
+    waitsCutShort = 0;
+    clearAnswerTimes();
+    std::lock_guard guard(m_timesMutex);
+    m_recent.fill(SentRequest{});
 }
 
 void CommStatistics::clearShownCounters()
@@ -37,6 +42,9 @@ void CommStatistics::requestSent(bool write, int32_t transactionId, int64_t now)
         shown.readRequestsSent = ++readRequestsSent;
     sendTime = now;
     shown.lastTransactionSent = transactionId;
+    std::lock_guard guard(m_timesMutex);
+    m_recent[m_recentNext] = {transactionId, now};
+    m_recentNext = (m_recentNext + 1) % RecentRequests;
 }
 
 void CommStatistics::chunkReceived()
@@ -64,6 +72,20 @@ CommStatistics::LostPackets CommStatistics::answerDecoded(int64_t now, int64_t f
     return {lost, previous};
 }
 
+void CommStatistics::lateAnswer(int32_t transactionId, int64_t now, int64_t frequency)
+{
+    ++lateAnswers;
+    int64_t sent = -1;
+    {
+        std::lock_guard guard(m_timesMutex);
+        for (const SentRequest &request : m_recent)
+            if (request.transactionId == transactionId)
+                sent = request.time;
+    }
+    if (sent >= 0 && now >= sent)
+        keepAnswerTime(float(double(now - sent) / double(frequency) * 1000.0));
+}
+
 void CommStatistics::keepAnswerTime(float ms)
 {
     std::lock_guard guard(m_timesMutex);
@@ -88,6 +110,12 @@ float CommStatistics::answerTimeP99Ms() const
     const auto nth = times.begin() + std::ptrdiff_t(rank - 1);
     std::nth_element(times.begin(), nth, times.begin() + std::ptrdiff_t(count));
     return *nth;
+}
+
+size_t CommStatistics::answerTimeCount() const
+{
+    std::lock_guard guard(m_timesMutex);
+    return m_timeCount;
 }
 
 void CommStatistics::clearAnswerTimes()

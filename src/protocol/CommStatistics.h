@@ -32,6 +32,12 @@ public:
     /// Peers that sent more than the answers to the requests could hold (a
     /// stream of bytes, a flood of datagrams): the connection was closed.
     std::atomic<int32_t> inputOverruns{0};
+    /// Answers that came after their request was given up (or with no request
+    /// awaited): told apart by their transaction number, never decoded.
+    std::atomic<int32_t> lateAnswers{0};
+    /// Answer waits an urgent write (a STOP, an auto-tuning abort) ended before
+    /// their time-out; the request counts as given up.
+    std::atomic<int32_t> waitsCutShort{0};
 
     // High-resolution counter values of the last request sent and answer decoded.
     std::atomic<int64_t> sendTime{0};
@@ -49,9 +55,13 @@ public:
         std::atomic<int32_t> lastTransactionSent{0};
         std::atomic<float> answerTimeMs{0.0f};
         std::atomic<float> answerTimeMaxMs{0.0f};
+        /// The answer time-out in force for an ordinary request (it follows the
+        /// link: see adaptiveAnswerTimeoutMs); written at every request sent.
+        std::atomic<int32_t> answerTimeoutMs{0};
     } shown;
 
-    /// Clears the four counters and the recovery counters (every open).
+    /// Clears the four counters, the recovery counters and the kept answer
+    /// times (every open: the time-out follows this connection's answers).
     void clearCounters();
     /// Clears the shown copies of the four counters (TCP open only).
     void clearShownCounters();
@@ -75,19 +85,37 @@ public:
     /// Bookkeeping for one decoded answer: counts it, updates the answer time
     /// and the lost-packet count.
     LostPackets answerDecoded(int64_t now, int64_t frequency);
+    /// Bookkeeping for an answer whose request was given up: counts it and,
+    /// when its request is among the last RecentRequests sent, keeps its answer
+    /// time too (a link that slowed down raises the percentile and with it
+    /// the time-out, although none of its answers is decoded any more).
+    void lateAnswer(int32_t transactionId, int64_t now, int64_t frequency);
 
     /// Answers kept for the percentile.
     static constexpr size_t AnswerTimeWindow = 1000;
     /// The 99th percentile of the last 1000 answer times (nearest rank), 0 with none.
     float answerTimeP99Ms() const;
+    /// Answer times kept for the percentile (at most AnswerTimeWindow).
+    size_t answerTimeCount() const;
     /// Forgets the kept answer times (with the maximum).
     void clearAnswerTimes();
 
+    /// Send times remembered for late answers.
+    static constexpr size_t RecentRequests = 64;
+
 private:
     void keepAnswerTime(float ms);
+
+    struct SentRequest
+    {
+        int32_t transactionId = -1;
+        int64_t time = 0;
+    };
 
     mutable std::mutex m_timesMutex;
     std::array<float, AnswerTimeWindow> m_times{};
     size_t m_timeCount = 0;
     size_t m_timeNext = 0;
+    std::array<SentRequest, RecentRequests> m_recent{}; ///< under m_timesMutex
+    size_t m_recentNext = 0;
 };

@@ -37,6 +37,15 @@ public:
     /// that is no longer current is dropped and never decoded.
     std::atomic<uint32_t> Generation{0};
 
+    /// No request awaits an answer.
+    static constexpr int32_t NoTransaction = -1;
+    /// Transaction number of the request whose answer is awaited (set by the
+    /// encoder right before the send). The decoder takes only the answer that
+    /// carries it, and clears it then; the sender clears it when it gives the
+    /// request up. Changed under the RegisterLock; an answer carrying any other
+    /// number is late (its request was given up) and never decoded.
+    std::atomic<int32_t> AwaitedTransaction{NoTransaction};
+
     /// Next transaction number; used by the sender thread only.
     int32_t TransactionCounter = 0;
     /// Addresses of the last gateway read request, in request order (0xFF = none).

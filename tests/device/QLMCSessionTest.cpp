@@ -283,7 +283,8 @@ TEST_F(Decoder, AnswersOfAnEarlierConnectionAreNeverDecoded)
         EXPECT_EQ(listener.count("identify"), 0);
     }
     EXPECT_EQ(session.statistics().staleAnswers, 2);
-    // The same bytes on the current connection are decoded.
+    // The same bytes on the current connection, as the answer awaited, are decoded.
+    session.connection().AwaitedTransaction = 1;
     session.feedAnswerBytes(late.data(), late.size(), old + 1, true);
     EXPECT_EQ(session.Device.DeviceType, 0x00070001u);
     EXPECT_EQ(session.Device.TypeVersionGeneration, old + 1);
@@ -389,6 +390,7 @@ TEST_F(Decoder, ModuleListsCountOnlyDuringAScanAndOnlyAddressableModules)
     EXPECT_EQ(session.statistics().unaskedScanAnswers.load(), 1);
 
     session.connection().ScanningI2C = true;
+    session.connection().AwaitedTransaction = 1; // the scan request in flight
     session.feedAnswerBytes(list.data(), list.size(), generation, false);
     ASSERT_FALSE(scans().empty());
     EXPECT_EQ(scans().front(), "scan2");

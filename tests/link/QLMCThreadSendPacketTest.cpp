@@ -1,6 +1,7 @@
 #include "link/QLMCThreadSendPacket.h"
 #include "device/QLMCSession.h"
 #include "link/RequestEncoder.h"
+#include "protocol/PacketChecksum.h"
 #include "protocol/PacketTransport.h"
 #include "support/Bytes.h"
 
@@ -328,10 +329,131 @@ TEST_F(Sender, NothingIsAskedAgainForAConnectionThatIsGone)
     EXPECT_EQ(session.statistics().answerTimeouts, 0);
 }
 
+struct UrgentRow
+{
+    const char *name;
+    int comMode;
+    bool identified;
+    const char *payload; ///< of the urgent write frame; "" when none goes out
+};
+
+class UrgentWrite : public Sender, public ::testing::WithParamInterface<UrgentRow>
+{};
+
+TEST_P(UrgentWrite, GoesNextAheadOfThePollAndThePendingWrites)
+{
+    const UrgentRow &row = GetParam();
+    session.connection().ComMode = row.comMode;
+    session.connection().I2CAddress = 0x10;
+    session.Identified = row.identified;
+    if (row.identified) {
+        grantAll();
+        session.motor().setAccess(Reg::RegulationMode, true, false); // a model without it
+    } else {
+        session.motor().setAccess(Reg::Kp, true, true); // granted by hand; 0x20 is not
+    }
+    session.PollingEnabled = true;
+    advanceTo(Phases::Read);
+    session.motor().RequestWrite(Reg::Kp, 163840);
+    session.motor().RequestWrite(Reg::RegulationMode, 5); // a mode clicked just before
+    ASSERT_TRUE(session.requestDriverStop());
+    const size_t before = tcp.frames.size();
+    sender.runPass();
+    if (*row.payload == 0) {
+        // Not granted: dropped like any write; the cycle goes on.
+        EXPECT_FALSE(session.urgentWritePending());
+        EXPECT_EQ(session.connection().Phase, Phases::Write);
+        return;
+    }
+    ASSERT_EQ(tcp.frames.size(), before + 1);
+    EXPECT_EQ(tcp.function(before), row.comMode == ComModes::TcpGateway ? 0x07 : 0x22);
+    EXPECT_EQ(tcp.payload(before), row.payload);
+    // The pending mode would undo the STOP: dropped. Kp waits for its packet.
+    EXPECT_FALSE(session.motor().registerAt(Reg::RegulationMode)->WriteRequest);
+    EXPECT_TRUE(session.motor().registerAt(Reg::Kp)->WriteRequest);
+    sender.answerOutcome(true);
+    // Outside the cycle: after the read comes the full write packet.
+    const size_t write = runUntil(Phases::Write);
+    EXPECT_EQ(write, before + 1);
+    EXPECT_NE(tcp.payload(write).find("33 00 02 80 00"), std::string::npos);
+    EXPECT_EQ(session.statistics().writeRequestsSent, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, UrgentWrite,
+    ::testing::Values(UrgentRow{"Direct", ComModes::TcpDirect, false, "20 00"},
+                      UrgentRow{"GatewayModule", ComModes::TcpGateway, false, "10 02 20 00 00"},
+                      UrgentRow{"NotGranted", ComModes::TcpDirect, true, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Sender, NoUrgentWriteWhileClosed)
+{
+    session.connection().ComMode = ComModes::Closed;
+    EXPECT_FALSE(session.requestDriverStop());
+    EXPECT_FALSE(session.urgentWritePending());
+}
+
+// A framed answer to transaction \a transaction carrying \a payloadHex.
+std::vector<uint8_t> answerFrame(int function, int transaction, const std::string &payloadHex)
+{
+    const auto payload = testsupport::hexBytes(payloadHex);
+    std::vector<uint8_t> bytes{uint8_t(function >> 8),    uint8_t(function),
+                               uint8_t(transaction >> 8), uint8_t(transaction),
+                               0x00,                      uint8_t(payload.size())};
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    const uint16_t cs = PacketChecksum(bytes.data(), bytes.size());
+    bytes.push_back(uint8_t(cs >> 8));
+    bytes.push_back(uint8_t(cs));
+    return bytes;
+}
+
+TEST_F(Sender, LateAnswerIsCountedAndNeverTakenForTheNextRequest)
+{
+    grantAll();
+    session.Identified = true;
+    AutoResetEvent answered;
+    session.setAnswerEvent(&answered);
+    const uint32_t generation = session.connection().Generation;
+    auto feed = [&](const std::vector<uint8_t> &frame) {
+        session.feedAnswerBytes(frame.data(), frame.size(), generation, false);
+    };
+
+    session.motor().RequestRead(Reg::Kp);
+    runUntil(Phases::Read);
+    const int32_t read = session.connection().AwaitedTransaction;
+    sender.answerOutcome(false); // given up: Kp is asked once more
+    session.motor().RequestWrite(Reg::Ki, 65536);
+    runUntil(Phases::Write);
+    const int32_t write = session.connection().AwaitedTransaction;
+    ASSERT_NE(read, write);
+
+    // The read's answer comes now, while the write waits for its own.
+    feed(answerFrame(0x23, read, "33 00 02 80 00"));
+    EXPECT_EQ(session.statistics().lateAnswers, 1);
+    EXPECT_EQ(session.statistics().answersDecoded, 0);
+    EXPECT_FALSE(session.motor().registerAt(Reg::Kp)->received());
+    EXPECT_EQ(answered.wait(0), WaitResult::Timeout);
+    EXPECT_EQ(session.connection().AwaitedTransaction, write);
+
+    // The write's answer is lost too: read back, not taken as written.
+    sender.answerOutcome(false);
+    EXPECT_EQ(session.motor().registerAt(Reg::Ki)->WriteAnsweredSequence, 0u);
+    EXPECT_EQ(session.statistics().registersReadBack, 1);
+
+    // The next request's own answer is taken.
+    runUntil(Phases::Read);
+    feed(answerFrame(0x23, session.connection().AwaitedTransaction, "33 00 02 80 00 34 00 01 00 00"));
+    EXPECT_EQ(answered.wait(0), WaitResult::Signalled);
+    EXPECT_TRUE(session.motor().registerAt(Reg::Kp)->received());
+    EXPECT_EQ(session.statistics().answersDecoded, 1);
+    session.setAnswerEvent(nullptr);
+}
+
 TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
 {
     grantAll();
     session.PollingEnabled = true;
+    session.setAnswerEvent(&sender.answerEvent());
     sender.start();
     // Without answers the sender waits 3 s after its first request.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -341,9 +463,12 @@ TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
         sent = tcp.frames.size();
     }
     EXPECT_EQ(sent, 1u);
-    // Each answer event lets one more packet go.
+    // Each answer (carrying the awaited transaction number) lets one more packet go.
     for (int i = 0; i < 5; ++i) {
-        sender.answerEvent().set();
+        QLMCIPPacket answer;
+        answer.Function = 0x21;
+        answer.TransactionId = session.connection().AwaitedTransaction;
+        session.answerFramed(answer);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     {
@@ -353,6 +478,7 @@ TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
     EXPECT_GE(sent, 2u);
     EXPECT_LE(sent, 6u);
     sender.terminate();
+    session.setAnswerEvent(nullptr);
 }
 
 } // namespace

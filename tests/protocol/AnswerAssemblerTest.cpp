@@ -191,6 +191,27 @@ TEST_F(Assembler, EachDatagramIsOneWholeFrameOrDropped)
     }
 }
 
+TEST_F(Assembler, AfterATimeOutOnlyAFrameBegunBeforeTheRequestIsDropped)
+{
+    const auto a = frame(0x23, 1, "26 00 00 01 00");
+    const auto b = frame(0x23, 2, "28 FF FF FF 9C");
+    const auto before = std::chrono::steady_clock::now();
+    feed({a.begin(), a.begin() + 8}); // a slow answer, still arriving
+    EXPECT_FALSE(assembler.resetIfHeldSince(before));
+    feed({a.begin() + 8, a.end()});
+    ASSERT_EQ(sink.answers.size(), 1u);
+
+    // A damaged header announcing more than comes: dropped at the time-out of
+    // a request sent after it, so the next answer is framed on its own.
+    const auto stuck = frame(0x23, 3, "26 00 00 01 00");
+    feed({stuck.begin(), stuck.begin() + 8});
+    EXPECT_TRUE(assembler.resetIfHeldSince(std::chrono::steady_clock::now()));
+    EXPECT_FALSE(assembler.resetIfHeldSince(std::chrono::steady_clock::now())); // nothing held
+    feed(b);
+    ASSERT_EQ(sink.answers.size(), 2u);
+    EXPECT_EQ(sink.answers[1].transaction, 2);
+}
+
 TEST_F(Assembler, RandomGarbageNeverCrashes)
 {
     std::mt19937 random(42);

@@ -2,9 +2,14 @@
 #include "SimWireClient.h"
 
 #include "sim/SimController.h"
+#include "sim/SimFrame.h"
+#include "sim/SimOutputQueue.h"
 #include "sim/SimServer.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using simtest::Bytes;
 using simtest::frame;
@@ -184,7 +189,7 @@ TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
     for (const char *text :
          {"drop=0.1", "delay=50", "corrupt=10", "split", "split-pieces=4", "split-pause=5",
           "merge=3", "close-after=100", "oversize=7", "malformed=0.5", "garbage",
-          "nack-status-only"})
+          "nack-status-only", "late=first1", "late-ms=1500", "late-on=0x03,4"})
         EXPECT_TRUE(SimFaults::applyTo(settings, text, &error)) << text << ": " << error;
     EXPECT_DOUBLE_EQ(settings.drop.probability, 0.1);
     EXPECT_EQ(settings.delayMs, 50);
@@ -193,6 +198,9 @@ TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
     EXPECT_EQ(settings.splitPieces, 4);
     EXPECT_EQ(settings.closeAfter, 100);
     EXPECT_TRUE(settings.nackStatusOnly);
+    EXPECT_EQ(settings.late.firstN, 1u);
+    EXPECT_EQ(settings.lateMs, 1500);
+    EXPECT_EQ(settings.lateOn, (std::vector<int>{0x03, 0x04}));
     EXPECT_TRUE(settings.any());
     // ignore-write: the listed registers, or every one without a list.
     EXPECT_TRUE(SimFaults::applyTo(settings, "ignore-write=0x40,51", &error)) << error;
@@ -206,6 +214,49 @@ TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
         EXPECT_FALSE(SimFaults::applyTo(settings, bad, &error)) << bad;
     EXPECT_TRUE(SimFaults::applyTo(settings, "none", &error));
     EXPECT_FALSE(settings.any());
+}
+
+TEST(SimFaults, LateOnFindsTheRegisterInEveryRequestKind)
+{
+    struct Row
+    {
+        uint16_t function;
+        std::vector<uint8_t> payload;
+        bool carries;
+    };
+    const std::vector<int> eeprom{0x03};
+    for (const Row &row : {Row{0x21, {0x26, 0x03}, true}, Row{0x21, {0x26, 0x28}, false},
+                           Row{0x22, {0x33, 0x00, 0x03, 0x00, 0x00, 0x03}, true},
+                           Row{0x22, {0x33, 0x00, 0x03, 0x00, 0x00}, false}, // 03 is a value byte
+                           Row{0x07, {0x10, 0x01, 0x03, 0x00}, true},
+                           Row{0x07, {0x10, 0x05, 0x33, 0x00, 0x03, 0x00, 0x00, 0x00}, false}}) {
+        SimFrame request;
+        request.function = row.function;
+        request.payload = row.payload;
+        EXPECT_EQ(SimFaults::carriesRegister(request, eeprom), row.carries)
+            << std::hex << row.function << " " << simHexText(row.payload);
+    }
+}
+
+TEST(SimOutputQueue, AnAnswerOutOfTurnIsOvertaken)
+{
+    SimOutputQueue out;
+    const auto now = SimOutputQueue::Clock::now();
+    out.push({1}, now + std::chrono::milliseconds(300), nullptr, SimOutputQueue::Order::OutOfTurn);
+    out.push({2}, now);
+    out.push({3}, now + std::chrono::milliseconds(10));
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    auto sentBy = [&](int ms) {
+        out.flushStream(fds[0], now + std::chrono::milliseconds(ms));
+        uint8_t bytes[8];
+        const ssize_t n = ::recv(fds[1], bytes, sizeof bytes, MSG_DONTWAIT);
+        return n > 0 ? simHexText({bytes, size_t(n)}) : std::string();
+    };
+    EXPECT_EQ(sentBy(20), "02 03"); // the late one does not hold the others back
+    EXPECT_EQ(sentBy(400), "01");
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 TEST(SimFaults, TheSameSeedGivesTheSameDecisions)
