@@ -239,27 +239,23 @@ int DiscoveryCommands::setIp()
         if (ping == PingResult::Reply)
             return fail(AddressInUse, QStringLiteral("%1 is already used (it answers a ping); "
                                                      "--force changes it anyway")
-                                          .arg(addressText));
+                                          .arg(DiscoveryFrames::ipText(address)));
         if (ping == PingResult::Unavailable)
             return fail(AddressInUse, QStringLiteral("%1 could not be tested (no ICMP socket); "
                                                      "--force changes it anyway")
-                                          .arg(addressText));
+                                          .arg(DiscoveryFrames::ipText(address)));
     }
     const QLMCQuelmoDevice target = *device;
     if (!engine.changeIPAdd(target, *board, addressText))
         return fail(SendFailed, QStringLiteral("changeIPAdd failed"));
-    m_out << "IP change sent to " << macText << ": " << addressText << " mask " << board->MaskText
-          << Qt::endl;
+    m_out << "IP change sent to " << macText << ": " << DiscoveryFrames::ipText(address) << " mask "
+          << board->MaskText << Qt::endl;
     if (!m_verify)
         return Ok;
     runScan(engine);
-    const QLMCQuelmoDevice *moved = engine.findDevice(macText);
-    if (!moved || moved->IPText != addressText)
-        return fail(
-            NotFound,
-            QStringLiteral("%1 does not answer at %2%3")
-                .arg(macText, addressText,
-                     moved ? QStringLiteral(" (it answers at %1)").arg(moved->IPText) : QString()));
-    m_out << macText << " answers at " << addressText << Qt::endl;
+    const QLMCScanQuelmoDevice::ChangeCheck check = engine.checkChange(macText, address);
+    if (!check.answers)
+        return fail(NotFound, check.text);
+    m_out << check.text << Qt::endl;
     return Ok;
 }

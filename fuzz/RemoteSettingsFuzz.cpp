@@ -9,15 +9,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const IniFile ini =
-        remoteSettingsIni(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
     RemoteSettings settings;
     settings.PulsesPerMicrometre = 2.5f;
     RemoteSettingsMessage message = RemoteSettingsMessage::None;
-    const bool loaded = LoadRemoteSettings(ini, settings, message);
+    const bool loaded = LoadRemoteSettingsBytes(
+        QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)), settings, message);
     const float factor = settings.PulsesPerMicrometre;
     if (settings.Presets.size() > 100 || settings.PresetMin > settings.PresetMax
         || settings.PresetMargin < 0 || !std::isfinite(factor) || factor < 0
+        || (factor > 0 && factor < MinimumPositiveFactor)
         || loaded != (message == RemoteSettingsMessage::None))
         __builtin_trap();
     for (const QLMCKRVRemoteSettings &preset : settings.Presets)

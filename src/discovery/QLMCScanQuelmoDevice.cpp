@@ -25,7 +25,9 @@ QLMCScanQuelmoDevice::QLMCScanQuelmoDevice(int scanWaitMs, DiscoveryNetwork &net
 bool QLMCScanQuelmoDevice::scanQuelmoDevice()
 {
     DeviceList.clear();
+    m_listedMacs.clear();
     m_unknownVariables = 0;
+    m_dropped = {};
     const std::vector<uint8_t> request = DiscoveryFrames::identifyRequest();
     if (!sendBroadcast(request)) {
         LOG_ERROR(Source, "QLMCScanQuelmoDevice::scanQuelmoDevice",
@@ -200,6 +202,19 @@ const QLMCQuelmoDevice *QLMCScanQuelmoDevice::findDevice(const QString &macText)
             return &device;
     }
     return nullptr;
+}
+
+QLMCScanQuelmoDevice::ChangeCheck
+QLMCScanQuelmoDevice::checkChange(const QString &macText,
+                                  const std::array<uint8_t, 4> &address) const
+{
+    const QString target = DiscoveryFrames::ipText(address);
+    const QLMCQuelmoDevice *device = findDevice(macText);
+    if (device && device->IP == address)
+        return {true, QStringLiteral("%1 answers at %2").arg(macText, target)};
+    return {false,
+            QStringLiteral("%1 does not answer at %2").arg(macText, target)
+                + (device ? QStringLiteral(" (it answers at %1)").arg(device->IPText) : QString())};
 }
 
 const QLMCNetBoard *QLMCScanQuelmoDevice::findBoard(const QString &ipText) const

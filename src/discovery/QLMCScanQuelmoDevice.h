@@ -4,10 +4,13 @@
 #include "discovery/QLMCQuelmoDevice.h"
 #include "platform/DiscoveryNetwork.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -18,7 +21,9 @@
 ///
 /// Intake frames each datagram on its own: every whole frame in it is
 /// dispatched, a partial tail is dropped, nothing carries over to the next
-/// datagram. Nothing here shows a box: an unknown variable is logged and
+/// datagram. It is bounded: at most MaxRecordsPerDatagram records of one
+/// datagram and MaxDevicesPerScan devices per scan are taken, in time linear
+/// in what arrives. Nothing here shows a box: an unknown variable is logged and
 /// counted, and the window says so once per scan (unknownVariableCount()).
 class QLMCScanQuelmoDevice
 {
@@ -26,6 +31,25 @@ public:
     static constexpr uint16_t DefaultPort = 7010;
     static constexpr size_t ReceiveBufferSize = 66000;
     static constexpr int PingTimeoutMs = 1000;
+    /// A device answers with its own record; a datagram holding more is a
+    /// flood: the records past this many are dropped and counted.
+    static constexpr int MaxRecordsPerDatagram = 16;
+    /// Devices listed by one scan; further ones are dropped and counted.
+    static constexpr size_t MaxDevicesPerScan = 1024;
+
+    /// Records the intake bounds dropped since the last scan began.
+    struct DroppedRecords
+    {
+        int overDatagramBound = 0; ///< past MaxRecordsPerDatagram in their datagram
+        int overScanBound = 0;     ///< new devices past MaxDevicesPerScan
+    };
+
+    /// What a scan after an IP change found of the device.
+    struct ChangeCheck
+    {
+        bool answers = false; ///< it answered from the new address
+        QString text;         ///< "MAC answers at A" or "MAC does not answer at A ..."
+    };
 
     QLMCScanQuelmoDevice(int scanWaitMs, DiscoveryNetwork &network, uint16_t port = DefaultPort);
 
@@ -69,10 +93,17 @@ public:
 
     /// Unknown-variable answers since the last scan began.
     int unknownVariableCount() const { return m_unknownVariables; }
+    /// Records dropped by the bounds since the last scan began (each bound is
+    /// logged once per scan when first exceeded).
+    const DroppedRecords &droppedRecords() const { return m_dropped; }
     /// Interfaces that failed in the last broadcast ("name: reason").
     const QStringList &failures() const { return m_failures; }
 
     const QLMCQuelmoDevice *findDevice(const QString &macText) const;
+    /// After an IP change of \a macText to \a address: whether the last scan
+    /// heard it from that address. Compared and reported as parsed bytes, so a
+    /// field typed "021" is .21 in the check and in the text.
+    ChangeCheck checkChange(const QString &macText, const std::array<uint8_t, 4> &address) const;
     const QLMCNetBoard *findBoard(const QString &ipText) const;
     /// True when \a ip lies in the real subnet of an adapter of BoardList.
     bool inAdapterSubnet(const std::array<uint8_t, 4> &ip) const;
@@ -80,10 +111,16 @@ public:
 private:
     void receiveModuleList(std::span<const uint8_t> data, const QString &sender);
     void receiveModuleIdentity(std::span<const uint8_t> data, const QString &sender);
+    /// Lists \a record unless its MAC is listed already or the scan is full.
+    void addDevice(QLMCQuelmoDevice &&record);
+    void countOverDatagramBound(const QString &sender);
 
     DiscoveryNetwork &m_network;
     uint16_t m_port;
     int m_unknownVariables = 0;
+    DroppedRecords m_dropped;
+    int m_datagramRecords = 0;  ///< records of the datagram being taken in
+    QSet<QString> m_listedMacs; ///< the MACText of every DeviceList record
     QStringList m_failures;
     std::vector<uint8_t> m_buffer;
 };

@@ -61,6 +61,7 @@ void QLMCScanQuelmoDevice::receiveDatagram(std::span<const uint8_t> datagram, co
     // Each frame: 6-byte header (function, transaction, length n), n data
     // bytes, checksum over header and data. A checksum mismatch drops the rest
     // of the datagram; a tail shorter than its frame is dropped.
+    m_datagramRecords = 0;
     size_t offset = 0;
     while (datagram.size() - offset >= 8) {
         const uint8_t *frame = datagram.data() + offset;
@@ -96,19 +97,22 @@ void QLMCScanQuelmoDevice::receiveUDP_IPData(std::span<const uint8_t> data, cons
 {
     // Variables: a code byte, then its value. 0x00 opens a record, 0x11 and
     // 0x01 fill it, 0x15 closes it. A value running past the data ends the
-    // answer; the record it was filling is dropped.
+    // answer; the record it was filling is dropped. Past the datagram's bound
+    // a record is only walked and counted, never built.
     std::optional<QLMCQuelmoDevice> record;
+    bool uncounted = false; // a record opened past the bound, not yet closed
     size_t i = 0;
     while (i < data.size()) {
         const uint8_t code = data[i];
         const int size = DiscoveryFrames::variableSize(code);
         if (size < 0) {
             ++m_unknownVariables;
-            LogMessage(Source, __LINE__, "QLMCScanQuelmoDevice::receiveUDP_IPData",
-                       LogOutput::File | LogOutput::Console, LogLevelError, LogActionNone,
-                       QStringLiteral("Unknown variable in IP Packet. Code 0x%1 from %2")
-                           .arg(code, 2, 16, QLatin1Char('0'))
-                           .arg(sender));
+            // The log's own outputs: the log file in the desktop tool, standard
+            // error in tarvine-cli only with --verbose.
+            LOG_ERROR(Source, "QLMCScanQuelmoDevice::receiveUDP_IPData",
+                      QStringLiteral("Unknown variable in IP Packet. Code 0x%1 from %2")
+                          .arg(code, 2, 16, QLatin1Char('0'))
+                          .arg(sender));
             return;
         }
         if (data.size() - i - 1 < size_t(size))
@@ -117,10 +121,19 @@ void QLMCScanQuelmoDevice::receiveUDP_IPData(std::span<const uint8_t> data, cons
         i += 1 + size_t(size);
         if (code == DiscoveryFrames::VarType) {
             // A second type starts over: the unfinished record is dropped.
+            record.reset();
+            uncounted = m_datagramRecords >= MaxRecordsPerDatagram;
+            if (uncounted)
+                continue;
             record.emplace();
             record->TypeCode = be16(value);
             record->SubType = be16(value + 2);
             record->TypeText = QStringLiteral("%1.%2").arg(record->TypeCode).arg(record->SubType);
+            continue;
+        }
+        if (uncounted && code == DiscoveryFrames::VarName) {
+            uncounted = false;
+            countOverDatagramBound(sender);
             continue;
         }
         if (!record)
@@ -133,13 +146,45 @@ void QLMCScanQuelmoDevice::receiveUDP_IPData(std::span<const uint8_t> data, cons
         } else if (code == DiscoveryFrames::VarName) {
             record->NameText = nameText(value);
             setSender(*record, sender);
-            // A device seen twice (through two interfaces) keeps its first answer.
-            if (findDevice(record->MACText))
-                return;
-            DeviceList.push_back(std::move(*record));
+            ++m_datagramRecords;
+            addDevice(std::move(*record));
             record.reset();
         }
     }
+}
+
+void QLMCScanQuelmoDevice::addDevice(QLMCQuelmoDevice &&record)
+{
+    // The index follows DeviceList, which its users may clear or reorder.
+    if (m_listedMacs.size() != qsizetype(DeviceList.size())) {
+        m_listedMacs.clear();
+        for (const QLMCQuelmoDevice &device : DeviceList)
+            m_listedMacs.insert(device.MACText);
+    }
+    // A device seen twice (through two interfaces) keeps its first answer.
+    if (m_listedMacs.contains(record.MACText))
+        return;
+    if (DeviceList.size() >= MaxDevicesPerScan) {
+        if (m_dropped.overScanBound++ == 0)
+            LOG_ERROR(Source, "QLMCScanQuelmoDevice::receiveUDP_IPData",
+                      QStringLiteral("More than %1 devices answered: %2 and the later ones "
+                                     "are not listed")
+                          .arg(MaxDevicesPerScan)
+                          .arg(record.MACText));
+        return;
+    }
+    m_listedMacs.insert(record.MACText);
+    DeviceList.push_back(std::move(record));
+}
+
+void QLMCScanQuelmoDevice::countOverDatagramBound(const QString &sender)
+{
+    if (m_dropped.overDatagramBound++ == 0)
+        LOG_ERROR(Source, "QLMCScanQuelmoDevice::receiveUDP_IPData",
+                  QStringLiteral("A datagram from %1 holds more than %2 device records: the "
+                                 "rest are not listed")
+                      .arg(sender)
+                      .arg(MaxRecordsPerDatagram));
 }
 
 void QLMCScanQuelmoDevice::receiveModuleList(std::span<const uint8_t> data, const QString &sender)

@@ -2,10 +2,8 @@
 
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
+#include "platform/RegularFile.h"
 #include "protocol/ConnectionState.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -30,14 +28,33 @@ ParameterFileContent failure(const QString &reason)
     return content;
 }
 
-ParameterFileContent badSection(int reg)
+/// The "Reg" of a refused section as the message names it: "0x" and two
+/// digits for a number 0..255 (a missing key reads 255), otherwise the text
+/// as found in the file ("-1", "4096", "abc").
+QString registerText(int reg, const QString &found)
+{
+    if (reg >= 0 && reg <= 0xFF && (found.isNull() || IniFile::parseInteger(found)))
+        return QStringLiteral("0x") + hex2(reg);
+    return found.left(40);
+}
+
+ParameterFileContent badSection(int reg, const QString &found = QString())
 {
     ParameterFileContent content = failure(
         QStringLiteral("Open file failed, bad configuration file format.\r\nFailed register "
-                       "address = 0x")
-        + hex2(reg));
+                       "address = ")
+        + registerText(reg, found));
     content.failedRegister = reg;
     return content;
+}
+
+/// The values of a file viewed offline travel in one packet: a file whose
+/// registers do not fit is refused as a whole.
+ParameterFileContent tooManyRegisters()
+{
+    return failure(QStringLiteral("Open file failed, the file holds too many registers: their "
+                                  "values exceed the %1 bytes of one view packet.")
+                       .arg(ParameterFile::ViewCapacity));
 }
 
 bool isHexDigit(QChar c)
@@ -253,10 +270,14 @@ ParameterFileContent read(const IniFile &file)
             break;
         const int reg = file.readInteger(section, QStringLiteral("Reg"), 255);
         const int size = file.readInteger(section, QStringLiteral("Size"), 0);
+        const QString regText = file.valueExists(section, QStringLiteral("Reg"))
+                                    ? file.readString(section, QStringLiteral("Reg"), QString())
+                                    : QString();
+        const auto refused = [&] { return badSection(reg, regText); };
         const RegisterInfo *info = registerInfo(reg);
         // Outside the table or an empty slot, or a size the table does not give.
         if (!info || info->address < 0 || info->size != size)
-            return badSection(reg);
+            return refused();
         FileEntry entry;
         entry.address = reg;
         entry.size = size;
@@ -270,17 +291,17 @@ ParameterFileContent read(const IniFile &file)
             text = file.readString(section, QStringLiteral("DataWrite"), QString());
             entry.oldKey = true;
         } else {
-            return badSection(reg);
+            return refused();
         }
         // "0x", then hexadecimal digits only; missing digits give 0 (short old
         // values rely on it), digits beyond 2 x Size are ignored.
         if (text.size() < 2 || text[0] != QLatin1Char('0')
             || (text[1] != QLatin1Char('x') && text[1] != QLatin1Char('X')))
-            return badSection(reg);
+            return refused();
         const QStringView digits = QStringView(text).mid(2);
         for (QChar c : digits)
             if (!isHexDigit(c))
-                return badSection(reg);
+                return refused();
         entry.bytes.assign(size_t(size), 0);
         for (int i = 0; i < size; ++i) {
             const QStringView pair = digits.mid(qsizetype(2) * i, 2);
@@ -289,7 +310,7 @@ ParameterFileContent read(const IniFile &file)
         }
         content.viewBytes += 1 + size;
         if (content.viewBytes > ViewCapacity)
-            return badSection(reg);
+            return tooManyRegisters();
         kpSeen |= reg == Reg::Kp;
         kvffSeen |= reg == Reg::Kvff;
         lastOld = entry.oldKey;
@@ -305,7 +326,7 @@ ParameterFileContent read(const IniFile &file)
             zero.zeroed = true;
             content.viewBytes += 1 + zero.size;
             if (content.viewBytes > ViewCapacity)
-                return badSection(address);
+                return tooManyRegisters();
             content.entries.push_back(std::move(zero));
         }
     }
@@ -328,20 +349,24 @@ ParameterFileContent readBytes(QByteArrayView bytes)
 
 ParameterFileContent readPath(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    // A FIFO or a device named like a parameter file would block the read (or
+    // never end): only a regular file is opened.
+    const RegularFileRead file = readRegularFile(path, MaxFileSize);
+    switch (file.status) {
+    case RegularFileRead::Status::Missing:
         return failure(QStringLiteral("Open file failed, the file does not exist: ") + path);
-    if (info.isDir())
-        return failure(QStringLiteral("Open file failed, the name is a folder: ") + path);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    case RegularFileRead::Status::NotRegular:
+        return failure(file.detail == QLatin1String("folder")
+                           ? QStringLiteral("Open file failed, the name is a folder: ") + path
+                           : QStringLiteral("Open file failed, not a regular file (%1): %2")
+                                 .arg(file.detail, path));
+    case RegularFileRead::Status::Failed:
         return failure(QStringLiteral("Open file failed, ") + path + QStringLiteral(": ")
-                       + f.errorString());
-    const QByteArray bytes = f.read(MaxFileSize + 1);
-    if (f.error() != QFileDevice::NoError)
-        return failure(QStringLiteral("Open file failed, ") + path + QStringLiteral(": ")
-                       + f.errorString());
-    return readBytes(bytes);
+                       + file.detail);
+    case RegularFileRead::Status::Read:
+        break;
+    }
+    return readBytes(file.bytes);
 }
 
 } // namespace ParameterFile

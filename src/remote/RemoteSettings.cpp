@@ -5,9 +5,9 @@
 #include "base/NumberText.h"
 #include "panel/ChartScaling.h"
 #include "platform/IniFile.h"
+#include "platform/RegularFile.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringDecoder>
 
 #include <cfloat>
@@ -42,12 +42,72 @@ std::optional<double> headerNumber(const IniFile &ini, const QString &key)
     return IniFile::parseFloat(text, QLatin1Char('.'));
 }
 
-bool hasMultiByteSequence(QByteArrayView bytes)
+/// How the bytes of a file without a UTF-16 mark read as UTF-8.
+enum class Utf8Reading { Plain, Utf8, NotUtf8, Mixed };
+
+/// Length of the well-formed UTF-8 sequence at \a i, 0 when there is none.
+qsizetype utf8SequenceAt(QByteArrayView bytes, qsizetype i)
 {
-    for (char c : bytes)
-        if (uchar(c) >= 0x80)
-            return true;
-    return false;
+    const uchar lead = uchar(bytes[i]);
+    qsizetype length = 0;
+    uchar low = 0x80;
+    uchar high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong form
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogate
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (i + length > bytes.size())
+        return 0;
+    for (qsizetype k = 1; k < length; ++k) {
+        const uchar c = uchar(bytes[i + k]);
+        if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
+}
+
+Utf8Reading utf8Reading(QByteArrayView bytes)
+{
+    bool sequences = false;
+    bool strays = false;
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (uchar(bytes[i]) < 0x80) {
+            ++i;
+        } else if (const qsizetype length = utf8SequenceAt(bytes, i)) {
+            sequences = true;
+            i += length;
+        } else {
+            strays = true;
+            ++i;
+        }
+    }
+    if (sequences)
+        return strays ? Utf8Reading::Mixed : Utf8Reading::Utf8;
+    return strays ? Utf8Reading::NotUtf8 : Utf8Reading::Plain;
+}
+
+/// \a text handed to IniFile as UTF-16LE, which it reads without loss.
+IniFile iniOfText(QString text)
+{
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    QByteArray wide;
+    wide.reserve(2 + text.size() * 2);
+    wide.append(char(0xFF)).append(char(0xFE));
+    for (QChar c : std::as_const(text))
+        wide.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    IniFile ini;
+    ini.loadFromBytes(wide);
+    return ini;
 }
 
 } // namespace
@@ -57,26 +117,36 @@ QString remoteSettingsPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/KRVRemote.ini");
 }
 
-IniFile remoteSettingsIni(QByteArrayView bytes)
+std::optional<IniFile> remoteSettingsIni(QByteArrayView bytes)
 {
-    IniFile ini;
-    const bool utf16 = bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE;
-    if (!utf16 && hasMultiByteSequence(bytes)) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = decoder.decode(bytes);
-        if (!decoder.hasError()) {
-            if (text.startsWith(QChar(0xFEFF)))
-                text.remove(0, 1);
-            // Handed over as UTF-16LE, which IniFile reads without loss.
-            QByteArray wide;
-            wide.reserve(2 + text.size() * 2);
-            wide.append(char(0xFF)).append(char(0xFE));
-            for (QChar c : std::as_const(text))
-                wide.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-            ini.loadFromBytes(wide);
-            return ini;
-        }
+    const auto startsWith = [&](uchar a, uchar b) {
+        return bytes.size() >= 2 && uchar(bytes[0]) == a && uchar(bytes[1]) == b;
+    };
+    if (startsWith(0xFF, 0xFE)) { // UTF-16LE, as IniFile reads it
+        IniFile ini;
+        ini.loadFromBytes(bytes);
+        return ini;
     }
+    if (startsWith(0xFE, 0xFF)) {
+        QStringDecoder decoder(QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(bytes);
+        if (decoder.hasError() || bytes.size() % 2 != 0)
+            return std::nullopt;
+        return iniOfText(text);
+    }
+    // A text file of this kind holds no zero byte: UTF-16 without its mark.
+    if (bytes.contains('\0'))
+        return std::nullopt;
+    switch (utf8Reading(bytes)) {
+    case Utf8Reading::Mixed:
+        return std::nullopt;
+    case Utf8Reading::Utf8:
+        return iniOfText(QString::fromUtf8(bytes));
+    case Utf8Reading::Plain:
+    case Utf8Reading::NotUtf8:
+        break;
+    }
+    IniFile ini;
     ini.loadFromBytes(bytes);
     return ini;
 }
@@ -92,10 +162,12 @@ bool LoadRemoteSettings(const IniFile &ini, RemoteSettings &settings,
             message = RemoteSettingsMessage::BadVersion;
             return false;
         }
-        // A factor that is not finite, beyond a 32-bit float or negative is
-        // refused, and the one in force stays.
+        // A factor that is not finite, beyond a 32-bit float, negative, or
+        // positive but too small for the displays is refused, and the one in
+        // force stays.
         const double factor = headerNumber(ini, FactorKey).value_or(-1.0);
-        if (!std::isfinite(factor) || factor < 0 || factor > double(FLT_MAX)) {
+        if (!std::isfinite(factor) || factor < 0 || factor > double(FLT_MAX)
+            || (factor > 0 && factor < MinimumPositiveFactor)) {
             message = RemoteSettingsMessage::BadFactor;
             return false;
         }
@@ -132,21 +204,44 @@ bool LoadRemoteSettings(const IniFile &ini, RemoteSettings &settings,
     return true;
 }
 
+bool LoadRemoteSettingsBytes(QByteArrayView bytes, RemoteSettings &settings,
+                             RemoteSettingsMessage &message, const QString &origin)
+{
+    const std::optional<IniFile> ini = remoteSettingsIni(bytes);
+    if (!ini) {
+        LogMessage(SourceName, __LINE__, LoadFunction, LogOutput::Default, LogLevelError,
+                   LogActionNone,
+                   QStringLiteral("settings file %1 is neither Windows-1252, UTF-8 nor UTF-16 "
+                                  "with its mark: no presets")
+                       .arg(origin));
+        settings.Presets.clear();
+        message = RemoteSettingsMessage::Undecodable;
+        return false;
+    }
+    return LoadRemoteSettings(*ini, settings, message, origin);
+}
+
 bool LoadRemoteSettingsFile(const QString &path, RemoteSettings &settings,
                             RemoteSettingsMessage &message)
 {
-    QFile file(path);
-    QByteArray bytes;
-    if (!file.exists() || !file.open(QIODevice::ReadOnly) || file.size() > IniFile::MaxFileSize) {
+    // Only a regular file is read: a FIFO of that name would block the window.
+    RegularFileRead file = readRegularFile(path, IniFile::MaxFileSize);
+    if (file.status == RegularFileRead::Status::Read && file.bytes.size() > IniFile::MaxFileSize) {
+        file.status = RegularFileRead::Status::Failed;
+        file.detail = QStringLiteral("larger than %1 bytes").arg(IniFile::MaxFileSize);
+    }
+    if (file.status != RegularFileRead::Status::Read) {
+        const QString reason = file.status == RegularFileRead::Status::Missing
+                                   ? QStringLiteral("missing")
+                               : file.status == RegularFileRead::Status::NotRegular
+                                   ? QStringLiteral("not a regular file: ") + file.detail
+                                   : file.detail;
         LogMessage(SourceName, __LINE__, LoadFunction, LogOutput::Default, LogLevelError,
                    LogActionNone,
-                   QStringLiteral("settings file %1 not read (%2): no presets")
-                       .arg(path, file.exists() ? QStringLiteral("unreadable or too large")
-                                                : QStringLiteral("missing")));
-    } else {
-        bytes = file.read(IniFile::MaxFileSize);
+                   QStringLiteral("settings file %1 not read (%2): no presets").arg(path, reason));
+        file.bytes.clear();
     }
-    return LoadRemoteSettings(remoteSettingsIni(bytes), settings, message, path);
+    return LoadRemoteSettingsBytes(file.bytes, settings, message, path);
 }
 
 QString remoteSettingsMessageText(RemoteSettingsMessage message)
@@ -157,6 +252,9 @@ QString remoteSettingsMessageText(RemoteSettingsMessage message)
     case RemoteSettingsMessage::BadFactor:
         return QStringLiteral("Constante de conversion pulses vers micromètres non valide ou "
                               "non trouvée dans le fichier ini.");
+    case RemoteSettingsMessage::Undecodable:
+        return QStringLiteral("Le fichier ini KRV Remote ne peut pas être décodé (codage de "
+                              "caractères inconnu).");
     case RemoteSettingsMessage::None:
         break;
     }

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "platform/IniFile.h"
+
 #include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-class IniFile;
 
 /// One wavelength preset of "KRVRemote.ini": the text shown in the list and
 /// the axis position it stands for, in pulses.
@@ -30,28 +30,44 @@ struct RemoteSettings
 };
 
 /// The message box a load asks for (caption "Erreur").
-enum class RemoteSettingsMessage { None, BadVersion, BadFactor };
+enum class RemoteSettingsMessage { None, BadVersion, BadFactor, Undecodable };
+
+/// The smallest positive factor: the factor display (three decimals) shows a
+/// smaller one as 0.000, and micrometre positions divided by it leave every
+/// display (1e-45 makes a 32-bit position 1.5e54 um, beyond a float). With it
+/// a 32-bit position stays within 4.3e12 um. 0 stays accepted (no micrometre
+/// values at all).
+inline constexpr double MinimumPositiveFactor = 0.0005;
 
 /// The settings file beside the executable: the application folder + "/KRVRemote.ini".
 QString remoteSettingsPath();
 
-/// The file's text as an INI file: bytes that are valid UTF-8 and hold at
-/// least one multi-byte sequence (what editors here save) read as UTF-8 (a
-/// UTF-8 byte-order mark dropped), anything else as IniFile reads it
-/// (FF FE UTF-16LE, otherwise Windows-1252).
-IniFile remoteSettingsIni(QByteArrayView bytes);
+/// The file's text as an INI file: FF FE is UTF-16LE and FE FF UTF-16BE;
+/// bytes that are valid UTF-8 and hold at least one multi-byte sequence (what
+/// editors here save) read as UTF-8 (a UTF-8 byte-order mark dropped); other
+/// bytes as Windows-1252. None when the bytes are none of these: zero bytes
+/// (UTF-16 without its mark), UTF-8 sequences mixed with bytes that are not
+/// UTF-8, or a broken UTF-16BE text.
+std::optional<IniFile> remoteSettingsIni(QByteArrayView bytes);
 
 /// Reads \a ini into \a settings: the "File Header" checks (version 1, a
-/// factor 0 or more, finite and within a 32-bit float, read with the locale's
-/// decimal separator or "."), then the sections "Préréglage 0" .. "Préréglage 99"
-/// up to the first missing one. Presets are emptied first. Returns false on a
-/// rejected header (no preset read, the factor unchanged) and sets \a message.
-/// \a origin names the file in the log lines of positions that are not integers.
+/// factor 0, or from MinimumPositiveFactor up to the largest 32-bit float,
+/// read with the locale's decimal separator or "."), then the sections
+/// "Préréglage 0" .. "Préréglage 99" up to the first missing one. Presets are
+/// emptied first. Returns false on a rejected header (no preset read, the
+/// factor unchanged) and sets \a message. \a origin names the file in the log
+/// lines of positions that are not integers.
 bool LoadRemoteSettings(const IniFile &ini, RemoteSettings &settings,
                         RemoteSettingsMessage &message, const QString &origin = QString());
 
-/// LoadRemoteSettings() on the file at \a path. A missing or unreadable file
-/// reads as having no sections (logged with its path, no message).
+/// remoteSettingsIni() then LoadRemoteSettings(); bytes that cannot be decoded
+/// give no presets, leave the factor and ask for the Undecodable message.
+bool LoadRemoteSettingsBytes(QByteArrayView bytes, RemoteSettings &settings,
+                             RemoteSettingsMessage &message, const QString &origin = QString());
+
+/// LoadRemoteSettingsBytes() on the file at \a path. A missing or unreadable
+/// file, or one that is not a regular file, reads as having no sections
+/// (logged with its path, no message).
 bool LoadRemoteSettingsFile(const QString &path, RemoteSettings &settings,
                             RemoteSettingsMessage &message);
 

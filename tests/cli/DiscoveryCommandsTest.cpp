@@ -81,6 +81,18 @@ TEST_F(DiscoveryCli, SetIpVerifiesTheNewAddress)
     EXPECT_EQ(sims.servers[0]->address(), "127.0.0.108");
 }
 
+TEST_F(DiscoveryCli, SetIpVerifiesTheAddressAsParsed)
+{
+    // "0109" is .109: sent, verified and reported as 127.0.0.109.
+    sims.add(101);
+    const Result r = run({"set-ip", "00-50-C2-00-00-65", "127.0.0.0109", "--verify", "--loopback",
+                          "127.0.0.100-127.0.0.110"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("IP change sent to 00-50-C2-00-00-65: 127.0.0.109 mask "
+                                    "255.0.0.0\n00-50-C2-00-00-65 answers at 127.0.0.109\n"));
+    EXPECT_EQ(sims.servers[0]->address(), "127.0.0.109");
+}
+
 TEST(DiscoveryCliText, ControlCharactersAreEscaped)
 {
     EXPECT_EQ(DiscoveryCommands::escaped(QStringLiteral("a\tb\nc\\")),

@@ -1,9 +1,13 @@
 // Intake and decoding of discovery answers, over bytes only.
+#include "base/Diagnostics.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "platform/LoopbackDiscoveryNetwork.h"
 #include "protocol/PacketChecksum.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -129,6 +133,86 @@ TEST_F(Decoder, SameMacKeepsTheFirstAddress)
     feed(frame(0x23, record(0x33)), "192.168.0.5");
     ASSERT_EQ(engine.DeviceList.size(), 1u);
     EXPECT_EQ(engine.DeviceList[0].IPText, QStringLiteral("10.0.0.5"));
+}
+
+/// Record \a n of a flood: its own MAC 00-50-C2-00-hi-lo.
+Bytes floodRecord(int n)
+{
+    Bytes r = record(0);
+    r[5 + 5] = uint8_t(n >> 8); // MAC bytes follow 0x00's 4 bytes and 0x11
+    r[5 + 6] = uint8_t(n);
+    return r;
+}
+
+TEST_F(Decoder, FloodsAreBoundedPerDatagramAndPerScan)
+{
+    const struct
+    {
+        const char *what;
+        int datagrams;
+        int recordsEach;
+        size_t listed;
+        QLMCScanQuelmoDevice::DroppedRecords dropped;
+    } cases[] = {
+        // One host answering 13,300 rows in 10 datagrams.
+        {"records per datagram", 10, 1330, 160, {13300 - 160, 0}},
+        {"devices per scan", 1100, 1, 1024, {0, 76}},
+        {"within both", 64, 16, 1024, {0, 0}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        engine.scanQuelmoDevice(); // no adapter: nothing sent, the counts start over
+        int n = 0;
+        for (int d = 0; d < c.datagrams; ++d) {
+            Bytes records;
+            for (int r = 0; r < c.recordsEach; ++r) {
+                const Bytes one = floodRecord(n++);
+                records.insert(records.end(), one.begin(), one.end());
+            }
+            feed(frame(0x23, records));
+        }
+        EXPECT_EQ(engine.DeviceList.size(), c.listed);
+        EXPECT_EQ(engine.droppedRecords().overDatagramBound, c.dropped.overDatagramBound);
+        EXPECT_EQ(engine.droppedRecords().overScanBound, c.dropped.overScanBound);
+    }
+}
+
+TEST_F(Decoder, NoticesGoWhereTheLogSendsThem)
+{
+    // tarvine-cli without --verbose sends errors nowhere (no console, no file);
+    // with it, to standard error. The engine never picks its own outputs.
+    int console[2];
+    ASSERT_EQ(::pipe(console), 0);
+    ::fcntl(console[0], F_SETFL, O_NONBLOCK);
+    SetLogConsoleDescriptor(console[1]);
+    const auto consoleText = [&] {
+        QByteArray all;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(console[0], buffer, sizeof buffer)) > 0;)
+            all.append(buffer, n);
+        return QString::fromUtf8(all);
+    };
+    const Bytes unknown = frame(0x23, {0x00, 0, 6, 0, 4, 0x42, 1});
+    Bytes flood;
+    for (int r = 0; r < 17; ++r) {
+        const Bytes one = floodRecord(r);
+        flood.insert(flood.end(), one.begin(), one.end());
+    }
+    for (const bool verbose : {false, true}) {
+        SetLogTarget(verbose ? LogOutput::Console : 0, QStringLiteral("."),
+                     QStringLiteral("tarvine-cli"));
+        engine.scanQuelmoDevice();
+        feed(unknown);
+        feed(frame(0x23, flood));
+        EXPECT_EQ(engine.unknownVariableCount(), 1);
+        const QString written = consoleText();
+        EXPECT_EQ(written.contains(QLatin1String("Unknown variable in IP Packet.")), verbose)
+            << written.toStdString();
+        EXPECT_EQ(written.contains(QLatin1String("holds more than 16 device records")), verbose);
+    }
+    ResetLogState();
+    ::close(console[0]);
+    ::close(console[1]);
 }
 
 TEST_F(Decoder, ModuleIdentityUpdatesOnlyTheSendersOnlyModule)

@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -231,7 +232,7 @@ TEST(ParameterFileReader, KpWithoutKvffZeroesTheFeedForwardTerms)
 TEST(ParameterFileReader, BadInputFailsTheWholeFile)
 {
     const QString bad = QStringLiteral(
-        "Open file failed, bad configuration file format.\r\nFailed register address = 0x");
+        "Open file failed, bad configuration file format.\r\nFailed register address = ");
     struct Case
     {
         QByteArray body;
@@ -244,19 +245,25 @@ TEST(ParameterFileReader, BadInputFailsTheWholeFile)
                         .arg(n)
                         .toLatin1();
     const Case cases[] = {
-        {good + "[Register 1]\r\nSize=4\r\nValue=0x01\r\n", bad + "FF"},          // no Reg
-        {good + "[Register 1]\r\nReg=101\r\nSize=4\r\nValue=0x01\r\n", bad + "65"}, // outside
-        {good + "[Register 1]\r\nReg=9\r\nSize=0\r\nValue=0x\r\n", bad + "09"},     // empty slot
-        {good + "[Register 1]\r\nReg=-1\r\nSize=0\r\nValue=0x\r\n", bad + "-1"},
-        {good + "[Register 1]\r\nReg=52\r\nSize=2\r\nValue=0x01\r\n", bad + "34"},  // size
-        {good + "[Register 1]\r\nReg=52\r\nValue=0x01\r\n", bad + "34"},           // no Size
-        {good + "[Register 1]\r\nReg=52\r\nSize=-4\r\nValue=0x01\r\n", bad + "34"},
-        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nName=Ki\r\n", bad + "34"},     // no value
-        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nValue=0x0G\r\n", bad + "34"},  // not hex
-        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nValue=00010000\r\n", bad + "34"}, // no 0x
-        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nValue=0x 1\r\n", bad + "34"},
-        {overflow, bad + "33"},
-        {QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "Open file failed, not a parameter file."},
+        {good + "[Register 1]\r\nSize=4\r\nValue=0x01\r\n", bad + "0xFF"},            // no Reg
+        {good + "[Register 1]\r\nReg=101\r\nSize=4\r\nValue=0x01\r\n", bad + "0x65"}, // outside
+        {good + "[Register 1]\r\nReg=9\r\nSize=0\r\nValue=0x\r\n", bad + "0x09"},     // empty slot
+        {good + "[Register 1]\r\nReg=-1\r\nSize=0\r\nValue=0x\r\n", bad + "-1"},      // as found
+        {good + "[Register 1]\r\nReg=4096\r\nSize=4\r\nValue=0x01\r\n", bad + "4096"},
+        {good + "[Register 1]\r\nReg=abc\r\nSize=4\r\nValue=0x01\r\n", bad + "abc"},
+        {good + "[Register 1]\r\nReg=52\r\nSize=2\r\nValue=0x01\r\n", bad + "0x34"}, // size
+        {good + "[Register 1]\r\nReg=52\r\nValue=0x01\r\n", bad + "0x34"},           // no Size
+        {good + "[Register 1]\r\nReg=52\r\nSize=-4\r\nValue=0x01\r\n", bad + "0x34"},
+        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nName=Ki\r\n", bad + "0x34"},        // no value
+        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nValue=0x0G\r\n", bad + "0x34"},     // not hex
+        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nValue=00010000\r\n", bad + "0x34"}, // no 0x
+        {good + "[Register 1]\r\nReg=52\r\nSize=4\r\nValue=0x 1\r\n", bad + "0x34"},
+        {overflow, "Open file failed, the file holds too many registers: their values exceed the "
+                   "1000 bytes of one view packet."},
+        {QByteArray("\x7F"
+                    "ELF\x02\x01\x01\0\0\0",
+                    10),
+         "Open file failed, not a parameter file."},
         {QByteArray(ParameterFile::MaxFileSize + 1, '['),
          "Open file failed, the file is larger than 262144 bytes."},
     };
@@ -278,6 +285,24 @@ TEST(ParameterFileReader, BadInputFailsTheWholeFile)
     EXPECT_TRUE(ParameterFile::readPath("/nonexistent/p.qmc")
                     .error.startsWith("Open file failed, the file does not exist"));
     EXPECT_TRUE(ParameterFile::readPath(QDir::tempPath()).error.contains("folder"));
+}
+
+TEST(ParameterFileReader, OnlyRegularFilesAreOpened)
+{
+    // A FIFO named like a parameter file would block the read for ever.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("x.qmc"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const std::pair<QString, QString> cases[] = {
+        {fifo, "Open file failed, not a regular file (FIFO): " + fifo},
+        {"/dev/null", "Open file failed, not a regular file (device): /dev/null"},
+        {dir.path(), "Open file failed, the name is a folder: " + dir.path()},
+    };
+    for (const auto &[path, error] : cases) {
+        const ParameterFileContent r = ParameterFile::readPath(path);
+        EXPECT_EQ(r.result, 2);
+        EXPECT_EQ(r.error, error);
+    }
 }
 
 TEST(ParameterFileApply, ConnectedRequestsWritesOfflineDecodes)

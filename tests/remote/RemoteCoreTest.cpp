@@ -62,7 +62,7 @@ TEST_P(RemoteSettingsLoad, ReadsTheFile)
     settings.PresetMin = 3;
     const QByteArray bytes = c.utf8 ? c.text.toUtf8() : Cp1252::fromUnicode(c.text);
     Message message = Message::None;
-    EXPECT_EQ(LoadRemoteSettings(remoteSettingsIni(bytes), settings, message), c.loaded);
+    EXPECT_EQ(LoadRemoteSettingsBytes(bytes, settings, message), c.loaded);
     EXPECT_EQ(message, c.message);
     EXPECT_EQ(settings.PulsesPerMicrometre, c.factor);
     EXPECT_EQ(settings.Presets.size(), c.presets);
@@ -82,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                  Message::None, 2.5f, 3, 5000, 1000, 200},
         LoadCase{"Utf8", Good + presets({{0, 1000}, {1, 5000}, {2, 3000}}), true, true,
                  Message::None, 2.5f, 3, 5000, 1000, 200},
-        LoadCase{"GapEnds", Good + presets({{0, 10}, {1, 30}, {3, 99}}), false, true,
-                 Message::None, 2.5f, 2, 30, 10, 1},
+        LoadCase{"GapEnds", Good + presets({{0, 10}, {1, 30}, {3, 99}}), false, true, Message::None,
+                 2.5f, 2, 30, 10, 1},
         LoadCase{"FullScale", Good + presets({{0, Max32}, {1, Min32}}), false, true, Message::None,
                  2.5f, 2, Max32, Min32, 214748364},
         LoadCase{"Version2", header("2", "2.5") + presets({{0, 1}}), false, false,
@@ -97,12 +97,66 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"FactorBeyondFloat", header("1", "1e39"), false, false, Message::BadFactor, 7.0f,
                  0, 9, 3, 0},
         LoadCase{"FactorZero", header("1", "0"), false, true, Message::None, 0.0f, 0, 9, 3, 0},
+        LoadCase{"FactorBelowTheDisplay", header("1", "1e-45"), false, false, Message::BadFactor,
+                 7.0f, 0, 9, 3, 0},
+        LoadCase{"FactorShownAs0", header("1", "0.0004"), false, false, Message::BadFactor, 7.0f, 0,
+                 9, 3, 0},
+        LoadCase{"FactorSmallest", header("1", "0.0005"), false, true, Message::None, 0.0005f, 0, 9,
+                 3, 0},
         LoadCase{"NoHeaderNoPresets", QStringLiteral("[Other]\r\na=1\r\n"), false, true,
                  Message::None, 7.0f, 0, 9, 3, 0},
         LoadCase{"PositionNotInteger",
                  header("1", "1") + QStringLiteral("[Préréglage 0]\r\nPosition=12abc\r\n"), false,
                  true, Message::None, 1.0f, 1, 0, 0, 0}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(RemoteSettingsFile, EncodingsReadOrAskForTheirMessage)
+{
+    const QString text = Good + presets({{0, 1000}, {1, 5000}});
+    const auto utf16 = [&](bool bigEndian, bool mark) {
+        QByteArray bytes;
+        if (mark)
+            bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+        for (QChar c : text) {
+            const char high = char(c.unicode() >> 8);
+            const char low = char(c.unicode() & 0xFF);
+            bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+        }
+        return bytes;
+    };
+    // UTF-8 "Préréglage 0" beside a Windows-1252 "Préréglage 1": neither reading is right.
+    const QByteArray mixed =
+        (Good + presets({{0, 1000}})).toUtf8() + Cp1252::fromUnicode(presets({{1, 5000}}));
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        Message message;
+        size_t presets;
+    } cases[] = {
+        {"Windows-1252", Cp1252::fromUnicode(text), Message::None, 2},
+        {"UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), Message::None, 2},
+        {"UTF-16LE", utf16(false, true), Message::None, 2},
+        {"UTF-16BE", utf16(true, true), Message::None, 2},
+        {"UTF-16BE without mark", utf16(true, false), Message::Undecodable, 0},
+        {"UTF-16LE without mark", utf16(false, false), Message::Undecodable, 0},
+        {"mixed", mixed, Message::Undecodable, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoteSettings settings;
+        settings.PulsesPerMicrometre = 7.0f;
+        settings.Presets.resize(3);
+        Message message = Message::None;
+        EXPECT_EQ(LoadRemoteSettingsBytes(c.bytes, settings, message), c.message == Message::None);
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(settings.Presets.size(), c.presets);
+        EXPECT_EQ(settings.PulsesPerMicrometre, c.presets ? 2.5f : 7.0f);
+    }
+    EXPECT_EQ(remoteSettingsMessageText(Message::Undecodable),
+              QStringLiteral("Le fichier ini KRV Remote ne peut pas être décodé (codage de "
+                             "caractères inconnu)."));
+}
 
 TEST(RemoteSettingsFile, PresetsCappedAtHundredAndCommaFactorRead)
 {

@@ -254,3 +254,27 @@ TEST_F(RemoteWindow, LogCapturesChartSamplesAndExports)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RemoteWindow, SettingsFileItCannotDecodeShowsItsBox)
+{
+    // UTF-16BE without its mark (as iconv writes it): no preset, and a box says why.
+    const QString text = QStringLiteral("[File Header]\r\nFile version=1\r\n"
+                                        "[Préréglage 0]\r\nPosition=1000\r\n");
+    QByteArray bytes;
+    for (QChar c : text)
+        bytes.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    QFile file(dir.filePath(QStringLiteral("KRVRemote.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+    remote.show();
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].title, QStringLiteral("Erreur"));
+    EXPECT_EQ(boxes.boxes()[0].text, remoteSettingsMessageText(RemoteSettingsMessage::Undecodable));
+    EXPECT_EQ(child<QComboBox>(remote, "CBKRVRemoteWavelength")->count(), 0);
+    remote.close();
+}
+
+} // namespace

@@ -204,7 +204,7 @@ TEST_F(DiscoveryWindows, ChangeIpMovesADeviceAndTheRescanFindsItThere)
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(child<QGroupBox>(change, "GBChangeIPAddDevice")->isVisible());
 
-    last->setText(QStringLiteral("96"));
+    last->setText(QStringLiteral("096")); // a leading zero: the same address, .96
     change.BChangeIPAddDeviceClick();
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(child<QGroupBox>(change, "GBScanDevice")->isVisible());

@@ -13,11 +13,14 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 
 using uitest::child;
@@ -123,4 +126,46 @@ TEST(FileWindow, SaveCompareSendAndView)
     }
     TFormFile::setChooser(previous);
     server.stop();
+}
+
+TEST(FileWindow, SaveNeverAsksBeforeReplacingAFile)
+{
+    // The window's own file dialog: a name typed with or without ".qmc"
+    // replaces params.qmc alike, without a question.
+    MessageBoxRecorder boxes;
+    QTemporaryDir dir;
+    QFile existing(dir.filePath("params.qmc"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    AppWindows windows;
+    TFormFile &file = windows.file();
+    windows.main().show();
+    for (const char *typed : {"params", "params.qmc"}) {
+        SCOPED_TRACE(typed);
+        file.showSaveGroup(true);
+        int questions = 0;
+        bool chosen = false;
+        QTimer driver;
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                ++questions;
+                if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                    yes->click();
+                else
+                    box->accept();
+            } else if (auto *dialog = qobject_cast<QFileDialog *>(modal); dialog && !chosen) {
+                chosen = true;
+                dialog->setDirectory(dir.path());
+                dialog->selectFile(QLatin1String(typed));
+                // As the Save button does, once this tick has returned.
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            }
+        });
+        driver.start(10);
+        child<QPushButton>(file, "BSave")->click();
+        driver.stop();
+        EXPECT_TRUE(chosen);
+        EXPECT_EQ(questions, 0);
+    }
 }

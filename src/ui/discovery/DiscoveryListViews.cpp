@@ -12,14 +12,21 @@ namespace DiscoveryListViews {
 
 namespace {
 
-void addSorted(QTreeWidget *view, QTreeWidgetItem *item)
+/// Replaces the rows of \a view by \a items in ascending order of their
+/// captions compared as 8-bit text (equal captions keep their order): one
+/// sort and one insertion, so a long list costs n log n, not n squared.
+void setSortedRows(QTreeWidget *view, QList<QTreeWidgetItem *> items)
 {
-    // Ascending by the caption, compared as 8-bit text.
-    const QByteArray caption = item->text(0).toLatin1();
-    int at = 0;
-    while (at < view->topLevelItemCount() && view->topLevelItem(at)->text(0).toLatin1() <= caption)
-        ++at;
-    view->insertTopLevelItem(at, item);
+    std::vector<std::pair<QByteArray, QTreeWidgetItem *>> keyed;
+    keyed.reserve(size_t(items.size()));
+    for (QTreeWidgetItem *item : items)
+        keyed.emplace_back(item->text(0).toLatin1(), item);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 0; i < items.size(); ++i)
+        items[i] = keyed[size_t(i)].second;
+    view->clear();
+    view->addTopLevelItems(items);
 }
 
 } // namespace
@@ -53,7 +60,8 @@ void showProcessing(QTreeWidget *view)
 
 void fillDevices(QTreeWidget *view, const QLMCScanQuelmoDevice &engine)
 {
-    view->clear();
+    QList<QTreeWidgetItem *> items;
+    items.reserve(qsizetype(engine.DeviceList.size()));
     for (const QLMCQuelmoDevice &d : engine.DeviceList) {
         auto *item = new QTreeWidgetItem(QStringList{d.MACText, d.IPText, d.TypeText,
                                                      d.FWVersionText, d.HWVersionText, d.NameText});
@@ -64,19 +72,21 @@ void fillDevices(QTreeWidget *view, const QLMCScanQuelmoDevice &engine)
                                                "networks: give the device a fitting one with "
                                                "\"IP Adress easy config...\""));
         }
-        addSorted(view, item);
+        items.append(item);
     }
+    setSortedRows(view, std::move(items));
 }
 
 void fillBoards(QTreeWidget *view, const std::vector<QLMCNetBoard> &boards)
 {
-    view->clear();
+    QList<QTreeWidgetItem *> items;
     for (const QLMCNetBoard &b : boards) {
         auto *item =
             new QTreeWidgetItem(QStringList{b.FriendlyName, b.IPText, b.MACText, b.Description});
         item->setData(0, Qt::UserRole, b.IPText);
-        addSorted(view, item);
+        items.append(item);
     }
+    setSortedRows(view, std::move(items));
 }
 
 QString key(const QTreeWidgetItem *item)

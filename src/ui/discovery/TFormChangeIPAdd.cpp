@@ -179,16 +179,10 @@ void TFormChangeIPAdd::runScan()
     m_engine->scanQuelmoDevice();
     DiscoveryListViews::fillDevices(m_devices, *m_engine);
     m_scan->setEnabled(true);
-    if (!m_changedTo.isEmpty()) {
+    if (m_changedTo) {
         // After a change: does the device answer at its new address?
-        const QLMCQuelmoDevice *device = m_engine->findDevice(m_deviceKey);
-        if (device && device->IPText == m_changedTo)
-            m_result->setText(QStringLiteral("%1 answers at %2").arg(m_deviceKey, m_changedTo));
-        else
-            m_result->setText(
-                QStringLiteral("%1 does not answer at %2").arg(m_deviceKey, m_changedTo)
-                + (device ? QStringLiteral(" (still at %1)").arg(device->IPText) : QString()));
-        m_changedTo.clear();
+        m_result->setText(m_engine->checkChange(m_deviceKey, *m_changedTo).text);
+        m_changedTo.reset();
     }
     if (m_engine->unknownVariableCount() > 0)
         MessageBoxes::show(this, QStringLiteral("Error"),
@@ -281,7 +275,7 @@ void TFormChangeIPAdd::BChangeIPAddDeviceClick()
         return;
     }
     setChangeButtonsEnabled(true);
-    m_changedTo = text;
+    m_changedTo = address;
     m_deviceKey = device.MACText;
     showGroup(m_scanGroup);
     BScanClick();

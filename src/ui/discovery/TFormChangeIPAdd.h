@@ -5,7 +5,9 @@
 #include <QTimer>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class DiscoveryNetwork;
 class QGroupBox;
@@ -70,5 +72,6 @@ private:
     QTimer m_scanTimer;
     QString m_deviceKey; ///< MACText of the chosen device
     QString m_boardKey;  ///< IPText of the chosen adapter
-    QString m_changedTo; ///< the address sent by the last change, for the result line
+    /// The address sent by the last change (as parsed), for the result line.
+    std::optional<std::array<uint8_t, 4>> m_changedTo;
 };

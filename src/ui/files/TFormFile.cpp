@@ -27,8 +27,11 @@ const char *const Source = "FileForm";
 
 TFormFile::Chooser &chooser()
 {
+    // A save replaces an existing file without asking: the dialog would ask
+    // only for a name typed with ".qmc", and the name is completed after it.
     static TFormFile::Chooser c = [](QWidget *parent, bool save, const QString &filter) {
-        return save ? QFileDialog::getSaveFileName(parent, QString(), QString(), filter)
+        return save ? QFileDialog::getSaveFileName(parent, QString(), QString(), filter, nullptr,
+                                                   QFileDialog::DontConfirmOverwrite)
                     : QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
     };
     return c;
