@@ -154,10 +154,16 @@ TEST(FileWindow, SaveNeverAsksBeforeReplacingAFile)
                     yes->click();
                 else
                     box->accept();
-            } else if (auto *dialog = qobject_cast<QFileDialog *>(modal); dialog && !chosen) {
-                chosen = true;
-                dialog->setDirectory(dir.path());
-                dialog->selectFile(QLatin1String(typed));
+            } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                // Typed as a person would, and accepted again on every tick
+                // while the dialog stays: an accept that comes before its
+                // folder is read is ignored.
+                if (!chosen) {
+                    chosen = true;
+                    dialog->setDirectory(dir.path());
+                }
+                if (auto *name = dialog->findChild<QLineEdit *>("fileNameEdit"))
+                    name->setText(QLatin1String(typed));
                 // As the Save button does, once this tick has returned.
                 QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
             }
