@@ -87,6 +87,19 @@ void QLMCSession::replaceMotor()
     // An urgent write was meant for the device of the previous connection.
     m_urgent.reset();
     m_urgentPending = false;
+    m_profile.reset();
+}
+
+std::shared_ptr<const ModelProfile> QLMCSession::profile()
+{
+    RegisterLockGuard guard(m_lock);
+    return m_profile;
+}
+
+void QLMCSession::setProfile(std::shared_ptr<const ModelProfile> profile)
+{
+    RegisterLockGuard guard(m_lock);
+    m_profile = std::move(profile);
 }
 
 void QLMCSession::resetRecords()

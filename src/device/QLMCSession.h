@@ -18,6 +18,7 @@
 #include <vector>
 
 class AutoResetEvent;
+struct ModelProfile;
 class ReadCycleObserver;
 class SessionListener;
 
@@ -45,6 +46,12 @@ public:
     /// running or made once removeReadCycleObserver() returns.
     void addReadCycleObserver(ReadCycleObserver *observer);
     void removeReadCycleObserver(ReadCycleObserver *observer);
+
+    /// The profile of the identification of the connection now open; nullptr
+    /// from every open until the identification ran (the rule book then checks
+    /// sizes only). Set by the connection; any thread.
+    std::shared_ptr<const ModelProfile> profile();
+    void setProfile(std::shared_ptr<const ModelProfile> profile);
 
     ConnectionState &connection() { return m_connection; }
     CommStatistics &statistics() { return m_statistics; }
@@ -205,4 +212,5 @@ private:
     std::array<int64_t, RegisterCount> m_urgentValues{}; ///< under the RegisterLock
     std::atomic<bool> m_urgentPending{false};
     std::function<void()> m_senderWake; ///< under the RegisterLock
+    std::shared_ptr<const ModelProfile> m_profile; ///< under the RegisterLock
 };

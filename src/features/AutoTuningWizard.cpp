@@ -1,5 +1,7 @@
 #include "features/AutoTuningWizard.h"
 
+#include "device/RegisterRules.h"
+
 #include "base/NumberText.h"
 #include "base/PanelNumberText.h"
 #include "device/QLMCSession.h"
@@ -121,7 +123,7 @@ std::optional<int32_t> AutoTuningWizard::currentRaw(const QString &text, int32_t
     if (!value || !std::isfinite(*value) || *value < 0.0)
         return std::nullopt;
     const double scaled = *value * 65536.0;
-    if (scaled > double(maxPeak))
+    if (!RegisterRules::currentMaxAllowed(scaled, maxPeak))
         return std::nullopt;
     return int32_t(scaled); // truncation toward zero; within 0..maxPeak
 }

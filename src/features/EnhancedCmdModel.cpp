@@ -1,5 +1,6 @@
 #include "features/EnhancedCmdModel.h"
 
+#include "device/RegisterRules.h"
 #include "base/Diagnostics.h"
 #include "base/NumberText.h"
 #include "base/PanelNumberText.h"
@@ -465,8 +466,8 @@ void EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
 {
     if (!m_session)
         return;
-    RegisterLockGuard guard(m_session->lock());
-    m_session->motor().RequestWriteBytes(address, bytes);
+    const RegisterWrite write{address, {bytes.begin(), bytes.end()}};
+    RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite");
 }
 
 void EnhancedCmdModel::report(int line, const char *function, const char *text)

@@ -1,5 +1,6 @@
 #include "features/LimitsModel.h"
 
+#include "device/RegisterRules.h"
 #include "device/QLMCSession.h"
 
 #include <algorithm>
@@ -67,8 +68,10 @@ void LimitsModel::write()
 {
     RegisterLockGuard guard(m_session.lock());
     const LimitSettings s = LimitRegisters::fromRecord(m_session.Limits, m_shown);
+    std::vector<RegisterWrite> batch;
     for (const LimitWrite &w : LimitRegisters::writes(m_shown, s))
-        m_session.motor().RequestWrite(w.address, w.value);
+        batch.push_back(RegisterRules::write(w.address, w.value));
+    RegisterRules::requestChecked(m_session, batch, "LimitsModel::write");
 }
 
 std::array<bool, 4> LimitsModel::changedLines() const

@@ -425,6 +425,7 @@ void QLMCConnection::identify()
     m_notAnsweringShown = false;
     m_profile = identifyDevice(type, version);
     applyRegisterAccess(m_profile, m_session.motor());
+    m_session.setProfile(std::make_shared<const ModelProfile>(m_profile));
     if (!m_profile.known) {
         close();
         emit deviceRefused(m_profile.refusalTitle, m_profile.refusalText);
