@@ -108,19 +108,19 @@ QStringList arpResetArgv(const QString &ipText)
 void writeWatchdog(QLMCSession &session, int seconds)
 {
     const RegisterWrite write{Reg::TcpWatchdog, {uint8_t(watchdogValue(seconds))}};
-    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeWatchdog");
+    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeWatchdog", "Connection window");
 }
 
 void writeAddress(QLMCSession &session, const std::array<uint8_t, 4> &bytes)
 {
     const RegisterWrite write{Reg::AddressIp, {bytes.begin(), bytes.end()}};
-    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeAddress");
+    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeAddress", "Connection window");
 }
 
 void writeName(QLMCSession &session, const std::array<uint8_t, NameLength> &bytes)
 {
     const RegisterWrite write{Reg::Name, {bytes.begin(), bytes.end()}};
-    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeName");
+    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeName", "Connection window");
 }
 
 } // namespace DeviceNetworkSettings

@@ -2,6 +2,7 @@
 
 #include "base/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
+#include "device/ModelProfile.h"
 #include "device/OptionValues.h"
 #include "device/ReadCycleObserver.h"
 #include "device/SessionListener.h"
@@ -68,6 +69,49 @@ QLMCSession::QLMCSession(SessionListener *listener)
     , m_listener(listener)
 {
     m_connection.RequestedAddresses.fill(0xFF);
+    installWriteHook();
+}
+
+void QLMCSession::installWriteHook()
+{
+    m_motor->setWriteHook([this](int address) { writeRequested(address); });
+}
+
+void QLMCSession::writeRequested(int address)
+{
+    if (!ChangeHistory::isTracked(address) || m_connection.ComMode.load() == ComModes::Closed)
+        return;
+    const QLMCRegister *reg = m_motor->registerAt(address);
+    if (!reg || !reg->Writable)
+        return;
+    // A value equal to the one read since the last recorded change changes
+    // nothing; after a change the last read value is no longer in force, so
+    // an equal write is recorded (the device may hold the changed value).
+    const bool readSinceChange = reg->ReceivedSequence > m_recordedAt[size_t(address)];
+    if (reg->received() && readSinceChange && reg->Value == reg->WriteValue)
+        return;
+    ChangeRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.device = m_deviceLabel;
+    record.address = address;
+    if (reg->received())
+        record.before = reg->Value;
+    record.written = reg->WriteValue;
+    record.source = ChangeSource::current();
+    m_recordedAt[size_t(address)] = std::max(m_answerSequence, reg->ReceivedSequence);
+    m_history.record(std::move(record));
+}
+
+void QLMCSession::setDeviceLabel(const QString &label)
+{
+    RegisterLockGuard guard(m_lock);
+    m_deviceLabel = label;
+}
+
+QString QLMCSession::deviceLabel()
+{
+    RegisterLockGuard guard(m_lock);
+    return m_deviceLabel;
 }
 
 QLMCSession::~QLMCSession()
@@ -88,6 +132,8 @@ void QLMCSession::replaceMotor()
     m_urgent.reset();
     m_urgentPending = false;
     m_profile.reset();
+    m_recordedAt.fill(0);
+    installWriteHook();
 }
 
 std::shared_ptr<const ModelProfile> QLMCSession::profile()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/ChangeHistory.h"
 #include "device/DeviceRecords.h"
 #include "device/QLMCIPMotor.h"
 #include "device/ReceivedValues.h"
@@ -52,6 +53,13 @@ public:
     /// sizes only). Set by the connection; any thread.
     std::shared_ptr<const ModelProfile> profile();
     void setProfile(std::shared_ptr<const ModelProfile> profile);
+
+    /// The changes made in this session, and their journal.
+    ChangeHistory &history() { return m_history; }
+    /// The device the changes are made to, as the history names it
+    /// ("127.0.0.21", "127.0.0.5 module 16"); set by the connection at open.
+    void setDeviceLabel(const QString &label);
+    QString deviceLabel();
 
     ConnectionState &connection() { return m_connection; }
     CommStatistics &statistics() { return m_statistics; }
@@ -193,6 +201,9 @@ private:
     /// counts it as late. Under the RegisterLock.
     bool claimAnswer(int32_t transactionId);
     void resetRecords();
+    void installWriteHook();
+    /// Records the write request of \a address in the history (under the lock).
+    void writeRequested(int address);
     void raiseCommError(const char *kind, bool capped);
     void showStatus(int panel, const QString &text);
     bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);
@@ -213,4 +224,8 @@ private:
     std::atomic<bool> m_urgentPending{false};
     std::function<void()> m_senderWake; ///< under the RegisterLock
     std::shared_ptr<const ModelProfile> m_profile; ///< under the RegisterLock
+    ChangeHistory m_history;
+    QString m_deviceLabel; ///< under the RegisterLock
+    /// Per register: the answer number when its last change was recorded.
+    std::array<uint64_t, RegisterCount> m_recordedAt{}; ///< under the RegisterLock
 };

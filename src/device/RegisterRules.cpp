@@ -1,6 +1,7 @@
 #include "device/RegisterRules.h"
 
 #include "base/Diagnostics.h"
+#include "device/ChangeHistory.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
@@ -367,8 +368,9 @@ std::vector<RegisterRefusal> requestWrites(QLMCSession &session,
 }
 
 bool requestChecked(QLMCSession &session, std::span<const RegisterWrite> batch,
-                    const char *function)
+                    const char *function, const char *source)
 {
+    const ChangeSource named(QString::fromUtf8(source));
     const std::vector<RegisterRefusal> refused = requestWrites(session, batch);
     for (const RegisterRefusal &r : refused)
         LogMessage("RegisterRules", __LINE__, function, LogOutput::File, LogLevelError,

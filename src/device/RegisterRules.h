@@ -106,9 +106,10 @@ std::vector<RegisterRefusal> requestWrites(QLMCSession &session,
 
 /// requestWrites() for the windows, whose own checks come first: a refusal
 /// (a rule the window's check missed) is logged from \a function and nothing
-/// is written. True when requested.
+/// is written. The history names \a source (the window) unless an outer
+/// ChangeSource is in force. True when requested.
 bool requestChecked(QLMCSession &session, std::span<const RegisterWrite> batch,
-                    const char *function);
+                    const char *function, const char *source);
 
 /// \a value most significant byte first in the register's size.
 std::vector<uint8_t> bytesOf(int address, int64_t value);

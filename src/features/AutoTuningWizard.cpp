@@ -1,5 +1,6 @@
 #include "features/AutoTuningWizard.h"
 
+#include "device/ChangeHistory.h"
 #include "device/RegisterRules.h"
 
 #include "base/NumberText.h"
@@ -243,6 +244,7 @@ WizardRequests AutoTuningWizard::statusDecoded(uint8_t status,
 void applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
                          const WizardRequests &requests)
 {
+    const ChangeSource source(QStringLiteral("Auto-tuning"));
     RegisterLockGuard guard(session.lock());
     QLMCIPMotor &motor = session.motor();
     for (const WizardWrite &write : requests.writes) {

@@ -467,7 +467,7 @@ void EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
     if (!m_session)
         return;
     const RegisterWrite write{address, {bytes.begin(), bytes.end()}};
-    RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite");
+    RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite", "Enhanced cmd / Loops");
 }
 
 void EnhancedCmdModel::report(int line, const char *function, const char *text)

@@ -71,7 +71,7 @@ void LimitsModel::write()
     std::vector<RegisterWrite> batch;
     for (const LimitWrite &w : LimitRegisters::writes(m_shown, s))
         batch.push_back(RegisterRules::write(w.address, w.value));
-    RegisterRules::requestChecked(m_session, batch, "LimitsModel::write");
+    RegisterRules::requestChecked(m_session, batch, "LimitsModel::write", "Limits");
 }
 
 std::array<bool, 4> LimitsModel::changedLines() const

@@ -60,7 +60,7 @@ uint32_t OptionsModel::writeOptionBits(const Bits &boxes)
     const uint32_t value = compose(boxes);
     RegisterLockGuard guard(m_session.lock());
     const RegisterWrite write = RegisterRules::write(Reg::Options, int64_t(value));
-    if (!RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeOptionBits"))
+    if (!RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeOptionBits", "Options"))
         return value;
     m_session.Options.OptionBits = value;
     return value;
@@ -75,7 +75,7 @@ bool OptionsModel::writeOutputsMax(const QString &currentText, bool active, int 
         RegisterRules::write(Reg::CurrentMax, *current),
         RegisterRules::write(Reg::MaxOutputVoltage,
                              active ? voltageRaw(position) : VoltageInactive)};
-    return RegisterRules::requestChecked(m_session, writes, "OptionsModel::writeOutputsMax");
+    return RegisterRules::requestChecked(m_session, writes, "OptionsModel::writeOutputsMax", "Options");
 }
 
 bool OptionsModel::writeInputLimits(const QString &minText, const QString &maxText)
@@ -86,7 +86,7 @@ bool OptionsModel::writeInputLimits(const QString &minText, const QString &maxTe
     RegisterLockGuard guard(m_session.lock());
     const RegisterWrite writes[] = {RegisterRules::write(Reg::InputMin, limits->first),
                                     RegisterRules::write(Reg::InputMax, limits->second)};
-    if (!RegisterRules::requestChecked(m_session, writes, "OptionsModel::writeInputLimits"))
+    if (!RegisterRules::requestChecked(m_session, writes, "OptionsModel::writeInputLimits", "Options"))
         return false;
     m_session.Options.InputMin = limits->first;
     m_session.Options.InputMax = limits->second;
@@ -96,7 +96,7 @@ bool OptionsModel::writeInputLimits(const QString &minText, const QString &maxTe
 void OptionsModel::writeDissipation(int position)
 {
     const RegisterWrite write = RegisterRules::write(Reg::DissipationVoltage, voltageRaw(position));
-    RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeDissipation");
+    RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeDissipation", "Options");
 }
 
 bool OptionsModel::writeStandby(const QString &text)
@@ -106,7 +106,7 @@ bool OptionsModel::writeStandby(const QString &text)
         return false;
     RegisterLockGuard guard(m_session.lock());
     const RegisterWrite write = RegisterRules::write(Reg::StandbyTimer, *value);
-    if (!RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeStandby"))
+    if (!RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeStandby", "Options"))
         return false;
     m_session.Options.StandbyTimer = *value;
     return true;

@@ -1,5 +1,6 @@
 #include "files/ParameterApply.h"
 
+#include "device/ChangeHistory.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 #include "device/RegisterText.h"
@@ -31,6 +32,7 @@ ApplyResult apply(QLMCSession &session, const ParameterFileContent &content, boo
         return result;
     auto packet = std::make_unique<QLMCIPPacket>();
     int count = 0;
+    const ChangeSource source(QStringLiteral("Parameter file"));
     {
         RegisterLockGuard guard(session.lock());
         QLMCIPMotor &motor = session.motor();

@@ -220,6 +220,9 @@ void QLMCConnection::open(const QString &ipText)
     }
     m_ipText = ipText;
     const int mode = comMode();
+    m_session.setDeviceLabel(mode == ComModes::TcpGateway
+                                 ? ipText + QStringLiteral(" module ") + QString::number(i2cAddress())
+                                 : ipText);
     if (mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) {
         if (m_tcp->isActive())
             return;

@@ -247,7 +247,7 @@ void RegulationPanelModel::requestFeedForwardRead()
 void RegulationPanelModel::write(int address, int64_t value)
 {
     const RegisterWrite write = RegisterRules::write(address, value);
-    RegisterRules::requestChecked(m_session, {&write, 1}, "RegulationPanelModel::write");
+    RegisterRules::requestChecked(m_session, {&write, 1}, "RegulationPanelModel::write", "Main panel");
 }
 
 void RegulationPanelModel::read(std::initializer_list<int> addresses)
