@@ -82,6 +82,7 @@ ToolCounts ToolLedger::live() const
     // here it is one piece of an answer that counts as lost.
     c.datagramsDropped = s.datagramsDropped.load();
     c.checksumErrors = s.checksumErrors.load() - c.datagramsDropped;
+    c.acknowledgeErrors = s.acknowledgeErrors.load();
     return c;
 }
 
@@ -93,15 +94,8 @@ void ToolLedger::fold()
     m_base.decoded += c.decoded;
     m_base.checksumErrors += c.checksumErrors;
     m_base.datagramsDropped += c.datagramsDropped;
+    m_base.acknowledgeErrors += c.acknowledgeErrors;
     m_live = false;
-}
-
-void ToolLedger::statusText(int panel, const std::string &text)
-{
-    // Checksum errors and dropped datagrams come from the session's counters:
-    // the "(CS)" text is shown for both alike.
-    if (panel == 3 && text.find("(ACK)") != std::string::npos)
-        ++m_acknowledgeErrors;
 }
 
 ToolCounts ToolLedger::now() const
@@ -112,7 +106,7 @@ ToolCounts ToolLedger::now() const
     c.decoded += m_base.decoded;
     c.checksumErrors += m_base.checksumErrors;
     c.datagramsDropped += m_base.datagramsDropped;
-    c.acknowledgeErrors = m_acknowledgeErrors;
+    c.acknowledgeErrors += m_base.acknowledgeErrors;
     return c;
 }
 

@@ -57,7 +57,7 @@ struct ToolCounts
     /// answer, two answers merged into one. Their answers count as lost (a
     /// split answer is one answer lost, not one error per piece).
     int64_t datagramsDropped = 0;
-    int64_t acknowledgeErrors = 0; ///< "(ACK)": decoded answers with a wrong acknowledge
+    int64_t acknowledgeErrors = 0; ///< gateway answers with a wrong acknowledge ("(ACK)")
     int64_t sent() const { return reads + writes; }
     /// Requests neither answered nor refused by a checksum error: the lost ones.
     int64_t unaccounted() const { return sent() - decoded - checksumErrors; }
@@ -77,7 +77,6 @@ public:
     void fold();
     /// A new connection is established (its counters were just cleared).
     void opened() { m_live = true; }
-    void statusText(int panel, const std::string &text);
     ToolCounts now() const;
 
 private:
@@ -86,7 +85,6 @@ private:
     QLMCSession &m_session;
     ToolCounts m_base;
     bool m_live = false;
-    int64_t m_acknowledgeErrors = 0;
 };
 
 /// The counters at one end of a phase.

@@ -139,14 +139,21 @@ void QLMCSession::showStatus(int panel, const QString &text)
         m_listener->statusText(panel, text);
 }
 
-void QLMCSession::raiseCommError(const char *kind, bool capped)
+void QLMCSession::raiseCommError(SessionListener::CommError kind, bool capped)
 {
     int value = m_commErrors.load();
     int next;
     do {
         next = capped ? std::min(value + 1, 999) : value + 1;
     } while (!m_commErrors.compare_exchange_weak(value, next));
-    showStatus(3, QStringLiteral("Com error : %1 (%2)").arg(next).arg(QLatin1String(kind)));
+    const bool acknowledge = kind == SessionListener::CommError::Acknowledge;
+    if (acknowledge)
+        ++m_statistics.acknowledgeErrors;
+    if (m_listener)
+        m_listener->communicationError(kind);
+    showStatus(3, QStringLiteral("Com error : %1 (%2)")
+                      .arg(next)
+                      .arg(acknowledge ? QLatin1String("ACK") : QLatin1String("CS")));
 }
 
 void QLMCSession::answerFramed(const QLMCIPPacket &answer)
@@ -199,7 +206,7 @@ void QLMCSession::frameDropped(FrameError error)
     ++m_statistics.checksumErrors;
     if (error == FrameError::Datagram)
         ++m_statistics.datagramsDropped;
-    raiseCommError("CS", true);
+    raiseCommError(SessionListener::CommError::Checksum, true);
 }
 
 void QLMCSession::takeDisplayValues(ReceivedValues &values, NewValueFlags &flags,
@@ -282,7 +289,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
             acknowledged = payload[i] == 0x87;
         if (!acknowledged) {
             m_writeRefused = true;
-            raiseCommError("ACK", true);
+            raiseCommError(SessionListener::CommError::Acknowledge, true);
         }
         return;
     }
@@ -419,7 +426,7 @@ void QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation)
     }
 
     if (ackError)
-        raiseCommError("ACK", false);
+        raiseCommError(SessionListener::CommError::Acknowledge, false);
     if (unknownAddress >= 0) {
         LogMessage(SourceName, __LINE__, DecoderFunction, LogOutput::Default, LogLevelError,
                    LogActionNone, unknownVariable(unknownAddress));

@@ -17,7 +17,7 @@
 
 class AutoResetEvent;
 class ReadCycleObserver;
-class SessionListener;
+#include "device/SessionListener.h"
 
 /// The device-facing state that the windows, the command-line tool and the
 /// tests share: the RegisterLock, the current register image, the live values
@@ -135,7 +135,7 @@ public:
 private:
     void decode(const QLMCIPPacket &answer, uint32_t generation);
     void resetRecords();
-    void raiseCommError(const char *kind, bool capped);
+    void raiseCommError(SessionListener::CommError kind, bool capped);
     void showStatus(int panel, const QString &text);
     bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);
 
