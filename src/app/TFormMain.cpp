@@ -275,6 +275,12 @@ void TFormMain::setStatusText(int panel, const QString &text)
         m_statusPanels[size_t(panel)]->setText(text);
 }
 
+void TFormMain::setStatusToolTip(int panel, const QString &text)
+{
+    if (panel >= 0 && panel < StatusPanelCount)
+        m_statusPanels[size_t(panel)]->setToolTip(text);
+}
+
 QString TFormMain::statusText(int panel) const
 {
     if (panel < 0 || panel >= StatusPanelCount)

@@ -191,6 +191,8 @@ public:
 
     // --- Status bar ------------------------------------------------------------
     void setStatusText(int panel, const QString &text);
+    /// The tool tip of a status panel (panel 0: why the link failed).
+    void setStatusToolTip(int panel, const QString &text);
     QString statusText(int panel) const;
     /// The communication indicator `PanelCom`: navy while connected.
     void setComIndicator(bool connected);

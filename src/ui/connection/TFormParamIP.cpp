@@ -145,6 +145,9 @@ void TFormParamIP::wireConnection()
     QLMCConnection *connection = m_connection.get();
     TFormMain *main = &m_main;
     connect(connection, &QLMCConnection::statusChanged, main, &TFormMain::setStatusText);
+    // Panel 0 keeps its short text ("TCP Error"); its tool tip says what happened.
+    connect(connection, &QLMCConnection::failureChanged, main,
+            [main](const LinkFailure &failure) { main->setStatusToolTip(0, failure.description()); });
     connect(connection, &QLMCConnection::indicatorChanged, main, &TFormMain::setComIndicator);
     connect(connection, &QLMCConnection::connectedStateChanged, this,
             [main](bool connected) { main->connectedControls().setConnected(connected); });
