@@ -12,22 +12,23 @@
 //
 // Usage: bench_ui [seconds of polling, default 5] [record]
 #include "ChildController.h"
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
+#include "protocol/ConnectionState.h"
 #include "record/LiveRecorder.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/main/RecordingControl.h"
+#include "ui/main/RefreshPanel.h"
 #include "ui/widgets/LiveChart.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -127,7 +128,7 @@ private:
 
 void writeRegister(TFormMain &main, int address, int64_t value)
 {
-    QLMCSession &session = main.session();
+    QLMCSession &session = main.context().session();
     RegisterLockGuard guard(session.lock());
     session.motor().RequestWrite(address, value);
 }
@@ -136,11 +137,9 @@ void liveRun(AppWindows &windows, int seconds, bool record)
 {
     TFormMain &main = windows.main();
     TFormParamIP &paramIP = windows.paramIP();
-    auto *graphs = main.findChild<GraphsPanel *>();
+    GraphsPanel *graphs = main.context().panels().graphs;
 
-    const QStringList fields = QString::fromLatin1(Host).split(QLatin1Char('.'));
-    for (int i = 0; i < 4; ++i)
-        paramIP.findChild<QLineEdit *>(QStringLiteral("EAdd%1").arg(i))->setText(fields[i]);
+    paramIP.setTarget(ComModes::TcpDirect, QString::fromLatin1(Host));
     paramIP.connection().setPorts(Port, Port);
     paramIP.BOpenClick();
     QElapsedTimer wait;
@@ -156,7 +155,7 @@ void liveRun(AppWindows &windows, int seconds, bool record)
     // The measuring connections end with this run (their context object).
     QObject scope;
     // RefreshRatio 2 (track bar position 1), a position move back and forth.
-    main.findChild<QSlider *>(QStringLiteral("TBRefresh"))->setValue(1);
+    main.refreshPanel()->refreshTrack()->setValue(1);
     writeRegister(main, Reg::RegulationMode, 5);
     bool high = true;
     const auto step = [&] {
@@ -179,9 +178,9 @@ void liveRun(AppWindows &windows, int seconds, bool record)
         main.runDisplay();
         display.add(t0);
     });
-    QObject::disconnect(&main.sessionBridge(), &GuiSessionBridge::graphSampleArrived, graphs,
-                        nullptr);
-    QObject::connect(&main.sessionBridge(), &GuiSessionBridge::graphSampleArrived, &scope,
+    QObject::disconnect(&main.context().sessionBridge(), &GuiSessionBridge::graphSampleArrived,
+                        graphs, nullptr);
+    QObject::connect(&main.context().sessionBridge(), &GuiSessionBridge::graphSampleArrived, &scope,
                      [&](const ReceivedValues &values) {
                          const auto t0 = Clock::now();
                          graphs->addSample(values);
@@ -222,7 +221,7 @@ void liveRun(AppWindows &windows, int seconds, bool record)
         recording->stop();
 
     std::printf("polling RefreshRatio %d, charts on, position move, %.1f s:\n",
-                main.session().RefreshRatio.load(), elapsed);
+                main.context().session().RefreshRatio.load(), elapsed);
     const double busy = app->busySeconds() / elapsed;
     std::printf("  user-interface thread busy %.1f %% (wall time handling events), "
                 "its CPU %.1f %% of one core; whole tool %.1f %%\n",
@@ -237,10 +236,11 @@ void liveRun(AppWindows &windows, int seconds, bool record)
     std::printf("  targets: user-interface thread under 20 %%: %s; display run under 5 ms: %s\n",
                 busy < 0.2 ? "met" : "MISSED", display.percentile(0.99) < 5000 ? "met" : "MISSED");
     if (record) {
-        const LiveRecorder::Progress p = main.recorder().progress();
-        std::printf("  recording: %lld lines (%.0f/s), %.1f MB, %lld dropped; no line dropped: %s\n",
-                    (long long)p.lines, double(p.lines) / elapsed, double(p.bytes) / 1e6,
-                    (long long)p.dropped, p.dropped == 0 && !p.failed ? "met" : "MISSED");
+        const LiveRecorder::Progress p = main.context().recorder().progress();
+        std::printf(
+            "  recording: %lld lines (%.0f/s), %.1f MB, %lld dropped; no line dropped: %s\n",
+            (long long)p.lines, double(p.lines) / elapsed, double(p.bytes) / 1e6,
+            (long long)p.dropped, p.dropped == 0 && !p.failed ? "met" : "MISSED");
     }
 
     move.stop();
@@ -269,7 +269,7 @@ double sampleCost(GraphsPanel &graphs, long history, int count)
 void offlineRun(AppWindows &windows)
 {
     TFormMain &main = windows.main();
-    auto *graphs = main.findChild<GraphsPanel *>();
+    GraphsPanel *graphs = main.context().panels().graphs;
     main.graphicCheckBox()->setChecked(true);
     QApplication::processEvents();
 

@@ -13,7 +13,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err,
         const std::function<void(const CliOptions &)> &prepare)
 {
     if (args == QStringList{QStringLiteral("--version")}) {
-        out << "tarvine-cli " << TARVINE_VERSION << Qt::endl;
+        out << "tarvine-cli " << TARVINE_VERSION << "\n" << TARVINE_VERSION_NOTICE << Qt::flush;
         return CliExit::Ok;
     }
     QString error;

@@ -1,29 +1,54 @@
 # Installation and the Debian package: the three programs in bin, a desktop
-# entry with its icon, manual pages made from each program's --help, and the
-# copyright and changelog files Debian asks for. `scripts/package` runs CPack.
+# entry with its icon and AppStream metainfo, manual pages made from each
+# program's --help, and the copyright and changelog files Debian asks for.
+# `scripts/package` builds the package from these: it installs into a staging
+# folder, strips the programs and runs dpkg-gencontrol and dpkg-deb with the
+# source package files made here (packaging/debian/).
 include(GNUInstallDirs)
 
+set(TARVINE_APP_ID org.example.tarvine)
+set(TARVINE_PACKAGING_DIR ${CMAKE_BINARY_DIR}/packaging)
+
 install(TARGETS tarvine tarvine-cli tarvine-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/tarvine.desktop
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/${TARVINE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/tarvine.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/${TARVINE_APP_ID}.metainfo.xml.in
+               ${TARVINE_PACKAGING_DIR}/${TARVINE_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${TARVINE_PACKAGING_DIR}/${TARVINE_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 set(TARVINE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tarvine)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${TARVINE_DOC_DIR})
+# lintian's false positives, each with its reason.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tarvine)
+
+# Everything dated comes from the sources' date (cmake/SourceDate.cmake); the
+# stamp file changes only when that date does, and remakes what depends on it.
+file(WRITE ${TARVINE_PACKAGING_DIR}/source-date-epoch.new "${TARVINE_SOURCE_DATE_EPOCH}\n")
+configure_file(${TARVINE_PACKAGING_DIR}/source-date-epoch.new
+               ${TARVINE_PACKAGING_DIR}/source-date-epoch COPYONLY)
+
+# The source package files dpkg-gencontrol reads: control and changelog.
+configure_file(${CMAKE_SOURCE_DIR}/packaging/control.in ${TARVINE_PACKAGING_DIR}/debian/control
+               @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in
+               ${TARVINE_PACKAGING_DIR}/debian/changelog @ONLY)
 
 find_program(GZIP_EXECUTABLE gzip)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog
-               @ONLY)
 add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-  COMMAND ${GZIP_EXECUTABLE} -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog
-  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog
+  OUTPUT ${TARVINE_PACKAGING_DIR}/changelog.gz
+  COMMAND ${GZIP_EXECUTABLE} -9nc ${TARVINE_PACKAGING_DIR}/debian/changelog
+          > ${TARVINE_PACKAGING_DIR}/changelog.gz
+  DEPENDS ${TARVINE_PACKAGING_DIR}/debian/changelog
   COMMENT "Compressing the changelog")
 
 # Manual pages come from the programs' own --help and --version, so they cannot
 # disagree with them. They are made only where the programs run as built (not
-# under the sanitizer or fuzzing builds) and help2man is present.
+# under the sanitizer or fuzzing builds) and help2man is present; help2man
+# dates them from SOURCE_DATE_EPOCH.
 find_program(HELP2MAN_EXECUTABLE help2man)
 set(TARVINE_MAN_PAGES "")
 if(HELP2MAN_EXECUTABLE AND TARVINE_SANITIZE STREQUAL "" AND NOT TARVINE_BUILD_FUZZ)
@@ -34,45 +59,22 @@ if(HELP2MAN_EXECUTABLE AND TARVINE_SANITIZE STREQUAL "" AND NOT TARVINE_BUILD_FU
     string(REPLACE "|" ";" parts "${program_and_summary}")
     list(GET parts 0 program)
     list(GET parts 1 summary)
-    set(page ${CMAKE_BINARY_DIR}/packaging/${program}.1)
+    set(page ${TARVINE_PACKAGING_DIR}/${program}.1)
     add_custom_command(
       OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+              SOURCE_DATE_EPOCH=${TARVINE_SOURCE_DATE_EPOCH}
               ${HELP2MAN_EXECUTABLE} --no-info --no-discard-stderr --section=1
               --name=${summary} --output=${page} $<TARGET_FILE:${program}>
       COMMAND ${GZIP_EXECUTABLE} -9nf ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${TARVINE_PACKAGING_DIR}/source-date-epoch
       COMMENT "Manual page of ${program}")
     list(APPEND TARVINE_MAN_PAGES ${page}.gz)
   endforeach()
 endif()
 add_custom_target(tarvine_package_files ALL
-                  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${TARVINE_MAN_PAGES})
-install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${TARVINE_DOC_DIR})
+                  DEPENDS ${TARVINE_PACKAGING_DIR}/changelog.gz ${TARVINE_MAN_PAGES})
+install(FILES ${TARVINE_PACKAGING_DIR}/changelog.gz DESTINATION ${TARVINE_DOC_DIR})
 if(TARVINE_MAN_PAGES)
   install(FILES ${TARVINE_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME tarvine)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_PACKAGE_CONTACT "Tarvine developers <developers@tarvine.example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set-up, tuning and test tool for Ethernet motor controllers")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tarvine connects to one intelligent motor controller (DC, brushless EC or\n"
-    "stepper drive) over TCP, UDP or an Ethernet-to-I2C gateway, identifies its\n"
-    "model and firmware, shows live read-outs and charts, tunes the regulator,\n"
-    "drives the motor with consigns and configures the controller's features.\n"
-    "The package holds the desktop tool, the command-line tool tarvine-cli for\n"
-    "scripted test benches and the virtual controller tarvine-sim.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
-set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Dependencies come from the shared libraries the programs link.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_STRIP_FILES ON)
-include(CPack)

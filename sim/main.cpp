@@ -60,7 +60,7 @@ int main(int argc, char **argv)
     // Alone, --version names the program's version; with a value it sets the
     // firmware version register.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::cout << "tarvine-sim " << TARVINE_VERSION << "\n";
+        std::cout << "tarvine-sim " << TARVINE_VERSION << "\n" << TARVINE_VERSION_NOTICE;
         return 0;
     }
     const auto options =

@@ -3,12 +3,9 @@
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
-#include "panel/ConsignModel.h"
 #include "panel/DisplayText.h"
 #include "panel/LoopTimeMenu.h"
-#include "panel/TThreadInputTimer.h"
 #include "platform/SpawnCommandRunner.h"
-#include "record/LiveRecorder.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
@@ -33,7 +30,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -70,12 +66,9 @@ TFormMain::TFormMain(QWidget *parent)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Ethernet Motor Controller"));
 
-    // RegisterLock and the first, empty register image.
-    m_session = std::make_unique<QLMCSession>(&m_bridge);
-    m_recorder = std::make_unique<LiveRecorder>(*m_session);
-    // The consign state and its auto-change thread, created suspended.
-    m_consign = std::make_unique<ConsignModel>(*m_session);
-    m_inputTimer = std::make_unique<TThreadInputTimer>(*m_consign);
+    // The session (RegisterLock, the first, empty register image), the consign
+    // state and its auto-change thread, created suspended.
+    m_context = std::make_unique<WindowContext>(*this, *this);
     m_commandRunner = &SpawnCommandRunner::instance();
     // The chart history of 200 points per series is set up by the graph pages.
 
@@ -83,8 +76,8 @@ TFormMain::TFormMain(QWidget *parent)
     m_timerDisplayAll.setInterval(DisplayIntervalMs);
     m_timerDisplayAll.setSingleShot(true);
     connect(&m_timerDisplayAll, &QTimer::timeout, this, &TFormMain::TimerDisplayAllTimer);
-    m_bridge.setMainDisplayTimer(&m_timerDisplayAll);
-    connect(&m_bridge, &GuiSessionBridge::directValueArrived, this,
+    m_context->sessionBridge().setMainDisplayTimer(&m_timerDisplayAll);
+    connect(&m_context->sessionBridge(), &GuiSessionBridge::directValueArrived, this,
             [this](SessionListener::DirectValue value) {
                 if (value == SessionListener::DirectValue::DeviceName)
                     showDeviceName();
@@ -95,7 +88,8 @@ TFormMain::TFormMain(QWidget *parent)
     buildCentral();
     buildMainPanels();
     registerConnectedControls();
-    connect(this, &TFormMain::consignStateResetRequested, this, &TFormMain::showNothingReceived);
+    connect(m_context.get(), &WindowContext::consignStateResetRequested, this,
+            &TFormMain::showNothingReceived);
 
     // The discovery engine is created here, after the lock, by its subsystem.
 
@@ -114,19 +108,22 @@ TFormMain::TFormMain(QWidget *parent)
 
 TFormMain::~TFormMain()
 {
-    // The consign auto-change thread is ended first (resumed, asked to stop and
-    // woken), then the RegisterLock with the session is freed, then the discovery
-    // engine; the window itself goes last.
-    m_inputTimer.reset();
-    m_bridge.setMainDisplayTimer(nullptr);
-    m_session->setListener(nullptr);
-    m_recorder.reset();
-    m_session.reset();
+    // The context ends the consign auto-change thread first, then frees the
+    // RegisterLock with the session; the window's child widgets go last.
+    m_context->sessionBridge().setMainDisplayTimer(nullptr);
+    m_context.reset();
 }
 
-void TFormMain::setToolWindows(const ToolWindows &windows)
+void TFormMain::followConnection(QLMCConnection &connection)
 {
-    m_windows = windows;
+    connect(&connection, &QLMCConnection::statusChanged, this, &TFormMain::setStatusText);
+    // Panel 0 keeps its short text ("TCP Error"); its tool tip says what happened.
+    connect(&connection, &QLMCConnection::failureChanged, this,
+            [this](const LinkFailure &failure) {
+                m_statusPanels[0]->setToolTip(failure.description());
+            });
+    connect(&connection, &QLMCConnection::indicatorChanged, this, &TFormMain::setComIndicator);
+    connect(&connection, &QLMCConnection::identified, this, &TFormMain::applyIdentification);
 }
 
 // --- Menus -------------------------------------------------------------------------
@@ -158,14 +155,14 @@ void TFormMain::buildMenus()
         addItem(file, "MenuFileSave", QStringLiteral("Save..."), &TFormMain::MenuFileSaveClick);
     m_menuFileOpen =
         addItem(file, "MenuFileOpen", QStringLiteral("View..."), &TFormMain::MenuFileOpenClick);
-    new RecordingControl(*this, file->addAction(QString()));
+    new RecordingControl(*m_context, statusBar(), file->addAction(QString()));
 
     QMenu *com = menuBar()->addMenu(QStringLiteral("&Communication"));
     com->setObjectName(QStringLiteral("MenuCom"));
     com->menuAction()->setObjectName(QStringLiteral("MenuCom"));
     addItem(com, "MenuComParam", QStringLiteral("Parameters..."), &TFormMain::MenuComParamClick);
     // A virtual controller run by the tool itself, to try it without hardware.
-    new VirtualController(*this, com->addAction(QString()));
+    new VirtualController(*m_context, com->addAction(QString()));
     addItem(com, "MenuComStatistics", QStringLiteral("Statistics..."),
             &TFormMain::MenuComStatisticsClick);
     com->addSeparator();
@@ -253,8 +250,9 @@ void TFormMain::showDeviceName()
     // Status panel 9 shows the 16 name characters of 0x15, without the padding.
     QString name;
     {
-        RegisterLockGuard guard(m_session->lock());
-        name = m_session->Device.DeviceName;
+        QLMCSession &session = m_context->session();
+        RegisterLockGuard guard(session.lock());
+        name = session.Device.DeviceName;
     }
     const qsizetype zero = name.indexOf(QChar(0));
     if (zero >= 0)
@@ -273,12 +271,6 @@ void TFormMain::setStatusText(int panel, const QString &text)
 {
     if (panel >= 0 && panel < StatusPanelCount)
         m_statusPanels[size_t(panel)]->setText(text);
-}
-
-void TFormMain::setStatusToolTip(int panel, const QString &text)
-{
-    if (panel >= 0 && panel < StatusPanelCount)
-        m_statusPanels[size_t(panel)]->setToolTip(text);
 }
 
 QString TFormMain::statusText(int panel) const
@@ -311,7 +303,7 @@ QCheckBox *TFormMain::graphicCheckBox() const
 
 void TFormMain::registerConnectedControls()
 {
-    ConnectedControls &controls = m_connectedControls;
+    ConnectedControls &controls = m_context->connectedControls();
     controls.addWhileClosed(m_menuComOpen);
     controls.addWhileConnected(m_menuComClose);
     controls.addWhileConnected(m_menuFileSave);
@@ -324,27 +316,9 @@ void TFormMain::registerConnectedControls()
     controls.addWhileConnected(m_graphPages);
     // With the connection closed a parameter file can only be viewed.
     controls.addHook(this, [this](bool) {
-        const bool closed = m_session->connection().ComMode.load() == ComModes::Closed;
+        const bool closed = m_context->session().connection().ComMode.load() == ComModes::Closed;
         m_menuFileOpen->setText(closed ? QStringLiteral("View...") : QStringLiteral("Open..."));
     });
-}
-
-void TFormMain::watchSpaceBar(QWidget *trackBar)
-{
-    if (trackBar)
-        trackBar->installEventFilter(this);
-}
-
-bool TFormMain::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->text() == QLatin1String(" ")) {
-            m_refresh->toggleReadData();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 // --- Identification ----------------------------------------------------------------
@@ -352,7 +326,7 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 void TFormMain::applyIdentification(const ModelProfile &profile)
 {
     setWindowTitle(profile.caption);
-    m_stepperUnits = profile.stepperUnits;
+    m_context->setStepperUnits(profile.stepperUnits);
     m_display->setTitles(profile.titles.position, profile.titles.speed, profile.titles.desired);
     setStatusText(6, profile.statusTexts.timeInService);
     setStatusText(7, profile.statusTexts.powerUps);
@@ -361,7 +335,7 @@ void TFormMain::applyIdentification(const ModelProfile &profile)
     m_menuAutotuning->setEnabled(profile.menus.autoTuning);
     m_menuLoopsInput->setEnabled(profile.menus.loopsInput);
     m_menuIOstate->setEnabled(profile.menus.ioState);
-    emit deviceIdentified(profile);
+    emit m_context->deviceIdentified(profile);
 }
 
 // --- Display -----------------------------------------------------------------------
@@ -387,15 +361,16 @@ void TFormMain::TimerDisplayAllTimer()
 
 void TFormMain::runDisplay()
 {
-    if (m_windows.information)
-        m_windows.information->Refresh();
+    if (windows().information)
+        windows().information->Refresh();
 
     // The copy and the taking of the flags happen in one hold of the lock, so a
     // decoder running on the sender thread loses no flag and tears no value.
     NewValueFlags flags;
-    m_session->takeDisplayValues(m_displayed, flags);
+    QLMCSession &session = m_context->session();
+    session.takeDisplayValues(m_displayed, flags);
     const DisplayUpdate update =
-        displayUpdate(m_displayed, flags, m_stepperUnits, m_session->ModeSync.load());
+        displayUpdate(m_displayed, flags, m_context->stepperUnits(), session.ModeSync.load());
 
     if (update.positionBig)
         m_display->positionBig()->setText(*update.positionBig);
@@ -434,11 +409,11 @@ void TFormMain::showLoopTime(int value)
 
 void TFormMain::closeCommunication()
 {
-    if (m_windows.paramIP) {
-        m_windows.paramIP->connection().closeFromMenu();
+    if (windows().paramIP) {
+        windows().paramIP->connection().closeFromMenu();
         return;
     }
-    m_session->PollingEnabled = false;
+    m_context->session().PollingEnabled = false;
     pollingCheckBox()->setChecked(false);
 }
 
@@ -446,7 +421,7 @@ void TFormMain::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
         m_menuRemote->setVisible(false);
-        emit formShown();
+        emit m_context->formShown();
     }
     QMainWindow::showEvent(event);
 }
@@ -468,48 +443,48 @@ void TFormMain::showTool(QWidget *window)
 
 void TFormMain::MenuFileSaveClick()
 {
-    if (!m_windows.file)
+    if (!windows().file)
         return;
     // TCP: the client socket is connected; UDP: the UDP client is open.
-    const bool open = m_windows.paramIP && m_windows.paramIP->connection().isConnected();
-    m_windows.file->showSaveGroup(open);
-    showTool(m_windows.file);
+    const bool open = windows().paramIP && windows().paramIP->connection().isConnected();
+    windows().file->showSaveGroup(open);
+    showTool(windows().file);
 }
 
 void TFormMain::MenuFileOpenClick()
 {
-    if (!m_windows.file)
+    if (!windows().file)
         return;
-    m_windows.file->showOpenGroup();
-    showTool(m_windows.file);
+    windows().file->showOpenGroup();
+    showTool(windows().file);
 }
 
 void TFormMain::MenuComParamClick()
 {
-    showTool(m_windows.paramIP);
+    showTool(windows().paramIP);
 }
 
 void TFormMain::MenuComStatisticsClick()
 {
-    showTool(m_windows.information);
+    showTool(windows().information);
 }
 
 void TFormMain::MenuComScanClick()
 {
-    if (m_windows.paramIP)
-        m_windows.paramIP->connection().close();
-    showTool(m_windows.scanUDP);
+    if (windows().paramIP)
+        windows().paramIP->connection().close();
+    showTool(windows().scanUDP);
 }
 
 void TFormMain::MenuComIPConfigClick()
 {
-    showTool(m_windows.changeIPAdd);
+    showTool(windows().changeIPAdd);
 }
 
 void TFormMain::MenuComOpenClick()
 {
-    if (m_windows.paramIP)
-        m_windows.paramIP->BOpenClick();
+    if (windows().paramIP)
+        windows().paramIP->BOpenClick();
 }
 
 void TFormMain::MenuComCloseClick()
@@ -527,22 +502,23 @@ void TFormMain::MenuComResetARPClick()
     MessageBoxes::show(this, QStringLiteral("Warning"),
                        QStringLiteral("Reset ARP only works if application runs as administrator"),
                        MessageIcon::None);
-    if (!m_windows.paramIP)
+    if (!windows().paramIP)
         return;
     // The neighbour entry of the address opened last is dropped, hidden and
     // without waiting ("ip neigh del" would also need the interface).
-    m_windows.paramIP->resetArp(*m_commandRunner);
+    windows().paramIP->resetArp(*m_commandRunner);
 }
 
 void TFormMain::MenuLoopTimeClick()
 {
-    LoopTimeMenu::requestValue(*m_session);
+    LoopTimeMenu::requestValue(m_context->session());
 }
 
 void TFormMain::MenuLoopTimeItemClick(int value)
 {
-    const bool tcpConnected = m_windows.paramIP && m_windows.paramIP->connection().isTcpConnected();
-    if (const std::optional<int> item = LoopTimeMenu::select(*m_session, value, tcpConnected)) {
+    const bool tcpConnected = windows().paramIP && windows().paramIP->connection().isTcpConnected();
+    if (const std::optional<int> item =
+            LoopTimeMenu::select(m_context->session(), value, tcpConnected)) {
         showLoopTime(*item);
         return;
     }
@@ -553,11 +529,11 @@ void TFormMain::MenuLoopTimeItemClick(int value)
 
 void TFormMain::MenuOptionsClick()
 {
-    showTool(m_windows.regOption);
+    showTool(windows().regOption);
     // The five Read buttons of the options window, in their order: option
     // register; input limits; output maxima; dissipation voltage; standby timer.
-    RegisterLockGuard guard(m_session->lock());
-    QLMCIPMotor &motor = m_session->motor();
+    RegisterLockGuard guard(m_context->session().lock());
+    QLMCIPMotor &motor = m_context->session().motor();
     motor.RequestOptionsRead();
     motor.RequestRead(Reg::InputMax);
     motor.RequestRead(Reg::InputMin);
@@ -569,24 +545,24 @@ void TFormMain::MenuOptionsClick()
 
 void TFormMain::MenuWarningClick()
 {
-    showTool(m_windows.regWarning);
+    showTool(windows().regWarning);
 }
 
 void TFormMain::MenuLimitsClick()
 {
-    showTool(m_windows.limits);
+    showTool(windows().limits);
     // All eight limit registers in one hold of the lock.
-    RegisterLockGuard guard(m_session->lock());
-    m_session->motor().RequestLimitsRead();
+    RegisterLockGuard guard(m_context->session().lock());
+    m_context->session().motor().RequestLimitsRead();
 }
 
 void TFormMain::MenuHomingClick()
 {
-    emit autoChangeOffRequested();
-    showTool(m_windows.calibration);
+    emit m_context->autoChangeOffRequested();
+    showTool(windows().calibration);
     // The two Read buttons of the homing window: value set, then start input.
-    RegisterLockGuard guard(m_session->lock());
-    QLMCIPMotor &motor = m_session->motor();
+    RegisterLockGuard guard(m_context->session().lock());
+    QLMCIPMotor &motor = m_context->session().motor();
     motor.RequestRead(Reg::HomingOption);
     motor.RequestRead(Reg::HomingPosition);
     motor.RequestRead(Reg::HomingInput);
@@ -595,31 +571,31 @@ void TFormMain::MenuHomingClick()
 
 void TFormMain::MenuAutotuningClick()
 {
-    emit autoChangeOffRequested();
-    showTool(m_windows.autoTuning);
+    emit m_context->autoChangeOffRequested();
+    showTool(windows().autoTuning);
     // The options window's read of the output maxima.
-    RegisterLockGuard guard(m_session->lock());
-    m_session->motor().RequestRead(Reg::CurrentMax);
-    m_session->motor().RequestRead(Reg::MaxOutputVoltage);
+    RegisterLockGuard guard(m_context->session().lock());
+    m_context->session().motor().RequestRead(Reg::CurrentMax);
+    m_context->session().motor().RequestRead(Reg::MaxOutputVoltage);
 }
 
 void TFormMain::MenuLoopsInputClick()
 {
-    emit autoChangeOffRequested();
-    showTool(m_windows.enhancedCmd);
+    emit m_context->autoChangeOffRequested();
+    showTool(windows().enhancedCmd);
 }
 
 void TFormMain::MenuIOstateClick()
 {
-    showTool(m_windows.ioState);
+    showTool(windows().ioState);
 }
 
 void TFormMain::MenuAboutClick()
 {
-    showTool(m_windows.about);
+    showTool(windows().about);
 }
 
 void TFormMain::MenuRemoteClick()
 {
-    showTool(m_windows.krvRemote);
+    showTool(windows().krvRemote);
 }

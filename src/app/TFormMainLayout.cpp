@@ -26,21 +26,6 @@ constexpr int DisplayWidth = 436;
 
 } // namespace
 
-QSize TFormMain::reservedSize(MainPanelSlot slot)
-{
-    switch (slot) {
-    case MainPanelSlot::RegulationParameters:
-        return {336, 524};
-    case MainPanelSlot::RegulationMode:
-        return {118, 186};
-    case MainPanelSlot::Input:
-        return {330, 186};
-    case MainPanelSlot::Eeprom:
-        return {198, 186};
-    }
-    return {};
-}
-
 QWidget *TFormMain::makeSlot(MainPanelSlot slot, const char *name, const QString &title)
 {
     auto *holder = new QWidget;
@@ -97,7 +82,7 @@ void TFormMain::buildCentral()
     // Live read-outs and the polling controls.
     auto *top = new QHBoxLayout;
     top->setSpacing(Spacing);
-    m_display = new DisplayPanel(*m_session, central);
+    m_display = new DisplayPanel(m_context->session(), central);
     m_display->setFixedSize(DisplayWidth, TopRowHeight);
     top->addWidget(m_display);
     auto *refreshBox = new QGroupBox(central);
@@ -109,11 +94,12 @@ void TFormMain::buildCentral()
     refreshBox->setFixedSize(rightWidth - DisplayWidth - Spacing, TopRowHeight);
     auto *refreshLayout = new QVBoxLayout(refreshBox);
     refreshLayout->setContentsMargins(8, 4, 8, 4);
-    m_refresh = new RefreshPanel(*m_session, refreshBox);
+    m_refresh = new RefreshPanel(m_context->session(), refreshBox);
     refreshLayout->addWidget(m_refresh);
     top->addWidget(refreshBox);
     top->addStretch(1);
-    connect(m_refresh, &RefreshPanel::refreshTrackChanged, this, &TFormMain::refreshTrackChanged);
+    connect(m_refresh, &RefreshPanel::refreshTrackChanged, m_context.get(),
+            &WindowContext::refreshTrackChanged);
     right->addLayout(top);
 
     // Modes, consign input and the device commands.
@@ -137,14 +123,20 @@ void TFormMain::buildCentral()
 void TFormMain::buildMainPanels()
 {
     // The main-panel groups take their slots here, in this form:
-    //   installPanel(MainPanelSlot::RegulationParameters, new RegulationPanel(*this));
+    //   installPanel(MainPanelSlot::RegulationParameters, new RegulationPanel(context));
+    WindowContext &context = *m_context;
+    MainPanels panels;
+    panels.refresh = m_refresh;
+    context.setPanels(panels);
     // The graph pages first: the other groups set the position chart's axis.
-    new GraphsPanel(*this);
-    installPanel(MainPanelSlot::RegulationParameters, new RegulationParametersPanel(*this));
-    auto *modes = new RegulationModePanel(*this);
-    auto *input = new InputPanel(*this);
-    connect(modes, &RegulationModePanel::modeClicked, input, &InputPanel::showMode);
-    installPanel(MainPanelSlot::RegulationMode, modes);
+    panels.graphs = new GraphsPanel(context, m_graphPages);
+    panels.regulationParameters = new RegulationParametersPanel(context);
+    installPanel(MainPanelSlot::RegulationParameters, panels.regulationParameters);
+    panels.regulationMode = new RegulationModePanel(context);
+    auto *input = new InputPanel(context);
+    connect(panels.regulationMode, &RegulationModePanel::modeClicked, input, &InputPanel::showMode);
+    installPanel(MainPanelSlot::RegulationMode, panels.regulationMode);
     installPanel(MainPanelSlot::Input, input);
-    installPanel(MainPanelSlot::Eeprom, new CommandsPanel(*this));
+    installPanel(MainPanelSlot::Eeprom, new CommandsPanel(context));
+    context.setPanels(panels);
 }

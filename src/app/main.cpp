@@ -1,8 +1,8 @@
 // Program entry of the desktop tool: data folder and log, then the windows and
 // the message loop.
+#include "app/DesktopApplication.h"
 #include "base/Diagnostics.h"
 #include "platform/DataFolder.h"
-#include "ui/DesktopApplication.h"
 
 #include <TarvineVersion.h>
 
@@ -13,7 +13,7 @@ int main(int argc, char **argv)
 {
     // The tool itself takes no arguments; these two only answer and leave.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("tarvine %s\n", TARVINE_VERSION);
+        std::printf("tarvine %s\n%s", TARVINE_VERSION, TARVINE_VERSION_NOTICE);
         return 0;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
@@ -26,12 +26,13 @@ int main(int argc, char **argv)
                     "  --help     show this text and exit\n"
                     "  --version  show the version and exit\n"
                     "\n"
-                    "Diagnostic logs are written to ~/Quelmo_Data.\n");
+                    "Diagnostic logs are written to $XDG_DATA_HOME/tarvine\n"
+                    "(by default ~/.local/share/tarvine).\n");
         return 0;
     }
     const QString applicationName = QStringLiteral("Tarvine");
-    // The data folder in the user profile (the program's folder when the
-    // profile does not expand), then the log: errors to the log file only,
+    // The data folder ($XDG_DATA_HOME/tarvine; the program's folder when
+    // nothing locates it), then the log: errors to the log file only,
     // information nowhere, everything in one file.
     const DataFolder::Result folder = DataFolder::prepare(DataFolder::programFolder());
     SetLogTarget(LogOutput::File, folder.path, applicationName);

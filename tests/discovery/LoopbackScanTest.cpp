@@ -12,6 +12,10 @@
 
 namespace {
 
+// Long enough for the virtual controllers to answer on a loaded machine (a
+// sanitizer build running beside other tests): the scan waits it out anyway.
+constexpr int ScanWaitMs = 600;
+
 NetworkAdapter adapter(const char *name, Ipv4Bytes address)
 {
     NetworkAdapter a = LoopbackDiscoveryNetwork::virtualAdapter();
@@ -48,7 +52,7 @@ protected:
 TEST_F(LoopbackScan, TwoAdaptersThreeDevicesGiveThreeRecords)
 {
     auto net = network({adapter("lo-a", {127, 0, 0, 250}), adapter("lo-b", {127, 0, 0, 251})});
-    QLMCScanQuelmoDevice engine(200, net, sims.port);
+    QLMCScanQuelmoDevice engine(ScanWaitMs, net, sims.port);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(engine.scanQuelmoDevice());
     const auto took = std::chrono::steady_clock::now() - start;
@@ -67,7 +71,7 @@ TEST_F(LoopbackScan, TwoAdaptersThreeDevicesGiveThreeRecords)
 TEST_F(LoopbackScan, BadLinksLoseOnlyTheirOwnDevice)
 {
     auto net = network();
-    QLMCScanQuelmoDevice engine(150, net, sims.port);
+    QLMCScanQuelmoDevice engine(ScanWaitMs, net, sims.port);
     sims.servers[0]->faults().setDrop(SimFaultRate::always());
     sims.servers[1]->faults().setGarbage(SimFaultRate::always());
     sims.servers[2]->faults().setCorrupt(SimFaultRate::always());
@@ -91,7 +95,7 @@ TEST_F(LoopbackScan, AFailingInterfaceDoesNotHideTheOthers)
 {
     // An adapter off loopback: the loopback network refuses to open it.
     auto net = network({adapter("bad", {10, 99, 0, 1}), adapter("lo-a", {127, 0, 0, 250})});
-    QLMCScanQuelmoDevice engine(150, net, sims.port);
+    QLMCScanQuelmoDevice engine(ScanWaitMs, net, sims.port);
     EXPECT_FALSE(engine.scanQuelmoDevice());
     EXPECT_EQ(engine.DeviceList.size(), 3u);
     ASSERT_EQ(engine.failures().size(), 1);
@@ -101,7 +105,7 @@ TEST_F(LoopbackScan, AFailingInterfaceDoesNotHideTheOthers)
 TEST_F(LoopbackScan, IpChangeMovesTheDeviceAndTheRescanShowsIt)
 {
     auto net = network();
-    QLMCScanQuelmoDevice engine(150, net, sims.port);
+    QLMCScanQuelmoDevice engine(ScanWaitMs, net, sims.port);
     net.setPingPort(sims.port);
     ASSERT_TRUE(engine.scanQuelmoDevice());
     ASSERT_TRUE(engine.scanNetworkBoard());
@@ -147,7 +151,7 @@ TEST(DiscoveryFaults, MisshapenAnswersAddOnlyWholeRecords)
         ASSERT_TRUE(server.start());
         LoopbackDiscoveryNetwork net({adapter("lo-a", {127, 0, 0, 250})}, {127, 0, 0, 75},
                                      {127, 0, 0, 75});
-        QLMCScanQuelmoDevice engine(100, net, server.udpPort());
+        QLMCScanQuelmoDevice engine(ScanWaitMs, net, server.udpPort());
         EXPECT_TRUE(engine.scanQuelmoDevice());
         EXPECT_EQ(engine.DeviceList.size(), c.records);
         EXPECT_EQ(engine.unknownVariableCount(), c.unknown);

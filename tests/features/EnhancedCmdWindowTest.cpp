@@ -4,23 +4,25 @@
 #include "ui/MessageBoxRecorder.h"
 #include "ui/UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "features/EnhancedCommandCodec.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/features/EnhancedCmdWidgets.h"
 #include "ui/features/TFormEnhancedCmd.h"
+#include "ui/main/GraphsPanel.h"
+#include "ui/widgets/ChartMarkers.h"
 #include "ui/widgets/EditColour.h"
 
 #include <QCheckBox>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -43,7 +45,7 @@ protected:
     MessageBoxRecorder boxes;
     AppWindows windows;
     TFormMain &main = windows.main();
-    QLMCSession &session = main.session();
+    QLMCSession &session = main.context().session();
     TFormEnhancedCmd &form = windows.enhancedCmd();
 
     template<typename T>
@@ -78,7 +80,7 @@ protected:
         std::copy(bytes.begin(), bytes.end(), packet.Data.begin() + 1);
         packet.Length = int(bytes.size()) + 1;
         session.DataReceived(packet);
-        QTimer *timer = address == Reg::EnhancedInput  ? &form.timerDisplayEnhancedCmd()
+        QTimer *timer = address == Reg::EnhancedInput ? &form.timerDisplayEnhancedCmd()
                         : address == Reg::LoopsConfig ? &form.timerDisplayEnhancedRangeConfig()
                                                       : &form.timerDisplayEnhancedParam();
         waitFor([timer] { return timer->isActive(); }, 500);
@@ -131,7 +133,8 @@ TEST_F(EnhancedWindow, AbsoluteModeGreysAndRewordsAndLabelsClickTheirButtons)
     EXPECT_FALSE(get<QLineEdit>("EECCounterLoops")->isEnabled());
     QTest::mouseClick(get<QLabel>("LEC112"), Qt::LeftButton);
     EXPECT_FALSE(get<QLineEdit>("EECEnhancedGoal")->isEnabled());
-    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(), "0x4D-Enhanced cmd : [0x84 70 00 00 00 00]");
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(),
+              "0x4D-Enhanced cmd : [0x84 70 00 00 00 00]");
     absolute->click();
     EXPECT_EQ(get<QLabel>("LEC110")->text(), "[S] Infinite positive loops with EnGoal as speed");
     QTest::mouseClick(get<QLabel>("LECCounterLoops1"), Qt::LeftButton);
@@ -142,7 +145,8 @@ TEST_F(EnhancedWindow, AbsoluteModeGreysAndRewordsAndLabelsClickTheirButtons)
     type("EECEnhancedGoal", "1000000001");
     EXPECT_TRUE(isEditMarkedInvalid(get<QLineEdit>("EECEnhancedGoal")));
     EXPECT_FALSE(get<QPushButton>("BWriteEnhancedCmd")->isEnabled());
-    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(), "0x4D-Enhanced cmd : [0x-- -- -- -- -- --]");
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(),
+              "0x4D-Enhanced cmd : [0x-- -- -- -- -- --]");
 }
 
 TEST_F(EnhancedWindow, DecodedAnswersFillTheThreeGroups)
@@ -154,9 +158,11 @@ TEST_F(EnhancedWindow, DecodedAnswersFillTheThreeGroups)
     EXPECT_FALSE(get<QCheckBox>("CBECOptionPeakCurrent")->isChecked());
     EXPECT_EQ(get<QLineEdit>("EECEnhancedGoal")->text(), local("50.000"));
     EXPECT_EQ(get<QLineEdit>("EECCounterLoops")->text(), "5");
-    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(), "0x4D-Enhanced cmd : [0x94 05 00 7F FF FF]");
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(),
+              "0x4D-Enhanced cmd : [0x94 05 00 7F FF FF]");
     get<QPushButton>("BCopyEnhancedCmd")->click();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith(" write '0x4D=[0x94 05 00 7F FF FF]'"))
+    EXPECT_TRUE(
+        QGuiApplication::clipboard()->text().endsWith(" write '0x4D=[0x94 05 00 7F FF FF]'"))
         << QGuiApplication::clipboard()->text().toStdString();
 
     answer(Reg::LoopsConfig, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x07, 0xD0});
@@ -176,7 +182,8 @@ TEST_F(EnhancedWindow, DecodedAnswersFillTheThreeGroups)
     // A function byte of 118: logged, the selection kept, the caption shows the bytes.
     answer(Reg::EnhancedInput, {0x80, 0x76, 0, 0, 0, 1});
     EXPECT_TRUE(get<QRadioButton>("RBECCounterLoops")->isChecked());
-    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(), "0x4D-Enhanced cmd : [0x80 76 00 00 00 01]");
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(),
+              "0x4D-Enhanced cmd : [0x80 76 00 00 00 01]");
 
     // Writing: the written label is set and both traces coloured while the box stays hidden.
     type("EECTimePeakCurrent", "200");
@@ -217,7 +224,8 @@ TEST_F(EnhancedWindow, CommaLocaleReadsAndWritesDecimals)
     type("EECEnhancedGoal", "1,23456");
     EXPECT_EQ(get<QLineEdit>("EECEnhancedGoal")->text(), "1,234");
     type("EECEnhancedGoal", "50");
-    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(), "0x4D-Enhanced cmd : [0x90 00 00 7F FF FF]");
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(),
+              "0x4D-Enhanced cmd : [0x90 00 00 7F FF FF]");
     type("EECEnhancedGoal", "1.5");
     EXPECT_TRUE(isEditMarkedInvalid(get<QLineEdit>("EECEnhancedGoal")));
     type("EECPeakCurrent", "1,0039");
@@ -343,12 +351,18 @@ TEST_F(EnhancedWire, TheMotorObeysTheWindow)
     get<QPushButton>("BWriteLoopsConfig")->click();
     // Pending writes go out in address order: let 0x4E arrive before 0x4D is written.
     ASSERT_TRUE(waitFor([this] { return deviceBytes(Reg::LoopsConfig)[3] == 2; }, 3000));
-    ASSERT_TRUE(readsBack("GBLoopsConfig", "BReadLoopsConfig", "0x00 00 00 02 00 00 00 01 00 00 03 E8"));
+    ASSERT_TRUE(
+        readsBack("GBLoopsConfig", "BReadLoopsConfig", "0x00 00 00 02 00 00 00 01 00 00 03 E8"));
     type("EECEnhancedGoal", "300");
     type("EECCounterLoops", "2");
     get<QPushButton>("BWriteEnhancedCmd")->click();
     EXPECT_EQ(get<QLabel>("LEnhancedCmdWritten")->text(),
               "0x4D-Enhanced cmd :          [0x80 02 00 00 01 2C]");
+    // The written command marks the main window's charts.
+    for (int page = 0; page < GraphsPanel::PageCount; ++page)
+        EXPECT_EQ(
+            ChartMarkers::count(main.context().panels().graphs->chart(GraphsPanel::Page(page))), 1)
+            << page;
     ASSERT_TRUE(waitFor([this] { return device(Reg::RegulationMode) == 5; }, 3000));
     // The polling does not write the panel's consign over the command's.
     ASSERT_TRUE(waitFor([this] { return std::abs(device(Reg::Position) - 2301) <= 3; }, 6000))

@@ -6,22 +6,28 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
-// Sets or clears USERPROFILE and HOME for one test and restores them after.
-class ProfileEnvironment
+const char *const Variables[] = {"USERPROFILE", "XDG_DATA_HOME", "HOME"};
+
+// Sets or clears the variables that locate the data folder for one test and
+// restores them after.
+class FolderEnvironment
 {
 public:
-    ProfileEnvironment()
-        : m_profile(qgetenv("USERPROFILE"))
-        , m_home(qgetenv("HOME"))
-        , m_hadProfile(qEnvironmentVariableIsSet("USERPROFILE"))
-        , m_hadHome(qEnvironmentVariableIsSet("HOME"))
-    {}
-    ~ProfileEnvironment()
+    FolderEnvironment()
     {
-        restore("USERPROFILE", m_hadProfile, m_profile);
-        restore("HOME", m_hadHome, m_home);
+        for (const char *name : Variables)
+            m_saved.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
+                                                               : std::nullopt);
     }
+    ~FolderEnvironment()
+    {
+        for (size_t i = 0; i < std::size(Variables); ++i)
+            set(Variables[i], m_saved[i] ? *m_saved[i] : QByteArray());
+    }
+    /// A null value unsets the variable.
     static void set(const char *name, const QByteArray &value)
     {
         if (value.isNull())
@@ -31,55 +37,92 @@ public:
     }
 
 private:
-    static void restore(const char *name, bool had, const QByteArray &value)
-    {
-        if (had)
-            qputenv(name, value);
-        else
-            qunsetenv(name);
-    }
-    QByteArray m_profile, m_home;
-    bool m_hadProfile, m_hadHome;
+    std::vector<std::optional<QByteArray>> m_saved;
+};
+
+struct LocateCase
+{
+    const char *name;
+    const char *profile;  ///< USERPROFILE; nullptr: unset
+    const char *dataHome; ///< XDG_DATA_HOME; nullptr: unset
+    const char *home;     ///< HOME; nullptr: unset
+    const char *expected; ///< nullptr: nothing locates the folder
+};
+
+const LocateCase LocateCases[] = {
+    {"XDG data home set", nullptr, "/data/xdg", "/home/user", "/data/xdg/tarvine"},
+    {"XDG data home with trailing separators", nullptr, "/data/xdg//", "/home/user",
+     "/data/xdg/tarvine"},
+    {"XDG data home unset", nullptr, nullptr, "/home/user", "/home/user/.local/share/tarvine"},
+    {"XDG data home empty", nullptr, "", "/home/user", "/home/user/.local/share/tarvine"},
+    {"XDG data home relative is ignored", nullptr, "data", "/home/user",
+     "/home/user/.local/share/tarvine"},
+    {"XDG data home without a home", nullptr, "/data/xdg", nullptr, "/data/xdg/tarvine"},
+    {"home with a trailing separator", nullptr, nullptr, "/home/user/",
+     "/home/user/.local/share/tarvine"},
+    {"home is the root", nullptr, nullptr, "/", "/.local/share/tarvine"},
+    {"home relative", nullptr, nullptr, "user", nullptr},
+    {"home empty", nullptr, nullptr, "", nullptr},
+    {"nothing set", nullptr, nullptr, nullptr, nullptr},
+    {"profile redirects", "/profile/user", "/data/xdg", "/home/user",
+     "/profile/user/Quelmo_Data"},
+    {"profile with a trailing separator", "/profile/user/", nullptr, nullptr,
+     "/profile/user/Quelmo_Data"},
+    {"profile empty is not set", "", "/data/xdg", "/home/user", "/data/xdg/tarvine"},
 };
 } // namespace
 
-TEST(DataFolder, ProfileThenHomeThenNothing)
+TEST(DataFolder, LocatesTheFolderFromTheEnvironment)
 {
-    ProfileEnvironment environment;
-    ProfileEnvironment::set("USERPROFILE", "/profile/user");
-    ProfileEnvironment::set("HOME", "/home/user");
-    EXPECT_EQ(DataFolder::expandUserProfile(), "/profile/user");
-    ProfileEnvironment::set("USERPROFILE", "");
-    EXPECT_EQ(DataFolder::expandUserProfile(), "/home/user");
-    ProfileEnvironment::set("USERPROFILE", QByteArray());
-    ProfileEnvironment::set("HOME", "/home/user/");
-    EXPECT_EQ(DataFolder::expandUserProfile(), "/home/user");
-    ProfileEnvironment::set("HOME", QByteArray());
-    EXPECT_TRUE(DataFolder::expandUserProfile().isNull());
+    FolderEnvironment environment;
+    for (const LocateCase &c : LocateCases) {
+        SCOPED_TRACE(c.name);
+        FolderEnvironment::set("USERPROFILE", c.profile ? QByteArray(c.profile) : QByteArray());
+        FolderEnvironment::set("XDG_DATA_HOME", c.dataHome ? QByteArray(c.dataHome) : QByteArray());
+        FolderEnvironment::set("HOME", c.home ? QByteArray(c.home) : QByteArray());
+        if (c.expected)
+            EXPECT_EQ(DataFolder::locate(), QLatin1String(c.expected));
+        else
+            EXPECT_TRUE(DataFolder::locate().isNull()) << DataFolder::locate().toStdString();
+    }
 }
 
 TEST(DataFolder, ExpansionMustFitTheBuffer)
 {
-    ProfileEnvironment environment;
-    ProfileEnvironment::set("USERPROFILE", "/" + QByteArray(248, 'a'));
+    FolderEnvironment environment;
+    FolderEnvironment::set("HOME", "/home/user");
+    FolderEnvironment::set("USERPROFILE", "/" + QByteArray(248, 'a'));
     EXPECT_EQ(DataFolder::expandUserProfile().size(), 249);
-    ProfileEnvironment::set("USERPROFILE", "/" + QByteArray(249, 'a'));
+    FolderEnvironment::set("USERPROFILE", "/" + QByteArray(249, 'a'));
     EXPECT_TRUE(DataFolder::expandUserProfile().isNull());
+    // A profile that does not expand is not passed over for the home folder.
+    EXPECT_TRUE(DataFolder::locate().isNull());
 }
 
 TEST(DataFolder, PrepareCreatesTheFolderOrFallsBackWithoutCreating)
 {
-    ProfileEnvironment environment;
-    QTemporaryDir profile, program;
-    ProfileEnvironment::set("USERPROFILE", QFile::encodeName(profile.path()));
+    FolderEnvironment environment;
+    QTemporaryDir home, program;
+    FolderEnvironment::set("USERPROFILE", QByteArray());
+    FolderEnvironment::set("XDG_DATA_HOME", QByteArray());
+    FolderEnvironment::set("HOME", QFile::encodeName(home.path()));
     const DataFolder::Result result = DataFolder::prepare(program.path());
     EXPECT_TRUE(result.expanded);
-    EXPECT_EQ(result.path, profile.path() + "/Quelmo_Data");
+    EXPECT_EQ(result.path, home.path() + "/.local/share/tarvine");
     EXPECT_TRUE(QFileInfo(result.path).isDir());
+    // The folders it made are its owner's alone.
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                        QFile::WriteOther | QFile::ExeOther;
+    for (const QString &made : {home.path() + "/.local", home.path() + "/.local/share", result.path})
+        EXPECT_FALSE(QFileInfo(made).permissions() & others) << made.toStdString();
     EXPECT_EQ(DataFolder::prepare(program.path()).path, result.path); // exists already
 
-    ProfileEnvironment::set("USERPROFILE", QByteArray());
-    ProfileEnvironment::set("HOME", QByteArray());
+    FolderEnvironment::set("USERPROFILE", QFile::encodeName(home.path()));
+    EXPECT_EQ(DataFolder::prepare(program.path()).path, home.path() + "/Quelmo_Data");
+    EXPECT_TRUE(QFileInfo(home.path() + "/Quelmo_Data").isDir());
+
+    FolderEnvironment::set("USERPROFILE", QByteArray());
+    FolderEnvironment::set("HOME", QByteArray());
     const DataFolder::Result fallback = DataFolder::prepare(program.path());
     EXPECT_FALSE(fallback.expanded);
     EXPECT_EQ(fallback.path, program.path());

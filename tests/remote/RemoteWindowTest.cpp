@@ -6,13 +6,13 @@
 #include "ui/MessageBoxRecorder.h"
 #include "ui/UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCIPMotor.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "remote/RemoteLog.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/remote/TFormKRVRemote.h"
@@ -65,7 +65,7 @@ protected:
     void connectTo()
     {
         main.show();
-        QObject::connect(&main, &TFormMain::deviceIdentified,
+        QObject::connect(&main.context(), &WindowContext::deviceIdentified,
                          [this](const ModelProfile &) { identified = true; });
         VirtualControllerChoice choice;
         for (const SimModel &model : simModelPresets())
@@ -114,8 +114,8 @@ protected:
     {
         return waitFor(
             [&] {
-                RegisterLockGuard guard(main.session().lock());
-                return std::abs(main.session().motor().LastPosition - target) < 20;
+                RegisterLockGuard guard(main.context().session().lock());
+                return std::abs(main.context().session().motor().LastPosition - target) < 20;
             },
             timeoutMs);
     }
@@ -131,10 +131,11 @@ TEST_F(RemoteWindow, ShowWritesTheFirstPresetAndGoReachesIt)
     connectTo();
     remote.show();
     EXPECT_TRUE(written(0x4C, "4C 00 00 03 E8"));
-    EXPECT_EQ(child<QLabel>(remote, "LKRVPulseToUmFactVal")->text(), local(QStringLiteral("2.500")));
+    EXPECT_EQ(child<QLabel>(remote, "LKRVPulseToUmFactVal")->text(),
+              local(QStringLiteral("2.500")));
     EXPECT_EQ(child<QLabel>(remote, "LKRVRemoteVersion")->text(), QStringLiteral("1.01"));
     EXPECT_EQ(child<QComboBox>(remote, "CBKRVRemoteWavelength")->count(), 3);
-    EXPECT_EQ(main.pulsesPerMicrometre(), 2.5f);
+    EXPECT_EQ(main.context().pulsesPerMicrometre(), 2.5f);
     EXPECT_TRUE(main.findChild<GraphsPanel *>()->isPageVisible(GraphsPanel::MicrometrePage));
     // Unzoomed: presets 1000 .. 5000 with their 5 % margin, in micrometres.
     EXPECT_DOUBLE_EQ(axis().lower, 800 / 2.5);
@@ -155,7 +156,7 @@ TEST_F(RemoteWindow, ShowWritesTheFirstPresetAndGoReachesIt)
 
     // Zoomed around the position (1000 pulses = 400 um): 1 um + 0.1 each side.
     child<QCheckBox>(remote, "CBKRVGraphPosumZoom")->setChecked(true);
-    const double centre = main.session().motor().LastPosition / 2.5;
+    const double centre = main.context().session().motor().LastPosition / 2.5;
     EXPECT_NEAR(axis().lower, centre - 1.1, 1e-9);
     EXPECT_NEAR(axis().upper, centre + 1.1, 1e-9);
     click("BKRVZoomDown");
@@ -164,7 +165,11 @@ TEST_F(RemoteWindow, ShowWritesTheFirstPresetAndGoReachesIt)
     EXPECT_NEAR(axis().upper, centre + 2.1, 1e-9);
     EXPECT_EQ(remote.zoomMicrometres(), 2);
     if (const char *folder = std::getenv("TARVINE_REMOTE_SCREENSHOTS"))
-        remote.grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/krv-remote-window.png"));
+        remote.grab().save(QString::fromLocal8Bit(folder)
+                           + QStringLiteral("/krv-remote-window.png"));
+    // The scripted choice of a preset: past the end picks the last one.
+    remote.selectWavelength(7);
+    EXPECT_EQ(child<QComboBox>(remote, "CBKRVRemoteWavelength")->currentIndex(), 2);
 }
 
 TEST_F(RemoteWindow, HomeGoAdjustmentAndModes)
@@ -176,8 +181,8 @@ TEST_F(RemoteWindow, HomeGoAdjustmentAndModes)
     EXPECT_TRUE(written(0x4C, "4C 00 00 0B B8"));
     // A homing type that goes on to the homing input once home is found.
     {
-        RegisterLockGuard guard(main.session().lock());
-        main.session().motor().RequestWrite(0x48, 0x00BBBB01);
+        RegisterLockGuard guard(main.context().session().lock());
+        main.context().session().motor().RequestWrite(0x48, 0x00BBBB01);
     }
     EXPECT_TRUE(written(0x48, "48 00 BB BB 01"));
     click("BKRVRemoteWaveLengthGoHome");

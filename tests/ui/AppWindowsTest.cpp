@@ -2,9 +2,9 @@
 // the window size and the placement of the tool windows.
 #include "UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
@@ -225,7 +225,8 @@ TEST(AppWindows, MenuItemsShowTheirWindowsBesideTheMainWindow)
         {"MenuAbout", &windows.about()},
     };
     int autoChangeOff = 0;
-    QObject::connect(&main, &TFormMain::autoChangeOffRequested, [&] { ++autoChangeOff; });
+    QObject::connect(&main.context(), &WindowContext::autoChangeOffRequested,
+                     [&] { ++autoChangeOff; });
     for (const auto &[name, window] : items) {
         SCOPED_TRACE(name);
         child<QAction>(main, name)->trigger();
@@ -238,6 +239,24 @@ TEST(AppWindows, MenuItemsShowTheirWindowsBesideTheMainWindow)
     // Homing, auto-tuning and enhanced commands switch the consign auto change
     // off first; so does the close that "Scan network..." runs.
     EXPECT_EQ(autoChangeOff, 4);
+}
+
+TEST(AppWindows, AboutShowsTheLicenceAndCreditsUnclipped)
+{
+    AppWindows windows;
+    TFormAbout &about = windows.about();
+    about.show();
+    QCoreApplication::processEvents();
+    for (const char *name : {"LProgramName", "LVersion", "LBuildDate", "LHomePage", "LLicence"}) {
+        const QLabel *label = child<QLabel>(about, name);
+        SCOPED_TRACE(name);
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_GE(label->height(), label->sizeHint().height());
+    }
+    const QString licence = child<QLabel>(about, "LLicence")->text();
+    for (const char *part : {"Copyright (C) 20", "The Tarvine developers", "GPL-3.0-or-later",
+                             "without any warranty", "Built with Qt 6", "QCustomPlot"})
+        EXPECT_TRUE(licence.contains(QLatin1String(part))) << part;
 }
 
 TEST(AppWindows, ClosingTheMainWindowEndsTheProgramEvenWithToolWindowsOpen)

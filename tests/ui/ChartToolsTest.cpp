@@ -5,11 +5,11 @@
 #include "MessageBoxRecorder.h"
 #include "UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "panel/ChartPages.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/widgets/ChartTools.h"
@@ -71,8 +71,8 @@ QByteArray contents(const QString &path)
 
 void wheel(LiveChart *chart, QPoint at, int notches)
 {
-    QWheelEvent event(at, chart->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(at, chart->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(chart, &event);
 }
 
@@ -94,7 +94,7 @@ protected:
         main.resize(1008, 620);
         main.show();
         main.graphicCheckBox()->setChecked(true);
-        main.connectedControls().setConnected(true);
+        main.context().connectedControls().setConnected(true);
     }
     LiveChart *chart(Page page) const { return panel->chart(page); }
     ChartTools *tools(Page page) const { return chart(page)->findChild<ChartTools *>(); }
@@ -106,7 +106,7 @@ protected:
             v.Position = i;
             v.Input = -i;
             v.Speed = 2 * i;
-            main.sessionBridge().graphSample(v);
+            main.context().sessionBridge().graphSample(v);
         }
         QApplication::processEvents();
     }

@@ -9,12 +9,12 @@
 
 #include <qcustomplot.h>
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "features/AutoTuningWizard.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/features/AutoTuningResultView.h"
 #include "ui/features/TFormAutoTuning.h"
@@ -54,7 +54,7 @@ protected:
     void connectTo(SimAutoTuneOutcome outcome = SimAutoTuneOutcome::Success)
     {
         main.show();
-        QObject::connect(&main, &TFormMain::deviceIdentified,
+        QObject::connect(&main.context(), &WindowContext::deviceIdentified,
                          [this](const ModelProfile &) { identified = true; });
         VirtualControllerChoice choice;
         for (const SimModel &model : simModelPresets())
@@ -149,7 +149,7 @@ TEST_F(FeatureWindows, WarningPolledWhileShownAndCleared)
     EXPECT_TRUE(waitFor([&] { return !latched->isChecked(); }, 3000));
 
     w.hide();
-    EXPECT_FALSE(main.session().WarningWindowVisible.load());
+    EXPECT_FALSE(main.context().session().WarningWindowVisible.load());
     QTest::qWait(200);
     wire.clear();
     QTest::qWait(400);
@@ -208,8 +208,8 @@ TEST_F(FeatureWindows, HomesOnLimitOneMinus)
     // Home found on limit 1 (position 500 there), then the motor goes to the input 700.
     EXPECT_TRUE(waitFor(
         [&] {
-            RegisterLockGuard guard(main.session().lock());
-            return std::abs(main.session().motor().LastPosition - 700) < 30;
+            RegisterLockGuard guard(main.context().session().lock());
+            return std::abs(main.context().session().motor().LastPosition - 700) < 30;
         },
         15000));
     shoot(w, "homing-window.png");
@@ -240,7 +240,12 @@ TEST_F(FeatureWindows, SuccessfulRunShowsTheNewGains)
                 return r;
         return -1;
     };
-    ASSERT_TRUE(waitFor([&] { return kpRow() >= 0 && changes->item(kpRow(), 2)->text() == local(QStringLiteral("1.25000")); }, 5000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return kpRow() >= 0
+                   && changes->item(kpRow(), 2)->text() == local(QStringLiteral("1.25000"));
+        },
+        5000));
     EXPECT_TRUE(changes->item(kpRow(), 0)->font().bold());
     EXPECT_GT(w.resultView()->plot()->graph(0)->dataCount(), 10);
     QTest::qWait(300);
@@ -276,7 +281,9 @@ TEST_F(FeatureWindows, PredictiveAbortThenReset)
     QPushButton *pred = child<QPushButton>(w, "BStartPIDPred");
     pred->click();
     ASSERT_TRUE(written("39 11"));
-    ASSERT_TRUE(waitFor([&] { return child<QLabel>(w, "LRunning")->text() == QStringLiteral("Running..."); }, 3000));
+    ASSERT_TRUE(waitFor(
+        [&] { return child<QLabel>(w, "LRunning")->text() == QStringLiteral("Running..."); },
+        3000));
     ASSERT_EQ(pred->text(), QStringLiteral("Abort"));
     ASSERT_TRUE(pred->isEnabled());
     pred->click();

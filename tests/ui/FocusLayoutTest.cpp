@@ -6,13 +6,13 @@
 #include "UiTestSupport.h"
 #include "integration/SimFixture.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "panel/RegulationParameter.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/main/DisplayPanel.h"
 #include "ui/widgets/EditColour.h"
@@ -73,7 +73,7 @@ protected:
     MessageBoxRecorder boxes;
     AppWindows windows;
     TFormMain &main = windows.main();
-    QLMCSession &session = main.session();
+    QLMCSession &session = main.context().session();
     std::shared_ptr<testsupport::WireRecorder> wire = std::make_shared<testsupport::WireRecorder>();
     std::shared_ptr<SimController> controller;
     std::unique_ptr<SimServer> server;
@@ -202,7 +202,7 @@ TEST_F(FocusTest, ParameterReadBackKeepsTheFocusInTheEdit)
 // display writes.
 TEST_F(FocusTest, DisplayRunsKeepAnyFocus)
 {
-    main.connectedControls().setConnected(true);
+    main.context().connectedControls().setConnected(true);
     main.applyIdentification(identifyDevice(0x00020001, 0x00070012));
     uint8_t mode = 0;
     for (const char *name :
@@ -291,7 +291,7 @@ protected:
 
     void setPosition(int32_t position, int32_t speed, int32_t desired)
     {
-        QLMCSession &session = main.session();
+        QLMCSession &session = main.context().session();
         {
             RegisterLockGuard guard(session.lock());
             session.Received.Position = position;
@@ -347,11 +347,11 @@ TEST_F(LayoutTest, ReadOutsHoldEveryThirtyTwoBitValue)
         }
     }
     // Steppers show the position in full steps with 3 decimals in the third read-out.
-    main.setStepperUnits(true);
+    main.context().setStepperUnits(true);
     setPosition(INT32_MIN, 0, 0);
     EXPECT_EQ(display->desiredBig()->text(), uitest::local("-8388608.000"));
     expectFits(display->desiredBig());
-    main.setStepperUnits(false);
+    main.context().setStepperUnits(false);
 
     setPosition(-2000000000, -1500000, 1999999999);
     main.grab().save(screenshotPath("main-position-minus-2000000000.png"));

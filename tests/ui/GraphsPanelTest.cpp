@@ -41,7 +41,7 @@ protected:
         main.show();
         main.graphicCheckBox()->setChecked(true);
         // The graph controls as while a controller is connected.
-        main.connectedControls().setConnected(true);
+        main.context().connectedControls().setConnected(true);
     }
 
     LiveChart *chart(Page page) const { return panel->chart(page); }
@@ -50,7 +50,7 @@ protected:
     void feed(const ReceivedValues &values, int count = 1)
     {
         for (int i = 0; i < count; ++i)
-            main.sessionBridge().graphSample(values);
+            main.context().sessionBridge().graphSample(values);
         QApplication::processEvents();
     }
 
@@ -58,8 +58,8 @@ protected:
     void display(const ReceivedValues &values)
     {
         {
-            RegisterLockGuard guard(main.session().lock());
-            main.session().Received = values;
+            RegisterLockGuard guard(main.context().session().lock());
+            main.context().session().Received = values;
         }
         main.runDisplay();
     }
@@ -129,12 +129,12 @@ TEST_F(GraphsTest, TabsFollowTheShowAndTheIdentifiedModel)
 
 TEST_F(GraphsTest, SeriesKeepExactlyTwoHundredPointsAndTheLastX)
 {
-    main.session().RefreshRatio = 4;
+    main.context().session().RefreshRatio = 4;
     ReceivedValues v;
     for (int i = 0; i < 450; ++i) {
         v.Position = i * 10;
         v.Input = -i;
-        main.sessionBridge().graphSample(v);
+        main.context().sessionBridge().graphSample(v);
     }
     QApplication::processEvents();
 
@@ -168,14 +168,14 @@ TEST_F(GraphsTest, PlottedValuesOfTheCommandAndMicrometreCharts)
     feed(v);
     EXPECT_EQ(chart(Page::CommandPage)->valueAt(0), -50);
 
-    main.setPulsesPerMicrometre(2.5f);
+    main.context().setPulsesPerMicrometre(2.5f);
     v.Position = 1000;
     v.Input = -250;
     feed(v);
     EXPECT_EQ(chart(Page::MicrometrePage)->valueAt(1), 400);
     EXPECT_EQ(chart(Page::MicrometrePage)->valueAt(0), -100);
     // A factor of 0 plots a gap, not an infinite value.
-    main.setPulsesPerMicrometre(0);
+    main.context().setPulsesPerMicrometre(0);
     feed(v);
     EXPECT_TRUE(std::isnan(chart(Page::MicrometrePage)->valueAt(1)));
 }
@@ -234,11 +234,11 @@ TEST_F(GraphsTest, ConsignHiddenInSpeedTrajectoryAndDesiredHiddenForSteppers)
     EXPECT_TRUE(chart(Page::MicrometrePage)->isSeriesVisible(0));
 
     EXPECT_TRUE(chart(Page::SpeedPage)->isSeriesVisible(0));
-    main.setStepperUnits(true);
+    main.context().setStepperUnits(true);
     feed(ReceivedValues{});
     EXPECT_FALSE(chart(Page::SpeedPage)->isSeriesVisible(0));
     EXPECT_EQ(chart(Page::SpeedPage)->legendTitles(), QStringList({"Speed"}));
-    main.setStepperUnits(false);
+    main.context().setStepperUnits(false);
     feed(ReceivedValues{});
     EXPECT_EQ(chart(Page::SpeedPage)->legendTitles(), QStringList({"Speed", "Desired state"}));
 }
@@ -276,14 +276,14 @@ TEST_F(GraphsTest, UncheckingGraphicFreezesTheChartsAndCheckingResumes)
     ASSERT_EQ(last, 4);
 
     main.graphicCheckBox()->click();
-    EXPECT_FALSE(main.session().GraphicEnabled.load());
-    main.sessionBridge().graphSample(speedOf(20)); // already on its way
+    EXPECT_FALSE(main.context().session().GraphicEnabled.load());
+    main.context().sessionBridge().graphSample(speedOf(20)); // already on its way
     QApplication::processEvents();
     EXPECT_EQ(chart(Page::SpeedPage)->lastKey(), last);
     EXPECT_EQ(chart(Page::SpeedPage)->valueAt(1), 10);
 
     main.graphicCheckBox()->click();
-    EXPECT_TRUE(main.session().GraphicEnabled.load());
+    EXPECT_TRUE(main.context().session().GraphicEnabled.load());
     feed(speedOf(30));
     EXPECT_EQ(chart(Page::SpeedPage)->lastKey(), last + 1);
     EXPECT_EQ(chart(Page::SpeedPage)->valueAt(1), 30);
@@ -292,16 +292,17 @@ TEST_F(GraphsTest, UncheckingGraphicFreezesTheChartsAndCheckingResumes)
 TEST_F(GraphsTest, PositionAxisFollowsTheModesAndTheRangeEdits)
 {
     LiveChart *position = chart(Page::PositionPage);
-    emit main.positionAxisRequested(AxisSetting{-500, 800, true});
+    emit main.context().positionAxisRequested(AxisSetting{-500, 800, true});
     expectRange(position, -500, 800);
     EXPECT_FALSE(position->valueAutoScale());
 
-    emit main.positionAxisEndRequested(true, -300, -150);
-    emit main.positionAxisEndRequested(false, 600, std::numeric_limits<double>::quiet_NaN());
+    emit main.context().positionAxisEndRequested(true, -300, -150);
+    emit main.context().positionAxisEndRequested(false, 600,
+                                                 std::numeric_limits<double>::quiet_NaN());
     expectRange(position, -300, 600);
     expectRange(chart(Page::MicrometrePage), -150, 1060);
 
-    emit main.positionAxisAutomatic();
+    emit main.context().positionAxisAutomatic();
     ReceivedValues v;
     v.Position = 7000;
     v.Input = 9000;

@@ -6,6 +6,7 @@
 #include "UiTestSupport.h"
 #include "integration/SimFixture.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
@@ -13,10 +14,10 @@
 #include "panel/TThreadInputTimer.h"
 #include "platform/RecordingCommandRunner.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/files/TFormFile.h"
 #include "ui/files/TFormTime.h"
+#include "ui/main/RegulationModePanel.h"
 #include "ui/widgets/ConnectedControls.h"
 #include "ui/widgets/EditColour.h"
 
@@ -46,7 +47,7 @@ protected:
     MessageBoxRecorder boxes;
     AppWindows windows;
     TFormMain &main = windows.main();
-    QLMCSession &session = main.session();
+    QLMCSession &session = main.context().session();
 
     QList<int> redTitles{-1};
     std::optional<AxisSetting> fixedAxis;
@@ -59,12 +60,13 @@ protected:
         // image work that painting hands to Qt's pool does not look raced between
         // two of its own threads.
         QThreadPool::globalInstance()->setMaxThreadCount(1);
-        QObject::connect(&main, &TFormMain::parameterTitlesColoured,
+        QObject::connect(&main.context(), &WindowContext::parameterTitlesColoured,
                          [this](const QList<int> &red) { redTitles = red; });
-        QObject::connect(&main, &TFormMain::positionAxisRequested,
+        QObject::connect(&main.context(), &WindowContext::positionAxisRequested,
                          [this](const AxisSetting &setting) { fixedAxis = setting; });
-        QObject::connect(&main, &TFormMain::positionAxisAutomatic, [this] { ++automaticAxis; });
-        QObject::connect(&main, &TFormMain::positionAxisEndRequested,
+        QObject::connect(&main.context(), &WindowContext::positionAxisAutomatic,
+                         [this] { ++automaticAxis; });
+        QObject::connect(&main.context(), &WindowContext::positionAxisEndRequested,
                          [this](bool minimum, double value, double micrometres) {
                              axisEnds.emplace_back(minimum, value, micrometres);
                          });
@@ -73,7 +75,7 @@ protected:
     }
 
     /// The controls as if a controller were connected (no socket).
-    void switchConnected() { main.connectedControls().setConnected(true); }
+    void switchConnected() { main.context().connectedControls().setConnected(true); }
 
     template<typename T>
     T *get(const char *name)
@@ -179,7 +181,7 @@ TEST_F(ModesTest, ModeClickWritesTheModeAndAdaptsInputGroupTitlesAndAxis)
     ASSERT_TRUE(fixedAxis);
     EXPECT_EQ(fixedAxis->minimum, 0);
     EXPECT_EQ(fixedAxis->maximum, 0);
-    EXPECT_EQ(main.consignModel().checkedMode(), RegulationMode::PositionTraj);
+    EXPECT_EQ(main.context().consignModel().checkedMode(), RegulationMode::PositionTraj);
 
     // A confirmed range end moves the position axis end in this mode.
     enter("ETBConsMax", QStringLiteral("400"));
@@ -187,6 +189,31 @@ TEST_F(ModesTest, ModeClickWritesTheModeAndAdaptsInputGroupTitlesAndAxis)
     EXPECT_EQ(std::get<0>(axisEnds[0]), false);
     EXPECT_EQ(std::get<1>(axisEnds[0]), 400);
     EXPECT_EQ(std::get<2>(axisEnds[0]), 400);
+}
+
+// What the wavelength remote asks of the mode group: an enabled click of the
+// mode's button; a disabled or ticked button does nothing.
+TEST_F(ModesTest, SelectModeIsAnEnabledClickOfTheButton)
+{
+    RegulationModePanel *modes = main.context().panels().regulationMode;
+    ASSERT_NE(modes, nullptr);
+    modes->selectMode(RegulationMode::DriverOpen);
+    EXPECT_FALSE(get<QRadioButton>("RBDrvOpen")->isChecked());
+    EXPECT_EQ(takeWrite(Reg::RegulationMode), std::nullopt);
+
+    switchConnected();
+    modes->selectMode(RegulationMode::DriverOpen);
+    EXPECT_TRUE(get<QRadioButton>("RBDrvOpen")->isChecked());
+    EXPECT_EQ(takeWrite(Reg::RegulationMode), 1);
+    EXPECT_EQ(main.context().consignModel().checkedMode(), RegulationMode::DriverOpen);
+    modes->selectMode(RegulationMode::DriverOpen);
+    EXPECT_EQ(takeWrite(Reg::RegulationMode), std::nullopt);
+
+    modes->selectMode(RegulationMode::PositionTraj);
+    EXPECT_EQ(takeWrite(Reg::RegulationMode), 5);
+    EXPECT_EQ(get<QGroupBox>("GBInput")->title(),
+              QStringLiteral("0x21-Input (Position Consign [p])"));
+    EXPECT_TRUE(fixedAxis.has_value());
 }
 
 TEST_F(ModesTest, ReceivedModesMoveTheButtonsWithoutWriting)
@@ -224,7 +251,7 @@ TEST_F(ModesTest, ConsignEditsTrackBarAndRangeEdits)
     switchConnected();
     enter("ECons", QStringLiteral("-250"));
     EXPECT_EQ(takeWrite(Reg::Input), -250);
-    EXPECT_EQ(main.consignModel().consignValue(), -250);
+    EXPECT_EQ(main.context().consignModel().consignValue(), -250);
 
     QLineEdit *cons1 = get<QLineEdit>("ECons1");
     cons1->setText(QStringLiteral("2147483648"));
@@ -255,7 +282,7 @@ TEST_F(ModesTest, ConsignEditsTrackBarAndRangeEdits)
     QLineEdit *minimum = get<QLineEdit>("ETBConsMin");
     enter("ETBConsMin", QStringLiteral("2000"));
     EXPECT_TRUE(isEditMarkedInvalid(minimum));
-    EXPECT_EQ(main.consignModel().consignMin(), 0);
+    EXPECT_EQ(main.context().consignModel().consignMin(), 0);
     get<QLineEdit>("ECons")->setFocus();
     EXPECT_EQ(minimum->text(), QStringLiteral("0"));
     EXPECT_FALSE(isEditMarkedInvalid(minimum));
@@ -286,22 +313,22 @@ TEST_F(ModesTest, StepAndTimerEditsAndAutoChangeOff)
     timer->setText(QStringLiteral("9"));
     EXPECT_TRUE(isEditMarkedInvalid(timer));
     enter("ETimerAutoChange", QStringLiteral("25"));
-    EXPECT_EQ(main.inputTimer().periodMs(), 25);
-    EXPECT_TRUE(main.inputTimer().isSuspended());
+    EXPECT_EQ(main.context().inputTimer().periodMs(), 25);
+    EXPECT_TRUE(main.context().inputTimer().isSuspended());
 
     enter("EAutoChangeStep", QStringLiteral("1.5"));
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("'1.5' is not a valid integer value"));
-    EXPECT_EQ(main.consignModel().autoStep(), 100);
+    EXPECT_EQ(main.context().consignModel().autoStep(), 100);
     timer->setFocus();
     EXPECT_EQ(get<QLineEdit>("EAutoChangeStep")->text(), QStringLiteral("100"));
 
     get<QRadioButton>("RBAutoChangeMinMax")->click();
-    EXPECT_FALSE(main.inputTimer().isSuspended());
+    EXPECT_FALSE(main.context().inputTimer().isSuspended());
     // Opening the homing window switches the auto change off first.
     child<QAction>(main, "MenuHoming")->trigger();
     EXPECT_TRUE(get<QRadioButton>("RBAutoChangeNo")->isChecked());
-    EXPECT_TRUE(main.inputTimer().isSuspended());
+    EXPECT_TRUE(main.context().inputTimer().isSuspended());
     EXPECT_TRUE(readRequested(Reg::HomingOption));
     EXPECT_TRUE(readRequested(Reg::HomingPosition));
     EXPECT_TRUE(readRequested(Reg::HomingInput));
@@ -312,11 +339,11 @@ TEST_F(ModesTest, EmptyRangeStepPutsTheTrackBarAtItsMinimum)
 {
     switchConnected();
     get<QRadioButton>("RBTraj")->click(); // input limits not read: 0 .. 0
-    ASSERT_EQ(main.consignModel().consignMax(), 0);
+    ASSERT_EQ(main.context().consignModel().consignMax(), 0);
     enter("ETimerAutoChange", QStringLiteral("10"));
     get<QRadioButton>("RBAutoChangeStep")->click();
-    const uint64_t start = main.inputTimer().ticks();
-    ASSERT_TRUE(waitFor([&] { return main.inputTimer().ticks() >= start + 3; }, 2000));
+    const uint64_t start = main.context().inputTimer().ticks();
+    ASSERT_TRUE(waitFor([&] { return main.context().inputTimer().ticks() >= start + 3; }, 2000));
     QSlider *track = get<QSlider>("TBCons");
     EXPECT_TRUE(waitFor([&] { return track->value() == 0; }, 1000));
     EXPECT_EQ(get<QLineEdit>("ECons")->text(), QStringLiteral("0"));
@@ -325,8 +352,8 @@ TEST_F(ModesTest, EmptyRangeStepPutsTheTrackBarAtItsMinimum)
     // Min-Max over the empty range: the ends give 0 and 1. The windows are then
     // destroyed with the thread still running and updates queued.
     get<QRadioButton>("RBAutoChangeMinMax")->click();
-    const uint64_t ticks = main.inputTimer().ticks();
-    ASSERT_TRUE(waitFor([&] { return main.inputTimer().ticks() >= ticks + 3; }, 2000));
+    const uint64_t ticks = main.context().inputTimer().ticks();
+    ASSERT_TRUE(waitFor([&] { return main.context().inputTimer().ticks() >= ticks + 3; }, 2000));
     QApplication::processEvents();
     const std::optional<int64_t> written = takeWrite(Reg::Input);
     ASSERT_TRUE(written);

@@ -3,13 +3,13 @@
 #include "MessageBoxRecorder.h"
 #include "UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "platform/RecordingCommandRunner.h"
 #include "sim/SimRequestLog.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/connection/TFormParamIPChangeBoxes.h"
@@ -150,9 +150,9 @@ TEST_F(NetworkSettingsTest, BoxesShowTheirControlsAndFollowTheDevice)
     uint8_t watchdog;
     QString name;
     {
-        RegisterLockGuard guard(main.session().lock());
-        watchdog = main.session().Device.TcpWatchdog;
-        name = main.session().Device.DeviceName.trimmed();
+        RegisterLockGuard guard(main.context().session().lock());
+        watchdog = main.context().session().Device.TcpWatchdog;
+        name = main.context().session().Device.DeviceName.trimmed();
     }
     EXPECT_EQ(child<QSpinBox>(paramIP, "SpinETCPWatchDog")->value(),
               std::clamp<int>(watchdog, 30, 60));
@@ -165,8 +165,8 @@ TEST_F(NetworkSettingsTest, WritesReachTheWireByteExact)
     QLineEdit *name = child<QLineEdit>(paramIP, "ENameIPMod");
     name->setText("AB");
     child<QPushButton>(paramIP, "BChangeNameIPMod")->click();
-    EXPECT_TRUE(wrote(bytes({0x15, 0x41, 0x42, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
-                             0x20, 0x20, 0x20, 0x20, 0x20, 0x20})));
+    EXPECT_TRUE(wrote(bytes({0x15, 0x41, 0x42, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
+                             0x20, 0x20, 0x20, 0x20, 0x20})));
     EXPECT_EQ(main.statusText(9), "AB");
 
     child<QSpinBox>(paramIP, "SpinETCPWatchDog")->setValue(45);
@@ -200,12 +200,12 @@ TEST_F(NetworkSettingsTest, WritesReachTheWireByteExact)
     EXPECT_TRUE(wrote(bytes({0x15, 'B', 'e', 'n', 'c', 'h', '-', '1', 0x20})));
     EXPECT_EQ(main.statusText(9), "Bench-1");
     {
-        RegisterLockGuard guard(main.session().lock());
-        main.session().motor().RequestRead(0x15);
+        RegisterLockGuard guard(main.context().session().lock());
+        main.context().session().motor().RequestRead(0x15);
     }
     EXPECT_TRUE(waitFor([this] {
-        RegisterLockGuard guard(main.session().lock());
-        return main.session().Device.DeviceName == "Bench-1         ";
+        RegisterLockGuard guard(main.context().session().lock());
+        return main.context().session().Device.DeviceName == "Bench-1         ";
     }));
 }
 
@@ -252,11 +252,10 @@ TEST_F(NetworkSettingsTest, BusScanFaultsLeaveTheWindowUsable)
     EXPECT_EQ(child<QLabel>(main, "StatusPanel0")->toolTip(), QStringLiteral("connection refused"));
     EXPECT_TRUE(child<QPushButton>(paramIP, "BScanI2CBus")->isEnabled());
     EXPECT_TRUE(child<QListWidget>(paramIP, "ListBScanI2C")->isEnabled());
-    EXPECT_FALSE(main.session().connection().ScanningI2C.load());
+    EXPECT_FALSE(main.context().session().connection().ScanningI2C.load());
     child<QRadioButton>(paramIP, "RBPort8010_IP")->click();
     openDirect(74);
     EXPECT_TRUE(main.pollingCheckBox()->isChecked());
-
 }
 
 TEST_F(NetworkSettingsTest, LostAndMisshapenScanAnswers)
@@ -278,7 +277,7 @@ TEST_F(NetworkSettingsTest, LostAndMisshapenScanAnswers)
     ASSERT_TRUE(waitFor([this] { return main.statusText(0) == "TCP closed"; }));
     EXPECT_TRUE(scan->isEnabled());
     EXPECT_TRUE(list->isEnabled());
-    EXPECT_FALSE(main.session().connection().ScanningI2C.load());
+    EXPECT_FALSE(main.context().session().connection().ScanningI2C.load());
 
     // Bytes 0 and 0x80.. are never offered.
     faults = {};
@@ -295,7 +294,7 @@ TEST_F(NetworkSettingsTest, LostAndMisshapenScanAnswers)
     server->faults().setSettings(faults);
     scan->click();
     ASSERT_TRUE(waitFor([this, scan] {
-        return scan->isEnabled() && !main.session().connection().ScanningI2C.load()
+        return scan->isEnabled() && !main.context().session().connection().ScanningI2C.load()
                && main.statusText(0) == "TCP closed";
     }));
     EXPECT_EQ(list->count(), 0);
@@ -319,7 +318,8 @@ TEST_F(NetworkSettingsTest, ResetArpRunsOnlyOnTheOpenedAddress)
 TEST_F(NetworkSettingsTest, AboutDisplayTestIdentifiesWithoutHardware)
 {
     TFormAbout &about = windows.about();
-    const char *names[6] = {"ETypeHigh", "ETypeLow", "EHardHigh", "EHardLow", "EFirmHigh", "EFirmLow"};
+    const char *names[6] = {"ETypeHigh", "ETypeLow",  "EHardHigh",
+                            "EHardLow",  "EFirmHigh", "EFirmLow"};
     const char *values[6] = {"2", "1", "0", "3", "0", "2"};
     for (int i = 0; i < 6; ++i)
         child<QLineEdit>(about, names[i])->setText(values[i]);
@@ -354,20 +354,26 @@ TEST_F(NetworkSettingsTest, StatisticsCountLossesAndTimeAnswers)
     // Each lost answer ends the sender's 3000 ms wait.
     EXPECT_TRUE(waitFor([this] { return main.statusText(3) == "Com error : 3 (PKT)"; }, 15000))
         << main.statusText(3).toStdString();
-    EXPECT_TRUE(waitFor([&] {
-        information.Refresh();
-        return label("LDiff").toInt() == diff + 3;
-    }, 15000)) << label("LDiff").toStdString() << " from " << diff;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            information.Refresh();
+            return label("LDiff").toInt() == diff + 3;
+        },
+        15000))
+        << label("LDiff").toStdString() << " from " << diff;
     EXPECT_GE(label("LAnswerTimeouts").toInt(), 3);
 
     faults = {};
     faults.delayMs = 100;
     server->faults().setSettings(faults);
-    EXPECT_TRUE(waitFor([&] {
-        information.Refresh();
-        return uitest::local(label("LAnswerTime")).toDouble() >= 100.0
-               || label("LAnswerTime").replace(',', '.').toDouble() >= 100.0;
-    }, 5000)) << label("LAnswerTime").toStdString();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            information.Refresh();
+            return uitest::local(label("LAnswerTime")).toDouble() >= 100.0
+                   || label("LAnswerTime").replace(',', '.').toDouble() >= 100.0;
+        },
+        5000))
+        << label("LAnswerTime").toStdString();
     EXPECT_GE(label("LAnswerTimeP99").replace(',', '.').toDouble(), 0.0);
 }
 
@@ -383,7 +389,7 @@ TEST_F(NetworkSettingsTest, DISABLED_Screenshots)
 
     TFormInformation &information = windows.information();
     child<QAction>(main, "MenuComStatistics")->trigger();
-    waitFor([this] { return main.session().statistics().answerTimeP99Ms() > 0; });
+    waitFor([this] { return main.context().session().statistics().answerTimeP99Ms() > 0; });
     QThread::msleep(300);
     information.Refresh();
     information.grab().save(folder + "/statistics.png");
@@ -416,7 +422,7 @@ TEST_F(NetworkSettingsTest, DISABLED_Screenshots)
 TEST_F(NetworkSettingsTest, UdpOpenKeepsTheShownCounters)
 {
     openDirect(81);
-    const CommStatistics &statistics = main.session().statistics();
+    const CommStatistics &statistics = main.context().session().statistics();
     ASSERT_TRUE(waitFor([&] { return statistics.shown.answersDecoded.load() > 5; }));
     child<QAction>(main, "MenuComClose")->trigger();
     ASSERT_TRUE(waitFor([this] { return !paramIP.connection().isTcpActive(); }));

@@ -5,13 +5,13 @@
 #include "UiTestSupport.h"
 #include "integration/SimFixture.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
 #include "support/Bytes.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/features/TFormLimits.h"
 #include "ui/features/TFormRegOption.h"
@@ -40,14 +40,14 @@ class WindowsTest : public ::testing::Test
 {
 protected:
     TFormMain main;
-    QLMCSession &session = main.session();
-    TFormRegOption options{main};
-    TFormLimits limits{main};
+    QLMCSession &session = main.context().session();
+    TFormRegOption options{main.context()};
+    TFormLimits limits{main.context()};
 
     void SetUp() override
     {
         limits.attachOptions(options);
-        main.connectedControls().setConnected(true);
+        main.context().connectedControls().setConnected(true);
         options.show();
         limits.show();
     }
@@ -97,7 +97,7 @@ protected:
             session.Options.InputMin = min;
             session.Options.InputMax = max;
         }
-        main.sessionBridge().startWindowDisplay(SessionListener::Display::Options);
+        main.context().sessionBridge().startWindowDisplay(SessionListener::Display::Options);
         ASSERT_TRUE(waitFor([&] {
             return opt<QCheckBox>("CBBit0")->isChecked() == bool(bits & 1)
                    && opt<QLineEdit>("EInputMax")->text() == QString::number(max);
@@ -114,7 +114,7 @@ protected:
             else
                 session.Options.DissipationRaw = raw;
         }
-        main.sessionBridge().directValueReceived(value);
+        main.context().sessionBridge().directValueReceived(value);
         QTest::qWait(20);
     }
 };
@@ -144,7 +144,7 @@ TEST_F(WindowsTest, DisplayWritesNothingAndBitClicksWriteOnce)
     EXPECT_TRUE(opt<QPushButton>("BWriteStandbyTimer")->isEnabled());
 
     // Bit 16 (auto dissipation, NETEC-A) takes the dissipation Write and bar away.
-    emit main.deviceIdentified(identifyDevice(0x00060004, 0x00070012));
+    emit main.context().deviceIdentified(identifyDevice(0x00060004, 0x00070012));
     EXPECT_TRUE(opt<QPushButton>("BWriteDissipationVoltage")->isEnabled());
     opt<QCheckBox>("CBBit16")->click();
     EXPECT_EQ(takeWrite(0x2C), "00 03 00 00");
@@ -156,7 +156,7 @@ TEST_F(WindowsTest, BitClickCarriesProfileDisabledBits)
 {
     // Stepper: bits 0, 2, 3, 4 and 7 disabled by the profile, but a read 0x9D
     // is written back whole.
-    emit main.deviceIdentified(identifyDevice(0x002B0001, 0x00030005));
+    emit main.context().deviceIdentified(identifyDevice(0x002B0001, 0x00030005));
     showOptions(0x9D);
     EXPECT_FALSE(opt<QCheckBox>("CBBit0")->isEnabled());
     opt<QCheckBox>("CBBit1")->click();
@@ -184,7 +184,7 @@ TEST_F(WindowsTest, CurrentEditChecksAndWrite)
     EXPECT_EQ(takeWrite(0x2E), "FF FF FF FF");
 
     // The model's maximum: NETDC-A takes 3 A, not 3.00002 A.
-    emit main.deviceIdentified(identifyDevice(0x00020001, 0x00070012));
+    emit main.context().deviceIdentified(identifyDevice(0x00020001, 0x00070012));
     type(current, local("3.00002"));
     EXPECT_FALSE(write->isEnabled());
     type(current, local("3"));
@@ -239,11 +239,11 @@ TEST_F(WindowsTest, ReceivedOutputLimitsAndMirrorSignals)
     EXPECT_EQ(opt<QSlider>("TBDissipationVoltage")->value(), 300);
 
     // A stepper's output-voltage group stays off, whatever 0x2E says.
-    emit main.deviceIdentified(identifyDevice(0x002B0001, 0x00030005));
+    emit main.context().deviceIdentified(identifyDevice(0x002B0001, 0x00030005));
     receive(SessionListener::DirectValue::OutputVoltageMax, 0x000C0000);
     EXPECT_FALSE(bar->isEnabled());
-    main.connectedControls().setConnected(false);
-    main.connectedControls().setConnected(true);
+    main.context().connectedControls().setConnected(false);
+    main.context().connectedControls().setConnected(true);
     EXPECT_FALSE(bar->isEnabled());
 }
 
@@ -284,7 +284,7 @@ TEST_F(WindowsTest, LimitsRouteIntoTheShownLimitOnly)
         session.Limits.ControlMode = {7, 3};
         session.Limits.Position = {-5000, 0};
     }
-    main.sessionBridge().limitsReceived();
+    main.context().sessionBridge().limitsReceived();
     ASSERT_TRUE(waitFor([&] { return lim<QCheckBox>("CBUsed")->isChecked(); }));
     EXPECT_TRUE(lim<QCheckBox>("CBControlMode")->isChecked());
     EXPECT_FALSE(lim<QCheckBox>("CBActiveOn1")->isChecked());

@@ -3,10 +3,10 @@
 #include "MessageBoxRecorder.h"
 #include "UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "record/LiveRecorder.h"
-#include "ui/AppWindows.h"
 #include "ui/main/RecordingControl.h"
 #include "ui/widgets/VirtualController.h"
 
@@ -38,8 +38,9 @@ protected:
         ASSERT_NE(launcher, nullptr);
         launcher->setHostRange(171, 190);
         ASSERT_TRUE(launcher->startAndConnect(VirtualControllerChoice{}));
-        ASSERT_TRUE(waitFor([this] { return main.windowTitle().contains(QLatin1String("NETDC")); }));
-        main.session().RefreshRatio = 2;
+        ASSERT_TRUE(
+            waitFor([this] { return main.windowTitle().contains(QLatin1String("NETDC")); }));
+        main.context().session().RefreshRatio = 2;
     }
     void TearDown() override
     {
@@ -68,22 +69,22 @@ TEST_F(RecordingControlTest, RecordsUntilStoppedOrClosed)
     chosen = dir.filePath(QStringLiteral("first.csv"));
     item->trigger();
     EXPECT_EQ(item->text(), QStringLiteral("Stop recording"));
-    ASSERT_TRUE(waitFor([&] { return label->text().contains(QRegularExpression("^REC [1-9]\\d* lines, .*B$")); }))
-        << label->text().toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        return label->text().contains(QRegularExpression("^REC [1-9]\\d* lines, .*B$"));
+    })) << label->text().toStdString();
     EXPECT_TRUE(label->isVisible());
     item->trigger();
     EXPECT_EQ(item->text(), QStringLiteral("Record live values..."));
-    const LiveRecorder::Progress first = main.recorder().progress();
-    EXPECT_EQ(trailer(chosen),
-              QStringLiteral("# %1 lines recorded, 0 dropped").arg(first.lines));
+    const LiveRecorder::Progress first = main.context().recorder().progress();
+    EXPECT_EQ(trailer(chosen), QStringLiteral("# %1 lines recorded, 0 dropped").arg(first.lines));
     EXPECT_TRUE(label->text().startsWith(QStringLiteral("Recorded %1 lines").arg(first.lines)));
 
     // Stopped by closing the connection.
     chosen = dir.filePath(QStringLiteral("second.csv"));
     item->trigger();
-    ASSERT_TRUE(waitFor([&] { return main.recorder().progress().lines > 0; }));
+    ASSERT_TRUE(waitFor([&] { return main.context().recorder().progress().lines > 0; }));
     main.closeCommunication();
-    ASSERT_TRUE(waitFor([&] { return !main.recorder().isRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !main.context().recorder().isRunning(); }));
     EXPECT_TRUE(trailer(chosen).endsWith(QStringLiteral(" lines recorded, 0 dropped")));
     EXPECT_EQ(item->text(), QStringLiteral("Record live values..."));
     EXPECT_FALSE(item->isEnabled());
@@ -96,12 +97,13 @@ TEST_F(RecordingControlTest, UnwritableFolderSaysSoAndDoesNotStart)
     ASSERT_NE(item, nullptr);
     chosen = dir.filePath(QStringLiteral("missing/live.csv"));
     item->trigger();
-    EXPECT_FALSE(main.recorder().isRunning());
+    EXPECT_FALSE(main.context().recorder().isRunning());
     EXPECT_EQ(item->text(), QStringLiteral("Record live values..."));
     const auto shown = boxes.boxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].title, QStringLiteral("Record live values"));
-    EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("Cannot write "))) << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("Cannot write ")))
+        << shown[0].text.toStdString();
     EXPECT_FALSE(child<QLabel>(main, "StatusRecording")->isVisible());
 }
 

@@ -5,12 +5,12 @@
 #include "UiTestSupport.h"
 #include "integration/SimFixture.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/main/RegulationParametersPanel.h"
 #include "ui/widgets/EditColour.h"
@@ -56,14 +56,14 @@ class RegulationTest : public ::testing::Test
 {
 protected:
     TFormMain main;
-    QLMCSession &session = main.session();
+    QLMCSession &session = main.context().session();
     RegulationParametersPanel *panel = panelOf(main);
 
     void SetUp() override
     {
         ASSERT_NE(panel, nullptr);
         main.show();
-        main.connectedControls().setConnected(true);
+        main.context().connectedControls().setConnected(true);
     }
 
     QLineEdit *edit(Id id) const { return panel->edit(id); }
@@ -139,7 +139,7 @@ protected:
 
 TEST_F(RegulationTest, BuildsTheGroupLegiblyInItsPlace)
 {
-    EXPECT_EQ(panel->size(), TFormMain::reservedSize(MainPanelSlot::RegulationParameters));
+    EXPECT_EQ(panel->size(), reservedSize(MainPanelSlot::RegulationParameters));
     // Every control lies inside the group, every title and the longest value
     // of every edit fit.
     const QRect inside = panel->contentsRect();
@@ -194,10 +194,10 @@ TEST_F(RegulationTest, EditChangeCutsDecimalsAndRefusesTextsOutOfRange)
     EXPECT_TRUE(panel->writeButton()->isEnabled());
     type(Id::Kd, QStringLiteral("abc"));
     EXPECT_FALSE(panel->writeButton()->isEnabled());
-    main.connectedControls().setConnected(false);
+    main.context().connectedControls().setConnected(false);
     edit(Id::Kd)->setText(QStringLiteral("2"));
     EXPECT_FALSE(panel->writeButton()->isEnabled());
-    main.connectedControls().setConnected(true);
+    main.context().connectedControls().setConnected(true);
     EXPECT_TRUE(panel->writeButton()->isEnabled());
     EXPECT_TRUE(pendingWrites().empty());
 }
@@ -257,7 +257,7 @@ TEST_F(RegulationTest, MovingATrackBarWritesItsValue)
     EXPECT_TRUE(takeWrite(Reg::Kd).has_value());
 
     // Disabled (closed connection): nothing at all.
-    main.connectedControls().setConnected(false);
+    main.context().connectedControls().setConnected(false);
     track(Id::Kp)->setValue(0);
     EXPECT_EQ(takeWrite(Reg::Kp), std::nullopt);
     EXPECT_EQ(edit(Id::Kp)->text(), local("32767.00000"));
@@ -359,8 +359,8 @@ TEST_F(RegulationTest, PidSwitchZeroesTheGainsAndRestoresThem)
     EXPECT_EQ(edit(Id::Kp)->text(), local("0.00000"));
     EXPECT_EQ(track(Id::Kp)->value(), -100);
     EXPECT_FALSE(edit(Id::Kp)->isEnabled() || track(Id::Kp)->isEnabled());
-    main.connectedControls().setConnected(false);
-    main.connectedControls().setConnected(true);
+    main.context().connectedControls().setConnected(false);
+    main.context().connectedControls().setConnected(true);
     EXPECT_FALSE(edit(Id::Kp)->isEnabled() || track(Id::Kp)->isEnabled());
     EXPECT_TRUE(pendingWrites().empty());
 
@@ -402,6 +402,32 @@ TEST_F(RegulationTest, FeedForwardSwitchZeroesAndRestoresTheFourTerms)
     EXPECT_TRUE(edit(Id::Kdff)->isEnabled());
 }
 
+// What the parameter-file and auto-tuning windows ask: an enabled, unticked
+// switch is clicked (its switch-on writes run), any other is left alone.
+TEST_F(RegulationTest, SwitchingPidAndFeedForwardOnClicksOnlyEnabledUntickedSwitches)
+{
+    answer({{Reg::Kp, 0x00028000}});
+    panel->pidActive()->click();
+    ASSERT_TRUE(waitFor([this] { return !panel->timerReadPID().isActive(); }, 1000));
+    clearRequests();
+
+    panel->switchPidAndFeedForwardOn();
+    EXPECT_TRUE(panel->pidActive()->isChecked() && panel->predictiveActive()->isChecked());
+    EXPECT_EQ(takeWrite(Reg::Kp), 163840);
+    EXPECT_EQ(takeWrite(Reg::Kvff), std::nullopt);
+    clearRequests();
+    panel->switchPidAndFeedForwardOn();
+    EXPECT_TRUE(pendingWrites().empty());
+
+    panel->predictiveActive()->click();
+    ASSERT_TRUE(waitFor([this] { return !panel->timerReadPIDPredictive().isActive(); }, 1000));
+    main.context().connectedControls().setConnected(false);
+    clearRequests();
+    panel->switchPidAndFeedForwardOn();
+    EXPECT_FALSE(panel->predictiveActive()->isChecked());
+    EXPECT_TRUE(pendingWrites().empty());
+}
+
 TEST_F(RegulationTest, ModelProfileDisablesControlsAcrossConnectionSwitches)
 {
     main.applyIdentification(stepperProfile());
@@ -431,10 +457,10 @@ TEST_F(RegulationTest, ModelProfileDisablesControlsAcrossConnectionSwitches)
     EXPECT_EQ(panel->titleLabel(Id::SpeedMax)->text(),
               QStringLiteral("0x42-Top spd [\u00B5Step/s]"));
 
-    main.connectedControls().setConnected(false);
+    main.context().connectedControls().setConnected(false);
     for (Id id : on)
         EXPECT_FALSE(edit(id)->isEnabled());
-    main.connectedControls().setConnected(true);
+    main.context().connectedControls().setConnected(true);
     check();
 
     // The PID switch gives back only what the model offers.
@@ -456,11 +482,11 @@ TEST_F(RegulationTest, ModeColoursTheTitles)
     const auto colour = [this](Id id) {
         return panel->titleLabel(id)->palette().color(QPalette::Active, QPalette::WindowText);
     };
-    emit main.parameterTitlesColoured({0, 1, 2, 12, 40, -1});
+    emit main.context().parameterTitlesColoured({0, 1, 2, 12, 40, -1});
     EXPECT_EQ(colour(Id::Kd), QColor(Qt::red));
     EXPECT_EQ(colour(Id::EncoderRatio), QColor(Qt::red));
     EXPECT_NE(colour(Id::VffOffset), QColor(Qt::red));
-    emit main.parameterTitlesColoured({});
+    emit main.context().parameterTitlesColoured({});
     EXPECT_NE(colour(Id::Kp), QColor(Qt::red));
 }
 

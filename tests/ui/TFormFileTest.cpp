@@ -3,11 +3,11 @@
 #include "MessageBoxRecorder.h"
 #include "UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/files/TFormFile.h"
 
@@ -59,7 +59,8 @@ TEST(FileWindow, SaveCompareSendAndView)
         windows.paramIP().show();
         const QStringList fields{"127", "0", "0", "62"};
         for (int i = 0; i < 4; ++i)
-            child<QLineEdit>(windows.paramIP(), QStringLiteral("EAdd%1").arg(i).toLatin1().constData())
+            child<QLineEdit>(windows.paramIP(),
+                             QStringLiteral("EAdd%1").arg(i).toLatin1().constData())
                 ->setText(fields[i]);
         child<QPushButton>(windows.paramIP(), "BOpen")->click();
         ASSERT_TRUE(waitFor([&] { return main.statusText(4) == "Ver 7.18"; }));
@@ -101,8 +102,7 @@ TEST(FileWindow, SaveCompareSendAndView)
         connection.closeFromMenu();
         ASSERT_TRUE(waitFor([&] { return !connection.isTcpActive(); }));
         child<QAction>(main, "MenuFileOpen")->trigger();
-        EXPECT_EQ(child<QPushButton>(file, "BOpen")->text(),
-                  "Open and display parameters file...");
+        EXPECT_EQ(child<QPushButton>(file, "BOpen")->text(), "Open and display parameters file...");
         child<QPushButton>(file, "BOpen")->click();
         EXPECT_EQ(openStatus->text(), "Open - Finished");
         const QString memo = child<QPlainTextEdit>(file, "MemoRegList")->toPlainText();

@@ -7,6 +7,7 @@
 #include "device/QLMCSession.h"
 #include "panel/DisplayText.h"
 #include "ui/main/DisplayPanel.h"
+#include "ui/main/RefreshPanel.h"
 #include "ui/widgets/ConnectedControls.h"
 
 #include <QCheckBox>
@@ -28,7 +29,7 @@ namespace {
 void raise(TFormMain &main, const std::function<void(ReceivedValues &)> &set,
            std::initializer_list<ValueFlag> flags)
 {
-    QLMCSession &session = main.session();
+    QLMCSession &session = main.context().session();
     RegisterLockGuard guard(session.lock());
     set(session.Received);
     for (ValueFlag flag : flags)
@@ -89,7 +90,7 @@ TEST(TFormMainDisplay, ShowsRaisedValuesOnceAndKeepsTheOthers)
 TEST(TFormMainDisplay, StepperShowsFullStepsInTheThirdReadOut)
 {
     TFormMain main;
-    main.setStepperUnits(true);
+    main.context().setStepperUnits(true);
     raise(main,
           [](ReceivedValues &v) {
               v.Position = 1000;
@@ -150,15 +151,15 @@ TEST(TFormMainDisplay, LoopTimeMenuShowsTheReceivedOption)
     // Without a TCP connection a chosen item changes nothing.
     child<QAction>(main, "MenuLoopTime05ms")->trigger();
     EXPECT_TRUE(checked().isEmpty());
-    RegisterLockGuard guard(main.session().lock());
-    EXPECT_FALSE(main.session().motor().registerAt(Reg::LoopTimeOption)->WriteRequest);
+    RegisterLockGuard guard(main.context().session().lock());
+    EXPECT_FALSE(main.context().session().motor().registerAt(Reg::LoopTimeOption)->WriteRequest);
 }
 
 TEST(TFormMainDisplay, ArmingFromTheSenderThreadRunsTheDisplayOnTheWindowThread)
 {
     TFormMain main;
     raise(main, [](ReceivedValues &v) { v.Position = 42; }, {ValueFlag::Position});
-    std::thread sender([&main] { main.session().listener()->armMainDisplay(); });
+    std::thread sender([&main] { main.context().session().listener()->armMainDisplay(); });
     sender.join();
     EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("-")); // not on the sender thread
     EXPECT_TRUE(uitest::waitFor([&main] { return text(main, "LPositionBig") == "42"; }, 2000));
@@ -180,15 +181,15 @@ TEST(TFormMainDisplay, ReadOutsShowADashUntilTheirRegisterArrives)
     const uint8_t payload[] = {0x26, 0x00, 0x00, 0x00, 0x2A, 0x07, 0x00, 0x18, 0x00, 0x00};
     std::copy(std::begin(payload), std::end(payload), answer.Data.begin());
     answer.Length = int(sizeof payload);
-    main.session().DataReceived(answer);
+    main.context().session().DataReceived(answer);
     main.runDisplay();
     EXPECT_EQ(text(main, "LPositionBig"), QStringLiteral("42"));
     EXPECT_EQ(text(main, "LSpeedBig"), QStringLiteral("-"));
     EXPECT_EQ(main.statusText(5), local("24.0 [V]"));
 
     // Every open: nothing of the previous connection is shown as the new one's.
-    main.session().replaceMotor();
-    emit main.consignStateResetRequested();
+    main.context().session().replaceMotor();
+    emit main.context().consignStateResetRequested();
     main.runDisplay();
     dashes();
 }
@@ -202,44 +203,44 @@ TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel)
     EXPECT_EQ(track->value(), 10);
     EXPECT_EQ(track->tickInterval(), 10);
     EXPECT_EQ(text(main, "LRefresh"), QStringLiteral("20"));
-    EXPECT_EQ(main.session().RefreshRatio.load(), 20);
-    EXPECT_EQ(main.session().DisplayDivider.load(), 5);
+    EXPECT_EQ(main.context().session().RefreshRatio.load(), 20);
+    EXPECT_EQ(main.context().session().DisplayDivider.load(), 5);
 
     std::vector<int> positions;
-    QObject::connect(&main, &TFormMain::refreshTrackChanged,
+    QObject::connect(&main.context(), &WindowContext::refreshTrackChanged,
                      [&](int p) { positions.push_back(p); });
     track->setValue(1);
     EXPECT_EQ(text(main, "LRefresh"), QStringLiteral("2"));
-    EXPECT_EQ(main.session().RefreshRatio.load(), 2);
-    EXPECT_EQ(main.session().DisplayDivider.load(), 50);
+    EXPECT_EQ(main.context().session().RefreshRatio.load(), 2);
+    EXPECT_EQ(main.context().session().DisplayDivider.load(), 50);
     track->setValue(100);
     EXPECT_EQ(text(main, "LRefresh"), QStringLiteral("200"));
-    EXPECT_EQ(main.session().RefreshRatio.load(), 200);
-    EXPECT_EQ(main.session().DisplayDivider.load(), 0);
+    EXPECT_EQ(main.context().session().RefreshRatio.load(), 200);
+    EXPECT_EQ(main.context().session().DisplayDivider.load(), 0);
     EXPECT_EQ(positions, std::vector<int>({1, 100}));
 }
 
 TEST(TFormMainRefresh, CheckBoxesAndTheSpaceBarSwitchPollingAndGraphs)
 {
     TFormMain main;
-    main.connectedControls().setConnected(true);
+    main.context().connectedControls().setConnected(true);
     QCheckBox *refresh = child<QCheckBox>(main, "CBReadData");
     EXPECT_EQ(refresh->text(), QStringLiteral("Refresh       (or space bar)"));
     refresh->click();
-    EXPECT_TRUE(main.session().PollingEnabled.load());
+    EXPECT_TRUE(main.context().session().PollingEnabled.load());
     refresh->click();
-    EXPECT_FALSE(main.session().PollingEnabled.load());
+    EXPECT_FALSE(main.context().session().PollingEnabled.load());
 
     child<QCheckBox>(main, "CBGraphic")->click();
-    EXPECT_TRUE(main.session().GraphicEnabled.load());
+    EXPECT_TRUE(main.context().session().GraphicEnabled.load());
 
     // The input track bar hands its space bar to "Refresh".
     QSlider consign;
-    main.watchSpaceBar(&consign);
+    main.refreshPanel()->watchSpaceBar(&consign);
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
     QApplication::sendEvent(&consign, &space);
     EXPECT_TRUE(refresh->isChecked());
-    EXPECT_TRUE(main.session().PollingEnabled.load());
+    EXPECT_TRUE(main.context().session().PollingEnabled.load());
     QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QApplication::sendEvent(&consign, &other);
     EXPECT_TRUE(refresh->isChecked());
@@ -247,7 +248,19 @@ TEST(TFormMainRefresh, CheckBoxesAndTheSpaceBarSwitchPollingAndGraphs)
     // The "Close" command unchecks it and stops the polling.
     child<QAction>(main, "MenuComClose")->trigger();
     EXPECT_FALSE(refresh->isChecked());
-    EXPECT_FALSE(main.session().PollingEnabled.load());
+    EXPECT_FALSE(main.context().session().PollingEnabled.load());
+
+    // Another window's "switch Refresh on": a click when enabled and unticked only.
+    main.refreshPanel()->switchRefreshOn();
+    EXPECT_TRUE(refresh->isChecked());
+    EXPECT_TRUE(main.context().session().PollingEnabled.load());
+    main.refreshPanel()->switchRefreshOn();
+    EXPECT_TRUE(refresh->isChecked());
+    refresh->click();
+    main.context().connectedControls().setConnected(false);
+    main.refreshPanel()->switchRefreshOn();
+    EXPECT_FALSE(refresh->isChecked());
+    EXPECT_FALSE(main.context().session().PollingEnabled.load());
 }
 
 TEST(TFormMainPanels, PanelsReplaceTheirPlaceholders)
@@ -268,7 +281,7 @@ TEST(TFormMainPanels, PanelsReplaceTheirPlaceholders)
                           : content->findChild<QGroupBox *>(QLatin1String(name));
         ASSERT_NE(group, nullptr) << name;
         EXPECT_EQ(group->title(), title);
-        EXPECT_EQ(content->size(), TFormMain::reservedSize(slot)) << name;
+        EXPECT_EQ(content->size(), reservedSize(slot)) << name;
     }
 
     QPointer<QWidget> placeholder = main.panelAt(MainPanelSlot::Input);
@@ -286,11 +299,11 @@ TEST(TFormMain, IdentificationAdaptsCaptionTitlesAndStatusTexts)
     const ModelProfile stepper = identifyDevice((43u << 16) | 1u, 0x00070012);
     ASSERT_TRUE(stepper.known);
     int identified = 0;
-    QObject::connect(&main, &TFormMain::deviceIdentified,
+    QObject::connect(&main.context(), &WindowContext::deviceIdentified,
                      [&](const ModelProfile &) { ++identified; });
     main.applyIdentification(stepper);
     EXPECT_EQ(main.windowTitle(), stepper.caption);
-    EXPECT_TRUE(main.stepperUnits());
+    EXPECT_TRUE(main.context().stepperUnits());
     EXPECT_EQ(text(main, "LPositionTitle"), stepper.titles.position);
     EXPECT_EQ(text(main, "LDesiredTitle"), stepper.titles.desired);
     EXPECT_EQ(main.statusText(6), QStringLiteral("-- [s]"));
@@ -300,7 +313,7 @@ TEST(TFormMain, IdentificationAdaptsCaptionTitlesAndStatusTexts)
     main.applyIdentification(identifyDevice((2u << 16) | 1u, 0x00070012));
     EXPECT_EQ(main.windowTitle(),
               QStringLiteral("Ethernet Motor Controller - NETDC-A  (TYPE = 2.1)"));
-    EXPECT_FALSE(main.stepperUnits());
+    EXPECT_FALSE(main.context().stepperUnits());
 }
 
 TEST(ConnectedControls, SwitchesBothSetsRunsHooksAndForgetsDestroyedControls)

@@ -4,11 +4,11 @@
 #include "MessageBoxRecorder.h"
 #include "UiTestSupport.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
-#include "ui/AppWindows.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 
@@ -151,6 +151,35 @@ TEST_F(ParamIPTest, PortRadiosChooseModeAndChangeBox)
     EXPECT_EQ(paramIP.connection().i2cAddress(), 16);
 }
 
+// What the scan window and the virtual controller ask of the connection
+// window: the same state as the user's typing and clicking.
+TEST_F(ParamIPTest, SetTargetFillsTheWindowAsTheUserWould)
+{
+    struct Case
+    {
+        int comMode;
+        const char *address;
+        int module; // 0 leaves the I2C address as it is
+        const char *radio;
+    };
+    const Case cases[] = {
+        {ComModes::TcpGateway, "10.1.2.3", 17, "RBPort8010_I2C"},
+        {ComModes::Udp, "127.0.0.9", 0, "RBPort7010"},
+        {ComModes::TcpDirect, "192.168.16.200", 0, "RBPort8010_IP"},
+    };
+    ASSERT_NE(paramIP.connection().i2cAddress(), 17);
+    paramIP.show();
+    for (const Case &c : cases) {
+        paramIP.setTarget(c.comMode, QLatin1String(c.address), c.module);
+        EXPECT_EQ(paramIP.ipText(), QLatin1String(c.address));
+        EXPECT_TRUE(child<QRadioButton>(paramIP, c.radio)->isChecked()) << c.radio;
+        EXPECT_EQ(paramIP.connection().comMode(), c.comMode);
+        EXPECT_EQ(paramIP.comI2CBox()->isVisible(), c.comMode == ComModes::TcpGateway);
+        EXPECT_EQ(paramIP.connection().i2cAddress(), 17);
+        EXPECT_EQ(child<QSpinBox>(paramIP, "SpinEAddI2C")->value(), 17);
+    }
+}
+
 TEST_F(ParamIPTest, TcpOpenIdentifiesTheVirtualControllerAndCloseReturnsToClosed)
 {
     startServer(61);
@@ -185,7 +214,7 @@ TEST_F(ParamIPTest, TcpOpenIdentifiesTheVirtualControllerAndCloseReturnsToClosed
 
     child<QAction>(main, "MenuComClose")->trigger();
     EXPECT_FALSE(main.pollingCheckBox()->isChecked());
-    EXPECT_FALSE(main.session().PollingEnabled.load());
+    EXPECT_FALSE(main.context().session().PollingEnabled.load());
     ASSERT_TRUE(waitFor([this] { return main.statusText(0) == "TCP closed"; }));
     EXPECT_NE(indicator(), Navy);
     EXPECT_TRUE(enabled("BOpen"));
@@ -257,7 +286,7 @@ TEST_F(ParamIPTest, ClosingTheMainWindowWhileConnectedClosesTheConnection)
 
     main.close();
     EXPECT_FALSE(main.pollingCheckBox()->isChecked());
-    EXPECT_FALSE(main.session().PollingEnabled.load());
+    EXPECT_FALSE(main.context().session().PollingEnabled.load());
     EXPECT_TRUE(waitFor([this] { return main.statusText(0) == "TCP closed"; }));
     EXPECT_EQ(paramIP.connection().comMode(), ComModes::Closed);
 }
@@ -267,7 +296,7 @@ TEST_F(ParamIPTest, StatisticsWindowShowsTheCountersOnlyWhileVisible)
     startServer(65);
     typeAddress({"127", "0", "0", "65"});
     child<QPushButton>(paramIP, "BOpen")->click();
-    QLMCSession &session = main.session();
+    QLMCSession &session = main.context().session();
     ASSERT_TRUE(
         waitFor([&session] { return session.statistics().shown.answersDecoded.load() > 5; }));
 

@@ -1,10 +1,11 @@
 #include "ui/connection/TFormParamIP.h"
 
-#include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIPChangeBoxes.h"
+#include "ui/main/RefreshPanel.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -24,10 +25,11 @@ const char *const AddressDefaults[4] = {"192", "168", "16", "100"};
 
 } // namespace
 
-TFormParamIP::TFormParamIP(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormParamIP"), QStringLiteral("IP Communication"))
-    , m_main(main)
-    , m_connection(std::make_unique<QLMCConnection>(main.session(), &main.sessionBridge()))
+TFormParamIP::TFormParamIP(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormParamIP"),
+                 QStringLiteral("IP Communication"))
+    , m_context(context)
+    , m_connection(std::make_unique<QLMCConnection>(context.session(), &context.sessionBridge()))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -52,7 +54,7 @@ TFormParamIP::TFormParamIP(TFormMain &main)
     i2cLabel->setObjectName(QStringLiteral("LAddI2C"));
     comI2CLayout()->addWidget(i2cLabel, 0, 0);
     comI2CLayout()->addWidget(m_addressI2C, 0, 1);
-    m_changeBoxes = new ChangeParametersBoxes(*this, main, m_addressI2C);
+    m_changeBoxes = new ChangeParametersBoxes(*this, context, m_addressI2C);
 
     showChangeBox();
     wireConnection();
@@ -143,25 +145,23 @@ QGridLayout *TFormParamIP::comI2CLayout() const
 void TFormParamIP::wireConnection()
 {
     QLMCConnection *connection = m_connection.get();
-    TFormMain *main = &m_main;
-    connect(connection, &QLMCConnection::statusChanged, main, &TFormMain::setStatusText);
-    // Panel 0 keeps its short text ("TCP Error"); its tool tip says what happened.
-    connect(connection, &QLMCConnection::failureChanged, main,
-            [main](const LinkFailure &failure) { main->setStatusToolTip(0, failure.description()); });
-    connect(connection, &QLMCConnection::indicatorChanged, main, &TFormMain::setComIndicator);
+    WindowContext *context = &m_context;
+    // The status bar, the indicator and the identification: the main window
+    // follows the connection itself (TFormMain::followConnection).
     connect(connection, &QLMCConnection::connectedStateChanged, this,
-            [main](bool connected) { main->connectedControls().setConnected(connected); });
-    connect(connection, &QLMCConnection::consignStateReset, main,
-            &TFormMain::consignStateResetRequested);
-    connect(connection, &QLMCConnection::autoChangeOffRequested, main,
-            &TFormMain::autoChangeOffRequested);
-    connect(connection, &QLMCConnection::pollingCheckRequested, main->pollingCheckBox(),
-            &QCheckBox::setChecked);
-    connect(connection, &QLMCConnection::pollingEnableRequested, main->pollingCheckBox(),
-            &QCheckBox::setEnabled);
-    connect(connection, &QLMCConnection::graphicCheckRequested, main->graphicCheckBox(),
-            &QCheckBox::setChecked);
-    connect(connection, &QLMCConnection::identified, main, &TFormMain::applyIdentification);
+            [context](bool connected) { context->connectedControls().setConnected(connected); });
+    connect(connection, &QLMCConnection::consignStateReset, context,
+            &WindowContext::consignStateResetRequested);
+    connect(connection, &QLMCConnection::autoChangeOffRequested, context,
+            &WindowContext::autoChangeOffRequested);
+    if (RefreshPanel *refresh = context->panels().refresh) {
+        connect(connection, &QLMCConnection::pollingCheckRequested, refresh->readData(),
+                &QCheckBox::setChecked);
+        connect(connection, &QLMCConnection::pollingEnableRequested, refresh->readData(),
+                &QCheckBox::setEnabled);
+        connect(connection, &QLMCConnection::graphicCheckRequested, refresh->graphic(),
+                &QCheckBox::setChecked);
+    }
     connect(connection, &QLMCConnection::wrongIpAddress, this, [this] {
         MessageBoxes::show(this, QStringLiteral("Error"), QStringLiteral("Wrong IP address"),
                            MessageIcon::Warning);
@@ -178,7 +178,7 @@ void TFormParamIP::wireConnection()
 
 void TFormParamIP::registerConnectedControls()
 {
-    ConnectedControls &controls = m_main.connectedControls();
+    ConnectedControls &controls = m_context.connectedControls();
     controls.addWhileClosed(m_port8010Ip);
     controls.addWhileClosed(m_port8010I2C);
     controls.addWhileClosed(m_port7010);
@@ -201,6 +201,20 @@ int TFormParamIP::checkedComMode() const
     if (m_port7010->isChecked())
         return ComModes::Udp;
     return ComModes::TcpDirect;
+}
+
+void TFormParamIP::setTarget(int comMode, const QString &address, int module)
+{
+    const QStringList fields = address.split(QLatin1Char('.'));
+    for (qsizetype i = 0; i < 4 && i < fields.size(); ++i)
+        m_address[i]->setText(fields[i]);
+    QRadioButton *port = comMode == ComModes::TcpGateway ? m_port8010I2C
+                         : comMode == ComModes::Udp      ? m_port7010
+                                                         : m_port8010Ip;
+    port->setChecked(true);
+    m_connection->setComMode(comMode);
+    if (module > 0)
+        m_addressI2C->setValue(module);
 }
 
 void TFormParamIP::BOpenClick()

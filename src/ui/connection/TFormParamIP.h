@@ -13,7 +13,7 @@ class QLMCConnection;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 
 /// The connection window "IP Communication": the device address, the port and
@@ -29,7 +29,7 @@ class TFormParamIP : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormParamIP(TFormMain &main);
+    explicit TFormParamIP(WindowContext &context);
     ~TFormParamIP() override;
 
     QLMCConnection &connection() { return *m_connection; }
@@ -43,6 +43,12 @@ public:
     QGroupBox *comI2CBox() const { return m_comI2C; }
     QGridLayout *comTcpLayout() const;
     QGridLayout *comI2CLayout() const;
+
+    /// Fills the window as the user would before "Open": the address fields
+    /// from the dotted \a address, the port radio of \a comMode ticked and the
+    /// connection set to that mode, and for a gateway module \a module (1..127;
+    /// 0 leaves the I2C address as it is).
+    void setTarget(int comMode, const QString &address, int module = 0);
 
     /// "Open": mode from the checked radio, open, then close this window.
     void BOpenClick();
@@ -62,7 +68,7 @@ private:
     void showChangeBox();
     void SpinEAddI2CChange(int value);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     std::unique_ptr<QLMCConnection> m_connection;
     QLineEdit *m_address[4] = {};
     QRadioButton *m_port8010Ip = nullptr;

@@ -1,6 +1,5 @@
 #include "ui/connection/TFormParamIPChangeBoxes.h"
 
-#include "app/TFormMain.h"
 #include "base/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
 #include "device/QLMCSession.h"
@@ -9,6 +8,7 @@
 #include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/GuiSessionBridge.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -49,11 +49,11 @@ void setRed(QLineEdit *edit, bool red)
 
 } // namespace
 
-ChangeParametersBoxes::ChangeParametersBoxes(TFormParamIP &window, TFormMain &main,
+ChangeParametersBoxes::ChangeParametersBoxes(TFormParamIP &window, WindowContext &context,
                                              QSpinBox *addressI2C)
     : QObject(&window)
     , m_window(window)
-    , m_main(main)
+    , m_context(context)
     , m_addressI2C(addressI2C)
 {
     m_waitClose.setObjectName(QStringLiteral("TimerWaitClose"));
@@ -149,17 +149,15 @@ void ChangeParametersBoxes::wire()
         connect(edit, &QLineEdit::textEdited, this, [edit] { setRed(edit, false); });
 
     QLMCConnection &connection = m_window.connection();
-    connect(&connection, &QLMCConnection::scanFinished, this,
-            &ChangeParametersBoxes::scanFinished);
+    connect(&connection, &QLMCConnection::scanFinished, this, &ChangeParametersBoxes::scanFinished);
     connect(&connection, &QLMCConnection::scanEnded, this, &ChangeParametersBoxes::scanEnded);
-    connect(&m_main.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
+    connect(&m_context.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
             &ChangeParametersBoxes::directValue);
 
-    ConnectedControls &controls = m_main.connectedControls();
-    for (QWidget *widget : {static_cast<QWidget *>(m_changeWatchdog),
-                            static_cast<QWidget *>(m_changeIp),
-                            static_cast<QWidget *>(m_changeNameIp),
-                            static_cast<QWidget *>(m_changeNameI2C)})
+    ConnectedControls &controls = m_context.connectedControls();
+    for (QWidget *widget :
+         {static_cast<QWidget *>(m_changeWatchdog), static_cast<QWidget *>(m_changeIp),
+          static_cast<QWidget *>(m_changeNameIp), static_cast<QWidget *>(m_changeNameI2C)})
         controls.addWhileConnected(widget);
     // Requests follow the module address at once: it changes only while closed.
     controls.addWhileClosed(m_addressI2C);
@@ -170,7 +168,7 @@ void ChangeParametersBoxes::BChangeTCPWatchDogClick()
     const int value = NS::watchdogValue(m_watchdog->value());
     if (value != 0 && value != m_watchdog->value())
         m_watchdog->setValue(value);
-    NS::writeWatchdog(m_main.session(), value);
+    NS::writeWatchdog(m_context.session(), value);
 }
 
 void ChangeParametersBoxes::BChangeIPClick()
@@ -188,7 +186,7 @@ void ChangeParametersBoxes::BChangeIPClick()
                            MessageIcon::Warning);
         return;
     }
-    NS::writeAddress(m_main.session(), *bytes);
+    NS::writeAddress(m_context.session(), *bytes);
 }
 
 void ChangeParametersBoxes::BChangeNameIPModClick()
@@ -207,8 +205,8 @@ void ChangeParametersBoxes::BChangeNameIPModClick()
     }
     if (edit)
         setRed(edit, false);
-    m_main.setStatusText(9, text);
-    NS::writeName(m_main.session(), *bytes);
+    m_context.frame().setStatusText(9, text);
+    NS::writeName(m_context.session(), *bytes);
 }
 
 void ChangeParametersBoxes::BScanI2CBusClick()
@@ -276,9 +274,9 @@ void ChangeParametersBoxes::directValue(SessionListener::DirectValue value)
     int watchdog;
     QString name;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        watchdog = m_main.session().Device.TcpWatchdog;
-        name = m_main.session().Device.DeviceName;
+        RegisterLockGuard guard(m_context.session().lock());
+        watchdog = m_context.session().Device.TcpWatchdog;
+        name = m_context.session().Device.DeviceName;
     }
     if (value == SessionListener::DirectValue::TcpWatchdog) {
         const QSignalBlocker block(m_watchdog);

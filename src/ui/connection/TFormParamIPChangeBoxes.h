@@ -11,7 +11,7 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QSpinBox;
-class TFormMain;
+class WindowContext;
 class TFormParamIP;
 
 /// The controls of the connection window's two "Change parameters" boxes:
@@ -23,7 +23,7 @@ class ChangeParametersBoxes : public QObject
     Q_OBJECT
 
 public:
-    ChangeParametersBoxes(TFormParamIP &window, TFormMain &main, QSpinBox *addressI2C);
+    ChangeParametersBoxes(TFormParamIP &window, WindowContext &context, QSpinBox *addressI2C);
 
     void BChangeTCPWatchDogClick();
     void BChangeIPClick();
@@ -48,7 +48,7 @@ private:
     void directValue(SessionListener::DirectValue value);
 
     TFormParamIP &m_window;
-    TFormMain &m_main;
+    WindowContext &m_context;
     QSpinBox *m_addressI2C;
     QSpinBox *m_watchdog = nullptr;
     QPushButton *m_changeWatchdog = nullptr;

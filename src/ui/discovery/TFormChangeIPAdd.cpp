@@ -1,11 +1,11 @@
 #include "ui/discovery/TFormChangeIPAdd.h"
 
-#include "app/TFormMain.h"
 #include "base/Diagnostics.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "ui/discovery/DiscoveryListViews.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,8 +22,9 @@ namespace {
 constexpr const char *Source = "ChangeIPAddForm";
 }
 
-TFormChangeIPAdd::TFormChangeIPAdd(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormChangeIPAdd"), QStringLiteral("Change IP Address"))
+TFormChangeIPAdd::TFormChangeIPAdd(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormChangeIPAdd"),
+                 QStringLiteral("Change IP Address"))
     , m_ownNetwork(makeDiscoveryNetwork())
     , m_engine(std::make_unique<QLMCScanQuelmoDevice>(ScanWaitMs, *m_ownNetwork))
 {

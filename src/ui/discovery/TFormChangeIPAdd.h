@@ -16,7 +16,7 @@ class QPushButton;
 class QStackedLayout;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TFormMain;
+class WindowContext;
 
 /// The IP-change window: gives a controller found on the network a new address.
 /// Three groups share one place, one visible at a time: the device scan, the
@@ -28,7 +28,7 @@ class TFormChangeIPAdd : public ToolWindow
 public:
     static constexpr int ScanWaitMs = 500;
 
-    explicit TFormChangeIPAdd(TFormMain &main);
+    explicit TFormChangeIPAdd(WindowContext &context);
     ~TFormChangeIPAdd() override;
 
     /// Discovery through \a network on \a port from now on (tests).

@@ -2,7 +2,6 @@
 
 #include "ui/connection/TFormParamIPChangeBoxes.h"
 
-#include "app/TFormMain.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "link/QLMCConnection.h"
@@ -10,18 +9,18 @@
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/DiscoveryListViews.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QShowEvent>
 #include <QTreeWidget>
 
-TFormScanUDP::TFormScanUDP(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormScanUDP"), QStringLiteral("Scan devices"))
-    , m_main(main)
+TFormScanUDP::TFormScanUDP(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormScanUDP"),
+                 QStringLiteral("Scan devices"))
+    , m_context(context)
     , m_ownNetwork(makeDiscoveryNetwork())
     , m_engine(std::make_unique<QLMCScanQuelmoDevice>(ScanWaitMs, *m_ownNetwork))
 {
@@ -113,19 +112,16 @@ void TFormScanUDP::runScan()
 void TFormScanUDP::LVDevicesClick(QTreeWidgetItem *item)
 {
     const QLMCQuelmoDevice *found = m_engine->findDevice(DiscoveryListViews::key(item));
-    TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    TFormParamIP *paramIP = m_context.toolWindows().paramIP;
     if (!found || !paramIP)
         return; // "Processing..." or a row of an older scan
     const QLMCQuelmoDevice device = *found;
     int mode;
-    const char *radio;
     if (device.TypeCode == 1 || device.TypeCode == 8) {
         mode = ComModes::TcpGateway;
-        radio = "RBPort8010_I2C";
     } else if ((device.TypeCode == 2 && device.SubType > 1)
                || (device.TypeCode == 6 && device.SubType != 0)) {
         mode = ComModes::TcpDirect;
-        radio = "RBPort8010_IP";
     } else {
         MessageBoxes::show(this, QStringLiteral("Error"),
                            QStringLiteral("This application does not support this device type !"),
@@ -134,16 +130,11 @@ void TFormScanUDP::LVDevicesClick(QTreeWidgetItem *item)
     }
     // The close decides by ComMode what to close: it runs before the mode
     // changes, and the close of a TCP link sets ComMode to closed at once.
-    QLMCConnection &connection = paramIP->connection();
-    connection.close();
-    if (auto *button = paramIP->findChild<QRadioButton *>(QLatin1String(radio)))
-        button->setChecked(true);
-    connection.setComMode(mode);
-    static const char *const fields[4] = {"EAdd0", "EAdd1", "EAdd2", "EAdd3"};
-    for (int i = 0; i < 4; ++i) {
-        if (auto *edit = paramIP->findChild<QLineEdit *>(QLatin1String(fields[i])))
-            edit->setText(QString::number(device.IP[size_t(i)]));
-    }
+    paramIP->connection().close();
+    QStringList fields;
+    for (const uint8_t field : device.IP)
+        fields << QString::number(field);
+    paramIP->setTarget(mode, fields.join(QLatin1Char('.')));
     close();
     if (mode == ComModes::TcpDirect) {
         paramIP->BOpenClick();

@@ -12,7 +12,7 @@ class QLMCScanQuelmoDevice;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TFormMain;
+class WindowContext;
 
 /// The scan window: lists the controllers found on every local network and hands one to the
 /// connection.
@@ -23,7 +23,7 @@ class TFormScanUDP : public ToolWindow
 public:
     static constexpr int ScanWaitMs = 500;
 
-    explicit TFormScanUDP(TFormMain &main);
+    explicit TFormScanUDP(WindowContext &context);
     ~TFormScanUDP() override;
 
     /// Discovery through \a network on \a port from now on (tests); the window
@@ -43,7 +43,7 @@ protected:
 private:
     void runScan();
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     std::unique_ptr<DiscoveryNetwork> m_ownNetwork;
     std::unique_ptr<QLMCScanQuelmoDevice> m_engine;
     QLabel *m_stateUdp = nullptr;

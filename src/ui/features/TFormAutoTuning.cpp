@@ -1,6 +1,5 @@
 #include "ui/features/TFormAutoTuning.h"
 
-#include "app/TFormMain.h"
 #include "base/NumberText.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
@@ -15,8 +14,11 @@
 #include "ui/features/TFormRegOption.h"
 #include "ui/features/TFormRegWarning.h"
 #include "ui/files/TFormFile.h"
+#include "ui/main/RefreshPanel.h"
+#include "ui/main/RegulationParametersPanel.h"
 #include "ui/widgets/EditColour.h"
 #include "ui/widgets/TFormAbout.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -34,9 +36,10 @@ constexpr int ResultRefreshMs = 200;
 constexpr int ResultRefreshTicks = 50; ///< the re-reads are followed for at most 10 s
 } // namespace
 
-TFormAutoTuning::TFormAutoTuning(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormAutoTuning"), QStringLiteral("Auto-tuning"))
-    , m_main(main)
+TFormAutoTuning::TFormAutoTuning(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormAutoTuning"),
+                 QStringLiteral("Auto-tuning"))
+    , m_context(context)
 {
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -50,8 +53,8 @@ TFormAutoTuning::TFormAutoTuning(TFormMain &main)
               QStringLiteral("Top speed, Dead zone, Options, "), QStringLiteral("and Loop Time.")});
 
     QGroupBox *step2 = makeStep(2, QStringLiteral("Step 1 - Set current max."), {});
-    m_currentMax = new QLineEdit(QStringLiteral("0") + localeDecimalSeparator() + QStringLiteral("0"),
-                                 step2);
+    m_currentMax =
+        new QLineEdit(QStringLiteral("0") + localeDecimalSeparator() + QStringLiteral("0"), step2);
     m_currentMax->setObjectName(QStringLiteral("ECurrentMax"));
     m_currentMax->setMaxLength(8);
     m_currentMax->setFixedWidth(90);
@@ -132,14 +135,14 @@ TFormAutoTuning::TFormAutoTuning(TFormMain &main)
     m_timerDisplay.setSingleShot(true);
     m_timerDisplay.setInterval(10);
     connect(&m_timerDisplay, &QTimer::timeout, this, &TFormAutoTuning::evaluateAutoTuning);
-    main.sessionBridge().setWindowDisplayTimer(SessionListener::Display::AutoTuning,
-                                               &m_timerDisplay);
+    context.sessionBridge().setWindowDisplayTimer(SessionListener::Display::AutoTuning,
+                                                  &m_timerDisplay);
     m_timerResult.setInterval(ResultRefreshMs);
     connect(&m_timerResult, &QTimer::timeout, this, &TFormAutoTuning::refreshResult);
-    connect(&main.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
+    connect(&context.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
             [this](SessionListener::DirectValue value) { directValue(int(value)); });
-    connect(&main, &TFormMain::deviceIdentified, this, &TFormAutoTuning::applyProfile);
-    main.connectedControls().addHook(this, [this](bool connected) {
+    connect(&context, &WindowContext::deviceIdentified, this, &TFormAutoTuning::applyProfile);
+    context.connectedControls().addHook(this, [this](bool connected) {
         m_wizard.setConnected(connected);
         render();
     });
@@ -186,7 +189,7 @@ void TFormAutoTuning::render()
 
 void TFormAutoTuning::apply(const WizardRequests &requests)
 {
-    applyWizardRequests(m_main.session(), m_wizard, requests);
+    applyWizardRequests(m_context.session(), m_wizard, requests);
     render();
 }
 
@@ -195,10 +198,9 @@ void TFormAutoTuning::showEvent(QShowEvent *event)
     ToolWindow::showEvent(event);
     if (event->spontaneous())
         return;
-    const ToolWindows &w = m_main.toolWindows();
-    QWidget *const others[] = {w.about,       w.calibration, w.file,     w.information,
-                               w.limits,      w.paramIP,     w.regOption, w.regWarning,
-                               w.enhancedCmd, w.ioState};
+    const ToolWindows &w = m_context.toolWindows();
+    QWidget *const others[] = {w.about,   w.calibration, w.file,       w.information, w.limits,
+                               w.paramIP, w.regOption,   w.regWarning, w.enhancedCmd, w.ioState};
     for (QWidget *other : others)
         if (other)
             other->hide();
@@ -234,19 +236,17 @@ void TFormAutoTuning::startClicked(TuningKind button)
     if (!m_wizard.startEnabled(button))
         return;
     // The regulator's switches on, and "Refresh" on: the status is polled.
-    for (const char *name : {"CBPIDActive", "CBPredictiveActive"})
-        if (auto *box = m_main.findChild<QCheckBox *>(QLatin1String(name)))
-            if (box->isEnabled() && !box->isChecked())
-                box->click();
-    if (QCheckBox *refresh = m_main.pollingCheckBox())
-        if (refresh->isEnabled() && !refresh->isChecked())
-            refresh->click();
+    const MainPanels &panels = m_context.panels();
+    if (panels.regulationParameters)
+        panels.regulationParameters->switchPidAndFeedForwardOn();
+    if (panels.refresh)
+        panels.refresh->switchRefreshOn();
     const bool starting = !m_wizard.running();
     if (starting) {
         m_before.clear();
-        RegisterLockGuard guard(m_main.session().lock());
+        RegisterLockGuard guard(m_context.session().lock());
         for (const int address : AutoTuningWizard::reReadRegisters()) {
-            const QLMCRegister *reg = m_main.session().motor().registerAt(address);
+            const QLMCRegister *reg = m_context.session().motor().registerAt(address);
             if (reg->Readable)
                 m_before.emplace_back(address, RegisterText::value(address, reg->Value));
         }
@@ -262,10 +262,10 @@ void TFormAutoTuning::evaluateAutoTuning()
 {
     uint8_t status;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        status = m_main.session().AutoTuning.State;
+        RegisterLockGuard guard(m_context.session().lock());
+        status = m_context.session().AutoTuning.State;
     }
-    QLMCSession &session = m_main.session();
+    QLMCSession &session = m_context.session();
     const WizardRequests requests = m_wizard.statusDecoded(status, [&session](int address) {
         RegisterLockGuard guard(session.lock());
         return session.motor().registerAt(address)->Readable;
@@ -280,7 +280,7 @@ void TFormAutoTuning::evaluateAutoTuning()
 
 void TFormAutoTuning::refreshResult()
 {
-    QLMCSession &session = m_main.session();
+    QLMCSession &session = m_context.session();
     std::vector<TuningSample> samples;
     std::vector<AutoTuningResultView::Row> rows;
     bool pending = false;
@@ -314,8 +314,8 @@ void TFormAutoTuning::directValue(int value)
 {
     OptionsRecord options;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        options = m_main.session().Options;
+        RegisterLockGuard guard(m_context.session().lock());
+        options = m_context.session().Options;
     }
     if (value == int(SessionListener::DirectValue::CurrentMax)) {
         setCurrentMaxText(options.CurrentMaxText);
@@ -355,7 +355,8 @@ void TFormAutoTuning::attachOptions(TFormRegOption &options)
 {
     // Each side renders the other's change with its signals blocked, so a
     // change never comes back.
-    connect(&options, &TFormRegOption::currentMaxArrived, this, &TFormAutoTuning::setCurrentMaxText);
+    connect(&options, &TFormRegOption::currentMaxArrived, this,
+            &TFormAutoTuning::setCurrentMaxText);
     connect(&options, &TFormRegOption::currentMaxEdited, this, &TFormAutoTuning::setCurrentMaxText);
     connect(&options, &TFormRegOption::outputVoltagePositionChanged, this,
             &TFormAutoTuning::setOutputVoltageMax);

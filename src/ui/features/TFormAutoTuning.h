@@ -16,7 +16,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 class TFormRegOption;
 
@@ -36,7 +36,7 @@ class TFormAutoTuning : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormAutoTuning(TFormMain &main);
+    explicit TFormAutoTuning(WindowContext &context);
     /// Mirrors the current maximum, the output voltage bar and its "Active"
     /// box with the options window, both ways.
     void attachOptions(TFormRegOption &options);
@@ -77,7 +77,7 @@ private:
     void refreshResult();
     void ECurrentMaxChange(const QString &text);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     AutoTuningWizard m_wizard;
     std::array<QGroupBox *, 6> m_steps{};
     QLineEdit *m_currentMax;

@@ -1,10 +1,10 @@
 #include "ui/features/TFormCalibration.h"
 
-#include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "features/HomingSetup.h"
 #include "ui/widgets/EditColour.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -45,9 +45,9 @@ QLineEdit *makeEdit(QWidget *parent, const char *name, int maxLength)
 
 } // namespace
 
-TFormCalibration::TFormCalibration(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormCalibration"), QStringLiteral("Homing"))
-    , m_main(main)
+TFormCalibration::TFormCalibration(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormCalibration"), QStringLiteral("Homing"))
+    , m_context(context)
 {
     auto *layout = new QVBoxLayout(this);
 
@@ -121,8 +121,7 @@ TFormCalibration::TFormCalibration(TFormMain &main)
     layout->addStretch();
 
     connect(m_readValueSet, &QPushButton::clicked, this, &TFormCalibration::BReadValueSetClick);
-    connect(m_readStartInput, &QPushButton::clicked, this,
-            &TFormCalibration::BReadStartInputClick);
+    connect(m_readStartInput, &QPushButton::clicked, this, &TFormCalibration::BReadStartInputClick);
     connect(m_writeValueSet, &QPushButton::clicked, this, &TFormCalibration::BWriteValueSetClick);
     connect(m_writeStartInput, &QPushButton::clicked, this,
             &TFormCalibration::BWriteStartInputClick);
@@ -143,11 +142,11 @@ TFormCalibration::TFormCalibration(TFormMain &main)
     m_timerDisplay.setSingleShot(true);
     m_timerDisplay.setInterval(10);
     connect(&m_timerDisplay, &QTimer::timeout, this, &TFormCalibration::displayHoming);
-    main.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Calibration,
-                                               &m_timerDisplay);
-    connect(&main, &TFormMain::deviceIdentified, this, &TFormCalibration::applyProfile);
+    context.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Calibration,
+                                                  &m_timerDisplay);
+    connect(&context, &WindowContext::deviceIdentified, this, &TFormCalibration::applyProfile);
 
-    ConnectedControls &controls = main.connectedControls();
+    ConnectedControls &controls = context.connectedControls();
     for (QPushButton *button : {m_readValueSet, m_readStartInput, m_start, m_stop})
         controls.addWhileConnected(button);
     controls.addHook(this, [this](bool connected) { connectionSwitched(connected); });
@@ -158,7 +157,8 @@ void TFormCalibration::connectionSwitched(bool connected)
 {
     m_writeValueSet->setEnabled(connected && m_valueSetValid);
     m_writeStartInput->setEnabled(connected && m_startInputValid);
-    for (QWidget *w : {static_cast<QWidget *>(m_startInput), static_cast<QWidget *>(m_readStartInput)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_startInput), static_cast<QWidget *>(m_readStartInput)})
         w->setEnabled(m_startInputAllowed && (w == m_startInput || connected));
     if (!m_startInputAllowed)
         m_writeStartInput->setEnabled(false);
@@ -171,7 +171,7 @@ void TFormCalibration::applyProfile(const ModelProfile &profile)
         m_type->setItemText(i, profile.homing.types[size_t(i)]);
     m_type->setCurrentIndex(profile.homing.selectedType);
     m_startInputAllowed = profile.homing.startInputEnabled;
-    connectionSwitched(m_main.connectedControls().isConnected());
+    connectionSwitched(m_context.connectedControls().isConnected());
 }
 
 void TFormCalibration::editChanged(QLineEdit *edit, QPushButton *write)
@@ -180,7 +180,7 @@ void TFormCalibration::editChanged(QLineEdit *edit, QPushButton *write)
     setEditValid(edit, valid);
     // The last edit changed decides its Write button.
     (write == m_writeValueSet ? m_valueSetValid : m_startInputValid) = valid;
-    connectionSwitched(m_main.connectedControls().isConnected());
+    connectionSwitched(m_context.connectedControls().isConnected());
 }
 
 void TFormCalibration::showEvent(QShowEvent *event)
@@ -194,12 +194,12 @@ void TFormCalibration::showEvent(QShowEvent *event)
 
 void TFormCalibration::BReadValueSetClick()
 {
-    HomingSetup::requestValueSet(m_main.session().motor());
+    HomingSetup::requestValueSet(m_context.session().motor());
 }
 
 void TFormCalibration::BReadStartInputClick()
 {
-    HomingSetup::requestStartInput(m_main.session().motor());
+    HomingSetup::requestStartInput(m_context.session().motor());
 }
 
 void TFormCalibration::BWriteValueSetClick()
@@ -211,32 +211,32 @@ void TFormCalibration::BWriteValueSetClick()
     o.speedRatio = m_speedRatio->currentIndex();
     o.accelerationRatio = m_accelerationRatio->currentIndex();
     o.timeMax = m_timeMax->currentIndex();
-    HomingSetup::writeValueSet(m_main.session().motor(), o, m_position->text(), m_input->text());
+    HomingSetup::writeValueSet(m_context.session().motor(), o, m_position->text(), m_input->text());
 }
 
 void TFormCalibration::BWriteStartInputClick()
 {
     if (!m_startInputAllowed)
         return;
-    HomingSetup::writeStartInput(m_main.session().motor(), m_startInput->text());
+    HomingSetup::writeStartInput(m_context.session().motor(), m_startInput->text());
 }
 
 void TFormCalibration::BStartClick()
 {
-    HomingSetup::requestStart(m_main.session().motor());
+    HomingSetup::requestStart(m_context.session().motor());
 }
 
 void TFormCalibration::BStopClick()
 {
-    HomingSetup::requestStop(m_main.session().motor());
+    HomingSetup::requestStop(m_context.session().motor());
 }
 
 void TFormCalibration::displayHoming()
 {
     CalibrationRecord values;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        values = m_main.session().Calibration;
+        RegisterLockGuard guard(m_context.session().lock());
+        values = m_context.session().Calibration;
     }
     const HomingSetup::Options o = HomingSetup::decode(values.HomingOptions);
     const std::pair<QComboBox *, int> lists[] = {{m_type, o.type},

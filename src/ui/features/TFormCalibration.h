@@ -8,7 +8,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 
 /// The homing window: the homing options (0x48) and start input (0x47), the
@@ -19,7 +19,7 @@ class TFormCalibration : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormCalibration(TFormMain &main);
+    explicit TFormCalibration(WindowContext &context);
 
     void BReadValueSetClick();
     void BReadStartInputClick();
@@ -38,7 +38,7 @@ private:
     void editChanged(QLineEdit *edit, QPushButton *write);
     void connectionSwitched(bool connected);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QComboBox *m_type;
     QCheckBox *m_autorun;
     QComboBox *m_currentRatio;

@@ -1,23 +1,23 @@
 #include "ui/features/TFormEnhancedCmd.h"
 
-#include "app/TFormMain.h"
 #include "device/DeviceRecords.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
-#include "ui/features/ChartMarkers.h"
 #include "ui/features/EnhancedCmdWidgets.h"
 #include "ui/features/EnhancedCommandGroup.h"
 #include "ui/features/EnhancedParamGroup.h"
 #include "ui/features/LoopsConfigGroup.h"
+#include "ui/main/GraphsPanel.h"
+#include "ui/widgets/WindowContext.h"
 
 #include "device/RegisterText.h"
 #include "ui/connection/TFormParamIP.h"
 
 #include <QClipboard>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -26,10 +26,11 @@ namespace Codec = EnhancedCommandCodec;
 using namespace EnhancedCmdWidgets;
 using WindowDisplay = SessionListener::Display;
 
-TFormEnhancedCmd::TFormEnhancedCmd(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormEnhancedCmd"), QStringLiteral("Enhanced cmd / Loops"))
-    , m_main(main)
-    , m_model(&main.session())
+TFormEnhancedCmd::TFormEnhancedCmd(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormEnhancedCmd"),
+                 QStringLiteral("Enhanced cmd / Loops"))
+    , m_context(context)
+    , m_model(&context.session())
 {
     m_command = new EnhancedCommandGroup(m_model, this);
     m_loops = new LoopsConfigGroup(m_model, this);
@@ -73,11 +74,12 @@ TFormEnhancedCmd::TFormEnhancedCmd(TFormMain &main)
                 renderWritten();
                 if (!result.written())
                     return;
-                if (const auto sent = Codec::decodeCommand(result.bytes))
-                    ChartMarkers::markAll(&m_main, Codec::markerLabel(*sent));
-                emit enhancedCommandWritten(QByteArray(
-                    reinterpret_cast<const char *>(result.bytes.data()),
-                    qsizetype(result.bytes.size())));
+                GraphsPanel *graphs = m_context.panels().graphs;
+                if (const auto sent = Codec::decodeCommand(result.bytes); sent && graphs)
+                    graphs->markCharts(Codec::markerLabel(*sent));
+                emit enhancedCommandWritten(
+                    QByteArray(reinterpret_cast<const char *>(result.bytes.data()),
+                               qsizetype(result.bytes.size())));
             });
     connect(m_command, &EnhancedCommandGroup::copyRequested, this,
             [this] { copyTrace(m_command, Reg::EnhancedInput); });
@@ -102,10 +104,11 @@ TFormEnhancedCmd::TFormEnhancedCmd(TFormMain &main)
     m_timerCommand.setObjectName(QStringLiteral("TimerDisplayEnhancedCmd"));
     m_timerLoops.setObjectName(QStringLiteral("TimerDisplayEnhancedRangeConfig"));
     m_timerParams.setObjectName(QStringLiteral("TimerDisplayEnhancedParam"));
-    main.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedCmd, &m_timerCommand);
-    main.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedRangeConfig, &m_timerLoops);
-    main.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedParam, &m_timerParams);
-    connect(&main, &TFormMain::deviceIdentified, this, &TFormEnhancedCmd::applyProfile);
+    context.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedCmd, &m_timerCommand);
+    context.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedRangeConfig,
+                                                  &m_timerLoops);
+    context.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedParam, &m_timerParams);
+    connect(&context, &WindowContext::deviceIdentified, this, &TFormEnhancedCmd::applyProfile);
 
     m_written->hide();
     resize(900, 600);
@@ -136,7 +139,7 @@ void TFormEnhancedCmd::showEvent(QShowEvent *event)
 
 void TFormEnhancedCmd::requestRead(int address)
 {
-    QLMCSession &session = m_main.session();
+    QLMCSession &session = m_context.session();
     RegisterLockGuard guard(session.lock());
     session.motor().RequestRead(address);
 }
@@ -146,8 +149,8 @@ void TFormEnhancedCmd::TimerDisplayEnhancedCmdTimer()
     m_timerCommand.stop();
     Codec::Command received;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        received = Codec::commandOf(m_main.session().EnhancedCmd);
+        RegisterLockGuard guard(m_context.session().lock());
+        received = Codec::commandOf(m_context.session().EnhancedCmd);
     }
     m_model.displayCommand(received);
     m_command->render();
@@ -158,8 +161,8 @@ void TFormEnhancedCmd::TimerDisplayEnhancedRangeConfigTimer()
     m_timerLoops.stop();
     Codec::Loops received;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        received = Codec::loopsOf(m_main.session().EnhancedCmd);
+        RegisterLockGuard guard(m_context.session().lock());
+        received = Codec::loopsOf(m_context.session().EnhancedCmd);
     }
     m_model.displayLoops(received);
     m_loops->render();
@@ -170,8 +173,8 @@ void TFormEnhancedCmd::TimerDisplayEnhancedParamTimer()
     m_timerParams.stop();
     Codec::Params received;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        received = Codec::paramsOf(m_main.session().EnhancedCmd);
+        RegisterLockGuard guard(m_context.session().lock());
+        received = Codec::paramsOf(m_context.session().EnhancedCmd);
     }
     m_model.displayParams(received);
     m_params->render();
@@ -191,12 +194,12 @@ void TFormEnhancedCmd::renderWritten()
 void TFormEnhancedCmd::copyTrace(QGroupBox *group, int address)
 {
     // Only a valid caption ("--" is an invalid entry) gives a command line.
-    const auto bytes = RegisterText::parseTrace(
-        QLatin1Char('[') + Codec::byteList(group->title()) + QLatin1Char(']'),
-        QLMCIPMotor::RegisterSize(address));
+    const auto bytes = RegisterText::parseTrace(QLatin1Char('[') + Codec::byteList(group->title())
+                                                    + QLatin1Char(']'),
+                                                QLMCIPMotor::RegisterSize(address));
     if (!bytes)
         return;
-    const TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    const TFormParamIP *paramIP = m_context.toolWindows().paramIP;
     QGuiApplication::clipboard()->setText(
         Codec::cliWriteLine(address, *bytes, paramIP ? paramIP->ipText() : QString()));
 }

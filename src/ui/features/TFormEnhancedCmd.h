@@ -10,7 +10,7 @@ class EnhancedParamGroup;
 class LoopsConfigGroup;
 class QGroupBox;
 class QLabel;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 
 /// The enhanced-commands window: composes, sends and reads back enhanced motion
@@ -22,7 +22,7 @@ class TFormEnhancedCmd : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormEnhancedCmd(TFormMain &main);
+    explicit TFormEnhancedCmd(WindowContext &context);
     ~TFormEnhancedCmd() override;
 
     EnhancedCmdModel &model() { return m_model; }
@@ -48,7 +48,7 @@ private:
     void renderWritten();
     void copyTrace(QGroupBox *group, int address);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     EnhancedCmdModel m_model;
     EnhancedCommandGroup *m_command = nullptr;
     LoopsConfigGroup *m_loops = nullptr;

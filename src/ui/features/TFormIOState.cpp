@@ -1,9 +1,9 @@
 #include "ui/features/TFormIOState.h"
 
-#include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "features/IOLines.h"
 #include "panel/DisplayText.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -13,9 +13,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-TFormIOState::TFormIOState(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormIOState"), QStringLiteral("I/O State"))
-    , m_main(main)
+TFormIOState::TFormIOState(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormIOState"), QStringLiteral("I/O State"))
+    , m_context(context)
 {
     auto *layout = new QVBoxLayout(this);
     auto *configGroup = new QGroupBox(QStringLiteral("0x55-I/O Config"), this);
@@ -53,16 +53,16 @@ TFormIOState::TFormIOState(TFormMain &main)
     layout->addStretch();
     resize(300, 230);
 
-    main.setDisplayHook(DisplayStep::IOState,
-                        [this](const DisplayUpdate &update, const ReceivedValues &) {
-                            if (isVisible())
-                                displayIOState(update.ioConfig);
-                        });
+    context.frame().setDisplayHook(DisplayStep::IOState,
+                                   [this](const DisplayUpdate &update, const ReceivedValues &) {
+                                       if (isVisible())
+                                           displayIOState(update.ioConfig);
+                                   });
 }
 
 void TFormIOState::lineChosen(int line, int item)
 {
-    IOLines::choose(m_main.session(), line, item);
+    IOLines::choose(m_context.session(), line, item);
 }
 
 void TFormIOState::displayIOState(bool configUpdated)
@@ -71,10 +71,10 @@ void TFormIOState::displayIOState(bool configUpdated)
     std::array<uint8_t, 4> state;
     bool stateReceived;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        config = m_main.session().IO.Config;
-        state = m_main.session().IO.State;
-        stateReceived = m_main.session().motor().registerAt(Reg::IoState)->received();
+        RegisterLockGuard guard(m_context.session().lock());
+        config = m_context.session().IO.Config;
+        state = m_context.session().IO.State;
+        stateReceived = m_context.session().motor().registerAt(Reg::IoState)->received();
     }
     for (size_t i = 0; i < 4; ++i)
         m_state[i]->setText(stateReceived ? QString::number(state[i]) : QStringLiteral("-"));
@@ -91,14 +91,14 @@ void TFormIOState::displayIOState(bool configUpdated)
 
 void TFormIOState::showEvent(QShowEvent *event)
 {
-    m_main.session().IOWindowVisible = true;
+    m_context.session().IOWindowVisible = true;
     if (!event->spontaneous())
-        IOLines::requestConfigRead(m_main.session());
+        IOLines::requestConfigRead(m_context.session());
     ToolWindow::showEvent(event);
 }
 
 void TFormIOState::hideEvent(QHideEvent *event)
 {
-    m_main.session().IOWindowVisible = false;
+    m_context.session().IOWindowVisible = false;
     ToolWindow::hideEvent(event);
 }

@@ -6,7 +6,7 @@
 
 class QComboBox;
 class QLabel;
-class TFormMain;
+class WindowContext;
 struct DisplayUpdate;
 
 /// The I/O window: configuration (0x55) and state (0x56) of the controller's
@@ -17,7 +17,7 @@ class TFormIOState : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormIOState(TFormMain &main);
+    explicit TFormIOState(WindowContext &context);
 
     /// Shows the last decoded values; the lists follow 0x55 only when it
     /// arrived in this refresh (\a configUpdated), selected without writing.
@@ -30,7 +30,7 @@ protected:
 private:
     void lineChosen(int line, int item);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QComboBox *m_config1;
     QComboBox *m_config2;
     std::array<QLabel *, 4> m_state{};

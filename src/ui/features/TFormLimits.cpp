@@ -1,7 +1,7 @@
 #include "ui/features/TFormLimits.h"
 
-#include "app/TFormMain.h"
 #include "ui/features/TFormRegOption.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -43,10 +43,11 @@ void setLamp(QLabel *lamp, bool on)
 
 } // namespace
 
-TFormLimits::TFormLimits(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormLimits"), QStringLiteral("Limits switch management"))
-    , m_main(main)
-    , m_model(main.session())
+TFormLimits::TFormLimits(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormLimits"),
+                 QStringLiteral("Limits switch management"))
+    , m_context(context)
+    , m_model(context.session())
 {
     m_limit1 = new QRadioButton(QStringLiteral("Limit 1 [home]"));
     m_limit1->setObjectName(QStringLiteral("RBLimit1"));
@@ -100,7 +101,7 @@ TFormLimits::TFormLimits(TFormMain &main)
     m_lampTimer.setInterval(LampPollMs);
     connect(&m_lampTimer, &QTimer::timeout, this, &TFormLimits::showLamps);
     // limitsArrived also drives the parameter-file save: connected, not consumed.
-    connect(&main.sessionBridge(), &GuiSessionBridge::limitsArrived, this,
+    connect(&context.sessionBridge(), &GuiSessionBridge::limitsArrived, this,
             &TFormLimits::displayLimits);
     registerControls();
     displayLimits();
@@ -198,7 +199,7 @@ QGroupBox *TFormLimits::buildLimitGroup()
 
 void TFormLimits::registerControls()
 {
-    ConnectedControls &controls = m_main.connectedControls();
+    ConnectedControls &controls = m_context.connectedControls();
     controls.addWhileConnected(m_read);
     controls.addWhileConnected(m_write);
     controls.addWhileConnected(m_regOptBit5);
@@ -300,7 +301,7 @@ void TFormLimits::showLamps()
 void TFormLimits::showEvent(QShowEvent *event)
 {
     ToolWindow::showEvent(event);
-    if (m_main.connectedControls().isConnected())
+    if (m_context.connectedControls().isConnected())
         m_lampTimer.start();
 }
 

@@ -14,7 +14,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
-class TFormMain;
+class WindowContext;
 class TFormRegOption;
 
 /// The limits window: what the controller does when a limit input becomes
@@ -25,7 +25,7 @@ class TFormLimits : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormLimits(TFormMain &main);
+    explicit TFormLimits(WindowContext &context);
 
     /// The options window whose bit 5 "Reg. Option - Bit 5" mirrors.
     void attachOptions(TFormRegOption &options);
@@ -50,7 +50,7 @@ private:
     void showLimitRegisters();
     void showLamps();
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     LimitsModel m_model;
     TFormRegOption *m_options = nullptr;
     QTimer m_lampTimer;

@@ -1,8 +1,8 @@
 #include "ui/features/TFormRegOption.h"
 
-#include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "ui/widgets/EditColour.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -72,19 +72,20 @@ QSlider *trackBar(const char *name, int minimum, int maximum)
 
 } // namespace
 
-TFormRegOption::TFormRegOption(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormRegOption"), QStringLiteral("Options"))
-    , m_main(main)
-    , m_model(main.session())
+TFormRegOption::TFormRegOption(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormRegOption"), QStringLiteral("Options"))
+    , m_context(context)
+    , m_model(context.session())
 {
     m_timerDisplay.setObjectName(QStringLiteral("TimerDisplay"));
     m_timerDisplay.setSingleShot(true);
     m_timerDisplay.setInterval(10);
     connect(&m_timerDisplay, &QTimer::timeout, this, &TFormRegOption::TimerDisplayTimer);
-    main.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Options, &m_timerDisplay);
-    connect(&main.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
+    context.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Options,
+                                                  &m_timerDisplay);
+    connect(&context.sessionBridge(), &GuiSessionBridge::directValueArrived, this,
             &TFormRegOption::directValueArrived);
-    connect(&main, &TFormMain::deviceIdentified, this, &TFormRegOption::applyProfile);
+    connect(&context, &WindowContext::deviceIdentified, this, &TFormRegOption::applyProfile);
 
     auto *right = new QVBoxLayout;
     right->addWidget(buildOutputsGroup());
@@ -104,7 +105,7 @@ TFormRegOption::TFormRegOption(TFormMain &main)
 
 TFormRegOption::~TFormRegOption()
 {
-    m_main.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Options, nullptr);
+    m_context.sessionBridge().setWindowDisplayTimer(SessionListener::Display::Options, nullptr);
 }
 
 // --- Construction ------------------------------------------------------------------
@@ -278,7 +279,7 @@ QGroupBox *TFormRegOption::buildStandbyGroup()
 
 void TFormRegOption::registerControls()
 {
-    ConnectedControls &controls = m_main.connectedControls();
+    ConnectedControls &controls = m_context.connectedControls();
     for (QCheckBox *box : m_bits)
         controls.addWhileConnected(box);
     for (QWidget *w : std::initializer_list<QWidget *>{
@@ -304,7 +305,7 @@ void TFormRegOption::applyProfile(const ModelProfile &profile)
 
 void TFormRegOption::applyEnabledStates()
 {
-    const bool connected = m_main.connectedControls().isConnected();
+    const bool connected = m_context.connectedControls().isConnected();
     const Bits bits = boxes();
     for (int bit = 0; bit < BitCount; ++bit)
         m_bits[size_t(bit)]->setEnabled(connected && m_profileBoxes.test(size_t(bit)));
@@ -375,7 +376,7 @@ void TFormRegOption::ECurrentMaxChange()
     }
     m_currentValid = currentRaw(m_currentMax->text(), m_model.maxPeakCurrent()).has_value();
     setEditValid(m_currentMax, m_currentValid);
-    m_writeOutputs->setEnabled(m_main.connectedControls().isConnected() && m_currentValid);
+    m_writeOutputs->setEnabled(m_context.connectedControls().isConnected() && m_currentValid);
 }
 
 void TFormRegOption::BWriteOutputsMaxClick()
@@ -387,7 +388,7 @@ void TFormRegOption::BWriteOutputsMaxClick()
 
 void TFormRegOption::CBOutVoltageMaxClick(bool checked)
 {
-    m_outVoltage->setEnabled(m_main.connectedControls().isConnected() && checked);
+    m_outVoltage->setEnabled(m_context.connectedControls().isConnected() && checked);
     emit outputVoltageActiveChanged(checked);
 }
 
@@ -413,7 +414,7 @@ void TFormRegOption::inputLimitChange(bool minEdited, bool typing)
     inputLimitChanged(m_inputEdits, minEdited, typing);
     setEditValid(m_inputMin, !m_inputEdits.minRed);
     setEditValid(m_inputMax, !m_inputEdits.maxRed);
-    m_writeInput->setEnabled(m_main.connectedControls().isConnected()
+    m_writeInput->setEnabled(m_context.connectedControls().isConnected()
                              && m_inputEdits.writeEnabled());
 }
 
@@ -426,8 +427,8 @@ void TFormRegOption::EStandbyTimerChange()
 {
     m_standbyValid = standbyValue(m_standby->text()).has_value();
     setEditValid(m_standby, m_standbyValid);
-    m_writeStandby->setEnabled(m_main.connectedControls().isConnected() && standbyEditable(boxes())
-                               && m_standbyValid);
+    m_writeStandby->setEnabled(m_context.connectedControls().isConnected()
+                               && standbyEditable(boxes()) && m_standbyValid);
 }
 
 void TFormRegOption::BWriteStandbyTimerClick()

@@ -15,7 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 
 /// The options window: the controller's option bits (0x2C, written at every
@@ -33,7 +33,7 @@ class TFormRegOption : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormRegOption(TFormMain &main);
+    explicit TFormRegOption(WindowContext &context);
     ~TFormRegOption() override;
 
     /// Highest current maximum accepted (16.16 A), the identified model's.
@@ -91,7 +91,7 @@ private:
     void displayOptions();
     void directValueArrived(SessionListener::DirectValue value);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     OptionsModel m_model;
     QTimer m_timerDisplay;
 

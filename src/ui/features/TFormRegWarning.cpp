@@ -1,8 +1,8 @@
 #include "ui/features/TFormRegWarning.h"
 
-#include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,9 +13,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-TFormRegWarning::TFormRegWarning(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormRegWarning"), QStringLiteral("Warning"))
-    , m_main(main)
+TFormRegWarning::TFormRegWarning(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormRegWarning"), QStringLiteral("Warning"))
+    , m_context(context)
 {
     auto *layout = new QVBoxLayout(this);
     m_group = new QGroupBox(WarningRegister::initialGroupTitle(), this);
@@ -55,14 +55,15 @@ TFormRegWarning::TFormRegWarning(TFormMain &main)
     buttons->addWidget(m_clear);
     layout->addLayout(buttons);
     connect(m_clear, &QPushButton::clicked, this, &TFormRegWarning::ClearBClick);
-    main.connectedControls().addWhileConnected(m_clear);
+    context.connectedControls().addWhileConnected(m_clear);
 
     applyProfile(ModelProfile());
-    connect(&main, &TFormMain::deviceIdentified, this, &TFormRegWarning::applyProfile);
-    main.setDisplayHook(DisplayStep::Warning, [this](const DisplayUpdate &, const ReceivedValues &) {
-        if (isVisible())
-            displayWarnings();
-    });
+    connect(&context, &WindowContext::deviceIdentified, this, &TFormRegWarning::applyProfile);
+    context.frame().setDisplayHook(DisplayStep::Warning,
+                                   [this](const DisplayUpdate &, const ReceivedValues &) {
+                                       if (isVisible())
+                                           displayWarnings();
+                                   });
 }
 
 void TFormRegWarning::applyProfile(const ModelProfile &profile)
@@ -75,8 +76,8 @@ void TFormRegWarning::displayWarnings()
 {
     uint32_t bits;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        bits = m_main.session().Warning.Bits;
+        RegisterLockGuard guard(m_context.session().lock());
+        bits = m_context.session().Warning.Bits;
     }
     m_history.observe(bits, QDateTime::currentDateTime());
     for (int bit = 0; bit < 32; ++bit) {
@@ -91,18 +92,18 @@ void TFormRegWarning::displayWarnings()
 
 void TFormRegWarning::ClearBClick()
 {
-    WarningRegister::requestClear(m_main.session().motor());
+    WarningRegister::requestClear(m_context.session().motor());
     m_history.clear();
 }
 
 void TFormRegWarning::showEvent(QShowEvent *event)
 {
-    m_main.session().WarningWindowVisible = true;
+    m_context.session().WarningWindowVisible = true;
     ToolWindow::showEvent(event);
 }
 
 void TFormRegWarning::hideEvent(QHideEvent *event)
 {
-    m_main.session().WarningWindowVisible = false;
+    m_context.session().WarningWindowVisible = false;
     ToolWindow::hideEvent(event);
 }

@@ -9,7 +9,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 
 /// The warning window: the controller's warning register bit by bit, a
@@ -21,7 +21,7 @@ class TFormRegWarning : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormRegWarning(TFormMain &main);
+    explicit TFormRegWarning(WindowContext &context);
 
     /// Shows the last decoded value (boxes, group caption, tool tips).
     void displayWarnings();
@@ -34,7 +34,7 @@ protected:
 private:
     void applyProfile(const ModelProfile &profile);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QGroupBox *m_group;
     std::array<QLabel *, WarningRegister::WarningCount> m_captions{};
     std::array<QCheckBox *, 32> m_boxes{};

@@ -1,12 +1,13 @@
 #include "ui/files/TFormFile.h"
 
-#include "app/TFormMain.h"
 #include "base/Diagnostics.h"
 #include "device/QLMCSession.h"
 #include "files/ParameterApply.h"
 #include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/files/TFormTime.h"
+#include "ui/main/RegulationParametersPanel.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -52,10 +53,11 @@ TFormFile::Chooser TFormFile::setChooser(Chooser c)
     return previous;
 }
 
-TFormFile::TFormFile(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormFile"), QStringLiteral("Parameters file  *.qmc"))
-    , m_main(main)
-    , m_saveProcedure(main.session(), *this)
+TFormFile::TFormFile(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormFile"),
+                 QStringLiteral("Parameters file  *.qmc"))
+    , m_context(context)
+    , m_saveProcedure(context.session(), *this)
 {
     resize(940, 460);
 
@@ -148,7 +150,7 @@ TFormFile::TFormFile(TFormMain &main)
     connect(m_open, &QPushButton::clicked, this, &TFormFile::BOpenClick);
     connect(m_compare, &QPushButton::clicked, this, &TFormFile::BCompareClick);
     connect(m_sendSelected, &QPushButton::clicked, this, &TFormFile::BSendSelectedClick);
-    connect(&main.sessionBridge(), &GuiSessionBridge::limitsArrived, this,
+    connect(&context.sessionBridge(), &GuiSessionBridge::limitsArrived, this,
             &TFormFile::limitsArrived);
 }
 
@@ -156,7 +158,7 @@ TFormFile::~TFormFile() = default;
 
 QLMCConnection *TFormFile::connection() const
 {
-    TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    TFormParamIP *paramIP = m_context.toolWindows().paramIP;
     return paramIP ? &paramIP->connection() : nullptr;
 }
 
@@ -189,9 +191,8 @@ void TFormFile::updateOpenCaption()
     const bool open = connected();
     m_open->setText(open ? QStringLiteral("Open and Send parameters file...")
                          : QStringLiteral("Open and display parameters file..."));
-    m_open->setMinimumWidth(m_open->fontMetrics().horizontalAdvance(
-                                "Open and display parameters file...")
-                            + 24);
+    m_open->setMinimumWidth(
+        m_open->fontMetrics().horizontalAdvance("Open and display parameters file...") + 24);
     m_compare->setEnabled(open);
     if (!open) {
         m_sendSelected->setEnabled(false);
@@ -222,8 +223,7 @@ void TFormFile::BSaveClick()
 {
     updateOpenCaption();
     m_saveStatus->setText(QStringLiteral("Ready"));
-    const QString name =
-        chooser()(this, true, QString::fromLatin1(ParameterFile::DialogFilter));
+    const QString name = chooser()(this, true, QString::fromLatin1(ParameterFile::DialogFilter));
     if (name.isEmpty())
         return;
     m_save->setEnabled(false);
@@ -237,7 +237,7 @@ void TFormFile::saveStatus(const QString &text)
 
 void TFormFile::savingIndicator(bool visible)
 {
-    if (TFormTime *time = m_main.toolWindows().time) {
+    if (TFormTime *time = m_context.toolWindows().time) {
         if (visible)
             time->show();
         else
@@ -256,17 +256,16 @@ void TFormFile::BOpenClick()
 {
     updateOpenCaption();
     m_openStatus->setText(QStringLiteral("Ready"));
-    const QString name =
-        chooser()(this, false, QString::fromLatin1(ParameterFile::DialogFilter));
+    const QString name = chooser()(this, false, QString::fromLatin1(ParameterFile::DialogFilter));
     if (!name.isEmpty())
         openFile(name);
     // The windows then show what the controller holds.
-    m_main.session().AskRegistersFromModule();
+    m_context.session().AskRegistersFromModule();
 }
 
 bool TFormFile::openFile(const QString &path)
 {
-    QLMCSession &session = m_main.session();
+    QLMCSession &session = m_context.session();
     m_openStatus->setText(QStringLiteral("Open - Started"));
     // The whole file is checked first: a bad file changes nothing, check boxes included.
     const ParameterFileContent content = ParameterFile::readPath(path);
@@ -276,18 +275,15 @@ bool TFormFile::openFile(const QString &path)
         return false;
     }
     // PID and feed-forward on: their click handlers run only when they were off.
-    for (const char *name : {"CBPIDActive", "CBPredictiveActive"}) {
-        auto *box = m_main.findChild<QCheckBox *>(QLatin1String(name));
-        if (box && box->isEnabled() && !box->isChecked())
-            box->click();
-    }
+    if (RegulationParametersPanel *parameters = m_context.panels().regulationParameters)
+        parameters->switchPidAndFeedForwardOn();
     const bool online = session.connection().ComMode.load() != ComModes::Closed;
     const ApplyResult applied = ParameterApply::apply(session, content, online);
     m_memo->setPlainText(applied.names.join(QLatin1Char('\n')));
     if (online)
         session.ReadBackAfterSend = true;
     else
-        m_main.runDisplay();
+        m_context.frame().runDisplay();
     report("TFormFile::BOpenClick", __LINE__,
            content.result == 1 ? QStringLiteral("Load an old file version. The save method will "
                                                 "create the new file version.")
@@ -301,8 +297,7 @@ void TFormFile::BCompareClick()
     updateOpenCaption();
     if (!connected())
         return;
-    const QString name =
-        chooser()(this, false, QString::fromLatin1(ParameterFile::DialogFilter));
+    const QString name = chooser()(this, false, QString::fromLatin1(ParameterFile::DialogFilter));
     if (name.isEmpty())
         return;
     m_compared = ParameterFile::readPath(name);
@@ -316,7 +311,7 @@ void TFormFile::BCompareClick()
     }
     m_openStatus->setText(QStringLiteral("Reading the device..."));
     m_compareState = CompareState::ReadingDevice;
-    QLMCSession &session = m_main.session();
+    QLMCSession &session = m_context.session();
     session.AskRegistersFromModule();
     RegisterLockGuard guard(session.lock());
     session.motor().RequestRead(Reg::Kdff);
@@ -335,7 +330,7 @@ void TFormFile::fillComparison()
         return;
     const bool afterSend = m_compareState == CompareState::ReadingBack;
     m_compareState = CompareState::Idle;
-    const std::vector<CompareRow> rows = ParameterCompare::compare(m_main.session(), m_compared);
+    const std::vector<CompareRow> rows = ParameterCompare::compare(m_context.session(), m_compared);
     m_diff->clear();
     int different = 0;
     int refused = 0;
@@ -380,7 +375,7 @@ void TFormFile::BSendSelectedClick()
     }
     if (selected.empty())
         return;
-    QLMCSession &session = m_main.session();
+    QLMCSession &session = m_context.session();
     const ApplyResult applied =
         ParameterApply::apply(session, m_compared, true, [&selected](const FileEntry &e) {
             return selected.count(e.address) > 0;

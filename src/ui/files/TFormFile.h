@@ -17,7 +17,7 @@ class QLMCConnection;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
-class TFormMain;
+class WindowContext;
 
 /// The parameter-file window: saves the controller's registers to a file, opens,
 /// views, compares and sends one. The file logic lives in src/files
@@ -33,7 +33,7 @@ public:
     using Chooser = std::function<QString(QWidget *parent, bool save, const QString &filter)>;
     static Chooser setChooser(Chooser chooser);
 
-    explicit TFormFile(TFormMain &main);
+    explicit TFormFile(WindowContext &context);
     ~TFormFile() override;
 
     /// The main menu's "Save...": the "Save file" group alone; with the
@@ -63,7 +63,7 @@ private:
     bool connected() const;
     SaveGroups tickedGroups() const;
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     ParameterSave m_saveProcedure;
     QGroupBox *m_openGroup;
     QGroupBox *m_saveGroup;
@@ -79,6 +79,10 @@ private:
     QTimer m_timerCompare; ///< 500 ms after the 0x5B answer of a comparison read-back
     ParameterFileContent m_compared;
     std::set<int> m_sentRows;
-    enum class CompareState { Idle, ReadingDevice, ReadingBack } m_compareState = CompareState::Idle;
+    enum class CompareState {
+        Idle,
+        ReadingDevice,
+        ReadingBack
+    } m_compareState = CompareState::Idle;
     bool m_connectionWired = false;
 };

@@ -1,6 +1,6 @@
 #include "ui/files/TFormTime.h"
 
-#include "app/TFormMain.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -13,8 +13,8 @@ const QString SavingText = QStringLiteral("Saving parameters");
 constexpr int LabelFontPixels = 13;
 } // namespace
 
-TFormTime::TFormTime(TFormMain &main)
-    : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint)
+TFormTime::TFormTime(WindowContext &context)
+    : QDialog(context.mainWindow(), Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("FormTime"));
     setFixedSize(WindowWidth, WindowHeight);

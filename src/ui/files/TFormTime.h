@@ -4,7 +4,7 @@
 #include <QTimer>
 
 class QLabel;
-class TFormMain;
+class WindowContext;
 
 /// The saving indicator: a small borderless red window saying that parameters
 /// are being saved, centred on the main window whenever it is shown. Shown
@@ -20,7 +20,7 @@ public:
     static constexpr int TickMs = 250;
     static constexpr int TicksPerSecond = 1000 / TickMs;
 
-    explicit TFormTime(TFormMain &main);
+    explicit TFormTime(WindowContext &context);
 
     QLabel *label() const { return m_label; }
     QTimer &timer() { return m_timerSave; }

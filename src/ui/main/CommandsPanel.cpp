@@ -1,8 +1,9 @@
 #include "ui/main/CommandsPanel.h"
 
-#include "app/TFormMain.h"
 #include "ui/files/TFormTime.h"
+#include "ui/main/MainPanelSlot.h"
 #include "ui/widgets/ConnectedControls.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -32,11 +33,11 @@ QFrame *makeRedPanel(const char *name, QPushButton *button, QWidget *parent)
 
 } // namespace
 
-CommandsPanel::CommandsPanel(TFormMain &main)
-    : m_main(main)
+CommandsPanel::CommandsPanel(WindowContext &context)
+    : m_context(context)
 {
     setObjectName(QStringLiteral("PanelCommands"));
-    setFixedSize(TFormMain::reservedSize(MainPanelSlot::Eeprom));
+    setFixedSize(reservedSize(MainPanelSlot::Eeprom));
 
     auto *group = new QGroupBox(QStringLiteral("Save and restore (EEprom)"), this);
     group->setObjectName(QStringLiteral("GBEeprom"));
@@ -47,7 +48,7 @@ CommandsPanel::CommandsPanel(TFormMain &main)
         button->setAutoDefault(false);
         const DeviceCommand command = entry.command;
         connect(button, &QPushButton::clicked, this, [this, command] { commandClick(command); });
-        main.connectedControls().addWhileConnected(button);
+        context.connectedControls().addWhileConnected(button);
         m_buttons[size_t(command)] = button;
     }
 
@@ -70,8 +71,8 @@ CommandsPanel::CommandsPanel(TFormMain &main)
 
 void CommandsPanel::commandClick(DeviceCommand command)
 {
-    const int savingSeconds = sendDeviceCommand(m_main.session(), command);
+    const int savingSeconds = sendDeviceCommand(m_context.session(), command);
     // The controller stores its parameters meanwhile; the sender thread goes on.
-    if (savingSeconds > 0 && m_main.toolWindows().time)
-        m_main.toolWindows().time->ShowFor(savingSeconds);
+    if (savingSeconds > 0 && m_context.toolWindows().time)
+        m_context.toolWindows().time->ShowFor(savingSeconds);
 }

@@ -7,7 +7,7 @@
 #include <array>
 
 class QPushButton;
-class TFormMain;
+class WindowContext;
 
 /// The device commands of the main window: the group "Save and restore
 /// (EEprom)" with the save and restore buttons (the factory save on its own red
@@ -19,13 +19,13 @@ class CommandsPanel : public QWidget
     Q_OBJECT
 
 public:
-    explicit CommandsPanel(TFormMain &main);
+    explicit CommandsPanel(WindowContext &context);
 
     QPushButton *button(DeviceCommand command) const { return m_buttons[size_t(command)]; }
 
 private:
     void commandClick(DeviceCommand command);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     std::array<QPushButton *, 5> m_buttons{};
 };

@@ -1,11 +1,13 @@
 #include "ui/main/GraphsPanel.h"
 
-#include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "panel/ConsignModel.h"
+#include "ui/main/RefreshPanel.h"
+#include "ui/widgets/ChartMarkers.h"
 #include "ui/widgets/ChartTools.h"
 #include "ui/widgets/LiveChart.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QMouseEvent>
@@ -35,10 +37,10 @@ constexpr int DesiredSeries = 0;
 
 } // namespace
 
-GraphsPanel::GraphsPanel(TFormMain &main)
-    : QObject(&main)
-    , m_main(main)
-    , m_tabs(main.graphPages())
+GraphsPanel::GraphsPanel(WindowContext &context, QTabWidget *pages)
+    : QObject(context.mainWindow())
+    , m_context(context)
+    , m_tabs(pages)
 {
     setObjectName(QStringLiteral("GraphsPanel"));
 
@@ -115,23 +117,33 @@ GraphsPanel::GraphsPanel(TFormMain &main)
     m_tabs->tabBar()->installEventFilter(this);
     m_tabs->installEventFilter(this);
 
-    m_main.connectedControls().addWhileConnected(m_resetSpeed);
-    m_main.connectedControls().addWhileConnected(m_resetCurrent);
+    m_context.connectedControls().addWhileConnected(m_resetSpeed);
+    m_context.connectedControls().addWhileConnected(m_resetCurrent);
 
-    connect(&m_main.sessionBridge(), &GuiSessionBridge::graphSampleArrived, this,
+    connect(&m_context.sessionBridge(), &GuiSessionBridge::graphSampleArrived, this,
             &GraphsPanel::addSample);
-    connect(&m_main, &TFormMain::formShown, this, [this] { setMicrometreTabVisible(false); });
-    connect(&m_main, &TFormMain::deviceIdentified, this, &GraphsPanel::deviceIdentified);
-    connect(&m_main, &TFormMain::refreshTrackChanged, this, &GraphsPanel::refreshTrackChanged);
-    connect(&m_main, &TFormMain::positionAxisAutomatic, this,
+    connect(&m_context, &WindowContext::formShown, this,
+            [this] { setMicrometreTabVisible(false); });
+    connect(&m_context, &WindowContext::deviceIdentified, this, &GraphsPanel::deviceIdentified);
+    connect(&m_context, &WindowContext::refreshTrackChanged, this,
+            &GraphsPanel::refreshTrackChanged);
+    connect(&m_context, &WindowContext::positionAxisAutomatic, this,
             &GraphsPanel::setPositionAxisAutomatic);
-    connect(&m_main, &TFormMain::positionAxisRequested, this, &GraphsPanel::setPositionAxis);
-    connect(&m_main, &TFormMain::positionAxisEndRequested, this, &GraphsPanel::setPositionAxisEnd);
-    connect(&m_main, &TFormMain::micrometreTabRequested, this,
+    connect(&m_context, &WindowContext::positionAxisRequested, this, &GraphsPanel::setPositionAxis);
+    connect(&m_context, &WindowContext::positionAxisEndRequested, this,
+            &GraphsPanel::setPositionAxisEnd);
+    connect(&m_context, &WindowContext::micrometreTabRequested, this,
             &GraphsPanel::setMicrometreTabVisible);
-    connect(&m_main, &TFormMain::micrometreAxisRequested, this, &GraphsPanel::setMicrometreAxis);
-    connect(&m_main, &TFormMain::micrometreLabelsRequested, this,
+    connect(&m_context, &WindowContext::micrometreAxisRequested, this,
+            &GraphsPanel::setMicrometreAxis);
+    connect(&m_context, &WindowContext::micrometreLabelsRequested, this,
             &GraphsPanel::setMicrometreLabels);
+}
+
+void GraphsPanel::markCharts(const QString &label)
+{
+    for (LiveChart *chart : m_charts)
+        ChartMarkers::mark(chart, label);
 }
 
 LiveChart *GraphsPanel::addPage(Page page, const char *tabName, const QString &caption,
@@ -151,7 +163,8 @@ LiveChart *GraphsPanel::addPage(Page page, const char *tabName, const QString &c
 
 void GraphsPanel::addSample(const ReceivedValues &values)
 {
-    if (!m_main.graphicCheckBox()->isChecked())
+    const RefreshPanel *refresh = m_context.panels().refresh;
+    if (refresh && !refresh->graphic()->isChecked())
         return;
 
     const ChartScaling::Widened widened = m_scaling.addSample(values);
@@ -171,14 +184,14 @@ void GraphsPanel::addSample(const ReceivedValues &values)
     const std::array<double, 2> position{double(values.Input), double(values.Position)};
     chart(PositionPage)->addSample(position);
     // The micrometre chart's x is in milliseconds: one refresh cycle per sample.
-    const float factor = m_main.pulsesPerMicrometre();
+    const float factor = m_context.pulsesPerMicrometre();
     const std::array<double, 2> micrometres{ChartScaling::micrometres(values.Input, factor),
                                             ChartScaling::micrometres(values.Position, factor)};
-    chart(MicrometrePage)->addSample(micrometres, m_main.session().RefreshRatio.load());
+    chart(MicrometrePage)->addSample(micrometres, m_context.session().RefreshRatio.load());
 
-    chart(SpeedPage)->setSeriesVisible(DesiredSeries,
-                                       ChartScaling::desiredSeriesVisible(m_main.stepperUnits()));
-    const bool consign = ChartScaling::consignSeriesVisible(m_main.consignModel().checkedMode());
+    chart(SpeedPage)->setSeriesVisible(
+        DesiredSeries, ChartScaling::desiredSeriesVisible(m_context.stepperUnits()));
+    const bool consign = ChartScaling::consignSeriesVisible(m_context.consignModel().checkedMode());
     chart(PositionPage)->setSeriesVisible(ConsignSeries, consign);
     chart(MicrometrePage)->setSeriesVisible(ConsignSeries, consign);
 
@@ -195,18 +208,18 @@ void GraphsPanel::applyAxis(LiveChart *chart, const AxisSetting &setting)
 
 void GraphsPanel::BResetScaleSpeedClick()
 {
-    applyAxis(chart(SpeedPage), m_scaling.resetSpeedScale(m_main.displayedValues()));
+    applyAxis(chart(SpeedPage), m_scaling.resetSpeedScale(m_context.frame().displayedValues()));
 }
 
 void GraphsPanel::BResetScaleCurrentClick()
 {
-    applyAxis(chart(CurrentPage), m_scaling.resetCurrentScale(m_main.displayedValues()));
+    applyAxis(chart(CurrentPage), m_scaling.resetCurrentScale(m_context.frame().displayedValues()));
 }
 
 void GraphsPanel::tabStripReleased(bool ctrlHeld)
 {
-    const ChartScaling::TabRelease release =
-        m_scaling.tabStripReleased(ctrlHeld, m_tabs->currentIndex(), m_main.displayedValues());
+    const ChartScaling::TabRelease release = m_scaling.tabStripReleased(
+        ctrlHeld, m_tabs->currentIndex(), m_context.frame().displayedValues());
     if (release.speedAxis)
         applyAxis(chart(SpeedPage), *release.speedAxis);
     if (release.currentAxis)

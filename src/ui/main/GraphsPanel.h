@@ -11,7 +11,7 @@
 class LiveChart;
 class QPushButton;
 class QTabWidget;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 
 /// The graph pages of the main window (`PageControlGraph`): position, speed,
@@ -33,7 +33,8 @@ public:
     };
     static constexpr int PageCount = 5;
 
-    explicit GraphsPanel(TFormMain &main);
+    /// Adds the chart tabs to \a pages, the main window's `PageControlGraph`.
+    GraphsPanel(WindowContext &context, QTabWidget *pages);
 
     LiveChart *chart(Page page) const { return m_charts[size_t(page)]; }
     QWidget *page(Page page) const { return m_pages[size_t(page)]; }
@@ -62,6 +63,8 @@ public:
     /// The micrometre chart's value labels grouped, with at most \a decimals decimals.
     void setMicrometreLabels(int decimals);
     bool isPageVisible(Page page) const;
+    /// Marks the newest sample of every chart with \a label (ChartMarkers).
+    void markCharts(const QString &label);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -76,7 +79,7 @@ private:
     void deviceIdentified(const ModelProfile &profile);
     void refreshTrackChanged(int position);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QTabWidget *m_tabs;
     ChartScaling m_scaling;
     std::array<QWidget *, PageCount> m_pages{};

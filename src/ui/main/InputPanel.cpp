@@ -1,13 +1,14 @@
 #include "ui/main/InputPanel.h"
 
-#include "app/TFormMain.h"
-#include "base/Diagnostics.h"
 #include "panel/ConsignModel.h"
 #include "panel/DisplayText.h"
 #include "panel/TThreadInputTimer.h"
+#include "ui/main/MainPanelSlot.h"
+#include "ui/main/RefreshPanel.h"
 #include "ui/widgets/ConnectedControls.h"
 #include "ui/widgets/EditColour.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -58,39 +59,6 @@ QLabel *makeLabel(const QString &text, QWidget *parent)
     return label;
 }
 
-#if defined(__SANITIZE_THREAD__)
-#define INPUT_PANEL_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define INPUT_PANEL_TSAN 1
-#endif
-#endif
-
-#ifdef INPUT_PANEL_TSAN
-extern "C" void __tsan_ignore_thread_begin();
-extern "C" void __tsan_ignore_thread_end();
-#endif
-
-// Under ThreadSanitizer, the memory accesses of this thread are not recorded
-// while the scope lasts (nothing otherwise).
-struct SanitizerIgnoreScope
-{
-#ifdef INPUT_PANEL_TSAN
-    SanitizerIgnoreScope()
-    {
-        __tsan_ignore_thread_begin();
-    }
-    ~SanitizerIgnoreScope()
-    {
-        __tsan_ignore_thread_end();
-    }
-#else
-    SanitizerIgnoreScope() {}
-#endif
-    SanitizerIgnoreScope(const SanitizerIgnoreScope &) = delete;
-    SanitizerIgnoreScope &operator=(const SanitizerIgnoreScope &) = delete;
-};
-
 // Leaving an edit is a focus change inside the window, not the window losing
 // the focus or a menu opening over it.
 bool isLeavingEdit(const QEvent *event)
@@ -103,32 +71,22 @@ bool isLeavingEdit(const QEvent *event)
 
 } // namespace
 
-InputPanel::InputPanel(TFormMain &main)
+InputPanel::InputPanel(WindowContext &context)
     : QGroupBox(QStringLiteral("0x21-Input (PWM Consign)"))
-    , m_main(main)
-    , m_model(main.consignModel())
+    , m_context(context)
+    , m_model(context.consignModel())
 {
     setObjectName(QStringLiteral("GBInput"));
-    setFixedSize(TFormMain::reservedSize(MainPanelSlot::Input));
+    setFixedSize(reservedSize(MainPanelSlot::Input));
     buildControls();
     buildLayout();
     wireControls();
     registerConnectedControls();
 
     m_model.setTrackRange(m_track->minimum(), m_track->maximum());
-    main.watchSpaceBar(m_track);
-    // The thread calls this on its own thread; see autoChangeTicked().
-    m_inbox = std::make_shared<AutoChangeInbox>();
-    m_inbox->panel = this;
-    main.inputTimer().setUpdateHandler(
-        [inbox = m_inbox](const AutoChangeUpdate &update) { autoChangeTicked(*inbox, update); });
-}
-
-InputPanel::~InputPanel()
-{
-    // Waits for a hand-over in progress; later ones find no panel.
-    std::lock_guard lock(m_inbox->mutex);
-    m_inbox->panel = nullptr;
+    if (RefreshPanel *refresh = context.panels().refresh)
+        refresh->watchSpaceBar(m_track);
+    connect(&context, &WindowContext::autoChangeUpdated, this, &InputPanel::applyAutoChange);
 }
 
 void InputPanel::buildControls()
@@ -264,10 +222,12 @@ void InputPanel::wireControls()
     for (QLineEdit *edit : {m_min, m_max, m_stepEdit, m_timerEdit})
         edit->installEventFilter(this);
 
-    connect(&m_main, &TFormMain::consignStateResetRequested, this, &InputPanel::connectionOpened);
-    connect(&m_main, &TFormMain::autoChangeOffRequested, this, &InputPanel::selectAutoChangeOff);
+    connect(&m_context, &WindowContext::consignStateResetRequested, this,
+            &InputPanel::connectionOpened);
+    connect(&m_context, &WindowContext::autoChangeOffRequested, this,
+            &InputPanel::selectAutoChangeOff);
     // The hook stays with the window; it does nothing once the panel is replaced.
-    m_main.setDisplayHook(
+    m_context.frame().setDisplayHook(
         DisplayStep::ConsignEdit,
         [panel = QPointer<InputPanel>(this)](const DisplayUpdate &update, const ReceivedValues &) {
             if (panel && update.consText)
@@ -277,7 +237,7 @@ void InputPanel::wireControls()
 
 void InputPanel::registerConnectedControls()
 {
-    ConnectedControls &controls = m_main.connectedControls();
+    ConnectedControls &controls = m_context.connectedControls();
     for (QLineEdit *edit : m_cons)
         controls.addWhileConnected(edit);
     for (QWidget *widget : std::initializer_list<QWidget *>{m_readInput, m_track, m_activeTrack,
@@ -303,7 +263,7 @@ void InputPanel::showMode(const ModeClickResult &result)
 
 void InputPanel::updateGoButtons()
 {
-    const bool connected = m_main.connectedControls().isConnected();
+    const bool connected = m_context.connectedControls().isConnected();
     for (size_t i = 0; i < m_cons.size(); ++i)
         m_go[i]->setEnabled(connected && !isEditMarkedInvalid(m_cons[i]));
 }
@@ -363,19 +323,19 @@ void InputPanel::ETBConsMaxChange()
 void InputPanel::ETBConsMinEnter()
 {
     const std::optional<RangeEnterResult> result =
-        m_model.rangeMinEnter(m_min->text(), m_main.pulsesPerMicrometre());
+        m_model.rangeMinEnter(m_min->text(), m_context.pulsesPerMicrometre());
     if (result && result->positionAxisValue)
-        emit m_main.positionAxisEndRequested(true, *result->positionAxisValue,
-                                             result->micrometreAxisValue.value_or(NAN));
+        emit m_context.positionAxisEndRequested(true, *result->positionAxisValue,
+                                                result->micrometreAxisValue.value_or(NAN));
 }
 
 void InputPanel::ETBConsMaxEnter()
 {
     const std::optional<RangeEnterResult> result =
-        m_model.rangeMaxEnter(m_max->text(), m_main.pulsesPerMicrometre());
+        m_model.rangeMaxEnter(m_max->text(), m_context.pulsesPerMicrometre());
     if (result && result->positionAxisValue)
-        emit m_main.positionAxisEndRequested(false, *result->positionAxisValue,
-                                             result->micrometreAxisValue.value_or(NAN));
+        emit m_context.positionAxisEndRequested(false, *result->positionAxisValue,
+                                                result->micrometreAxisValue.value_or(NAN));
 }
 
 bool InputPanel::eventFilter(QObject *watched, QEvent *event)
@@ -405,7 +365,7 @@ void InputPanel::selectAutoChangeOff()
 
 void InputPanel::autoChangeClicked(AutoChange choice)
 {
-    TThreadInputTimer &thread = m_main.inputTimer();
+    TThreadInputTimer &thread = m_context.inputTimer();
     if (m_model.selectAutoChange(choice))
         thread.resume();
     else
@@ -436,43 +396,10 @@ void InputPanel::ETimerAutoChangeChange()
 void InputPanel::ETimerAutoChangeEnter()
 {
     if (const std::optional<int32_t> period = m_model.timerEnter(m_timerEdit->text()))
-        m_main.inputTimer().setPeriod(*period);
+        m_context.inputTimer().setPeriod(*period);
 }
 
 // --- Auto-change thread ---------------------------------------------------------------
-
-void InputPanel::autoChangeTicked(AutoChangeInbox &inbox, const AutoChangeUpdate &update)
-{
-    bool queued = true;
-    {
-        std::lock_guard lock(inbox.mutex);
-        if (!inbox.panel)
-            return;
-        inbox.pending.push_back(update);
-        // One queued call carries every update that arrives before it runs.
-        if (inbox.pending.size() == 1) {
-            // Qt orders the queued call with its own locks, which the thread
-            // sanitizer cannot see; the updates go through the inbox mutex.
-            SanitizerIgnoreScope ignore;
-            queued = QMetaObject::invokeMethod(inbox.panel, "applyAutoChangeUpdates",
-                                               Qt::QueuedConnection);
-        }
-    }
-    if (!queued)
-        LogMessage("InputPanel", __LINE__, "InputPanel::autoChangeTicked", LogOutput::Default,
-                   LogLevelError, LogActionNone, QStringLiteral("Auto change update not queued"));
-}
-
-void InputPanel::applyAutoChangeUpdates()
-{
-    std::vector<AutoChangeUpdate> updates;
-    {
-        std::lock_guard lock(m_inbox->mutex);
-        updates.swap(m_inbox->pending);
-    }
-    for (const AutoChangeUpdate &update : updates)
-        applyAutoChange(update);
-}
 
 void InputPanel::applyAutoChange(const AutoChangeUpdate &update)
 {

@@ -5,9 +5,6 @@
 #include <QGroupBox>
 
 #include <array>
-#include <memory>
-#include <mutex>
-#include <vector>
 
 class ConsignModel;
 class QCheckBox;
@@ -15,22 +12,20 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSlider;
-class TFormMain;
+class WindowContext;
 struct ModeClickResult;
 
 /// The input group "0x21-Input" of the main window: the three consign edits
 /// with their "GO" buttons and "Read", the input track bar with its range
 /// edits, and the auto-change choice, step and timer. It wires the controls
-/// to the window's ConsignModel and receives the ticks of the auto-change
-/// thread on the user-interface thread.
+/// to the window's ConsignModel and applies the ticks of the auto-change
+/// thread, which the window context hands over to the user-interface thread.
 class InputPanel : public QGroupBox
 {
     Q_OBJECT
 
 public:
-    explicit InputPanel(TFormMain &main);
-    /// Closes the inbox of the auto-change thread (which may outlive the panel).
-    ~InputPanel() override;
+    explicit InputPanel(WindowContext &context);
 
     QLineEdit *consEdit() const { return m_cons[0]; }
     QSlider *trackBar() const { return m_track; }
@@ -46,27 +41,13 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private slots:
-    /// Applies, on the user-interface thread, the updates the auto-change
-    /// thread queued since the last call.
-    void applyAutoChangeUpdates();
-
 private:
     void buildControls();
     void buildLayout();
     void wireControls();
     void registerConnectedControls();
 
-    /// The updates the auto-change thread hands over, shared with its handler:
-    /// the handler posts to the panel only while the panel exists.
-    struct AutoChangeInbox
-    {
-        std::mutex mutex;
-        InputPanel *panel = nullptr; ///< null once the panel is destroyed
-        std::vector<AutoChangeUpdate> pending;
-    };
-    /// Called on the auto-change thread: queues the update for the window.
-    static void autoChangeTicked(AutoChangeInbox &inbox, const AutoChangeUpdate &update);
+    /// One tick of the auto-change thread, on the user-interface thread.
     void applyAutoChange(const AutoChangeUpdate &update);
 
     void EConsChange(int index);
@@ -86,7 +67,7 @@ private:
     void connectionOpened();
     void updateGoButtons();
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     ConsignModel &m_model;
 
     std::array<QLineEdit *, 3> m_cons{};
@@ -102,6 +83,4 @@ private:
     QRadioButton *m_autoStep = nullptr;
     QLineEdit *m_stepEdit = nullptr;
     QLineEdit *m_timerEdit = nullptr;
-
-    std::shared_ptr<AutoChangeInbox> m_inbox;
 };

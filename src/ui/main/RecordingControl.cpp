@@ -1,10 +1,10 @@
 #include "ui/main/RecordingControl.h"
 
-#include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "record/LiveRecorder.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -32,9 +32,10 @@ RecordingControl::Chooser &chooser()
 
 QString progressText(const LiveRecorder::Progress &p, bool running)
 {
-    QString text = (running ? QStringLiteral("REC %1 lines, %2") : QStringLiteral("Recorded %1 lines, %2"))
-                       .arg(p.lines)
-                       .arg(QLocale::c().formattedDataSize(p.bytes, 1, QLocale::DataSizeSIFormat));
+    QString text =
+        (running ? QStringLiteral("REC %1 lines, %2") : QStringLiteral("Recorded %1 lines, %2"))
+            .arg(p.lines)
+            .arg(QLocale::c().formattedDataSize(p.bytes, 1, QLocale::DataSizeSIFormat));
     if (p.dropped > 0)
         text += QStringLiteral(", %1 dropped").arg(p.dropped);
     return text;
@@ -42,29 +43,30 @@ QString progressText(const LiveRecorder::Progress &p, bool running)
 
 } // namespace
 
-RecordingControl::RecordingControl(TFormMain &main, QAction *menuItem)
-    : QObject(&main)
-    , m_main(main)
+RecordingControl::RecordingControl(WindowContext &context, QStatusBar *statusBar, QAction *menuItem)
+    : QObject(context.mainWindow())
+    , m_context(context)
     , m_menuItem(menuItem)
-    , m_label(new QLabel(main.statusBar()))
+    , m_label(new QLabel(statusBar))
 {
     setObjectName(QStringLiteral("RecordingControl"));
     m_menuItem->setText(QStringLiteral("Record live values..."));
     m_menuItem->setObjectName(QStringLiteral("MenuFileRecord"));
     connect(m_menuItem, &QAction::triggered, this, &RecordingControl::MenuFileRecordClick);
-    main.connectedControls().addWhileConnected(m_menuItem);
-    main.connectedControls().addHook(this, [this](bool connected) { connectionChanged(connected); });
+    context.connectedControls().addWhileConnected(m_menuItem);
+    context.connectedControls().addHook(this,
+                                        [this](bool connected) { connectionChanged(connected); });
 
     m_label->setObjectName(QStringLiteral("StatusRecording"));
     m_label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setToolTip(QString());
-    main.statusBar()->addPermanentWidget(m_label);
+    statusBar->addPermanentWidget(m_label);
     m_label->hide();
 
     m_progressTimer.setInterval(ProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &RecordingControl::showProgress);
-    connect(&main, &TFormMain::deviceIdentified, this,
+    connect(&context, &WindowContext::deviceIdentified, this,
             [this](const ModelProfile &profile) { m_units = RecordUnits::from(profile); });
 }
 
@@ -77,7 +79,7 @@ RecordingControl::Chooser RecordingControl::setChooser(Chooser c)
 
 bool RecordingControl::isRecording() const
 {
-    return m_main.recorder().isRunning();
+    return m_context.recorder().isRunning();
 }
 
 void RecordingControl::MenuFileRecordClick()
@@ -86,17 +88,17 @@ void RecordingControl::MenuFileRecordClick()
         stop();
         return;
     }
-    const QString path = chooser()(&m_main);
+    const QString path = chooser()(m_context.mainWindow());
     if (!path.isEmpty())
         start(path);
 }
 
 bool RecordingControl::start(const QString &path)
 {
-    LiveRecorder &recorder = m_main.recorder();
+    LiveRecorder &recorder = m_context.recorder();
     QString error;
     if (!recorder.start(path, m_units, &error)) {
-        MessageBoxes::show(&m_main, Title, error, MessageIcon::Warning);
+        MessageBoxes::show(m_context.mainWindow(), Title, error, MessageIcon::Warning);
         return false;
     }
     m_menuItem->setText(QStringLiteral("Stop recording"));
@@ -109,7 +111,7 @@ bool RecordingControl::start(const QString &path)
 
 void RecordingControl::stop()
 {
-    LiveRecorder &recorder = m_main.recorder();
+    LiveRecorder &recorder = m_context.recorder();
     if (!recorder.isRunning())
         return;
     recorder.stop();
@@ -120,11 +122,11 @@ void RecordingControl::stop()
 
 void RecordingControl::showProgress()
 {
-    const LiveRecorder &recorder = m_main.recorder();
+    const LiveRecorder &recorder = m_context.recorder();
     const LiveRecorder::Progress p = recorder.progress();
     if (p.failed && recorder.isRunning()) {
         stop();
-        MessageBoxes::show(&m_main, Title,
+        MessageBoxes::show(m_context.mainWindow(), Title,
                            QStringLiteral("Recording stopped: %1 could not be written (%2). "
                                           "The %3 lines written before are kept.")
                                .arg(p.fileName, p.error)

@@ -10,7 +10,8 @@
 
 class QAction;
 class QLabel;
-class TFormMain;
+class QStatusBar;
+class WindowContext;
 
 /// The File menu's "Record live values..." item and the status-bar label of a
 /// running recording. The item asks for a CSV file and starts the session's
@@ -26,8 +27,8 @@ public:
     static constexpr int ProgressIntervalMs = 500;
 
     /// Takes \a menuItem (titled, named and wired here); it is enabled only
-    /// while connected.
-    RecordingControl(TFormMain &main, QAction *menuItem);
+    /// while connected. The label goes to \a statusBar.
+    RecordingControl(WindowContext &context, QStatusBar *statusBar, QAction *menuItem);
 
     /// Asks for the file name: the file dialog, or a test's stand-in.
     using Chooser = std::function<QString(QWidget *parent)>;
@@ -45,7 +46,7 @@ private:
     void showProgress();
     void connectionChanged(bool connected);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QAction *m_menuItem;
     QLabel *m_label;
     QTimer m_progressTimer;

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
 
@@ -60,6 +61,30 @@ void RefreshPanel::toggleReadData()
 {
     m_readData->setChecked(!m_readData->isChecked());
     CBReadDataClick(m_readData->isChecked());
+}
+
+void RefreshPanel::switchRefreshOn()
+{
+    if (m_readData->isEnabled() && !m_readData->isChecked())
+        m_readData->click();
+}
+
+void RefreshPanel::watchSpaceBar(QWidget *trackBar)
+{
+    if (trackBar)
+        trackBar->installEventFilter(this);
+}
+
+bool RefreshPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->text() == QLatin1String(" ")) {
+            toggleReadData();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void RefreshPanel::CBReadDataClick(bool checked)

@@ -26,6 +26,13 @@ public:
 
     /// Toggles "Refresh" as a click on it does (the space bar on the input track bar).
     void toggleReadData();
+    /// Switches "Refresh" on as a click on it does, when it is enabled and unticked.
+    void switchRefreshOn();
+    /// The space bar pressed while \a trackBar has the focus toggles "Refresh".
+    void watchSpaceBar(QWidget *trackBar);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     /// The track bar moved to \a position (1..100).

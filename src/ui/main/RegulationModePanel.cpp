@@ -1,21 +1,22 @@
 #include "ui/main/RegulationModePanel.h"
 
-#include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "panel/DisplayText.h"
+#include "ui/main/MainPanelSlot.h"
 #include "ui/widgets/ConnectedControls.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QPointer>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-RegulationModePanel::RegulationModePanel(TFormMain &main)
+RegulationModePanel::RegulationModePanel(WindowContext &context)
     : QGroupBox(QStringLiteral("0x20-Regul. mode"))
-    , m_main(main)
-    , m_model(main.consignModel())
+    , m_context(context)
+    , m_model(context.consignModel())
 {
     setObjectName(QStringLiteral("GBRegulationMode"));
-    setFixedSize(TFormMain::reservedSize(MainPanelSlot::RegulationMode));
+    setFixedSize(reservedSize(MainPanelSlot::RegulationMode));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 2, 4, 4);
@@ -35,41 +36,49 @@ RegulationModePanel::RegulationModePanel(TFormMain &main)
     }
 
     // The hook stays with the window; it does nothing once the panel is replaced.
-    main.setDisplayHook(DisplayStep::RegulationMode,
-                        [panel = QPointer<RegulationModePanel>(this)](const DisplayUpdate &update,
-                                                                      const ReceivedValues &) {
-                            if (panel && update.regulationMode)
-                                panel->showMode(*update.regulationMode);
-                        });
-    connect(&main, &TFormMain::deviceIdentified, this, &RegulationModePanel::applyProfile);
+    context.frame().setDisplayHook(DisplayStep::RegulationMode,
+                                   [panel = QPointer<RegulationModePanel>(this)](
+                                       const DisplayUpdate &update, const ReceivedValues &) {
+                                       if (panel && update.regulationMode)
+                                           panel->showMode(*update.regulationMode);
+                                   });
+    connect(&context, &WindowContext::deviceIdentified, this, &RegulationModePanel::applyProfile);
     // Enabled while connected, and only the buttons the model offers.
-    main.connectedControls().addHook(this, [this](bool) { updateEnabled(); });
+    context.connectedControls().addHook(this, [this](bool) { updateEnabled(); });
 }
 
 void RegulationModePanel::modeButtonClick(RegulationMode mode)
 {
     QRadioButton *clicked = button(mode);
     const ModeClickResult result = m_model.modeClicked(
-        mode, clicked->isEnabled(), m_main.stepperUnits(), m_positionAxisMinimum);
+        mode, clicked->isEnabled(), m_context.stepperUnits(), m_positionAxisMinimum);
     emit modeClicked(result);
 
     QList<int> redTitles;
     for (int index = 0; index < RegulationParameterCount; ++index)
         if (result.redTitles[size_t(index)])
             redTitles.append(index);
-    emit m_main.parameterTitlesColoured(redTitles);
+    emit m_context.parameterTitlesColoured(redTitles);
 
     switch (result.positionAxis) {
     case PositionAxisRule::Automatic:
-        emit m_main.positionAxisAutomatic();
+        emit m_context.positionAxisAutomatic();
         break;
     case PositionAxisRule::FixedToRange:
         m_positionAxisMinimum = result.positionAxisRange.minimum;
-        emit m_main.positionAxisRequested(result.positionAxisRange);
+        emit m_context.positionAxisRequested(result.positionAxisRange);
         break;
     case PositionAxisRule::Unchanged:
         break;
     }
+}
+
+void RegulationModePanel::selectMode(RegulationMode mode)
+{
+    QRadioButton *selected = button(mode);
+    if (!selected->isEnabled() || selected->isChecked())
+        return;
+    selected->setChecked(true);
 }
 
 void RegulationModePanel::showMode(int32_t value)
@@ -96,7 +105,7 @@ void RegulationModePanel::applyProfile(const ModelProfile &profile)
 
 void RegulationModePanel::updateEnabled()
 {
-    const bool connected = m_main.connectedControls().isConnected();
+    const bool connected = m_context.connectedControls().isConnected();
     for (size_t i = 0; i < m_buttons.size(); ++i)
         m_buttons[i]->setEnabled(connected && m_offered[i]);
 }

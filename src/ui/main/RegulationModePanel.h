@@ -8,7 +8,7 @@
 #include <array>
 
 class QRadioButton;
-class TFormMain;
+class WindowContext;
 struct ModelProfile;
 
 /// The group "0x20-Regul. mode" of the main window: the seven mode buttons.
@@ -19,9 +19,13 @@ class RegulationModePanel : public QGroupBox
     Q_OBJECT
 
 public:
-    explicit RegulationModePanel(TFormMain &main);
+    explicit RegulationModePanel(WindowContext &context);
 
     QRadioButton *button(RegulationMode mode) const { return m_buttons[size_t(mode)]; }
+
+    /// Selects \a mode as an enabled click of its button: ticking it runs the
+    /// mode change, which writes the mode. A disabled or ticked button: nothing.
+    void selectMode(RegulationMode mode);
 
     /// Shows a received mode (display routine): the button of \a value is
     /// checked without writing; 7 and above change nothing.
@@ -36,7 +40,7 @@ private:
     void applyProfile(const ModelProfile &profile);
     void updateEnabled();
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     ConsignModel &m_model;
     std::array<QRadioButton *, RegulationModeCount> m_buttons{};
     /// The buttons the identified model offers (enabled while connected).

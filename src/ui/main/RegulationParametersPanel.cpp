@@ -1,9 +1,10 @@
 #include "ui/main/RegulationParametersPanel.h"
 
-#include "app/TFormMain.h"
 #include "panel/DisplayText.h"
+#include "ui/main/MainPanelSlot.h"
 #include "ui/widgets/EditColour.h"
 #include "ui/widgets/QuietDisplay.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -43,13 +44,13 @@ QString titleName(const RegulationParameter &parameter)
 
 } // namespace
 
-RegulationParametersPanel::RegulationParametersPanel(TFormMain &main)
+RegulationParametersPanel::RegulationParametersPanel(WindowContext &context)
     : QGroupBox(QStringLiteral("Regulation parameters"))
-    , m_main(main)
-    , m_model(main.session())
+    , m_context(context)
+    , m_model(context.session())
 {
     setObjectName(QStringLiteral("GBRegulationParameters"));
-    setFixedSize(TFormMain::reservedSize(MainPanelSlot::RegulationParameters));
+    setFixedSize(reservedSize(MainPanelSlot::RegulationParameters));
 
     buildRows();
 
@@ -86,19 +87,29 @@ RegulationParametersPanel::RegulationParametersPanel(TFormMain &main)
     buildLayout();
     registerControls();
 
-    connect(&main, &TFormMain::formShown, this, &RegulationParametersPanel::formShown);
-    connect(&main, &TFormMain::deviceIdentified, this, &RegulationParametersPanel::applyProfile);
-    connect(&main, &TFormMain::parameterTitlesColoured, this, [this](const QList<int> &indexes) {
-        std::array<bool, RegulationParameterCount> red{};
-        for (const int index : indexes)
-            if (index >= 0 && index < RegulationParameterCount)
-                red[size_t(index)] = true;
-        setTitlesRed(red);
-    });
-    main.setDisplayHook(DisplayStep::RegulationParameters,
-                        [this](const DisplayUpdate &update, const ReceivedValues &values) {
-                            showReceived(update, values);
-                        });
+    connect(&context, &WindowContext::formShown, this, &RegulationParametersPanel::formShown);
+    connect(&context, &WindowContext::deviceIdentified, this,
+            &RegulationParametersPanel::applyProfile);
+    connect(&context, &WindowContext::parameterTitlesColoured, this,
+            [this](const QList<int> &indexes) {
+                std::array<bool, RegulationParameterCount> red{};
+                for (const int index : indexes)
+                    if (index >= 0 && index < RegulationParameterCount)
+                        red[size_t(index)] = true;
+                setTitlesRed(red);
+            });
+    context.frame().setDisplayHook(
+        DisplayStep::RegulationParameters,
+        [this](const DisplayUpdate &update, const ReceivedValues &values) {
+            showReceived(update, values);
+        });
+}
+
+void RegulationParametersPanel::switchPidAndFeedForwardOn()
+{
+    for (QCheckBox *box : {m_pidActive, m_predictiveActive})
+        if (box->isEnabled() && !box->isChecked())
+            box->click();
 }
 
 // --- Construction ------------------------------------------------------------------
@@ -180,7 +191,7 @@ void RegulationParametersPanel::buildLayout()
 
 void RegulationParametersPanel::registerControls()
 {
-    ConnectedControls &controls = m_main.connectedControls();
+    ConnectedControls &controls = m_context.connectedControls();
     for (const Row &r : m_rows) {
         controls.addWhileConnected(r.title);
         controls.addWhileConnected(r.trackBar);
@@ -242,7 +253,7 @@ bool RegulationParametersPanel::switchAllows(RegulationParameterId id) const
 
 void RegulationParametersPanel::applyEnabledStates()
 {
-    const bool connected = m_main.connectedControls().isConnected();
+    const bool connected = m_context.connectedControls().isConnected();
     for (const RegulationParameter &parameter : regulationParameters()) {
         const Row &r = row(parameter.id);
         const bool offered = connected && profileAllows(parameter.id);
@@ -260,14 +271,14 @@ void RegulationParametersPanel::applyEnabledStates()
 void RegulationParametersPanel::setWriteEnabled(bool valid)
 {
     m_writeValid = valid;
-    m_write->setEnabled(valid && m_main.connectedControls().isConnected());
+    m_write->setEnabled(valid && m_context.connectedControls().isConnected());
 }
 
 void RegulationParametersPanel::switchControls(std::initializer_list<RegulationParameterId> ids)
 {
     for (const Id id : ids) {
         const bool enabled =
-            m_main.connectedControls().isConnected() && profileAllows(id) && switchAllows(id);
+            m_context.connectedControls().isConnected() && profileAllows(id) && switchAllows(id);
         row(id).trackBar->setEnabled(enabled);
         row(id).edit->setEnabled(enabled);
     }

@@ -14,7 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
-class TFormMain;
+class WindowContext;
 struct DisplayUpdate;
 
 /// The "Regulation parameters" group of the main window: title, track bar and
@@ -33,7 +33,7 @@ class RegulationParametersPanel : public QGroupBox
 public:
     /// Builds the group, registers its controls with the connection and hooks
     /// it to the window's display routine, show and identification.
-    explicit RegulationParametersPanel(TFormMain &main);
+    explicit RegulationParametersPanel(WindowContext &context);
 
     QLabel *titleLabel(RegulationParameterId id) const { return row(id).title; }
     QSlider *trackBar(RegulationParameterId id) const { return row(id).trackBar; }
@@ -46,6 +46,11 @@ public:
     QTimer &timerReadPID() { return m_timerReadPID; }
     QTimer &timerReadPIDPredictive() { return m_timerReadPIDPredictive; }
     RegulationPanelModel &model() { return m_model; }
+
+    /// Switches the PID gains and the feed-forward terms on, as a click on
+    /// each of their check boxes that is enabled and unticked (the switch-on
+    /// writes run); the others are left as they are.
+    void switchPidAndFeedForwardOn();
 
     /// Paints the thirteen titles (panel order) red where \a red is set and in
     /// the normal window-text colour elsewhere (the regulation mode decides).
@@ -100,7 +105,7 @@ private:
     void CBPredictiveActiveClick(bool checked);
     void TimerReadPIDPredictiveTimer();
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     RegulationPanelModel m_model;
     std::array<Row, RegulationParameterCount> m_rows;
     std::array<bool, RegulationParameterCount> m_red{};

@@ -1,11 +1,12 @@
 #include "ui/remote/TFormKRVRemote.h"
 
-#include "app/TFormMain.h"
 #include "base/NumberText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
+#include "ui/main/RegulationModePanel.h"
 #include "ui/widgets/EditColour.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,8 +20,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -45,9 +48,10 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 
 } // namespace
 
-TFormKRVRemote::TFormKRVRemote(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormKRVRemote"), QStringLiteral("Korvel Lab - Remote"))
-    , m_main(main)
+TFormKRVRemote::TFormKRVRemote(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormKRVRemote"),
+                 QStringLiteral("Korvel Lab - Remote"))
+    , m_context(context)
     , m_settingsPath(remoteSettingsPath())
 {
     buildControls();
@@ -78,9 +82,10 @@ TFormKRVRemote::TFormKRVRemote(TFormMain &main)
     connect(m_exportLog, &QPushButton::clicked, this, &TFormKRVRemote::BKRVExportLogFileClick);
 
     // One log sample per chart sample; the read-outs with every display run.
-    connect(&main.sessionBridge(), &GuiSessionBridge::graphSampleArrived, this,
+    connect(&context.sessionBridge(), &GuiSessionBridge::graphSampleArrived, this,
             &TFormKRVRemote::logSample);
-    connect(&main.displayTimer(), &QTimer::timeout, this, &TFormKRVRemote::displayPosition);
+    connect(&context.frame().displayTimer(), &QTimer::timeout, this,
+            &TFormKRVRemote::displayPosition);
     EKRVRemoteAdjustChange();
 }
 
@@ -123,9 +128,8 @@ void TFormKRVRemote::buildControls()
     move->addWidget(makeLabel(this, "LKRVRemoteRelativePos", QStringLiteral("Relative from Focus")),
                     1, 0, 1, 6);
     move->addWidget(makeLabel(this, "LKRVRemoteAdjustement", QStringLiteral("Adjustement")), 2, 0);
-    m_adjust = new QLineEdit(QStringLiteral("0.00").replace(QLatin1Char('.'),
-                                                            localeDecimalSeparator()),
-                             this);
+    m_adjust = new QLineEdit(
+        QStringLiteral("0.00").replace(QLatin1Char('.'), localeDecimalSeparator()), this);
     m_adjust->setObjectName(QStringLiteral("EKRVRemoteAdjust"));
     m_adjust->setFixedWidth(70);
     move->addWidget(m_adjust, 2, 1);
@@ -208,15 +212,15 @@ void TFormKRVRemote::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     m_version->setText(Version);
-    emit m_main.micrometreTabRequested(true);
-    emit m_main.micrometreLabelsRequested(AxisDecimals);
+    emit m_context.micrometreTabRequested(true);
+    emit m_context.micrometreLabelsRequested(AxisDecimals);
 
     RemoteSettingsMessage message = RemoteSettingsMessage::None;
     LoadRemoteSettingsFile(m_settingsPath, m_settings, message);
     if (message != RemoteSettingsMessage::None)
         MessageBoxes::show(this, QStringLiteral("Erreur"), remoteSettingsMessageText(message),
                            MessageIcon::None);
-    m_main.setPulsesPerMicrometre(m_settings.PulsesPerMicrometre);
+    m_context.setPulsesPerMicrometre(m_settings.PulsesPerMicrometre);
     m_factorValue->setText(pulseFactorText(m_settings.PulsesPerMicrometre));
     {
         const QSignalBlocker blocker(m_wavelength);
@@ -249,9 +253,9 @@ void TFormKRVRemote::CBKRVRemoteWavelengthChange()
     const int index = m_wavelength->currentIndex();
     if (index < 0 || size_t(index) >= m_settings.Presets.size())
         return;
-    RegisterLockGuard guard(m_main.session().lock());
-    m_main.session().motor().RequestWrite(Reg::HomingInput,
-                                          m_settings.Presets[size_t(index)].PresetPosition);
+    RegisterLockGuard guard(m_context.session().lock());
+    m_context.session().motor().RequestWrite(Reg::HomingInput,
+                                             m_settings.Presets[size_t(index)].PresetPosition);
 }
 
 void TFormKRVRemote::BKRVRemoteWaveLengthGoClick()
@@ -261,8 +265,8 @@ void TFormKRVRemote::BKRVRemoteWaveLengthGoClick()
         return;
     const QLMCKRVRemoteSettings &preset = m_settings.Presets[size_t(index)];
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        m_main.session().motor().RequestWrite(Reg::Input, preset.PresetPosition);
+        RegisterLockGuard guard(m_context.session().lock());
+        m_context.session().motor().RequestWrite(Reg::Input, preset.PresetPosition);
     }
     m_currentWaveLength = preset.WaveLengthText;
 }
@@ -271,8 +275,8 @@ void TFormKRVRemote::BKRVRemoteWaveLengthGoHomeClick()
 {
     if (!m_goHome->isEnabled())
         return;
-    RegisterLockGuard guard(m_main.session().lock());
-    m_main.session().motor().RequestWrite(Reg::HomingStart, 0);
+    RegisterLockGuard guard(m_context.session().lock());
+    m_context.session().motor().RequestWrite(Reg::HomingStart, 0);
 }
 
 void TFormKRVRemote::EKRVRemoteAdjustChange()
@@ -295,16 +299,15 @@ void TFormKRVRemote::sendAdjustment(bool plus)
 {
     if (m_adjustHundredths < 0)
         return;
-    const std::optional<int32_t> pulses =
-        adjustmentPulses(plus ? m_adjustHundredths : -m_adjustHundredths,
-                         m_settings.PulsesPerMicrometre);
+    const std::optional<int32_t> pulses = adjustmentPulses(
+        plus ? m_adjustHundredths : -m_adjustHundredths, m_settings.PulsesPerMicrometre);
     if (!pulses) {
         // Beyond 32 bits with this factor: nothing is sent.
         setEditValid(m_adjust, false);
         return;
     }
-    RegisterLockGuard guard(m_main.session().lock());
-    m_main.session().motor().RequestWrite(Reg::InputOffset, *pulses);
+    RegisterLockGuard guard(m_context.session().lock());
+    m_context.session().motor().RequestWrite(Reg::InputOffset, *pulses);
 }
 
 void TFormKRVRemote::BKRVRemoteAdjustPlusClick()
@@ -317,29 +320,31 @@ void TFormKRVRemote::BKRVRemoteAdjustMinusClick()
     sendAdjustment(false);
 }
 
-void TFormKRVRemote::selectMode(const char *buttonName)
+void TFormKRVRemote::selectWavelength(int index)
 {
-    // As an enabled click of the main window's button: ticking it runs its
-    // mode change, which writes the mode.
-    auto *button = m_main.findChild<QRadioButton *>(QLatin1String(buttonName));
-    if (!button || !button->isEnabled() || button->isChecked())
-        return;
-    button->setChecked(true);
+    m_wavelength->setCurrentIndex(std::min(index, m_wavelength->count() - 1));
+}
+
+void TFormKRVRemote::selectMode(RegulationMode mode)
+{
+    // As an enabled click of the main window's mode button.
+    if (RegulationModePanel *modes = m_context.panels().regulationMode)
+        modes->selectMode(mode);
 }
 
 void TFormKRVRemote::BKRVRemoteStopClick()
 {
-    selectMode("RBDrvStop");
+    selectMode(RegulationMode::DriverStop);
 }
 
 void TFormKRVRemote::BKRVRemoteManualClick()
 {
-    selectMode("RBDrvOpen");
+    selectMode(RegulationMode::DriverOpen);
 }
 
 void TFormKRVRemote::BKRVRemoteDriveClick()
 {
-    selectMode("RBTraj");
+    selectMode(RegulationMode::PositionTraj);
 }
 
 void TFormKRVRemote::setZoom(int micrometres)
@@ -364,12 +369,13 @@ void TFormKRVRemote::UpdatePositionAxis()
 {
     int32_t position = 0;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        position = m_main.session().motor().LastPosition;
+        RegisterLockGuard guard(m_context.session().lock());
+        position = m_context.session().motor().LastPosition;
     }
     // Without a value (factor 0) the axis stays as it is.
-    if (const auto axis = micrometreAxis(m_zoom->isChecked(), position, m_zoomMicrometres, m_settings))
-        emit m_main.micrometreAxisRequested(axis->minimum, axis->maximum);
+    if (const auto axis =
+            micrometreAxis(m_zoom->isChecked(), position, m_zoomMicrometres, m_settings))
+        emit m_context.micrometreAxisRequested(axis->minimum, axis->maximum);
 }
 
 void TFormKRVRemote::BKRVStartLogFileClick()
@@ -393,10 +399,10 @@ void TFormKRVRemote::BKRVStopLogFileClick()
 
 void TFormKRVRemote::BKRVExportLogFileClick()
 {
-    const QString chosen =
-        m_chooser ? m_chooser(this, remoteLogFilter())
-                  : QFileDialog::getSaveFileName(this, QStringLiteral("Export..."), QString(),
-                                                 remoteLogFilter());
+    const QString chosen = m_chooser
+                               ? m_chooser(this, remoteLogFilter())
+                               : QFileDialog::getSaveFileName(this, QStringLiteral("Export..."),
+                                                              QString(), remoteLogFilter());
     if (chosen.isEmpty())
         return;
     const QString path = remoteLogExportName(chosen);
@@ -419,7 +425,7 @@ void TFormKRVRemote::displayPosition()
 {
     if (!isVisible())
         return;
-    m_position->setText(remotePositionText(m_main.displayedValues().Position,
+    m_position->setText(remotePositionText(m_context.frame().displayedValues().Position,
                                            m_settings.PulsesPerMicrometre));
     if (m_log.logging())
         m_logCount->setText(QStringLiteral("%1 samples").arg(m_log.samples().size()));

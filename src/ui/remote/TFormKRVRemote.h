@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/ModeTable.h"
 #include "remote/RemoteLog.h"
 #include "remote/RemoteSettings.h"
 #include "ui/widgets/ToolWindow.h"
@@ -15,7 +16,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TFormMain;
+class WindowContext;
 struct ReceivedValues;
 
 /// The wavelength remote: sends the axis to the presets of "KRVRemote.ini",
@@ -28,7 +29,7 @@ class TFormKRVRemote : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormKRVRemote(TFormMain &main);
+    explicit TFormKRVRemote(WindowContext &context);
 
     /// The settings file read at every show (remoteSettingsPath() unless set).
     void setSettingsPath(const QString &path) { m_settingsPath = path; }
@@ -43,6 +44,9 @@ public:
 
     void CBKRVRemoteWavelengthChange();
     void BKRVRemoteWaveLengthGoClick();
+    /// Picks the wavelength preset at \a index (the last one when there are
+    /// fewer), as choosing it in the list does.
+    void selectWavelength(int index);
     void BKRVRemoteWaveLengthGoHomeClick();
     void BKRVRemoteAdjustPlusClick();
     void BKRVRemoteAdjustMinusClick();
@@ -65,12 +69,12 @@ private:
     void buildControls();
     void EKRVRemoteAdjustChange();
     void sendAdjustment(bool plus);
-    void selectMode(const char *buttonName);
+    void selectMode(RegulationMode mode);
     void logSample(const ReceivedValues &values);
     void displayPosition();
     void setZoom(int micrometres);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QString m_settingsPath;
     NameChooser m_chooser;
     RemoteSettings m_settings;

@@ -1,10 +1,10 @@
 #include "ui/widgets/TFormAbout.h"
 
-#include "app/TFormMain.h"
 #include "device/DeviceIdentity.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,15 +23,15 @@ struct FieldInfo
     const char *initial;
 };
 // Type high/low, hardware version high/low, firmware version high/low.
-const FieldInfo Fields[6] = {{"ETypeHigh", "2"}, {"ETypeLow", "1"}, {"EHardHigh", "0"},
+const FieldInfo Fields[6] = {{"ETypeHigh", "2"}, {"ETypeLow", "1"},  {"EHardHigh", "0"},
                              {"EHardLow", "3"},  {"EFirmHigh", "0"}, {"EFirmLow", "2"}};
 const char *const RowTitles[3] = {"Type :", "Hardware :", "Firmware :"};
 
 } // namespace
 
-TFormAbout::TFormAbout(TFormMain &main)
-    : ToolWindow(&main, QStringLiteral("FormAbout"), QStringLiteral("About"))
-    , m_main(main)
+TFormAbout::TFormAbout(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormAbout"), QStringLiteral("About"))
+    , m_context(context)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -45,15 +45,27 @@ TFormAbout::TFormAbout(TFormMain &main)
     auto *date = new QLabel(QStringLiteral("01.11.2024"), this);
     date->setObjectName(QStringLiteral("LBuildDate"));
     const QString homepage = QLatin1String(TARVINE_HOMEPAGE);
-    auto *link = new QLabel(
-        QStringLiteral("<a href=\"%1\">%1</a>").arg(homepage.toHtmlEscaped()), this);
+    auto *link =
+        new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(homepage.toHtmlEscaped()), this);
     link->setObjectName(QStringLiteral("LHomePage"));
     link->setTextFormat(Qt::RichText);
     link->setOpenExternalLinks(true);
+    // Copyright, licence and credits: separate lines, no word wrap, so the
+    // window's size hint holds the whole text.
+    auto *licence = new QLabel(
+        QStringLiteral("%1<br>Free software: <a href=\"%2\">%3</a>, without any warranty.<br>%4")
+            .arg(QStringLiteral(TARVINE_COPYRIGHT).toHtmlEscaped(),
+                 QLatin1String(TARVINE_LICENCE_URL), QLatin1String(TARVINE_LICENCE),
+                 QStringLiteral(TARVINE_BUILT_WITH).toHtmlEscaped()),
+        this);
+    licence->setObjectName(QStringLiteral("LLicence"));
+    licence->setTextFormat(Qt::RichText);
+    licence->setOpenExternalLinks(true);
     layout->addWidget(name);
     layout->addWidget(version);
     layout->addWidget(date);
     layout->addWidget(link);
+    layout->addWidget(licence);
 
     auto *group = new QGroupBox(QStringLiteral("Display test"), this);
     group->setObjectName(QStringLiteral("GBDisplayTest"));
@@ -82,7 +94,7 @@ TFormAbout::TFormAbout(TFormMain &main)
     connect(m_displayTest, &QPushButton::clicked, this, &TFormAbout::BDisplayTestClick);
     layout->addWidget(group);
     layout->addStretch(1);
-    main.connectedControls().addWhileClosed(group);
+    context.connectedControls().addWhileClosed(group);
     checkFields();
     resize(sizeHint().expandedTo(QSize(320, 0)));
 }
@@ -107,22 +119,22 @@ void TFormAbout::checkFields()
 
 void TFormAbout::BDisplayTestClick()
 {
-    TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    TFormParamIP *paramIP = m_context.toolWindows().paramIP;
     if (!paramIP)
         return;
     QLMCConnection &connection = paramIP->connection();
     // Not over a real device: only while nothing is open or opening.
     if (connection.isTcpActive() || connection.isConnected())
         return;
-    const auto values = displayTestValues(m_fields[0]->text(), m_fields[1]->text(),
-                                          m_fields[2]->text(), m_fields[3]->text(),
-                                          m_fields[4]->text(), m_fields[5]->text());
+    const auto values =
+        displayTestValues(m_fields[0]->text(), m_fields[1]->text(), m_fields[2]->text(),
+                          m_fields[3]->text(), m_fields[4]->text(), m_fields[5]->text());
     if (!values)
         return;
     {
-        RegisterLockGuard guard(m_main.session().lock());
-        m_main.session().Device.DeviceType = values->first;
-        m_main.session().Device.DeviceVersion = values->second;
+        RegisterLockGuard guard(m_context.session().lock());
+        m_context.session().Device.DeviceType = values->first;
+        m_context.session().Device.DeviceVersion = values->second;
     }
     connection.identify();
 }

@@ -4,9 +4,10 @@
 
 class QLineEdit;
 class QPushButton;
-class TFormMain;
+class WindowContext;
 
-/// The About window: program name, version, build date, the home page, and
+/// The About window: program name, version, build date, the home page, the
+/// copyright, licence and credits, and
 /// the display test, which identifies a model from typed Type and Version
 /// values so that its windows can be seen without hardware.
 class TFormAbout : public ToolWindow
@@ -14,7 +15,7 @@ class TFormAbout : public ToolWindow
     Q_OBJECT
 
 public:
-    explicit TFormAbout(TFormMain &main);
+    explicit TFormAbout(WindowContext &context);
 
     /// Identifies the typed model; nothing while a connection is open or opening.
     void BDisplayTestClick();
@@ -22,7 +23,7 @@ public:
 private:
     void checkFields();
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QLineEdit *m_fields[6] = {};
     QPushButton *m_displayTest = nullptr;
 };

@@ -1,16 +1,13 @@
 #include "ui/widgets/VirtualController.h"
 
-#include "app/TFormMain.h"
 #include "link/QLMCConnection.h"
 #include "protocol/ConnectionState.h"
 #include "sim/SimServer.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/MessageBoxes.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QAction>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QSpinBox>
 
 #include <algorithm>
 #include <map>
@@ -36,31 +33,30 @@ std::unique_ptr<SimServer> makeServer(const VirtualControllerChoice &choice, int
     config.tcpPort = VirtualController::TcpPort;
     config.udpPort = VirtualController::UdpPort;
     if (choice.comMode != ComModes::TcpGateway)
-        return std::make_unique<SimServer>(config,
-                                           makeController(choice, host, "Virtual", 1));
+        return std::make_unique<SimServer>(config, makeController(choice, host, "Virtual", 1));
 
     SimGatewayIdentity gateway;
     gateway.identity.ip = {127, 0, 0, uint8_t(host)};
     gateway.identity.name = "Virtual gateway";
     std::map<int, std::shared_ptr<SimController>> modules;
     for (const int address : choice.modules)
-        modules[address] = makeController(choice, host, "Virtual-" + std::to_string(address),
-                                          uint8_t(address));
+        modules[address] =
+            makeController(choice, host, "Virtual-" + std::to_string(address), uint8_t(address));
     return std::make_unique<SimServer>(config, gateway, std::move(modules));
 }
 
 } // namespace
 
-VirtualController::VirtualController(TFormMain &main, QAction *menuItem)
-    : QObject(&main)
-    , m_main(main)
+VirtualController::VirtualController(WindowContext &context, QAction *menuItem)
+    : QObject(context.mainWindow())
+    , m_context(context)
     , m_menuItem(menuItem)
 {
     setObjectName(QStringLiteral("VirtualController"));
     m_menuItem->setText(QStringLiteral("Virtual controller..."));
     m_menuItem->setObjectName(QStringLiteral("MenuComVirtual"));
     connect(m_menuItem, &QAction::triggered, this, &VirtualController::MenuComVirtualClick);
-    main.connectedControls().addWhileClosed(m_menuItem);
+    context.connectedControls().addWhileClosed(m_menuItem);
 }
 
 VirtualController::~VirtualController()
@@ -71,7 +67,7 @@ VirtualController::~VirtualController()
 void VirtualController::MenuComVirtualClick()
 {
     if (!m_dialog) {
-        m_dialog = new VirtualControllerDialog(&m_main);
+        m_dialog = new VirtualControllerDialog(m_context.mainWindow());
         connect(m_dialog, &QDialog::finished, this, &VirtualController::dialogFinished);
     }
     m_dialog->open();
@@ -106,7 +102,7 @@ bool VirtualController::startAndConnect(const VirtualControllerChoice &choice)
     QString reason;
     if (!start(choice, &reason)) {
         MessageBoxes::show(
-            &m_main, QStringLiteral("Virtual controller"),
+            m_context.mainWindow(), QStringLiteral("Virtual controller"),
             QStringLiteral("No virtual controller can be started: the ports %1 and %2 are taken on "
                            "every address from 127.0.0.%3 to 127.0.0.%4 (%5).")
                 .arg(TcpPort)
@@ -122,7 +118,7 @@ bool VirtualController::startAndConnect(const VirtualControllerChoice &choice)
 
 bool VirtualController::openConnection(const VirtualControllerChoice &choice)
 {
-    TFormParamIP *paramIP = m_main.toolWindows().paramIP;
+    TFormParamIP *paramIP = m_context.toolWindows().paramIP;
     if (!paramIP) {
         stop();
         return false;
@@ -140,18 +136,8 @@ bool VirtualController::openConnection(const VirtualControllerChoice &choice)
     }
 
     // The connection window as the user would fill it, then its "Open".
-    const QStringList fields = address().split(QLatin1Char('.'));
-    for (int i = 0; i < 4 && i < fields.size(); ++i)
-        if (auto *field = paramIP->findChild<QLineEdit *>(QStringLiteral("EAdd%1").arg(i)))
-            field->setText(fields[i]);
-    const char *radio = choice.comMode == ComModes::TcpGateway ? "RBPort8010_I2C"
-                        : choice.comMode == ComModes::Udp      ? "RBPort7010"
-                                                               : "RBPort8010_IP";
-    if (auto *button = paramIP->findChild<QRadioButton *>(QLatin1String(radio)))
-        button->click();
-    if (choice.comMode == ComModes::TcpGateway && !choice.modules.empty())
-        if (auto *spin = paramIP->findChild<QSpinBox *>(QStringLiteral("SpinEAddI2C")))
-            spin->setValue(choice.modules.front());
+    const bool gateway = choice.comMode == ComModes::TcpGateway && !choice.modules.empty();
+    paramIP->setTarget(choice.comMode, address(), gateway ? choice.modules.front() : 0);
     connection.setPorts(TcpPort, UdpPort);
     paramIP->BOpenClick();
     return true;

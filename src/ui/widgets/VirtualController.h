@@ -10,7 +10,7 @@
 
 class QAction;
 class SimServer;
-class TFormMain;
+class WindowContext;
 
 /// The Communication menu's "Virtual controller..." item: runs a virtual
 /// controller inside the tool on the first free loopback address 127.0.0.N
@@ -30,7 +30,7 @@ public:
 
     /// Takes \a menuItem (titled, named and wired here); it is enabled only
     /// while no connection is open.
-    VirtualController(TFormMain &main, QAction *menuItem);
+    VirtualController(WindowContext &context, QAction *menuItem);
     ~VirtualController() override;
 
     /// The item's click: shows the dialog; accepting it runs start() and opens.
@@ -58,7 +58,7 @@ private:
     bool openConnection(const VirtualControllerChoice &choice);
     void connectionStateChanged(bool connected);
 
-    TFormMain &m_main;
+    WindowContext &m_context;
     QAction *m_menuItem;
     QPointer<VirtualControllerDialog> m_dialog;
     std::unique_ptr<SimServer> m_server;

@@ -1,4 +1,4 @@
-#include "ui/features/ChartMarkers.h"
+#include "ui/widgets/ChartMarkers.h"
 
 #include "ui/widgets/LiveChart.h"
 
@@ -48,14 +48,6 @@ void mark(LiveChart *chart, const QString &label)
     text->setPadding(QMargins(3, 0, 0, 0));
     text->setProperty(MarkerProperty, key);
     chart->requestRedraw();
-}
-
-void markAll(QWidget *root, const QString &label)
-{
-    if (!root)
-        return;
-    for (LiveChart *chart : root->findChildren<LiveChart *>())
-        mark(chart, label);
 }
 
 int count(const LiveChart *chart)

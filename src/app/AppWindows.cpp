@@ -1,7 +1,8 @@
-#include "ui/AppWindows.h"
+#include "app/AppWindows.h"
 
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
+#include "link/QLMCConnection.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
@@ -22,23 +23,25 @@ AppWindows::AppWindows()
 {
     m_main = std::make_unique<TFormMain>();
     TFormMain &main = *m_main;
-    m_regOption = std::make_unique<TFormRegOption>(main);
-    m_regWarning = std::make_unique<TFormRegWarning>(main);
-    m_about = std::make_unique<TFormAbout>(main);
-    m_autoTuning = std::make_unique<TFormAutoTuning>(main);
+    WindowContext &context = main.context();
+    m_regOption = std::make_unique<TFormRegOption>(context);
+    m_regWarning = std::make_unique<TFormRegWarning>(context);
+    m_about = std::make_unique<TFormAbout>(context);
+    m_autoTuning = std::make_unique<TFormAutoTuning>(context);
     m_autoTuning->attachOptions(*m_regOption);
-    m_calibration = std::make_unique<TFormCalibration>(main);
-    m_changeIPAdd = std::make_unique<TFormChangeIPAdd>(main);
-    m_file = std::make_unique<TFormFile>(main);
-    m_information = std::make_unique<TFormInformation>(&main, main.session().statistics());
-    m_limits = std::make_unique<TFormLimits>(main);
+    m_calibration = std::make_unique<TFormCalibration>(context);
+    m_changeIPAdd = std::make_unique<TFormChangeIPAdd>(context);
+    m_file = std::make_unique<TFormFile>(context);
+    m_information = std::make_unique<TFormInformation>(&main, context.session().statistics());
+    m_limits = std::make_unique<TFormLimits>(context);
     m_limits->attachOptions(*m_regOption);
-    m_enhancedCmd = std::make_unique<TFormEnhancedCmd>(main);
-    m_paramIP = std::make_unique<TFormParamIP>(main);
-    m_scanUDP = std::make_unique<TFormScanUDP>(main);
-    m_ioState = std::make_unique<TFormIOState>(main);
-    m_krvRemote = std::make_unique<TFormKRVRemote>(main);
-    m_time = std::make_unique<TFormTime>(main);
+    m_enhancedCmd = std::make_unique<TFormEnhancedCmd>(context);
+    m_paramIP = std::make_unique<TFormParamIP>(context);
+    main.followConnection(m_paramIP->connection());
+    m_scanUDP = std::make_unique<TFormScanUDP>(context);
+    m_ioState = std::make_unique<TFormIOState>(context);
+    m_krvRemote = std::make_unique<TFormKRVRemote>(context);
+    m_time = std::make_unique<TFormTime>(context);
 
     ToolWindows windows;
     windows.regOption = m_regOption.get();
@@ -56,10 +59,10 @@ AppWindows::AppWindows()
     windows.ioState = m_ioState.get();
     windows.krvRemote = m_krvRemote.get();
     windows.time = m_time.get();
-    main.setToolWindows(windows);
+    context.setToolWindows(windows);
 
     // Every window has registered its controls: they start in the closed state.
-    main.connectedControls().setConnected(false);
+    context.connectedControls().setConnected(false);
 }
 
 AppWindows::~AppWindows()

@@ -1,9 +1,9 @@
-#include "ui/DesktopApplication.h"
+#include "app/DesktopApplication.h"
 
+#include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "base/Diagnostics.h"
 #include "platform/ConsoleOutput.h"
-#include "ui/AppWindows.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/main/RecordingControl.h"
 #include "ui/remote/TFormKRVRemote.h"
@@ -11,7 +11,6 @@
 #include "ui/widgets/VirtualController.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -71,18 +70,16 @@ void startVirtualController(AppWindows &windows, const QString &preset, bool rem
     if (!virtualController->startAndConnect(choice))
         return;
     QTimer::singleShot(800, qApp, [&windows, remoteMove] {
-        QWidget &main = windows.main();
-        auto *pages = main.findChild<QTabWidget *>(QStringLiteral("PageControlGraph"));
+        TFormMain &main = windows.main();
+        QTabWidget *pages = main.graphPages();
         if (remoteMove) {
             // With the wavelength remote shown: "DRIVE", the third preset and "GO",
             // watched on the "Position um" page.
             TFormKRVRemote &remote = windows.krvRemote();
             remote.BKRVRemoteDriveClick();
-            if (auto *presets = remote.findChild<QComboBox *>(QStringLiteral("CBKRVRemoteWavelength")))
-                presets->setCurrentIndex(std::min(2, presets->count() - 1));
+            remote.selectWavelength(2);
             remote.BKRVRemoteWaveLengthGoClick();
-            if (pages)
-                pages->setCurrentIndex(GraphsPanel::MicrometrePage);
+            pages->setCurrentIndex(GraphsPanel::MicrometrePage);
             return;
         }
         auto *speedMode = main.findChild<QRadioButton *>(QStringLiteral("RBSpePID"));
@@ -97,8 +94,7 @@ void startVirtualController(AppWindows &windows, const QString &preset, bool rem
         if (auto *recording = main.findChild<RecordingControl *>(); recording && !record.isEmpty())
             recording->start(record);
         // The speed page shows the move: the trajectory against the speed.
-        if (pages)
-            pages->setCurrentIndex(1);
+        pages->setCurrentIndex(GraphsPanel::SpeedPage);
     });
 }
 
