@@ -21,7 +21,7 @@
 class AutoResetEvent;
 struct ModelProfile;
 class ReadCycleObserver;
-class SessionListener;
+#include "device/SessionListener.h"
 
 /// The device-facing state that the windows, the command-line tool and the
 /// tests share: the RegisterLock, the current register image, the live values
@@ -204,7 +204,7 @@ private:
     void installWriteHook();
     /// Records the write request of \a address in the history (under the lock).
     void writeRequested(int address);
-    void raiseCommError(const char *kind, bool capped);
+    void raiseCommError(SessionListener::CommError kind, bool capped);
     void showStatus(int panel, const QString &text);
     bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);
 
