@@ -467,7 +467,11 @@ void EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
     if (!m_session)
         return;
     const RegisterWrite write{address, {bytes.begin(), bytes.end()}};
-    RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite", "Enhanced cmd / Loops");
+    m_refusal.clear();
+    if (!RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite",
+                                       "Enhanced cmd / Loops"))
+        m_refusal = RegisterRules::refusal(RegisterRules::contextOf(*m_session), write)
+                        .value_or(QString());
 }
 
 void EnhancedCmdModel::report(int line, const char *function, const char *text)

@@ -149,6 +149,10 @@ public:
     /// Duration: at most 5 digits, 0..65,535 ms.
     static std::optional<uint16_t> parseDuration(const QString &text);
 
+    /// The rule book's reason when the last write was refused (nothing was
+    /// sent), empty otherwise.
+    const QString &refusal() const { return m_refusal; }
+
 private:
     void showCommandTrace(bool valid, bool keepOptions);
     void checkGoal();
@@ -157,6 +161,7 @@ private:
     void showParamsTrace(bool valid);
     uint8_t optionsFromControls() const;
     void requestWrite(int address, std::span<const uint8_t> bytes);
+    QString m_refusal;
     void report(int line, const char *function, const char *text);
 
     QLMCSession *m_session;

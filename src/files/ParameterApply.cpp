@@ -55,6 +55,8 @@ ApplyResult apply(QLMCSession &session, const ParameterFileContent &content, boo
             }
             if (!options.force)
                 result.refused = RegisterRules::refusals(RegisterRules::contextOf(session), batch);
+            if (options.allOrNothing && !result.refused.empty())
+                batch.clear();
         }
         auto refused = [&result](int address) {
             return std::any_of(result.refused.begin(), result.refused.end(),

@@ -34,6 +34,8 @@ struct ApplyOptions
     bool withIdentity = false;
     /// Skip the rule book (never the register sizes).
     bool force = false;
+    /// Send nothing when the rule book refuses any entry (tarvine-cli).
+    bool allOrNothing = false;
 };
 
 /// The registers that name a controller on its network: 0x12 and 0x15.
