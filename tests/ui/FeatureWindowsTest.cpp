@@ -139,6 +139,12 @@ TEST_F(FeatureWindows, WarningPolledWhileShownAndCleared)
     ASSERT_TRUE(waitFor([&] { return latched->isChecked(); }, 3000));
     EXPECT_TRUE(child<QCheckBox>(w, "CBBit16")->isChecked());
     EXPECT_TRUE(latched->toolTip().startsWith(QStringLiteral("First seen")));
+    // Read-only, yet plain to see: a dark tick on a tinted box, a bold caption.
+    QLabel *caption = child<QLabel>(w, "LBit16");
+    EXPECT_TRUE(caption->font().bold());
+    EXPECT_EQ(latched->palette().color(QPalette::Disabled, QPalette::Text), QColor(Qt::black));
+    EXPECT_NE(latched->palette().color(QPalette::Disabled, QPalette::Base),
+              child<QCheckBox>(w, "CBBit19")->palette().color(QPalette::Disabled, QPalette::Base));
     EXPECT_NE(child<QGroupBox>(w, "GBWarning")->title(), WarningRegister::initialGroupTitle());
     EXPECT_TRUE(readOf(0x08));
     shoot(w, "warning-window.png");
@@ -147,6 +153,7 @@ TEST_F(FeatureWindows, WarningPolledWhileShownAndCleared)
     child<QPushButton>(w, "ClearB")->click();
     EXPECT_TRUE(written("08 00 00 00 00"));
     EXPECT_TRUE(waitFor([&] { return !latched->isChecked(); }, 3000));
+    EXPECT_FALSE(caption->font().bold());
 
     w.hide();
     EXPECT_FALSE(main.context().session().WarningWindowVisible.load());

@@ -13,6 +13,7 @@
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/connection/TFormParamIPChangeBoxes.h"
+#include "ui/widgets/EditColour.h"
 #include "ui/widgets/TFormAbout.h"
 
 #include <QCheckBox>
@@ -326,7 +327,7 @@ TEST_F(NetworkSettingsTest, AboutDisplayTestIdentifiesWithoutHardware)
 
     child<QLineEdit>(about, "EHardLow")->setText("256");
     EXPECT_FALSE(child<QPushButton>(about, "BDisplayTest")->isEnabled());
-    EXPECT_FALSE(child<QLineEdit>(about, "EHardLow")->styleSheet().isEmpty());
+    EXPECT_TRUE(isEditMarkedInvalid(child<QLineEdit>(about, "EHardLow")));
     child<QLineEdit>(about, "EHardLow")->setText("3");
     child<QLineEdit>(about, "ETypeHigh")->setText("7");
     emit child<QLineEdit>(about, "ETypeLow")->returnPressed();
