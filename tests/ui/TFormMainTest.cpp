@@ -192,6 +192,28 @@ TEST(TFormMainDisplay, ReadOutsShowADashUntilTheirRegisterArrives)
     emit main.context().consignStateResetRequested();
     main.runDisplay();
     dashes();
+
+    // Every close: voltage, firmware, uptime, temperature... are no longer live.
+    const QLMCIPPacket status = [] {
+        QLMCIPPacket p;
+        const uint8_t bytes[] = {0x07, 0x00, 0x18, 0x00, 0x00};
+        std::copy(std::begin(bytes), std::end(bytes), p.Data.begin());
+        p.Length = int(sizeof bytes);
+        return p;
+    }();
+    main.context().connectedControls().setConnected(true);
+    main.context().session().DataReceived(status);
+    main.runDisplay();
+    main.setStatusText(4, QStringLiteral("Ver 7.18"));
+    main.setStatusText(6, QStringLiteral("1234 [Sec]"));
+    main.setStatusText(8, QStringLiteral("31 [\u00B0C]"));
+    ASSERT_EQ(main.statusText(5), local("24.0 [V]"));
+    main.context().connectedControls().setConnected(false);
+    dashes();
+    const QString placeholders[] = {"Version", "-- [V]", "-- [Sec]", "#PUp : -",
+                                    QString::fromUtf8("-- [\u00B0C]"), "0x15-Name : ---"};
+    for (int panel = 4; panel <= 9; ++panel)
+        EXPECT_EQ(main.statusText(panel), placeholders[panel - 4]) << panel;
 }
 
 TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel)
