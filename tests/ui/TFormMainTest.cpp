@@ -2,6 +2,7 @@
 // adaptation, main-panel slots and the connected-controls registry.
 #include "UiTestSupport.h"
 
+#include "app/DesktopApplication.h"
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
@@ -11,11 +12,15 @@
 #include "ui/widgets/ConnectedControls.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 
 #include <memory>
@@ -372,4 +377,38 @@ TEST(ConnectedControls, SwitchesBothSetsRunsHooksAndForgetsDestroyedControls)
     EXPECT_FALSE(close.isEnabled());
     EXPECT_FALSE(late.isEnabled());
     EXPECT_EQ(seen, std::vector<bool>({false, true, false}));
+}
+
+TEST(TFormMain, HelpAndReadmeNameTheMenuItemsThereAre)
+{
+    TFormMain main;
+    // Menu title (without its "&") -> the texts of its items.
+    QMap<QString, QStringList> items;
+    for (QAction *bar : main.menuBar()->actions())
+        if (QMenu *menu = bar->menu())
+            for (QAction *action : menu->actions())
+                items[bar->text().remove(QLatin1Char('&'))] << action->text();
+    QStringList texts{QString::fromUtf8(desktopHelpText())};
+    const QDir root(QStringLiteral(TARVINE_SOURCE_DIR));
+    for (const char *name : {"README.md", "docs/architecture.md"}) {
+        QFile file(root.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        texts << QString::fromUtf8(file.readAll());
+    }
+    // "Menu > Item", the same with an arrow, and "Menu > \"Item\"".
+    const QRegularExpression mention(
+        QStringLiteral("\\b(%1)\\s*(?:>|\u2192)\\s*\"?([A-Z][A-Za-z ]*(?:\\.\\.\\.)?)")
+            .arg(items.keys().join(QLatin1Char('|'))));
+    int mentions = 0;
+    for (const QString &text : texts) {
+        for (auto it = mention.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            ++mentions;
+            EXPECT_TRUE(items.value(m.captured(1)).contains(m.captured(2)))
+                << m.captured(0).toStdString();
+        }
+    }
+    EXPECT_GE(mentions, 4);
+    EXPECT_TRUE(QString::fromUtf8(desktopHelpText()).contains(
+        QStringLiteral("Communication > Parameters...")));
 }
