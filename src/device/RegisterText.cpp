@@ -24,16 +24,18 @@ std::optional<int64_t> parseInteger(const QString &text)
 {
     bool ok = false;
     const QString t = text.trimmed();
-    qint64 v;
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        v = qint64(t.mid(2).toULongLong(&ok, 16));
-    else if (t.startsWith(QLatin1String("-0x"), Qt::CaseInsensitive))
-        v = -qint64(t.mid(3).toULongLong(&ok, 16));
-    else
-        v = t.toLongLong(&ok, 10);
-    if (!ok)
+    const bool hex = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const bool negativeHex = t.startsWith(QLatin1String("-0x"), Qt::CaseInsensitive);
+    if (!hex && !negativeHex) {
+        const qint64 v = t.toLongLong(&ok, 10);
+        return ok ? std::optional<int64_t>(v) : std::nullopt;
+    }
+    // Hexadecimal digits beyond the signed 64-bit range are refused, never
+    // wrapped into a value of the other sign.
+    const qulonglong magnitude = t.mid(negativeHex ? 3 : 2).toULongLong(&ok, 16);
+    if (!ok || magnitude > qulonglong(std::numeric_limits<qint64>::max()))
         return std::nullopt;
-    return v;
+    return negativeHex ? -qint64(magnitude) : qint64(magnitude);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/SystemDiscoveryNetwork.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -192,12 +193,13 @@ std::vector<std::string> SystemDiscoveryNetwork::parseRouteTable(const std::stri
     while (std::getline(in, line)) {
         std::istringstream fields(line);
         std::string name, destination;
-        if (!(fields >> name >> destination) || destination.size() != 8)
+        // Exactly eight hexadecimal digits: strtoul alone would also take a
+        // sign, a "0x" prefix or leading blanks.
+        if (!(fields >> name >> destination) || destination.size() != 8
+            || !std::all_of(destination.begin(), destination.end(),
+                            [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
             continue;
-        char *end = nullptr;
-        const unsigned long value = std::strtoul(destination.c_str(), &end, 16);
-        if (end != destination.c_str() + 8)
-            continue;
+        const unsigned long value = std::strtoul(destination.c_str(), nullptr, 16);
         const uint32_t host = uint32_t(value);
         Ipv4Bytes bytes;
         std::memcpy(bytes.data(), &host, 4);

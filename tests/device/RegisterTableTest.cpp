@@ -1,8 +1,10 @@
 #include "device/RegisterTable.h"
 #include "device/QLMCIPMotor.h"
+#include "device/RegisterText.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 namespace {
@@ -148,6 +150,41 @@ TEST_F(MotorImage, RequestAllReadableSkipsTypeAndVersion)
         if (motor.registers()[a].ReadRequest)
             requested.insert(a);
     EXPECT_EQ(requested, (std::set<int>{0x2C, 0x50, 0x51, 0x52, 0x53, 0x58, 0x59, 0x5A, 0x5B}));
+}
+
+// A typed value is taken only when it fits the register; hexadecimal texts
+// beyond 64 bits were wrapped into the other sign (found by fuzz_register_text).
+TEST(RegisterText, TypedValuesFitTheRegister)
+{
+    struct Row
+    {
+        int address;
+        const char *text;
+        std::optional<int64_t> value;
+    };
+    const Row rows[] = {
+        {0x21, "1000", 1000},
+        {0x21, " 0x3E8 ", 1000},
+        {0x21, "-0x10", -16},
+        {0x21, "0xFFFFFFFF", 0xFFFFFFFF},
+        {0x21, "-2147483648", -2147483648LL},
+        {0x21, "-2147483649", std::nullopt},
+        {0x21, "0x1FFFFFFFF", std::nullopt},
+        {0x21, "0xFFFFFFFFFFFFFFFF", std::nullopt},
+        {0x21, "-0x8000000000000000", std::nullopt},
+        {0x21, "0x", std::nullopt},
+        {0x14, "255", 255},
+        {0x14, "256", std::nullopt},
+        {0x33, "1.5", 98304},
+        {0x33, "nan", std::nullopt},
+        {0x33, "40000", std::nullopt},
+        {0x09, "1", std::nullopt},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(RegisterText::parse(row.address, QString::fromLatin1(row.text)), row.value)
+            << row.address << " " << row.text;
+    EXPECT_EQ(RegisterText::parseAddress(QStringLiteral("0x64")), 100);
+    EXPECT_FALSE(RegisterText::parseAddress(QStringLiteral("-0x8000000000000000")));
 }
 
 } // namespace

@@ -88,7 +88,11 @@ TEST(DiscoveryNetworks, RouteTableAndLoopbackRange)
     const std::string table = "Iface\tDestination\tGateway\tFlags\n"
                               "eth0\t00000000\t0100A8C0\t0003\n"
                               "eth0\t0000A8C0\t00000000\t0001\n"
-                              "bad\tXYZ\n";
+                              "bad\tXYZ\n"
+                              // Eight characters that strtoul would read, but not eight hex digits.
+                              "signed\t+101A8C0\t00000000\t0001\n"
+                              "minus\t-0000001\t00000000\t0001\n"
+                              "prefix\t0x00A8C0\t00000000\t0001\n";
     EXPECT_EQ(SystemDiscoveryNetwork::parseRouteTable(table),
               (std::vector<std::string>{"0.0.0.0", "192.168.0.0"}));
 
