@@ -174,3 +174,18 @@ int runDesktopApplication(int &argc, char **argv, const QString &applicationName
     }
     return 0;
 }
+
+const char *desktopHelpText()
+{
+    return "Usage: tarvine\n"
+           "Set-up, tuning and test tool for Ethernet motor controllers.\n"
+           "Opens the main window; connect to a controller with\n"
+           "Communication > Parameters... (its address, then Open), or try the\n"
+           "built-in virtual controller with Communication > Virtual controller....\n"
+           "\n"
+           "  --help     show this text and exit\n"
+           "  --version  show the version and exit\n"
+           "\n"
+           "Diagnostic logs are written to $XDG_DATA_HOME/tarvine\n"
+           "(by default ~/.local/share/tarvine).\n";
+}
