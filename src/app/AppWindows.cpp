@@ -32,7 +32,7 @@ AppWindows::AppWindows()
     m_calibration = std::make_unique<TFormCalibration>(context);
     m_changeIPAdd = std::make_unique<TFormChangeIPAdd>(context);
     m_file = std::make_unique<TFormFile>(context);
-    m_information = std::make_unique<TFormInformation>(&main, context.session().statistics());
+    m_information = std::make_unique<TFormInformation>(context);
     m_limits = std::make_unique<TFormLimits>(context);
     m_limits->attachOptions(*m_regOption);
     m_enhancedCmd = std::make_unique<TFormEnhancedCmd>(context);

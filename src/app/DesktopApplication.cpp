@@ -158,6 +158,10 @@ int runDesktopApplication(int &argc, char **argv, const QString &applicationName
         MessageBoxes::showFromAnyThread(
             caption, text, icon == LogBoxIcon::Warning ? MessageIcon::Warning : MessageIcon::None);
     });
+    // A picture run shows windows without a person at the bench: a scan
+    // window it opens searches the loopback network unless told otherwise.
+    if (qEnvironmentVariableIsSet("TARVINE_SCREENSHOT") && !qEnvironmentVariableIsSet("TARVINE_DISCOVERY"))
+        qputenv("TARVINE_DISCOVERY", "loopback");
     try {
         AppWindows windows;
         windows.main().show();
@@ -173,4 +177,19 @@ int runDesktopApplication(int &argc, char **argv, const QString &applicationName
         showException(QString());
     }
     return 0;
+}
+
+const char *desktopHelpText()
+{
+    return "Usage: tarvine\n"
+           "Set-up, tuning and test tool for Ethernet motor controllers.\n"
+           "Opens the main window; connect to a controller with\n"
+           "Communication > Parameters... (its address, then Open), or try the\n"
+           "built-in virtual controller with Communication > Virtual controller....\n"
+           "\n"
+           "  --help     show this text and exit\n"
+           "  --version  show the version and exit\n"
+           "\n"
+           "Diagnostic logs are written to $XDG_DATA_HOME/tarvine\n"
+           "(by default ~/.local/share/tarvine).\n";
 }

@@ -317,9 +317,13 @@ void TFormMain::registerConnectedControls()
     controls.addWhileConnected(m_refresh->graphic());
     controls.addWhileConnected(m_graphPages);
     // With the connection closed a parameter file can only be viewed.
-    controls.addHook(this, [this](bool) {
+    controls.addHook(this, [this](bool connected) {
         const bool closed = m_context->session().connection().ComMode.load() == ComModes::Closed;
         m_menuFileOpen->setText(closed ? QStringLiteral("View...") : QStringLiteral("Open..."));
+        // A closed connection's values are not shown as if live: read-outs
+        // and status panels 4..9 go back to their placeholders, as at an open.
+        if (!connected)
+            showNothingReceived();
     });
 }
 

@@ -17,17 +17,7 @@ int main(int argc, char **argv)
         return 0;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("Usage: tarvine\n"
-                    "Set-up, tuning and test tool for Ethernet motor controllers.\n"
-                    "Opens the main window; connect to a controller with\n"
-                    "Communication > Connection..., or try the built-in virtual controller\n"
-                    "with Communication > Virtual controller....\n"
-                    "\n"
-                    "  --help     show this text and exit\n"
-                    "  --version  show the version and exit\n"
-                    "\n"
-                    "Diagnostic logs are written to $XDG_DATA_HOME/tarvine\n"
-                    "(by default ~/.local/share/tarvine).\n");
+        std::fputs(desktopHelpText(), stdout);
         return 0;
     }
     const QString applicationName = QStringLiteral("Tarvine");

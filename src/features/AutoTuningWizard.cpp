@@ -98,13 +98,25 @@ QString AutoTuningWizard::startCaption(TuningKind button) const
                                          : QStringLiteral("Start PID + Predictive");
 }
 
-void AutoTuningWizard::setConnected(bool connected)
+QString AutoTuningWizard::connectionClosedLine()
 {
+    return QStringLiteral("Auto-tuning aborted: the connection was closed.");
+}
+
+WizardRequests AutoTuningWizard::setConnected(bool connected)
+{
+    WizardRequests requests;
     m_connected = connected;
     if (connected) {
         m_pidEnabled = true;
         m_predictiveEnabled = true;
+    } else if (m_running) {
+        m_running = false;
+        requests.runEnded = true;
+        showStep(ResultStep);
+        m_lines = {connectionClosedLine()};
     }
+    return requests;
 }
 
 void AutoTuningWizard::identified(bool predictiveEnabled)
@@ -224,7 +236,10 @@ WizardRequests AutoTuningWizard::statusDecoded(uint8_t status,
     m_status = status;
     const TuningStatusMeaning meaning = tuningStatusMeaning(status);
     if (meaning.outcome == Outcome::Running) {
-        m_runningText = QStringLiteral("Running...");
+        // A status read outside a run (a file, the identification's read-out)
+        // says nothing about this window.
+        if (m_running)
+            m_runningText = QStringLiteral("Running...");
         return requests;
     }
     if (meaning.outcome == Outcome::NoChange || !m_running)

@@ -64,6 +64,9 @@ struct WizardRequests
 /// run (a file, the identification's read-out, an answer still in flight)
 /// changes nothing. While a run goes on "<- Back" is disabled and step 4
 /// keeps "Abort" on the running button, also when the window is shown again.
+/// A run lives in one connection: closing it ends the run as aborted, so no
+/// status of a later connection completes it. "Running..." shows only while
+/// a run goes on.
 class AutoTuningWizard
 {
 public:
@@ -95,9 +98,14 @@ public:
     QStringList resultLines() const { return m_lines; }
     bool currentValid() const { return m_currentValid; }
 
+    /// The memo line of a run that its connection's close ended.
+    static QString connectionClosedLine();
+
     // --- Connection and model ----------------------------------------------------
-    /// Both start buttons follow the connection.
-    void setConnected(bool connected);
+    /// Both start buttons follow the connection. A close during a run ends it
+    /// (runEnded, the result page with connectionClosedLine()); nothing is
+    /// re-read or written, the device is gone.
+    WizardRequests setConnected(bool connected);
     /// Identification: "Start PID only" enabled, "Start PID + Predictive" as
     /// the model says.
     void identified(bool predictiveEnabled);

@@ -104,6 +104,50 @@ std::optional<uint16_t> EnhancedCmdModel::parseDuration(const QString &text)
     return uint16_t(*v);
 }
 
+// --- Connection and model -------------------------------------------------------------
+
+void EnhancedCmdModel::setConnected(bool connected)
+{
+    m_connected = connected;
+    refreshAccess();
+}
+
+void EnhancedCmdModel::refreshAccess()
+{
+    if (m_session) {
+        RegisterLockGuard guard(m_session->lock());
+        const int addresses[] = {Reg::EnhancedInput, Reg::LoopsConfig, Reg::EnhancedParams};
+        for (size_t i = 0; i < m_access.size(); ++i) {
+            const QLMCRegister *reg = m_session->motor().registerAt(addresses[i]);
+            m_access[i] = {reg->Readable, reg->Writable};
+        }
+    }
+    updateEnables();
+}
+
+void EnhancedCmdModel::setOptionsOffered(bool peakCurrent, bool absolute)
+{
+    m_c.peakCurrentOffered = peakCurrent;
+    m_c.absoluteOffered = absolute;
+    m_c.peakCurrent = m_c.peakCurrent && peakCurrent;
+    m_c.absolute = m_c.absolute && absolute;
+    checkGoal();
+    finishCommand();
+}
+
+void EnhancedCmdModel::updateEnables()
+{
+    const auto readable = [this](Group g) { return m_connected && m_access[g].readable; };
+    const auto writable = [this](Group g) { return m_connected && m_access[g].writable; };
+    m_c.readCommandEnabled = readable(CommandGroup);
+    m_c.writeCommandEnabled = m_c.copyCommandEnabled && writable(CommandGroup);
+    m_c.readLoopsEnabled = readable(LoopsGroup);
+    m_c.writeLoopsEnabled = m_c.copyLoopsEnabled && writable(LoopsGroup);
+    m_c.readParamsEnabled = readable(ParamsGroup);
+    m_c.writeParamsEnabled =
+        m_c.copyParamsEnabled && m_c.paramsGroupEnabled && writable(ParamsGroup);
+}
+
 // --- 0x4D ---------------------------------------------------------------------------
 
 uint8_t EnhancedCmdModel::optionsFromControls() const
@@ -111,9 +155,9 @@ uint8_t EnhancedCmdModel::optionsFromControls() const
     uint8_t options = Codec::OptionAlways;
     if (m_c.goalInPercent)
         options |= Codec::OptionPercent;
-    if (m_c.peakCurrent)
+    if (m_c.peakCurrent && m_c.peakCurrentOffered)
         options |= Codec::OptionPeakCurrent;
-    if (m_c.absolute)
+    if (m_c.absolute && m_c.absoluteOffered)
         options |= Codec::OptionAbsolute;
     return options;
 }
@@ -125,26 +169,46 @@ void EnhancedCmdModel::showCommandTrace(bool valid, bool keepOptions)
     m_c.commandTrace = Codec::commandTrace(valid ? std::optional<Command>(m_command) : std::nullopt);
 }
 
+std::optional<int32_t> EnhancedCmdModel::goalValue() const
+{
+    if (m_c.goalInPulses)
+        return parsePulsesGoal(m_c.goalText);
+    if (m_c.goalInPercent) {
+        const std::optional<uint32_t> goal = parsePercentGoal(m_c.goalText);
+        return goal ? std::optional<int32_t>(int32_t(*goal)) : std::nullopt;
+    }
+    return 0;
+}
+
+void EnhancedCmdModel::finishCommand()
+{
+    m_c.greyed = m_c.absolute;
+    // The caption shows what Write would send, or "--" while an edit is invalid
+    // (also the EnGoal edit of 107 and 112..114, which Write still reads).
+    const std::optional<int32_t> goal = goalValue();
+    const bool valid = goal && (m_c.selection != 0 || !m_c.counterRed);
+    if (valid)
+        m_command.goal = *goal;
+    showCommandTrace(valid, false);
+    m_c.copyCommandEnabled = valid;
+    updateEnables();
+}
+
 void EnhancedCmdModel::goalTextChanged(const QString &text)
 {
     m_c.goalText = text;
     checkGoal();
+    finishCommand();
 }
 
 void EnhancedCmdModel::checkGoal()
 {
     if (!m_c.goalEnabled) {
         // 107 and 112..114 ignore EnGoal.
-        m_c.writeCommandEnabled = true;
         m_c.goalRed = false;
-        showCommandTrace(true, false);
     } else if (m_c.goalInPulses) {
         const std::optional<int32_t> goal = parsePulsesGoal(m_c.goalText);
         m_c.goalRed = !goal;
-        m_c.writeCommandEnabled = bool(goal);
-        if (goal)
-            m_command.goal = *goal;
-        showCommandTrace(bool(goal), false);
     } else if (m_c.goalInPercent) {
         QString &text = m_c.goalText;
         std::optional<uint32_t> goal;
@@ -156,30 +220,22 @@ void EnhancedCmdModel::checkGoal()
             goal = parsePercentGoal(text);
         }
         m_c.goalRed = !goal;
-        m_c.writeCommandEnabled = bool(goal);
-        if (goal)
-            m_command.goal = int32_t(*goal);
-        showCommandTrace(bool(goal), false);
     }
-    if (m_c.counterRed)
-        m_c.writeCommandEnabled = false;
-    m_c.greyed = m_c.absolute;
 }
 
 void EnhancedCmdModel::counterTextChanged(const QString &text)
 {
     m_c.counterText = text;
     checkCounter();
+    finishCommand();
 }
 
 void EnhancedCmdModel::checkCounter()
 {
     const std::optional<int> counter = parseCounter(m_c.counterText);
     m_c.counterRed = !counter;
-    m_c.writeCommandEnabled = bool(counter);
     if (counter)
         m_command.function = int8_t(*counter);
-    showCommandTrace(bool(counter), false);
 }
 
 void EnhancedCmdModel::counterLoopsClicked()
@@ -187,11 +243,9 @@ void EnhancedCmdModel::counterLoopsClicked()
     m_c.selection = 0;
     m_c.goalEnabled = true;
     m_c.counterEnabled = true;
+    checkGoal();
     checkCounter();
-    const std::optional<int> counter = parseCounter(m_c.counterText);
-    if (counter)
-        m_command.function = int8_t(*counter);
-    showCommandTrace(bool(counter), false);
+    finishCommand();
 }
 
 void EnhancedCmdModel::commandClicked(int code)
@@ -204,7 +258,7 @@ void EnhancedCmdModel::commandClicked(int code)
     m_c.counterRed = false;
     checkGoal();
     m_command.function = int8_t(code);
-    showCommandTrace(!m_c.goalRed, false);
+    finishCommand();
 }
 
 void EnhancedCmdModel::goalInPulsesClicked()
@@ -212,6 +266,7 @@ void EnhancedCmdModel::goalInPulsesClicked()
     m_c.goalInPulses = true;
     m_c.goalInPercent = false;
     checkGoal();
+    finishCommand();
 }
 
 void EnhancedCmdModel::goalInPercentClicked()
@@ -219,62 +274,46 @@ void EnhancedCmdModel::goalInPercentClicked()
     m_c.goalInPulses = false;
     m_c.goalInPercent = true;
     checkGoal();
+    finishCommand();
 }
 
 void EnhancedCmdModel::peakCurrentClicked(bool checked)
 {
-    m_c.peakCurrent = checked;
+    m_c.peakCurrent = checked && m_c.peakCurrentOffered;
     checkGoal();
+    finishCommand();
 }
 
 void EnhancedCmdModel::absoluteClicked(bool checked)
 {
-    m_c.absolute = checked;
+    m_c.absolute = checked && m_c.absoluteOffered;
     checkGoal();
+    finishCommand();
 }
 
 EnhancedWriteResult EnhancedCmdModel::writeCommand()
 {
     static const char *const Function = "TFormEnhancedCmd::BWriteEnhancedCmdClick";
-    EnhancedWriteResult result;
-    showCommandTrace(true, false);
-
     // EnGoal comes from the edit even while it is disabled.
-    int32_t goal = 0;
-    if (m_c.goalInPulses) {
-        const std::optional<int32_t> v = parsePulsesGoal(m_c.goalText);
-        if (!v) {
-            result.report = QLatin1String(BadInput);
-            report(__LINE__, Function, BadInput);
-            return result;
-        }
-        goal = *v;
-    } else if (m_c.goalInPercent) {
-        // The same conversion as while typing, so the preview is what is sent.
-        const std::optional<uint32_t> v = parsePercentGoal(m_c.goalText);
-        if (!v) {
-            result.report = QLatin1String(BadInput);
-            report(__LINE__, Function, BadInput);
-            return result;
-        }
-        goal = int32_t(*v);
-    }
+    const std::optional<int32_t> goal = goalValue();
+    if (!goal)
+        return refused(__LINE__, Function, BadInput);
 
     int function = m_c.selection;
     if (m_c.selection == 0) {
         const std::optional<int> v = parseCounter(m_c.counterText, Codec::LoopsLimit);
-        if (!v) {
-            result.report = QLatin1String(BadCounter);
-            report(__LINE__, Function, BadCounter);
-            return result;
-        }
+        if (!v)
+            return refused(__LINE__, Function, BadCounter);
         function = *v;
     }
 
-    const Command sent{optionsFromControls(), int8_t(function), goal};
+    const Command sent{optionsFromControls(), int8_t(function), *goal};
     const auto bytes = Codec::encode(sent);
-    requestWrite(Reg::EnhancedInput, bytes);
+    if (!requestWrite(Reg::EnhancedInput, bytes))
+        return refused(__LINE__, Function, NotSent);
+    EnhancedWriteResult result;
     result.bytes.assign(bytes.begin(), bytes.end());
+    showCommandTrace(true, false);
     m_c.commandWritten = Codec::writtenCommandTrace(sent);
     m_c.commandTracesRed =
         Codec::byteList(m_c.commandWritten) != Codec::byteList(m_c.commandTrace);
@@ -304,6 +343,7 @@ bool EnhancedCmdModel::displayCommand(const Command &received)
         goalInPercentClicked();
     else
         goalInPulsesClicked();
+    // An option the model does not offer stays clear (the click ignores it).
     peakCurrentClicked(received.options & Codec::OptionPeakCurrent);
     absoluteClicked(received.options & Codec::OptionAbsolute);
 
@@ -352,7 +392,8 @@ void EnhancedCmdModel::checkLoops()
         if (!total) // the numerator is not below the denominator
             m_c.numeratorRed = m_c.denominatorRed = true;
     }
-    m_c.writeLoopsEnabled = bool(total);
+    m_c.copyLoopsEnabled = bool(total);
+    updateEnables();
     m_c.totalText = total.value_or(QStringLiteral("---"));
     m_c.loopsTrace = Codec::loopsTrace(total ? std::optional<Loops>(m_loops) : std::nullopt);
 }
@@ -364,14 +405,12 @@ EnhancedWriteResult EnhancedCmdModel::writeLoops()
     const std::optional<uint32_t> numerator = parseLoopsField(m_c.numeratorText);
     const std::optional<uint32_t> denominator = parseLoopsField(m_c.denominatorText);
     // A denominator of 0, or a numerator not below it, makes no loop length.
-    if (!pulses || !numerator || !denominator || *denominator == 0 || *numerator >= *denominator) {
-        result.report = QLatin1String(BadValues);
-        report(__LINE__, "TFormEnhancedCmd::BWriteLoopsConfigClick", BadValues);
-        return result;
-    }
+    if (!pulses || !numerator || !denominator || *denominator == 0 || *numerator >= *denominator)
+        return refused(__LINE__, "TFormEnhancedCmd::BWriteLoopsConfigClick", BadValues);
     const Loops sent{*denominator, *numerator, *pulses};
     const auto bytes = Codec::encode(sent);
-    requestWrite(Reg::LoopsConfig, bytes);
+    if (!requestWrite(Reg::LoopsConfig, bytes))
+        return refused(__LINE__, "TFormEnhancedCmd::BWriteLoopsConfigClick", NotSent);
     result.bytes.assign(bytes.begin(), bytes.end());
     m_c.loopsWritten = Codec::writtenLoopsTrace(sent);
     m_c.loopsTracesRed = Codec::byteList(m_c.loopsWritten) != Codec::byteList(m_c.loopsTrace);
@@ -400,10 +439,9 @@ void EnhancedCmdModel::peakTextChanged(const QString &text)
     m_c.peakText = text;
     const std::optional<uint16_t> peak = parsePeak(text);
     m_c.peakRed = !peak;
-    m_c.writeParamsEnabled = peak && m_c.paramsGroupEnabled;
     if (peak)
         m_params.peak = *peak;
-    showParamsTrace(bool(peak));
+    finishParams();
 }
 
 void EnhancedCmdModel::durationTextChanged(const QString &text)
@@ -411,16 +449,24 @@ void EnhancedCmdModel::durationTextChanged(const QString &text)
     m_c.durationText = text;
     const std::optional<uint16_t> duration = parseDuration(text);
     m_c.durationRed = !duration;
-    m_c.writeParamsEnabled = duration && m_c.paramsGroupEnabled;
     if (duration)
         m_params.duration = *duration;
-    showParamsTrace(bool(duration));
+    finishParams();
+}
+
+void EnhancedCmdModel::finishParams()
+{
+    // Both edits count: a red duration must not leave a valid-looking caption.
+    const bool valid = !m_c.peakRed && !m_c.durationRed;
+    showParamsTrace(valid);
+    m_c.copyParamsEnabled = valid;
+    updateEnables();
 }
 
 void EnhancedCmdModel::setParamsGroupEnabled(bool enabled)
 {
     m_c.paramsGroupEnabled = enabled;
-    m_c.writeParamsEnabled = enabled && !m_c.peakRed && !m_c.durationRed;
+    updateEnables();
 }
 
 EnhancedWriteResult EnhancedCmdModel::writeParams()
@@ -429,14 +475,12 @@ EnhancedWriteResult EnhancedCmdModel::writeParams()
     // Both ranges are checked again: a red duration must not go out with a valid peak.
     const std::optional<uint16_t> peak = parsePeak(m_c.peakText);
     const std::optional<uint16_t> duration = parseDuration(m_c.durationText);
-    if (!peak || !duration) {
-        result.report = QLatin1String(BadValues);
-        report(__LINE__, "TFormEnhancedCmd::BWriteEnhancedParamClick", BadValues);
-        return result;
-    }
+    if (!peak || !duration)
+        return refused(__LINE__, "TFormEnhancedCmd::BWriteEnhancedParamClick", BadValues);
     const Params sent{0, *duration, *peak};
     const auto bytes = Codec::encode(sent);
-    requestWrite(Reg::EnhancedParams, bytes);
+    if (!requestWrite(Reg::EnhancedParams, bytes))
+        return refused(__LINE__, "TFormEnhancedCmd::BWriteEnhancedParamClick", NotSent);
     result.bytes.assign(bytes.begin(), bytes.end());
     // The edit shows the current actually sent.
     peakTextChanged(Codec::peakText(*peak));
@@ -462,16 +506,33 @@ void EnhancedCmdModel::displayAll(const EnhancedCmdRecord &record)
 
 // --- Plumbing ----------------------------------------------------------------------
 
-void EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
+bool EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
 {
-    if (!m_session)
-        return;
-    const RegisterWrite write{address, {bytes.begin(), bytes.end()}};
     m_refusal.clear();
+    if (!m_connected)
+        return false;
+    if (!m_session)
+        return true; // composing only
+    RegisterLockGuard guard(m_session->lock());
+    const QLMCRegister *reg = m_session->motor().registerAt(address);
+    if (!reg || !reg->Writable)
+        return false; // the sender would drop it: nothing goes out
+    const RegisterWrite write{address, {bytes.begin(), bytes.end()}};
     if (!RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite",
-                                       "Enhanced cmd / Loops"))
+                                       "Enhanced cmd / Loops")) {
         m_refusal = RegisterRules::refusal(RegisterRules::contextOf(*m_session), write)
                         .value_or(QString());
+        return false;
+    }
+    return true;
+}
+
+EnhancedWriteResult EnhancedCmdModel::refused(int line, const char *function, const char *text)
+{
+    report(line, function, text);
+    EnhancedWriteResult result;
+    result.report = QLatin1String(text);
+    return result;
 }
 
 void EnhancedCmdModel::report(int line, const char *function, const char *text)

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -29,10 +30,16 @@ struct EnhancedCmdControls
     bool goalInPercent = false; ///< RBECOptionEnGoalInPercent
     bool peakCurrent = false;   ///< CBECOptionPeakCurrent
     bool absolute = false;      ///< CBECOptionNoLoopsMode ("Absolute value")
+    /// The model offers the option (its box enabled); one not offered stays clear.
+    bool peakCurrentOffered = true;
+    bool absoluteOffered = true;
     /// Absolute mode as the last EnGoal check saw it: the counter-loops texts and
     /// LEC101..106, LEC112..115 are drawn grey, LEC110/111 say "movement".
     bool greyed = false;
     bool writeCommandEnabled = true; ///< BWriteEnhancedCmd
+    bool readCommandEnabled = true;  ///< BReadEnhancedCmd
+    /// BCopyEnhancedCmd: every edit of the group valid, the caption its bytes.
+    bool copyCommandEnabled = true;
     QString commandTrace;            ///< GBEnhancedCmd caption
     QString commandWritten;          ///< LEnhancedCmdWritten
     bool commandTracesRed = false;   ///< both traces differ after a write
@@ -46,6 +53,8 @@ struct EnhancedCmdControls
     bool denominatorRed = false;
     QString totalText = QStringLiteral("0.000"); ///< LLCPlusesFloat
     bool writeLoopsEnabled = false;              ///< BWriteLoopsConfig
+    bool readLoopsEnabled = true;                ///< BReadLoopsConfig
+    bool copyLoopsEnabled = false;               ///< BCopyLoopsConfig
     QString loopsTrace;                          ///< GBLoopsConfig caption
     QString loopsWritten;                        ///< LEnhancedRangeConfigWritten
     bool loopsTracesRed = false;
@@ -57,6 +66,8 @@ struct EnhancedCmdControls
     bool durationRed = false;
     bool paramsGroupEnabled = true; ///< GBEnhancedParam (model profile)
     bool writeParamsEnabled = true; ///< BWriteEnhancedParam
+    bool readParamsEnabled = true;  ///< BReadEnhancedParam
+    bool copyParamsEnabled = true;  ///< BCopyEnhancedParam
     QString paramsTrace;            ///< GBEnhancedParam caption
     QString paramsWritten;          ///< LEnhancedParamWritten
     bool paramsTracesRed = false;
@@ -77,6 +88,12 @@ struct EnhancedWriteResult
 /// renders the end state. Writes go to the session under its RegisterLock;
 /// reports go to LogMessage. Used on one thread (the user-interface thread,
 /// or the command-line tool's).
+///
+/// A group's caption shows its bytes only while every edit of the group is
+/// valid, and they are the bytes its Write sends; otherwise "--", with Copy
+/// and Write disabled. Read and Write also need the connection and the
+/// model's access to the register; a Write that cannot go out is refused and
+/// shows nothing as written.
 class EnhancedCmdModel
 {
 public:
@@ -89,6 +106,8 @@ public:
     static constexpr const char *BadCounter = "Bad Counter value, write aborted.";
     static constexpr const char *BadValues = "Bad values, write aborted.";
     static constexpr const char *BadFunctionRead = "Bad Loops counter value read";
+    static constexpr const char *NotSent =
+        "No connection or no write access to the register, write aborted.";
     /// The longest text any check reads; longer texts are refused unread.
     static constexpr qsizetype MaxTextLength = 12;
 
@@ -96,6 +115,19 @@ public:
     explicit EnhancedCmdModel(QLMCSession *session = nullptr);
 
     const EnhancedCmdControls &controls() const { return m_c; }
+
+    // --- Connection and model ------------------------------------------------------
+    /// Read and Write need the connection; the window follows it. A model that
+    /// is never told (the command-line tool, which writes over its open link
+    /// only) counts as connected.
+    void setConnected(bool connected);
+    /// Takes the access of 0x4D..0x4F from the session's register image (at
+    /// every switch of the connection and every identification). Until then,
+    /// and without a session, all three are granted.
+    void refreshAccess();
+    /// The options the model offers: one not offered is cleared, ignored when
+    /// read and never sent.
+    void setOptionsOffered(bool peakCurrent, bool absolute);
 
     // --- 0x4D: typing and clicks -------------------------------------------------
     void goalTextChanged(const QString &text);    ///< EECEnhancedGoalChange
@@ -154,17 +186,35 @@ public:
     const QString &refusal() const { return m_refusal; }
 
 private:
+    struct Access
+    {
+        bool readable = true;
+        bool writable = true;
+    };
+    enum Group { CommandGroup, LoopsGroup, ParamsGroup };
+
     void showCommandTrace(bool valid, bool keepOptions);
+    /// After every 0x4D event: the composed goal, the caption and the buttons.
+    void finishCommand();
+    void finishParams();
+    void updateEnables();
+    /// EnGoal as the Write takes it from the edit (also while disabled).
+    std::optional<int32_t> goalValue() const;
     void checkGoal();
     void checkCounter();
     void checkLoops();
     void showParamsTrace(bool valid);
     uint8_t optionsFromControls() const;
-    void requestWrite(int address, std::span<const uint8_t> bytes);
+    /// Requests the write; false (nothing requested) without the connection,
+    /// the register's write access or the rule book's consent (refusal()).
+    bool requestWrite(int address, std::span<const uint8_t> bytes);
+    EnhancedWriteResult refused(int line, const char *function, const char *text);
     QString m_refusal;
     void report(int line, const char *function, const char *text);
 
     QLMCSession *m_session;
+    bool m_connected = true;
+    std::array<Access, 3> m_access{};
     EnhancedCmdControls m_c;
     Command m_command;
     Loops m_loops{0, 0, 0};

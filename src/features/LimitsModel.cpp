@@ -64,14 +64,28 @@ void LimitsModel::requestRead()
     m_session.motor().RequestOptionsRead();
 }
 
-void LimitsModel::write()
+uint64_t LimitsModel::write()
 {
     RegisterLockGuard guard(m_session.lock());
+    const uint64_t noted = m_session.answerSequence();
     const LimitSettings s = LimitRegisters::fromRecord(m_session.Limits, m_shown);
     std::vector<RegisterWrite> batch;
     for (const LimitWrite &w : LimitRegisters::writes(m_shown, s))
         batch.push_back(RegisterRules::write(w.address, w.value));
-    RegisterRules::requestChecked(m_session, batch, "LimitsModel::write", "Limits");
+    if (RegisterRules::requestChecked(m_session, batch, "LimitsModel::write", "Limits"))
+        for (const RegisterWrite &w : batch)
+            m_session.motor().RequestRead(w.address);
+    return noted;
+}
+
+bool LimitsModel::readBackArrived(int limit, uint64_t noted) const
+{
+    RegisterLockGuard guard(m_session.lock());
+    const int base = LimitRegisters::baseAddress(limit == 1 ? 1 : 0);
+    for (int i = 0; i < 4; ++i)
+        if (!m_session.motor().registerAt(base + i)->receivedAfter(noted))
+            return false;
+    return true;
 }
 
 std::array<bool, 4> LimitsModel::changedLines() const

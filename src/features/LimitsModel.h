@@ -3,6 +3,7 @@
 #include "features/LimitRegisters.h"
 
 #include <array>
+#include <cstdint>
 
 class QLMCSession;
 
@@ -35,10 +36,14 @@ public:
     void requestRead();
     /// "Write": reads the shown limit's record and requests its four writes in
     /// one hold of the lock, so a decoder on another thread cannot mix in a
-    /// half-updated record. No read-back is requested with it: a read packet
-    /// may leave before the write and would load the old values into the
-    /// record ("Read" brings the device's values).
-    void write();
+    /// half-updated record, and with them the read-back of the same four
+    /// registers (the sender reads a register only after its pending write
+    /// went out). Returns the session's answer count before the requests, for
+    /// readBackArrived().
+    uint64_t write();
+    /// True once all four registers of \a limit arrived in answers numbered
+    /// above \a noted (the read-back of a write()).
+    bool readBackArrived(int limit, uint64_t noted) const;
 
     /// For each of the shown limit's four lines: true when the value the
     /// window holds differs from the register's last received bytes (what

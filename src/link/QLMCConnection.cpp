@@ -262,9 +262,9 @@ void QLMCConnection::connectedSteps(bool udp)
     m_session.clearCommErrors();
     state.GatewayWriteItems = 0;
     showStatus(3, QStringLiteral("Com error : 0"));
+    // Nothing of an earlier connection is shown, over TCP or UDP.
     m_session.statistics().clearCounters();
-    if (!udp)
-        m_session.statistics().clearShownCounters();
+    m_session.statistics().clearShownCounters();
     m_streamAllowance.reset();
 
     showStatus(0, udp ? QStringLiteral("UDP open") : QStringLiteral("TCP open"));

@@ -32,7 +32,13 @@ void CommStatistics::clearShownCounters()
     shown.readRequestsSent = 0;
     shown.writeRequestsSent = 0;
     shown.answersDecoded = 0;
+    shown.lostPackets = 0;
     shown.receiveChunks = 0;
+    shown.lastTransactionReceived = 0;
+    shown.lastTransactionSent = 0;
+    shown.answerTimeMs = 0.0f;
+    shown.answerTimeMaxMs = 0.0f;
+    clearAnswerTimes();
 }
 
 void CommStatistics::requestSent(bool write, int32_t transactionId, int64_t now)

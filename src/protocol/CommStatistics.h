@@ -64,7 +64,8 @@ public:
     /// Clears the four counters, the recovery counters and the kept answer
     /// times (every open: the time-out follows this connection's answers).
     void clearCounters();
-    /// Clears the shown copies of the four counters (TCP open only).
+    /// Clears every shown copy, the answer times with their maximum and the
+    /// kept answer times (every open: nothing of an earlier connection is shown).
     void clearShownCounters();
 
     /// Bookkeeping for one request sent.

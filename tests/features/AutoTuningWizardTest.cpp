@@ -154,6 +154,39 @@ TEST(AutoTuningWizard, StartAbortAndButtons)
     EXPECT_FALSE(w.startEnabled(TuningKind::PidOnly));
 }
 
+TEST(AutoTuningWizard, ARunEndsWithItsConnection)
+{
+    for (const TuningKind kind : {TuningKind::PidOnly, TuningKind::PidPredictive}) {
+        AutoTuningWizard w = runningWizard(kind);
+        w.statusDecoded(0x03, nullptr);
+        ASSERT_EQ(w.runningText(), QStringLiteral("Running..."));
+        const WizardRequests closed = w.setConnected(false);
+        EXPECT_TRUE(closed.runEnded);
+        EXPECT_TRUE(closed.writes.empty()); // the device is gone: nothing to send
+        EXPECT_TRUE(closed.reads.empty());
+        EXPECT_FALSE(w.running());
+        EXPECT_EQ(w.step(), AutoTuningWizard::ResultStep);
+        EXPECT_EQ(w.resultLines(), QStringList{AutoTuningWizard::connectionClosedLine()});
+        EXPECT_TRUE(w.backEnabled());
+        // The next connection's controller reads 0 ("finished"): not this run's end.
+        w.setConnected(true);
+        EXPECT_TRUE(w.statusDecoded(0x00, nullptr).empty());
+        EXPECT_EQ(w.resultLines(), QStringList{AutoTuningWizard::connectionClosedLine()});
+        w.back();
+        EXPECT_EQ(w.step(), AutoTuningWizard::StartStep);
+        EXPECT_TRUE(w.startEnabled(TuningKind::PidOnly));
+        EXPECT_EQ(w.runningText(), QStringLiteral("----------"));
+    }
+    // A closed connection without a run ends nothing.
+    AutoTuningWizard idle;
+    idle.setConnected(true);
+    EXPECT_FALSE(idle.setConnected(false).runEnded);
+    // "Running..." belongs to a run: a running status decoded without one shows nothing.
+    idle.setConnected(true);
+    idle.statusDecoded(0x13, nullptr);
+    EXPECT_EQ(idle.runningText(), QStringLiteral("----------"));
+}
+
 TEST(AutoTuningWizard, CurrentEdit)
 {
     const int32_t max15 = 15 * 65536;

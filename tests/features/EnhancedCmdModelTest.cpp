@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 namespace Codec = EnhancedCommandCodec;
@@ -253,10 +254,10 @@ TEST_F(EnhancedModel, PeakCurrentAndDuration)
     model.durationTextChanged("65535");
     EXPECT_FALSE(c.durationRed);
 
-    // A red duration, then a valid peak: the Write checks both and sends nothing.
+    // A red duration, then a valid peak: Write stays off, and checks both anyway.
     model.durationTextChanged("70000");
     model.peakTextChanged("2");
-    EXPECT_TRUE(c.writeParamsEnabled); // the last check enables it for its own edit
+    EXPECT_FALSE(c.writeParamsEnabled);
     EXPECT_EQ(model.writeParams().report, EnhancedCmdModel::BadValues);
     takeWrite(Reg::EnhancedParams);
 
@@ -272,6 +273,126 @@ TEST_F(EnhancedModel, PeakCurrentAndDuration)
     model.setParamsGroupEnabled(false);
     model.peakTextChanged("1");
     EXPECT_FALSE(c.writeParamsEnabled);
+}
+
+TEST_F(EnhancedModel, AnInvalidEditBlanksItsGroupsCaptionCopyAndWrite)
+{
+    // Each row ends with one edit of the group invalid, whatever came last.
+    struct Row
+    {
+        const char *what;
+        std::function<void(EnhancedCmdModel &)> steps;
+        bool params; ///< the 0x4F group, else 0x4D
+    };
+    const Row rows[] = {
+        {"red EnGoal, then a valid counter",
+         [](EnhancedCmdModel &m) {
+             m.goalTextChanged("1000000001");
+             m.counterTextChanged("5");
+         },
+         false},
+        {"red counter, then a valid EnGoal",
+         [](EnhancedCmdModel &m) {
+             m.counterTextChanged("100");
+             m.goalTextChanged("7");
+         },
+         false},
+        {"107 (EnGoal disabled) whose kept text is no percentage",
+         [](EnhancedCmdModel &m) {
+             m.goalTextChanged("150");
+             m.commandClicked(107);
+             m.goalInPercentClicked();
+         },
+         false},
+        {"red duration, then a valid peak",
+         [](EnhancedCmdModel &m) {
+             m.durationTextChanged("70000");
+             m.peakTextChanged(local("1.5"));
+         },
+         true},
+        {"red peak, then a valid duration",
+         [](EnhancedCmdModel &m) {
+             m.peakTextChanged("256");
+             m.durationTextChanged("100");
+         },
+         true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        EnhancedCmdModel m(&session);
+        row.steps(m);
+        const EnhancedCmdControls &k = m.controls();
+        EXPECT_EQ(row.params ? k.paramsTrace : k.commandTrace,
+                  row.params ? "0x4F-Enhanced parameters : [0x-- -- -- -- -- -- -- --]"
+                             : "0x4D-Enhanced cmd : [0x-- -- -- -- -- --]");
+        EXPECT_FALSE(row.params ? k.copyParamsEnabled : k.copyCommandEnabled);
+        EXPECT_FALSE(row.params ? k.writeParamsEnabled : k.writeCommandEnabled);
+    }
+    // Valid again: the caption shows what Write sends.
+    model.goalTextChanged("150");
+    model.commandClicked(107);
+    model.goalInPercentClicked();
+    model.goalInPulsesClicked();
+    EXPECT_TRUE(c.copyCommandEnabled);
+    EXPECT_EQ(Codec::byteList(c.commandTrace), "0x80 6B 00 00 00 96");
+    EXPECT_EQ(Codec::byteList(c.commandTrace),
+              Codec::byteList(Codec::commandTrace(*Codec::decodeCommand(model.writeCommand().bytes))));
+}
+
+TEST_F(EnhancedModel, ReadAndWriteNeedTheConnectionAndTheRegistersAccess)
+{
+    struct Row
+    {
+        bool connected;
+        bool readable;
+        bool writable;
+    };
+    for (const Row r : {Row{false, true, true}, Row{true, false, false}, Row{true, true, false},
+                        Row{true, true, true}}) {
+        SCOPED_TRACE(testing::Message() << r.connected << r.readable << r.writable);
+        {
+            RegisterLockGuard guard(session.lock());
+            for (int a : {Reg::EnhancedInput, Reg::LoopsConfig, Reg::EnhancedParams})
+                session.motor().setAccess(a, r.readable, r.writable);
+        }
+        model.setConnected(r.connected);
+        model.denominatorTextChanged("2"); // every group valid
+        const bool reads = r.connected && r.readable;
+        const bool writes = r.connected && r.writable;
+        EXPECT_EQ(c.readCommandEnabled, reads);
+        EXPECT_EQ(c.readLoopsEnabled, reads);
+        EXPECT_EQ(c.readParamsEnabled, reads);
+        EXPECT_EQ(c.writeCommandEnabled, writes);
+        EXPECT_EQ(c.writeLoopsEnabled, writes);
+        EXPECT_EQ(c.writeParamsEnabled, writes);
+        EXPECT_TRUE(c.copyCommandEnabled); // Copy needs no connection
+
+        // A Write that cannot go out is refused and shows nothing as written.
+        EnhancedCmdModel fresh(&session);
+        fresh.setConnected(r.connected);
+        const EnhancedWriteResult w = fresh.writeCommand();
+        EXPECT_EQ(w.written(), writes);
+        EXPECT_EQ(takeWrite(Reg::EnhancedInput).empty(), !writes);
+        EXPECT_EQ(fresh.controls().commandWritten.isEmpty(), !writes);
+        EXPECT_EQ(w.report, writes ? QString() : QString::fromLatin1(EnhancedCmdModel::NotSent));
+    }
+}
+
+TEST_F(EnhancedModel, AnOptionTheModelDoesNotOfferIsNeverSent)
+{
+    model.setOptionsOffered(true, false);
+    // The device's 0x4D holds "Absolute value": shown in the caption, not checked.
+    model.displayCommand({0x84, 5, 1000});
+    EXPECT_FALSE(c.absolute);
+    EXPECT_FALSE(c.greyed);
+    EXPECT_EQ(Codec::byteList(c.commandTrace), "0x84 05 00 00 03 E8");
+    model.absoluteClicked(true);
+    EXPECT_FALSE(c.absolute);
+    EXPECT_EQ(model.writeCommand().bytes, (std::vector<uint8_t>{0x80, 5, 0, 0, 0x03, 0xE8}));
+    model.setOptionsOffered(false, true);
+    model.peakCurrentClicked(true);
+    model.absoluteClicked(true);
+    EXPECT_EQ(model.writeCommand().bytes, (std::vector<uint8_t>{0x84, 5, 0, 0, 0x03, 0xE8}));
 }
 
 TEST(EnhancedModelRoundTrip, ReadValuesComposeTheSameBytes)

@@ -8,6 +8,7 @@
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
+#include "features/EnhancedCmdModel.h"
 #include "features/EnhancedCommandCodec.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
@@ -86,6 +87,17 @@ protected:
         waitFor([timer] { return timer->isActive(); }, 500);
         waitFor([timer] { return !timer->isActive(); }, 500);
     }
+    /// The connection up, with \a writable access to 0x4D..0x4F as the
+    /// identification grants it.
+    void connectWithAccess(bool writable = true)
+    {
+        {
+            RegisterLockGuard guard(session.lock());
+            for (int a : {Reg::EnhancedInput, Reg::LoopsConfig, Reg::EnhancedParams})
+                session.motor().setAccess(a, true, writable);
+        }
+        main.context().connectedControls().setConnected(true);
+    }
     void save(const QString &name)
     {
         const QString dir = qEnvironmentVariable("TARVINE_SCREENSHOTS");
@@ -149,8 +161,93 @@ TEST_F(EnhancedWindow, AbsoluteModeGreysAndRewordsAndLabelsClickTheirButtons)
               "0x4D-Enhanced cmd : [0x-- -- -- -- -- --]");
 }
 
+TEST_F(EnhancedWindow, ButtonsFollowTheConnectionAndTheModelsAccess)
+{
+    form.show();
+    const char *const reads[] = {"BReadEnhancedCmd", "BReadLoopsConfig", "BReadEnhancedParam"};
+    const char *const writes[] = {"BWriteEnhancedCmd", "BWriteEnhancedParam"};
+    struct Row
+    {
+        bool connected;
+        bool granted;  ///< the identification granted 0x4D..0x4F
+        bool writable;
+    };
+    for (const Row r : {Row{false, true, true}, Row{true, false, false}, Row{true, true, false},
+                        Row{true, true, true}, Row{false, true, true}}) {
+        SCOPED_TRACE(testing::Message() << r.connected << r.granted << r.writable);
+        {
+            RegisterLockGuard guard(session.lock());
+            for (int a : {Reg::EnhancedInput, Reg::LoopsConfig, Reg::EnhancedParams})
+                session.motor().setAccess(a, r.granted, r.granted && r.writable);
+        }
+        main.context().connectedControls().setConnected(r.connected);
+        if (r.granted)
+            main.applyIdentification(identifyDevice(0x00060004, 0x00070012));
+        for (const char *name : reads)
+            EXPECT_EQ(get<QPushButton>(name)->isEnabled(), r.connected && r.granted) << name;
+        for (const char *name : writes)
+            EXPECT_EQ(get<QPushButton>(name)->isEnabled(), r.connected && r.granted && r.writable)
+                << name;
+        EXPECT_TRUE(get<QPushButton>("BCopyEnhancedCmd")->isEnabled());
+    }
+
+    // Granted when the window looked, gone when the click comes: nothing is
+    // sent, and nothing shows it as written (no trace, no chart marker).
+    connectWithAccess();
+    ASSERT_TRUE(get<QPushButton>("BWriteEnhancedCmd")->isEnabled());
+    {
+        RegisterLockGuard guard(session.lock());
+        session.motor().setAccess(Reg::EnhancedInput, true, false);
+    }
+    get<QPushButton>("BWriteEnhancedCmd")->click();
+    EXPECT_TRUE(get<QLabel>("LEnhancedCmdWritten")->text().isEmpty());
+    for (int page = 0; page < GraphsPanel::PageCount; ++page)
+        EXPECT_EQ(
+            ChartMarkers::count(main.context().panels().graphs->chart(GraphsPanel::Page(page))), 0);
+    RegisterLockGuard guard(session.lock());
+    EXPECT_FALSE(session.motor().registerAt(Reg::EnhancedInput)->WriteRequest);
+}
+
+TEST_F(EnhancedWindow, AnInvalidEditBlanksTheCaptionCopyAndWrite)
+{
+    connectWithAccess();
+    form.show();
+    type("EECEnhancedGoal", "1000000001");
+    type("EECCounterLoops", "5");
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(),
+              "0x4D-Enhanced cmd : [0x-- -- -- -- -- --]");
+    EXPECT_FALSE(get<QPushButton>("BWriteEnhancedCmd")->isEnabled());
+    EXPECT_FALSE(get<QPushButton>("BCopyEnhancedCmd")->isEnabled());
+    type("EECTimePeakCurrent", "70000");
+    type("EECPeakCurrent", local("1.5"));
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedParam")->title(),
+              "0x4F-Enhanced parameters : [0x-- -- -- -- -- -- -- --]");
+    EXPECT_FALSE(get<QPushButton>("BWriteEnhancedParam")->isEnabled());
+    EXPECT_FALSE(get<QPushButton>("BCopyEnhancedParam")->isEnabled());
+    type("EECEnhancedGoal", "1000");
+    EXPECT_TRUE(get<QPushButton>("BCopyEnhancedCmd")->isEnabled());
+    EXPECT_EQ(get<QGroupBox>("GBEnhancedCmd")->title(),
+              "0x4D-Enhanced cmd : [0x80 05 00 00 03 E8]");
+}
+
+TEST_F(EnhancedWindow, AbsoluteValueNotOfferedIsNeitherShownNorSent)
+{
+    main.applyIdentification(identifyDevice(0x00060004, 0x00070011)); // NETEC-A 7.17
+    connectWithAccess();
+    form.show();
+    answer(Reg::EnhancedInput, {0x84, 0x05, 0x00, 0x00, 0x03, 0xE8});
+    EXPECT_FALSE(get<QCheckBox>("CBECOptionNoLoopsMode")->isEnabled());
+    EXPECT_FALSE(get<QCheckBox>("CBECOptionNoLoopsMode")->isChecked());
+    EXPECT_FALSE(EnhancedCmdWidgets::isTextGreyed(get<QLabel>("LEC101")));
+    get<QPushButton>("BWriteEnhancedCmd")->click();
+    EXPECT_EQ(get<QLabel>("LEnhancedCmdWritten")->text(),
+              "0x4D-Enhanced cmd :          [0x80 05 00 00 03 E8]");
+}
+
 TEST_F(EnhancedWindow, DecodedAnswersFillTheThreeGroups)
 {
+    main.applyIdentification(identifyDevice(0x00060004, 0x00070012)); // 7.18 offers "Absolute value"
+    connectWithAccess();
     form.show();
     answer(Reg::EnhancedInput, {0x94, 0x05, 0x00, 0x7F, 0xFF, 0xFF});
     EXPECT_TRUE(get<QRadioButton>("RBECOptionEnGoalInPercent")->isChecked());
@@ -219,6 +316,7 @@ TEST_F(EnhancedWindow, CommaLocaleReadsAndWritesDecimals)
 {
     if (localeDecimalSeparator() != QLatin1Char(','))
         GTEST_SKIP() << "runs as test_features_enhanced_comma";
+    connectWithAccess();
     form.show();
     get<QRadioButton>("RBECOptionEnGoalInPercent")->click();
     type("EECEnhancedGoal", "1,23456");

@@ -11,6 +11,7 @@
 #include "sim/SimRequestLog.h"
 #include "support/DiscoverySims.h"
 #include "ui/connection/TFormParamIP.h"
+#include "ui/discovery/DiscoveryListViews.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
 #include "ui/discovery/TFormScanUDP.h"
 
@@ -73,6 +74,20 @@ protected:
         }));
     }
 
+    /// Every column but the last (which takes the rest) shows its rows and
+    /// the widest text it can hold uncut.
+    static void expectColumnsFit(QTreeWidget *view)
+    {
+        const QStringList widest = DiscoveryListViews::widestDeviceTexts();
+        for (int c = 0; c + 1 < view->columnCount(); ++c) {
+            const int width = view->columnWidth(c);
+            EXPECT_GT(width, view->fontMetrics().horizontalAdvance(widest[c])) << c;
+            view->resizeColumnToContents(c); // what its present rows need
+            EXPECT_GE(width, view->columnWidth(c)) << c;
+            view->setColumnWidth(c, width);
+        }
+    }
+
     QTreeWidgetItem *row(QTreeWidget *view, const QString &caption)
     {
         for (int i = 0; i < view->topLevelItemCount(); ++i)
@@ -99,6 +114,7 @@ TEST_F(DiscoveryWindows, ScanListsDevicesByMacAndAClickConnects)
         EXPECT_EQ(list->topLevelItem(0)->text(c), expected[c]) << c;
     EXPECT_EQ(list->topLevelItem(2)->text(0), QStringLiteral("00-50-C2-00-00-53"));
     EXPECT_FALSE(list->header()->sectionsClickable());
+    expectColumnsFit(list);
 
     windows.paramIP().connection().setPorts(sims.servers[2]->tcpPort(), sims.port);
     scan.LVDevicesClick(list->topLevelItem(1));
@@ -178,6 +194,7 @@ TEST_F(DiscoveryWindows, ChangeIpMovesADeviceAndTheRescanFindsItThere)
     auto *devices = child<QTreeWidget>(change, "ListViewScanQuelmoDevices");
     ASSERT_TRUE(waitFor([&] { return devices->topLevelItemCount() == 2; }));
     EXPECT_TRUE(child<QGroupBox>(change, "GBScanDevice")->isVisible());
+    expectColumnsFit(devices);
 
     // One adapter: straight to the change group.
     change.ListViewScanQuelmoDevicesClick(row(devices, QStringLiteral("00-50-C2-00-00-56")));

@@ -113,6 +113,8 @@ protected:
         next->click();
         next->click();
         QLineEdit *current = child<QLineEdit>(w, "ECurrentMax");
+        // The page's controls sit at its top, not under an empty page.
+        EXPECT_LT(current->y(), child<QGroupBox>(w, "GBStep2")->height() / 3);
         current->selectAll();
         QTest::keyClicks(current, local(QStringLiteral("1.5")));
         next->click();
@@ -139,6 +141,12 @@ TEST_F(FeatureWindows, WarningPolledWhileShownAndCleared)
     ASSERT_TRUE(waitFor([&] { return latched->isChecked(); }, 3000));
     EXPECT_TRUE(child<QCheckBox>(w, "CBBit16")->isChecked());
     EXPECT_TRUE(latched->toolTip().startsWith(QStringLiteral("First seen")));
+    // Read-only, yet plain to see: a dark tick on a tinted box, a bold caption.
+    QLabel *caption = child<QLabel>(w, "LBit16");
+    EXPECT_TRUE(caption->font().bold());
+    EXPECT_EQ(latched->palette().color(QPalette::Disabled, QPalette::Text), QColor(Qt::black));
+    EXPECT_NE(latched->palette().color(QPalette::Disabled, QPalette::Base),
+              child<QCheckBox>(w, "CBBit19")->palette().color(QPalette::Disabled, QPalette::Base));
     EXPECT_NE(child<QGroupBox>(w, "GBWarning")->title(), WarningRegister::initialGroupTitle());
     EXPECT_TRUE(readOf(0x08));
     shoot(w, "warning-window.png");
@@ -147,6 +155,7 @@ TEST_F(FeatureWindows, WarningPolledWhileShownAndCleared)
     child<QPushButton>(w, "ClearB")->click();
     EXPECT_TRUE(written("08 00 00 00 00"));
     EXPECT_TRUE(waitFor([&] { return !latched->isChecked(); }, 3000));
+    EXPECT_FALSE(caption->font().bold());
 
     w.hide();
     EXPECT_FALSE(main.context().session().WarningWindowVisible.load());
@@ -247,9 +256,13 @@ TEST_F(FeatureWindows, SuccessfulRunShowsTheNewGains)
         },
         5000));
     EXPECT_TRUE(changes->item(kpRow(), 0)->font().bold());
-    EXPECT_GT(w.resultView()->plot()->graph(0)->dataCount(), 10);
+    QCustomPlot *plot = w.resultView()->plot();
+    EXPECT_GT(plot->graph(0)->dataCount(), 10);
     QTest::qWait(300);
     shoot(w, "autotuning-success.png");
+    // The legend keeps off the traces; the command axis has its unit.
+    EXPECT_FALSE(plot->axisRect()->rect().intersects(plot->legend->outerRect()));
+    EXPECT_EQ(plot->yAxis->label(), QStringLiteral("Command [%]"));
     // Back: step 4, "Start PID only" enabled again.
     child<QPushButton>(w, "BBack")->click();
     EXPECT_TRUE(child<QPushButton>(w, "BStartPIDOnly")->isEnabled());
@@ -291,4 +304,25 @@ TEST_F(FeatureWindows, PredictiveAbortThenReset)
     ASSERT_TRUE(waitFor([&] { return w.wizard().step() == AutoTuningWizard::ResultStep; }, 5000));
     EXPECT_EQ(memo(w)->toPlainText(), QStringLiteral("Error - Auto-tuning aborted."));
     EXPECT_TRUE(written("39 00"));
+}
+
+TEST_F(FeatureWindows, ClosingTheConnectionAbortsTheRun)
+{
+    connectTo();
+    TFormAutoTuning &w = wizardOnStart();
+    child<QPushButton>(w, "BStartPIDOnly")->click();
+    ASSERT_TRUE(written("39 01"));
+    main.closeCommunication();
+    ASSERT_TRUE(waitFor([&] { return !main.context().connectedControls().isConnected(); }, 3000));
+    EXPECT_FALSE(w.wizard().running());
+    EXPECT_EQ(w.wizard().step(), AutoTuningWizard::ResultStep);
+    EXPECT_EQ(memo(w)->toPlainText(), AutoTuningWizard::connectionClosedLine());
+    EXPECT_EQ(child<QTableWidget>(w, "TVAutoTuningChanges")->rowCount(), 0);
+    EXPECT_FALSE(main.context().session().AutoTuningActive.load());
+    QPushButton *back = child<QPushButton>(w, "BBack");
+    ASSERT_TRUE(back->isEnabled());
+    back->click();
+    EXPECT_EQ(w.wizard().step(), AutoTuningWizard::StartStep);
+    EXPECT_EQ(child<QLabel>(w, "LRunning")->text(), QStringLiteral("----------"));
+    EXPECT_FALSE(child<QPushButton>(w, "BStartPIDOnly")->isEnabled());
 }

@@ -30,6 +30,7 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -361,17 +362,48 @@ TEST_F(LayoutTest, ReadOutsHoldEveryThirtyTwoBitValue)
 
 TEST(EditColour, ColoursOnlyTheEnabledLookAndLeavesTheDisabledOneToTheStyle)
 {
-    QWidget parent;
-    QLineEdit edit(&parent);
-    const QPalette normal = edit.palette();
-    for (const bool valid : {false, true, false, true}) {
-        SCOPED_TRACE(valid);
-        setEditValid(&edit, valid);
-        EXPECT_EQ(isEditMarkedInvalid(&edit), !valid);
-        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-            EXPECT_EQ(edit.palette().color(group, QPalette::Base),
-                      valid ? normal.color(group, QPalette::Base) : QColor(Qt::red));
-        EXPECT_EQ(edit.palette().color(QPalette::Disabled, QPalette::Base),
-                  normal.color(QPalette::Disabled, QPalette::Base));
+    // WCAG contrast of two colours (1 to 21).
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF())
+               + 0.0722 * channel(c.blueF());
+    };
+    const auto contrast = [&](const QColor &a, const QColor &b) {
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    // On a light and on a dark theme.
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark);
+        QWidget parent;
+        if (dark) {
+            QPalette p = parent.palette();
+            p.setColor(QPalette::Base, QColor(30, 30, 30));
+            p.setColor(QPalette::Text, QColor(230, 230, 230));
+            parent.setPalette(p);
+        }
+        QLineEdit edit(&parent);
+        const QPalette normal = edit.palette();
+        for (const bool valid : {false, true, false, true}) {
+            SCOPED_TRACE(valid);
+            setEditValid(&edit, valid);
+            EXPECT_EQ(isEditMarkedInvalid(&edit), !valid);
+            for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+                const QColor base = edit.palette().color(group, QPalette::Base);
+                const QColor text = edit.palette().color(group, QPalette::Text);
+                EXPECT_EQ(base, valid ? normal.color(group, QPalette::Base) : invalidEditBase());
+                EXPECT_EQ(text, valid ? normal.color(group, QPalette::Text) : invalidEditText());
+                if (!valid) {
+                    // Still red, and the text on it readable.
+                    EXPECT_TRUE(base.hue() <= 10 || base.hue() >= 350) << base.hue();
+                    EXPECT_GT(base.red(), base.green() + 60);
+                    EXPECT_GE(contrast(base, text), 7.0);
+                }
+            }
+            EXPECT_EQ(edit.palette().color(QPalette::Disabled, QPalette::Base),
+                      normal.color(QPalette::Disabled, QPalette::Base));
+        }
     }
 }

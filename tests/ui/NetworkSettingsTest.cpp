@@ -13,6 +13,7 @@
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/connection/TFormParamIPChangeBoxes.h"
+#include "ui/widgets/EditColour.h"
 #include "ui/widgets/TFormAbout.h"
 
 #include <QCheckBox>
@@ -154,8 +155,7 @@ TEST_F(NetworkSettingsTest, BoxesShowTheirControlsAndFollowTheDevice)
         watchdog = main.context().session().Device.TcpWatchdog;
         name = main.context().session().Device.DeviceName.trimmed();
     }
-    EXPECT_EQ(child<QSpinBox>(paramIP, "SpinETCPWatchDog")->value(),
-              std::clamp<int>(watchdog, 30, 60));
+    EXPECT_EQ(child<QSpinBox>(paramIP, "SpinETCPWatchDog")->value(), std::min<int>(watchdog, 60));
     EXPECT_EQ(child<QLineEdit>(paramIP, "ENameIPMod")->text(), name);
 }
 
@@ -169,9 +169,27 @@ TEST_F(NetworkSettingsTest, WritesReachTheWireByteExact)
                              0x20, 0x20, 0x20, 0x20, 0x20})));
     EXPECT_EQ(main.statusText(9), "AB");
 
-    child<QSpinBox>(paramIP, "SpinETCPWatchDog")->setValue(45);
+    QSpinBox *watchdog = child<QSpinBox>(paramIP, "SpinETCPWatchDog");
+    watchdog->setValue(45);
     child<QPushButton>(paramIP, "BChangeTCPWatchDog")->click();
     EXPECT_TRUE(wrote(bytes({0x14, 0x2D})));
+
+    // A watchdog that is off (0) shows so, and "Change" keeps it off.
+    const uint8_t off[1] = {0};
+    server->controller()->writeRegister(Reg::TcpWatchdog, off);
+    {
+        RegisterLockGuard guard(main.context().session().lock());
+        main.context().session().motor().RequestRead(Reg::TcpWatchdog);
+    }
+    ASSERT_TRUE(waitFor([&] { return watchdog->value() == 0; }));
+    EXPECT_EQ(watchdog->text(), "off");
+    child<QPushButton>(paramIP, "BChangeTCPWatchDog")->click();
+    EXPECT_TRUE(wrote(bytes({0x14, 0x00})));
+    // The arrows step between off and the device's 30..60.
+    watchdog->stepBy(1);
+    EXPECT_EQ(watchdog->value(), 30);
+    watchdog->stepBy(-1);
+    EXPECT_EQ(watchdog->value(), 0);
 
     typeAddress("EAdd%1Change", {"10", "0", "0", "44"});
     child<QPushButton>(paramIP, "BChangeIP")->click();
@@ -191,7 +209,7 @@ TEST_F(NetworkSettingsTest, WritesReachTheWireByteExact)
     // A name outside the 8-bit set turns the edit red and writes nothing.
     name->setText(QString::fromUtf8("Motor \xe2\x82\xac"));
     child<QPushButton>(paramIP, "BChangeNameIPMod")->click();
-    EXPECT_FALSE(name->styleSheet().isEmpty());
+    EXPECT_TRUE(isEditMarkedInvalid(name));
     EXPECT_EQ(main.statusText(9), "AB");
 
     // Renaming reads back into the edit and panel 9.
@@ -328,7 +346,7 @@ TEST_F(NetworkSettingsTest, AboutDisplayTestIdentifiesWithoutHardware)
 
     child<QLineEdit>(about, "EHardLow")->setText("256");
     EXPECT_FALSE(child<QPushButton>(about, "BDisplayTest")->isEnabled());
-    EXPECT_FALSE(child<QLineEdit>(about, "EHardLow")->styleSheet().isEmpty());
+    EXPECT_TRUE(isEditMarkedInvalid(child<QLineEdit>(about, "EHardLow")));
     child<QLineEdit>(about, "EHardLow")->setText("3");
     child<QLineEdit>(about, "ETypeHigh")->setText("7");
     emit child<QLineEdit>(about, "ETypeLow")->returnPressed();
@@ -419,7 +437,7 @@ TEST_F(NetworkSettingsTest, DISABLED_Screenshots)
     main.grab().save(folder + "/about-display-test-main.png");
 }
 
-TEST_F(NetworkSettingsTest, UdpOpenKeepsTheShownCounters)
+TEST_F(NetworkSettingsTest, UdpOpenStartsTheShownCountersAtZero)
 {
     openDirect(81);
     const CommStatistics &statistics = main.context().session().statistics();
@@ -430,6 +448,6 @@ TEST_F(NetworkSettingsTest, UdpOpenKeepsTheShownCounters)
     child<QRadioButton>(paramIP, "RBPort7010")->click();
     child<QPushButton>(paramIP, "BOpen")->click();
     ASSERT_EQ(main.statusText(0), "UDP open");
-    EXPECT_EQ(statistics.shown.answersDecoded.load(), shown);
+    EXPECT_LT(statistics.shown.answersDecoded.load(), shown); // this connection's answers only
     paramIP.connection().close();
 }

@@ -395,6 +395,16 @@ TEST(OptionsLimitsWireTest, NewcomerTourOverUdp)
         return false;
     };
     ASSERT_TRUE(waitFor(limit2Written, 5000));
+    // The written registers are read back: the lines the device took lose their mark.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (const char *name : {"LSetupVal", "LCtrlModeVal", "LPositionVal", "LXInputVal"})
+                if (!child<QLabel>(limits, name)->styleSheet().isEmpty())
+                    return false;
+            return true;
+        },
+        5000))
+        << child<QLabel>(limits, "LSetupVal")->styleSheet().toStdString();
     for (const SimWireEvent &r : wire.requests())
         if (r.function == Function::Write && !r.payload.empty() && r.payload[0] == 0x58) {
             // Only the limit-2 registers: 0x58 (4), 0x59 (1), 0x5A (4), 0x5B (4).

@@ -2,6 +2,7 @@
 // adaptation, main-panel slots and the connected-controls registry.
 #include "UiTestSupport.h"
 
+#include "app/DesktopApplication.h"
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
@@ -11,11 +12,15 @@
 #include "ui/widgets/ConnectedControls.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 
 #include <memory>
@@ -192,6 +197,28 @@ TEST(TFormMainDisplay, ReadOutsShowADashUntilTheirRegisterArrives)
     emit main.context().consignStateResetRequested();
     main.runDisplay();
     dashes();
+
+    // Every close: voltage, firmware, uptime, temperature... are no longer live.
+    const QLMCIPPacket status = [] {
+        QLMCIPPacket p;
+        const uint8_t bytes[] = {0x07, 0x00, 0x18, 0x00, 0x00};
+        std::copy(std::begin(bytes), std::end(bytes), p.Data.begin());
+        p.Length = int(sizeof bytes);
+        return p;
+    }();
+    main.context().connectedControls().setConnected(true);
+    main.context().session().DataReceived(status);
+    main.runDisplay();
+    main.setStatusText(4, QStringLiteral("Ver 7.18"));
+    main.setStatusText(6, QStringLiteral("1234 [Sec]"));
+    main.setStatusText(8, QStringLiteral("31 [\u00B0C]"));
+    ASSERT_EQ(main.statusText(5), local("24.0 [V]"));
+    main.context().connectedControls().setConnected(false);
+    dashes();
+    const QString placeholders[] = {"Version", "-- [V]", "-- [Sec]", "#PUp : -",
+                                    QString::fromUtf8("-- [\u00B0C]"), "0x15-Name : ---"};
+    for (int panel = 4; panel <= 9; ++panel)
+        EXPECT_EQ(main.statusText(panel), placeholders[panel - 4]) << panel;
 }
 
 TEST(TFormMainRefresh, TrackBarSetsCycleDividerAndLabel)
@@ -350,4 +377,38 @@ TEST(ConnectedControls, SwitchesBothSetsRunsHooksAndForgetsDestroyedControls)
     EXPECT_FALSE(close.isEnabled());
     EXPECT_FALSE(late.isEnabled());
     EXPECT_EQ(seen, std::vector<bool>({false, true, false}));
+}
+
+TEST(TFormMain, HelpAndReadmeNameTheMenuItemsThereAre)
+{
+    TFormMain main;
+    // Menu title (without its "&") -> the texts of its items.
+    QMap<QString, QStringList> items;
+    for (QAction *bar : main.menuBar()->actions())
+        if (QMenu *menu = bar->menu())
+            for (QAction *action : menu->actions())
+                items[bar->text().remove(QLatin1Char('&'))] << action->text();
+    QStringList texts{QString::fromUtf8(desktopHelpText())};
+    const QDir root(QStringLiteral(TARVINE_SOURCE_DIR));
+    for (const char *name : {"README.md", "docs/architecture.md"}) {
+        QFile file(root.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        texts << QString::fromUtf8(file.readAll());
+    }
+    // "Menu > Item", the same with an arrow, and "Menu > \"Item\"".
+    const QRegularExpression mention(
+        QStringLiteral("\\b(%1)\\s*(?:>|\u2192)\\s*\"?([A-Z][A-Za-z ]*(?:\\.\\.\\.)?)")
+            .arg(items.keys().join(QLatin1Char('|'))));
+    int mentions = 0;
+    for (const QString &text : texts) {
+        for (auto it = mention.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            ++mentions;
+            EXPECT_TRUE(items.value(m.captured(1)).contains(m.captured(2)))
+                << m.captured(0).toStdString();
+        }
+    }
+    EXPECT_GE(mentions, 4);
+    EXPECT_TRUE(QString::fromUtf8(desktopHelpText()).contains(
+        QStringLiteral("Communication > Parameters...")));
 }

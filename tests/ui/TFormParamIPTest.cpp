@@ -322,6 +322,35 @@ TEST_F(ParamIPTest, StatisticsWindowShowsTheCountersOnlyWhileVisible)
     EXPECT_EQ(label("LAnswerTimeMax"), QStringLiteral("0"));
     EXPECT_EQ(session.statistics().shown.answerTimeMaxMs.load(), 0.0f);
     EXPECT_EQ(label("LPacketReceived"), received);
+    EXPECT_EQ(label("LRegistersGivenUp"), QStringLiteral("0"));
+    EXPECT_EQ(label("LInputOverruns"), QStringLiteral("0"));
+
+    // Reopened to a device that never answers: nothing of the last connection
+    // is shown, and the requests going out are, without waiting for an answer.
+    const auto close = [&] {
+        child<QAction>(main, "MenuComClose")->trigger();
+        return waitFor([&] { return !main.context().connectedControls().isConnected(); });
+    };
+    for (const bool udp : {false, true}) {
+        SCOPED_TRACE(udp);
+        child<QRadioButton>(paramIP, udp ? "RBPort7010" : "RBPort8010_IP")->click();
+        if (udp) { // answered first, as the TCP connection above was
+            server->faults().setSettings({});
+            child<QPushButton>(paramIP, "BOpen")->click();
+            ASSERT_TRUE(waitFor([&] { return label("LPacketReceived").toInt() > 5; }));
+        }
+        ASSERT_TRUE(close());
+        SimFaultSettings silent;
+        silent.drop = SimFaultRate::always();
+        server->faults().setSettings(silent);
+        child<QPushButton>(paramIP, "BOpen")->click();
+        EXPECT_TRUE(waitFor([&] {
+            return label("LPacketReceived") == QStringLiteral("0")
+                   && label("LTransactionIDRec") == QStringLiteral("0")
+                   && label("LPacketAskRead").toInt() > 0;
+        }));
+        ASSERT_TRUE(close());
+    }
 }
 
 TEST_F(ParamIPTest, ResetArpWarnsFirst)

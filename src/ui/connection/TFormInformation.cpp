@@ -1,7 +1,9 @@
 #include "ui/connection/TFormInformation.h"
 
 #include "base/FloatText.h"
+#include "device/QLMCSession.h"
 #include "protocol/CommStatistics.h"
+#include "ui/widgets/WindowContext.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -31,14 +33,16 @@ constexpr RecoveryRow RecoveryRows[] = {
     {"LIdentifyRetries", "Identification asked again", &CommStatistics::identifyRetries},
     {"LRegistersReasked", "Registers asked again", &CommStatistics::registersReasked},
     {"LRegistersReadBack", "Registers read back", &CommStatistics::registersReadBack},
+    {"LRegistersGivenUp", "Registers given up", &CommStatistics::registersGivenUp},
+    {"LInputOverruns", "Input overruns (link closed)", &CommStatistics::inputOverruns},
 };
 
 } // namespace
 
-TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statistics)
-    : ToolWindow(mainWindow, QStringLiteral("FormInformation"),
+TFormInformation::TFormInformation(WindowContext &context)
+    : ToolWindow(context.mainWindow(), QStringLiteral("FormInformation"),
                  QStringLiteral("Communication stat."))
-    , m_statistics(statistics)
+    , m_statistics(context.session().statistics())
 {
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(10, 10, 10, 10);
@@ -75,6 +79,25 @@ TFormInformation::TFormInformation(QWidget *mainWindow, CommStatistics &statisti
         m_recovery.push_back(addRow(row++, r.name, QString::fromLatin1(r.title), false));
     grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
     setFixedSize(sizeHint());
+
+    m_timerRefresh.setInterval(RefreshMs);
+    connect(&m_timerRefresh, &QTimer::timeout, this, &TFormInformation::Refresh);
+    // The link starts the counters at 0 at every open: shown at once,
+    // answered or not.
+    context.connectedControls().addHook(this, [this](bool) { Refresh(); });
+}
+
+void TFormInformation::showEvent(QShowEvent *event)
+{
+    ToolWindow::showEvent(event);
+    m_timerRefresh.start();
+    Refresh();
+}
+
+void TFormInformation::hideEvent(QHideEvent *event)
+{
+    m_timerRefresh.stop();
+    ToolWindow::hideEvent(event);
 }
 
 QLabel *TFormInformation::addRow(int row, const char *name, const QString &title, bool withUnit)

@@ -2,26 +2,38 @@
 
 #include "ui/widgets/ToolWindow.h"
 
+#include <QTimer>
+
 #include <vector>
 
 class CommStatistics;
 class QLabel;
 class QPushButton;
+class WindowContext;
 
 /// The statistics window "Communication stat.": requests sent, answers
 /// received, lost packets, receive events, answer times and the last
 /// transaction numbers, as the transport last stored them, and what the
 /// link's recovery did on this connection (time-outs, refused frames, re-asks).
+/// Every open starts the shown values at 0; while the window is visible they
+/// are refreshed by the main window's display routine and every RefreshMs,
+/// so a device that does not answer still shows the requests going out.
 class TFormInformation : public ToolWindow
 {
     Q_OBJECT
 
 public:
-    TFormInformation(QWidget *mainWindow, CommStatistics &statistics);
+    static constexpr int RefreshMs = 250;
+
+    explicit TFormInformation(WindowContext &context);
 
     /// Shows the stored values; does nothing while the window is hidden.
     /// The main window's display routine calls it on every run.
     void Refresh();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void BResetAnswerTimeClick();
@@ -40,4 +52,5 @@ private:
     QLabel *m_answerTimeMax;
     QPushButton *m_resetAnswerTime;
     std::vector<QLabel *> m_recovery;
+    QTimer m_timerRefresh;
 };

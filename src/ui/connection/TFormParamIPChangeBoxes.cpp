@@ -7,6 +7,7 @@
 #include "platform/CommandRunner.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/GuiSessionBridge.h"
+#include "ui/widgets/EditColour.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/WindowContext.h"
 
@@ -44,8 +45,30 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent)
 
 void setRed(QLineEdit *edit, bool red)
 {
-    edit->setStyleSheet(red ? QStringLiteral("QLineEdit { background: #ff8080; }") : QString());
+    setEditValid(edit, !red);
 }
+
+/// The watchdog in seconds: 0 is off (shown "off"); the arrows step from off
+/// to the lowest time and back, the device takes 30..60.
+class WatchdogSpinBox : public QSpinBox
+{
+public:
+    explicit WatchdogSpinBox(QWidget *parent)
+        : QSpinBox(parent)
+    {
+        setRange(0, NS::WatchdogMax);
+        setSpecialValueText(QStringLiteral("off"));
+    }
+    void stepBy(int steps) override
+    {
+        if (value() == 0 && steps > 0)
+            setValue(NS::WatchdogMin + steps - 1);
+        else if (value() > 0 && value() + steps < NS::WatchdogMin)
+            setValue(0);
+        else
+            QSpinBox::stepBy(steps);
+    }
+};
 
 } // namespace
 
@@ -73,9 +96,8 @@ void ChangeParametersBoxes::buildTcpBox()
     QWidget *box = m_window.comTcpBox();
     QGridLayout *grid = m_window.comTcpLayout();
     grid->addWidget(label(QStringLiteral("TCP Watchdog time:"), "LTCPWatchDog", box), 0, 0, 1, 2);
-    m_watchdog = new QSpinBox(box);
+    m_watchdog = new WatchdogSpinBox(box);
     m_watchdog->setObjectName(QStringLiteral("SpinETCPWatchDog"));
-    m_watchdog->setRange(NS::WatchdogMin, NS::WatchdogMax);
     m_watchdog->setValue(NS::WatchdogMin);
     auto *watchdogRow = new QHBoxLayout;
     watchdogRow->addWidget(m_watchdog);
@@ -280,7 +302,8 @@ void ChangeParametersBoxes::directValue(SessionListener::DirectValue value)
     }
     if (value == SessionListener::DirectValue::TcpWatchdog) {
         const QSignalBlocker block(m_watchdog);
-        m_watchdog->setValue(std::clamp(watchdog, NS::WatchdogMin, NS::WatchdogMax));
+        // 0 is off and stays so: a Change writes it back unless the user changes it.
+        m_watchdog->setValue(std::clamp(watchdog, 0, NS::WatchdogMax));
         return;
     }
     const qsizetype zero = name.indexOf(QChar(0));

@@ -31,8 +31,16 @@ void setSortedRows(QTreeWidget *view, QList<QTreeWidgetItem *> items)
 
 } // namespace
 
+QStringList widestDeviceTexts()
+{
+    // Type and versions are two numbers of up to 16 and 8 bits each.
+    return {QStringLiteral("DD-DD-DD-DD-DD-DD"), QStringLiteral("255.255.255.255"),
+            QStringLiteral("65535.65535"), QStringLiteral("255.255"), QStringLiteral("255.255"),
+            QString()};
+}
+
 QTreeWidget *create(QWidget *parent, const char *objectName, const QStringList &columns,
-                    const std::vector<int> &widths)
+                    const QStringList &widest)
 {
     auto *view = new QTreeWidget(parent);
     view->setObjectName(QLatin1String(objectName));
@@ -45,10 +53,12 @@ QTreeWidget *create(QWidget *parent, const char *objectName, const QStringList &
     view->setSortingEnabled(false);
     view->header()->setSectionsClickable(false);
     view->header()->setStretchLastSection(true);
-    for (size_t i = 0; i < widths.size(); ++i) {
-        if (widths[i] > 0)
-            view->setColumnWidth(int(i), widths[i]);
-    }
+    // Measured on a row of the widest texts, which then goes again.
+    auto *sample = new QTreeWidgetItem(widest);
+    view->addTopLevelItem(sample);
+    for (int column = 0; column + 1 < int(columns.size()); ++column)
+        view->resizeColumnToContents(column);
+    delete sample;
     return view;
 }
 

@@ -17,9 +17,13 @@ class QLMCScanQuelmoDevice;
 /// column (8-bit text order) and keyed by it (Qt::UserRole), never by pointer.
 namespace DiscoveryListViews {
 
-/// A list view with \a columns of \a widths (0: take the rest).
+/// A list view with \a columns, each as wide as its title or the widest text
+/// it holds, \a widest (measured with the view's own font and margins); the
+/// last column takes the rest.
 QTreeWidget *create(QWidget *parent, const char *objectName, const QStringList &columns,
-                    const std::vector<int> &widths);
+                    const QStringList &widest);
+/// The widest texts of the device lists' columns (MAC, IP, type, versions, name).
+QStringList widestDeviceTexts();
 /// One row "Processing..." (no key).
 void showProcessing(QTreeWidget *view);
 /// Rows of MACText, IPText, TypeText, FWVersionText, HWVersionText, NameText.

@@ -63,7 +63,7 @@ QGroupBox *TFormChangeIPAdd::buildScanGroup()
         m_scanGroup, "ListViewScanQuelmoDevices",
         {QStringLiteral("MAC Address"), QStringLiteral("IP Address"), QStringLiteral("Type"),
          QStringLiteral("Ver FW"), QStringLiteral("Ver HW"), QStringLiteral("Name")},
-        {120, 100, 40, 60, 60, 0});
+        DiscoveryListViews::widestDeviceTexts());
     grid->addWidget(m_devices, 1, 0, 1, 2);
     connect(m_scan, &QPushButton::clicked, this, &TFormChangeIPAdd::BScanClick);
     connect(m_devices, &QTreeWidget::itemClicked, this,
@@ -83,7 +83,9 @@ QGroupBox *TFormChangeIPAdd::buildBoardGroup()
         DiscoveryListViews::create(m_boardGroup, "ListViewScanNetworkBoard",
                                    {QStringLiteral("Name"), QStringLiteral("IP Address"),
                                     QStringLiteral("MAC Address"), QStringLiteral("Description")},
-                                   {120, 100, 120, 220});
+                                   {QStringLiteral("Local Area Connection"),
+                                    QStringLiteral("255.255.255.255"),
+                                    QStringLiteral("DD-DD-DD-DD-DD-DD"), QString()});
     layout->addWidget(m_boards);
     connect(m_boards, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item) { ListViewScanNetworkBoardClick(item); });

@@ -44,7 +44,7 @@ TFormScanUDP::TFormScanUDP(WindowContext &context)
         this, "LVDevices",
         {QStringLiteral("MAC Address"), QStringLiteral("IP Address"), QStringLiteral("Type"),
          QStringLiteral("Ver FW"), QStringLiteral("Ver HW"), QStringLiteral("Name")},
-        {120, 100, 40, 60, 60, 200});
+        DiscoveryListViews::widestDeviceTexts());
     grid->addWidget(m_devices, 3, 0, 1, 4);
     resize(620, 320);
 

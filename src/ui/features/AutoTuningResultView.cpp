@@ -24,9 +24,16 @@ AutoTuningResultView::AutoTuningResultView(QWidget *parent)
     m_plot->graph(1)->setName(QStringLiteral("Speed"));
     m_plot->graph(1)->setPen(QPen(Qt::blue));
     m_plot->xAxis->setLabel(QStringLiteral("[s]"));
-    m_plot->yAxis->setLabel(QStringLiteral("Command"));
+    m_plot->yAxis->setLabel(QStringLiteral("Command [%]"));
     m_plot->yAxis2->setLabel(QStringLiteral("Speed [p/s]"));
     m_plot->yAxis2->setVisible(true);
+    // The legend in a row of its own under the axes: it never covers a trace.
+    auto *legendRow = new QCPLayoutGrid;
+    m_plot->plotLayout()->addElement(1, 0, legendRow);
+    legendRow->setMargins(QMargins(5, 0, 5, 5));
+    legendRow->addElement(0, 0, m_plot->legend);
+    m_plot->plotLayout()->setRowStretchFactor(1, 0.001);
+    m_plot->legend->setFillOrder(QCPLegend::foColumnsFirst);
     m_plot->legend->setVisible(true);
     QFont small = m_plot->legend->font();
     small.setPointSize(7);
@@ -73,7 +80,7 @@ void AutoTuningResultView::showResponse(const std::vector<TuningSample> &samples
     t.reserve(qsizetype(samples.size()));
     for (const TuningSample &s : samples) {
         t << s.seconds;
-        command << s.command;
+        command << double(s.command) * 100.0 / 65535.0; // as the command chart: 100 % = 65535
         speed << s.speed;
     }
     m_plot->graph(0)->setData(t, command, true);

@@ -46,16 +46,16 @@ EnhancedCommandGroup::EnhancedCommandGroup(EnhancedCmdModel &model, QWidget *par
     auto *buttons = new QHBoxLayout;
     m_read = makeButton(this, "BReadEnhancedCmd", QStringLiteral("Read"));
     m_write = makeButton(this, "BWriteEnhancedCmd", QStringLiteral("Write"));
-    auto *copy = makeButton(this, "BCopyEnhancedCmd", QStringLiteral("Copy"));
-    copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
-    buttons->addWidget(copy);
+    m_copy = makeButton(this, "BCopyEnhancedCmd", QStringLiteral("Copy"));
+    m_copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
+    buttons->addWidget(m_copy);
     buttons->addStretch(1);
     buttons->addWidget(m_read);
     buttons->addWidget(m_write);
     layout->addLayout(buttons);
 
     connect(m_read, &QPushButton::clicked, this, &EnhancedCommandGroup::readRequested);
-    connect(copy, &QPushButton::clicked, this, &EnhancedCommandGroup::copyRequested);
+    connect(m_copy, &QPushButton::clicked, this, &EnhancedCommandGroup::copyRequested);
     connect(m_write, &QPushButton::clicked, this, [this] {
         const EnhancedWriteResult result = m_model.writeCommand();
         after();
@@ -76,7 +76,6 @@ QWidget *EnhancedCommandGroup::buildOptions()
     m_peakCurrent->setObjectName(QStringLiteral("CBECOptionPeakCurrent"));
     m_absolute = new QCheckBox(QStringLiteral("Absolute value"), box);
     m_absolute->setObjectName(QStringLiteral("CBECOptionNoLoopsMode"));
-    m_absolute->setEnabled(false); // until a model offers it
     auto *grid = new QGridLayout(box);
     grid->addWidget(m_pulses, 0, 0);
     grid->addWidget(m_peakCurrent, 0, 1);
@@ -214,6 +213,8 @@ void EnhancedCommandGroup::render()
     setCheckedQuietly(m_percent, c.goalInPercent);
     setCheckedQuietly(m_peakCurrent, c.peakCurrent);
     setCheckedQuietly(m_absolute, c.absolute);
+    m_peakCurrent->setEnabled(c.peakCurrentOffered);
+    m_absolute->setEnabled(c.absoluteOffered);
     renderEdit(m_goal, c.goalText, c.goalRed);
     m_goal->setEnabled(c.goalEnabled);
     m_goalCaption->setEnabled(c.goalEnabled);
@@ -229,13 +230,12 @@ void EnhancedCommandGroup::render()
     setTextGreyed(m_counterLabel1, c.greyed);
     setTextGreyed(m_counterLabel2, c.greyed);
     setTextGreyed(m_counter, c.greyed);
+    m_read->setEnabled(c.readCommandEnabled);
     m_write->setEnabled(c.writeCommandEnabled);
+    m_copy->setEnabled(c.copyCommandEnabled);
 }
 
-void EnhancedCommandGroup::applyProfile(const QString &goalInPulsesText, bool peakCurrentEnabled,
-                                        bool noLoopsOptionEnabled)
+void EnhancedCommandGroup::setGoalInPulsesText(const QString &text)
 {
-    m_pulses->setText(goalInPulsesText);
-    m_peakCurrent->setEnabled(peakCurrentEnabled);
-    m_absolute->setEnabled(noLoopsOptionEnabled);
+    m_pulses->setText(text);
 }

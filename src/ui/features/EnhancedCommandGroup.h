@@ -23,11 +23,11 @@ class EnhancedCommandGroup : public QGroupBox
 public:
     EnhancedCommandGroup(EnhancedCmdModel &model, QWidget *parent);
 
-    /// Shows the model's state (signals blocked, focus untouched).
+    /// Shows the model's state (signals blocked, focus untouched), the
+    /// options the model offers and the buttons' enabled states included.
     void render();
-    /// The model profile's captions and enabled options.
-    void applyProfile(const QString &goalInPulsesText, bool peakCurrentEnabled,
-                      bool noLoopsOptionEnabled);
+    /// The model profile's caption of RBECOptionEnGoalInPulses.
+    void setGoalInPulsesText(const QString &text);
 
 signals:
     void readRequested();
@@ -60,4 +60,5 @@ private:
     std::array<QLabel *, 17> m_commandLabels{};
     QPushButton *m_read = nullptr;
     QPushButton *m_write = nullptr;
+    QPushButton *m_copy = nullptr;
 };

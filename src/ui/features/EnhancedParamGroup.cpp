@@ -28,13 +28,13 @@ EnhancedParamGroup::EnhancedParamGroup(EnhancedCmdModel &model, QWidget *parent)
     grid->addWidget(m_duration, 1, 1);
     grid->addWidget(makeLabel(this, "LECTimePeakCurrentUnit", QStringLiteral("ms")), 1, 2);
     auto *buttons = new QHBoxLayout;
-    auto *read = makeButton(this, "BReadEnhancedParam", QStringLiteral("Read"));
+    m_read = makeButton(this, "BReadEnhancedParam", QStringLiteral("Read"));
     m_write = makeButton(this, "BWriteEnhancedParam", QStringLiteral("Write"));
-    auto *copy = makeButton(this, "BCopyEnhancedParam", QStringLiteral("Copy"));
-    copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
-    buttons->addWidget(copy);
+    m_copy = makeButton(this, "BCopyEnhancedParam", QStringLiteral("Copy"));
+    m_copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
+    buttons->addWidget(m_copy);
     buttons->addStretch(1);
-    buttons->addWidget(read);
+    buttons->addWidget(m_read);
     buttons->addWidget(m_write);
     grid->addLayout(buttons, 2, 0, 1, 4);
     grid->setColumnStretch(3, 1);
@@ -47,8 +47,8 @@ EnhancedParamGroup::EnhancedParamGroup(EnhancedCmdModel &model, QWidget *parent)
         m_model.durationTextChanged(text);
         render();
     });
-    connect(read, &QPushButton::clicked, this, &EnhancedParamGroup::readRequested);
-    connect(copy, &QPushButton::clicked, this, &EnhancedParamGroup::copyRequested);
+    connect(m_read, &QPushButton::clicked, this, &EnhancedParamGroup::readRequested);
+    connect(m_copy, &QPushButton::clicked, this, &EnhancedParamGroup::copyRequested);
     connect(m_write, &QPushButton::clicked, this, [this] {
         const EnhancedWriteResult result = m_model.writeParams();
         render();
@@ -65,4 +65,6 @@ void EnhancedParamGroup::render()
     renderEdit(m_peak, c.peakText, c.peakRed);
     renderEdit(m_duration, c.durationText, c.durationRed);
     m_write->setEnabled(c.writeParamsEnabled);
+    m_read->setEnabled(c.readParamsEnabled);
+    m_copy->setEnabled(c.copyParamsEnabled);
 }

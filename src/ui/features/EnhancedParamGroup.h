@@ -30,4 +30,6 @@ private:
     QLineEdit *m_peak = nullptr;
     QLineEdit *m_duration = nullptr;
     QPushButton *m_write = nullptr;
+    QPushButton *m_read = nullptr;
+    QPushButton *m_copy = nullptr;
 };

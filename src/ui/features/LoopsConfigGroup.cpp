@@ -41,13 +41,13 @@ LoopsConfigGroup::LoopsConfigGroup(EnhancedCmdModel &model, QWidget *parent)
     grid->addWidget(m_totalCaption, 5, 0);
     grid->addWidget(m_total, 5, 1);
     auto *buttons = new QHBoxLayout;
-    auto *read = makeButton(this, "BReadLoopsConfig", QStringLiteral("Read"));
+    m_read = makeButton(this, "BReadLoopsConfig", QStringLiteral("Read"));
     m_write = makeButton(this, "BWriteLoopsConfig", QStringLiteral("Write"));
-    auto *copy = makeButton(this, "BCopyLoopsConfig", QStringLiteral("Copy"));
-    copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
-    buttons->addWidget(copy);
+    m_copy = makeButton(this, "BCopyLoopsConfig", QStringLiteral("Copy"));
+    m_copy->setToolTip(QStringLiteral("Copies the tarvine-cli line that writes these bytes"));
+    buttons->addWidget(m_copy);
     buttons->addStretch(1);
-    buttons->addWidget(read);
+    buttons->addWidget(m_read);
     buttons->addWidget(m_write);
     grid->addLayout(buttons, 6, 0, 1, 4);
     grid->setColumnStretch(3, 1);
@@ -64,8 +64,8 @@ LoopsConfigGroup::LoopsConfigGroup(EnhancedCmdModel &model, QWidget *parent)
         m_model.denominatorTextChanged(text);
         render();
     });
-    connect(read, &QPushButton::clicked, this, &LoopsConfigGroup::readRequested);
-    connect(copy, &QPushButton::clicked, this, &LoopsConfigGroup::copyRequested);
+    connect(m_read, &QPushButton::clicked, this, &LoopsConfigGroup::readRequested);
+    connect(m_copy, &QPushButton::clicked, this, &LoopsConfigGroup::copyRequested);
     connect(m_write, &QPushButton::clicked, this, [this] {
         const EnhancedWriteResult result = m_model.writeLoops();
         render();
@@ -83,6 +83,8 @@ void LoopsConfigGroup::render()
     renderEdit(m_denominator, c.denominatorText, c.denominatorRed);
     m_total->setText(c.totalText);
     m_write->setEnabled(c.writeLoopsEnabled);
+    m_read->setEnabled(c.readLoopsEnabled);
+    m_copy->setEnabled(c.copyLoopsEnabled);
 }
 
 void LoopsConfigGroup::applyProfile(const QString &pulsesLabel, const QString &totalLabel)

@@ -37,4 +37,6 @@ private:
     QLineEdit *m_denominator = nullptr;
     QLabel *m_total = nullptr;
     QPushButton *m_write = nullptr;
+    QPushButton *m_read = nullptr;
+    QPushButton *m_copy = nullptr;
 };

@@ -110,6 +110,9 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
     step5->layout()->addWidget(m_memo);
     step5->layout()->addWidget(m_result);
 
+    // Each page's controls at its top, the room left below them.
+    for (int step = 0; step < AutoTuningWizard::ResultStep; ++step)
+        static_cast<QVBoxLayout *>(m_steps[size_t(step)]->layout())->addStretch();
     for (QGroupBox *group : m_steps)
         layout->addWidget(group, 0, 0, 1, 2);
     layout->setRowStretch(0, 1);
@@ -147,8 +150,15 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
             [this](SessionListener::DirectValue value) { directValue(int(value)); });
     connect(&context, &WindowContext::deviceIdentified, this, &TFormAutoTuning::applyProfile);
     context.connectedControls().addHook(this, [this](bool connected) {
-        m_wizard.setConnected(connected);
-        render();
+        const WizardRequests requests = m_wizard.setConnected(connected);
+        apply(requests);
+        if (requests.runEnded) {
+            // The run ended with its connection: its result shows its response
+            // only, never registers of a later connection.
+            m_before.clear();
+            refreshResult();
+            m_timerResult.stop();
+        }
     });
     m_wizard.currentTextChanged(m_currentMax->text());
     m_wizard.formShown();
@@ -167,8 +177,6 @@ QGroupBox *TFormAutoTuning::makeStep(int step, const QString &title, const QStri
             label->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
         layout->addWidget(label);
     }
-    if (step != AutoTuningWizard::ResultStep)
-        layout->addStretch();
     m_steps[size_t(step)] = group;
     group->hide();
     return group;

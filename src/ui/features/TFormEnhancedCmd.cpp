@@ -109,6 +109,13 @@ TFormEnhancedCmd::TFormEnhancedCmd(WindowContext &context)
                                                   &m_timerLoops);
     context.sessionBridge().setWindowDisplayTimer(WindowDisplay::EnhancedParam, &m_timerParams);
     connect(&context, &WindowContext::deviceIdentified, this, &TFormEnhancedCmd::applyProfile);
+    // "Absolute value" waits for a model that offers it; Read and Write for the
+    // connection and the model's access to each register.
+    m_model.setOptionsOffered(true, false);
+    context.connectedControls().addHook(this, [this](bool connected) {
+        m_model.setConnected(connected);
+        renderGroups();
+    });
 
     m_written->hide();
     resize(900, 600);
@@ -119,9 +126,18 @@ TFormEnhancedCmd::~TFormEnhancedCmd() = default;
 void TFormEnhancedCmd::applyProfile(const ModelProfile &profile)
 {
     const ModelProfile::EnhancedCommand &e = profile.enhanced;
-    m_command->applyProfile(e.goalInPulsesText, e.peakCurrentEnabled, e.noLoopsOptionEnabled);
+    m_command->setGoalInPulsesText(e.goalInPulsesText);
     m_loops->applyProfile(e.pulsesLabel, e.totalPulsesLabel);
+    m_model.setOptionsOffered(e.peakCurrentEnabled, e.noLoopsOptionEnabled);
     m_model.setParamsGroupEnabled(e.enhancedParamsEnabled);
+    m_model.refreshAccess(); // the identification granted it
+    renderGroups();
+}
+
+void TFormEnhancedCmd::renderGroups()
+{
+    m_command->render();
+    m_loops->render();
     m_params->render();
 }
 

@@ -45,6 +45,7 @@ private:
     void TimerDisplayEnhancedCmdTimer();
     void TimerDisplayEnhancedRangeConfigTimer();
     void TimerDisplayEnhancedParamTimer();
+    void renderGroups();
     void renderWritten();
     void copyTrace(QGroupBox *group, int address);
 

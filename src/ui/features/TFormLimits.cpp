@@ -100,6 +100,16 @@ TFormLimits::TFormLimits(WindowContext &context)
 
     m_lampTimer.setInterval(LampPollMs);
     connect(&m_lampTimer, &QTimer::timeout, this, &TFormLimits::showLamps);
+    // The written registers come back: the lines the device took lose their mark.
+    m_readBackTimer.setInterval(ReadBackPollMs);
+    connect(&m_readBackTimer, &QTimer::timeout, this, [this] {
+        if (m_model.readBackArrived(m_readBackLimit, m_readBackNoted)) {
+            m_readBackTimer.stop();
+            displayLimits();
+        } else if (++m_readBackTicks >= ReadBackTicks) {
+            m_readBackTimer.stop(); // the marks stay: "Read" tells more
+        }
+    });
     // limitsArrived also drives the parameter-file save: connected, not consumed.
     connect(&context.sessionBridge(), &GuiSessionBridge::limitsArrived, this,
             &TFormLimits::displayLimits);
@@ -238,7 +248,10 @@ void TFormLimits::BReadClick()
 
 void TFormLimits::BUpdateClick()
 {
-    m_model.write();
+    m_readBackLimit = m_model.shownLimit();
+    m_readBackNoted = m_model.write();
+    m_readBackTicks = 0;
+    m_readBackTimer.start();
 }
 
 void TFormLimits::CBRegOptBit5Click(bool checked)

@@ -33,6 +33,9 @@ public:
 
     /// Interval of the limit lamps' warning poll while the window is visible.
     static constexpr int LampPollMs = 250;
+    /// After "Write", the read-back is awaited this often, at most ReadBackTicks times.
+    static constexpr int ReadBackPollMs = 100;
+    static constexpr int ReadBackTicks = 50;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -54,6 +57,10 @@ private:
     LimitsModel m_model;
     TFormRegOption *m_options = nullptr;
     QTimer m_lampTimer;
+    QTimer m_readBackTimer;
+    int m_readBackLimit = 0;
+    uint64_t m_readBackNoted = 0;
+    int m_readBackTicks = 0;
 
     QRadioButton *m_limit1 = nullptr;
     QRadioButton *m_limit2 = nullptr;

@@ -13,6 +13,44 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+namespace {
+
+const QColor PresentColour(176, 0, 0);   ///< a warning present now
+const QColor LatchedColour(150, 75, 0);  ///< seen since the last clear only
+const QColor PresentTint(255, 170, 170); ///< the box of a set "ACTUAL" bit
+const QColor LatchedTint(255, 214, 150); ///< the box of a set "BEFORE" bit
+
+/// The boxes are read-only (disabled), whose tick the style draws faint: a set
+/// box gets a tinted background and a dark tick.
+void showBox(QCheckBox *box, bool set, const QColor &tint)
+{
+    const QPalette normal = box->parentWidget()->palette();
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Base,
+                     set ? tint : normal.color(QPalette::Disabled, QPalette::Base));
+    palette.setColor(QPalette::Disabled, QPalette::Text,
+                     set ? QColor(Qt::black) : normal.color(QPalette::Disabled, QPalette::Text));
+    box->setPalette(palette);
+}
+
+/// A warning's caption in bold colour while its present or latched bit is set.
+void showCaption(QLabel *caption, bool present, bool latched)
+{
+    const QPalette normal = caption->parentWidget()->palette();
+    QPalette palette = caption->palette();
+    const QColor colour = present   ? PresentColour
+                          : latched ? LatchedColour
+                                    : normal.color(QPalette::Active, QPalette::WindowText);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::WindowText, colour);
+    caption->setPalette(palette);
+    QFont font = caption->font();
+    font.setBold(present || latched);
+    caption->setFont(font);
+}
+
+} // namespace
+
 TFormRegWarning::TFormRegWarning(WindowContext &context)
     : ToolWindow(context.mainWindow(), QStringLiteral("FormRegWarning"), QStringLiteral("Warning"))
     , m_context(context)
@@ -83,8 +121,13 @@ void TFormRegWarning::displayWarnings()
     for (int bit = 0; bit < 32; ++bit) {
         QCheckBox *box = m_boxes[size_t(bit)];
         const QSignalBlocker blocker(box);
-        box->setChecked(WarningRegister::bitSet(bits, bit));
+        const bool set = WarningRegister::bitSet(bits, bit);
+        box->setChecked(set);
+        showBox(box, set, bit % 2 == 0 ? PresentTint : LatchedTint);
     }
+    for (int k = 0; k < WarningRegister::WarningCount; ++k)
+        showCaption(m_captions[size_t(k)], WarningRegister::bitSet(bits, 2 * k),
+                    WarningRegister::bitSet(bits, 2 * k + 1));
     for (int k = 0; k < WarningRegister::WarningCount; ++k)
         m_boxes[size_t(2 * k + 1)]->setToolTip(m_history.toolTip(k));
     m_group->setTitle(WarningRegister::groupTitle(bits));

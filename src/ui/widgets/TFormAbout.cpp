@@ -4,6 +4,7 @@
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "ui/connection/TFormParamIP.h"
+#include "ui/widgets/EditColour.h"
 #include "ui/widgets/WindowContext.h"
 
 #include <QGridLayout>
@@ -110,8 +111,7 @@ void TFormAbout::checkFields()
         const bool valid =
             displayTestValues(texts[0], texts[1], texts[2], texts[3], texts[4], texts[5])
                 .has_value();
-        m_fields[i]->setStyleSheet(valid ? QString()
-                                         : QStringLiteral("QLineEdit { background: #ff8080; }"));
+        setEditValid(m_fields[i], valid);
         all = all && valid;
     }
     m_displayTest->setEnabled(all);
