@@ -84,11 +84,11 @@ void QLMCSession::writeRequested(int address)
     const QLMCRegister *reg = m_motor->registerAt(address);
     if (!reg || !reg->Writable)
         return;
-    // A value equal to the one read since the last recorded change changes
-    // nothing; after a change the last read value is no longer in force, so
-    // an equal write is recorded (the device may hold the changed value).
-    const bool readSinceChange = reg->ReceivedSequence > m_recordedAt[size_t(address)];
-    if (reg->received() && readSinceChange && reg->Value == reg->WriteValue)
+    // A value equal to the one the device sent changes nothing, as long as
+    // the tool changed nothing there in this connection: after a change, a
+    // value read may be older than the write (its read was in flight), so
+    // every write is recorded.
+    if (reg->received() && !m_changed.test(size_t(address)) && reg->Value == reg->WriteValue)
         return;
     ChangeRecord record;
     record.time = QDateTime::currentDateTime();
@@ -98,7 +98,7 @@ void QLMCSession::writeRequested(int address)
         record.before = reg->Value;
     record.written = reg->WriteValue;
     record.source = ChangeSource::current();
-    m_recordedAt[size_t(address)] = std::max(m_answerSequence, reg->ReceivedSequence);
+    m_changed.set(size_t(address));
     m_history.record(std::move(record));
 }
 
@@ -132,7 +132,7 @@ void QLMCSession::replaceMotor()
     m_urgent.reset();
     m_urgentPending = false;
     m_profile.reset();
-    m_recordedAt.fill(0);
+    m_changed.reset();
     installWriteHook();
 }
 

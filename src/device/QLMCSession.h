@@ -226,6 +226,6 @@ private:
     std::shared_ptr<const ModelProfile> m_profile; ///< under the RegisterLock
     ChangeHistory m_history;
     QString m_deviceLabel; ///< under the RegisterLock
-    /// Per register: the answer number when its last change was recorded.
-    std::array<uint64_t, RegisterCount> m_recordedAt{}; ///< under the RegisterLock
+    /// Registers whose change was recorded in this connection.
+    std::bitset<RegisterCount> m_changed; ///< under the RegisterLock
 };

@@ -52,7 +52,7 @@ TEST(ChangeHistory, WriteRequestsOfFileRegistersAreRecordedWithTheValueBefore)
     }
     received(session, Reg::Kd, {0, 2, 0, 0}, 2);
     session.motor().RequestWrite(Reg::Kd, 0x20000); // the value in force: nothing changes
-    session.motor().RequestWrite(Reg::Kp, 0x10000); // back to the read value: still a change
+    session.motor().RequestWrite(Reg::Kp, 0x10000); // after a change every write counts
     const std::vector<ChangeRecord> entries = session.history().entries();
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].address, Reg::Kp);

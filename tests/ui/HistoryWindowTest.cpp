@@ -190,7 +190,15 @@ TEST_F(HistoryWindow, AutoTuningRestorePreviousValuesWritesTheBeforeColumnBack)
                 return false;
         return true;
     }, 3000));
-    // The table's "After" column follows the read-back of the restored values.
+    // Read back over the wire: the session holds them, and the table's
+    // "After" column follows.
+    EXPECT_TRUE(waitFor([&] {
+        RegisterLockGuard guard(session().lock());
+        for (int address : registers)
+            if (session().motor().registerAt(address)->Value != before[address])
+                return false;
+        return true;
+    }, 5000));
     QTableWidget *changes = child<QTableWidget>(w, "TVAutoTuningChanges");
     EXPECT_TRUE(waitFor([&] {
         for (int r = 0; r < changes->rowCount(); ++r)
@@ -198,7 +206,4 @@ TEST_F(HistoryWindow, AutoTuningRestorePreviousValuesWritesTheBeforeColumnBack)
                 return changes->item(r, 1)->text() == changes->item(r, 2)->text();
         return false;
     }, 5000));
-    RegisterLockGuard guard(session().lock());
-    for (int address : registers)
-        EXPECT_EQ(session().motor().registerAt(address)->Value, before[address]) << address;
 }
