@@ -222,7 +222,7 @@ TEST_F(ConsignModelTest, TrackBarMapsItsPositionOntoTheRange)
     setTopSpeed(2000);
     click(Mode::SpeedTraj);
     EXPECT_EQ(model.trackBarChanged(0, true)->consign, -2000);
-    EXPECT_EQ(model.trackBarChanged(1000, true)->consign, 2001);
+    EXPECT_EQ(model.trackBarChanged(1000, true)->consign, 2000);
     EXPECT_EQ(model.trackBarChanged(500, true)->consign, 0);
 }
 
