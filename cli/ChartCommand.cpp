@@ -1,8 +1,9 @@
 // tarvine-cli chart PAGE FILE: the CSV that "Export CSV..." writes for one of
 // the main window's charts, from 200 polled samples.
-#include "cli/CliRunner.h"
+#include "cli/PollCommands.h"
 
-#include "cli/FileCommands.h"
+#include "cli/CliContext.h"
+#include "cli/CliLink.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "panel/ChartCsv.h"
@@ -15,42 +16,55 @@
 #include <algorithm>
 #include <set>
 
+namespace PollCommands {
+
 namespace {
 
 constexpr int ChartPoints = 200;
 
-} // namespace
-
-int CliRunner::chart()
+QString checkChart(const CliOptions &options)
 {
-    const int index = ChartPages::find(m_options.arguments.value(0));
-    const QString path = m_options.arguments.value(1);
+    const QString page = options.positional().value(0);
+    if (ChartPages::find(page) < 0)
+        return QStringLiteral("unknown chart %1 (position, speed, command, current, micrometres)")
+            .arg(page);
+    return CliArguments::checkInteger(options.arguments, QStringLiteral("--refresh"), 2, 200);
+}
+
+int chart(CliContext &c)
+{
+    const QStringList words = c.options.positional();
+    const int index = ChartPages::find(words.value(0));
+    const QString path = words.value(1);
+    const int refreshMs =
+        CliArguments::value(c.arguments(), QStringLiteral("--refresh"), QStringLiteral("20"))
+            .toInt(nullptr, 0);
     const ChartPages::Page &page = ChartPages::pages()[size_t(index)];
     ChartColumns columns;
     columns.timeTitle = page.timeTitle;
     for (const QString &title : page.titles)
         columns.series.push_back({title, {}});
 
-    m_session->RefreshRatio = m_options.refreshMs;
-    m_connection->setPollingEnabled(true);
+    c.session.RefreshRatio = refreshMs;
+    c.connection.setPollingEnabled(true);
     // Samples come at most one per read cycle; a slow device gets five cycles each.
     const qint64 limit =
-        std::max<qint64>(m_options.timeoutMs, qint64(ChartPoints) * m_options.refreshMs * 5);
+        std::max<qint64>(c.options.timeoutMs, qint64(ChartPoints) * refreshMs * 5);
     QElapsedTimer clock;
     clock.start();
     std::set<int> missing;
     while (int(columns.keys.size()) < ChartPoints && clock.elapsed() < limit) {
-        m_answer = false;
-        waitFor([this] { return m_answer || m_failed; }, 50);
-        if (m_failed)
-            return fail(ConnectionFailed,
-                        QStringLiteral("connection lost (%1) after %2 samples")
-                            .arg(m_status0)
-                            .arg(columns.keys.size()));
-        if (!m_answer)
+        c.events.answered = false;
+        c.waitFor([&c] { return c.events.answered || c.link.lost(); }, 50);
+        if (c.link.lost())
+            return c.fail(CliExit::LinkLost, QStringLiteral("connection to %1 lost after %2 samples: %3")
+                                                 .arg(c.options.ip)
+                                                 .arg(columns.keys.size())
+                                                 .arg(c.connection.failure().description()));
+        if (!c.events.answered)
             continue;
         std::bitset<RegisterCount> received;
-        const std::optional<ReceivedValues> v = takeCycleValues(&received);
+        const std::optional<ReceivedValues> v = takeCycleValues(c.session, &received);
         if (!v)
             continue;
         // A sample is taken only when every series has a value from the device.
@@ -64,7 +78,7 @@ int CliRunner::chart()
             continue;
         // The factor is 1 without the wavelength remote's settings file.
         const std::vector<double> values = ChartPages::sample(index, *v, 1.0f);
-        const double step = page.milliseconds ? m_options.refreshMs : 1;
+        const double step = page.milliseconds ? refreshMs : 1;
         columns.keys.push_back(double(columns.keys.size()) * step);
         for (size_t s = 0; s < columns.series.size() && s < values.size(); ++s)
             columns.series[s].values.push_back(values[s]);
@@ -73,7 +87,7 @@ int CliRunner::chart()
         QStringList names;
         for (int address : missing)
             names << CliLink::addressText(address);
-        return fail(TimedOut, QStringLiteral("only %1 of %2 samples within %3 ms%4")
+        return c.fail(CliExit::Unanswered, QStringLiteral("only %1 of %2 samples within %3 ms%4")
                                   .arg(columns.keys.size())
                                   .arg(ChartPoints)
                                   .arg(limit)
@@ -83,9 +97,18 @@ int CliRunner::chart()
     }
     QString error;
     if (!writeFileAtomically(path, ChartCsv::compose(columns), &error))
-        return fail(FileCommands::BadFile, QStringLiteral("cannot write %1: %2")
-                                               .arg(QDir::toNativeSeparators(path), error));
-    m_out << "wrote " << ChartPoints << " samples of the " << page.name << " chart to " << path
+        return c.fail(CliExit::BadFile, QStringLiteral("cannot write %1: %2")
+                                            .arg(QDir::toNativeSeparators(path), error));
+    c.out << "wrote " << ChartPoints << " samples of the " << page.name << " chart to " << path
           << Qt::endl;
-    return Ok;
+    return CliExit::Ok;
 }
+
+} // namespace
+
+const CliCommand Chart{"chart", "chart PAGE FILE [--refresh MS]",
+                       "poll 200 samples and write the CSV of one chart as \"Export CSV...\" does "
+                       "(PAGE: position, speed, command, current, micrometres)",
+                       CliNeeds::Device, &chart, &checkChart, "6 FILE not written"};
+
+} // namespace PollCommands

@@ -35,9 +35,9 @@ bool CliLink::settle(int timeoutMs)
 
 int CliLink::reportLost()
 {
-    m_err << "tarvine-cli: connection to " << m_ipText << " lost (" << m_hooks.lostText() << ")"
+    m_err << "tarvine-cli: connection to " << m_ipText << " lost: " << m_hooks.lostText()
           << Qt::endl;
-    return LinkLost;
+    return CliExit::LinkLost;
 }
 
 int CliLink::reportMissing(const std::vector<int> &missing, bool lostLink)
@@ -47,11 +47,11 @@ int CliLink::reportMissing(const std::vector<int> &missing, bool lostLink)
         names << addressText(address);
     m_err << "tarvine-cli: " << names.join(QStringLiteral(", ")) << " not received";
     if (lostLink)
-        m_err << ": connection to " << m_ipText << " lost (" << m_hooks.lostText() << ")";
+        m_err << ": connection to " << m_ipText << " lost: " << m_hooks.lostText();
     else
         m_err << " within " << m_timeoutMs << " ms";
     m_err << Qt::endl;
-    return lostLink ? LinkLost : Unanswered;
+    return lostLink ? CliExit::LinkLost : CliExit::Unanswered;
 }
 
 std::vector<int> CliLink::missing(const std::vector<int> &addresses)
@@ -97,7 +97,7 @@ int CliLink::read(const std::vector<int> &addresses)
         const bool settled = settle(m_timeoutMs - int(clock.elapsed()));
         ask = missing(wanted);
         if (ask.empty())
-            return Ok;
+            return CliExit::Ok;
         if (lost())
             return reportMissing(ask, true);
         if (!settled)
@@ -116,15 +116,15 @@ void CliLink::beginWrite()
 int CliLink::awaitWrite(const QString &what)
 {
     if (settle(m_timeoutMs))
-        return Ok;
+        return CliExit::Ok;
     if (lost()) {
         m_err << "tarvine-cli: no answer to " << what << ": connection to " << m_ipText
-              << " lost (" << m_hooks.lostText() << ")" << Qt::endl;
-        return LinkLost;
+              << " lost: " << m_hooks.lostText() << Qt::endl;
+        return CliExit::LinkLost;
     }
     m_err << "tarvine-cli: no answer to " << what << " within " << m_timeoutMs << " ms"
           << Qt::endl;
-    return Unanswered;
+    return CliExit::Unanswered;
 }
 
 bool CliLink::writeAnswered(int address)

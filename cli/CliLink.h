@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/CliExit.h"
+
 #include <QString>
 #include <QTextStream>
 
@@ -14,13 +16,11 @@ class QLMCSession;
 /// after the command's own request stored it, and a write only when the
 /// answer to its write packet arrived; everything else is reported as missing
 /// (one line on standard error), never shown. The exit codes say why a round
-/// failed: 2 the link was lost (refused, closed, reset), 3 registers stayed
-/// unanswered.
+/// failed: CliExit::LinkLost (refused, closed, reset), CliExit::Unanswered
+/// (registers stayed unanswered).
 class CliLink
 {
 public:
-    enum ExitCode { Ok = 0, LinkLost = 2, Unanswered = 3 };
-
     /// What the runner lends the link.
     struct Hooks
     {
@@ -30,7 +30,7 @@ public:
         std::function<bool()> settled;
         /// True once the connection was refused, closed or reset.
         std::function<bool()> lost;
-        /// How it was lost ("TCP closed", "TCP Error").
+        /// How it was lost ("closed by the controller", "connection reset").
         std::function<QString()> lostText;
     };
 
@@ -44,7 +44,7 @@ public:
     bool settle(int timeoutMs);
     /// True once the link was lost.
     bool lost() const;
-    /// Reports the lost link (one line) and returns LinkLost.
+    /// Reports the lost link (one line) and returns CliExit::LinkLost.
     int reportLost();
 
     /// Reads \a addresses, asking again for those that did not come (a read

@@ -1,5 +1,6 @@
 #include "cli/DiscoveryCommands.h"
 
+#include "cli/CliContext.h"
 #include "discovery/DiscoveryFrames.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
@@ -7,51 +8,30 @@
 
 #include <algorithm>
 
-namespace {
+using namespace CliExit;
 
-const QStringList Commands{QStringLiteral("scan"), QStringLiteral("adapters"),
-                           QStringLiteral("set-ip")};
+const CliCommand DiscoveryCommands::Scan{
+    "scan", "scan [--wait MS] [--port P] [--loopback FIRST-LAST]",
+    "devices answering a broadcast on every network: MAC, IP, type, FW, HW, name "
+    "(tab-separated, by MAC)",
+    CliNeeds::Nothing, &DiscoveryCommands::run, nullptr,
+    "2 sending failed, 3 no device answered"};
+const CliCommand DiscoveryCommands::Adapters{
+    "adapters", "adapters [--loopback FIRST-LAST] [--wait MS] [--port P]", "local adapters: name, IP, MAC, description",
+    CliNeeds::Nothing, &DiscoveryCommands::run, nullptr, "2 the adapter list could not be read"};
+const CliCommand DiscoveryCommands::SetIp{
+    "set-ip", "set-ip MAC ADDR [--board NAME|IP] [--force] [--verify] [--wait MS] [--port P] "
+              "[--loopback FIRST-LAST]",
+    "gives the device with MAC the address ADDR (--verify: scans again to see it there)",
+    CliNeeds::Nothing, &DiscoveryCommands::run, nullptr,
+    "2 sending failed, 3 MAC not found (or, with --verify, not at ADDR afterwards), 5 ADDR "
+    "answers a ping or could not be tested (--force sends anyway)"};
 
-QString commandOf(const QStringList &args)
+int DiscoveryCommands::run(CliContext &context)
 {
-    // The first word that is neither an option nor an option's value.
-    static const QStringList withValue{QStringLiteral("--wait"),     QStringLiteral("--port"),
-                                       QStringLiteral("--loopback"), QStringLiteral("--board"),
-                                       QStringLiteral("--ip"),       QStringLiteral("--i2c"),
-                                       QStringLiteral("--timeout")};
-    for (int i = 0; i < args.size(); ++i) {
-        if (withValue.contains(args[i])) {
-            ++i;
-            continue;
-        }
-        if (!args[i].startsWith(QLatin1String("--")))
-            return args[i];
-    }
-    return {};
-}
-
-} // namespace
-
-bool DiscoveryCommands::handles(const QStringList &args)
-{
-    return Commands.contains(commandOf(args));
-}
-
-QString DiscoveryCommands::usage()
-{
-    return QStringLiteral(
-        "Discovery (no --ip):\n"
-        "  scan [--wait MS] [--port P] [--loopback FIRST-LAST]\n"
-        "                                devices answering a broadcast on every network:\n"
-        "                                MAC, IP, type, FW, HW, name (tab-separated, by MAC)\n"
-        "  adapters [--loopback FIRST-LAST]\n"
-        "                                local adapters: name, IP, MAC, description\n"
-        "  set-ip MAC ADDR [--board NAME|IP] [--force] [--verify]\n"
-        "                                gives the device with MAC the address ADDR\n"
-        "  --loopback 127.0.0.1-127.0.0.3 replaces the broadcast by datagrams to each\n"
-        "  loopback address of the range (virtual controllers). Exit codes: 2 sending\n"
-        "  failed, 3 no device found (set-ip: MAC not found, or not at ADDR after\n"
-        "  --verify), 5 ADDR answers a ping or could not be tested (--force sends anyway).\n");
+    return DiscoveryCommands(QStringList{context.options.command} + context.arguments(),
+                             context.out, context.err)
+        .run();
 }
 
 DiscoveryCommands::DiscoveryCommands(QStringList args, QTextStream &out, QTextStream &err,
@@ -79,7 +59,7 @@ QString DiscoveryCommands::escaped(const QString &text)
 
 int DiscoveryCommands::fail(int code, const QString &message)
 {
-    m_err << "tarvine-cli: " << message << Qt::endl;
+    m_err << cliErrorLine(code, message) << Qt::endl;
     return code;
 }
 
@@ -183,15 +163,15 @@ int DiscoveryCommands::scan()
               << Qt::endl;
     }
     if (engine.DeviceList.empty())
-        return fail(sent ? NotFound : SendFailed, QStringLiteral("no device answered"));
-    return sent ? Ok : SendFailed;
+        return fail(sent ? Unanswered : LinkLost, QStringLiteral("no device answered"));
+    return sent ? Ok : LinkLost;
 }
 
 int DiscoveryCommands::adapters()
 {
     QLMCScanQuelmoDevice engine(m_waitMs, *m_network, uint16_t(m_port));
     if (!engine.scanNetworkBoard())
-        return fail(SendFailed, QStringLiteral("the adapter list could not be read"));
+        return fail(LinkLost, QStringLiteral("the adapter list could not be read"));
     for (const QLMCNetBoard &b : engine.BoardList)
         m_out << escaped(b.FriendlyName) << '\t' << b.IPText << '\t' << b.MACText << '\t'
               << escaped(b.Description) << Qt::endl;
@@ -233,21 +213,21 @@ int DiscoveryCommands::setIp()
     runScan(engine);
     const QLMCQuelmoDevice *device = engine.findDevice(macText);
     if (!device)
-        return fail(NotFound, QStringLiteral("no device with MAC %1 answered").arg(macText));
+        return fail(Unanswered, QStringLiteral("no device with MAC %1 answered").arg(macText));
     if (!m_force) {
         const PingResult ping = engine.testPing(address);
         if (ping == PingResult::Reply)
-            return fail(AddressInUse, QStringLiteral("%1 is already used (it answers a ping); "
+            return fail(ValueRefused, QStringLiteral("%1 is already used (it answers a ping); "
                                                      "--force changes it anyway")
                                           .arg(DiscoveryFrames::ipText(address)));
         if (ping == PingResult::Unavailable)
-            return fail(AddressInUse, QStringLiteral("%1 could not be tested (no ICMP socket); "
+            return fail(ValueRefused, QStringLiteral("%1 could not be tested (no ICMP socket); "
                                                      "--force changes it anyway")
                                           .arg(DiscoveryFrames::ipText(address)));
     }
     const QLMCQuelmoDevice target = *device;
     if (!engine.changeIPAdd(target, *board, addressText))
-        return fail(SendFailed, QStringLiteral("changeIPAdd failed"));
+        return fail(LinkLost, QStringLiteral("changeIPAdd failed"));
     m_out << "IP change sent to " << macText << ": " << DiscoveryFrames::ipText(address) << " mask "
           << board->MaskText << Qt::endl;
     if (!m_verify)
@@ -255,7 +235,7 @@ int DiscoveryCommands::setIp()
     runScan(engine);
     const QLMCScanQuelmoDevice::ChangeCheck check = engine.checkChange(macText, address);
     if (!check.answers)
-        return fail(NotFound, check.text);
+        return fail(Unanswered, check.text);
     m_out << check.text << Qt::endl;
     return Ok;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/CliCommand.h"
+
 #include <QStringList>
 #include <QTextStream>
 
@@ -17,13 +19,12 @@ class DiscoveryNetwork;
 class DiscoveryCommands
 {
 public:
-    enum ExitCode { Ok = 0, Usage = 1, SendFailed = 2, NotFound = 3, AddressInUse = 5 };
+    static const CliCommand Scan;
+    static const CliCommand Adapters;
+    static const CliCommand SetIp;
 
-    /// True when \a args name one of the discovery commands.
-    static bool handles(const QStringList &args);
-    static QString usage();
-
-    /// \a network replaces the chosen network (tests).
+    /// \a args: the command and its arguments; \a network replaces the
+    /// chosen network (tests).
     DiscoveryCommands(QStringList args, QTextStream &out, QTextStream &err,
                       DiscoveryNetwork *network = nullptr);
     ~DiscoveryCommands();
@@ -34,6 +35,7 @@ public:
     static QString escaped(const QString &text);
 
 private:
+    static int run(CliContext &context);
     int parse();
     int scan();
     int adapters();

@@ -1,17 +1,19 @@
 #include "cli/EnhancedCommands.h"
 
 #include "base/NumberText.h"
+#include "cli/CliContext.h"
 #include "cli/CliLink.h"
 #include "device/RegisterText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 #include "features/EnhancedCmdModel.h"
+#include "link/QLMCConnection.h"
 
 namespace Codec = EnhancedCommandCodec;
 
-namespace {
+using namespace CliExit;
 
-enum ExitCode { Ok = 0, Unanswered = 3, Refused = 5, Differs = 7 };
+namespace {
 
 /// The options of "enhanced".
 struct EnhancedArguments
@@ -53,18 +55,30 @@ std::optional<EnhancedArguments> parseEnhanced(const QStringList &args, QString 
         if (!(v = value()))
             return std::nullopt;
         if (arg == QLatin1String("--loops")) {
+            if (!CliArguments::isInteger(*v)) {
+                error = QStringLiteral("--loops needs a whole number");
+                return std::nullopt;
+            }
             a.loops = v;
         } else if (arg == QLatin1String("--command")) {
             bool ok = false;
-            const int code = v->toInt(&ok);
+            const int code = CliArguments::isInteger(*v) ? v->toInt(&ok) : 0;
             if (!ok || code < Codec::FirstCommand || code > Codec::LastCommand) {
                 error = QStringLiteral("--command must be a number from 101 to 117");
                 return std::nullopt;
             }
             a.command = code;
         } else if (arg == QLatin1String("--goal")) {
+            if (!CliArguments::isInteger(*v)) {
+                error = QStringLiteral("--goal needs a whole number of pulses");
+                return std::nullopt;
+            }
             a.goal = v;
         } else {
+            if (!CliArguments::isDecimal(*v)) {
+                error = QStringLiteral("--percent needs a plain decimal");
+                return std::nullopt;
+            }
             a.percent = v;
         }
     }
@@ -85,65 +99,72 @@ QString localised(QString text)
     return text.replace(QLatin1Char('.'), localeDecimalSeparator());
 }
 
-} // namespace
-
-bool EnhancedCommands::handles(const QString &command)
-{
-    return command == QLatin1String("enhanced") || command == QLatin1String("loops")
-           || command == QLatin1String("peak");
-}
-
-QString EnhancedCommands::usage()
-{
-    return QStringLiteral(
-        "  enhanced (--loops N | --command 101..117) [--goal PULSES | --percent P]\n"
-        "           [--peak] [--absolute]\n"
-        "                                enhanced motion command (0x4D): EnGoal plus N loops,\n"
-        "                                or a numbered command\n"
-        "  loops PULSES [NUM/DEN]        pulses per loop (0x4E)\n"
-        "  peak AMPERES MS               peak current and its duration (0x4F)\n");
-}
-
-std::optional<QString> EnhancedCommands::checkArguments(const QString &command,
-                                                        const QStringList &arguments)
+QString checkEnhanced(const CliOptions &options)
 {
     QString error;
-    if (command == QLatin1String("enhanced")) {
-        if (!parseEnhanced(arguments, error))
-            return error;
-    } else if (command == QLatin1String("loops")) {
-        if (arguments.isEmpty() || arguments.size() > 2
-            || (arguments.size() == 2 && arguments[1].count(QLatin1Char('/')) != 1))
-            return QStringLiteral("usage: loops PULSES [NUMERATOR/DENOMINATOR]");
-    } else if (command == QLatin1String("peak")) {
-        if (arguments.size() != 2)
-            return QStringLiteral("usage: peak AMPERES MILLISECONDS");
-    }
-    return std::nullopt;
+    parseEnhanced(options.arguments, error);
+    return error;
 }
 
-EnhancedCommands::EnhancedCommands(CliLink &link, const ModelProfile &profile, QTextStream &out,
-                                   QTextStream &err)
-    : m_link(link)
-    , m_session(link.session())
-    , m_profile(profile)
-    , m_out(out)
-    , m_err(err)
+QString checkLoops(const CliOptions &options)
+{
+    const QStringList &a = options.arguments;
+    const QStringList fraction = a.value(1, QStringLiteral("0/1")).split(QLatin1Char('/'));
+    if (!CliArguments::isInteger(a.value(0)) || fraction.size() != 2
+        || !CliArguments::isInteger(fraction[0]) || !CliArguments::isInteger(fraction[1]))
+        return QStringLiteral("usage: loops PULSES [NUMERATOR/DENOMINATOR]");
+    return {};
+}
+
+QString checkPeak(const CliOptions &options)
+{
+    const QStringList &a = options.arguments;
+    if (!CliArguments::isDecimal(a.value(0)) || !CliArguments::isInteger(a.value(1)))
+        return QStringLiteral("usage: peak AMPERES MILLISECONDS");
+    return {};
+}
+
+} // namespace
+
+const CliCommand EnhancedCommands::Enhanced{
+    "enhanced",
+    "enhanced (--loops N | --command 101..117) [--goal PULSES | --percent P] [--peak] [--absolute]",
+    "enhanced motion command (0x4D): EnGoal plus N loops, or a numbered command; prints the "
+    "written trace and the read-back",
+    CliNeeds::Device, &EnhancedCommands::run, &checkEnhanced,
+    "5 the window's checks refuse the values, 7 the read-back differs"};
+const CliCommand EnhancedCommands::Loops{
+    "loops", "loops PULSES [NUM/DEN]", "pulses per loop (0x4E), with a fraction", CliNeeds::Device,
+    &EnhancedCommands::run, &checkLoops,
+    "5 the window's checks refuse the values, 7 the read-back differs"};
+const CliCommand EnhancedCommands::Peak{
+    "peak", "peak AMPERES MS", "peak current and its duration (0x4F)", CliNeeds::Device,
+    &EnhancedCommands::run, &checkPeak,
+    "5 the window's checks refuse the values, 7 the read-back differs"};
+
+EnhancedCommands::EnhancedCommands(CliContext &context)
+    : m_c(context)
+    , m_link(context.link)
+    , m_session(context.session)
+    , m_profile(context.connection.profile())
+    , m_out(context.out)
 {}
 
 int EnhancedCommands::fail(int code, const QString &message)
 {
-    m_err << "tarvine-cli: " << message << Qt::endl;
-    return code;
+    return m_c.fail(code, message);
 }
 
-int EnhancedCommands::run(const QString &command, const QStringList &arguments)
+int EnhancedCommands::run(CliContext &context)
 {
+    EnhancedCommands commands(context);
+    const QString &command = context.options.command;
+    const QStringList &arguments = context.arguments();
     if (command == QLatin1String("enhanced"))
-        return enhanced(arguments);
+        return commands.enhanced(arguments);
     if (command == QLatin1String("loops"))
-        return loops(arguments);
-    return peak(arguments);
+        return commands.loops(arguments);
+    return commands.peak(arguments);
 }
 
 int EnhancedCommands::writeAndReadBack(int address,
@@ -156,7 +177,7 @@ int EnhancedCommands::writeAndReadBack(int address,
         RegisterLockGuard guard(m_session.lock());
         const QLMCRegister *reg = m_session.motor().registerAt(address);
         if (!reg->Writable)
-            return fail(Refused, QStringLiteral("register 0x%1 is not writable on this model")
+            return fail(ValueRefused, QStringLiteral("register 0x%1 is not writable on this model")
                                      .arg(QString::number(address, 16).toUpper()));
         readable = reg->Readable;
     }
@@ -164,7 +185,7 @@ int EnhancedCommands::writeAndReadBack(int address,
     QString written;
     const QString report = write(written);
     if (!report.isEmpty())
-        return fail(Refused, report);
+        return fail(ValueRefused, report);
     {
         RegisterLockGuard guard(m_session.lock());
         m_sent = m_session.motor().registerAt(address)->WriteValue;
@@ -207,12 +228,12 @@ int EnhancedCommands::enhanced(const QStringList &arguments)
     QString error;
     const std::optional<EnhancedArguments> a = parseEnhanced(arguments, error);
     if (!a)
-        return fail(Refused, error); // checked at parsing already
+        return fail(Usage, error); // checked at parsing already
     const ModelProfile::EnhancedCommand &offered = m_profile.enhanced;
     if (a->absolute && !offered.noLoopsOptionEnabled)
-        return fail(Refused, QStringLiteral("\"Absolute value\" is not offered by this model"));
+        return fail(ValueRefused, QStringLiteral("\"Absolute value\" is not offered by this model"));
     if (a->peak && !offered.peakCurrentEnabled)
-        return fail(Refused, QStringLiteral("\"Peak current enable\" is not offered by this model"));
+        return fail(ValueRefused, QStringLiteral("\"Peak current enable\" is not offered by this model"));
 
     EnhancedCmdModel model(&m_session);
     if (a->percent) {
@@ -309,7 +330,7 @@ int EnhancedCommands::loops(const QStringList &arguments)
 int EnhancedCommands::peak(const QStringList &arguments)
 {
     if (!m_profile.enhanced.enhancedParamsEnabled)
-        return fail(Refused, QStringLiteral("the enhanced parameters are not offered by this model"));
+        return fail(ValueRefused, QStringLiteral("the enhanced parameters are not offered by this model"));
     EnhancedCmdModel model(&m_session);
     model.peakTextChanged(localised(arguments.value(0)));
     model.durationTextChanged(arguments.value(1));

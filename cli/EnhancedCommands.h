@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CliCommand.h"
 #include "device/ModelProfile.h"
 
 #include <QString>
@@ -12,6 +13,7 @@
 
 class CliLink;
 class QLMCSession;
+struct CliContext;
 
 /// tarvine-cli's "enhanced", "loops" and "peak" commands: the enhanced-command
 /// window's checks and Writes (EnhancedCmdModel) on a connected session; each
@@ -19,21 +21,14 @@ class QLMCSession;
 class EnhancedCommands
 {
 public:
-    static bool handles(const QString &command);
-    /// The usage lines of the three commands.
-    static QString usage();
-    /// A one-line error when \a arguments do not make a command line of
-    /// \a command; nullopt when they do (their values are checked later).
-    static std::optional<QString> checkArguments(const QString &command,
-                                                 const QStringList &arguments);
+    static const CliCommand Enhanced;
+    static const CliCommand Loops;
+    static const CliCommand Peak;
 
-    EnhancedCommands(CliLink &link, const ModelProfile &profile, QTextStream &out,
-                     QTextStream &err);
-
-    /// Runs \a command; returns the tool's exit code (5 for a refused value).
-    int run(const QString &command, const QStringList &arguments);
+    explicit EnhancedCommands(CliContext &context);
 
 private:
+    static int run(CliContext &context);
     int enhanced(const QStringList &arguments);
     int loops(const QStringList &arguments);
     int peak(const QStringList &arguments);
@@ -47,11 +42,10 @@ private:
     int taken(int address);
     int fail(int code, const QString &message);
 
+    CliContext &m_c;
     CliLink &m_link;
     QLMCSession &m_session;
     ModelProfile m_profile;
     QTextStream &m_out;
-    QTextStream &m_err;
     std::vector<uint8_t> m_sent; ///< the bytes of the last write
-
 };

@@ -1,9 +1,8 @@
 #include "cli/FeatureCommands.h"
 
 #include "base/NumberText.h"
+#include "cli/CliContext.h"
 #include "cli/CliLink.h"
-#include "cli/CliOptions.h"
-#include "cli/CliRunner.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "features/AutoTuningWizard.h"
@@ -15,6 +14,8 @@
 #include <cmath>
 
 namespace FeatureCommands {
+
+using namespace CliExit;
 
 namespace {
 
@@ -36,9 +37,9 @@ QString valueOf(const QStringList &arguments, const QString &option)
     return i >= 0 && i + 1 < arguments.size() ? arguments[i + 1] : QString();
 }
 
-int autotune(Context &c)
+int autotune(CliContext &c)
 {
-    const QStringList &args = c.options.arguments;
+    const QStringList &args = c.arguments();
     const TuningKind kind =
         args.contains(QStringLiteral("--predictive")) ? TuningKind::PidPredictive : TuningKind::PidOnly;
     const QChar separator = localeDecimalSeparator();
@@ -46,13 +47,8 @@ int autotune(Context &c)
     const QString voltageText = valueOf(args, QStringLiteral("--voltage"));
     bool voltageActive = !voltageText.isEmpty();
     int tenths = 0;
-    if (voltageActive) {
-        bool ok = false;
-        const double volts = voltageText.toDouble(&ok);
-        if (!ok || !std::isfinite(volts) || volts < 5.0 || volts > 50.0)
-            return c.fail(CliRunner::Usage, QStringLiteral("--voltage must be 5.0 .. 50.0 volts"));
-        tenths = int(std::lround(volts * 10.0));
-    }
+    if (voltageActive)
+        tenths = int(std::lround(voltageText.toDouble() * 10.0)); // checked at parsing
 
     const ModelProfile &profile = c.connection.profile();
     AutoTuningWizard wizard;
@@ -65,24 +61,24 @@ int autotune(Context &c)
     c.link.beginWrite();
     applyWizardRequests(c.session, wizard, wizard.next(currentText, 0, false));
     if (wizard.step() != AutoTuningWizard::VoltageStep)
-        return c.fail(CliRunner::RegisterRefused,
+        return c.fail(ValueRefused,
                       QStringLiteral("--current %1: a plain decimal from 0 to %2 A is needed")
                           .arg(valueOf(args, QStringLiteral("--current")))
                           .arg(profile.maxPeakCurrent / 65536.0));
     applyWizardRequests(c.session, wizard, wizard.next({}, tenths, voltageActive));
     if (const int code = c.link.awaitWrite(QStringLiteral("the current and voltage limits"));
-        code != CliRunner::Ok)
+        code != Ok)
         return code;
 
     // The status is polled while the run goes on: polling on.
     c.connection.setPollingEnabled(true);
     const WizardRequests start = wizard.startClicked(kind);
     if (start.writes.empty())
-        return c.fail(CliRunner::RegisterRefused,
+        return c.fail(ValueRefused,
                       QStringLiteral("PID + predictive tuning is not offered on this model"));
-    int seen = c.tuningStatuses.load();
+    int seen = c.events.tuningStatuses.load();
     applyWizardRequests(c.session, wizard, start);
-    c.out << "Running..." << Qt::endl;
+    c.err << "tarvine-cli: auto-tuning running" << Qt::endl;
 
     interrupted = 0;
     auto previous = std::signal(SIGINT, onInterrupt);
@@ -98,7 +94,7 @@ int autotune(Context &c)
                 applyWizardRequests(c.session, wizard, wizard.startClicked(kind));
                 c.err << "tarvine-cli: aborting the auto-tuning" << Qt::endl;
             }
-            const int count = c.tuningStatuses.load();
+            const int count = c.events.tuningStatuses.load();
             if (count == seen)
                 return false;
             seen = count;
@@ -122,7 +118,7 @@ int autotune(Context &c)
     if (!ended) {
         applyWizardRequests(c.session, wizard, wizard.startClicked(kind)); // abort
         c.link.settle(c.options.timeoutMs);
-        return c.fail(CliRunner::TimedOut,
+        return c.fail(Unanswered,
                       QStringLiteral("the auto-tuning did not end within %1 ms").arg(limitMs));
     }
     c.connection.setPollingEnabled(false);
@@ -139,29 +135,29 @@ int autotune(Context &c)
         c.out << "0x" << hex2(address) << ' ' << QString::fromStdString(reg->Name) << " = "
               << RegisterText::value(address, reg->Value) << Qt::endl;
     }
-    if (code != CliRunner::Ok)
+    if (code != Ok)
         return code;
     const bool failed =
         tuningStatusMeaning(wizard.status()).outcome == TuningStatusMeaning::Outcome::Error;
-    return failed ? TuningFailed : CliRunner::Ok;
+    return failed ? BadFile : Ok;
 }
 
-int warnings(Context &c)
+int warnings(CliContext &c)
 {
     if (c.options.arguments.contains(QStringLiteral("--clear"))) {
         c.link.beginWrite();
         WarningRegister::requestClear(c.session.motor());
         if (const int code = c.link.awaitWrite(QStringLiteral("the clear of 0x08"));
-            code != CliRunner::Ok)
+            code != Ok)
             return code;
     }
     {
         RegisterLockGuard guard(c.session.lock());
         if (!c.session.motor().registerAt(Reg::Warning)->Readable)
-            return c.fail(CliRunner::RegisterRefused,
+            return c.fail(ValueRefused,
                           QStringLiteral("register 0x08 is not readable on this model"));
     }
-    if (const int code = c.link.read({Reg::Warning}); code != CliRunner::Ok)
+    if (const int code = c.link.read({Reg::Warning}); code != Ok)
         return code;
     uint32_t bits;
     {
@@ -176,17 +172,17 @@ int warnings(Context &c)
             c.out << WarningRegister::caption(k).simplified() << ':'
                   << (actual ? " ACTUAL" : "") << (before ? " BEFORE" : "") << Qt::endl;
     }
-    return CliRunner::Ok;
+    return Ok;
 }
 
-int homing(Context &c)
+int homing(CliContext &c)
 {
     const bool start = c.options.arguments.contains(QStringLiteral("--start"));
     const int address = start ? Reg::HomingStart : Reg::HomingStop;
     {
         RegisterLockGuard guard(c.session.lock());
         if (!c.session.motor().registerAt(address)->Writable)
-            return c.fail(CliRunner::RegisterRefused,
+            return c.fail(ValueRefused,
                           QStringLiteral("homing is not offered on this model"));
     }
     c.link.beginWrite();
@@ -195,63 +191,53 @@ int homing(Context &c)
     else
         HomingSetup::requestStop(c.session.motor());
     if (const int code = c.link.awaitWrite(QStringLiteral("the homing command"));
-        code != CliRunner::Ok)
+        code != Ok)
         return code;
     if (!c.link.writeAnswered(address))
-        return c.fail(CliRunner::TimedOut, QStringLiteral("the command was not acknowledged"));
+        return c.fail(Unanswered, QStringLiteral("the command was not acknowledged"));
     c.out << (start ? "homing started" : "homing stopped") << Qt::endl;
-    return CliRunner::Ok;
+    return Ok;
 }
 
-} // namespace
-
-bool handles(const QString &command)
+QString checkAutotune(const CliOptions &options)
 {
-    return command == QLatin1String("autotune") || command == QLatin1String("warnings")
-           || command == QLatin1String("homing");
-}
-
-bool isOption(const QString &option, bool &takesValue)
-{
-    takesValue = option == QLatin1String("--current") || option == QLatin1String("--voltage");
-    return takesValue || option == QLatin1String("--pid") || option == QLatin1String("--predictive")
-           || option == QLatin1String("--clear") || option == QLatin1String("--start")
-           || option == QLatin1String("--stop");
-}
-
-QString checkArguments(const QString &command, const QStringList &a)
-{
+    const QStringList &a = options.arguments;
     auto has = [&](const char *o) { return a.contains(QLatin1String(o)); };
-    if (command == QLatin1String("autotune")) {
-        if (has("--pid") == has("--predictive"))
-            return QStringLiteral("autotune needs one of --pid and --predictive");
-        if (!has("--current"))
-            return QStringLiteral("autotune needs --current A");
-    } else if (command == QLatin1String("homing")) {
-        if (has("--start") == has("--stop"))
-            return QStringLiteral("homing needs one of --start and --stop");
+    if (has("--pid") == has("--predictive"))
+        return QStringLiteral("autotune needs one of --pid and --predictive");
+    if (!has("--current"))
+        return QStringLiteral("autotune needs --current A");
+    if (!CliArguments::isDecimal(valueOf(a, QStringLiteral("--current"))))
+        return QStringLiteral("--current needs a plain decimal of amperes");
+    if (has("--voltage")) {
+        const QString text = valueOf(a, QStringLiteral("--voltage"));
+        const double volts = text.toDouble();
+        if (!CliArguments::isDecimal(text) || volts < 5.0 || volts > 50.0)
+            return QStringLiteral("--voltage must be 5.0 .. 50.0 volts");
     }
     return {};
 }
 
-QString usage()
+QString checkHoming(const CliOptions &options)
 {
-    return QStringLiteral(
-        "  autotune --pid|--predictive --current A [--voltage V]\n"
-        "                                run the controller's auto-tuning; prints the result\n"
-        "                                lines and the re-read registers (Ctrl-C aborts)\n"
-        "  warnings [--clear]            the warning bits of 0x08 (after clearing them)\n"
-        "  homing --start|--stop         start or stop the homing\n");
+    const QStringList &a = options.arguments;
+    if (a.contains(QLatin1String("--start")) == a.contains(QLatin1String("--stop")))
+        return QStringLiteral("homing needs one of --start and --stop");
+    return {};
 }
 
-int run(Context &context)
-{
-    const QString &command = context.options.command;
-    if (command == QLatin1String("autotune"))
-        return autotune(context);
-    if (command == QLatin1String("warnings"))
-        return warnings(context);
-    return homing(context);
-}
+} // namespace
+
+const CliCommand Autotune{"autotune", "autotune --pid|--predictive --current A [--voltage V]",
+                          "run the controller's auto-tuning; prints the result lines and the "
+                          "re-read registers (Ctrl-C aborts)",
+                          CliNeeds::Device, &autotune, &checkAutotune,
+                          "3 the run did not end in time, 5 a current beyond the model's maximum "
+                          "or a kind the model does not offer, 6 the run ended with an error"};
+const CliCommand Warnings{"warnings", "warnings [--clear]",
+                          "the warning bits of 0x08 (after clearing them)", CliNeeds::Device,
+                          &warnings};
+const CliCommand Homing{"homing", "homing --start|--stop", "start or stop the homing",
+                        CliNeeds::Device, &homing, &checkHoming};
 
 } // namespace FeatureCommands

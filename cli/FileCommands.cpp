@@ -1,5 +1,6 @@
 #include "cli/FileCommands.h"
 
+#include "cli/CliContext.h"
 #include "cli/CliLink.h"
 
 #include "device/QLMCSession.h"
@@ -10,44 +11,29 @@
 
 #include <set>
 
+using namespace CliExit;
+
 namespace {
 
 const QString OldVersionText =
     QStringLiteral("Load an old file version. The save method will create the new file version.");
 
-QString oneLine(QString text)
-{
-    return text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-}
-
-QString addressText(int address)
-{
-    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(2, '0');
-}
-
 } // namespace
 
-bool FileCommands::handles(const QString &command)
+int FileCommands::view(CliContext &c)
 {
-    return command == QLatin1String("save") || command == QLatin1String("send")
-           || command == QLatin1String("diff");
-}
-
-int FileCommands::view(const CliOptions &options, QTextStream &out, QTextStream &err)
-{
-    const QString path = options.arguments.value(0);
+    QTextStream &out = c.out;
+    const QString path = c.options.positional().value(0);
     const ParameterFileContent content = ParameterFile::readPath(path);
-    if (!content.ok()) {
-        err << "tarvine-cli: " << oneLine(content.error) << Qt::endl;
-        return BadFile;
-    }
+    if (!content.ok())
+        return c.fail(BadFile, content.error);
     // Shown as if a controller had answered with the file's values.
     QLMCSession session;
     ParameterApply::apply(session, content, false);
     RegisterLockGuard guard(session.lock());
     for (const FileEntry &entry : content.entries) {
         const QLMCRegister &reg = *session.motor().registerAt(entry.address);
-        out << addressText(entry.address) << ' ' << QString::fromStdString(reg.Name) << " = "
+        out << CliLink::addressText(entry.address) << ' ' << QString::fromStdString(reg.Name) << " = "
             << (reg.Size == 0 ? QStringLiteral("(command)")
                               : RegisterText::value(entry.address, reg.Value));
         if (entry.zeroed)
@@ -55,30 +41,33 @@ int FileCommands::view(const CliOptions &options, QTextStream &out, QTextStream 
         out << Qt::endl;
     }
     if (content.result == 1)
-        err << "tarvine-cli: " << OldVersionText << Qt::endl;
-    return 0;
+        c.err << "tarvine-cli: " << OldVersionText << Qt::endl;
+    return Ok;
 }
 
-FileCommands::FileCommands(Context context)
-    : m_c(std::move(context))
+FileCommands::FileCommands(CliContext &context)
+    : m_c(context)
+    , m_file(context.options.positional().value(0))
 {}
 
 FileCommands::~FileCommands() = default;
 
 int FileCommands::fail(int code, const QString &message)
 {
-    m_c.err << "tarvine-cli: " << oneLine(message) << Qt::endl;
-    return code;
+    return m_c.fail(code, message);
 }
 
-int FileCommands::run()
+int FileCommands::run(CliContext &context)
 {
-    const QString &command = m_c.options.command;
-    if (command == QLatin1String("save"))
-        return save();
-    if (command == QLatin1String("send"))
-        return send();
-    return diff();
+    FileCommands files(context);
+    // The runner's listener hands 0x5B over to a save waiting for it.
+    context.events.limitsArrived = [&files] { files.limitsReceived(); };
+    const QString &command = context.options.command;
+    const int code = command == QLatin1String("save")   ? files.save()
+                     : command == QLatin1String("send") ? files.send()
+                                                        : files.diff();
+    context.events.limitsArrived = nullptr;
+    return code;
 }
 
 void FileCommands::limitsReceived()
@@ -103,16 +92,11 @@ void FileCommands::saveEnded(bool written, const QString &failure)
 int FileCommands::save()
 {
     SaveGroups groups = SaveGroups::all();
-    if (!m_c.options.groups.isEmpty()) {
+    const QString keys = CliArguments::value(m_c.arguments(), QStringLiteral("--groups"));
+    if (!keys.isEmpty()) {
         groups = SaveGroups::none();
-        for (const QString &key : m_c.options.groups.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            const auto group = saveGroupFromKey(key.trimmed());
-            if (!group)
-                return fail(1, QStringLiteral("unknown group %1 (communication, global, "
-                                              "regulation, homing, limit1, limit2, loops)")
-                                   .arg(key));
-            groups.set(*group, true);
-        }
+        for (const QString &key : keys.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            groups.set(*saveGroupFromKey(key.trimmed()), true); // checked at parsing
     }
     m_save = std::make_unique<ParameterSave>(m_c.session, *this);
     m_save->setGroupsProvider([groups] { return groups; });
@@ -122,10 +106,10 @@ int FileCommands::save()
                     m_save->connectionClosed();
             });
     m_saveEnded = false;
-    m_save->start(m_c.options.arguments.value(0), m_c.connection.isConnected());
+    m_save->start(m_file, m_c.connection.isConnected());
     m_c.waitFor(
         [this] {
-            if (m_c.failed() && m_save->SavePending())
+            if (m_c.link.lost() && m_save->SavePending())
                 m_save->connectionClosed();
             return m_saveEnded;
         },
@@ -134,14 +118,14 @@ int FileCommands::save()
         return fail(Unanswered, QStringLiteral("the save did not end"));
     if (!m_saveWritten) {
         // Nothing is written without every saved register answered.
-        if (m_c.failed())
+        if (m_c.link.lost())
             return fail(LinkLost, QStringLiteral("connection to %1 lost: ").arg(m_c.options.ip)
                                       + m_saveFailure);
         return fail(m_saveFailure.contains(QLatin1String("no answer")) ? Unanswered : BadFile,
                     m_saveFailure);
     }
     m_c.out << "saved " << m_save->SaveFileName() << Qt::endl;
-    return 0;
+    return Ok;
 }
 
 int FileCommands::readBack(const ParameterFileContent &content)
@@ -156,7 +140,7 @@ int FileCommands::readBack(const ParameterFileContent &content)
 
 int FileCommands::diff()
 {
-    const ParameterFileContent content = ParameterFile::readPath(m_c.options.arguments.value(0));
+    const ParameterFileContent content = ParameterFile::readPath(m_file);
     if (!content.ok())
         return fail(BadFile, content.error);
     const uint64_t mark = m_c.session.answerSequence();
@@ -170,29 +154,26 @@ int FileCommands::diff()
     }
     // An incomplete read-back is no comparison: "no difference" is never
     // said of a value that did not come.
-    if (code != 0)
+    if (code != Ok)
         return code;
-    return differences > 0 ? Differs : 0;
+    return differences > 0 ? Differs : Ok;
 }
 
 int FileCommands::send()
 {
-    const ParameterFileContent content = ParameterFile::readPath(m_c.options.arguments.value(0));
+    const ParameterFileContent content = ParameterFile::readPath(m_file);
     if (!content.ok())
         return fail(BadFile, content.error);
     std::set<int> only;
-    for (const QString &text : m_c.options.only.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const auto address = RegisterText::parseAddress(text.trimmed());
-        if (!address)
-            return fail(1, QStringLiteral("%1 is not a register address").arg(text));
-        only.insert(*address);
-    }
+    const QString onlyText = CliArguments::value(m_c.arguments(), QStringLiteral("--only"));
+    for (const QString &text : onlyText.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        only.insert(*RegisterText::parseAddress(text.trimmed())); // checked at parsing
     for (int address : only) {
         bool inFile = false;
         for (const FileEntry &entry : content.entries)
             inFile |= entry.address == address;
         if (!inFile)
-            return fail(1, QStringLiteral("register %1 is not in the file").arg(addressText(address)));
+            return fail(Usage, QStringLiteral("register %1 is not in the file").arg(CliLink::addressText(address)));
     }
     m_c.link.beginWrite();
     const ApplyResult applied = ParameterApply::apply(
@@ -200,7 +181,7 @@ int FileCommands::send()
         [&only](const FileEntry &entry) { return only.empty() || only.count(entry.address); });
     // The sender reads every register back after the last write packet.
     m_c.session.ReadBackAfterSend = !applied.requested.empty();
-    if (const int code = m_c.link.awaitWrite(QStringLiteral("the writes")); code != 0)
+    if (const int code = m_c.link.awaitWrite(QStringLiteral("the writes")); code != Ok)
         return code;
     // 0x64 is not part of that read-back; nor is anything when no write went out.
     m_c.session.ReadBackAfterSend = false;
@@ -216,7 +197,7 @@ int FileCommands::send()
             // Nothing to read back: only the answer to its write tells it arrived.
             if (!m_c.link.writeAnswered(row.address)) {
                 ++unanswered;
-                m_c.err << "tarvine-cli: the write of " << addressText(row.address)
+                m_c.err << "tarvine-cli: the write of " << CliLink::addressText(row.address)
                         << " was not answered" << Qt::endl;
             }
             continue;
@@ -224,11 +205,11 @@ int FileCommands::send()
         if (!row.different)
             continue;
         ++refused;
-        m_c.out << addressText(row.address) << ' ' << row.name << " not taken: device "
+        m_c.out << CliLink::addressText(row.address) << ' ' << row.name << " not taken: device "
                 << row.deviceText << ", file " << row.fileText << Qt::endl;
     }
     // "sent" only when the device answered every register it was sent.
-    if (code != 0)
+    if (code != Ok)
         return code;
     if (unanswered > 0)
         return Unanswered;
@@ -239,5 +220,47 @@ int FileCommands::send()
     m_c.out << Qt::endl;
     if (content.result == 1)
         m_c.err << "tarvine-cli: " << OldVersionText << Qt::endl;
-    return refused > 0 ? Differs : 0;
+    return refused > 0 ? Differs : Ok;
 }
+
+namespace {
+
+QString checkSave(const CliOptions &options)
+{
+    const QString keys = CliArguments::value(options.arguments, QStringLiteral("--groups"));
+    for (const QString &key : keys.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (!saveGroupFromKey(key.trimmed()))
+            return QStringLiteral("unknown group %1 (communication, global, regulation, homing, "
+                                  "limit1, limit2, loops)")
+                .arg(key);
+    return {};
+}
+
+QString checkSend(const CliOptions &options)
+{
+    const QString registers = CliArguments::value(options.arguments, QStringLiteral("--only"));
+    for (const QString &text : registers.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (!RegisterText::parseAddress(text.trimmed()))
+            return QStringLiteral("%1 is not a register address").arg(text);
+    return {};
+}
+
+} // namespace
+
+const CliCommand FileCommands::Save{
+    "save", "save FILE [--groups G,...]",
+    "save the registers to a .qmc parameter file (groups: communication, global, regulation, "
+    "homing, limit1, limit2, loops; default all)",
+    CliNeeds::Device, &FileCommands::run, &checkSave,
+    "6 FILE not written (nothing is written unless every saved register answered)"};
+const CliCommand FileCommands::View{"view", "view FILE", "list the registers of a parameter file",
+                                    CliNeeds::Nothing, &FileCommands::view, nullptr,
+                                    "6 a bad or unreadable file"};
+const CliCommand FileCommands::Send{
+    "send", "send FILE [--only REG,...]", "send a parameter file and verify the read-back",
+    CliNeeds::Device, &FileCommands::run, &checkSend,
+    "6 a bad or unreadable file, 7 registers the device did not take"};
+const CliCommand FileCommands::Diff{"diff", "diff FILE",
+                                    "list the registers that differ from the file",
+                                    CliNeeds::Device, &FileCommands::run, nullptr,
+                                    "6 a bad or unreadable file, 7 registers differ"};

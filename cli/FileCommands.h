@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/CliOptions.h"
+#include "cli/CliCommand.h"
 #include "files/ParameterSave.h"
 
 #include <QObject>
@@ -8,9 +8,7 @@
 
 #include <functional>
 
-class CliLink;
-class QLMCConnection;
-class QLMCSession;
+struct CliContext;
 
 /// The parameter-file commands of tarvine-cli: save, view, send and diff,
 /// over the same core as the parameter-file window.
@@ -19,42 +17,25 @@ class FileCommands : public QObject, public ParameterSaveListener
     Q_OBJECT
 
 public:
-    enum ExitCode { LinkLost = 2, Unanswered = 3, BadFile = 6, Differs = 7 };
+    static const CliCommand Save;
+    static const CliCommand View;
+    static const CliCommand Send;
+    static const CliCommand Diff;
 
-    /// What the runner lends the commands.
-    struct Context
-    {
-        QLMCSession &session;
-        QLMCConnection &connection;
-        const CliOptions &options;
-        QTextStream &out;
-        QTextStream &err;
-        /// Runs the event loop until \a done or \a timeoutMs; false on time-out.
-        std::function<bool(const std::function<bool()> &done, int timeoutMs)> waitFor;
-        /// Reads and writes that count only what this connection answered.
-        CliLink &link;
-        /// True once the connection failed or closed.
-        std::function<bool()> failed;
-    };
-
-    /// True for the commands that need a connection (save, send, diff).
-    static bool handles(const QString &command);
-    /// view FILE: reads a file without a controller and lists its registers.
-    static int view(const CliOptions &options, QTextStream &out, QTextStream &err);
-
-    explicit FileCommands(Context context);
+    explicit FileCommands(CliContext &context);
     ~FileCommands() override;
-
-    /// Runs save, send or diff on the open connection.
-    int run();
-    /// The decoder stored 0x5B (queued onto this thread by the runner).
-    void limitsReceived();
 
     // ParameterSaveListener
     void saveStatus(const QString &text) override;
     void saveEnded(bool written, const QString &failure) override;
 
 private:
+    /// Runs save, send or diff on the open connection.
+    static int run(CliContext &context);
+    /// view FILE: reads a file without a controller and lists its registers.
+    static int view(CliContext &context);
+    /// The decoder stored 0x5B (queued onto this thread by the runner).
+    void limitsReceived();
     int save();
     int send();
     int diff();
@@ -62,7 +43,8 @@ private:
     /// Reads the readable value registers of \a content back; 0 or an exit code.
     int readBack(const ParameterFileContent &content);
 
-    Context m_c;
+    CliContext &m_c;
+    QString m_file; ///< the FILE argument
     std::unique_ptr<ParameterSave> m_save;
     bool m_saveEnded = false;
     bool m_saveWritten = false;

@@ -1,5 +1,6 @@
 #include "cli/NetworkCommands.h"
 
+#include "cli/CliContext.h"
 #include "cli/CliLink.h"
 
 #include "device/DeviceNetworkSettings.h"
@@ -9,27 +10,13 @@
 
 namespace NetworkCommands {
 
+using namespace CliExit;
+
 namespace {
 
-// Exit codes shared with CliRunner.
-constexpr int Ok = 0;
-constexpr int Usage = 1;
-constexpr int ConnectionFailed = 2;
-constexpr int TimedOut = 3;
-constexpr int RegisterRefused = 5;
-constexpr int Differs = 7;
-
-const QString BusScan = QStringLiteral("bus-scan");
-const QString SetName = QStringLiteral("set-name");
-
-int fail(Context &c, int code, const QString &message)
+int busScan(CliContext &c)
 {
-    c.err << "tarvine-cli: " << message << Qt::endl;
-    return code;
-}
-
-int busScan(const QString &ipText, Context &c)
-{
+    const QString &ipText = c.options.ip;
     bool finished = false;
     bool ended = false;
     QStringList entries;
@@ -41,20 +28,23 @@ int busScan(const QString &ipText, Context &c)
     const auto lost =
         QObject::connect(&c.connection, &QLMCConnection::scanEnded, [&] { ended = true; });
     c.connection.startBusScan(ipText);
-    const bool answered = c.waitFor([&] { return finished || ended; }, c.timeoutMs);
+    const bool answered = c.waitFor([&] { return finished || ended; }, c.options.timeoutMs);
     QObject::disconnect(done);
     QObject::disconnect(lost);
     if (c.connection.isTcpActive()) {
         c.connection.closeFromMenu();
         c.waitFor([&] { return !c.connection.isTcpActive(); }, 1000);
     }
-    if (ended && !finished)
-        return fail(c, ConnectionFailed,
-                    QStringLiteral("the bus scan of the gateway at %1 failed").arg(ipText));
+    if (ended && !finished) {
+        const LinkFailure &failure = c.connection.failure();
+        return c.fail(LinkLost, QStringLiteral("the bus scan of the gateway at %1 failed%2")
+                                    .arg(ipText, failure ? QStringLiteral(": ") + failure.description()
+                                                         : QString()));
+    }
     if (!answered)
-        return fail(c, TimedOut, QStringLiteral("no bus scan answer from %1 within %2 ms")
-                                     .arg(ipText)
-                                     .arg(c.timeoutMs));
+        return c.fail(Unanswered, QStringLiteral("no bus scan answer from %1 within %2 ms")
+                                      .arg(ipText)
+                                      .arg(c.options.timeoutMs));
     for (const QString &entry : entries)
         c.out << entry << Qt::endl;
     if (entries.isEmpty())
@@ -62,15 +52,20 @@ int busScan(const QString &ipText, Context &c)
     return Ok;
 }
 
-int setName(const QString &text, Context &c)
+QString checkName(const CliOptions &options)
 {
-    const auto bytes = DeviceNetworkSettings::nameBytes(text);
-    if (!bytes)
-        return fail(c, Usage, QStringLiteral("the name has a character outside the 8-bit set"));
+    if (!DeviceNetworkSettings::nameBytes(options.arguments.value(0)))
+        return QStringLiteral("the name has a character outside the 8-bit set");
+    return {};
+}
+
+int setName(CliContext &c)
+{
+    const auto bytes = DeviceNetworkSettings::nameBytes(c.arguments().value(0));
     {
         RegisterLockGuard guard(c.session.lock());
         if (!c.session.motor().registerAt(Reg::Name)->Writable)
-            return fail(c, RegisterRefused, QStringLiteral("this model does not take a name"));
+            return c.fail(ValueRefused, QStringLiteral("this model does not take a name"));
     }
     c.link.beginWrite();
     DeviceNetworkSettings::writeName(c.session, *bytes);
@@ -81,7 +76,7 @@ int setName(const QString &text, Context &c)
     if (!c.link.received(Reg::Name)) {
         // A model that does not read its name back: the answered write is all.
         if (!c.link.writeAnswered(Reg::Name))
-            return fail(c, TimedOut, QStringLiteral("the name write was not answered"));
+            return c.fail(Unanswered, QStringLiteral("the name write was not answered"));
         c.out << "name written" << Qt::endl;
         return Ok;
     }
@@ -95,45 +90,19 @@ int setName(const QString &text, Context &c)
     }
     c.out << "name: " << name.trimmed() << Qt::endl;
     if (!taken)
-        return fail(c, Differs, QStringLiteral("0x15 not taken: the device holds another name"));
+        return c.fail(Differs, QStringLiteral("0x15 not taken: the device holds another name"));
     return Ok;
 }
 
 } // namespace
 
-bool handles(const QString &command)
-{
-    return command == BusScan || command == SetName;
-}
-
-bool runsWithoutIdentification(const QString &command)
-{
-    return command == BusScan;
-}
-
-QString usage()
-{
-    return QStringLiteral("  bus-scan                      list the modules behind the gateway at --ip,\n"
-                          "                                one per line (no identification)\n"
-                          "  set-name TEXT                 write the device name (16 characters at\n"
-                          "                                most, 8-bit characters) and read it back\n");
-}
-
-std::optional<QString> checkArguments(const QString &command, const QStringList &arguments)
-{
-    if (command == BusScan && !arguments.isEmpty())
-        return QStringLiteral("bus-scan takes no arguments");
-    if (command == SetName && arguments.size() != 1)
-        return QStringLiteral("set-name needs one TEXT");
-    return std::nullopt;
-}
-
-int run(const QString &command, const QStringList &arguments, const QString &ipText,
-        Context &context)
-{
-    if (command == BusScan)
-        return busScan(ipText, context);
-    return setName(arguments.value(0), context);
-}
+const CliCommand BusScan{"bus-scan", "bus-scan",
+                         "list the modules behind the gateway at --ip, one per line",
+                         CliNeeds::Address, &busScan};
+const CliCommand SetName{"set-name", "set-name TEXT",
+                         "write the device name (16 characters at most, 8-bit characters) and "
+                         "read it back",
+                         CliNeeds::Device, &setName, &checkName,
+                         "5 the model takes no name, 7 the device holds another name"};
 
 } // namespace NetworkCommands

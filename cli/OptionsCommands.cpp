@@ -1,5 +1,6 @@
 #include "cli/OptionsCommands.h"
 
+#include "cli/CliContext.h"
 #include "cli/CliLink.h"
 
 #include "device/QLMCSession.h"
@@ -11,11 +12,9 @@
 
 namespace OptionsCommands {
 
-namespace {
+using namespace CliExit;
 
-// Exit codes shared with CliRunner.
-constexpr int Ok = 0;
-constexpr int RegisterRefused = 5;
+namespace {
 
 struct BitArgument
 {
@@ -42,22 +41,16 @@ QString hex(const std::vector<uint8_t> &bytes)
     return RegisterText::trace(std::span<const uint8_t>(bytes.data(), bytes.size()));
 }
 
-int fail(Context &c, int code, const QString &message)
-{
-    c.err << "tarvine-cli: " << message << Qt::endl;
-    return code;
-}
-
-bool readable(Context &c, int address)
+bool readable(CliContext &c, int address)
 {
     RegisterLockGuard guard(c.session.lock());
     return c.session.motor().registerAt(address)->Readable;
 }
 
-int limits(Context &c)
+int limits(CliContext &c)
 {
     if (!readable(c, Reg::Limit1Setup))
-        return fail(c, RegisterRefused, QStringLiteral("this model has no limit registers"));
+        return c.fail(ValueRefused, QStringLiteral("this model has no limit registers"));
     const int code = c.link.read({Reg::Limit1Setup, Reg::Limit1ControlMode, Reg::Limit1Position,
                                   Reg::Limit1XInput, Reg::Limit2Setup, Reg::Limit2ControlMode,
                                   Reg::Limit2Position, Reg::Limit2XInput});
@@ -89,7 +82,7 @@ int limits(Context &c)
     return code;
 }
 
-int options(Context &c)
+int options(CliContext &c)
 {
     using namespace OptionRegisters;
     const int code =
@@ -147,14 +140,15 @@ int options(Context &c)
     return code;
 }
 
-int option(Context &c, const BitArgument &arg)
+int option(CliContext &c)
 {
     using namespace OptionRegisters;
+    const BitArgument arg = *parseBit(c.arguments().value(0)); // checked at parsing
     {
         RegisterLockGuard guard(c.session.lock());
         const QLMCRegister *reg = c.session.motor().registerAt(Reg::Options);
         if (!reg->Readable || !reg->Writable)
-            return fail(c, RegisterRefused,
+            return c.fail(ValueRefused,
                         QStringLiteral("register 0x2C is not writable on this model"));
     }
     if (const int code = c.link.read({Reg::Options}); code != Ok)
@@ -185,48 +179,28 @@ int option(Context &c, const BitArgument &arg)
     c.out << "0x2C Options = " << hex(bytes) << "  " << bitCaption(arg.bit).trimmed() << " = "
           << int(now) << Qt::endl;
     if (now != arg.on)
-        return fail(c, RegisterRefused,
+        return c.fail(ValueRefused,
                     QStringLiteral("the device kept bit %1 at %2").arg(arg.bit).arg(int(now)));
     return Ok;
 }
 
+QString checkOption(const CliOptions &options)
+{
+    if (!parseBit(options.arguments.value(0)))
+        return QStringLiteral("option needs one N=0|1 with N from 0 to 24");
+    return {};
+}
+
 } // namespace
 
-bool handles(const QString &command)
-{
-    return command == QLatin1String("limits") || command == QLatin1String("options")
-           || command == QLatin1String("option");
-}
-
-QString usage()
-{
-    return QStringLiteral(
-        "  limits                        both limit inputs: setup bits, mode, position, x input\n"
-        "  options                       option bits (0x2C) and the output and input limits\n"
-        "  option N=0|1                  set or clear option bit N (0..24), then read it back\n");
-}
-
-std::optional<QString> checkArguments(const QString &command, const QStringList &arguments)
-{
-    if (command == QLatin1String("option")) {
-        if (arguments.size() != 1 || !parseBit(arguments[0]))
-            return QStringLiteral("option needs one N=0|1 with N from 0 to 24");
-    } else if (!arguments.isEmpty()) {
-        return QStringLiteral("%1 takes no arguments").arg(command);
-    }
-    return std::nullopt;
-}
-
-int run(const QString &command, const QStringList &arguments, Context &context)
-{
-    if (command == QLatin1String("limits"))
-        return limits(context);
-    if (command == QLatin1String("options"))
-        return options(context);
-    const std::optional<BitArgument> bit = parseBit(arguments.value(0));
-    if (!bit)
-        return fail(context, 1, *checkArguments(command, arguments));
-    return option(context, *bit);
-}
+const CliCommand Limits{"limits", "limits",
+                        "both limit inputs: setup bits, mode, position, x input",
+                        CliNeeds::Device, &limits};
+const CliCommand Options{"options", "options",
+                         "option bits (0x2C) and the output and input limits", CliNeeds::Device,
+                         &options};
+const CliCommand Option{"option", "option N=0|1",
+                        "set or clear option bit N (0..24), then read it back", CliNeeds::Device,
+                        &option, &checkOption, "5 the device kept the bit"};
 
 } // namespace OptionsCommands

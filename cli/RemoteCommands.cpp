@@ -1,42 +1,27 @@
 #include "cli/RemoteCommands.h"
 
 #include "base/FloatText.h"
+#include "cli/CliContext.h"
 #include "remote/RemoteSettings.h"
 
 #include <QFileInfo>
 
 namespace RemoteCommands {
 
-bool handles(const QString &command)
-{
-    return command == QLatin1String("remote-settings");
-}
+namespace {
 
-QString checkArguments(const QStringList &arguments)
+int run(CliContext &c)
 {
-    return arguments.size() == 1 ? QString() : QStringLiteral("remote-settings needs one FILE");
-}
-
-QString usage()
-{
-    return QStringLiteral(
-        "  remote-settings FILE          the factor, presets and micrometre chart range the\n"
-        "                                wavelength remote loads from FILE (no --ip); a\n"
-        "                                rejected header prints its message, exit 1\n");
-}
-
-int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
-{
-    const QString path = arguments.value(0);
+    QTextStream &out = c.out;
+    const QString path = c.arguments().value(0);
     const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable()) {
-        err << "tarvine-cli: cannot read " << path << Qt::endl;
-        return BadFile;
-    }
-    RemoteSettings settings;
+    if (!info.isFile() || !info.isReadable())
+        return c.fail(CliExit::BadFile, QStringLiteral("cannot read %1").arg(path));
+    ::RemoteSettings settings;
     RemoteSettingsMessage message = RemoteSettingsMessage::None;
     if (!LoadRemoteSettingsFile(path, settings, message)) {
-        err << "tarvine-cli: " << remoteSettingsMessageText(message) << Qt::endl;
+        // The window's message; exit 1 as the window refuses the file (not a usage error).
+        c.err << "tarvine-cli: " << remoteSettingsMessageText(message) << Qt::endl;
         return 1;
     }
     out << "factor " << pulseFactorText(settings.PulsesPerMicrometre) << " pulses/um" << Qt::endl;
@@ -50,7 +35,15 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
             << " um" << Qt::endl;
     else
         out << "axis unchanged (no micrometre values with factor 0)" << Qt::endl;
-    return 0;
+    return CliExit::Ok;
 }
+
+} // namespace
+
+const CliCommand RemoteSettings{"remote-settings", "remote-settings FILE",
+                                "the factor, presets and micrometre chart range the wavelength "
+                                "remote loads from FILE",
+                                CliNeeds::Nothing, &run, nullptr,
+                                "1 a header the window rejects (its message), 6 FILE unreadable"};
 
 } // namespace RemoteCommands

@@ -84,6 +84,7 @@ ToolCounts ToolLedger::live() const
     c.datagramsDropped = s.datagramsDropped.load();
     c.checksumErrors = s.checksumErrors.load() - c.datagramsDropped;
     c.late = s.lateAnswers.load();
+    c.acknowledgeErrors = s.acknowledgeErrors.load();
     return c;
 }
 
@@ -96,15 +97,8 @@ void ToolLedger::fold()
     m_base.checksumErrors += c.checksumErrors;
     m_base.datagramsDropped += c.datagramsDropped;
     m_base.late += c.late;
+    m_base.acknowledgeErrors += c.acknowledgeErrors;
     m_live = false;
-}
-
-void ToolLedger::statusText(int panel, const std::string &text)
-{
-    // Checksum errors and dropped datagrams come from the session's counters:
-    // the "(CS)" text is shown for both alike.
-    if (panel == 3 && text.find("(ACK)") != std::string::npos)
-        ++m_acknowledgeErrors;
 }
 
 ToolCounts ToolLedger::now() const
@@ -116,7 +110,7 @@ ToolCounts ToolLedger::now() const
     c.checksumErrors += m_base.checksumErrors;
     c.datagramsDropped += m_base.datagramsDropped;
     c.late += m_base.late;
-    c.acknowledgeErrors = m_acknowledgeErrors;
+    c.acknowledgeErrors += m_base.acknowledgeErrors;
     return c;
 }
 

@@ -80,7 +80,6 @@ public:
     void fold();
     /// A new connection is established (its counters were just cleared).
     void opened() { m_live = true; }
-    void statusText(int panel, const std::string &text);
     ToolCounts now() const;
 
 private:
@@ -89,7 +88,6 @@ private:
     QLMCSession &m_session;
     ToolCounts m_base;
     bool m_live = false;
-    int64_t m_acknowledgeErrors = 0;
 };
 
 /// The counters at one end of a phase.

@@ -234,10 +234,6 @@ public:
         m_direct->setLog(m_log);
         m_gateway->setLog(m_log);
 
-        QObject::connect(&m_connection, &QLMCConnection::statusChanged,
-                         [this](int panel, const QString &text) {
-                             m_ledger.statusText(panel, text.toStdString());
-                         });
         QObject::connect(&m_connection, &QLMCConnection::connectedStateChanged,
                          [this](bool connected) {
                              if (connected)

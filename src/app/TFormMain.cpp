@@ -119,6 +119,11 @@ TFormMain::~TFormMain()
 void TFormMain::followConnection(QLMCConnection &connection)
 {
     connect(&connection, &QLMCConnection::statusChanged, this, &TFormMain::setStatusText);
+    // Panel 0 keeps its short text ("TCP Error"); its tool tip says what happened.
+    connect(&connection, &QLMCConnection::failureChanged, this,
+            [this](const LinkFailure &failure) {
+                m_statusPanels[0]->setToolTip(failure.description());
+            });
     connect(&connection, &QLMCConnection::indicatorChanged, this, &TFormMain::setComIndicator);
     connect(&connection, &QLMCConnection::identified, this, &TFormMain::applyIdentification);
 }

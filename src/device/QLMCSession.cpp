@@ -142,14 +142,21 @@ void QLMCSession::showStatus(int panel, const QString &text)
         m_listener->statusText(panel, text);
 }
 
-void QLMCSession::raiseCommError(const char *kind, bool capped)
+void QLMCSession::raiseCommError(SessionListener::CommError kind, bool capped)
 {
     int value = m_commErrors.load();
     int next;
     do {
         next = capped ? std::min(value + 1, 999) : value + 1;
     } while (!m_commErrors.compare_exchange_weak(value, next));
-    showStatus(3, QStringLiteral("Com error : %1 (%2)").arg(next).arg(QLatin1String(kind)));
+    const bool acknowledge = kind == SessionListener::CommError::Acknowledge;
+    if (acknowledge)
+        ++m_statistics.acknowledgeErrors;
+    if (m_listener)
+        m_listener->communicationError(kind);
+    showStatus(3, QStringLiteral("Com error : %1 (%2)")
+                      .arg(next)
+                      .arg(acknowledge ? QLatin1String("ACK") : QLatin1String("CS")));
 }
 
 void QLMCSession::answerFramed(const QLMCIPPacket &answer)
@@ -222,7 +229,7 @@ void QLMCSession::frameDropped(FrameError error)
     ++m_statistics.checksumErrors;
     if (error == FrameError::Datagram)
         ++m_statistics.datagramsDropped;
-    raiseCommError("CS", true);
+    raiseCommError(SessionListener::CommError::Checksum, true);
 }
 
 void QLMCSession::takeDisplayValues(ReceivedValues &values, NewValueFlags &flags,
@@ -500,12 +507,12 @@ bool QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation, bool c
     if (lost.now > 0 && lost.now > lost.previous)
         showStatus(3, QStringLiteral("Com error : %1 (PKT)").arg(lost.now));
     if (writeRefused)
-        raiseCommError("ACK", true);
+        raiseCommError(SessionListener::CommError::Acknowledge, true);
     if (gatewayWrite)
         return true;
 
     if (ackError)
-        raiseCommError("ACK", false);
+        raiseCommError(SessionListener::CommError::Acknowledge, false);
     if (unknownAddress >= 0) {
         LogMessage(SourceName, __LINE__, DecoderFunction, LogOutput::Default, LogLevelError,
                    LogActionNone, unknownVariable(unknownAddress));

@@ -19,7 +19,7 @@
 
 class AutoResetEvent;
 class ReadCycleObserver;
-class SessionListener;
+#include "device/SessionListener.h"
 
 /// The device-facing state that the windows, the command-line tool and the
 /// tests share: the RegisterLock, the current register image, the live values
@@ -186,7 +186,7 @@ private:
     /// counts it as late. Under the RegisterLock.
     bool claimAnswer(int32_t transactionId);
     void resetRecords();
-    void raiseCommError(const char *kind, bool capped);
+    void raiseCommError(SessionListener::CommError kind, bool capped);
     void showStatus(int panel, const QString &text);
     bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);
 

@@ -33,6 +33,11 @@ public:
         OutputVoltageMax,
         DissipationVoltage
     };
+    /// Communication errors the status bar counts in panel 3.
+    enum class CommError {
+        Checksum,   ///< " (CS)": a frame refused by checksum or size
+        Acknowledge ///< " (ACK)": a gateway answer without the module's acknowledge
+    };
 
     virtual ~SessionListener() = default;
 
@@ -49,6 +54,8 @@ public:
     virtual void identificationReady() {}
     /// New text for a panel of the main window's status bar.
     virtual void statusText(int panel, const QString &text) {}
+    /// A communication error was counted (its panel 3 text follows as statusText).
+    virtual void communicationError(CommError kind) {}
     /// One answer decoded register data while graphs are on: add this sample.
     virtual void graphSample(const ReceivedValues &values) {}
     /// The gateway answered a bus scan with these module addresses.

@@ -148,6 +148,19 @@ void QLMCConnection::showStatus(int panel, const QString &text)
     emit statusChanged(panel, text);
 }
 
+void QLMCConnection::setFailure(const LinkFailure &failure)
+{
+    // Of the causes that end a link, the first is the one: the socket error
+    // that follows an overrun's abort, or the disconnect after an error,
+    // does not replace it.
+    if (m_failure.ended && !(failure.kind == LinkFailure::Kind::None))
+        return;
+    if (failure == m_failure)
+        return;
+    m_failure = failure;
+    emit failureChanged(m_failure);
+}
+
 void QLMCConnection::setConnectedState(bool connected)
 {
     emit connectedStateChanged(connected);
@@ -198,6 +211,8 @@ void QLMCConnection::deviceNotAnswering()
     // Short enough for the connection panel; the log has the whole story.
     showStatus(0, comMode() == ComModes::Udp ? QStringLiteral("UDP no answer")
                                              : QStringLiteral("TCP no answer"));
+    if (!m_failure)
+        setFailure(LinkFailure::notAnswering(comMode() == ComModes::Udp));
     if (!m_notAnsweringShown)
         LOG_INFO("QLMCConnection", "QLMCConnection::deviceNotAnswering",
                  QStringLiteral("The device at %1 is not answering yet: Type and Version are "
@@ -212,7 +227,7 @@ void QLMCConnection::open(const QString &ipText)
     newGeneration();
     m_session.Identified = false;
     m_notAnsweringShown = false;
-    m_lastFault.clear();
+    setFailure({});
     m_session.replaceMotor();
     if (!isValidIpText(ipText)) {
         emit wrongIpAddress();
@@ -286,7 +301,10 @@ void QLMCConnection::close()
     const int mode = comMode();
     if ((mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) && m_tcp->isActive()) {
         showStatus(0, QStringLiteral("Closing..."));
-        m_tcp->close(); // the disconnect event does the rest
+        // The disconnect event does the rest, from inside close().
+        m_closeAsked = true;
+        m_tcp->close();
+        m_closeAsked = false;
     } else if (mode == ComModes::Udp) {
         closeUdp(QStringLiteral("UDP closed"));
     }
@@ -310,6 +328,8 @@ void QLMCConnection::closeFromMenu()
 
 void QLMCConnection::onTcpDisconnected()
 {
+    if (!m_closeAsked)
+        setFailure(LinkFailure::closedByPeer());
     newGeneration();
     m_session.connection().ComMode = ComModes::Closed;
     endScan();
@@ -318,7 +338,7 @@ void QLMCConnection::onTcpDisconnected()
     emit indicatorChanged(false);
 }
 
-void QLMCConnection::onTcpError(int)
+void QLMCConnection::onTcpError(int error)
 {
     // The error is handled here; nothing reaches the user as an exception.
     if (m_tcp->isConnected())
@@ -329,9 +349,13 @@ void QLMCConnection::onTcpError(int)
     // polling and identification.
     endScan();
     setConnectedState(false);
-    showStatus(0, QStringLiteral("TCP Error"));
-    if (m_tcp->isActive())
+    setFailure(LinkFailure::fromSocketError(error));
+    showStatus(0, m_failure.panelText()); // "TCP Error"
+    if (m_tcp->isActive()) {
+        m_closeAsked = true;
         m_tcp->close();
+        m_closeAsked = false;
+    }
 }
 
 void QLMCConnection::onTcpReadyRead()
@@ -345,6 +369,7 @@ void QLMCConnection::onTcpReadyRead()
     if (!m_streamAllowance.take(size_t(bytes.size()), requests)) {
         // More than the answers to this connection's requests could hold: a
         // peer streaming bytes. The connection ends on the TCP error path.
+        setFailure(LinkFailure::inputOverrun(false));
         reportOverrun("QLMCConnection::onTcpReadyRead",
                       QStringLiteral("%1 bytes for %2 requests")
                           .arg(m_streamAllowance.received())
@@ -364,19 +389,19 @@ void QLMCConnection::onUdpOverrun(uint32_t generation)
     if (comMode() != ComModes::Udp || !m_udp->isOpen()
         || generation != m_session.connection().Generation.load())
         return;
+    setFailure(LinkFailure::inputOverrun(true));
     reportOverrun("QLMCConnection::onUdpOverrun",
                   QStringLiteral("more than %1 datagrams or %2 bytes for one request")
                       .arg(PeerBounds::DatagramsPerRequest)
                       .arg(PeerBounds::DatagramBytesPerRequest));
     // The socket goes first, so the sender cannot send on it once its wait ends.
-    closeUdp(QStringLiteral("UDP Error"));
+    closeUdp(m_failure.panelText()); // "UDP Error"
     newGeneration();
 }
 
 void QLMCConnection::reportOverrun(const char *function, const QString &what)
 {
     ++m_session.statistics().inputOverruns;
-    m_lastFault = QStringLiteral("the device sent more than its answers could hold");
     LOG_ERROR("QLMCConnection", function,
               QStringLiteral("The device at %1 sent more than its answers could hold (%2): the "
                              "connection is closed")
@@ -420,6 +445,8 @@ void QLMCConnection::identify()
     }
     m_identifiedGeneration = m_session.connection().Generation.load();
     m_session.Identified = true;
+    if (!m_failure.ended)
+        setFailure({}); // it answers after all
     if (m_notAnsweringShown && isConnected())
         showStatus(0, openText());
     m_notAnsweringShown = false;
@@ -481,6 +508,25 @@ void QLMCConnection::scanResult(const std::vector<uint8_t> &modules)
     });
     if (m_forward)
         m_forward->scanResult(modules);
+}
+
+void QLMCConnection::communicationError(CommError kind)
+{
+    if (kind == CommError::Acknowledge) {
+        const uint32_t generation = m_session.connection().Generation.load();
+        m_handOver.post([this, generation] {
+            // Before the identification, a module that does not acknowledge
+            // is why the device does not answer; afterwards it is one error
+            // among others (panel 3 counts it).
+            if (generation != m_session.connection().Generation.load()
+                || m_session.Identified.load() || comMode() != ComModes::TcpGateway
+                || m_failure.ended)
+                return;
+            setFailure(LinkFailure::noAcknowledge(i2cAddress()));
+        });
+    }
+    if (m_forward)
+        m_forward->communicationError(kind);
 }
 
 void QLMCConnection::armMainDisplay()

@@ -2,6 +2,7 @@
 
 #include "device/ModelProfile.h"
 #include "device/SessionListener.h"
+#include "link/LinkFailure.h"
 #include "platform/ThreadHandOver.h"
 #include "protocol/PeerAllowance.h"
 
@@ -86,9 +87,13 @@ public:
     bool isSettled();
     /// The sender thread (for measurements).
     const QLMCThreadSendPacket &sender() const { return *m_sender; }
-    /// Why the link was given up, when the tool gave it up itself (a peer that
-    /// sent more than its answers could hold); empty otherwise. Cleared at open.
-    QString lastFault() const { return m_lastFault; }
+    /// Why the link of the last open failed: refused, no route, closed by the
+    /// controller, reset, a peer that sent more than its answers could hold
+    /// (these closed it: LinkFailure::ended), or, while it stays open, a
+    /// device that does not answer its identification or a gateway module that
+    /// does not acknowledge. None while all is well; cleared at every open and
+    /// when the device is identified. A close asked for is no failure.
+    const LinkFailure &failure() const { return m_failure; }
     /// The profile of the last identification.
     const ModelProfile &profile() const { return m_profile; }
 
@@ -108,6 +113,7 @@ public:
     void statusText(int panel, const QString &text) override;
     void graphSample(const ReceivedValues &values) override;
     void scanResult(const std::vector<uint8_t> &modules) override;
+    void communicationError(CommError kind) override;
 
 signals:
     /// Status bar panel 0..3 text.
@@ -138,6 +144,8 @@ signals:
     void scanFinished(const QStringList &entries);
     /// A bus scan ended without an answer (TCP error or disconnect).
     void scanEnded();
+    /// failure() changed: set by a failed link, cleared (None) at open and identification.
+    void failureChanged(const LinkFailure &failure);
 
 private:
     void onTcpConnected();
@@ -157,6 +165,7 @@ private:
     QString openText() const;
     void setConnectedState(bool connected);
     void showStatus(int panel, const QString &text);
+    void setFailure(const LinkFailure &failure);
 
     QLMCSession &m_session;
     SessionListener *m_forward;
@@ -171,7 +180,8 @@ private:
     bool m_notAnsweringShown = false; ///< panel 0 says the device is not answering yet
     /// Bytes of the TCP connection against what the answers could hold.
     StreamAllowance m_streamAllowance;
-    QString m_lastFault;
+    LinkFailure m_failure;
+    bool m_closeAsked = false; ///< the TCP disconnect now coming was asked for
     /// Notifications from the sender thread reach the user-interface thread here.
     ThreadHandOver m_handOver;
 

@@ -10,6 +10,7 @@ void CommStatistics::clearCounters()
     answersDecoded = 0;
     receiveChunks = 0;
     checksumErrors = 0;
+    acknowledgeErrors = 0;
     datagramsDropped = 0;
     staleAnswers = 0;
     answerTimeouts = 0;

@@ -20,6 +20,7 @@ public:
 
     // What the link's recovery did, cleared at every open.
     std::atomic<int32_t> checksumErrors{0};     ///< frames dropped by the checksum or size check
+    std::atomic<int32_t> acknowledgeErrors{0};  ///< gateway answers without the module's acknowledge
     std::atomic<int32_t> datagramsDropped{0};   ///< datagrams that were not one whole frame
     std::atomic<int32_t> staleAnswers{0};       ///< answers of an earlier connection, not decoded
     std::atomic<int32_t> unaskedScanAnswers{0}; ///< module lists outside a bus scan, ignored

@@ -167,17 +167,17 @@ TEST_F(CliFaultTable, TrueValuesOrTheDocumentedExitCode)
         {"write",
          {"write", "0x40=1234"},
          0,
-         CliRunner::Differs,
+         CliExit::Differs,
          {{"0x40 Acceleration = ", Reg::Acceleration,
            [](auto b) { return value(Reg::Acceleration, b); }}}},
-        {"diff", {"diff", dir.filePath("zero.qmc")}, CliRunner::Differs, 0,
+        {"diff", {"diff", dir.filePath("zero.qmc")}, CliExit::Differs, 0,
          {{"0x33 Kp ", Reg::Kp, [](auto b) { return value(Reg::Kp, b) + " -> 0.00000"; }}}},
-        {"send", {"send", dir.filePath("send.qmc")}, 0, CliRunner::Differs,
+        {"send", {"send", dir.filePath("send.qmc")}, 0, CliExit::Differs,
          {{"0x33 Kp not taken: device ", Reg::Kp,
            [](auto b) { return value(Reg::Kp, b) + ", file 2.50000"; }}}},
-        {"enhanced", {"enhanced", "--loops", "3", "--goal", "1234"}, 0, CliRunner::Differs,
+        {"enhanced", {"enhanced", "--loops", "3", "--goal", "1234"}, 0, CliExit::Differs,
          {{"0x4D-Enhanced cmd : ", Reg::EnhancedInput, trace}}},
-        {"loops", {"loops", "1000", "1/2"}, 0, CliRunner::Differs,
+        {"loops", {"loops", "1000", "1/2"}, 0, CliExit::Differs,
          {{"0x4E-Enhanced range config : ", Reg::LoopsConfig, trace}}},
         {"options", {"options"}, 0, 0,
          {{"0x2C Options = ", Reg::Options,
@@ -187,13 +187,13 @@ TEST_F(CliFaultTable, TrueValuesOrTheDocumentedExitCode)
                        .rightJustified(8, '0')
                        .toUpper());
            }}}},
-        {"option", {"option", "17=1"}, 0, CliRunner::RegisterRefused,
+        {"option", {"option", "17=1"}, 0, CliExit::ValueRefused,
          {{"0x2C Options = ", Reg::Options, trace}}},
         {"limits", {"limits"}, 0, 0,
          {{"  0x58 - Setup : ", Reg::Limit2Setup, trace},
           {"  0x5A - Position : ", Reg::Limit2Position, trace}}},
         {"save", {"save", saved}, 0, 0, {}},
-        {"set-name", {"set-name", "Bench"}, 0, CliRunner::Differs, {}},
+        {"set-name", {"set-name", "Bench"}, 0, CliExit::Differs, {}},
         {"warnings", {"warnings"}, 0, 0, {}},
         {"identify", {"identify"}, 0, 0, {}},
         {"poll", {"poll", "--seconds", "0.4"}, 0, 0, {}},
@@ -226,9 +226,9 @@ TEST_F(CliFaultTable, TrueValuesOrTheDocumentedExitCode)
             // The exit code: true values (0), or the documented failure.
             std::set<int> allowed{row.ok};
             if (fault == Fault::CloseAfter)
-                allowed = {row.ok, CliRunner::ConnectionFailed};
+                allowed = {row.ok, CliExit::LinkLost};
             else if (fault != Fault::IgnoreWrite)
-                allowed = {row.ok, CliRunner::TimedOut};
+                allowed = {row.ok, CliExit::Unanswered};
             else if (row.notTaken != 0)
                 allowed = {row.notTaken};
             EXPECT_TRUE(allowed.count(r.code))
@@ -248,13 +248,13 @@ TEST_F(CliFaultTable, TrueValuesOrTheDocumentedExitCode)
                 }
                 // ("send" names only the registers the device did not take.)
                 const bool expected = row.args[0] == "send"
-                                          ? r.code == CliRunner::Differs
+                                          ? r.code == CliExit::Differs
                                           : r.code == row.ok && fault != Fault::IgnoreWrite;
                 if (expected) {
                     EXPECT_FALSE(shown.isEmpty()) << prefix.toStdString() << " missing";
                 }
             }
-            if (r.code == CliRunner::ConnectionFailed || r.code == CliRunner::TimedOut) {
+            if (r.code == CliExit::LinkLost || r.code == CliExit::Unanswered) {
                 // A failed run names what failed and claims nothing was done.
                 EXPECT_FALSE(r.out.contains(QRegularExpression("^(sent|saved) ",
                                                                QRegularExpression::MultilineOption)))

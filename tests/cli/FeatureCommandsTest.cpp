@@ -86,12 +86,12 @@ TEST_F(FeatureCli, WarningsHomingAndUsage)
     EXPECT_EQ(run({"homing", "--start"}).out, QStringLiteral("homing started\n"));
     EXPECT_EQ(run({"homing", "--stop"}).code, 0);
 
-    EXPECT_EQ(run({"homing"}).code, CliRunner::Usage);
-    EXPECT_EQ(run({"autotune", "--pid"}).code, CliRunner::Usage);
-    EXPECT_EQ(run({"autotune", "--pid", "--predictive", "--current", "1"}).code, CliRunner::Usage);
-    r = run({"autotune", "--pid", "--current", "inf"});
-    EXPECT_EQ(r.code, CliRunner::RegisterRefused);
-    EXPECT_EQ(run({"autotune", "--pid", "--current", "16"}).code, CliRunner::RegisterRefused);
+    EXPECT_EQ(run({"homing"}).code, CliExit::Usage);
+    EXPECT_EQ(run({"autotune", "--pid"}).code, CliExit::Usage);
+    EXPECT_EQ(run({"autotune", "--pid", "--predictive", "--current", "1"}).code, CliExit::Usage);
+    r = run({"autotune", "--pid", "--current", "inf"}); // not a number: a usage error
+    EXPECT_EQ(r.code, CliExit::Usage);
+    EXPECT_EQ(run({"autotune", "--pid", "--current", "16"}).code, CliExit::ValueRefused);
 }
 
 TEST_F(FeatureCli, AutotuneOnALinkThatSplitsAndMergesAnswers)
@@ -103,7 +103,7 @@ TEST_F(FeatureCli, AutotuneOnALinkThatSplitsAndMergesAnswers)
     server->faults().setSettings(faults);
     const Result r = run({"--timeout", "8000", "autotune", "--pid", "--current", "1.5"});
     // Either the run completes or the tool says it timed out: never a false result.
-    EXPECT_TRUE(r.code == 0 || r.code == CliRunner::TimedOut) << r.err.toStdString();
+    EXPECT_TRUE(r.code == 0 || r.code == CliExit::Unanswered) << r.err.toStdString();
     if (r.code == 0)
         EXPECT_TRUE(r.out.contains("Auto-tuning finished correctly."));
 }

@@ -24,7 +24,7 @@ CliRun cli(const QStringList &args)
     QTextStream o(&out), e(&err);
     const auto options = CliOptions::parse(args, error);
     if (!options)
-        return {CliRunner::Usage, {}, error};
+        return {CliExit::Usage, {}, error};
     CliRunner runner(*options, o, e);
     const int code = runner.run();
     return {code, out, err};
@@ -47,7 +47,7 @@ TEST(CliFiles, SaveChangeDiffSendView)
     CliRun r = cli(at + QStringList{"save", dir.filePath("a"), "--groups", "regulation,limit2"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "saved " + file + "\n");
-    EXPECT_EQ(cli(at + QStringList{"save", file, "--groups", "nope"}).code, CliRunner::Usage);
+    EXPECT_EQ(cli(at + QStringList{"save", file, "--groups", "nope"}).code, CliExit::Usage);
 
     ASSERT_EQ(cli(at + QStringList{"write", "0x33=2.5"}).code, 0);
     r = cli(at + QStringList{"diff", file});

@@ -46,13 +46,13 @@ TEST(NetworkCommands, BusScanListsOneModulePerLine)
     faults.dropScanAnswer = true;
     server->faults().setSettings(faults);
     r = runCli({"--ip", "127.0.0.33", "--port", port, "--timeout", "800", "bus-scan"});
-    EXPECT_EQ(r.code, CliRunner::TimedOut);
+    EXPECT_EQ(r.code, CliExit::Unanswered);
     EXPECT_TRUE(r.err.contains("no bus scan answer")) << r.err.toStdString();
 
     server.reset();
     r = runCli({"--ip", "127.0.0.33", "--port", port, "bus-scan"});
-    EXPECT_EQ(r.code, CliRunner::ConnectionFailed) << r.err.toStdString();
-    EXPECT_EQ(runCli({"--ip", "127.0.0.33", "bus-scan", "x"}).code, CliRunner::Usage);
+    EXPECT_EQ(r.code, CliExit::LinkLost) << r.err.toStdString();
+    EXPECT_EQ(runCli({"--ip", "127.0.0.33", "bus-scan", "x"}).code, CliExit::Usage);
 }
 
 TEST(NetworkCommands, SetNameWritesAndReadsBack)
@@ -63,6 +63,6 @@ TEST(NetworkCommands, SetNameWritesAndReadsBack)
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "name: Bench-1\n");
     r = runCli({"--ip", "127.0.0.34", "--port", port, "set-name", QString::fromUtf8("\xe2\x82\xac")});
-    EXPECT_EQ(r.code, CliRunner::Usage);
-    EXPECT_EQ(runCli({"--ip", "127.0.0.34", "set-name"}).code, CliRunner::Usage);
+    EXPECT_EQ(r.code, CliExit::Usage);
+    EXPECT_EQ(runCli({"--ip", "127.0.0.34", "set-name"}).code, CliExit::Usage);
 }

@@ -71,8 +71,8 @@ TEST_P(FloodedConnection, EndsWithTheErrorWhileTheEventLoopKeepsBeating)
     EXPECT_LT(gap.largestMs(), 100.0);
 
     EXPECT_EQ(c.connection.comMode(), ComModes::Closed);
-    EXPECT_EQ(c.connection.lastFault(),
-              QStringLiteral("the device sent more than its answers could hold"));
+    EXPECT_EQ(c.connection.failure().kind, LinkFailure::Kind::InputOverrun);
+    EXPECT_TRUE(c.connection.failure().ended);
     const CommStatistics &s = c.session.statistics();
     EXPECT_EQ(s.inputOverruns, 1);
     EXPECT_EQ(s.answersDecoded, 0);

@@ -200,8 +200,9 @@ TEST(LiveRecorder, UnwritableFileDoesNotStart)
     const CliResult cli = runCli({QStringLiteral("--ip"), QStringLiteral("127.0.0.1"),
                                   QStringLiteral("read"), QStringLiteral("0x26"),
                                   QStringLiteral("--csv"), dir.filePath(QStringLiteral("x.csv"))});
-    EXPECT_EQ(cli.code, CliRunner::Usage);
-    EXPECT_EQ(cli.err, QStringLiteral("--csv goes with poll only"));
+    EXPECT_EQ(cli.code, CliExit::Usage);
+    EXPECT_EQ(cli.err, QStringLiteral("tarvine-cli: --csv goes with poll only; see tarvine-cli "
+                                      "--help\n"));
 }
 
 // RefreshRatio 2 on the virtual controller, a position move running.
@@ -283,7 +284,7 @@ TEST(Recording, CommandLinePollWritesTheSameFile)
                              QStringLiteral("1"), QStringLiteral("--refresh"), QStringLiteral("2"),
                              QStringLiteral("--csv")};
     const CliResult ok = runCli(common + QStringList{path});
-    ASSERT_EQ(ok.code, CliRunner::Ok) << ok.err.toStdString();
+    ASSERT_EQ(ok.code, CliExit::Ok) << ok.err.toStdString();
     QString header;
     QString trailer;
     const QStringList lines = dataLines(path, &header, &trailer);
@@ -293,7 +294,7 @@ TEST(Recording, CommandLinePollWritesTheSameFile)
     EXPECT_EQ(trailer, QStringLiteral("# %1 lines recorded, 0 dropped").arg(lines.size()));
 
     const CliResult bad = runCli(common + QStringList{dir.filePath(QStringLiteral("no/poll.csv"))});
-    EXPECT_EQ(bad.code, CliRunner::BadFile);
+    EXPECT_EQ(bad.code, CliExit::BadFile);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("Cannot write"))) << bad.err.toStdString();
 }
 

@@ -31,7 +31,7 @@ TEST(RemoteSettingsCli, ExampleRejectedAndMissingFiles)
     } cases[] = {
         {{QStringLiteral("remote-settings"), bad}, 1, "Version du fichier ini KRV Remote non valide."},
         {{QStringLiteral("remote-settings"), dir.filePath(QStringLiteral("none.ini"))}, 6, "cannot read"},
-        {{QStringLiteral("remote-settings")}, 1, "remote-settings needs one FILE"},
+        {{QStringLiteral("remote-settings")}, 1, "usage: remote-settings FILE"},
     };
     for (const auto &c : cases) {
         const testsupport::CliResult result = testsupport::runCli(c.args);

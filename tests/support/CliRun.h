@@ -1,9 +1,9 @@
 #pragma once
 
-// Runs a tarvine-cli command line in-process through the program's own entry:
-// the options, then the runner; usage errors come back as exit 1.
-#include "cli/CliOptions.h"
-#include "cli/CliRunner.h"
+// Runs a tarvine-cli command line in-process through the program's own entry
+// (CliProgram): help, usage errors (one line, exit 1), then the runner.
+#include "cli/CliExit.h"
+#include "cli/CliProgram.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -23,12 +23,9 @@ inline CliResult runCli(const QStringList &args)
     QString err;
     QTextStream outStream(&out);
     QTextStream errStream(&err);
-    QString error;
-    const auto options = CliOptions::parse(args, error);
-    if (!options)
-        return {CliRunner::Usage, QString(), error};
-    CliRunner runner(*options, outStream, errStream);
-    const int code = runner.run();
+    const int code = CliProgram::run(args, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
     return {code, out, err};
 }
 

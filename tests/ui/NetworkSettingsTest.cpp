@@ -248,6 +248,8 @@ TEST_F(NetworkSettingsTest, BusScanFaultsLeaveTheWindowUsable)
     child<QRadioButton>(paramIP, "RBPort8010_I2C")->click();
     child<QPushButton>(paramIP, "BScanI2CBus")->click();
     ASSERT_TRUE(waitFor([this] { return main.statusText(0) == "TCP Error"; }));
+    // The panel keeps its text; its tool tip tells the typed failure.
+    EXPECT_EQ(child<QLabel>(main, "StatusPanel0")->toolTip(), QStringLiteral("connection refused"));
     EXPECT_TRUE(child<QPushButton>(paramIP, "BScanI2CBus")->isEnabled());
     EXPECT_TRUE(child<QListWidget>(paramIP, "ListBScanI2C")->isEnabled());
     EXPECT_FALSE(main.context().session().connection().ScanningI2C.load());

@@ -1,0 +1,44 @@
+// The command table of tarvine-cli: one line per verb, in the order of the
+// help text. A new verb is an entry in its family's file and a line here.
+#include "cli/CliCommand.h"
+
+#include "cli/DiscoveryCommands.h"
+#include "cli/EnhancedCommands.h"
+#include "cli/FeatureCommands.h"
+#include "cli/FileCommands.h"
+#include "cli/NetworkCommands.h"
+#include "cli/OptionsCommands.h"
+#include "cli/PollCommands.h"
+#include "cli/RegisterCommands.h"
+#include "cli/RemoteCommands.h"
+
+std::span<const CliCommand> cliCommands()
+{
+    static const CliCommand table[] = {
+        RegisterCommands::Identify,
+        RegisterCommands::Read,
+        RegisterCommands::Write,
+        PollCommands::Poll,
+        PollCommands::Chart,
+        FileCommands::Save,
+        FileCommands::Send,
+        FileCommands::Diff,
+        EnhancedCommands::Enhanced,
+        EnhancedCommands::Loops,
+        EnhancedCommands::Peak,
+        OptionsCommands::Limits,
+        OptionsCommands::Options,
+        OptionsCommands::Option,
+        FeatureCommands::Autotune,
+        FeatureCommands::Warnings,
+        FeatureCommands::Homing,
+        NetworkCommands::SetName,
+        NetworkCommands::BusScan,
+        FileCommands::View,
+        RemoteCommands::RemoteSettings,
+        DiscoveryCommands::Scan,
+        DiscoveryCommands::Adapters,
+        DiscoveryCommands::SetIp,
+    };
+    return table;
+}
