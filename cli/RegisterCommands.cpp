@@ -296,16 +296,14 @@ int stop(CliContext &c)
     c.link.beginWrite();
     if (!c.session.requestDriverStop())
         return c.link.reportLost();
-    const bool answered = c.waitFor(
-        [&c] { return c.link.writeAnswered(Reg::RegulationMode) || c.link.lost(); },
-        c.link.timeoutMs());
+    c.waitFor([&c] { return c.link.writeAnswered(Reg::RegulationMode) || c.link.lost(); },
+              c.link.timeoutMs());
     if (!c.link.writeAnswered(Reg::RegulationMode)) {
         if (c.link.lost())
             return c.link.reportLost();
         return c.fail(CliExit::Unanswered,
                       QStringLiteral("no answer to Driver Stop within %1 ms").arg(c.link.timeoutMs()));
     }
-    (void)answered;
     // The mode read back after the answer: 0 when the device took it.
     if (const int code = c.link.read({Reg::RegulationMode}); code != CliExit::Ok)
         return code;
