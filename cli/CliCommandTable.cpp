@@ -6,6 +6,7 @@
 #include "cli/EnhancedCommands.h"
 #include "cli/FeatureCommands.h"
 #include "cli/FileCommands.h"
+#include "cli/HistoryCommands.h"
 #include "cli/NetworkCommands.h"
 #include "cli/OptionsCommands.h"
 #include "cli/PollCommands.h"
@@ -25,6 +26,8 @@ std::span<const CliCommand> cliCommands()
         FileCommands::Save,
         FileCommands::Send,
         FileCommands::Diff,
+        HistoryCommands::History,
+        HistoryCommands::Revert,
         EnhancedCommands::Enhanced,
         EnhancedCommands::Loops,
         EnhancedCommands::Peak,

@@ -1,5 +1,6 @@
 #include "cli/CliRunner.h"
 
+#include "device/ChangeHistory.h"
 #include "cli/CliCommand.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
@@ -96,6 +97,9 @@ int CliRunner::run()
 
 int CliRunner::runOn(const CliCommand &command)
 {
+    // Every change a command makes is recorded as that command's.
+    const ChangeSource source(QStringLiteral("tarvine-cli ") + QLatin1String(command.name));
+    m_session->history().setJournalPath(ChangeHistory::defaultJournalPath());
     CliContext context{m_options, m_out, m_err, *m_session, *m_connection,
                        *m_link, m_events, [this] { return reopen(); }};
     const CliNeeds needs = m_options.verb ? m_options.needs() : command.needs;

@@ -260,6 +260,8 @@ int EnhancedCommands::enhanced(const QStringList &arguments)
         if (c.selection == 0 && c.counterRed)
             return QString::fromLatin1(EnhancedCmdModel::BadCounter);
         const EnhancedWriteResult result = model.writeCommand();
+        if (!model.refusal().isEmpty())
+            return model.refusal(); // the rule book's reason: nothing was sent
         written = c.commandWritten;
         return result.report;
     }, readBack);
@@ -311,6 +313,8 @@ int EnhancedCommands::loops(const QStringList &arguments)
     bool readBack = false;
     const int code = writeAndReadBack(Reg::LoopsConfig, [&](QString &written) {
         const EnhancedWriteResult result = model.writeLoops();
+        if (!model.refusal().isEmpty())
+            return model.refusal(); // the rule book's reason: nothing was sent
         written = c.loopsWritten;
         return result.report;
     }, readBack);
@@ -338,6 +342,8 @@ int EnhancedCommands::peak(const QStringList &arguments)
     bool readBack = false;
     const int code = writeAndReadBack(Reg::EnhancedParams, [&](QString &written) {
         const EnhancedWriteResult result = model.writeParams();
+        if (!model.refusal().isEmpty())
+            return model.refusal(); // the rule book's reason: nothing was sent
         written = c.paramsWritten;
         return result.report;
     }, readBack);

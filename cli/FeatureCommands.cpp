@@ -51,6 +51,11 @@ int autotune(CliContext &c)
         tenths = int(std::lround(voltageText.toDouble() * 10.0)); // checked at parsing
 
     const ModelProfile &profile = c.connection.profile();
+    // Refused before anything is written: the model has no auto-tuning.
+    if (!profile.menus.autoTuning)
+        return c.fail(ValueRefused, QStringLiteral("auto-tuning is not offered on %1")
+                                        .arg(profile.modelName.isEmpty() ? QStringLiteral("this model")
+                                                                         : profile.modelName));
     AutoTuningWizard wizard;
     wizard.setConnected(true);
     wizard.identified(profile.autoTuningPredictiveEnabled);
@@ -65,7 +70,14 @@ int autotune(CliContext &c)
                       QStringLiteral("--current %1: a plain decimal from 0 to %2 A is needed")
                           .arg(valueOf(args, QStringLiteral("--current")))
                           .arg(profile.maxPeakCurrent / 65536.0));
-    applyWizardRequests(c.session, wizard, wizard.next({}, tenths, voltageActive));
+    WizardRequests voltage = wizard.next({}, tenths, voltageActive);
+    if (!voltageActive) {
+        // Without --voltage the device keeps its own output-voltage limit
+        // (the wizard would write FFFFFFFF: no limit at all while it excites the motor).
+        std::erase_if(voltage.writes,
+                      [](const WizardWrite &w) { return w.address == Reg::MaxOutputVoltage; });
+    }
+    applyWizardRequests(c.session, wizard, voltage);
     if (const int code = c.link.awaitWrite(QStringLiteral("the current and voltage limits"));
         code != Ok)
         return code;
@@ -230,7 +242,8 @@ QString checkHoming(const CliOptions &options)
 
 const CliCommand Autotune{"autotune", "autotune --pid|--predictive --current A [--voltage V]",
                           "run the controller's auto-tuning; prints the result lines and the "
-                          "re-read registers (Ctrl-C aborts)",
+                          "re-read registers (Ctrl-C aborts); without --voltage the device "
+                          "keeps its output-voltage limit",
                           CliNeeds::Device, &autotune, &checkAutotune,
                           "3 the run did not end in time, 5 a current beyond the model's maximum "
                           "or a kind the model does not offer, 6 the run ended with an error"};

@@ -1,5 +1,6 @@
 #include "cli/FileCommands.h"
 
+#include "device/RegisterRules.h"
 #include "cli/CliContext.h"
 #include "cli/CliJson.h"
 #include "cli/CliLink.h"
@@ -189,9 +190,19 @@ int FileCommands::send()
             return fail(Usage, QStringLiteral("register %1 is not in the file").arg(CliLink::addressText(address)));
     }
     m_c.link.beginWrite();
+    ApplyOptions options;
+    options.withIdentity = CliArguments::has(m_c.arguments(), QStringLiteral("--with-identity"));
+    options.force = CliArguments::has(m_c.arguments(), QStringLiteral("--force"));
+    options.allOrNothing = true;
     const ApplyResult applied = ParameterApply::apply(
         m_c.session, content, true,
-        [&only](const FileEntry &entry) { return only.empty() || only.count(entry.address); });
+        [&only](const FileEntry &entry) { return only.empty() || only.count(entry.address); },
+        options);
+    if (!applied.refused.empty())
+        return fail(ValueRefused, applied.refused.front().reason);
+    for (int address : applied.kept)
+        m_c.out << "kept the controller's " << RegisterRules::registerLabel(address)
+                << " (--with-identity sends the file's)" << Qt::endl;
     // The sender reads every register back after the last write packet.
     m_c.session.ReadBackAfterSend = !applied.requested.empty();
     if (const int code = m_c.link.awaitWrite(QStringLiteral("the writes")); code != Ok)
@@ -270,11 +281,13 @@ const CliCommand FileCommands::View{"view", "view FILE", "list the registers of 
                                     CliNeeds::Nothing, &FileCommands::view, nullptr,
                                     "6 a bad or unreadable file"};
 const CliCommand FileCommands::Send{
-    "send", "send FILE [--only REG,...]",
+    "send", "send FILE [--only REG,...] [--with-identity] [--force]",
     "send a parameter file and verify the read-back (--only: those registers, by address or "
-    "name)",
+    "name); the controller keeps its 0x12 address and 0x15 name unless --with-identity; the "
+    "model's rules refuse a value (--force, unsafe, skips them)",
     CliNeeds::Device, &FileCommands::run, &checkSend,
-    "6 a bad or unreadable file, 7 registers the device did not take"};
+    "5 a value the model's rules refuse (nothing is sent), 6 a bad or unreadable file, 7 "
+    "registers the device did not take"};
 const CliCommand FileCommands::Diff{
     "diff", "diff FILE [--json]", "list the registers that differ from the file",
     CliNeeds::Device, &FileCommands::run, nullptr, "6 a bad or unreadable file, 7 registers differ",

@@ -1,5 +1,6 @@
 #include "cli/OptionsCommands.h"
 
+#include "device/RegisterRules.h"
 #include "cli/CliContext.h"
 #include "cli/CliLink.h"
 
@@ -161,7 +162,10 @@ int option(CliContext &c)
         Bits bits = decode(c.session.Options.OptionBits);
         bits[size_t(arg.bit)] = arg.on;
         const uint32_t value = compose(bits);
-        c.session.motor().RequestWrite(Reg::Options, int64_t(value));
+        const RegisterWrite write = RegisterRules::write(Reg::Options, int64_t(value));
+        if (const auto refused = RegisterRules::requestWrites(c.session, {&write, 1});
+            !refused.empty())
+            return c.fail(ValueRefused, refused.front().reason);
         c.session.Options.OptionBits = value;
     }
     if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x2C")); code != Ok)

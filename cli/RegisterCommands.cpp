@@ -1,5 +1,7 @@
 #include "cli/RegisterCommands.h"
 
+#include "device/DeviceNetworkSettings.h"
+#include "device/RegisterRules.h"
 #include "cli/CliContext.h"
 #include "cli/CliJson.h"
 #include "cli/CliLink.h"
@@ -31,6 +33,8 @@ std::vector<WriteItem> parseWrites(const QStringList &arguments, QString &error)
 {
     std::vector<WriteItem> writes;
     for (const QString &arg : arguments) {
+        if (arg == QLatin1String("--force"))
+            continue;
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
         const auto address = RegisterNames::parse(eq > 0 ? arg.left(eq) : arg);
         if (!address) {
@@ -41,7 +45,17 @@ std::vector<WriteItem> parseWrites(const QStringList &arguments, QString &error)
         const int size = registerInfo(*address)->size;
         WriteItem w{*address, {}, 0};
         const QString text = arg.mid(eq + 1);
-        if (size > 4) {
+        if (*address == Reg::AddressIp) {
+            // An address, never a number: 300 would be the bytes 0.0.1.44.
+            const auto bytes = eq < 0 ? std::nullopt
+                                      : DeviceNetworkSettings::addressBytes(text.split('.'));
+            if (!bytes) {
+                error = QStringLiteral("%1: register 0x12 takes an address A.B.C.D (each 0..255)")
+                            .arg(arg);
+                return {};
+            }
+            w.bytes.assign(bytes->begin(), bytes->end());
+        } else if (size > 4) {
             // A plain integer would zero-fill the leading bytes: only the exact trace form.
             auto bytes = eq < 0 ? std::nullopt : RegisterText::parseTrace(text, size);
             if (!bytes) {
@@ -59,6 +73,17 @@ std::vector<WriteItem> parseWrites(const QStringList &arguments, QString &error)
                 error = eq < 0 ? QStringLiteral("%1: expected REG=VALUE").arg(arg)
                                : QStringLiteral("%1: not a value for register %2")
                                      .arg(arg, CliLink::addressText(*address));
+                return {};
+            }
+            // The register's size is never overridden: -1 is not 255 s.
+            const int64_t top = size == 4 ? int64_t(0xFFFFFFFF) : (int64_t(1) << (8 * size)) - 1;
+            const int64_t bottom = size == 4 ? int64_t(INT32_MIN) : 0;
+            if (size > 0 && (*value < bottom || *value > top)) {
+                error = QStringLiteral("%1: %2 does not fit the %3 bytes of register %4")
+                            .arg(arg)
+                            .arg(*value)
+                            .arg(size)
+                            .arg(CliLink::addressText(*address));
                 return {};
             }
             w.value = *value;
@@ -168,19 +193,19 @@ int write(CliContext &c)
             return c.fail(CliExit::ValueRefused, QStringLiteral("register %1 is not writable on this model")
                                                      .arg(CliLink::addressText(w.address)));
     }
-    // What is sent, to be compared with what the device reads back.
+    // What is sent, to be compared with what the device reads back; the rule
+    // book judges the writes together (0x24 with 0x25) and refuses all or none.
+    std::vector<RegisterWrite> batch;
+    for (const WriteItem &w : writes)
+        batch.push_back(w.bytes.empty() ? RegisterRules::write(w.address, w.value)
+                                        : RegisterWrite{w.address, w.bytes});
     std::vector<std::vector<uint8_t>> sent;
+    for (const RegisterWrite &w : batch)
+        sent.push_back(w.bytes);
     c.link.beginWrite();
-    {
-        RegisterLockGuard guard(c.session.lock());
-        for (const WriteItem &w : writes) {
-            if (w.bytes.empty())
-                c.session.motor().RequestWrite(w.address, w.value);
-            else
-                c.session.motor().RequestWriteBytes(w.address, w.bytes);
-            sent.push_back(c.session.motor().registerAt(w.address)->WriteValue);
-        }
-    }
+    const bool force = CliArguments::has(c.arguments(), QStringLiteral("--force"));
+    if (const auto refused = RegisterRules::requestWrites(c.session, batch, force); !refused.empty())
+        return c.fail(CliExit::ValueRefused, refused.front().reason);
     if (const int code = c.link.awaitWrite(QStringLiteral("the write")); code != CliExit::Ok)
         return code;
     // Read back what has a value to read; a command register (or one the
@@ -332,11 +357,14 @@ const CliCommand Read{"read", "read REG... [--json]",
                       "address: register address (number); name: register name; value: a number "
                       "for integer and fixed-point registers, else text; raw: the bytes "
                       "([0x.. ..])"};
-const CliCommand Write{"write", "write REG=VALUE...",
-                       "write registers (by address or name), then read them back (registers "
-                       "over four bytes take their exact trace: 0x4D=[0x80 65 00 00 03 E8])",
+const CliCommand Write{"write", "write REG=VALUE... [--force]",
+                       "write registers (by address or name), then read them back; the model's "
+                       "rules refuse a value (--force, unsafe, skips them, never the register's "
+                       "size; registers over four bytes take their exact trace: "
+                       "0x4D=[0x80 65 00 00 03 E8])",
                        CliNeeds::Device, &write, &checkWrite,
-                       "5 a register the model does not write, 7 the read-back differs"};
+                       "5 a value the model's rules refuse (the reason; nothing is written) or a "
+                       "register the model does not write, 7 the read-back differs"};
 const CliCommand Registers{
     "registers", "registers [--model M] [--json] [--no-header]",
     "list every register: address, name, unit, size in bytes and access on the connected "

@@ -8,6 +8,7 @@
 #include "platform/SpawnCommandRunner.h"
 #include "ui/connection/LinkCloseQuestion.h"
 #include "ui/connection/TFormInformation.h"
+#include "ui/history/TFormHistory.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
 #include "ui/discovery/TFormScanUDP.h"
@@ -203,6 +204,7 @@ void TFormMain::buildMenus()
                                   &TFormMain::MenuLoopsInputClick);
     m_menuIOstate =
         addBarItem("MenuIOstate", QStringLiteral("I/O state"), &TFormMain::MenuIOstateClick);
+    new TFormHistory(*m_context, menuBar()->addAction(QString())); // the change history
     addBarItem("MenuAbout", QStringLiteral("&About"), &TFormMain::MenuAboutClick);
     m_menuRemote = addBarItem("MenuRemote", QStringLiteral("Remote"), &TFormMain::MenuRemoteClick);
     // The wavelength remote is not offered: nothing makes this item visible.

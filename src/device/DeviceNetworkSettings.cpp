@@ -1,5 +1,6 @@
 #include "device/DeviceNetworkSettings.h"
 
+#include "device/RegisterRules.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 
@@ -106,21 +107,20 @@ QStringList arpResetArgv(const QString &ipText)
 
 void writeWatchdog(QLMCSession &session, int seconds)
 {
-    const uint8_t byte = uint8_t(watchdogValue(seconds));
-    RegisterLockGuard guard(session.lock());
-    session.motor().RequestWriteBytes(Reg::TcpWatchdog, std::span<const uint8_t>(&byte, 1));
+    const RegisterWrite write{Reg::TcpWatchdog, {uint8_t(watchdogValue(seconds))}};
+    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeWatchdog", "Connection window");
 }
 
 void writeAddress(QLMCSession &session, const std::array<uint8_t, 4> &bytes)
 {
-    RegisterLockGuard guard(session.lock());
-    session.motor().RequestWriteBytes(Reg::AddressIp, bytes);
+    const RegisterWrite write{Reg::AddressIp, {bytes.begin(), bytes.end()}};
+    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeAddress", "Connection window");
 }
 
 void writeName(QLMCSession &session, const std::array<uint8_t, NameLength> &bytes)
 {
-    RegisterLockGuard guard(session.lock());
-    session.motor().RequestWriteBytes(Reg::Name, bytes);
+    const RegisterWrite write{Reg::Name, {bytes.begin(), bytes.end()}};
+    RegisterRules::requestChecked(session, {&write, 1}, "DeviceNetworkSettings::writeName", "Connection window");
 }
 
 } // namespace DeviceNetworkSettings

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/RegisterRules.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +18,8 @@ class QLMCSession;
 /// rules of the connection window's "Change parameters" boxes, without widgets.
 namespace DeviceNetworkSettings {
 
-inline constexpr int WatchdogMin = 30;
-inline constexpr int WatchdogMax = 60;
+inline constexpr int WatchdogMin = RegisterRules::WatchdogMin;
+inline constexpr int WatchdogMax = RegisterRules::WatchdogMax;
 inline constexpr int NameLength = 16;
 inline constexpr int ModuleMin = 1;
 inline constexpr int ModuleMax = 127;

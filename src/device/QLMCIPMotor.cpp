@@ -59,6 +59,8 @@ void QLMCIPMotor::RequestWrite(int address, int64_t value)
         return;
     reg->setWriteValue(value);
     reg->WriteRequest = true;
+    if (m_writeHook)
+        m_writeHook(address);
 }
 
 void QLMCIPMotor::RequestWriteBytes(int address, std::span<const uint8_t> bytes)
@@ -71,6 +73,8 @@ void QLMCIPMotor::RequestWriteBytes(int address, std::span<const uint8_t> bytes)
     const size_t n = std::min(bytes.size(), reg->WriteValue.size());
     std::copy_n(bytes.begin(), n, reg->WriteValue.begin());
     reg->WriteRequest = true;
+    if (m_writeHook)
+        m_writeHook(address);
 }
 
 void QLMCIPMotor::ClearReadRequests()

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 /// The register image of the connected controller: one slot per address
@@ -53,6 +54,10 @@ public:
     /// Value bytes of \a address (0 outside the table); constant, needs no lock.
     static int RegisterSize(int address);
 
+    /// Called (under the lock) after every write request with its address:
+    /// the session records the change.
+    void setWriteHook(std::function<void(int address)> hook) { m_writeHook = std::move(hook); }
+
     /// Grants access to \a address (used by the identification).
     void setAccess(int address, bool readable, bool writable);
 
@@ -63,4 +68,5 @@ private:
 
     RegisterLock &m_lock;
     std::array<QLMCRegister, RegisterCount> m_registers;
+    std::function<void(int)> m_writeHook;
 };

@@ -2,6 +2,7 @@
 
 #include "base/Diagnostics.h"
 #include "device/DeviceNetworkSettings.h"
+#include "device/ModelProfile.h"
 #include "device/OptionValues.h"
 #include "device/ReadCycleObserver.h"
 #include "device/SessionListener.h"
@@ -68,6 +69,49 @@ QLMCSession::QLMCSession(SessionListener *listener)
     , m_listener(listener)
 {
     m_connection.RequestedAddresses.fill(0xFF);
+    installWriteHook();
+}
+
+void QLMCSession::installWriteHook()
+{
+    m_motor->setWriteHook([this](int address) { writeRequested(address); });
+}
+
+void QLMCSession::writeRequested(int address)
+{
+    if (!ChangeHistory::isTracked(address) || m_connection.ComMode.load() == ComModes::Closed)
+        return;
+    const QLMCRegister *reg = m_motor->registerAt(address);
+    if (!reg || !reg->Writable)
+        return;
+    // A value equal to the one the device sent changes nothing, as long as
+    // the tool changed nothing there in this connection: after a change, a
+    // value read may be older than the write (its read was in flight), so
+    // every write is recorded.
+    if (reg->received() && !m_changed.test(size_t(address)) && reg->Value == reg->WriteValue)
+        return;
+    ChangeRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.device = m_deviceLabel;
+    record.address = address;
+    if (reg->received())
+        record.before = reg->Value;
+    record.written = reg->WriteValue;
+    record.source = ChangeSource::current();
+    m_changed.set(size_t(address));
+    m_history.record(std::move(record));
+}
+
+void QLMCSession::setDeviceLabel(const QString &label)
+{
+    RegisterLockGuard guard(m_lock);
+    m_deviceLabel = label;
+}
+
+QString QLMCSession::deviceLabel()
+{
+    RegisterLockGuard guard(m_lock);
+    return m_deviceLabel;
 }
 
 QLMCSession::~QLMCSession()
@@ -87,6 +131,21 @@ void QLMCSession::replaceMotor()
     // An urgent write was meant for the device of the previous connection.
     m_urgent.reset();
     m_urgentPending = false;
+    m_profile.reset();
+    m_changed.reset();
+    installWriteHook();
+}
+
+std::shared_ptr<const ModelProfile> QLMCSession::profile()
+{
+    RegisterLockGuard guard(m_lock);
+    return m_profile;
+}
+
+void QLMCSession::setProfile(std::shared_ptr<const ModelProfile> profile)
+{
+    RegisterLockGuard guard(m_lock);
+    m_profile = std::move(profile);
 }
 
 void QLMCSession::resetRecords()

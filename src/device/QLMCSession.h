@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/ChangeHistory.h"
 #include "device/DeviceRecords.h"
 #include "device/QLMCIPMotor.h"
 #include "device/ReceivedValues.h"
@@ -18,6 +19,7 @@
 #include <vector>
 
 class AutoResetEvent;
+struct ModelProfile;
 class ReadCycleObserver;
 #include "device/SessionListener.h"
 
@@ -45,6 +47,19 @@ public:
     /// running or made once removeReadCycleObserver() returns.
     void addReadCycleObserver(ReadCycleObserver *observer);
     void removeReadCycleObserver(ReadCycleObserver *observer);
+
+    /// The profile of the identification of the connection now open; nullptr
+    /// from every open until the identification ran (the rule book then checks
+    /// sizes only). Set by the connection; any thread.
+    std::shared_ptr<const ModelProfile> profile();
+    void setProfile(std::shared_ptr<const ModelProfile> profile);
+
+    /// The changes made in this session, and their journal.
+    ChangeHistory &history() { return m_history; }
+    /// The device the changes are made to, as the history names it
+    /// ("127.0.0.21", "127.0.0.5 module 16"); set by the connection at open.
+    void setDeviceLabel(const QString &label);
+    QString deviceLabel();
 
     ConnectionState &connection() { return m_connection; }
     CommStatistics &statistics() { return m_statistics; }
@@ -186,6 +201,9 @@ private:
     /// counts it as late. Under the RegisterLock.
     bool claimAnswer(int32_t transactionId);
     void resetRecords();
+    void installWriteHook();
+    /// Records the write request of \a address in the history (under the lock).
+    void writeRequested(int address);
     void raiseCommError(SessionListener::CommError kind, bool capped);
     void showStatus(int panel, const QString &text);
     bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);
@@ -205,4 +223,9 @@ private:
     std::array<int64_t, RegisterCount> m_urgentValues{}; ///< under the RegisterLock
     std::atomic<bool> m_urgentPending{false};
     std::function<void()> m_senderWake; ///< under the RegisterLock
+    std::shared_ptr<const ModelProfile> m_profile; ///< under the RegisterLock
+    ChangeHistory m_history;
+    QString m_deviceLabel; ///< under the RegisterLock
+    /// Registers whose change was recorded in this connection.
+    std::bitset<RegisterCount> m_changed; ///< under the RegisterLock
 };

@@ -1,5 +1,8 @@
 #include "features/AutoTuningWizard.h"
 
+#include "device/ChangeHistory.h"
+#include "device/RegisterRules.h"
+
 #include "base/NumberText.h"
 #include "base/PanelNumberText.h"
 #include "device/QLMCSession.h"
@@ -133,7 +136,7 @@ std::optional<int32_t> AutoTuningWizard::currentRaw(const QString &text, int32_t
     if (!value || !std::isfinite(*value) || *value < 0.0)
         return std::nullopt;
     const double scaled = *value * 65536.0;
-    if (scaled > double(maxPeak))
+    if (!RegisterRules::currentMaxAllowed(scaled, maxPeak))
         return std::nullopt;
     return int32_t(scaled); // truncation toward zero; within 0..maxPeak
 }
@@ -256,6 +259,7 @@ WizardRequests AutoTuningWizard::statusDecoded(uint8_t status,
 void applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
                          const WizardRequests &requests)
 {
+    const ChangeSource source(QStringLiteral("Auto-tuning"));
     RegisterLockGuard guard(session.lock());
     QLMCIPMotor &motor = session.motor();
     for (const WizardWrite &write : requests.writes) {

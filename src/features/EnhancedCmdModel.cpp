@@ -1,5 +1,6 @@
 #include "features/EnhancedCmdModel.h"
 
+#include "device/RegisterRules.h"
 #include "base/Diagnostics.h"
 #include "base/NumberText.h"
 #include "base/PanelNumberText.h"
@@ -507,6 +508,7 @@ void EnhancedCmdModel::displayAll(const EnhancedCmdRecord &record)
 
 bool EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
 {
+    m_refusal.clear();
     if (!m_connected)
         return false;
     if (!m_session)
@@ -515,7 +517,13 @@ bool EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
     const QLMCRegister *reg = m_session->motor().registerAt(address);
     if (!reg || !reg->Writable)
         return false; // the sender would drop it: nothing goes out
-    m_session->motor().RequestWriteBytes(address, bytes);
+    const RegisterWrite write{address, {bytes.begin(), bytes.end()}};
+    if (!RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite",
+                                       "Enhanced cmd / Loops")) {
+        m_refusal = RegisterRules::refusal(RegisterRules::contextOf(*m_session), write)
+                        .value_or(QString());
+        return false;
+    }
     return true;
 }
 

@@ -181,6 +181,10 @@ public:
     /// Duration: at most 5 digits, 0..65,535 ms.
     static std::optional<uint16_t> parseDuration(const QString &text);
 
+    /// The rule book's reason when the last write was refused (nothing was
+    /// sent), empty otherwise.
+    const QString &refusal() const { return m_refusal; }
+
 private:
     struct Access
     {
@@ -201,10 +205,11 @@ private:
     void checkLoops();
     void showParamsTrace(bool valid);
     uint8_t optionsFromControls() const;
-    /// Requests the write; false (nothing requested) without the connection
-    /// or the register's write access.
+    /// Requests the write; false (nothing requested) without the connection,
+    /// the register's write access or the rule book's consent (refusal()).
     bool requestWrite(int address, std::span<const uint8_t> bytes);
     EnhancedWriteResult refused(int line, const char *function, const char *text);
+    QString m_refusal;
     void report(int line, const char *function, const char *text);
 
     QLMCSession *m_session;

@@ -1,5 +1,6 @@
 #include "features/HomingSetup.h"
 
+#include "device/ChangeHistory.h"
 #include "base/PanelNumberText.h"
 #include "device/QLMCIPMotor.h"
 
@@ -73,6 +74,7 @@ bool writeValueSet(QLMCIPMotor &motor, const Options &options, const QString &po
     const std::optional<int32_t> input = parseValue(inputText);
     if (!value || !position || !input)
         return false;
+    const ChangeSource source(QStringLiteral("Homing"));
     RegisterLockGuard guard(motor.lock());
     motor.RequestWrite(Reg::HomingOption, *value);
     motor.RequestWrite(Reg::HomingPosition, *position);
@@ -85,6 +87,7 @@ bool writeStartInput(QLMCIPMotor &motor, const QString &text)
     const std::optional<int32_t> value = parseValue(text);
     if (!value)
         return false;
+    const ChangeSource source(QStringLiteral("Homing"));
     RegisterLockGuard guard(motor.lock());
     motor.RequestWrite(Reg::HomingStartInput, *value);
     return true;

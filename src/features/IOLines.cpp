@@ -1,5 +1,6 @@
 #include "features/IOLines.h"
 
+#include "device/ChangeHistory.h"
 #include "device/QLMCSession.h"
 
 namespace IOLines {
@@ -48,6 +49,7 @@ std::optional<uint16_t> choose(QLMCSession &session, int line, int item)
     if (!value)
         return std::nullopt;
     session.IO.Config = *value;
+    const ChangeSource source(QStringLiteral("I/O state"));
     session.motor().RequestWrite(Reg::IoConfig, *value);
     return value;
 }

@@ -1,5 +1,6 @@
 #include "features/LimitsModel.h"
 
+#include "device/RegisterRules.h"
 #include "device/QLMCSession.h"
 
 #include <algorithm>
@@ -68,10 +69,12 @@ uint64_t LimitsModel::write()
     RegisterLockGuard guard(m_session.lock());
     const uint64_t noted = m_session.answerSequence();
     const LimitSettings s = LimitRegisters::fromRecord(m_session.Limits, m_shown);
-    for (const LimitWrite &w : LimitRegisters::writes(m_shown, s)) {
-        m_session.motor().RequestWrite(w.address, w.value);
-        m_session.motor().RequestRead(w.address);
-    }
+    std::vector<RegisterWrite> batch;
+    for (const LimitWrite &w : LimitRegisters::writes(m_shown, s))
+        batch.push_back(RegisterRules::write(w.address, w.value));
+    if (RegisterRules::requestChecked(m_session, batch, "LimitsModel::write", "Limits"))
+        for (const RegisterWrite &w : batch)
+            m_session.motor().RequestRead(w.address);
     return noted;
 }
 

@@ -1,5 +1,7 @@
 #include "features/OptionRegisters.h"
 
+#include "device/RegisterRules.h"
+
 #include "base/FloatText.h"
 #include "base/NumberText.h"
 #include "base/PanelNumberText.h"
@@ -107,7 +109,7 @@ std::optional<int32_t> currentRaw(const QString &text, int32_t maxPeakCurrent)
         return std::nullopt;
     // Compared as a double first: "99999999" is 6.6e12 raw, far beyond 32 bits.
     const double raw = std::trunc(*value * 65536.0);
-    if (!std::isfinite(raw) || raw > double(maxPeakCurrent))
+    if (!RegisterRules::currentMaxAllowed(raw, maxPeakCurrent))
         return std::nullopt;
     return int32_t(raw);
 }
@@ -143,7 +145,7 @@ void inputLimitChanged(InputLimitEdits &edits, bool minEdited, bool typing)
         const std::optional<int32_t> other = inputLimit(isMin ? edits.maxText : edits.minText);
         const int32_t min = isMin ? *own : other.value_or(*own);
         const int32_t max = isMin ? other.value_or(*own) : *own;
-        red = !otherRed && other && max < min;
+        red = !otherRed && other && !RegisterRules::inputLimitsAllowed(min, max);
     };
     if (typing)
         check(!minEdited);
@@ -155,7 +157,7 @@ std::optional<std::pair<int32_t, int32_t>> inputLimitsToWrite(const QString &min
 {
     const std::optional<int32_t> min = inputLimit(minText);
     const std::optional<int32_t> max = inputLimit(maxText);
-    if (!min || !max || *max < *min)
+    if (!min || !max || !RegisterRules::inputLimitsAllowed(*min, *max))
         return std::nullopt;
     return std::make_pair(*min, *max);
 }
@@ -163,7 +165,7 @@ std::optional<std::pair<int32_t, int32_t>> inputLimitsToWrite(const QString &min
 std::optional<uint16_t> standbyValue(const QString &text)
 {
     const std::optional<int64_t> value = PanelNumberText::parseInteger(text, true);
-    if (!value || *value < 0 || *value > StandbyMaximum)
+    if (!value || !RegisterRules::standbyAllowed(*value))
         return std::nullopt;
     return uint16_t(*value);
 }

@@ -1,6 +1,7 @@
 #include "features/OptionsModel.h"
 
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 
 using namespace OptionRegisters;
 
@@ -58,7 +59,9 @@ uint32_t OptionsModel::writeOptionBits(const Bits &boxes)
 {
     const uint32_t value = compose(boxes);
     RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::Options, int64_t(value));
+    const RegisterWrite write = RegisterRules::write(Reg::Options, int64_t(value));
+    if (!RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeOptionBits", "Options"))
+        return value;
     m_session.Options.OptionBits = value;
     return value;
 }
@@ -68,11 +71,11 @@ bool OptionsModel::writeOutputsMax(const QString &currentText, bool active, int 
     const std::optional<int32_t> current = currentRaw(currentText, m_maxPeakCurrent);
     if (!current)
         return false;
-    RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::CurrentMax, *current);
-    m_session.motor().RequestWrite(Reg::MaxOutputVoltage,
-                                   active ? voltageRaw(position) : VoltageInactive);
-    return true;
+    const RegisterWrite writes[] = {
+        RegisterRules::write(Reg::CurrentMax, *current),
+        RegisterRules::write(Reg::MaxOutputVoltage,
+                             active ? voltageRaw(position) : VoltageInactive)};
+    return RegisterRules::requestChecked(m_session, writes, "OptionsModel::writeOutputsMax", "Options");
 }
 
 bool OptionsModel::writeInputLimits(const QString &minText, const QString &maxText)
@@ -81,8 +84,10 @@ bool OptionsModel::writeInputLimits(const QString &minText, const QString &maxTe
     if (!limits)
         return false;
     RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::InputMin, limits->first);
-    m_session.motor().RequestWrite(Reg::InputMax, limits->second);
+    const RegisterWrite writes[] = {RegisterRules::write(Reg::InputMin, limits->first),
+                                    RegisterRules::write(Reg::InputMax, limits->second)};
+    if (!RegisterRules::requestChecked(m_session, writes, "OptionsModel::writeInputLimits", "Options"))
+        return false;
     m_session.Options.InputMin = limits->first;
     m_session.Options.InputMax = limits->second;
     return true;
@@ -90,8 +95,8 @@ bool OptionsModel::writeInputLimits(const QString &minText, const QString &maxTe
 
 void OptionsModel::writeDissipation(int position)
 {
-    RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::DissipationVoltage, voltageRaw(position));
+    const RegisterWrite write = RegisterRules::write(Reg::DissipationVoltage, voltageRaw(position));
+    RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeDissipation", "Options");
 }
 
 bool OptionsModel::writeStandby(const QString &text)
@@ -100,7 +105,9 @@ bool OptionsModel::writeStandby(const QString &text)
     if (!value)
         return false;
     RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::StandbyTimer, *value);
+    const RegisterWrite write = RegisterRules::write(Reg::StandbyTimer, *value);
+    if (!RegisterRules::requestChecked(m_session, {&write, 1}, "OptionsModel::writeStandby", "Options"))
+        return false;
     m_session.Options.StandbyTimer = *value;
     return true;
 }

@@ -1,36 +1,84 @@
 #include "files/ParameterApply.h"
 
+#include "device/ChangeHistory.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
 #include "device/RegisterText.h"
 #include "protocol/QLMCIPPacket.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace ParameterApply {
 
+namespace {
+
+QString labels(const std::vector<int> &addresses)
+{
+    QStringList list;
+    for (int address : addresses)
+        list << RegisterRules::registerLabel(address);
+    return list.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 ApplyResult apply(QLMCSession &session, const ParameterFileContent &content, bool connected,
-                  const std::function<bool(const FileEntry &)> &selected)
+                  const std::function<bool(const FileEntry &)> &selected,
+                  const ApplyOptions &options)
 {
     ApplyResult result;
     if (!content.ok())
         return result;
     auto packet = std::make_unique<QLMCIPPacket>();
     int count = 0;
+    const ChangeSource source(QStringLiteral("Parameter file"));
     {
         RegisterLockGuard guard(session.lock());
         QLMCIPMotor &motor = session.motor();
+        // What is sent: the writable entries, less the identity the controller
+        // keeps, less what the rule book refuses (judged together: 0x24 with 0x25).
+        std::vector<RegisterWrite> batch;
+        if (connected) {
+            for (const FileEntry &entry : content.entries) {
+                if (selected && !selected(entry))
+                    continue;
+                const QLMCRegister *reg = motor.registerAt(entry.address);
+                if (!reg || reg->Address < 0 || reg->Size != entry.size || !reg->Writable)
+                    continue;
+                if (isIdentityRegister(entry.address) && !options.withIdentity
+                    && !(reg->received() && reg->Value == entry.bytes)) {
+                    result.kept.push_back(entry.address);
+                    continue;
+                }
+                batch.push_back({entry.address, entry.bytes});
+            }
+            if (!options.force)
+                result.refused = RegisterRules::refusals(RegisterRules::contextOf(session), batch);
+            if (options.allOrNothing && !result.refused.empty())
+                batch.clear();
+        }
+        auto refused = [&result](int address) {
+            return std::any_of(result.refused.begin(), result.refused.end(),
+                               [address](const RegisterRefusal &r) { return r.address == address; });
+        };
+        auto sent = [&batch](int address) {
+            return std::any_of(batch.begin(), batch.end(),
+                               [address](const RegisterWrite &w) { return w.address == address; });
+        };
         for (const FileEntry &entry : content.entries) {
             if (selected && !selected(entry))
                 continue;
             QLMCRegister *reg = motor.registerAt(entry.address);
             if (!reg || reg->Address < 0 || reg->Size != entry.size)
                 continue; // the reader has checked these; never write past a buffer
-            std::copy(entry.bytes.begin(), entry.bytes.end(), reg->WriteValue.begin());
             if (connected && reg->Writable) {
-                reg->WriteRequest = true;
-                result.requested.push_back(entry.address);
+                if (sent(entry.address) && !refused(entry.address)) {
+                    motor.RequestWriteBytes(entry.address, entry.bytes);
+                    result.requested.push_back(entry.address);
+                }
             } else if (count + 1 + entry.size <= Frame::MaxPayload) {
+                std::copy(entry.bytes.begin(), entry.bytes.end(), reg->WriteValue.begin());
                 packet->Data[size_t(count++)] = uint8_t(entry.address);
                 for (uint8_t byte : entry.bytes)
                     packet->Data[size_t(count++)] = byte;
@@ -52,9 +100,30 @@ ApplyResult apply(QLMCSession &session, const ParameterFileContent &content, boo
 
 } // namespace ParameterApply
 
+bool isIdentityRegister(int address)
+{
+    return address == Reg::AddressIp || address == Reg::Name;
+}
+
+QString ApplyResult::summary() const
+{
+    QStringList parts;
+    if (!kept.empty())
+        parts << QStringLiteral("kept the controller's ") + ParameterApply::labels(kept);
+    if (!refused.empty()) {
+        std::vector<int> addresses;
+        for (const RegisterRefusal &r : refused)
+            addresses.push_back(r.address);
+        parts << QStringLiteral("refused ") + ParameterApply::labels(addresses);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
 QString CompareRow::notes() const
 {
     QStringList notes;
+    if (identity)
+        notes << QStringLiteral("identity (the controller keeps its own unless ticked)");
     if (!writable)
         notes << QStringLiteral("not writable (not sent)");
     if (command)
@@ -97,6 +166,7 @@ std::vector<CompareRow> compare(QLMCSession &session, const ParameterFileContent
             row.deviceText = RegisterText::value(entry.address, reg->Value);
             row.deviceHex = ParameterFile::valueText(reg->Value);
             row.different = reg->Value != entry.bytes;
+            row.identity = row.different && isIdentityRegister(entry.address);
         } else {
             row.deviceText = QStringLiteral("-");
             // A command has no value; an unreadable or unanswered one is unknown.

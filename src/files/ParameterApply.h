@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/RegisterRules.h"
 #include "files/ParameterFile.h"
 
 #include <QString>
@@ -16,7 +17,29 @@ struct ApplyResult
     QStringList names;          ///< table names of the file's registers (MemoRegList)
     std::vector<int> requested; ///< registers given a write request, file order
     int viewBytes = 0;          ///< bytes handed to the decoder (offline)
+    /// Identity registers (0x12, 0x15) not sent: the controller keeps its own.
+    std::vector<int> kept;
+    /// Entries the rule book refused (not sent), with the reasons.
+    std::vector<RegisterRefusal> refused;
+
+    /// "kept the controller's 0x12 Address IP, 0x15 Name; refused 0x2A ..." or empty.
+    QString summary() const;
 };
+
+/// How a file is sent to a connected controller.
+struct ApplyOptions
+{
+    /// Also send 0x12 (IP or I2C address) and 0x15 (name) when the file's value
+    /// differs from the controller's (or the controller's is not known).
+    bool withIdentity = false;
+    /// Skip the rule book (never the register sizes).
+    bool force = false;
+    /// Send nothing when the rule book refuses any entry (tarvine-cli).
+    bool allOrNothing = false;
+};
+
+/// The registers that name a controller on its network: 0x12 and 0x15.
+bool isIdentityRegister(int address);
 
 namespace ParameterApply {
 
@@ -25,8 +48,12 @@ namespace ParameterApply {
 /// sends them in address order); otherwise the values are collected in a view
 /// packet (function 0x23, transaction 1) and handed to DataReceived as if the
 /// controller had answered. \a selected, when given, limits the entries.
+///
+/// Sending keeps the receiving controller's identity (ApplyOptions) and asks
+/// the rule book: a refused entry is not sent and is named in the result.
 ApplyResult apply(QLMCSession &session, const ParameterFileContent &content, bool connected,
-                  const std::function<bool(const FileEntry &)> &selected = {});
+                  const std::function<bool(const FileEntry &)> &selected = {},
+                  const ApplyOptions &options = {});
 
 } // namespace ParameterApply
 
@@ -43,6 +70,9 @@ struct CompareRow
     bool writable = false; ///< false: not sent
     bool command = false;  ///< carried out when sent
     bool addressChange = false; ///< 0x12: the connection will be lost
+    /// 0x12 or 0x15 whose file value is not the controller's: it would re-address
+    /// or rename the controller, so it is not ticked by default.
+    bool identity = false;
     bool zeroed = false;        ///< 0x61..0x64 zeroed by an old file
     bool readable = false;      ///< false: the device value is not known
     /// The device's value arrived (after the comparison's mark): only then is
@@ -52,7 +82,7 @@ struct CompareRow
     /// The notes the comparison shows for the row, joined by "; ".
     QString notes() const;
     /// Ticked by default: different and sent.
-    bool tickedByDefault() const { return different && writable && !command; }
+    bool tickedByDefault() const { return different && writable && !command && !identity; }
 };
 
 namespace ParameterCompare {

@@ -235,6 +235,9 @@ void QLMCConnection::open(const QString &ipText)
     }
     m_ipText = ipText;
     const int mode = comMode();
+    m_session.setDeviceLabel(mode == ComModes::TcpGateway
+                                 ? ipText + QStringLiteral(" module ") + QString::number(i2cAddress())
+                                 : ipText);
     if (mode == ComModes::TcpDirect || mode == ComModes::TcpGateway) {
         if (m_tcp->isActive())
             return;
@@ -452,6 +455,7 @@ void QLMCConnection::identify()
     m_notAnsweringShown = false;
     m_profile = identifyDevice(type, version);
     applyRegisterAccess(m_profile, m_session.motor());
+    m_session.setProfile(std::make_shared<const ModelProfile>(m_profile));
     if (!m_profile.known) {
         close();
         emit deviceRefused(m_profile.refusalTitle, m_profile.refusalText);

@@ -1,5 +1,6 @@
 #include "panel/LoopTimeMenu.h"
 
+#include "device/ChangeHistory.h"
 #include "device/QLMCSession.h"
 
 namespace LoopTimeMenu {
@@ -42,6 +43,7 @@ std::optional<int> select(QLMCSession &session, int value, bool tcpSocketConnect
     if (!item || !selectable(session.connection().ComMode.load(), tcpSocketConnected))
         return std::nullopt;
     RegisterLockGuard guard(session.lock());
+    const ChangeSource source(QStringLiteral("Loop time menu"));
     session.motor().RequestWrite(Reg::LoopTimeOption, value);
     return item;
 }

@@ -3,6 +3,7 @@
 #include "base/NumberText.h"
 #include "base/PanelNumberText.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 
 #include <cmath>
 
@@ -13,9 +14,12 @@ using Id = RegulationParameterId;
 // 40 % of the full command 65535.
 constexpr double FortyPercentCommand = 26214.0;
 
-bool inRegisterRange(int64_t value)
+/// A 32-bit register value; the parameters the rule book keeps non-negative
+/// (all but VffOffset) take no negative one.
+bool inRegisterRange(int address, int64_t value)
 {
-    return value >= 0 && value <= INT32_MAX;
+    return value >= INT32_MIN && value <= INT32_MAX
+           && (value >= 0 || !RegisterRules::isNonNegativeParameter(address));
 }
 
 } // namespace
@@ -44,7 +48,7 @@ ParameterEditCheck RegulationPanelModel::checkEdit(RegulationParameterId id, con
         if (!value)
             return check;
         const int64_t raw = ParameterConversion::registerFromValue(parameter.kind, *value);
-        check.valid = inRegisterRange(raw);
+        check.valid = inRegisterRange(parameter.address, raw);
         check.value = *value;
         check.registerValue = raw;
         return check;
@@ -62,7 +66,7 @@ ParameterEditCheck RegulationPanelModel::checkEdit(RegulationParameterId id, con
     case ParameterKind::Log4_5e6: {
         // A text that is no integer counts as -1.
         const int64_t value = PanelNumberText::parseInteger(text, true).value_or(-1);
-        check.valid = inRegisterRange(value);
+        check.valid = inRegisterRange(parameter.address, value);
         if (check.valid) {
             check.value = double(value);
             check.registerValue = value;
@@ -242,8 +246,8 @@ void RegulationPanelModel::requestFeedForwardRead()
 
 void RegulationPanelModel::write(int address, int64_t value)
 {
-    RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(address, value);
+    const RegisterWrite write = RegisterRules::write(address, value);
+    RegisterRules::requestChecked(m_session, {&write, 1}, "RegulationPanelModel::write", "Main panel");
 }
 
 void RegulationPanelModel::read(std::initializer_list<int> addresses)

@@ -187,7 +187,7 @@ TEST_F(CliFaultTable, TrueValuesOrTheDocumentedExitCode)
                        .rightJustified(8, '0')
                        .toUpper());
            }}}},
-        {"option", {"option", "17=1"}, 0, CliExit::ValueRefused,
+        {"option", {"option", "16=1"}, 0, CliExit::ValueRefused,
          {{"0x2C Options = ", Reg::Options, trace}}},
         {"limits", {"limits"}, 0, 0,
          {{"  0x58 - Setup : ", Reg::Limit2Setup, trace},

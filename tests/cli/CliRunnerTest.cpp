@@ -225,14 +225,14 @@ TEST_F(Cli, OptionsLimitsAndOneOptionBit)
     EXPECT_EQ(r.out.toStdString(),
               "0x2C Options = [0x00 00 00 20]  Bit 5 - Pull up/#down for limits = 1\n");
     // Over UDP: the read-modify-write keeps bit 5.
-    r = runCli({"--ip", ip(), "--udp", "--port", udp(), "option", "17=1"});
+    r = runCli({"--ip", ip(), "--udp", "--port", udp(), "option", "16=1"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("[0x00 02 00 20]")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("[0x00 01 00 20]")) << r.out.toStdString();
 
     r = runCli({"--ip", ip(), "--port", tcp(), "options"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     for (const char *line :
-         {"0x2C Options = 0x00020020\n", "  [x] Bit 5 - Pull up/#down for limits\n",
+         {"0x2C Options = 0x00010020\n", "  [x] Bit 5 - Pull up/#down for limits\n",
           "  [ ] Bit 4 - PWM 35kHz (else 69kHz)\n", "0x2A Current max = 15.00000 A\n",
           "0x2E Max output voltage = inactive\n", "0x2F Dissipation voltage = 30.0 V\n",
           "0x24 Input min = -100000\n", "0x0D Standby timer = 1000 ms\n"})

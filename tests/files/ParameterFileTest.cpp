@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -368,4 +369,74 @@ TEST(ParameterFileCompare, RowsMarkDifferencesAndRisks)
     const std::vector<CompareRow> later = ParameterCompare::compare(session, content, 1);
     EXPECT_FALSE(later[1].received);
     EXPECT_FALSE(later[1].different);
+}
+
+TEST(ParameterFileApply, SendKeepsTheControllersIdentityAndAsksTheRuleBook)
+{
+    // A file saved from controller A (127.0.0.21, "A"), sent to B (127.0.0.22, "B").
+    const ParameterFileContent content =
+        readText("[Register 0]\r\nReg=18\r\nSize=4\r\nValue=0x7F000015\r\n"
+                 "[Register 1]\r\nReg=21\r\nSize=16\r\nValue=0x41202020202020202020202020202020\r\n"
+                 "[Register 2]\r\nReg=51\r\nSize=4\r\nValue=0x00028000\r\n"
+                 "[Register 3]\r\nReg=42\r\nSize=4\r\nValue=0x00050000\r\n"
+                 "[Register 4]\r\nReg=98\r\nSize=4\r\nValue=0x00040000\r\n");
+    ASSERT_EQ(content.result, 0) << content.error.toStdString();
+    const struct {
+        const char *name;
+        Bytes deviceAddress;
+        ApplyOptions options;
+        std::vector<int> requested;
+        std::vector<int> kept;
+    } cases[] = {
+        {"another controller", {127, 0, 0, 22}, {}, {0x33, 0x62}, {0x12, 0x15}},
+        {"asked for", {127, 0, 0, 22}, {true, false}, {0x12, 0x15, 0x33, 0x62}, {}},
+        {"the same controller", {127, 0, 0, 21}, {}, {0x12, 0x33, 0x62}, {0x15}},
+        {"forced", {127, 0, 0, 22}, {false, true}, {0x2A, 0x33, 0x62}, {0x12, 0x15}},
+    };
+    for (const auto &c : cases) {
+        QLMCSession session;
+        grantModel(session, 0x00020001); // NETDC-A: at most 3.0 A
+        session.setProfile(std::make_shared<const ModelProfile>(identifyDevice(0x00020001, 0x00070012)));
+        session.connection().ComMode = ComModes::TcpDirect;
+        {
+            RegisterLockGuard guard(session.lock());
+            QLMCRegister &ip = *session.motor().registerAt(Reg::AddressIp);
+            ip.Value = c.deviceAddress;
+            ip.ReceivedSequence = 1;
+            QLMCRegister &name = *session.motor().registerAt(Reg::Name);
+            name.Value = Bytes(16, ' ');
+            name.Value[0] = 'B';
+            name.ReceivedSequence = 1;
+        }
+        const ApplyResult sent = ParameterApply::apply(session, content, true, {}, c.options);
+        std::vector<int> requested = sent.requested;
+        std::sort(requested.begin(), requested.end());
+        EXPECT_EQ(requested, c.requested) << c.name;
+        EXPECT_EQ(sent.kept, c.kept) << c.name;
+        if (!c.options.force) {
+            ASSERT_EQ(sent.refused.size(), 1u) << c.name;
+            EXPECT_EQ(sent.refused[0].address, Reg::CurrentMax);
+            EXPECT_TRUE(sent.summary().contains("refused 0x2A Current max")) << c.name;
+        }
+        if (!c.kept.empty())
+            EXPECT_TRUE(sent.summary().startsWith("kept the controller's 0x1"))
+                << sent.summary().toStdString();
+        RegisterLockGuard guard(session.lock());
+        EXPECT_EQ(session.motor().registerAt(Reg::AddressIp)->WriteRequest,
+                  std::count(requested.begin(), requested.end(), 0x12) == 1);
+        EXPECT_FALSE(session.motor().registerAt(Reg::CurrentMax)->WriteRequest && !c.options.force);
+    }
+    // The comparison leaves a differing identity row unticked and says why.
+    QLMCSession session;
+    grantModel(session, 0x00020001);
+    {
+        RegisterLockGuard guard(session.lock());
+        QLMCRegister &ip = *session.motor().registerAt(Reg::AddressIp);
+        ip.Value = {127, 0, 0, 22};
+        ip.ReceivedSequence = 1;
+    }
+    const CompareRow row = ParameterCompare::compare(session, content)[0];
+    EXPECT_TRUE(row.identity);
+    EXPECT_FALSE(row.tickedByDefault());
+    EXPECT_TRUE(row.notes().startsWith("identity"));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 #ifdef TARVINE_TEST_GUI
@@ -22,6 +23,11 @@ int main(int argc, char **argv)
     qputenv("TARVINE_DISCOVERY", "loopback");
     if (qEnvironmentVariableIsEmpty("TARVINE_DISCOVERY_RANGE"))
         qputenv("TARVINE_DISCOVERY_RANGE", "127.0.0.1-127.0.0.8");
+    // The change journal and logs of the programs under test go to a folder of
+    // this run, never into the user's data folder.
+    QTemporaryDir dataHome;
+    qunsetenv("USERPROFILE");
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     TestApplication app(argc, argv);
 #ifdef TARVINE_TEST_GUI

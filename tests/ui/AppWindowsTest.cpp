@@ -88,7 +88,7 @@ TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote)
     EXPECT_EQ(
         texts(main.menuBar()->actions()),
         QStringList({"&File", "&Communication", "&Loop Time", "&Options", "&Warning", "&Limits",
-                     "&Homing", "Auto-tuning", "Enhanced/Loops", "I/O state", "&About", "Remote"}));
+                     "&Homing", "Auto-tuning", "Enhanced/Loops", "I/O state", "History", "&About", "Remote"}));
     EXPECT_EQ(texts(child<QMenu>(main, "MenuFile")->actions()),
               QStringList({"Save...", "View...", "Record live values..."}));
     EXPECT_EQ(texts(child<QMenu>(main, "MenuCom")->actions()),

@@ -1,6 +1,9 @@
 #include "ui/features/AutoTuningResultView.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QHeaderView>
 #include <QTableWidget>
 
@@ -48,7 +51,27 @@ AutoTuningResultView::AutoTuningResultView(QWidget *parent)
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setFocusPolicy(Qt::NoFocus);
     m_table->setMinimumWidth(350);
-    layout->addWidget(m_table, 2);
+    auto *right = new QVBoxLayout;
+    right->addWidget(m_table);
+
+    auto *restoreRow = new QHBoxLayout;
+    m_restore = new QPushButton(QStringLiteral("Restore previous values"), this);
+    m_restore->setObjectName(QStringLiteral("BRestorePrevious"));
+    m_restore->setToolTip(QStringLiteral("Writes the \"Before\" column back to the controller"));
+    m_restore->setEnabled(false);
+    connect(m_restore, &QPushButton::clicked, this, &AutoTuningResultView::restoreRequested);
+    m_restoreStatus = new QLabel(this);
+    m_restoreStatus->setObjectName(QStringLiteral("LRestoreStatus"));
+    m_restoreStatus->setWordWrap(true);
+    restoreRow->addWidget(m_restore);
+    restoreRow->addWidget(m_restoreStatus, 1);
+    right->addLayout(restoreRow);
+    layout->addLayout(right, 2);
+}
+
+void AutoTuningResultView::setRestoreStatus(const QString &text)
+{
+    m_restoreStatus->setText(text);
 }
 
 void AutoTuningResultView::showResponse(const std::vector<TuningSample> &samples)

@@ -8,6 +8,8 @@
 #include <vector>
 
 class QCustomPlot;
+class QLabel;
+class QPushButton;
 class QTableWidget;
 
 /// The result page's response plot (PlotAutoTuning: command and speed over
@@ -33,8 +35,17 @@ public:
 
     QCustomPlot *plot() const { return m_plot; }
     QTableWidget *table() const { return m_table; }
+    /// "Restore previous values" (BRestorePrevious) and the line that says
+    /// what it did (LRestoreStatus).
+    QPushButton *restoreButton() const { return m_restore; }
+    void setRestoreStatus(const QString &text);
+
+signals:
+    void restoreRequested();
 
 private:
+    QPushButton *m_restore;
+    QLabel *m_restoreStatus;
     QCustomPlot *m_plot;
     QTableWidget *m_table;
 };

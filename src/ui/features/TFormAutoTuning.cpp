@@ -1,5 +1,7 @@
 #include "ui/features/TFormAutoTuning.h"
 
+#include "device/ChangeHistory.h"
+#include "device/RegisterRules.h"
 #include "base/NumberText.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
@@ -103,6 +105,8 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
     m_memo->setFocusPolicy(Qt::NoFocus);
     m_memo->setFixedHeight(64);
     m_result = new AutoTuningResultView(step5);
+    connect(m_result, &AutoTuningResultView::restoreRequested, this,
+            &TFormAutoTuning::BRestorePreviousClick);
     step5->layout()->addWidget(m_memo);
     step5->layout()->addWidget(m_result);
 
@@ -256,7 +260,9 @@ void TFormAutoTuning::startClicked(TuningKind button)
         for (const int address : AutoTuningWizard::reReadRegisters()) {
             const QLMCRegister *reg = m_context.session().motor().registerAt(address);
             if (reg->Readable)
-                m_before.emplace_back(address, RegisterText::value(address, reg->Value));
+                m_before.push_back({address, reg->received()
+                                                 ? std::optional<std::vector<uint8_t>>(reg->Value)
+                                                 : std::nullopt});
         }
     }
     apply(m_wizard.startClicked(button));
@@ -286,6 +292,40 @@ void TFormAutoTuning::evaluateAutoTuning()
     }
 }
 
+void TFormAutoTuning::BRestorePreviousClick()
+{
+    QLMCSession &session = m_context.session();
+    std::vector<RegisterWrite> batch;
+    {
+        RegisterLockGuard guard(session.lock());
+        for (const BeforeValue &before : m_before) {
+            const QLMCRegister *reg = session.motor().registerAt(before.address);
+            // Every value the device sent before the run, whether or not its
+            // re-read has come yet: writing an unchanged one changes nothing.
+            if (before.bytes && ChangeHistory::isTracked(before.address) && reg->Writable)
+                batch.push_back({before.address, *before.bytes});
+        }
+    }
+    if (batch.empty()) {
+        m_result->setRestoreStatus(QStringLiteral("Nothing to restore"));
+        return;
+    }
+    const ChangeSource source(QStringLiteral("Auto-tuning: restore previous values"));
+    const std::vector<RegisterRefusal> refused = RegisterRules::requestWrites(session, batch);
+    if (!refused.empty()) {
+        m_result->setRestoreStatus(QStringLiteral("Not restored: ") + refused.front().reason);
+        return;
+    }
+    {
+        RegisterLockGuard guard(session.lock());
+        for (const RegisterWrite &w : batch)
+            session.motor().RequestRead(w.address); // the table follows the device
+    }
+    m_resultTicks = 0;
+    m_timerResult.start();
+    m_result->setRestoreStatus(QStringLiteral("Restored %1 registers").arg(batch.size()));
+}
+
 void TFormAutoTuning::refreshResult()
 {
     QLMCSession &session = m_context.session();
@@ -295,17 +335,22 @@ void TFormAutoTuning::refreshResult()
     {
         RegisterLockGuard guard(session.lock());
         samples = session.TuningRecorder.samples();
-        for (const auto &[address, before] : m_before) {
-            const QLMCRegister *reg = session.motor().registerAt(address);
+        for (const BeforeValue &before : m_before) {
+            const QLMCRegister *reg = session.motor().registerAt(before.address);
             pending = pending || reg->ReadRequest;
-            rows.push_back({address, QString::fromStdString(reg->Name), before,
-                            RegisterText::value(address, reg->Value)});
+            // A value the device did not send is shown as "-", never as zero.
+            rows.push_back({before.address, QString::fromStdString(reg->Name),
+                            before.bytes ? RegisterText::value(before.address, *before.bytes)
+                                         : QStringLiteral("-"),
+                            reg->received() ? RegisterText::value(before.address, reg->Value)
+                                            : QStringLiteral("-")});
         }
     }
     m_result->showResponse(samples);
     if (m_wizard.running())
         return;
     m_result->showChanges(rows);
+    m_result->restoreButton()->setEnabled(!m_before.empty());
     if (!pending || ++m_resultTicks >= ResultRefreshTicks)
         m_timerResult.stop();
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 class AutoTuningResultView;
@@ -43,6 +44,9 @@ public:
 
     const AutoTuningWizard &wizard() const { return m_wizard; }
     AutoTuningResultView *resultView() const { return m_result; }
+    /// "Restore previous values": writes the "Before" value of every changed
+    /// register a parameter file holds back, through the rule book.
+    void BRestorePreviousClick();
 
     void BNextClick();
     void BBackClick();
@@ -94,5 +98,12 @@ private:
     QTimer m_timerDisplay;
     QTimer m_timerResult; ///< follows the response and the re-reads
     int m_resultTicks = 0;
-    std::vector<std::pair<int, QString>> m_before; ///< re-read registers before the run
+    /// The re-read registers before the run: the value the device sent, or
+    /// none when it sent none in this connection.
+    struct BeforeValue
+    {
+        int address;
+        std::optional<std::vector<uint8_t>> bytes;
+    };
+    std::vector<BeforeValue> m_before;
 };

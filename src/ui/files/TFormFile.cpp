@@ -10,6 +10,7 @@
 #include "ui/widgets/WindowContext.h"
 
 #include <QCheckBox>
+#include <QColor>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,6 +21,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -291,7 +294,11 @@ bool TFormFile::openFile(const QString &path)
            content.result == 1 ? QStringLiteral("Load an old file version. The save method will "
                                                 "create the new file version.")
                                : QStringLiteral("Open file successful."));
-    m_openStatus->setText(QStringLiteral("Open - Finished"));
+    // What the controller kept (its address and name) or refused is said here.
+    const QString summary = applied.summary();
+    m_openStatus->setText(summary.isEmpty() ? QStringLiteral("Open - Finished")
+                                            : QStringLiteral("Open - Finished - ") + summary);
+    m_openStatus->setToolTip(summary);
     return true;
 }
 
@@ -345,6 +352,8 @@ void TFormFile::fillComparison()
         item->setText(2, row.deviceText + QStringLiteral("  [") + row.deviceHex + QLatin1Char(']'));
         item->setText(3, row.fileText + QStringLiteral("  [") + row.fileHex + QLatin1Char(']'));
         item->setText(4, row.notes());
+        if (row.identity)
+            item->setForeground(4, QColor(Qt::darkYellow));
         item->setData(0, Qt::UserRole, row.address);
         const bool sendable = row.writable;
         item->setFlags(sendable ? item->flags() | Qt::ItemIsUserCheckable
@@ -362,8 +371,14 @@ void TFormFile::fillComparison()
     if (firstDifferent)
         m_diff->scrollToItem(firstDifferent, QAbstractItemView::PositionAtCenter);
     m_sendSelected->setEnabled(connected());
-    m_openStatus->setText(afterSend ? QStringLiteral("Sent - %1 not taken").arg(refused)
-                                    : QStringLiteral("%1 different").arg(different));
+    QString status = afterSend ? QStringLiteral("Sent - %1 not taken").arg(refused)
+                               : QStringLiteral("%1 different").arg(different);
+    if (afterSend && !m_sendSummary.isEmpty())
+        status += QStringLiteral(" - ") + m_sendSummary;
+    else if (!afterSend && std::any_of(rows.begin(), rows.end(),
+                                       [](const CompareRow &r) { return r.identity; }))
+        status += QStringLiteral(" - identity rows left unticked");
+    m_openStatus->setText(status);
 }
 
 void TFormFile::BSendSelectedClick()
@@ -379,12 +394,15 @@ void TFormFile::BSendSelectedClick()
     if (selected.empty())
         return;
     QLMCSession &session = m_context.session();
-    const ApplyResult applied =
-        ParameterApply::apply(session, m_compared, true, [&selected](const FileEntry &e) {
-            return selected.count(e.address) > 0;
-        });
+    // A ticked identity row is the user's own choice: it is sent.
+    ApplyOptions options;
+    options.withIdentity = true;
+    const ApplyResult applied = ParameterApply::apply(
+        session, m_compared, true,
+        [&selected](const FileEntry &e) { return selected.count(e.address) > 0; }, options);
     m_sentRows = std::set<int>(applied.requested.begin(), applied.requested.end());
     m_compareState = CompareState::ReadingBack;
+    m_sendSummary = applied.summary();
     m_openStatus->setText(QStringLiteral("Sending..."));
     session.ReadBackAfterSend = true;
     RegisterLockGuard guard(session.lock());

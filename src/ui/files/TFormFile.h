@@ -79,6 +79,7 @@ private:
     QTimer m_timerCompare; ///< 500 ms after the 0x5B answer of a comparison read-back
     ParameterFileContent m_compared;
     std::set<int> m_sentRows;
+    QString m_sendSummary; ///< what the last send kept or refused
     enum class CompareState {
         Idle,
         ReadingDevice,

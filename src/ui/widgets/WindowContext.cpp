@@ -14,6 +14,7 @@ WindowContext::WindowContext(QWidget &mainWindow, MainFrame &frame)
 {
     // RegisterLock and the first, empty register image.
     m_session = std::make_unique<QLMCSession>(&m_bridge);
+    m_session->history().setJournalPath(ChangeHistory::defaultJournalPath());
     m_recorder = std::make_unique<LiveRecorder>(*m_session);
     // The consign state and its auto-change thread, created suspended. The
     // thread's updates pass to the user-interface thread through the hand-over.
