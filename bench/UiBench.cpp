@@ -181,9 +181,9 @@ void liveRun(AppWindows &windows, int seconds, bool record)
     QObject::disconnect(&main.context().sessionBridge(), &GuiSessionBridge::graphSampleArrived,
                         graphs, nullptr);
     QObject::connect(&main.context().sessionBridge(), &GuiSessionBridge::graphSampleArrived, &scope,
-                     [&](const ReceivedValues &values) {
+                     [&](const ReceivedValues &values, qint64 ticks) {
                          const auto t0 = Clock::now();
-                         graphs->addSample(values);
+                         graphs->addSample(values, ticks);
                          sample.add(t0);
                      });
     LiveChart *shown = graphs->chart(GraphsPanel::PositionPage);

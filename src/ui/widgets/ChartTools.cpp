@@ -22,6 +22,8 @@ constexpr int SmallestView = 10;
 /// Room between the cursor line and its read-out, and from the plot's top.
 constexpr int ReadoutGap = 6;
 const QColor CursorColour(0x40, 0x40, 0x40);
+/// Times of a timed chart in the read-out and the CSV: milliseconds.
+constexpr int TimeDecimals = 3;
 
 ChartTools::FileChooser &fileChooser()
 {
@@ -202,8 +204,12 @@ ChartColumns ChartTools::shownColumns() const
     columns.timeTitle = m_chart->xAxis->label();
     if (m_chart->seriesCount() == 0)
         return columns;
+    // A timed chart: seconds relative to the newest sample, as the axis reads.
+    const double reference = m_chart->timeReference();
+    if (m_chart->isTimed())
+        columns.timeDecimals = TimeDecimals;
     for (const QCPGraphData &point : *m_chart->series(0)->data())
-        columns.keys.push_back(point.key);
+        columns.keys.push_back(point.key - reference);
     for (int s = 0; s < m_chart->seriesCount(); ++s) {
         if (!m_chart->isSeriesVisible(s))
             continue;
@@ -278,8 +284,9 @@ QString ChartTools::cursorText() const
     if (!m_cursorShown)
         return QString();
     const Reading reading = readAt(*m_chart, m_cursorPixel.x());
-    return ChartCsv::readout(m_chart->xAxis->label(), reading.key, reading.titles, reading.values,
-                             localeDecimalSeparator());
+    return ChartCsv::readout(m_chart->xAxis->label(), reading.key - m_chart->timeReference(),
+                             reading.titles, reading.values, localeDecimalSeparator(),
+                             m_chart->isTimed() ? TimeDecimals : -1);
 }
 
 void ChartTools::updateCursor()

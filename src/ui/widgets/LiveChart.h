@@ -37,7 +37,15 @@ public:
     /// One sample: every series drops its oldest point and gets \a values[i]
     /// (series order; missing values count as 0) at the last x plus \a keyStep.
     void addSample(std::span<const double> values, double keyStep = 1);
+    /// One sample decoded at \a seconds on the monotonic clock. From the first
+    /// one on the chart is timed: the time axis reads seconds relative to the
+    /// newest sample shown (the start-up points are moved to end just before it).
+    void addSampleAt(std::span<const double> values, double seconds);
     double lastKey() const;
+    /// Timed charts: the key the time axis counts from (the newest sample
+    /// shown); 0 for a chart that counts samples.
+    double timeReference() const;
+    bool isTimed() const { return m_timed; }
     /// A frozen chart keeps showing what it showed: samples and value axis
     /// changes go on in the ring and take effect when it thaws, which returns
     /// to the live view.
@@ -103,6 +111,7 @@ private:
     QCPRange liveValueRange() const;
     void setLiveValueRange(const QCPRange &range);
 
+    bool m_timed = false;
     // The ring: m_keys and every m_values[s] share m_newest, the slot of the newest sample.
     std::array<double, HistoryLength> m_keys{};
     std::vector<std::array<double, HistoryLength>> m_values;
