@@ -11,6 +11,7 @@
 #include "cli/PollCommands.h"
 #include "cli/RegisterCommands.h"
 #include "cli/RemoteCommands.h"
+#include "cli/StepCommand.h"
 
 std::span<const CliCommand> cliCommands()
 {
@@ -20,6 +21,7 @@ std::span<const CliCommand> cliCommands()
         RegisterCommands::Write,
         PollCommands::Poll,
         PollCommands::Chart,
+        StepCommand::Step,
         FileCommands::Save,
         FileCommands::Send,
         FileCommands::Diff,
