@@ -65,7 +65,7 @@ QString timeNumber(double seconds, int decimals, QChar decimalPoint)
     if (!std::isfinite(seconds))
         return QString();
     QString text = QString::number(seconds, 'f', decimals);
-    if (text.startsWith(QLatin1Char('-')) && text.count(QLatin1Char('0')) == text.size() - 2)
+    if (text.startsWith(QLatin1Char('-')) && text.toDouble() == 0)
         text.remove(0, 1);
     text.replace(QLatin1Char('.'), decimalPoint);
     return text;
