@@ -16,25 +16,36 @@ bool received(const QLMCIPMotor &image, int address)
     return reg && reg->received();
 }
 
-StepSettings settingsOf(const ReceivedValues &v, const QLMCIPMotor &image)
+/// The settings of \a v whose registers came back after answer \a sequence,
+/// over those of \a s.
+void updateSettings(StepSettings &s, const ReceivedValues &v, const QLMCIPMotor &image,
+                    uint64_t sequence)
 {
-    StepSettings s;
-    const auto take = [&image](int address, double value) {
-        return received(image, address) ? std::optional<double>(value) : std::nullopt;
+    const auto take = [&image, sequence](int address, double value,
+                                         const std::optional<double> &old) {
+        const QLMCRegister *reg = image.registerAt(address);
+        return reg && reg->receivedAfter(sequence) ? std::optional<double>(value) : old;
     };
-    s.kp = take(Reg::Kp, v.Kp);
-    s.ki = take(Reg::Ki, v.Ki);
-    s.kd = take(Reg::Kd, v.Kd);
-    s.kvff = take(Reg::Kvff, v.Kvff);
-    s.kaff = take(Reg::Kaff, v.Kaff);
-    s.kdff = take(Reg::Kdff, v.Kdff);
-    s.acceleration = take(Reg::Acceleration, v.Acceleration);
-    s.deceleration = take(Reg::Deceleration, v.Deceleration);
-    s.topSpeed = take(Reg::SpeedMax, v.SpeedMax);
-    return s;
+    s.kp = take(Reg::Kp, v.Kp, s.kp);
+    s.ki = take(Reg::Ki, v.Ki, s.ki);
+    s.kd = take(Reg::Kd, v.Kd, s.kd);
+    s.kvff = take(Reg::Kvff, v.Kvff, s.kvff);
+    s.kaff = take(Reg::Kaff, v.Kaff, s.kaff);
+    s.kdff = take(Reg::Kdff, v.Kdff, s.kdff);
+    s.acceleration = take(Reg::Acceleration, v.Acceleration, s.acceleration);
+    s.deceleration = take(Reg::Deceleration, v.Deceleration, s.deceleration);
+    s.topSpeed = take(Reg::SpeedMax, v.SpeedMax, s.topSpeed);
 }
 
 } // namespace
+
+const std::vector<int> &StepWatch::settingsRegisters()
+{
+    static const std::vector<int> registers{Reg::Kp,   Reg::Ki,   Reg::Kd,
+                                            Reg::Kvff, Reg::Kaff, Reg::Kdff,
+                                            Reg::Acceleration, Reg::Deceleration, Reg::SpeedMax};
+    return registers;
+}
 
 StepWatch::StepWatch(RegisterLock &lock, double timeLimit)
     : m_lock(lock)
@@ -59,7 +70,8 @@ void StepWatch::readCycleDecoded(const ReceivedValues &values, int64_t ticks,
             m_record.number = ++m_count;
             m_record.speed = speed;
             m_record.step = {double(*m_lastInput), double(values.Input), time};
-            m_record.settings = settingsOf(values, image);
+            // This cycle carried the position: its sequence is the answer's.
+            m_stepSequence = image.registerAt(Reg::Position)->ReceivedSequence;
             m_samples.clear();
             m_samples.reserve(size_t(m_timeLimit * MostSamplesPerSecond));
         }
@@ -74,6 +86,7 @@ void StepWatch::readCycleDecoded(const ReceivedValues &values, int64_t ticks,
             finish(true);
         return;
     }
+    updateSettings(m_record.settings, values, image, m_stepSequence);
     StepSample s;
     s.time = time;
     const int actual = m_record.speed ? Reg::Speed : Reg::Position;

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-/// The gains and trajectory parameters in force when a step was made, as the
-/// device last sent them in this connection (empty: never received).
+/// The gains and trajectory parameters in force during a step, as the device
+/// sent them after the step began (empty: not read back during the step).
 struct StepSettings
 {
     std::optional<double> kp, ki, kd, kvff, kaff, kdff;
@@ -40,10 +40,16 @@ struct StepRecord
 /// The decoder calls readCycleDecoded() under the RegisterLock and it only
 /// appends; the owner calls takeFinished() now and then (it analyses, under the
 /// same lock, the few thousand samples of a step).
+///
+/// The settings of a row are only those read back after its step began (a
+/// gain written just before might not be in the last value read): the owner
+/// asks for them (settingsRegisters()) when it sees a step begin.
 class StepWatch : public ReadCycleObserver
 {
 public:
     static constexpr double DefaultTimeLimit = 5.0;
+    /// The registers of StepSettings.
+    static const std::vector<int> &settingsRegisters();
 
     explicit StepWatch(RegisterLock &lock, double timeLimit = DefaultTimeLimit);
 
@@ -65,6 +71,7 @@ private:
     double m_timeLimit;
     // All guarded by the RegisterLock.
     std::optional<int32_t> m_lastInput;
+    uint64_t m_stepSequence = 0; ///< answer sequence of the step's read cycle
     bool m_active = false;
     StepRecord m_record;
     std::vector<StepSample> m_samples;

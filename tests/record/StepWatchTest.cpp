@@ -25,12 +25,10 @@ protected:
     StepWatch watch{lock, 2.0};
     ReceivedValues v;
     double now = 100;
+    uint64_t sequence = 0;
 
     void SetUp() override
     {
-        for (int address : {Reg::RegulationMode, Reg::Input, Reg::Position, Reg::Speed,
-                            Reg::Desired, Reg::Kp, Reg::Ki})
-            image.registerAt(address)->ReceivedSequence = 1;
         v.RegulationMode = Position;
         v.Kp = 1;
     }
@@ -46,6 +44,11 @@ protected:
             v.Position = int32_t(std::lround(from + (v.Input - from) * y));
             v.Desired = v.Input;
             RegisterLockGuard guard(lock);
+            // Every cycle brings the position; Kp and Ki come back along.
+            ++sequence;
+            for (int address : {Reg::RegulationMode, Reg::Input, Reg::Position, Reg::Speed,
+                                Reg::Desired, Reg::Kp, Reg::Ki})
+                image.registerAt(address)->ReceivedSequence = sequence;
             watch.readCycleDecoded(v, int64_t(std::llround(now * HighResCounter::frequency())),
                                    image);
         }
