@@ -129,6 +129,12 @@ std::optional<double> StepWatch::activeStepTime() const
     return m_active ? std::optional<double>(m_record.step.time) : std::nullopt;
 }
 
+int StepWatch::activeStepNumber() const
+{
+    RegisterLockGuard guard(m_lock);
+    return m_active ? m_record.number : 0;
+}
+
 void StepWatch::reset()
 {
     RegisterLockGuard guard(m_lock);

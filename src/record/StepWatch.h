@@ -60,6 +60,8 @@ public:
     std::vector<StepRecord> takeFinished();
     /// The time (seconds on the decode clock) of the step being recorded.
     std::optional<double> activeStepTime() const;
+    /// The number of the step being recorded (0: none).
+    int activeStepNumber() const;
     /// Forgets the last consign seen (a new connection: the first consign
     /// read is no step).
     void reset();

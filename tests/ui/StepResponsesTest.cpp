@@ -1,6 +1,7 @@
 // The "Step responses" window on the virtual controller: a position step
 // with Kp 1, another with Kp 2, a row each with its gains, the second read
-// against the first pinned, and the export.
+// against the first pinned, and the export (pictures of the window and the
+// position chart when TARVINE_STEP_SCREENSHOTS names a folder).
 #include "MessageBoxRecorder.h"
 #include "UiTestSupport.h"
 
@@ -13,10 +14,12 @@
 #include "ui/main/GraphsPanel.h"
 #include "ui/tuning/TFormStepResponses.h"
 #include "ui/widgets/ChartMarkers.h"
+#include "ui/widgets/LiveChart.h"
 #include "ui/widgets/VirtualController.h"
 #include "ui/widgets/VirtualControllerDialog.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -95,6 +98,14 @@ TEST(StepResponsesWindow, TwoTuningsTwoRowsReadAgainstThePinnedOne)
         << steps->table()->item(1, StepTable::Settling)->text().toStdString();
     EXPECT_EQ(steps->table()->item(1, StepTable::Kp)->text(), QStringLiteral("2.0000 (+1.0000)"));
     EXPECT_EQ(steps->table()->item(0, StepTable::Kp)->text(), QStringLiteral("1.0000"));
+
+    if (const char *folder = std::getenv("TARVINE_STEP_SCREENSHOTS")) {
+        steps->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath("step-responses.png"));
+        main.graphPages()->setCurrentIndex(GraphsPanel::PositionPage);
+        LiveChart *chart = main.findChild<GraphsPanel *>()->chart(GraphsPanel::PositionPage);
+        chart->redrawNow();
+        chart->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath("step-chart.png"));
+    }
 
     QTemporaryDir dir;
     const QString path = dir.filePath("steps.csv");

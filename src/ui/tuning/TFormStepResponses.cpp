@@ -66,7 +66,6 @@ TFormStepResponses::TFormStepResponses(WindowContext &context, QWidget *mainWind
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     m_status->setObjectName(QStringLiteral("LStepStatus"));
-    m_status->setWordWrap(true);
     m_pin->setObjectName(QStringLiteral("BStepPin"));
     auto *clear = new QPushButton(QStringLiteral("Clear"), this);
     clear->setObjectName(QStringLiteral("BStepClear"));
@@ -138,7 +137,7 @@ void TFormStepResponses::collect()
                     m_context.session().motor().RequestRead(address);
         }
         StepRecord started;
-        started.number = int(m_rows.size()) + 1;
+        started.number = m_watch.activeStepNumber();
         started.step.time = *active;
         markStep(started, false);
     }
@@ -157,7 +156,7 @@ void TFormStepResponses::markStep(const StepRecord &row, bool finished)
     for (GraphsPanel::Page page : {GraphsPanel::PositionPage, GraphsPanel::SpeedPage}) {
         LiveChart *chart = graphs->chart(page);
         if (!finished)
-            ChartMarkers::markAt(chart, row.step.time, QStringLiteral("step"));
+            ChartMarkers::markAt(chart, row.step.time, QStringLiteral("step %1").arg(row.number));
         else if (row.figures.settlingTime)
             ChartMarkers::markAt(chart, row.step.time + *row.figures.settlingTime,
                                  QStringLiteral("settled %1").arg(row.number));
@@ -240,9 +239,8 @@ void TFormStepResponses::updateStatus()
     if (m_watch.activeStepTime())
         text = QStringLiteral("Recording a step response...");
     else
-        text = QStringLiteral("Each consign step in position or speed regulation (GO, Enter, "
-                              "auto change, enhanced goal, remote) adds a row once it has settled "
-                              "or after %1 s.")
+        text = QStringLiteral("A row for each consign step in position or speed regulation, "
+                              "once it settled or after %1 s.")
                    .arg(StepWatch::DefaultTimeLimit);
     if (m_reference != 0)
         text += QStringLiteral(" Changes are against step %1.").arg(m_reference);
