@@ -103,6 +103,7 @@ TEST(StepResponsesWindow, TwoTuningsTwoRowsReadAgainstThePinnedOne)
         steps->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath("step-responses.png"));
         main.graphPages()->setCurrentIndex(GraphsPanel::PositionPage);
         LiveChart *chart = main.findChild<GraphsPanel *>()->chart(GraphsPanel::PositionPage);
+        child<QPushButton>(*chart, "BChartFitPosition")->click();
         chart->redrawNow();
         chart->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath("step-chart.png"));
     }

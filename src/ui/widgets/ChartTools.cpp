@@ -92,6 +92,7 @@ ChartTools::ChartTools(LiveChart *chart, const QString &pageName, QAbstractButto
     : QObject(chart)
     , m_chart(chart)
     , m_pause(new QPushButton(QStringLiteral("Pause")))
+    , m_fit(new QPushButton(QStringLiteral("Fit")))
     , m_reset(resetButton)
     , m_menu(new QMenu(chart))
 {
@@ -99,6 +100,11 @@ ChartTools::ChartTools(LiveChart *chart, const QString &pageName, QAbstractButto
     m_pause->setObjectName(QStringLiteral("BChartPause") + pageName);
     chart->addCornerButton(m_pause, 0);
     connect(m_pause, &QPushButton::clicked, this, [this] { setPaused(!m_paused); });
+    m_fit->setObjectName(QStringLiteral("BChartFit") + pageName);
+    m_fit->setCheckable(true);
+    m_fit->setToolTip(QStringLiteral("The value axis follows the data shown"));
+    chart->addCornerButton(m_fit, 1);
+    connect(m_fit, &QPushButton::toggled, chart, &LiveChart::setFit);
     if (!m_reset) {
         // Only a paused chart has a view to restore.
         auto *reset = new QPushButton(QStringLiteral("Reset scale"));
@@ -111,11 +117,13 @@ ChartTools::ChartTools(LiveChart *chart, const QString &pageName, QAbstractButto
     connect(m_reset, &QAbstractButton::clicked, this, [this] {
         if (m_paused)
             resetView();
+        else if (m_chart->isFit())
+            m_chart->fitOnce();
     });
 
-    // Zoom and pan act on the time axis only, and only while paused.
-    chart->axisRect()->setRangeZoom(Qt::Horizontal);
-    chart->axisRect()->setRangeDrag(Qt::Horizontal);
+    // Zoom and pan act on both axes, and only while paused.
+    chart->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+    chart->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
     connect(chart->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
             &ChartTools::keepViewInHistory);
 
@@ -178,6 +186,7 @@ void ChartTools::setPaused(bool paused)
 void ChartTools::resetView()
 {
     m_chart->xAxis->setRange(m_chart->shownKeyRange());
+    m_chart->fitOnce();
     m_chart->requestRedraw();
 }
 

@@ -229,7 +229,7 @@ void LiveChart::setFrozen(bool frozen)
     xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], lastKey());
     if (m_timed)
         static_cast<RelativeTimeTicker *>(xAxis->ticker().data())->reference = lastKey();
-    if (!m_autoScale)
+    if (!m_autoScale && !m_fit)
         yAxis->setRange(m_heldValueRange);
     requestRedraw();
 }
@@ -244,12 +244,16 @@ QCPRange LiveChart::shownKeyRange() const
 
 QCPRange LiveChart::liveValueRange() const
 {
+    if (m_fit)
+        return m_manualRange;
     return m_frozen ? m_heldValueRange : yAxis->range();
 }
 
 void LiveChart::setLiveValueRange(const QCPRange &range)
 {
-    if (m_frozen)
+    if (m_fit)
+        m_manualRange = range;
+    else if (m_frozen)
         m_heldValueRange = range;
     else
         yAxis->setRange(range);
@@ -366,7 +370,7 @@ void LiveChart::setValueMaximum(double maximum)
 void LiveChart::setValueAutoScale(bool on)
 {
     m_autoScale = on;
-    if (on)
+    if (on || m_fit)
         applyAutoScale();
     requestRedraw();
 }
@@ -374,6 +378,43 @@ void LiveChart::setValueAutoScale(bool on)
 void LiveChart::applyAutoScale()
 {
     yAxis->rescale(true);
+    if (!m_fit)
+        return;
+    // Fit: a margin, so that the extremes are not drawn on the frame.
+    const QCPRange range = yAxis->range();
+    const double margin = range.size() > 0 ? range.size() * 0.05 : 1;
+    yAxis->setRange(range.lower - margin, range.upper + margin);
+}
+
+void LiveChart::setFit(bool on)
+{
+    if (on == m_fit)
+        return;
+    if (on) {
+        m_manualRange = liveValueRange();
+        m_fit = true;
+        applyAutoScale();
+    } else {
+        m_fit = false;
+        if (!m_autoScale) {
+            if (m_frozen)
+                m_heldValueRange = m_manualRange;
+            yAxis->setRange(m_manualRange);
+        }
+    }
+    requestRedraw();
+}
+
+void LiveChart::fitOnce()
+{
+    const bool fit = m_fit;
+    m_fit = true;
+    applyAutoScale();
+    m_fit = fit;
+    // A paused chart goes back to its live axis when it resumes.
+    if (!fit && !m_autoScale && !m_frozen)
+        setLiveValueRange(yAxis->range());
+    requestRedraw();
 }
 
 void LiveChart::setValueIncrement(double increment)
@@ -472,7 +513,7 @@ void LiveChart::redrawTick()
         return;
     }
     m_redrawWhenShown = false;
-    if (m_autoScale)
+    if (m_autoScale || m_fit)
         applyAutoScale();
     replot(rpQueuedRefresh);
 }
@@ -481,7 +522,7 @@ void LiveChart::redrawNow()
 {
     m_redrawTimer.stop();
     m_redrawWhenShown = false;
-    if (m_autoScale)
+    if (m_autoScale || m_fit)
         applyAutoScale();
     replot(rpImmediateRefresh);
 }

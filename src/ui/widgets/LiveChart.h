@@ -70,6 +70,13 @@ public:
     /// Automatic scaling: the value axis follows the visible series at every redraw.
     void setValueAutoScale(bool on);
     bool valueAutoScale() const { return m_autoScale; }
+    /// Fit: the value axis fits the data shown (with a small margin) at every
+    /// redraw, whatever the manual range says; the manual range set meanwhile
+    /// comes back when Fit goes off.
+    void setFit(bool on);
+    bool isFit() const { return m_fit; }
+    /// Fits the value axis to the data shown once (Fit on or off).
+    void fitOnce();
 
     /// Smallest distance between two value (time) axis labels; a multiple of
     /// it is used when the labels would crowd. 0: chosen freely.
@@ -126,6 +133,8 @@ private:
     QTimer m_redrawTimer;
     bool m_redrawWhenShown = false;
     bool m_autoScale = false;
+    bool m_fit = false;
+    QCPRange m_manualRange; ///< the value axis to show once Fit goes off
     bool m_frozen = false;
     QCPRange m_heldValueRange; ///< the value axis to show when thawed
 };
