@@ -5,6 +5,7 @@
 #include "cli/StepCommand.h"
 
 #include "cli/CliContext.h"
+#include "cli/CliJson.h"
 #include "cli/CliLink.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
@@ -14,10 +15,10 @@
 #include "platform/HighResCounter.h"
 #include "record/CycleCollector.h"
 #include "record/StepResponse.h"
+#include "record/StepWatch.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <optional>
@@ -176,25 +177,36 @@ int step(CliContext &c)
     addSamples();
     figures = StepResponse::analyse(samples, definition);
 
-    QStringList settings;
+    // The settings in force, as the device sent them (empty: not received).
+    StepSettings settings;
     {
         RegisterLockGuard guard(c.session.lock());
         const ReceivedValues &r = c.session.Received;
-        const auto add = [&](int address, const QString &name, const QString &text) {
+        const auto take = [&c](int address, double value) {
             const QLMCRegister *reg = c.session.motor().registerAt(address);
-            if (reg && reg->received())
-                settings << name + QLatin1Char('=') + text;
+            return reg && reg->received() ? std::optional<double>(value) : std::nullopt;
         };
-        add(Reg::Kp, QStringLiteral("Kp"), QString::number(r.Kp));
-        add(Reg::Ki, QStringLiteral("Ki"), QString::number(r.Ki));
-        add(Reg::Kd, QStringLiteral("Kd"), QString::number(r.Kd));
-        add(Reg::Kvff, QStringLiteral("Kvff"), QString::number(r.Kvff));
-        add(Reg::Kaff, QStringLiteral("Kaff"), QString::number(r.Kaff));
-        add(Reg::Kdff, QStringLiteral("Kdff"), QString::number(r.Kdff));
-        add(Reg::Acceleration, QStringLiteral("acc"), QString::number(r.Acceleration));
-        add(Reg::Deceleration, QStringLiteral("dec"), QString::number(r.Deceleration));
-        add(Reg::SpeedMax, QStringLiteral("top"), QString::number(r.SpeedMax));
+        settings.kp = take(Reg::Kp, r.Kp);
+        settings.ki = take(Reg::Ki, r.Ki);
+        settings.kd = take(Reg::Kd, r.Kd);
+        settings.kvff = take(Reg::Kvff, r.Kvff);
+        settings.kaff = take(Reg::Kaff, r.Kaff);
+        settings.kdff = take(Reg::Kdff, r.Kdff);
+        settings.acceleration = take(Reg::Acceleration, r.Acceleration);
+        settings.deceleration = take(Reg::Deceleration, r.Deceleration);
+        settings.topSpeed = take(Reg::SpeedMax, r.SpeedMax);
     }
+    const std::pair<const char *, const std::optional<double> *> settingFields[] = {
+        {"kp", &settings.kp},
+        {"ki", &settings.ki},
+        {"kd", &settings.kd},
+        {"kvff", &settings.kvff},
+        {"kaff", &settings.kaff},
+        {"kdff", &settings.kdff},
+        {"acceleration", &settings.acceleration},
+        {"deceleration", &settings.deceleration},
+        {"top_speed", &settings.topSpeed},
+    };
 
     if (!csvPath.isEmpty()) {
         ChartColumns columns;
@@ -217,30 +229,35 @@ int step(CliContext &c)
 
     if (json) {
         QJsonObject o;
+        const auto put = [&o](const char *key, const std::optional<double> &value) {
+            o[QLatin1String(key)] = value ? QJsonValue(*value) : QJsonValue();
+        };
         o[QStringLiteral("mode")] = speedStep ? QStringLiteral("speed") : QStringLiteral("position");
         o[QStringLiteral("from")] = definition.from;
         o[QStringLiteral("to")] = definition.to;
         o[QStringLiteral("settled")] = figures.settled;
-        o[QStringLiteral("recordedSeconds")] = figures.recorded;
         o[QStringLiteral("samples")] = figures.samples;
-        const auto put = [&o](const char *key, const std::optional<double> &value) {
-            o[QLatin1String(key)] = value ? QJsonValue(*value) : QJsonValue();
-        };
-        put("riseTimeSeconds", figures.riseTime);
-        put("overshootPercent", figures.overshootPercent);
-        put("settlingTimeSeconds", figures.settlingTime);
-        put("steadyStateError", figures.steadyStateError);
-        put("followingError", figures.followingError);
-        put("peakCurrentAmperes", figures.peakCurrent);
-        put("trajectorySeconds", figures.trajectoryTime);
-        o[QStringLiteral("settings")] = settings.join(QLatin1Char(' '));
-        c.out << QJsonDocument(o).toJson(QJsonDocument::Compact) << Qt::endl;
+        o[QStringLiteral("recorded_s")] = figures.recorded;
+        put("rise_time_s", figures.riseTime);
+        put("overshoot_percent", figures.overshootPercent);
+        put("settling_time_s", figures.settlingTime);
+        put("steady_state_error", figures.steadyStateError);
+        put("following_error", figures.followingError);
+        put("peak_current_a", figures.peakCurrent);
+        put("trajectory_s", figures.trajectoryTime);
+        for (const auto &[name, value] : settingFields)
+            put(name, *value);
+        c.out << CliJson::line(o) << Qt::endl;
     } else {
+        QStringList known;
+        for (const auto &[name, value] : settingFields)
+            if (*value)
+                known << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(**value);
         c.out << (speedStep ? "speed" : "position") << " step " << definition.from << " -> "
               << definition.to << ", " << figures.samples << " samples in "
               << QString::number(figures.recorded, 'f', 3) << " s" << Qt::endl;
-        if (!settings.isEmpty())
-            c.out << "settings: " << settings.join(QLatin1Char(' ')) << Qt::endl;
+        if (!known.isEmpty())
+            c.out << "settings: " << known.join(QLatin1Char(' ')) << Qt::endl;
         c.out << "rise time 10-90 %: " << figure(figures.riseTime, 3, " s") << Qt::endl;
         c.out << "overshoot: " << figure(figures.overshootPercent, 1, " %") << Qt::endl;
         c.out << "settling time 2 %: " << figure(figures.settlingTime, 3, " s") << Qt::endl;
@@ -263,6 +280,15 @@ const CliCommand Step{
     "the mode in force), record the response at the fastest refresh until it settled or S "
     "seconds (default 2) passed, print rise time, overshoot, settling time, steady-state and "
     "following error, peak current and trajectory time; --csv writes the samples",
-    CliNeeds::Device, &step, &checkStep, "6 FILE not written, 8 the response did not settle"};
+    CliNeeds::Device, &step, &checkStep, "6 FILE not written, 8 the response did not settle",
+    "mode: position or speed; from, to: the consign before and after; settled: true or false; "
+    "samples: samples after the step; recorded_s: seconds recorded after the step; "
+    "rise_time_s: 10 to 90 % of the step (null, as every figure, when it could not be "
+    "measured); overshoot_percent: beyond the goal, in % of the step; "
+    "settling_time_s: into 2 % of the step for good; steady_state_error: goal minus the final "
+    "mean; following_error: largest desired state minus actual; peak_current_a: largest "
+    "current; trajectory_s: until the desired state reached the goal; kp, ki, kd, kvff, kaff, "
+    "kdff, acceleration, deceleration, top_speed: the settings in force (null when not "
+    "received)"};
 
 } // namespace StepCommand

@@ -158,6 +158,10 @@ int runDesktopApplication(int &argc, char **argv, const QString &applicationName
         MessageBoxes::showFromAnyThread(
             caption, text, icon == LogBoxIcon::Warning ? MessageIcon::Warning : MessageIcon::None);
     });
+    // A picture run shows windows without a person at the bench: a scan
+    // window it opens searches the loopback network unless told otherwise.
+    if (qEnvironmentVariableIsSet("TARVINE_SCREENSHOT") && !qEnvironmentVariableIsSet("TARVINE_DISCOVERY"))
+        qputenv("TARVINE_DISCOVERY", "loopback");
     try {
         AppWindows windows;
         windows.main().show();

@@ -1,5 +1,6 @@
 // tarvine-cli step against the virtual controller: a settled position step
 // with its figures, one that cannot settle in time (exit 8), usage errors.
+#include "cli/CliCommand.h"
 #include "cli/CliExit.h"
 #include "sim/SimServer.h"
 #include "support/CliRun.h"
@@ -24,7 +25,7 @@ protected:
     void SetUp() override
     {
         SimServerConfig config;
-        config.bindAddress = "127.0.0.36";
+        config.bindAddress = "127.0.0.46";
         config.tcpPort = 0;
         config.udpPort = 0;
         server = std::make_unique<SimServer>(
@@ -53,14 +54,18 @@ TEST_F(StepCli, APositionStepSettlesWithItsFigures)
     const QJsonObject o = json(r);
     EXPECT_TRUE(o["settled"].toBool());
     EXPECT_EQ(o["to"].toDouble(), 2000);
-    EXPECT_GT(o["riseTimeSeconds"].toDouble(), 0);
-    EXPECT_GE(o["settlingTimeSeconds"].toDouble(), o["riseTimeSeconds"].toDouble());
+    EXPECT_GT(o["rise_time_s"].toDouble(), 0);
+    EXPECT_GE(o["settling_time_s"].toDouble(), o["rise_time_s"].toDouble());
     // The trajectory at the model's acceleration and top speed (2000 p/s):
     // distance / top + top / acceleration, give or take the sample period.
-    const double acceleration = o["settings"].toString().section("acc=", 1).section(' ', 0, 0).toDouble();
+    const double acceleration = o["acceleration"].toDouble();
+    EXPECT_EQ(o["top_speed"].toDouble(), 2000);
     ASSERT_GT(acceleration, 0);
-    EXPECT_NEAR(o["trajectorySeconds"].toDouble(), 2000.0 / 2000 + 2000 / acceleration, 0.03);
-    EXPECT_TRUE(o["peakCurrentAmperes"].isDouble());
+    EXPECT_NEAR(o["trajectory_s"].toDouble(), 2000.0 / 2000 + 2000 / acceleration, 0.03);
+    EXPECT_TRUE(o["peak_current_a"].isDouble());
+    QStringList documented = findCliCommand("step")->jsonFields();
+    documented.sort();
+    EXPECT_EQ(o.keys(), documented);
 
     // The samples: decode times in seconds from the step, rising.
     QFile file(csv);
