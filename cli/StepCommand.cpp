@@ -90,8 +90,9 @@ int step(CliContext &c)
     const int speed = modeInfo(RegulationMode::SpeedTraj).value;
     if (CliArguments::has(args, QStringLiteral("--mode"))) {
         const int wanted =
-            CliArguments::value(args, QStringLiteral("--mode")) == QLatin1String("speed") ? speed
-                                                                                        : position;
+            CliArguments::value(args, QStringLiteral("--mode")) == QLatin1String("speed")
+                ? speed
+                : position;
         if (wanted != mode) {
             c.link.beginWrite();
             {
@@ -136,7 +137,8 @@ int step(CliContext &c)
         RegisterLockGuard guard(c.session.lock());
         c.session.motor().RequestWrite(Reg::Input, to);
     }
-    if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x21")); code != CliExit::Ok)
+    if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x21"));
+        code != CliExit::Ok)
         return code;
 
     // Record until settled (and as long again) or the limit.
@@ -164,9 +166,10 @@ int step(CliContext &c)
     while (clock.elapsed() < qint64(limit * 1000)) {
         c.waitFor([&c] { return c.link.lost(); }, CheckEveryMs);
         if (c.link.lost())
-            return c.fail(CliExit::LinkLost, QStringLiteral("connection to %1 lost during the step: %2")
-                                                 .arg(c.options.ip)
-                                                 .arg(c.connection.failure().description()));
+            return c.fail(CliExit::LinkLost,
+                          QStringLiteral("connection to %1 lost during the step: %2")
+                              .arg(c.options.ip)
+                              .arg(c.connection.failure().description()));
         collect();
         addSamples();
         figures = StepResponse::analyse(samples, definition);
@@ -232,7 +235,8 @@ int step(CliContext &c)
         const auto put = [&o](const char *key, const std::optional<double> &value) {
             o[QLatin1String(key)] = value ? QJsonValue(*value) : QJsonValue();
         };
-        o[QStringLiteral("mode")] = speedStep ? QStringLiteral("speed") : QStringLiteral("position");
+        o[QStringLiteral("mode")] =
+            speedStep ? QStringLiteral("speed") : QStringLiteral("position");
         o[QStringLiteral("from")] = definition.from;
         o[QStringLiteral("to")] = definition.to;
         o[QStringLiteral("settled")] = figures.settled;
@@ -275,12 +279,16 @@ int step(CliContext &c)
 } // namespace
 
 const CliCommand Step{
-    "step", "step --to VALUE [--mode MODE] [--seconds S] [--csv FILE] [--json]",
+    "step",
+    "step --to VALUE [--mode MODE] [--seconds S] [--csv FILE] [--json]",
     "write one consign step in position or speed regulation (MODE: position, speed; default "
     "the mode in force), record the response at the fastest refresh until it settled or S "
     "seconds (default 2) passed, print rise time, overshoot, settling time, steady-state and "
     "following error, peak current and trajectory time; --csv writes the samples",
-    CliNeeds::Device, &step, &checkStep, "6 FILE not written, 8 the response did not settle",
+    CliNeeds::Device,
+    &step,
+    &checkStep,
+    "6 FILE not written, 8 the response did not settle",
     "mode: position or speed; from, to: the consign before and after; settled: true or false; "
     "samples: samples after the step; recorded_s: seconds recorded after the step; "
     "rise_time_s: 10 to 90 % of the step (null, as every figure, when it could not be "

@@ -38,7 +38,7 @@ StepFigures analyse(std::span<const StepSample> samples, const StepDefinition &s
     double peak = -INFINITY;
     double lastT = step.time;
     double lastY = NAN;
-    double lastOutside = NAN;   ///< time the response last left or was outside the band
+    double lastOutside = NAN;    ///< time the response last left or was outside the band
     double lastOutsideEnd = NAN; ///< interpolated re-entry after it
     bool inside = false;
     double followingError = 0;
@@ -51,7 +51,8 @@ StepFigures analyse(std::span<const StepSample> samples, const StepDefinition &s
         const StepSample &s = samples[i];
         if (std::isfinite(s.desired)) {
             haveDesired = true;
-            if (std::isfinite(s.actual) && std::abs(s.desired - s.actual) > std::abs(followingError))
+            if (std::isfinite(s.actual)
+                && std::abs(s.desired - s.actual) > std::abs(followingError))
                 followingError = s.desired - s.actual;
             if (!trajectoryTime && std::abs(s.desired - step.to) <= goalTolerance)
                 trajectoryTime = s.time - step.time;

@@ -8,10 +8,10 @@
 /// is NaN and takes part in no figure.
 struct StepSample
 {
-    double time = 0;                  ///< seconds, monotonic (decode time)
-    double actual = NAN;              ///< position or speed, as the step commands
-    double desired = NAN;             ///< the trajectory's desired state (0x30)
-    double current = NAN;             ///< live current, A
+    double time = 0;      ///< seconds, monotonic (decode time)
+    double actual = NAN;  ///< position or speed, as the step commands
+    double desired = NAN; ///< the trajectory's desired state (0x30)
+    double current = NAN; ///< live current, A
 };
 
 /// The step that was sent: the consign before and after, and when.
@@ -37,10 +37,10 @@ struct StepLimits
 /// it did not settle, no following error without a desired state.
 struct StepFigures
 {
-    bool valid = false;   ///< a step of non-zero size with samples after it
-    bool settled = false; ///< in the band and stayed there for the hold time
-    double recorded = 0;  ///< seconds recorded after the step
-    int samples = 0;      ///< samples after the step
+    bool valid = false;                     ///< a step of non-zero size with samples after it
+    bool settled = false;                   ///< in the band and stayed there for the hold time
+    double recorded = 0;                    ///< seconds recorded after the step
+    int samples = 0;                        ///< samples after the step
     std::optional<double> riseTime;         ///< s, 10 % to 90 % of the step
     std::optional<double> overshootPercent; ///< % of the step beyond the goal
     std::optional<double> settlingTime;     ///< s from the step into ±band for good

@@ -123,8 +123,8 @@ QString cellText(const StepRecord &row, int column, const StepRecord *reference)
     if (reference && reference->number != row.number && column > To) {
         if (const std::optional<double> base = value(*reference, column)) {
             const QString change = number(*v - *base, decimals);
-            text += QStringLiteral(" (%1%2)")
-                        .arg(*v - *base > 0 && change != number(0, decimals) ? "+" : "", change);
+            text += QStringLiteral(" (%1%2)").arg(
+                *v - *base > 0 && change != number(0, decimals) ? "+" : "", change);
         }
     }
     return text;
@@ -143,8 +143,8 @@ QByteArray csv(const std::vector<StepRecord> &rows, int referenceNumber)
             } else if (const std::optional<double> v = value(row, c)) {
                 text += QString::number(*v, 'g', 10);
             } else if (c == Settling && row.figures.valid && !row.figures.settled) {
-                text += row.interrupted ? QStringLiteral("interrupted")
-                                        : QStringLiteral("not settled");
+                text +=
+                    row.interrupted ? QStringLiteral("interrupted") : QStringLiteral("not settled");
             }
             text += QLatin1Char(',');
         }

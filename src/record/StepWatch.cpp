@@ -41,8 +41,8 @@ void updateSettings(StepSettings &s, const ReceivedValues &v, const QLMCIPMotor 
 
 const std::vector<int> &StepWatch::settingsRegisters()
 {
-    static const std::vector<int> registers{Reg::Kp,   Reg::Ki,   Reg::Kd,
-                                            Reg::Kvff, Reg::Kaff, Reg::Kdff,
+    static const std::vector<int> registers{Reg::Kp,           Reg::Ki,           Reg::Kd,
+                                            Reg::Kvff,         Reg::Kaff,         Reg::Kdff,
                                             Reg::Acceleration, Reg::Deceleration, Reg::SpeedMax};
     return registers;
 }
@@ -50,8 +50,7 @@ const std::vector<int> &StepWatch::settingsRegisters()
 StepWatch::StepWatch(RegisterLock &lock, double timeLimit)
     : m_lock(lock)
     , m_timeLimit(timeLimit)
-{
-}
+{}
 
 void StepWatch::readCycleDecoded(const ReceivedValues &values, int64_t ticks,
                                  const QLMCIPMotor &image)

@@ -48,8 +48,7 @@ TEST_F(StepCli, APositionStepSettlesWithItsFigures)
 {
     QTemporaryDir dir;
     const QString csv = dir.filePath("step.csv");
-    const CliResult r =
-        run({"step", "--to", "2000", "--mode", "position", "--csv", csv, "--json"});
+    const CliResult r = run({"step", "--to", "2000", "--mode", "position", "--csv", csv, "--json"});
     ASSERT_EQ(r.code, CliExit::Ok) << r.err.toStdString();
     const QJsonObject o = json(r);
     EXPECT_TRUE(o["settled"].toBool());

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr double Period = 0.002; // 500 samples a second
+constexpr double Period = 0.002;    // 500 samples a second
 constexpr double StepTime = 1.0007; // between two samples
 
 /// Samples of \a response (a fraction of the step, of the time since the step)
@@ -32,8 +32,9 @@ std::function<double(double)> secondOrder(double zeta, double wn)
         if (zeta == 1)
             return 1 - (1 + wn * t) * std::exp(-wn * t);
         const double wd = wn * std::sqrt(1 - zeta * zeta);
-        return 1 - std::exp(-zeta * wn * t) / std::sqrt(1 - zeta * zeta)
-                       * std::sin(wd * t + std::acos(zeta));
+        return 1
+               - std::exp(-zeta * wn * t) / std::sqrt(1 - zeta * zeta)
+                     * std::sin(wd * t + std::acos(zeta));
     };
 }
 
@@ -110,8 +111,8 @@ TEST(StepResponse, AResponseThatDoesNotSettleGivesNoMadeUpFigures)
         {"undamped oscillation", secondOrder(0, 40), true},
         {"stuck at half the step", [](double) { return 0.5; }, false},
         {"still creeping", [](double t) { return 1 - std::exp(-t / 2); }, false},
-        {"in the band for less than the hold time",
-         [](double t) { return t < 0.95 ? 0.5 : 1.0; }, true},
+        {"in the band for less than the hold time", [](double t) { return t < 0.95 ? 0.5 : 1.0; },
+         true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,11 +1,11 @@
 // The step watch on synthetic read cycles: steps found from the consign the
 // device sends back, figures of each response, the gains in force, and the
 // table's changes against a pinned row.
+#include "record/StepWatch.h"
 #include "device/QLMCIPMotor.h"
 #include "device/RegisterTable.h"
 #include "platform/HighResCounter.h"
 #include "record/StepTable.h"
-#include "record/StepWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -115,7 +115,8 @@ TEST_F(StepWatchTest, UnsettledInterruptedAndOutOfRegulationSteps)
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_FALSE(rows[0].figures.settled);
     EXPECT_FALSE(rows[0].interrupted);
-    EXPECT_EQ(StepTable::cellText(rows[0], StepTable::Settling), QStringLiteral("did not settle in 2.0 s"));
+    EXPECT_EQ(StepTable::cellText(rows[0], StepTable::Settling),
+              QStringLiteral("did not settle in 2.0 s"));
     EXPECT_EQ(StepTable::cellText(rows[0], StepTable::Overshoot), QStringLiteral("-"));
 
     // A step, then the next one before it settled.
@@ -126,7 +127,8 @@ TEST_F(StepWatchTest, UnsettledInterruptedAndOutOfRegulationSteps)
     rows = watch.takeFinished();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_TRUE(rows[0].interrupted);
-    EXPECT_EQ(StepTable::cellText(rows[0], StepTable::Settling), QStringLiteral("next step came first"));
+    EXPECT_EQ(StepTable::cellText(rows[0], StepTable::Settling),
+              QStringLiteral("next step came first"));
     EXPECT_TRUE(rows[1].figures.settled);
 
     // A speed step is measured on the speed; a consign change while stopped is no step.

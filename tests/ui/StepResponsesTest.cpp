@@ -86,15 +86,18 @@ TEST(StepResponsesWindow, TwoTuningsTwoRowsReadAgainstThePinnedOne)
     EXPECT_EQ(second.settings.kp, 2.0);
     ASSERT_TRUE(first.figures.settled && second.figures.settled);
     // The position chart carries the step and settling markers.
-    EXPECT_GE(ChartMarkers::count(main.findChild<GraphsPanel *>()->chart(GraphsPanel::PositionPage)), 2);
+    EXPECT_GE(
+        ChartMarkers::count(main.findChild<GraphsPanel *>()->chart(GraphsPanel::PositionPage)), 2);
 
     // Pinned: the second row shows its change against the first.
     steps->table()->setCurrentCell(0, 0);
     steps->BStepPinClick();
     EXPECT_EQ(steps->referenceNumber(), first.number);
     const double change = *second.figures.settlingTime - *first.figures.settlingTime;
-    EXPECT_TRUE(steps->table()->item(1, StepTable::Settling)->text().endsWith(
-        QStringLiteral("%1)").arg(std::abs(change), 0, 'f', 3)))
+    EXPECT_TRUE(steps->table()
+                    ->item(1, StepTable::Settling)
+                    ->text()
+                    .endsWith(QStringLiteral("%1)").arg(std::abs(change), 0, 'f', 3)))
         << steps->table()->item(1, StepTable::Settling)->text().toStdString();
     EXPECT_EQ(steps->table()->item(1, StepTable::Kp)->text(), QStringLiteral("2.0000 (+1.0000)"));
     EXPECT_EQ(steps->table()->item(0, StepTable::Kp)->text(), QStringLiteral("1.0000"));
