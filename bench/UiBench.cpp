@@ -16,6 +16,7 @@
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
+#include "platform/HighResCounter.h"
 #include "protocol/ConnectionState.h"
 #include "record/LiveRecorder.h"
 #include "ui/connection/TFormParamIP.h"
@@ -181,9 +182,9 @@ void liveRun(AppWindows &windows, int seconds, bool record)
     QObject::disconnect(&main.context().sessionBridge(), &GuiSessionBridge::graphSampleArrived,
                         graphs, nullptr);
     QObject::connect(&main.context().sessionBridge(), &GuiSessionBridge::graphSampleArrived, &scope,
-                     [&](const ReceivedValues &values) {
+                     [&](const ReceivedValues &values, qint64 ticks) {
                          const auto t0 = Clock::now();
-                         graphs->addSample(values);
+                         graphs->addSample(values, ticks);
                          sample.add(t0);
                      });
     LiveChart *shown = graphs->chart(GraphsPanel::PositionPage);
@@ -254,14 +255,14 @@ double sampleCost(GraphsPanel &graphs, long history, int count)
     ReceivedValues v;
     for (long i = 0; i < history; ++i) {
         v.Position = int32_t(i);
-        graphs.addSample(v);
+        graphs.addSample(v, HighResCounter::now());
     }
     const auto t0 = Clock::now();
     for (int i = 0; i < count; ++i) {
         v.Position = i;
         v.Speed = i % 1000;
         v.CurrentLive = float(i % 100) / 100;
-        graphs.addSample(v);
+        graphs.addSample(v, HighResCounter::now());
     }
     return secondsSince(t0) * 1e6 / count;
 }
@@ -288,7 +289,7 @@ void offlineRun(AppWindows &windows)
             ReceivedValues v;
             v.Position = i * 37;
             v.CurrentLive = float(i % 10) / 10;
-            graphs->addSample(v);
+            graphs->addSample(v, HighResCounter::now());
             chart->redrawNow();
         }
         std::printf("  repaint of the shown %s chart (%d series, %dx%d): %.0f us\n",

@@ -9,6 +9,8 @@
 #include "panel/ChartCsv.h"
 #include "panel/ChartPages.h"
 #include "platform/AtomicFile.h"
+#include "platform/HighResCounter.h"
+#include "record/CycleCollector.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,11 +43,15 @@ int chart(CliContext &c)
             .toInt(nullptr, 0);
     const ChartPages::Page &page = ChartPages::pages()[size_t(index)];
     ChartColumns columns;
-    columns.timeTitle = page.timeTitle;
+    columns.timeTitle = ChartPages::TimeTitle;
+    columns.timeDecimals = ChartPages::TimeDecimals;
     for (const QString &title : page.titles)
         columns.series.push_back({title, {}});
 
     c.session.RefreshRatio = refreshMs;
+    // Every read cycle with its decode time (the charts' time axis).
+    CycleCollector cycles(c.session);
+    std::vector<int64_t> ticks;
     c.connection.setPollingEnabled(true);
     // Samples come at most one per read cycle; a slow device gets five cycles each.
     const qint64 limit =
@@ -53,7 +59,7 @@ int chart(CliContext &c)
     QElapsedTimer clock;
     clock.start();
     std::set<int> missing;
-    while (int(columns.keys.size()) < ChartPoints && clock.elapsed() < limit) {
+    while (int(ticks.size()) < ChartPoints && clock.elapsed() < limit) {
         c.events.answered = false;
         c.waitFor([&c] { return c.events.answered || c.link.lost(); }, 50);
         if (c.link.lost())
@@ -61,28 +67,29 @@ int chart(CliContext &c)
                                                  .arg(c.options.ip)
                                                  .arg(columns.keys.size())
                                                  .arg(c.connection.failure().description()));
-        if (!c.events.answered)
-            continue;
-        std::bitset<RegisterCount> received;
-        const std::optional<ReceivedValues> v = takeCycleValues(c.session, &received);
-        if (!v)
-            continue;
-        // A sample is taken only when every series has a value from the device.
-        bool complete = true;
-        for (int address : page.registers)
-            if (!received.test(size_t(address))) {
-                complete = false;
-                missing.insert(address);
-            }
-        if (!complete)
-            continue;
-        // The factor is 1 without the wavelength remote's settings file.
-        const std::vector<double> values = ChartPages::sample(index, *v, 1.0f);
-        const double step = page.milliseconds ? refreshMs : 1;
-        columns.keys.push_back(double(columns.keys.size()) * step);
-        for (size_t s = 0; s < columns.series.size() && s < values.size(); ++s)
-            columns.series[s].values.push_back(values[s]);
+        for (const DecodedCycle &cycle : cycles.take()) {
+            if (int(ticks.size()) >= ChartPoints)
+                break;
+            // A sample is taken only when every series has a value from the device.
+            bool complete = true;
+            for (int address : page.registers)
+                if (!cycle.received.test(size_t(address))) {
+                    complete = false;
+                    missing.insert(address);
+                }
+            if (!complete)
+                continue;
+            // The factor is 1 without the wavelength remote's settings file.
+            const std::vector<double> values = ChartPages::sample(index, cycle.values, 1.0f);
+            ticks.push_back(cycle.ticks);
+            columns.keys.push_back(0);
+            for (size_t s = 0; s < columns.series.size() && s < values.size(); ++s)
+                columns.series[s].values.push_back(values[s]);
+        }
     }
+    // Seconds relative to the newest sample, as the chart's time axis reads.
+    for (size_t i = 0; i < ticks.size(); ++i)
+        columns.keys[i] = double(ticks[i] - ticks.back()) / double(HighResCounter::frequency());
     if (int(columns.keys.size()) < ChartPoints) {
         QStringList names;
         for (int address : missing)

@@ -12,6 +12,7 @@
 #include "cli/PollCommands.h"
 #include "cli/RegisterCommands.h"
 #include "cli/RemoteCommands.h"
+#include "cli/StepCommand.h"
 
 std::span<const CliCommand> cliCommands()
 {
@@ -23,6 +24,7 @@ std::span<const CliCommand> cliCommands()
         RegisterCommands::Stop,
         PollCommands::Poll,
         PollCommands::Chart,
+        StepCommand::Step,
         FileCommands::Save,
         FileCommands::Send,
         FileCommands::Diff,

@@ -16,6 +16,7 @@ std::span<const Meaning> meanings()
         {BadFile, "bad or unreadable file, file not written, auto-tuning error result"},
         {Differs, "the device did not take what was written (the read-back differs) or "
                   "differs from the file"},
+        {NotSettled, "the step response did not settle within the time limit"},
     };
     return table;
 }

@@ -25,6 +25,8 @@ enum Code : int {
     BadFile = 6,
     /// The device did not take what was written, or differs from a file.
     Differs = 7,
+    /// A step response that did not settle within its time limit (step).
+    NotSettled = 8,
 };
 
 struct Meaning

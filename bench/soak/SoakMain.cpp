@@ -73,7 +73,7 @@ public:
     void directValueReceived(DirectValue) override { hand(); }
     void limitsReceived() override { hand(); }
     void identificationReady() override { hand(); }
-    void graphSample(const ReceivedValues &values) override
+    void graphSample(const ReceivedValues &values, int64_t) override
     {
         ++samples;
         handOver.post([this, values] { handled += 1 + (values.Position & 0); });

@@ -23,6 +23,7 @@
 #include "ui/files/TFormTime.h"
 #include "ui/main/DisplayPanel.h"
 #include "ui/main/RecordingControl.h"
+#include "ui/tuning/TFormStepResponses.h"
 #include "ui/main/RefreshPanel.h"
 #include "ui/remote/TFormKRVRemote.h"
 #include "ui/widgets/MessageBoxes.h"
@@ -159,6 +160,7 @@ void TFormMain::buildMenus()
     m_menuFileOpen =
         addItem(file, "MenuFileOpen", QStringLiteral("View..."), &TFormMain::MenuFileOpenClick);
     new RecordingControl(*m_context, statusBar(), file->addAction(QString()));
+    TFormStepResponses::install(*m_context, file->addAction(QString()));
 
     QMenu *com = menuBar()->addMenu(QStringLiteral("&Communication"));
     com->setObjectName(QStringLiteral("MenuCom"));

@@ -415,6 +415,7 @@ bool QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation, bool c
     int unknownAddress = -1;
     bool ackError = false;
     ReceivedValues sample;
+    int64_t sampleTicks = 0;
     bool commandDecoded = false;
     bool positionDecoded = false;
     {
@@ -548,8 +549,10 @@ bool QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation, bool c
                     ++i;
                 }
             }
-            if (decoded && GraphicEnabled.load())
+            if (decoded && GraphicEnabled.load()) {
                 sample = Received;
+                sampleTicks = HighResCounter::now();
+            }
             if (typeArrived && versionArrived)
                 Device.TypeVersionGeneration = m_connection.Generation.load();
             // A live read cycle: one line of a running recording (never waits).
@@ -594,7 +597,7 @@ bool QLMCSession::decode(const QLMCIPPacket &answer, uint32_t generation, bool c
 
     // 6. Graph sample, 7. display arming every DisplayDivider answers.
     if (GraphicEnabled.load() && m_listener)
-        m_listener->graphSample(sample);
+        m_listener->graphSample(sample, sampleTicks);
     if (++AnswerCounter >= DisplayDivider.load()) {
         AnswerCounter = 0;
         if (m_listener)

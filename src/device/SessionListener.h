@@ -56,8 +56,9 @@ public:
     virtual void statusText(int panel, const QString &text) {}
     /// A communication error was counted (its panel 3 text follows as statusText).
     virtual void communicationError(CommError kind) {}
-    /// One answer decoded register data while graphs are on: add this sample.
-    virtual void graphSample(const ReceivedValues &values) {}
+    /// One answer decoded register data while graphs are on: add this sample,
+    /// decoded at \a ticks (HighResCounter::now()).
+    virtual void graphSample(const ReceivedValues &values, int64_t ticks) {}
     /// The gateway answered a bus scan with these module addresses.
     virtual void scanResult(const std::vector<uint8_t> &modules) {}
 };

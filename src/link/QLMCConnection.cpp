@@ -557,8 +557,8 @@ void QLMCConnection::limitsReceived()
         m_forward->limitsReceived();
 }
 
-void QLMCConnection::graphSample(const ReceivedValues &values)
+void QLMCConnection::graphSample(const ReceivedValues &values, int64_t ticks)
 {
     if (m_forward)
-        m_forward->graphSample(values);
+        m_forward->graphSample(values, ticks);
 }

@@ -111,7 +111,7 @@ public:
     void limitsReceived() override;
     void identificationReady() override;
     void statusText(int panel, const QString &text) override;
-    void graphSample(const ReceivedValues &values) override;
+    void graphSample(const ReceivedValues &values, int64_t ticks) override;
     void scanResult(const std::vector<uint8_t> &modules) override;
     void communicationError(CommError kind) override;
 

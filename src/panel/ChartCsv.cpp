@@ -33,7 +33,8 @@ QByteArray compose(const ChartColumns &columns)
         text += QLatin1Char(',') + csvField(series.title, QLatin1Char(','));
     text += QLatin1Char('\n');
     for (size_t row = 0; row < columns.keys.size(); ++row) {
-        text += number(columns.keys[row]);
+        text += columns.timeDecimals >= 0 ? timeNumber(columns.keys[row], columns.timeDecimals)
+                                          : number(columns.keys[row]);
         for (const ChartColumns::Series &series : columns.series) {
             text += QLatin1Char(',');
             if (row < series.values.size())
@@ -59,11 +60,23 @@ QString readoutNumber(double value, int digits, QChar decimalPoint)
     return text;
 }
 
+QString timeNumber(double seconds, int decimals, QChar decimalPoint)
+{
+    if (!std::isfinite(seconds))
+        return QString();
+    QString text = QString::number(seconds, 'f', decimals);
+    if (text.startsWith(QLatin1Char('-')) && text.toDouble() == 0)
+        text.remove(0, 1);
+    text.replace(QLatin1Char('.'), decimalPoint);
+    return text;
+}
+
 QString readout(const QString &timeTitle, double key, const std::vector<QString> &titles,
-                const std::vector<double> &values, QChar decimalPoint)
+                const std::vector<double> &values, QChar decimalPoint, int timeDecimals)
 {
     QString text = timeTitleOf(timeTitle) + QStringLiteral(": ")
-                   + readoutNumber(key, 10, decimalPoint);
+                   + (timeDecimals >= 0 ? timeNumber(key, timeDecimals, decimalPoint)
+                                        : readoutNumber(key, 10, decimalPoint));
     for (size_t i = 0; i < titles.size(); ++i)
         text += QLatin1Char('\n') + titles[i] + QStringLiteral(": ")
                 + (i < values.size() ? readoutNumber(values[i], 7, decimalPoint)

@@ -17,6 +17,9 @@ struct ChartColumns
     QString timeTitle;
     std::vector<double> keys;
     std::vector<Series> series;
+    /// Times in seconds are written with this many decimals (3: milliseconds);
+    /// -1 writes the keys as they are (sample counts).
+    int timeDecimals = -1;
 };
 
 namespace ChartCsv {
@@ -32,9 +35,14 @@ QByteArray compose(const ChartColumns &columns);
 /// most \a digits significant digits (no trailing zeros), with \a decimalPoint.
 QString readoutNumber(double value, int digits = 7, QChar decimalPoint = QLatin1Char('.'));
 
-/// The cursor read-out at one key: the time on the first line, then one line
+/// A time of \a decimals decimals ("-0.000" is "0.000"), with \a decimalPoint.
+QString timeNumber(double seconds, int decimals, QChar decimalPoint = QLatin1Char('.'));
+
+/// The cursor read-out at one key: the time on the first line (with
+/// \a timeDecimals decimals, or as readoutNumber() when -1), then one line
 /// per series, "title: value".
 QString readout(const QString &timeTitle, double key, const std::vector<QString> &titles,
-                const std::vector<double> &values, QChar decimalPoint = QLatin1Char('.'));
+                const std::vector<double> &values, QChar decimalPoint = QLatin1Char('.'),
+                int timeDecimals = -1);
 
 } // namespace ChartCsv

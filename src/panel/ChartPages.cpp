@@ -9,22 +9,39 @@ namespace ChartPages {
 const std::vector<Page> &pages()
 {
     static const std::vector<Page> all{
-        {QStringLiteral("position"), QStringLiteral("Time "),
-         {QStringLiteral("Position consign"), QStringLiteral("Position")}, false,
+        {QStringLiteral("position"),
+         {QStringLiteral("Position consign"), QStringLiteral("Position")},
          {Reg::Input, Reg::Position}},
-        {QStringLiteral("speed"), QStringLiteral("Time "),
-         {QStringLiteral("Desired state"), QStringLiteral("Speed")}, false,
+        {QStringLiteral("speed"), {QStringLiteral("Desired state"), QStringLiteral("Speed")},
          {Reg::Desired, Reg::Speed}},
-        {QStringLiteral("command"), QStringLiteral("Time "), {QStringLiteral("Command output")},
-         false, {Reg::Command}},
-        {QStringLiteral("current"), QStringLiteral("Time "),
-         {QStringLiteral("Min"), QStringLiteral("Live"), QStringLiteral("Max")}, false,
+        {QStringLiteral("command"), {QStringLiteral("Command output")}, {Reg::Command}},
+        {QStringLiteral("current"),
+         {QStringLiteral("Min"), QStringLiteral("Live"), QStringLiteral("Max")},
          {Reg::CurrentSense}},
-        {QStringLiteral("micrometres"), QStringLiteral("Time [ms]"),
-         {QStringLiteral("Position consign"), QStringLiteral("Position")}, true,
+        {QStringLiteral("micrometres"),
+         {QStringLiteral("Position consign"), QStringLiteral("Position")},
          {Reg::Input, Reg::Position}},
     };
     return all;
+}
+
+QString valueTitle(int page, bool stepperUnits)
+{
+    const QString steps = stepperUnits ? QStringLiteral("\u00B5Step") : QStringLiteral("p");
+    switch (page) {
+    case Position:
+        return QStringLiteral("Position [%1]").arg(steps);
+    case Speed:
+        return QStringLiteral("Speed [%1/s]").arg(steps);
+    case Command:
+        return QStringLiteral("Command output [%]");
+    case Current:
+        return QStringLiteral("Current [A]");
+    case Micrometres:
+        return QStringLiteral("Value [um]");
+    default:
+        return QString();
+    }
 }
 
 int find(const QString &name)

@@ -10,16 +10,24 @@
 /// sample of the live values, for exports made without the window.
 namespace ChartPages {
 
+/// Every chart's time axis: seconds relative to the newest sample.
+inline const QString TimeTitle = QStringLiteral("Time [s]");
+/// Times are given to the millisecond.
+inline constexpr int TimeDecimals = 3;
+
 struct Page
 {
     QString name;      ///< command-line name: position, speed, command, current, micrometres
-    QString timeTitle; ///< the time axis title
     std::vector<QString> titles; ///< series titles, in series order
-    bool milliseconds = false;   ///< the time advances by the refresh period, not by 1
     std::vector<int> registers;  ///< the registers its series come from
 };
 
+enum PageIndex : int { Position, Speed, Command, Current, Micrometres };
+
 const std::vector<Page> &pages();
+/// The value axis title of page \a page with the unit of its values: pulses,
+/// or micro-steps for a stepper (\a stepperUnits), per second, %, A, um.
+QString valueTitle(int page, bool stepperUnits);
 /// The index of the page called \a name, or -1.
 int find(const QString &name);
 /// The points that one sample adds to the series of page \a page, in series order.

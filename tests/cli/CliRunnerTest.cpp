@@ -106,8 +106,18 @@ TEST_F(Cli, ChartWritesTheTwoHundredSamplesOfOnePage)
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
     ASSERT_EQ(lines.size(), 202);
-    EXPECT_EQ(lines[0], "Time [ms],Position consign,Position");
-    EXPECT_TRUE(lines[200].startsWith("796,")) << lines[200].toStdString();
+    // Decode times in seconds relative to the newest sample, to the millisecond,
+    // rising by at least the refresh period (4 ms) per read cycle.
+    EXPECT_EQ(lines[0], "Time [s],Position consign,Position");
+    EXPECT_TRUE(lines[200].startsWith("0.000,")) << lines[200].toStdString();
+    double previous = -1e9;
+    for (int row = 1; row <= 200; ++row) {
+        const QByteArray time = lines[row].split(',').value(0);
+        ASSERT_EQ(time.size() - time.indexOf('.'), 4) << time.toStdString();
+        EXPECT_GT(time.toDouble(), previous) << row;
+        previous = time.toDouble();
+    }
+    EXPECT_LE(lines[1].split(',').value(0).toDouble(), -199 * 0.004 + 0.001);
 
     const struct
     {

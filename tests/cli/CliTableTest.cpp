@@ -36,7 +36,7 @@ TEST(CliTable, UsageErrorsAreOneLineAndExitOne)
         {at + QStringList{"identify", "now"}, "usage: identify"},
         {at + QStringList{"read"}, "usage: read REG..."},
         {at + QStringList{"read", "0x09"}, "0x09 is not a register address"},
-        {at + QStringList{"read", "0x26", "--csv", "x.csv"}, "--csv goes with poll only"},
+        {at + QStringList{"read", "0x26", "--csv", "x.csv"}, "--csv goes with poll, step only"},
         {at + QStringList{"write", "0x33=abc"}, "0x33=abc: not a value for register 0x33"},
         {at + QStringList{"write", "0x33"}, "0x33: expected REG=VALUE"},
         {at + QStringList{"write", "0x4D=1000"}, "takes its 6 bytes as [0x.. ..]"},

@@ -24,6 +24,9 @@ TEST(ChartCsv, ComposesAHeaderAndOneLinePerKey)
          {QStringLiteral("Time [ms]"), {2, 4}, {{"a,b", {NaN}}, {"say \"hi\"", {INFINITY, 0.000125}}}},
          "Time [ms],\"a,b\",\"say \"\"hi\"\"\"\n2,,\n4,,0.000125\n"},
         {"no series, blank title", {QString(), {7}, {}}, "Time\n7\n"},
+        {"seconds to the millisecond",
+         {QStringLiteral("Time [s]"), {-0.0123456, -0.0004, 0}, {{"Speed", {1, 2, 3}}}, 3},
+         "Time [s],Speed\n-0.012,1\n0.000,2\n0.000,3\n"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ChartCsv::compose(c.columns), QByteArray(c.csv)) << c.what;
@@ -43,6 +46,9 @@ TEST(ChartCsv, ReadoutNumbersAndLines)
             << n.value;
     EXPECT_EQ(ChartCsv::readout(QStringLiteral("Time "), 120, {"Speed", "Desired state"}, {2.5}),
               QStringLiteral("Time: 120\nSpeed: 2.5\nDesired state: -"));
+    EXPECT_EQ(ChartCsv::readout(QStringLiteral("Time [s]"), -1.23456, {"Speed"}, {7},
+                                QLatin1Char(','), 3),
+              QStringLiteral("Time [s]: -1,235\nSpeed: 7"));
 }
 
 } // namespace

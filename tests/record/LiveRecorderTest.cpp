@@ -201,8 +201,8 @@ TEST(LiveRecorder, UnwritableFileDoesNotStart)
                                   QStringLiteral("read"), QStringLiteral("0x26"),
                                   QStringLiteral("--csv"), dir.filePath(QStringLiteral("x.csv"))});
     EXPECT_EQ(cli.code, CliExit::Usage);
-    EXPECT_EQ(cli.err, QStringLiteral("tarvine-cli: --csv goes with poll only; see tarvine-cli "
-                                      "--help\n"));
+    EXPECT_EQ(cli.err, QStringLiteral("tarvine-cli: --csv goes with poll, step only; see "
+                                      "tarvine-cli --help\n"));
 }
 
 // RefreshRatio 2 on the virtual controller, a position move running.

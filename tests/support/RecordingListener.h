@@ -54,7 +54,7 @@ public:
     {
         add("status" + std::to_string(panel) + ":" + text.toStdString());
     }
-    void graphSample(const ReceivedValues &) override { add("sample"); }
+    void graphSample(const ReceivedValues &, int64_t) override { add("sample"); }
     void scanResult(const std::vector<uint8_t> &modules) override
     {
         add("scan" + std::to_string(modules.size()));

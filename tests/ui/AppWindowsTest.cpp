@@ -90,7 +90,7 @@ TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote)
         QStringList({"&File", "&Communication", "&Loop Time", "&Options", "&Warning", "&Limits",
                      "&Homing", "Auto-tuning", "Enhanced/Loops", "I/O state", "History", "&About", "Remote"}));
     EXPECT_EQ(texts(child<QMenu>(main, "MenuFile")->actions()),
-              QStringList({"Save...", "View...", "Record live values..."}));
+              QStringList({"Save...", "View...", "Record live values...", "Step responses..."}));
     EXPECT_EQ(texts(child<QMenu>(main, "MenuCom")->actions()),
               QStringList({"Parameters...", "Virtual controller...", "Statistics...", "-",
                            "Scan network...", "IP Adress easy config...", "-", "Open", "Close", "-",

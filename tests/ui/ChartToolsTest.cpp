@@ -10,9 +10,11 @@
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "panel/ChartPages.h"
+#include "platform/HighResCounter.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/widgets/ChartTools.h"
+#include "ui/widgets/GuiSessionBridge.h"
 #include "ui/widgets/LiveChart.h"
 #include "ui/widgets/VirtualController.h"
 
@@ -106,7 +108,8 @@ protected:
             v.Position = i;
             v.Input = -i;
             v.Speed = 2 * i;
-            main.context().sessionBridge().graphSample(v);
+            // Decoded one second apart: key i.
+            main.context().sessionBridge().graphSample(v, int64_t(i) * HighResCounter::frequency());
         }
         QApplication::processEvents();
     }
@@ -157,7 +160,8 @@ TEST_F(ChartToolsTest, TheCommandLinePagesMatchTheCharts)
     for (int p = 0; p < GraphsPanel::PageCount; ++p) {
         const ChartPages::Page &page = ChartPages::pages()[size_t(p)];
         LiveChart *c = chart(Page(p));
-        EXPECT_EQ(c->xAxis->label(), page.timeTitle);
+        EXPECT_EQ(c->xAxis->label(), ChartPages::TimeTitle);
+        EXPECT_EQ(c->valueTitle(), ChartPages::valueTitle(p, false));
         ASSERT_EQ(size_t(c->seriesCount()), page.titles.size());
         for (int s = 0; s < c->seriesCount(); ++s)
             EXPECT_EQ(c->series(s)->name(), page.titles[size_t(s)]);
@@ -184,12 +188,12 @@ TEST_F(ChartToolsTest, PauseFreezesZoomsPansResetsAndResumesWithoutMovingTheFocu
     EXPECT_EQ(position->valueRange(), QCPRange(-200, 200));
     EXPECT_EQ(position->lastKey(), 349); // the samples went on behind
 
-    // Wheel: zoom in around the mouse, on the time axis only.
+    // Wheel: zoom in around the mouse, on both axes.
     wheel(position, pixelOf(position, 150), 3);
     const QCPRange zoomed = position->xAxis->range();
     EXPECT_LT(zoomed.size(), 199 * 0.7);
     EXPECT_NEAR(zoomed.center(), 150, 20);
-    EXPECT_EQ(position->valueRange(), QCPRange(-200, 200));
+    EXPECT_LT(position->valueRange().size(), 400 * 0.7);
     // Drag: pan to the right, but not past the newest point shown.
     const QPoint from = pixelOf(position, 150);
     QTest::mousePress(position, Qt::LeftButton, Qt::NoModifier, from);
@@ -202,8 +206,11 @@ TEST_F(ChartToolsTest, PauseFreezesZoomsPansResetsAndResumesWithoutMovingTheFocu
     position->xAxis->setRange(100, 101);
     EXPECT_EQ(position->xAxis->range().size(), 10);
 
+    // Reset: the whole history, the values fitted (-249 .. 249 and a margin).
     child<QPushButton>(*position, "BChartResetPosition")->click();
     EXPECT_EQ(position->xAxis->range(), QCPRange(50, 249));
+    EXPECT_NEAR(position->valueRange().lower, -249 - 0.05 * 498, 1e-9);
+    EXPECT_NEAR(position->valueRange().upper, 249 + 0.05 * 498, 1e-9);
 
     child<QPushButton>(*position, "BChartPausePosition")->click();
     edit->setFocus();
@@ -218,6 +225,27 @@ TEST_F(ChartToolsTest, PauseFreezesZoomsPansResetsAndResumesWithoutMovingTheFocu
     EXPECT_TRUE(edit->hasFocus());
 }
 
+// Fit: a consign far outside the range edits' axis is shown, and the manual
+// axis set meanwhile comes back when Fit goes off.
+TEST_F(ChartToolsTest, FitFollowsTheDataAndGivesBackTheManualAxis)
+{
+    show(Page::PositionPage);
+    LiveChart *position = chart(Page::PositionPage);
+    auto *fit = child<QPushButton>(*position, "BChartFitPosition");
+    position->setValueRange(-200, 200);
+    feed(19800, 200); // consign down to -19999, position up to 19999
+    fit->click();
+    EXPECT_TRUE(position->isFit());
+    position->redrawNow();
+    EXPECT_LT(position->valueRange().lower, -19999);
+    EXPECT_GT(position->valueRange().upper, 19999);
+    position->setValueRange(-500, 500); // a range edit while fitting
+    position->redrawNow();
+    EXPECT_GT(position->valueRange().upper, 19999);
+    fit->click();
+    EXPECT_EQ(position->valueRange(), QCPRange(-500, 500));
+}
+
 TEST_F(ChartToolsTest, CursorReadsTheNearestSampleOfEveryShownSeries)
 {
     show(Page::PositionPage);
@@ -230,7 +258,7 @@ TEST_F(ChartToolsTest, CursorReadsTheNearestSampleOfEveryShownSeries)
     QApplication::processEvents();
     ASSERT_TRUE(t->isCursorShown());
     // Legend order: the series inverted.
-    EXPECT_EQ(t->cursorText(), QStringLiteral("Time: 120\nPosition: 120\nPosition consign: -120"));
+    EXPECT_EQ(t->cursorText(), QStringLiteral("Time [s]: -79.000\nPosition: 120\nPosition consign: -120"));
     position->redrawNow();
     auto *line = qobject_cast<QCPItemStraightLine *>(position->item(0));
     ASSERT_NE(line, nullptr);
@@ -240,7 +268,7 @@ TEST_F(ChartToolsTest, CursorReadsTheNearestSampleOfEveryShownSeries)
     // A live chart moves under a still mouse; a hidden series leaves the read-out.
     feed(200, 5);
     position->setSeriesVisible(0, false);
-    EXPECT_EQ(t->cursorText(), QStringLiteral("Time: 125\nPosition: 125"));
+    EXPECT_EQ(t->cursorText(), QStringLiteral("Time [s]: -79.000\nPosition: 125"));
 
     QTest::mouseMove(position, QPoint(2, 2)); // over the legend row, off the plot
     EXPECT_FALSE(t->isCursorShown());
@@ -267,9 +295,10 @@ TEST_F(ChartToolsTest, ExportsTheTwoHundredRowsShownAndSavesTheImage)
     }
     const QList<QByteArray> lines = contents(csv + ".csv").split('\n');
     ASSERT_EQ(lines.size(), LiveChart::HistoryLength + 2); // the header, 200 rows, the end
-    EXPECT_EQ(lines[0], "Time,Desired state,Speed");
-    EXPECT_EQ(lines[1], "30,0,60");
-    EXPECT_EQ(lines[200], "229,0,458");
+    // Seconds relative to the newest sample shown (decoded one second apart).
+    EXPECT_EQ(lines[0], "Time [s],Desired state,Speed");
+    EXPECT_EQ(lines[1], "-199.000,0,60");
+    EXPECT_EQ(lines[200], "0.000,0,458");
     EXPECT_EQ(lines[201], "");
 
     const QString png = dir.filePath(QStringLiteral("speed.png"));
@@ -329,14 +358,17 @@ TEST(ChartToolsOnTheVirtualController, PausedZoomedMoveWithTheCursor)
             choice.model = model;
     ASSERT_TRUE(launcher->startAndConnect(choice));
     auto *speed = main.findChild<LiveChart *>(QStringLiteral("ChartSpeed"));
-    ASSERT_TRUE(waitFor([speed] { return speed->lastKey() > 60; }, 5000));
+    int samples = 0;
+    QObject::connect(&main.context().sessionBridge(), &GuiSessionBridge::graphSampleArrived, speed,
+                     [&samples] { ++samples; });
+    ASSERT_TRUE(waitFor([&samples] { return samples > 60; }, 5000));
 
     child<QRadioButton>(main, "RBSpePID")->click();
     child<QLineEdit>(main, "ECons")->setText(QStringLiteral("1500"));
     child<QPushButton>(main, "BSendCons")->click();
     main.graphPages()->setCurrentIndex(Page::SpeedPage);
-    const double start = speed->lastKey();
-    ASSERT_TRUE(waitFor([&] { return speed->lastKey() > start + 120; }, 8000));
+    const int start = samples;
+    ASSERT_TRUE(waitFor([&] { return samples > start + 120; }, 8000));
 
     child<QPushButton>(*speed, "BChartPauseSpeed")->click();
     speed->redrawNow();
@@ -348,10 +380,12 @@ TEST(ChartToolsOnTheVirtualController, PausedZoomedMoveWithTheCursor)
             step = point->key;
             break;
         }
-    wheel(speed, pixelOf(speed, step + 12), 9);
+    // The keys are decode times: the mean sample period in seconds.
+    const double period = speed->shownKeyRange().size() / (LiveChart::HistoryLength - 1);
+    wheel(speed, pixelOf(speed, step + 12 * period), 9);
     speed->redrawNow();
-    ASSERT_LT(speed->xAxis->range().size(), 60);
-    QTest::mouseMove(speed, pixelOf(speed, step + 1));
+    ASSERT_LT(speed->xAxis->range().size(), 60 * period);
+    QTest::mouseMove(speed, pixelOf(speed, step + period));
     speed->redrawNow();
     ChartTools *t = speed->findChild<ChartTools *>();
     ASSERT_TRUE(t->isCursorShown());

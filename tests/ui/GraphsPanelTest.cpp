@@ -6,6 +6,7 @@
 #include "app/TFormMain.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
+#include "platform/HighResCounter.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/widgets/LiveChart.h"
 
@@ -46,13 +47,16 @@ protected:
 
     LiveChart *chart(Page page) const { return panel->chart(page); }
 
-    /// \a count samples through the decoder's notification, as the wire brings them.
+    /// \a count samples through the decoder's notification, as the wire brings
+    /// them, decoded one second apart (keys 0, 1, 2, ...).
     void feed(const ReceivedValues &values, int count = 1)
     {
         for (int i = 0; i < count; ++i)
-            main.context().sessionBridge().graphSample(values);
+            main.context().sessionBridge().graphSample(values, nextTicks());
         QApplication::processEvents();
     }
+    int64_t nextTicks() { return m_seconds++ * HighResCounter::frequency(); }
+    int64_t m_seconds = 0;
 
     /// The values the display routine shows (the base of "Reset scale").
     void display(const ReceivedValues &values)
@@ -102,8 +106,12 @@ TEST_F(GraphsTest, EverySeriesStartsWithTwoHundredZeroPointsAndTheLegendInverted
     EXPECT_EQ(chart(Page::PositionPage)->legendTitles(),
               QStringList({"Position", "Position consign"}));
     expectRange(chart(Page::MicrometrePage), 732.5, 1060);
-    EXPECT_EQ(chart(Page::MicrometrePage)->timeIncrement(), 1000);
-    EXPECT_EQ(chart(Page::SpeedPage)->timeIncrement(), 50);
+    // Units on the value axes, seconds on the time axes.
+    EXPECT_EQ(chart(Page::SpeedPage)->valueTitle(), QStringLiteral("Speed [p/s]"));
+    EXPECT_EQ(chart(Page::CurrentPage)->valueTitle(), QStringLiteral("Current [A]"));
+    EXPECT_EQ(chart(Page::CommandPage)->valueTitle(), QStringLiteral("Command output [%]"));
+    EXPECT_EQ(chart(Page::MicrometrePage)->valueTitle(), QStringLiteral("Value [um]"));
+    EXPECT_EQ(chart(Page::PositionPage)->xAxis->label(), QStringLiteral("Time [s]"));
 }
 
 TEST_F(GraphsTest, TabsFollowTheShowAndTheIdentifiedModel)
@@ -123,8 +131,14 @@ TEST_F(GraphsTest, TabsFollowTheShowAndTheIdentifiedModel)
     main.applyIdentification(profile);
     EXPECT_TRUE(panel->isPageVisible(Page::CurrentPage));
     EXPECT_EQ(tabs->currentIndex(), Page::PositionPage);
+    // A stepper counts micro-steps.
+    profile.stepperUnits = true;
+    main.applyIdentification(profile);
+    EXPECT_EQ(chart(Page::PositionPage)->valueTitle(), QStringLiteral("Position [\u00B5Step]"));
+    EXPECT_EQ(chart(Page::SpeedPage)->valueTitle(), QStringLiteral("Speed [\u00B5Step/s]"));
     main.applyIdentification(ModelProfile{});
     EXPECT_FALSE(panel->isPageVisible(Page::CurrentPage));
+    EXPECT_EQ(chart(Page::PositionPage)->valueTitle(), QStringLiteral("Position [p]"));
 }
 
 TEST_F(GraphsTest, SeriesKeepExactlyTwoHundredPointsAndTheLastX)
@@ -134,7 +148,7 @@ TEST_F(GraphsTest, SeriesKeepExactlyTwoHundredPointsAndTheLastX)
     for (int i = 0; i < 450; ++i) {
         v.Position = i * 10;
         v.Input = -i;
-        main.context().sessionBridge().graphSample(v);
+        main.context().sessionBridge().graphSample(v, nextTicks());
     }
     QApplication::processEvents();
 
@@ -147,15 +161,16 @@ TEST_F(GraphsTest, SeriesKeepExactlyTwoHundredPointsAndTheLastX)
     }
     const QCPGraphDataContainer &positions = *position->series(1)->data();
     EXPECT_EQ(positions.at(199)->value, 4490);
+    EXPECT_EQ(position->timeReference(), 449);
     EXPECT_EQ(positions.at(0)->value, 2500);
     EXPECT_EQ(position->series(0)->data()->at(199)->value, -449);
     EXPECT_DOUBLE_EQ(position->xAxis->range().upper, 449);
 
-    // The micrometre chart counts milliseconds: RefreshRatio per sample.
+    // Every chart keeps the decode times, whatever the refresh setting.
     const LiveChart *micrometres = chart(Page::MicrometrePage);
     ASSERT_EQ(micrometres->series(1)->data()->size(), 200);
-    EXPECT_EQ(micrometres->lastKey(), -1 + 450 * 4);
-    EXPECT_EQ(micrometres->series(1)->data()->at(0)->key, -1 + 251 * 4);
+    EXPECT_EQ(micrometres->lastKey(), 449);
+    EXPECT_EQ(micrometres->series(1)->data()->at(0)->key, 250);
 }
 
 TEST_F(GraphsTest, PlottedValuesOfTheCommandAndMicrometreCharts)
@@ -277,7 +292,7 @@ TEST_F(GraphsTest, UncheckingGraphicFreezesTheChartsAndCheckingResumes)
 
     main.graphicCheckBox()->click();
     EXPECT_FALSE(main.context().session().GraphicEnabled.load());
-    main.context().sessionBridge().graphSample(speedOf(20)); // already on its way
+    main.context().sessionBridge().graphSample(speedOf(20), nextTicks()); // already on its way
     QApplication::processEvents();
     EXPECT_EQ(chart(Page::SpeedPage)->lastKey(), last);
     EXPECT_EQ(chart(Page::SpeedPage)->valueAt(1), 10);
@@ -285,7 +300,7 @@ TEST_F(GraphsTest, UncheckingGraphicFreezesTheChartsAndCheckingResumes)
     main.graphicCheckBox()->click();
     EXPECT_TRUE(main.context().session().GraphicEnabled.load());
     feed(speedOf(30));
-    EXPECT_EQ(chart(Page::SpeedPage)->lastKey(), last + 1);
+    EXPECT_EQ(chart(Page::SpeedPage)->lastKey(), last + 2); // decoded two seconds later
     EXPECT_EQ(chart(Page::SpeedPage)->valueAt(1), 30);
 }
 
@@ -319,11 +334,8 @@ TEST_F(GraphsTest, PositionAxisFollowsTheModesAndTheRangeEdits)
     EXPECT_TRUE(position->valueAutoScale());
 }
 
-TEST_F(GraphsTest, MicrometreChartFollowsTheRefreshTrackAndGroupsThousands)
+TEST_F(GraphsTest, MicrometreChartGroupsThousands)
 {
-    child<QSlider>(main, "TBRefresh")->setValue(3);
-    EXPECT_EQ(chart(Page::MicrometrePage)->timeIncrement(), 300);
-
     LiveChart *micrometres = chart(Page::MicrometrePage);
     micrometres->setValueRange(0, 5000);
     micrometres->redrawNow();

@@ -55,7 +55,7 @@ TEST(GuiSessionBridge, CarriesSamplesAndValuesAsSignals)
         ReceivedValues values;
         for (int32_t p = 1; p <= 3; ++p) {
             values.Position = p;
-            bridge.graphSample(values);
+            bridge.graphSample(values, p);
         }
         bridge.limitsReceived();
         bridge.directValueReceived(SessionListener::DirectValue::DeviceName);

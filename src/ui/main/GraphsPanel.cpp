@@ -2,7 +2,9 @@
 
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
+#include "panel/ChartPages.h"
 #include "panel/ConsignModel.h"
+#include "platform/HighResCounter.h"
 #include "ui/main/RefreshPanel.h"
 #include "ui/widgets/ChartMarkers.h"
 #include "ui/widgets/ChartTools.h"
@@ -24,12 +26,7 @@ const QColor Red(0xFF, 0x00, 0x00);  // clRed
 const QColor Blue(0x00, 0x00, 0xFF); // clBlue
 const QColor Lime(0x00, 0xFF, 0x00); // clLime
 
-const QString ValueTitle = QStringLiteral("Value (32 bits)");
-const QString TimeTitle = QStringLiteral("Time ");
-constexpr double TimeIncrement = 50;
-/// The micrometre chart's time increment is this many times the refresh track position.
-constexpr int MicrometreIncrementPerPosition = 100;
-constexpr int InitialRefreshPosition = 10;
+const QString &TimeTitle = ChartPages::TimeTitle;
 
 // The first series of the position charts and of the speed chart.
 constexpr int ConsignSeries = 0;
@@ -50,7 +47,7 @@ GraphsPanel::GraphsPanel(WindowContext &context, QTabWidget *pages)
     position->addSeries(QStringLiteral("Position"), Blue);
     position->setValueRange(-200, 200);
     position->setValueIncrement(10);
-    position->setAxisTitles(ValueTitle, TimeTitle);
+    position->setAxisTitles(ChartPages::valueTitle(PositionPage, false), TimeTitle);
 
     LiveChart *speed =
         addPage(SpeedPage, "TabSheetSpeed", QStringLiteral("Graph. speed"), "ChartSpeed");
@@ -59,7 +56,7 @@ GraphsPanel::GraphsPanel(WindowContext &context, QTabWidget *pages)
     const AxisRange speedAxis = m_scaling.speedAxis();
     speed->setValueRange(speedAxis.minimum, speedAxis.maximum);
     speed->setValueIncrement(10);
-    speed->setAxisTitles(ValueTitle, TimeTitle);
+    speed->setAxisTitles(ChartPages::valueTitle(SpeedPage, false), TimeTitle);
     m_resetSpeed = new QPushButton(QStringLiteral("Reset scale"));
     m_resetSpeed->setObjectName(QStringLiteral("BResetScaleSpeed"));
     speed->addCornerButton(m_resetSpeed);
@@ -70,7 +67,7 @@ GraphsPanel::GraphsPanel(WindowContext &context, QTabWidget *pages)
     command->addSeries(QStringLiteral("Command output"), Red);
     command->setValueRange(-120, 120);
     command->setValueIncrement(25);
-    command->setAxisTitles(QStringLiteral("Value (32 bits) - 100% = 65'536"), TimeTitle);
+    command->setAxisTitles(ChartPages::valueTitle(CommandPage, false), TimeTitle);
 
     // The chart's name is spelt so.
     LiveChart *current = addPage(CurrentPage, "TabSheetCurrentSense",
@@ -81,7 +78,7 @@ GraphsPanel::GraphsPanel(WindowContext &context, QTabWidget *pages)
     const AxisRange currentAxis = m_scaling.currentAxis();
     current->setValueRange(currentAxis.minimum, currentAxis.maximum);
     current->setValueIncrement(0.05);
-    current->setAxisTitles(QStringLiteral("Value (8.8 bits)"), TimeTitle);
+    current->setAxisTitles(ChartPages::valueTitle(CurrentPage, false), TimeTitle);
     m_resetCurrent = new QPushButton(QStringLiteral("Reset scale"));
     m_resetCurrent->setObjectName(QStringLiteral("BResetScaleCurrent"));
     current->addCornerButton(m_resetCurrent);
@@ -93,12 +90,7 @@ GraphsPanel::GraphsPanel(WindowContext &context, QTabWidget *pages)
     micrometres->addSeries(QStringLiteral("Position"), Blue);
     micrometres->setValueRange(732.5, 1060);
     micrometres->setGroupedValueLabels(0); // "#,##0"
-    micrometres->setAxisTitles(QStringLiteral("Value [um]"), QStringLiteral("Time [ms]"));
-    refreshTrackChanged(InitialRefreshPosition);
-
-    for (LiveChart *chart : m_charts)
-        if (chart != micrometres)
-            chart->setTimeIncrement(TimeIncrement);
+    micrometres->setAxisTitles(ChartPages::valueTitle(MicrometrePage, false), TimeTitle);
 
     // Pause, zoom, cursor read-out and export on every page.
     const std::array<const char *, PageCount> toolNames{"Position", "Speed", "Command", "Current",
@@ -125,8 +117,6 @@ GraphsPanel::GraphsPanel(WindowContext &context, QTabWidget *pages)
     connect(&m_context, &WindowContext::formShown, this,
             [this] { setMicrometreTabVisible(false); });
     connect(&m_context, &WindowContext::deviceIdentified, this, &GraphsPanel::deviceIdentified);
-    connect(&m_context, &WindowContext::refreshTrackChanged, this,
-            &GraphsPanel::refreshTrackChanged);
     connect(&m_context, &WindowContext::positionAxisAutomatic, this,
             &GraphsPanel::setPositionAxisAutomatic);
     connect(&m_context, &WindowContext::positionAxisRequested, this, &GraphsPanel::setPositionAxis);
@@ -161,7 +151,7 @@ LiveChart *GraphsPanel::addPage(Page page, const char *tabName, const QString &c
     return chart;
 }
 
-void GraphsPanel::addSample(const ReceivedValues &values)
+void GraphsPanel::addSample(const ReceivedValues &values, qint64 ticks)
 {
     const RefreshPanel *refresh = m_context.panels().refresh;
     if (refresh && !refresh->graphic()->isChecked())
@@ -178,16 +168,16 @@ void GraphsPanel::addSample(const ReceivedValues &values)
     }
 
     const std::array<double, 2> speed{double(values.Desired), double(values.Speed)};
-    chart(SpeedPage)->addSample(speed);
+    const double seconds = double(ticks) / double(HighResCounter::frequency());
+    chart(SpeedPage)->addSampleAt(speed, seconds);
     const std::array<double, 3> current{values.CurrentMin, values.CurrentLive, values.CurrentMax};
-    chart(CurrentPage)->addSample(current);
+    chart(CurrentPage)->addSampleAt(current, seconds);
     const std::array<double, 2> position{double(values.Input), double(values.Position)};
-    chart(PositionPage)->addSample(position);
-    // The micrometre chart's x is in milliseconds: one refresh cycle per sample.
+    chart(PositionPage)->addSampleAt(position, seconds);
     const float factor = m_context.pulsesPerMicrometre();
     const std::array<double, 2> micrometres{ChartScaling::micrometres(values.Input, factor),
                                             ChartScaling::micrometres(values.Position, factor)};
-    chart(MicrometrePage)->addSample(micrometres, m_context.session().RefreshRatio.load());
+    chart(MicrometrePage)->addSampleAt(micrometres, seconds);
 
     chart(SpeedPage)->setSeriesVisible(
         DesiredSeries, ChartScaling::desiredSeriesVisible(m_context.stepperUnits()));
@@ -196,7 +186,7 @@ void GraphsPanel::addSample(const ReceivedValues &values)
     chart(MicrometrePage)->setSeriesVisible(ConsignSeries, consign);
 
     const std::array<double, 1> command{double(ChartScaling::commandPercent(values.Command))};
-    chart(CommandPage)->addSample(command);
+    chart(CommandPage)->addSampleAt(command, seconds);
 }
 
 void GraphsPanel::applyAxis(LiveChart *chart, const AxisSetting &setting)
@@ -294,10 +284,9 @@ bool GraphsPanel::isPageVisible(Page page) const
 void GraphsPanel::deviceIdentified(const ModelProfile &profile)
 {
     m_tabs->setTabVisible(CurrentPage, profile.currentSenseTabVisible);
+    // The value axes name the unit of this model (micro-steps for a stepper).
+    for (int p = 0; p < PageCount; ++p)
+        m_charts[size_t(p)]->setAxisTitles(ChartPages::valueTitle(p, profile.stepperUnits),
+                                           TimeTitle);
     m_tabs->setCurrentIndex(profile.firstGraphPage);
-}
-
-void GraphsPanel::refreshTrackChanged(int position)
-{
-    chart(MicrometrePage)->setTimeIncrement(double(position) * MicrometreIncrementPerPosition);
 }

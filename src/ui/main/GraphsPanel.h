@@ -45,7 +45,8 @@ public:
     /// One sample of the live values: widens the speed and current axes,
     /// appends a point to every series and applies the series visibility.
     /// Ignored while "Graphic" is unchecked (samples still on their way).
-    void addSample(const ReceivedValues &values);
+    /// \a ticks is the decode time (HighResCounter::now()).
+    void addSample(const ReceivedValues &values, qint64 ticks);
 
     /// The position chart's left axis follows the data (regulation modes).
     void setPositionAxisAutomatic();
@@ -77,7 +78,6 @@ private:
     void tabStripReleased(bool ctrlHeld);
     void applyAxis(LiveChart *chart, const AxisSetting &setting);
     void deviceIdentified(const ModelProfile &profile);
-    void refreshTrackChanged(int position);
 
     WindowContext &m_context;
     QTabWidget *m_tabs;

@@ -26,13 +26,18 @@ void prune(LiveChart *chart)
 
 void mark(LiveChart *chart, const QString &label)
 {
-    if (!chart)
+    if (chart)
+        markAt(chart, chart->lastKey(), label);
+}
+
+void markAt(LiveChart *chart, double key, const QString &label)
+{
+    if (!chart || key < chart->shownKeyRange().lower)
         return;
     if (!chart->property(MarkerProperty).toBool()) {
         chart->setProperty(MarkerProperty, true);
         QObject::connect(chart, &QCustomPlot::beforeReplot, chart, [chart] { prune(chart); });
     }
-    const double key = chart->lastKey();
     auto *line = new QCPItemStraightLine(chart);
     line->point1->setCoords(key, 0);
     line->point2->setCoords(key, 1);

@@ -10,6 +10,9 @@ class LiveChart;
 namespace ChartMarkers {
 
 void mark(LiveChart *chart, const QString &label);
+/// The same at \a key (a decode time of a timed chart); nothing when that
+/// moment has already left the chart.
+void markAt(LiveChart *chart, double key, const QString &label);
 /// The markers a chart carries now.
 int count(const LiveChart *chart);
 

@@ -22,6 +22,8 @@ constexpr int SmallestView = 10;
 /// Room between the cursor line and its read-out, and from the plot's top.
 constexpr int ReadoutGap = 6;
 const QColor CursorColour(0x40, 0x40, 0x40);
+/// Times of a timed chart in the read-out and the CSV: milliseconds.
+constexpr int TimeDecimals = 3;
 
 ChartTools::FileChooser &fileChooser()
 {
@@ -90,6 +92,7 @@ ChartTools::ChartTools(LiveChart *chart, const QString &pageName, QAbstractButto
     : QObject(chart)
     , m_chart(chart)
     , m_pause(new QPushButton(QStringLiteral("Pause")))
+    , m_fit(new QPushButton(QStringLiteral("Fit")))
     , m_reset(resetButton)
     , m_menu(new QMenu(chart))
 {
@@ -97,6 +100,11 @@ ChartTools::ChartTools(LiveChart *chart, const QString &pageName, QAbstractButto
     m_pause->setObjectName(QStringLiteral("BChartPause") + pageName);
     chart->addCornerButton(m_pause, 0);
     connect(m_pause, &QPushButton::clicked, this, [this] { setPaused(!m_paused); });
+    m_fit->setObjectName(QStringLiteral("BChartFit") + pageName);
+    m_fit->setCheckable(true);
+    m_fit->setToolTip(QStringLiteral("The value axis follows the data shown"));
+    chart->addCornerButton(m_fit, 1);
+    connect(m_fit, &QPushButton::toggled, chart, &LiveChart::setFit);
     if (!m_reset) {
         // Only a paused chart has a view to restore.
         auto *reset = new QPushButton(QStringLiteral("Reset scale"));
@@ -109,11 +117,13 @@ ChartTools::ChartTools(LiveChart *chart, const QString &pageName, QAbstractButto
     connect(m_reset, &QAbstractButton::clicked, this, [this] {
         if (m_paused)
             resetView();
+        else if (m_chart->isFit())
+            m_chart->fitOnce();
     });
 
-    // Zoom and pan act on the time axis only, and only while paused.
-    chart->axisRect()->setRangeZoom(Qt::Horizontal);
-    chart->axisRect()->setRangeDrag(Qt::Horizontal);
+    // Zoom and pan act on both axes, and only while paused.
+    chart->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+    chart->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
     connect(chart->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
             &ChartTools::keepViewInHistory);
 
@@ -176,6 +186,7 @@ void ChartTools::setPaused(bool paused)
 void ChartTools::resetView()
 {
     m_chart->xAxis->setRange(m_chart->shownKeyRange());
+    m_chart->fitOnce();
     m_chart->requestRedraw();
 }
 
@@ -202,8 +213,12 @@ ChartColumns ChartTools::shownColumns() const
     columns.timeTitle = m_chart->xAxis->label();
     if (m_chart->seriesCount() == 0)
         return columns;
+    // A timed chart: seconds relative to the newest sample, as the axis reads.
+    const double reference = m_chart->timeReference();
+    if (m_chart->isTimed())
+        columns.timeDecimals = TimeDecimals;
     for (const QCPGraphData &point : *m_chart->series(0)->data())
-        columns.keys.push_back(point.key);
+        columns.keys.push_back(point.key - reference);
     for (int s = 0; s < m_chart->seriesCount(); ++s) {
         if (!m_chart->isSeriesVisible(s))
             continue;
@@ -278,8 +293,9 @@ QString ChartTools::cursorText() const
     if (!m_cursorShown)
         return QString();
     const Reading reading = readAt(*m_chart, m_cursorPixel.x());
-    return ChartCsv::readout(m_chart->xAxis->label(), reading.key, reading.titles, reading.values,
-                             localeDecimalSeparator());
+    return ChartCsv::readout(m_chart->xAxis->label(), reading.key - m_chart->timeReference(),
+                             reading.titles, reading.values, localeDecimalSeparator(),
+                             m_chart->isTimed() ? TimeDecimals : -1);
 }
 
 void ChartTools::updateCursor()

@@ -20,7 +20,8 @@ class QPushButton;
 /// The tools of one live chart, built on QCustomPlot's own interactions and
 /// items: "Pause"/"Resume" in the chart's corner (a paused chart keeps what it
 /// shows while the samples go on behind it; the wheel zooms and a drag pans
-/// along the time axis, "Reset scale" shows the whole history again), a cursor
+/// both axes, "Reset scale" shows the whole history again, fitted), "Fit"
+/// beside it (the value axis follows the data shown), a cursor
 /// read-out under the mouse (a vertical line, the time and the value of every
 /// shown series), and a context menu with "Save image..." and "Export CSV...",
 /// both written atomically.
@@ -43,6 +44,7 @@ public:
     ChartTools(LiveChart *chart, const QString &pageName, QAbstractButton *resetButton = nullptr);
 
     QPushButton *pauseButton() const { return m_pause; }
+    QPushButton *fitButton() const { return m_fit; }
     QAbstractButton *resetButton() const { return m_reset; }
     QMenu *contextMenu() const { return m_menu; }
 
@@ -77,6 +79,7 @@ private:
 
     LiveChart *m_chart;
     QPushButton *m_pause;
+    QPushButton *m_fit;
     QAbstractButton *m_reset;
     QMenu *m_menu;
     bool m_ownReset = false;

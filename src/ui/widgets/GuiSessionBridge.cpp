@@ -62,9 +62,9 @@ void GuiSessionBridge::statusText(int panel, const QString &text)
     m_handOver.post([this, panel, text] { emit statusTextArrived(panel, text); });
 }
 
-void GuiSessionBridge::graphSample(const ReceivedValues &values)
+void GuiSessionBridge::graphSample(const ReceivedValues &values, int64_t ticks)
 {
-    m_handOver.post([this, values] { emit graphSampleArrived(values); });
+    m_handOver.post([this, values, ticks] { emit graphSampleArrived(values, qint64(ticks)); });
 }
 
 void GuiSessionBridge::scanResult(const std::vector<uint8_t> &modules)

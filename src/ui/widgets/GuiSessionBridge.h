@@ -38,7 +38,7 @@ public:
     void limitsReceived() override;
     void identificationReady() override;
     void statusText(int panel, const QString &text) override;
-    void graphSample(const ReceivedValues &values) override;
+    void graphSample(const ReceivedValues &values, int64_t ticks) override;
     void scanResult(const std::vector<uint8_t> &modules) override;
 
 signals:
@@ -53,8 +53,9 @@ signals:
     void limitsArrived();
     void identificationArrived();
     void statusTextArrived(int panel, const QString &text);
-    /// One chart sample (the "Graphic" check box is on).
-    void graphSampleArrived(const ReceivedValues &values);
+    /// One chart sample (the "Graphic" check box is on), decoded at \a ticks
+    /// (HighResCounter::now()).
+    void graphSampleArrived(const ReceivedValues &values, qint64 ticks);
     void scanResultArrived(const std::vector<uint8_t> &modules);
 
 private:

@@ -65,6 +65,39 @@ protected:
     }
 };
 
+// A timed chart's time axis: ticks at whole steps back from the newest sample,
+// labelled with their distance to it in seconds (0 at the newest, negative before).
+class RelativeTimeTicker : public IncrementTicker
+{
+public:
+    double reference = 0;
+
+protected:
+    QVector<double> createTickVector(double tickStep, const QCPRange &range) override
+    {
+        QVector<double> ticks;
+        if (tickStep <= 0)
+            return ticks;
+        const double first = std::ceil((range.lower - reference) / tickStep);
+        const double last = std::floor((range.upper - reference) / tickStep);
+        for (double k = first; k <= last && ticks.size() < 1000; k += 1)
+            ticks.push_back(reference + k * tickStep);
+        return ticks;
+    }
+
+    QString getTickLabel(double tick, const QLocale &locale, QChar formatChar,
+                         int precision) override
+    {
+        const double seconds = std::round((tick - reference) * 1000) / 1000;
+        return QCPAxisTicker::getTickLabel(seconds == 0 ? 0 : seconds, locale, formatChar,
+                                           precision);
+    }
+};
+
+/// Spacing of the start-up points once the first timed sample arrives (the
+/// fastest refresh).
+constexpr double StartUpSpacingSeconds = 0.002;
+
 IncrementTicker *incrementTicker(QCPAxis *axis)
 {
     return static_cast<IncrementTicker *>(axis->ticker().data());
@@ -79,8 +112,8 @@ LiveChart::LiveChart(const QString &name, QWidget *parent)
     setAutoAddPlottableToLegend(false);
     setMinimumSize(120, 80);
 
-    for (QCPAxis *axis : {xAxis, yAxis})
-        axis->setTicker(QSharedPointer<QCPAxisTicker>(new IncrementTicker));
+    xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new RelativeTimeTicker));
+    yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new IncrementTicker));
     for (int i = 0; i < HistoryLength; ++i)
         m_keys[size_t(i)] = i - HistoryLength;
     xAxis->setRange(m_keys.front(), m_keys.back());
@@ -159,7 +192,26 @@ void LiveChart::addSample(std::span<const double> values, double keyStep)
     if (m_frozen)
         return;
     xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], key);
+    if (m_timed)
+        static_cast<RelativeTimeTicker *>(xAxis->ticker().data())->reference = key;
     requestRedraw();
+}
+
+void LiveChart::addSampleAt(std::span<const double> values, double seconds)
+{
+    if (!m_timed) {
+        m_timed = true;
+        for (int age = 0; age < HistoryLength; ++age)
+            m_keys[size_t(ringIndex(age))] = seconds - (age + 1) * StartUpSpacingSeconds;
+        setTimeIncrement(0);
+    }
+    // Keys stay sorted even if two decodes share a clock reading.
+    addSample(values, std::max(0.0, seconds - lastKey()));
+}
+
+double LiveChart::timeReference() const
+{
+    return m_timed ? shownKeyRange().upper : 0;
 }
 
 void LiveChart::setFrozen(bool frozen)
@@ -175,7 +227,9 @@ void LiveChart::setFrozen(bool frozen)
     for (int s = 0; s < seriesCount(); ++s)
         writeSeries(s);
     xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], lastKey());
-    if (!m_autoScale)
+    if (m_timed)
+        static_cast<RelativeTimeTicker *>(xAxis->ticker().data())->reference = lastKey();
+    if (!m_autoScale && !m_fit)
         yAxis->setRange(m_heldValueRange);
     requestRedraw();
 }
@@ -190,12 +244,16 @@ QCPRange LiveChart::shownKeyRange() const
 
 QCPRange LiveChart::liveValueRange() const
 {
+    if (m_fit)
+        return m_manualRange;
     return m_frozen ? m_heldValueRange : yAxis->range();
 }
 
 void LiveChart::setLiveValueRange(const QCPRange &range)
 {
-    if (m_frozen)
+    if (m_fit)
+        m_manualRange = range;
+    else if (m_frozen)
         m_heldValueRange = range;
     else
         yAxis->setRange(range);
@@ -312,7 +370,7 @@ void LiveChart::setValueMaximum(double maximum)
 void LiveChart::setValueAutoScale(bool on)
 {
     m_autoScale = on;
-    if (on)
+    if (on || m_fit)
         applyAutoScale();
     requestRedraw();
 }
@@ -320,6 +378,43 @@ void LiveChart::setValueAutoScale(bool on)
 void LiveChart::applyAutoScale()
 {
     yAxis->rescale(true);
+    if (!m_fit)
+        return;
+    // Fit: a margin, so that the extremes are not drawn on the frame.
+    const QCPRange range = yAxis->range();
+    const double margin = range.size() > 0 ? range.size() * 0.05 : 1;
+    yAxis->setRange(range.lower - margin, range.upper + margin);
+}
+
+void LiveChart::setFit(bool on)
+{
+    if (on == m_fit)
+        return;
+    if (on) {
+        m_manualRange = liveValueRange();
+        m_fit = true;
+        applyAutoScale();
+    } else {
+        m_fit = false;
+        if (!m_autoScale) {
+            if (m_frozen)
+                m_heldValueRange = m_manualRange;
+            yAxis->setRange(m_manualRange);
+        }
+    }
+    requestRedraw();
+}
+
+void LiveChart::fitOnce()
+{
+    const bool fit = m_fit;
+    m_fit = true;
+    applyAutoScale();
+    m_fit = fit;
+    // A paused chart goes back to its live axis when it resumes.
+    if (!fit && !m_autoScale && !m_frozen)
+        setLiveValueRange(yAxis->range());
+    requestRedraw();
 }
 
 void LiveChart::setValueIncrement(double increment)
@@ -418,7 +513,7 @@ void LiveChart::redrawTick()
         return;
     }
     m_redrawWhenShown = false;
-    if (m_autoScale)
+    if (m_autoScale || m_fit)
         applyAutoScale();
     replot(rpQueuedRefresh);
 }
@@ -427,7 +522,7 @@ void LiveChart::redrawNow()
 {
     m_redrawTimer.stop();
     m_redrawWhenShown = false;
-    if (m_autoScale)
+    if (m_autoScale || m_fit)
         applyAutoScale();
     replot(rpImmediateRefresh);
 }

@@ -37,7 +37,15 @@ public:
     /// One sample: every series drops its oldest point and gets \a values[i]
     /// (series order; missing values count as 0) at the last x plus \a keyStep.
     void addSample(std::span<const double> values, double keyStep = 1);
+    /// One sample decoded at \a seconds on the monotonic clock. From the first
+    /// one on the chart is timed: the time axis reads seconds relative to the
+    /// newest sample shown (the start-up points are moved to end just before it).
+    void addSampleAt(std::span<const double> values, double seconds);
     double lastKey() const;
+    /// Timed charts: the key the time axis counts from (the newest sample
+    /// shown); 0 for a chart that counts samples.
+    double timeReference() const;
+    bool isTimed() const { return m_timed; }
     /// A frozen chart keeps showing what it showed: samples and value axis
     /// changes go on in the ring and take effect when it thaws, which returns
     /// to the live view.
@@ -62,6 +70,13 @@ public:
     /// Automatic scaling: the value axis follows the visible series at every redraw.
     void setValueAutoScale(bool on);
     bool valueAutoScale() const { return m_autoScale; }
+    /// Fit: the value axis fits the data shown (with a small margin) at every
+    /// redraw, whatever the manual range says; the manual range set meanwhile
+    /// comes back when Fit goes off.
+    void setFit(bool on);
+    bool isFit() const { return m_fit; }
+    /// Fits the value axis to the data shown once (Fit on or off).
+    void fitOnce();
 
     /// Smallest distance between two value (time) axis labels; a multiple of
     /// it is used when the labels would crowd. 0: chosen freely.
@@ -103,6 +118,7 @@ private:
     QCPRange liveValueRange() const;
     void setLiveValueRange(const QCPRange &range);
 
+    bool m_timed = false;
     // The ring: m_keys and every m_values[s] share m_newest, the slot of the newest sample.
     std::array<double, HistoryLength> m_keys{};
     std::vector<std::array<double, HistoryLength>> m_values;
@@ -117,6 +133,8 @@ private:
     QTimer m_redrawTimer;
     bool m_redrawWhenShown = false;
     bool m_autoScale = false;
+    bool m_fit = false;
+    QCPRange m_manualRange; ///< the value axis to show once Fit goes off
     bool m_frozen = false;
     QCPRange m_heldValueRange; ///< the value axis to show when thawed
 };

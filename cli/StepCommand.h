@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cli/CliCommand.h"
+
+/// tarvine-cli step: one consign step, its response recorded at the fastest
+/// refresh and its figures printed (StepResponse).
+namespace StepCommand {
+
+extern const CliCommand Step;
+
+} // namespace StepCommand

@@ -1,0 +1,102 @@
+// tarvine-cli step against the virtual controller: a settled position step
+// with its figures, one that cannot settle in time (exit 8), usage errors.
+#include "cli/CliCommand.h"
+#include "cli/CliExit.h"
+#include "sim/SimServer.h"
+#include "support/CliRun.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+namespace {
+
+using testsupport::CliResult;
+using testsupport::runCli;
+
+class StepCli : public ::testing::Test
+{
+protected:
+    std::unique_ptr<SimServer> server;
+
+    void SetUp() override
+    {
+        SimServerConfig config;
+        config.bindAddress = "127.0.0.46";
+        config.tcpPort = 0;
+        config.udpPort = 0;
+        server = std::make_unique<SimServer>(
+            config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
+        ASSERT_TRUE(server->start());
+    }
+    CliResult run(const QStringList &args)
+    {
+        return runCli(QStringList{"--ip", QString::fromStdString(server->address()), "--port",
+                                  QString::number(server->tcpPort())}
+                      + args);
+    }
+    static QJsonObject json(const CliResult &r)
+    {
+        return QJsonDocument::fromJson(r.out.toUtf8()).object();
+    }
+};
+
+TEST_F(StepCli, APositionStepSettlesWithItsFigures)
+{
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("step.csv");
+    const CliResult r = run({"step", "--to", "2000", "--mode", "position", "--csv", csv, "--json"});
+    ASSERT_EQ(r.code, CliExit::Ok) << r.err.toStdString();
+    const QJsonObject o = json(r);
+    EXPECT_TRUE(o["settled"].toBool());
+    EXPECT_EQ(o["to"].toDouble(), 2000);
+    EXPECT_GT(o["rise_time_s"].toDouble(), 0);
+    EXPECT_GE(o["settling_time_s"].toDouble(), o["rise_time_s"].toDouble());
+    // The trajectory at the model's acceleration and top speed (2000 p/s):
+    // distance / top + top / acceleration, give or take the sample period.
+    const double acceleration = o["acceleration"].toDouble();
+    EXPECT_EQ(o["top_speed"].toDouble(), 2000);
+    ASSERT_GT(acceleration, 0);
+    EXPECT_NEAR(o["trajectory_s"].toDouble(), 2000.0 / 2000 + 2000 / acceleration, 0.03);
+    EXPECT_TRUE(o["peak_current_a"].isDouble());
+    QStringList documented = findCliCommand("step")->jsonFields();
+    documented.sort();
+    EXPECT_EQ(o.keys(), documented);
+
+    // The samples: decode times in seconds from the step, rising.
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    EXPECT_EQ(lines[0], "Time [s],Position,Desired state,Current [A]");
+    ASSERT_GT(lines.size(), 200);
+    double previous = -1e9;
+    for (int i = 1; i + 1 < lines.size(); ++i) {
+        const double t = lines[i].split(',')[0].toDouble();
+        EXPECT_GE(t, previous) << i;
+        previous = t;
+    }
+    EXPECT_LT(lines[1].split(',')[0].toDouble(), 0);
+    EXPECT_GT(previous, 1);
+}
+
+TEST_F(StepCli, AStepThatCannotSettleInTimeSaysSo)
+{
+    const CliResult r = run({"step", "--to", "50000", "--mode", "position", "--seconds", "0.3"});
+    EXPECT_EQ(r.code, CliExit::NotSettled);
+    EXPECT_TRUE(r.err.contains("did not settle within 0.3 s")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("settling time 2 %: -\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("overshoot: -\n"));
+
+    for (const QStringList &bad : {QStringList{"step", "--to", "x"}, QStringList{"step"},
+                                   QStringList{"step", "--to", "5", "--mode", "torque"},
+                                   QStringList{"step", "--to", "5", "--seconds", "-1"}}) {
+        const CliResult u = run(bad);
+        EXPECT_EQ(u.code, CliExit::Usage) << bad.join(' ').toStdString();
+        EXPECT_EQ(u.err.count('\n'), 1) << u.err.toStdString();
+    }
+}
+
+} // namespace
