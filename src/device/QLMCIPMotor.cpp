@@ -23,8 +23,9 @@ std::array<QLMCRegister, RegisterCount> QLMCIPMotor::buildRegisters()
 
 // An image under construction or destruction is not reachable by other
 // threads: the session swaps images only while it holds the RegisterLock.
-QLMCIPMotor::QLMCIPMotor(RegisterLock &lock)
+QLMCIPMotor::QLMCIPMotor(RegisterLock &lock, std::atomic<uint64_t> *requestStamp)
     : m_lock(lock)
+    , m_requestStamp(requestStamp)
     , m_registers(buildRegisters())
 {}
 
@@ -47,8 +48,10 @@ const QLMCRegister *QLMCIPMotor::registerAt(int address) const
 void QLMCIPMotor::RequestRead(int address)
 {
     RegisterLockGuard guard(m_lock);
-    if (QLMCRegister *reg = registerAt(address))
+    if (QLMCRegister *reg = registerAt(address)) {
         reg->ReadRequest = true;
+        noteRequest();
+    }
 }
 
 void QLMCIPMotor::RequestWrite(int address, int64_t value)
@@ -59,6 +62,7 @@ void QLMCIPMotor::RequestWrite(int address, int64_t value)
         return;
     reg->setWriteValue(value);
     reg->WriteRequest = true;
+    noteRequest();
 }
 
 void QLMCIPMotor::RequestWriteBytes(int address, std::span<const uint8_t> bytes)
@@ -71,6 +75,7 @@ void QLMCIPMotor::RequestWriteBytes(int address, std::span<const uint8_t> bytes)
     const size_t n = std::min(bytes.size(), reg->WriteValue.size());
     std::copy_n(bytes.begin(), n, reg->WriteValue.begin());
     reg->WriteRequest = true;
+    noteRequest();
 }
 
 void QLMCIPMotor::ClearReadRequests()
@@ -88,6 +93,7 @@ void QLMCIPMotor::RequestAllReadable()
         if (reg.Readable)
             reg.ReadRequest = true;
     }
+    noteRequest();
 }
 
 void QLMCIPMotor::RequestOptionsRead()
@@ -102,6 +108,7 @@ void QLMCIPMotor::RequestLimitsRead()
          {Reg::Limit1Setup, Reg::Limit1ControlMode, Reg::Limit1Position, Reg::Limit1XInput,
           Reg::Limit2Setup, Reg::Limit2ControlMode, Reg::Limit2Position, Reg::Limit2XInput})
         m_registers[static_cast<size_t>(address)].ReadRequest = true;
+    noteRequest();
 }
 
 int QLMCIPMotor::RegisterSize(int address)

@@ -5,6 +5,7 @@
 #include "device/RegisterTable.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 
@@ -18,7 +19,9 @@ class QLMCIPMotor
 {
 public:
     /// Builds the image with only Type and Version readable and nothing writable.
-    explicit QLMCIPMotor(RegisterLock &lock);
+    /// Every request raises \a requestStamp when given (the session's count,
+    /// which tells an idle sender that work arrived).
+    explicit QLMCIPMotor(RegisterLock &lock, std::atomic<uint64_t> *requestStamp = nullptr);
     ~QLMCIPMotor();
     QLMCIPMotor(const QLMCIPMotor &) = delete;
     QLMCIPMotor &operator=(const QLMCIPMotor &) = delete;
@@ -53,6 +56,14 @@ public:
     /// Value bytes of \a address (0 outside the table); constant, needs no lock.
     static int RegisterSize(int address);
 
+    /// Raises the request stamp; called by every request above, and by code
+    /// that sets ReadRequest or WriteRequest of a slot itself.
+    void noteRequest()
+    {
+        if (m_requestStamp)
+            m_requestStamp->fetch_add(1, std::memory_order_release);
+    }
+
     /// Grants access to \a address (used by the identification).
     void setAccess(int address, bool readable, bool writable);
 
@@ -62,5 +73,6 @@ private:
     static std::array<QLMCRegister, RegisterCount> buildRegisters();
 
     RegisterLock &m_lock;
+    std::atomic<uint64_t> *m_requestStamp;
     std::array<QLMCRegister, RegisterCount> m_registers;
 };

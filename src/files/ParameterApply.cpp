@@ -29,6 +29,7 @@ ApplyResult apply(QLMCSession &session, const ParameterFileContent &content, boo
             std::copy(entry.bytes.begin(), entry.bytes.end(), reg->WriteValue.begin());
             if (connected && reg->Writable) {
                 reg->WriteRequest = true;
+                motor.noteRequest();
                 result.requested.push_back(entry.address);
             } else if (count + 1 + entry.size <= Frame::MaxPayload) {
                 packet->Data[size_t(count++)] = uint8_t(entry.address);
