@@ -6,6 +6,7 @@
 #include "cli/EnhancedCommands.h"
 #include "cli/FeatureCommands.h"
 #include "cli/FileCommands.h"
+#include "cli/FleetCommands.h"
 #include "cli/NetworkCommands.h"
 #include "cli/OptionsCommands.h"
 #include "cli/PollCommands.h"
@@ -39,6 +40,7 @@ std::span<const CliCommand> cliCommands()
         DiscoveryCommands::Scan,
         DiscoveryCommands::Adapters,
         DiscoveryCommands::SetIp,
+        FleetCommands::Fleet,
     };
     return table;
 }

@@ -16,6 +16,7 @@ std::span<const Meaning> meanings()
         {BadFile, "bad or unreadable file, file not written, auto-tuning error result"},
         {Differs, "the device did not take what was written (the read-back differs) or "
                   "differs from the file"},
+        {SomeFailed, "over many controllers (fleet): some failed; each row says which and why"},
     };
     return table;
 }

@@ -25,6 +25,9 @@ enum Code : int {
     BadFile = 6,
     /// The device did not take what was written, or differs from a file.
     Differs = 7,
+    /// Over many controllers (fleet): some failed, the others succeeded; each
+    /// row says which and why.
+    SomeFailed = 8,
 };
 
 struct Meaning
