@@ -6,8 +6,9 @@ using std::chrono::steady_clock;
 
 SharedPacer &SharedPacer::instance()
 {
-    static SharedPacer pacer;
-    return pacer;
+    // Never destroyed: a sender ending during the exit still finds it.
+    static SharedPacer *const pacer = new SharedPacer;
+    return *pacer;
 }
 
 SharedPacer::SharedPacer() = default;

@@ -26,7 +26,8 @@ public:
     static constexpr std::chrono::microseconds Period{1000};
     using Due = std::function<bool()>;
 
-    /// The process's pacer (its thread starts with the first member).
+    /// The process's pacer (its thread starts with the first member; it lives
+    /// until the process ends).
     static SharedPacer &instance();
 
     SharedPacer();
