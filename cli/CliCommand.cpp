@@ -59,6 +59,15 @@ CliSyntax CliSyntax::of(const char *usage)
     return syntax;
 }
 
+QStringList CliCommand::jsonFields() const
+{
+    QStringList names;
+    if (json)
+        for (const QString &field : QString::fromLatin1(json).split(QStringLiteral("; ")))
+            names << field.section(QLatin1Char(':'), 0, 0).split(QStringLiteral(", "));
+    return names;
+}
+
 const CliCommand *findCliCommand(const QString &name)
 {
     for (const CliCommand &command : cliCommands())

@@ -14,6 +14,8 @@ enum class CliNeeds {
     Address,    ///< an address (--ip); the command opens the link itself (bus-scan)
     Device,     ///< an identified device whose identification read has settled
     LiveDevice, ///< an identified device, polling on from the identification (poll)
+    /// A model named with --model (no device), else an identified device.
+    ModelOrDevice,
 };
 
 /// One verb of tarvine-cli: one entry of the command table. Each command
@@ -38,6 +40,13 @@ struct CliCommand
     /// The exit codes that mean something particular for this command
     /// ("3 no device answered"); nullptr when the common meanings say it all.
     const char *exits = nullptr;
+    /// The fields of the objects --json prints, "name: meaning; name: meaning"
+    /// (one object per line); nullptr for a command without --json. Scripts
+    /// rely on the names: a field is never renamed or removed, only added.
+    const char *json = nullptr;
+
+    /// The field names of json, in order.
+    QStringList jsonFields() const;
 };
 
 /// The options and argument counts a usage line allows.

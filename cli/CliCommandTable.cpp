@@ -19,6 +19,8 @@ std::span<const CliCommand> cliCommands()
         RegisterCommands::Identify,
         RegisterCommands::Read,
         RegisterCommands::Write,
+        RegisterCommands::Registers,
+        RegisterCommands::Stop,
         PollCommands::Poll,
         PollCommands::Chart,
         FileCommands::Save,

@@ -50,43 +50,12 @@ QString entry(const QString &name, const QString &description)
            + wrap(QString(TextColumn, QLatin1Char(' ')), description, TextColumn);
 }
 
-QString describe(const CliCommand &command)
-{
-    QString text = QString::fromLatin1(command.description);
-    if (command.exits)
-        text += QStringLiteral(". Exit codes: %1").arg(QLatin1String(command.exits));
-    return text;
-}
-
 QString optionName(const CliGlobalOption &option)
 {
     QString name = QString::fromLatin1(option.name);
     if (option.value)
         name += QLatin1Char(' ') + QLatin1String(option.value);
     return name;
-}
-
-struct Section
-{
-    const char *title;
-    std::initializer_list<CliNeeds> needs;
-    const char *markdownNeeds;
-};
-
-const Section Sections[] = {
-    {"Commands on a device (--ip ADDR; the device is identified first):",
-     {CliNeeds::Device, CliNeeds::LiveDevice},
-     "a device"},
-    {"Commands on an address (--ip ADDR; no identification):", {CliNeeds::Address}, "an address"},
-    {"Commands without a device (no --ip):", {CliNeeds::Nothing}, "nothing"},
-};
-
-bool inSection(const Section &section, const CliCommand &command)
-{
-    for (CliNeeds needs : section.needs)
-        if (needs == command.needs)
-            return true;
-    return false;
 }
 
 QString cell(QString text)
@@ -96,19 +65,74 @@ QString cell(QString text)
 
 } // namespace
 
+std::span<const Section> sections()
+{
+    static const Section list[] = {
+        {"Commands on a device (--ip ADDR; the device is identified first):",
+         "Commands on a device", {CliNeeds::Device, CliNeeds::LiveDevice, CliNeeds::ModelOrDevice},
+         "a device"},
+        {"Commands on an address (--ip ADDR; no identification):", "Commands on an address",
+         {CliNeeds::Address}, "an address"},
+        {"Commands without a device (no --ip):", "Commands without a device", {CliNeeds::Nothing},
+         "nothing"},
+    };
+    return list;
+}
+
+bool inSection(const Section &section, const CliCommand &command)
+{
+    for (CliNeeds needs : section.needs)
+        if (needs == command.needs)
+            return true;
+    return false;
+}
+
+QString describe(const CliCommand &command)
+{
+    QString text = QString::fromLatin1(command.description);
+    if (command.exits)
+        text += QStringLiteral(". Exit codes: %1").arg(QLatin1String(command.exits));
+    return text;
+}
+
+QString summary()
+{
+    return QStringLiteral("Connects to one controller (TCP port 8010 by default, UDP port 7010 "
+                          "with --udp, or the module at I2C address N behind an "
+                          "Ethernet-to-I2C gateway on TCP 8010) and runs COMMAND.");
+}
+
+QString outputRules()
+{
+    return QStringLiteral("Only values the device sent in this connection, after the command's "
+                          "own request, are printed or compared; a register that did not come "
+                          "back is named on standard error (\"0x2C not received\"), never "
+                          "shown as a value. Data go to standard output; errors (one line "
+                          "each), warnings and statistics to standard error.");
+}
+
+QString jsonRules()
+{
+    QStringList verbs;
+    for (const CliCommand &command : cliCommands())
+        if (command.json)
+            verbs << QString::fromLatin1(command.name);
+    return QStringLiteral("With --json, %1 print one JSON object per line instead of text; "
+                          "the field names are stable (listed in the manual page and the "
+                          "README).")
+        .arg(verbs.join(QStringLiteral(", ")));
+}
+
 QString text()
 {
     QString t = QStringLiteral(
         "usage: tarvine-cli [--ip ADDR [--udp | --i2c N] [--port P]] [--timeout MS]\n"
         "                   [--answer-timeout MS] [--verbose] COMMAND [ARGUMENTS]\n"
-        "       tarvine-cli --help [--markdown] | --version\n"
+        "       tarvine-cli --help [--markdown | --man] | --version\n"
+        "       tarvine-cli --completion bash\n"
         "\n");
-    t += wrap(QString(),
-              QStringLiteral("Connects to one controller (TCP port 8010 by default, UDP port "
-                             "7010 with --udp, or the module at I2C address N behind an "
-                             "Ethernet-to-I2C gateway on TCP 8010) and runs COMMAND."),
-              0);
-    for (const Section &section : Sections) {
+    t += wrap(QString(), summary(), 0);
+    for (const Section &section : sections()) {
         t += QLatin1Char('\n') + QLatin1String(section.title) + QLatin1Char('\n');
         for (const CliCommand &command : cliCommands())
             if (inSection(section, command))
@@ -118,14 +142,8 @@ QString text()
     for (const CliGlobalOption &option : CliOptions::globalOptions())
         t += entry(optionName(option), QString::fromLatin1(option.text));
     t += QLatin1Char('\n');
-    t += wrap(QString(),
-              QStringLiteral("Only values the device sent in this connection, after the "
-                             "command's own request, are printed or compared; a register that "
-                             "did not come back is named on standard error (\"0x2C not "
-                             "received\"), never shown as a value. Data go to standard output; "
-                             "errors (one line each), warnings and statistics to standard "
-                             "error."),
-              0);
+    t += wrap(QString(), outputRules(), 0);
+    t += wrap(QString(), jsonRules(), 0);
     t += QStringLiteral("\nExit codes (a command's own reading of them follows its "
                         "description):\n");
     for (const CliExit::Meaning &m : CliExit::meanings())
@@ -136,7 +154,7 @@ QString text()
 QString markdown()
 {
     QString t = QStringLiteral("| Command | Needs | What it does |\n|---|---|---|\n");
-    for (const Section &section : Sections)
+    for (const Section &section : sections())
         for (const CliCommand &command : cliCommands())
             if (inSection(section, command))
                 t += QStringLiteral("| `%1` | %2 | %3 |\n")
@@ -149,6 +167,17 @@ QString markdown()
     t += QStringLiteral("\n| Exit code | Meaning |\n|---|---|\n");
     for (const CliExit::Meaning &m : CliExit::meanings())
         t += QStringLiteral("| %1 | %2 |\n").arg(int(m.code)).arg(cell(QString::fromLatin1(m.text)));
+    t += QStringLiteral("\n| `--json` of | Field | Meaning |\n|---|---|---|\n");
+    for (const CliCommand &command : cliCommands()) {
+        if (!command.json)
+            continue;
+        for (const QString &field : QString::fromLatin1(command.json).split(QStringLiteral("; ")))
+            t += QStringLiteral("| `%1` | `%2` | %3 |\n")
+                     .arg(QLatin1String(command.name),
+                          field.section(QLatin1Char(':'), 0, 0)
+                              .replace(QStringLiteral(", "), QStringLiteral("`, `")),
+                          cell(field.section(QLatin1Char(':'), 1).trimmed()));
+    }
     return t;
 }
 

@@ -79,6 +79,16 @@ QStringList CliOptions::positional() const
     return verb ? CliArguments::positional(*verb, arguments) : arguments;
 }
 
+CliNeeds CliOptions::needs() const
+{
+    if (!verb)
+        return CliNeeds::Nothing;
+    if (verb->needs != CliNeeds::ModelOrDevice)
+        return verb->needs;
+    return CliArguments::has(arguments, QStringLiteral("--model")) ? CliNeeds::Nothing
+                                                                    : CliNeeds::Device;
+}
+
 std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &error)
 {
     error.clear();
@@ -175,11 +185,11 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString &er
         return std::nullopt;
     }
     o.comMode = udp ? 1 : (i2c ? 2 : 0);
-    if (o.verb->needs == CliNeeds::Nothing && connectionOption) {
+    if (o.needs() == CliNeeds::Nothing && connectionOption) {
         error = QStringLiteral("%1 needs no device: no --ip, --udp, --i2c or --port").arg(o.command);
         return std::nullopt;
     }
-    if (o.verb->needs != CliNeeds::Nothing && o.ip.isEmpty()) {
+    if (o.needs() != CliNeeds::Nothing && o.ip.isEmpty()) {
         error = QStringLiteral("--ip ADDR is required");
         return std::nullopt;
     }

@@ -8,6 +8,7 @@
 #include <span>
 
 struct CliCommand;
+enum class CliNeeds;
 
 /// An option every command line may carry (the connection and the waits).
 struct CliGlobalOption
@@ -36,6 +37,9 @@ struct CliOptions
 
     /// The arguments that are not options of the verb.
     QStringList positional() const;
+    /// What the verb needs on this command line (a verb that takes a model
+    /// or a device needs nothing when --model names one).
+    CliNeeds needs() const;
 
     /// The options before or after the verb that are not the verb's own.
     static std::span<const CliGlobalOption> globalOptions();

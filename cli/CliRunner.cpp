@@ -98,7 +98,8 @@ int CliRunner::runOn(const CliCommand &command)
 {
     CliContext context{m_options, m_out, m_err, *m_session, *m_connection,
                        *m_link, m_events, [this] { return reopen(); }};
-    if (command.needs == CliNeeds::Nothing)
+    const CliNeeds needs = m_options.verb ? m_options.needs() : command.needs;
+    if (needs == CliNeeds::Nothing)
         return command.run(context);
     if (!QLMCConnection::isValidIpText(m_options.ip))
         return context.fail(Usage, QStringLiteral("Wrong IP address: %1").arg(m_options.ip));
@@ -106,9 +107,9 @@ int CliRunner::runOn(const CliCommand &command)
         const auto port = quint16(m_options.port);
         m_connection->setPorts(port, port);
     }
-    if (command.needs == CliNeeds::Address)
+    if (needs == CliNeeds::Address)
         return command.run(context);
-    if (const int opened = openAndIdentify(command.needs == CliNeeds::LiveDevice); opened != Ok)
+    if (const int opened = openAndIdentify(needs == CliNeeds::LiveDevice); opened != Ok)
         return opened;
     return command.run(context);
 }

@@ -1,21 +1,28 @@
 #include "cli/DiscoveryCommands.h"
 
 #include "cli/CliContext.h"
+#include "cli/CliJson.h"
+#include "device/ModelProfile.h"
 #include "discovery/DiscoveryFrames.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "platform/LoopbackDiscoveryNetwork.h"
+
+#include <QJsonObject>
 
 #include <algorithm>
 
 using namespace CliExit;
 
 const CliCommand DiscoveryCommands::Scan{
-    "scan", "scan [--wait MS] [--port P] [--loopback FIRST-LAST]",
-    "devices answering a broadcast on every network: MAC, IP, type, FW, HW, name "
-    "(tab-separated, by MAC)",
+    "scan", "scan [--wait MS] [--port P] [--loopback FIRST-LAST] [--json] [--no-header]",
+    "devices answering a broadcast on every network: MAC, IP, type, model, FW, HW, name "
+    "(tab-separated under a header line, by MAC)",
     CliNeeds::Nothing, &DiscoveryCommands::run, nullptr,
-    "2 sending failed, 3 no device answered"};
+    "2 sending failed, 3 no device answered",
+    "mac: MAC address (00-50-C2-00-00-65); ip: IP address; type: type code (number); subtype: "
+    "sub-type (number); model: model name (empty when unlisted); firmware: firmware version; "
+    "hardware: hardware version; name: device name"};
 const CliCommand DiscoveryCommands::Adapters{
     "adapters", "adapters [--loopback FIRST-LAST] [--wait MS] [--port P]", "local adapters: name, IP, MAC, description",
     CliNeeds::Nothing, &DiscoveryCommands::run, nullptr, "2 the adapter list could not be read"};
@@ -92,6 +99,10 @@ int DiscoveryCommands::parse()
             m_force = true;
         } else if (a == QLatin1String("--verify")) {
             m_verify = true;
+        } else if (a == QLatin1String("--json")) {
+            m_json = true;
+        } else if (a == QLatin1String("--no-header")) {
+            m_noHeader = true;
         } else if (a == QLatin1String("--verbose")) {
         } else if (a.startsWith(QLatin1String("--"))) {
             return fail(Usage, QStringLiteral("unknown option %1").arg(a));
@@ -157,10 +168,30 @@ int DiscoveryCommands::scan()
 {
     QLMCScanQuelmoDevice engine(m_waitMs, *m_network, uint16_t(m_port));
     const bool sent = runScan(engine);
+    if (!m_json && !m_noHeader)
+        m_out << "MAC\tIP\tTYPE\tMODEL\tFW\tHW\tNAME" << Qt::endl;
     for (const QLMCQuelmoDevice &d : engine.DeviceList) {
+        // The model as the identification would name it from type and firmware.
+        const QString model =
+            identifyDevice((uint32_t(d.TypeCode) << 16) | d.SubType,
+                           (uint32_t(d.FWVersion[0]) << 16) | d.FWVersion[1])
+                .modelName;
+        if (m_json) {
+            QJsonObject o;
+            o.insert(QStringLiteral("mac"), d.MACText);
+            o.insert(QStringLiteral("ip"), d.IPText);
+            o.insert(QStringLiteral("type"), int(d.TypeCode));
+            o.insert(QStringLiteral("subtype"), int(d.SubType));
+            o.insert(QStringLiteral("model"), model);
+            o.insert(QStringLiteral("firmware"), d.FWVersionText);
+            o.insert(QStringLiteral("hardware"), d.HWVersionText);
+            o.insert(QStringLiteral("name"), d.NameText);
+            m_out << CliJson::line(o) << Qt::endl;
+            continue;
+        }
         m_out << escaped(d.MACText) << '\t' << d.IPText << '\t' << d.TypeText << '\t'
-              << d.FWVersionText << '\t' << d.HWVersionText << '\t' << escaped(d.NameText)
-              << Qt::endl;
+              << (model.isEmpty() ? QStringLiteral("-") : model) << '\t' << d.FWVersionText
+              << '\t' << d.HWVersionText << '\t' << escaped(d.NameText) << Qt::endl;
     }
     if (engine.DeviceList.empty())
         return fail(sent ? Unanswered : LinkLost, QStringLiteral("no device answered"));

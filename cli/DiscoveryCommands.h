@@ -10,7 +10,7 @@
 class DiscoveryNetwork;
 
 /// The discovery commands of tarvine-cli, which need no device address:
-///   scan [--wait MS] [--port P] [--loopback FIRST-LAST]
+///   scan [--wait MS] [--port P] [--loopback FIRST-LAST] [--json] [--no-header]
 ///   adapters [--loopback FIRST-LAST]
 ///   set-ip MAC ADDR [--board NAME|IP] [--force] [--verify] [--wait MS] [--port P]
 ///          [--loopback FIRST-LAST]
@@ -55,4 +55,6 @@ private:
     QString m_board;
     bool m_force = false;
     bool m_verify = false;
+    bool m_json = false;
+    bool m_noHeader = false;
 };

@@ -1,9 +1,11 @@
 #include "cli/FileCommands.h"
 
 #include "cli/CliContext.h"
+#include "cli/CliJson.h"
 #include "cli/CliLink.h"
 
 #include "device/QLMCSession.h"
+#include "device/RegisterNames.h"
 #include "device/RegisterText.h"
 #include "files/ParameterApply.h"
 #include "files/ParameterFile.h"
@@ -143,6 +145,7 @@ int FileCommands::diff()
     const ParameterFileContent content = ParameterFile::readPath(m_file);
     if (!content.ok())
         return fail(BadFile, content.error);
+    const bool json = CliArguments::has(m_c.arguments(), QStringLiteral("--json"));
     const uint64_t mark = m_c.session.answerSequence();
     const int code = readBack(content);
     int differences = 0;
@@ -150,7 +153,17 @@ int FileCommands::diff()
         if (!row.different)
             continue;
         ++differences;
-        m_c.out << ParameterCompare::differenceLine(row) << Qt::endl;
+        if (json) {
+            QJsonObject o = CliJson::registerFields(row.address);
+            o.insert(QStringLiteral("device"), row.deviceText);
+            o.insert(QStringLiteral("file"), row.fileText);
+            o.insert(QStringLiteral("device_raw"), row.deviceHex);
+            o.insert(QStringLiteral("file_raw"), row.fileHex);
+            o.insert(QStringLiteral("notes"), row.notes());
+            m_c.out << CliJson::line(o) << Qt::endl;
+        } else {
+            m_c.out << ParameterCompare::differenceLine(row) << Qt::endl;
+        }
     }
     // An incomplete read-back is no comparison: "no difference" is never
     // said of a value that did not come.
@@ -167,7 +180,7 @@ int FileCommands::send()
     std::set<int> only;
     const QString onlyText = CliArguments::value(m_c.arguments(), QStringLiteral("--only"));
     for (const QString &text : onlyText.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        only.insert(*RegisterText::parseAddress(text.trimmed())); // checked at parsing
+        only.insert(*RegisterNames::parse(text.trimmed())); // checked at parsing
     for (int address : only) {
         bool inFile = false;
         for (const FileEntry &entry : content.entries)
@@ -240,8 +253,8 @@ QString checkSend(const CliOptions &options)
 {
     const QString registers = CliArguments::value(options.arguments, QStringLiteral("--only"));
     for (const QString &text : registers.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        if (!RegisterText::parseAddress(text.trimmed()))
-            return QStringLiteral("%1 is not a register address").arg(text);
+        if (!RegisterNames::parse(text.trimmed()))
+            return QStringLiteral("%1 is not a register address or name").arg(text);
     return {};
 }
 
@@ -257,10 +270,15 @@ const CliCommand FileCommands::View{"view", "view FILE", "list the registers of 
                                     CliNeeds::Nothing, &FileCommands::view, nullptr,
                                     "6 a bad or unreadable file"};
 const CliCommand FileCommands::Send{
-    "send", "send FILE [--only REG,...]", "send a parameter file and verify the read-back",
+    "send", "send FILE [--only REG,...]",
+    "send a parameter file and verify the read-back (--only: those registers, by address or "
+    "name)",
     CliNeeds::Device, &FileCommands::run, &checkSend,
     "6 a bad or unreadable file, 7 registers the device did not take"};
-const CliCommand FileCommands::Diff{"diff", "diff FILE",
-                                    "list the registers that differ from the file",
-                                    CliNeeds::Device, &FileCommands::run, nullptr,
-                                    "6 a bad or unreadable file, 7 registers differ"};
+const CliCommand FileCommands::Diff{
+    "diff", "diff FILE [--json]", "list the registers that differ from the file",
+    CliNeeds::Device, &FileCommands::run, nullptr, "6 a bad or unreadable file, 7 registers differ",
+    "address: register address (number); name: register name; device: the device's value as "
+    "text; file: the file's value as text; device_raw: the device's bytes (0x and two hex "
+    "digits per byte); file_raw: the file's bytes; notes: the comparison's notes (may be "
+    "empty)"};

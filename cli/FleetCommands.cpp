@@ -1,6 +1,7 @@
 #include "cli/FleetCommands.h"
 
 #include "cli/CliContext.h"
+#include "cli/CliJson.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "files/ParameterFile.h"
@@ -11,7 +12,6 @@
 
 #include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 using namespace CliExit;
@@ -163,16 +163,30 @@ void FleetRun::progress(int done, int total, int failed)
 void FleetRun::printRow(const FleetRow &row)
 {
     if (m_json) {
+        // Every documented field on every line: null where the device sent
+        // nothing or the action does not fill it.
         QJsonObject object;
+        for (const QString &name : findCliCommand(QStringLiteral("fleet"))->jsonFields())
+            object.insert(name, QJsonValue::Null);
         object.insert(QStringLiteral("target"), row.target.label());
         object.insert(QStringLiteral("result"), statusWord(row.status));
-        if (!row.reason.isEmpty())
-            object.insert(QStringLiteral("reason"), row.reason);
+        object.insert(QStringLiteral("reason"), row.reason);
         for (const auto &[name, value] : row.fields)
-            object.insert(name, value);
-        if (!row.details.isEmpty())
-            object.insert(QStringLiteral("registers"), QJsonArray::fromStringList(row.details));
-        m_c.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+            if (object.contains(name))
+                object.insert(name, value);
+        if (m_action == QLatin1String("diff")) {
+            QJsonArray registers;
+            QJsonArray identity;
+            for (const QString &detail : row.details) {
+                if (detail.startsWith(QLatin1String("identity ")))
+                    identity.append(detail.mid(9));
+                else
+                    registers.append(detail);
+            }
+            object.insert(QStringLiteral("registers"), registers);
+            object.insert(QStringLiteral("identity"), identity);
+        }
+        m_c.out << CliJson::line(object) << Qt::endl;
         return;
     }
     QStringList cells;
@@ -285,6 +299,13 @@ const CliCommand Fleet{
     "registers that differ from FILE (identity registers apart)",
     CliNeeds::Nothing, &runFleet, &checkFleet,
     "3 no device answered the discovery, 6 a bad hosts file or FILE, DIR or its index not "
-    "written, 7 (diff) registers differ, 8 some controllers failed (their rows say why)"};
+    "written, 7 (diff) registers differ, 8 some controllers failed (their rows say why)",
+    "target: the controller (ADDR or ADDR:MODULE); result: ok, unreachable, unanswered, "
+    "refused, skipped, file-failed or differs; reason: why not (empty on success); mac: MAC "
+    "address (null, as every field below, when the device did not send it or the action does "
+    "not fill it); address: IP address (0x12); model: model name; firmware: firmware version; "
+    "name: device name; mode: regulation mode (list); warnings: warning word (list); "
+    "temperature: temperature (list); file: the file written (save); registers: the differing "
+    "registers, device -> file (diff); identity: the differing identity registers (diff)"};
 
 } // namespace FleetCommands

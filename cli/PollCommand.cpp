@@ -3,12 +3,14 @@
 #include "cli/PollCommands.h"
 
 #include "cli/CliContext.h"
+#include "cli/CliJson.h"
 #include "cli/CliLink.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "record/LiveRecorder.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 
 #include <algorithm>
 
@@ -54,6 +56,15 @@ QString statisticsLine(const Totals &totals, std::vector<float> times)
     return line;
 }
 
+/// One value of a poll line: its name (the header's and the JSON field's),
+/// register and text (a number in JSON, as printed).
+struct PollField
+{
+    const char *name;
+    int address;
+    QString text;
+};
+
 QString checkPoll(const CliOptions &options)
 {
     const QStringList &arguments = options.arguments;
@@ -64,6 +75,9 @@ QString checkPoll(const CliOptions &options)
         if (!ok || !(seconds > 0) || seconds > 86400)
             return QStringLiteral("--seconds must be a positive number of seconds");
     }
+    if (CliArguments::has(arguments, QStringLiteral("--json"))
+        && CliArguments::has(arguments, QStringLiteral("--csv")))
+        return QStringLiteral("--json and --csv exclude each other");
     return CliArguments::checkInteger(arguments, QStringLiteral("--refresh"), 2, 200);
 }
 
@@ -74,6 +88,7 @@ int poll(CliContext &c)
     const int refreshMs = CliArguments::value(args, QStringLiteral("--refresh"), QStringLiteral("20")).toInt(nullptr, 0);
     const QString csvFile = CliArguments::value(args, QStringLiteral("--csv"));
     const bool csv = !csvFile.isEmpty();
+    const bool json = CliArguments::has(args, QStringLiteral("--json"));
 
     // With --csv the decoder's recorder writes the lines into the file.
     LiveRecorder recorder(c.session);
@@ -84,7 +99,7 @@ int poll(CliContext &c)
     }
     c.session.RefreshRatio = refreshMs;
     c.connection.setPollingEnabled(true);
-    if (!csv)
+    if (!csv && !json)
         c.out << "time_ms position speed desired input mode voltage command temperature current"
               << Qt::endl;
     Totals totals;
@@ -114,20 +129,34 @@ int poll(CliContext &c)
         if (!cycle)
             continue;
         const ReceivedValues &v = *cycle;
-        // A value whose register was not received in this connection is "-".
-        auto field = [&received](int address, const QString &text) {
-            return received.test(size_t(address)) ? text : QStringLiteral("-");
+        // A value whose register was not received in this connection is "-"
+        // (null in JSON).
+        const PollField fields[] = {
+            {"position", Reg::Position, QString::number(v.Position)},
+            {"speed", Reg::Speed, QString::number(v.Speed)},
+            {"desired", Reg::Desired, QString::number(v.Desired)},
+            {"input", Reg::Input, QString::number(v.Input)},
+            {"mode", Reg::RegulationMode, QString::number(v.RegulationMode)},
+            {"voltage", Reg::Voltage, QString::number(v.Voltage, 'f', 2)},
+            {"command", Reg::Command, QString::number(v.Command)},
+            {"temperature", Reg::Temperature, QString::number(v.Temperature, 'f', 1)},
+            {"current", Reg::CurrentSense, QString::number(v.CurrentLive, 'f', 3)},
         };
         ++lines;
-        c.out << clock.elapsed() << ' ' << field(Reg::Position, QString::number(v.Position)) << ' '
-              << field(Reg::Speed, QString::number(v.Speed)) << ' '
-              << field(Reg::Desired, QString::number(v.Desired)) << ' '
-              << field(Reg::Input, QString::number(v.Input)) << ' '
-              << field(Reg::RegulationMode, QString::number(v.RegulationMode)) << ' '
-              << field(Reg::Voltage, QString::number(v.Voltage, 'f', 2)) << ' '
-              << field(Reg::Command, QString::number(v.Command)) << ' '
-              << field(Reg::Temperature, QString::number(v.Temperature, 'f', 1)) << ' '
-              << field(Reg::CurrentSense, QString::number(v.CurrentLive, 'f', 3)) << Qt::endl;
+        if (json) {
+            QJsonObject o;
+            o.insert(QStringLiteral("time_ms"), clock.elapsed());
+            for (const PollField &f : fields)
+                o.insert(QLatin1String(f.name), received.test(size_t(f.address))
+                                                    ? QJsonValue(f.text.toDouble())
+                                                    : QJsonValue(QJsonValue::Null));
+            c.out << CliJson::line(o) << Qt::endl;
+            continue;
+        }
+        c.out << clock.elapsed();
+        for (const PollField &f : fields)
+            c.out << ' ' << (received.test(size_t(f.address)) ? f.text : QStringLiteral("-"));
+        c.out << Qt::endl;
     }
     c.connection.setPollingEnabled(false);
     totals.add(c.session.statistics());
@@ -168,12 +197,15 @@ std::optional<ReceivedValues> takeCycleValues(QLMCSession &session,
     return v;
 }
 
-const CliCommand Poll{"poll", "poll [--seconds S] [--refresh MS] [--csv FILE]",
+const CliCommand Poll{"poll", "poll [--seconds S] [--refresh MS] [--csv FILE] [--json]",
                       "one line of live values per read cycle for S seconds (default 5), then a "
                       "statistics line on standard error; goes on through lost answers and "
                       "reopens a lost connection; --csv records the lines into FILE as \"Record "
                       "live values...\" does",
                       CliNeeds::LiveDevice, &poll, &checkPoll,
-                      "3 nothing came back for the whole run, 6 FILE not written"};
+                      "3 nothing came back for the whole run, 6 FILE not written",
+                      "time_ms: time since the start (number); position, speed, desired, input, "
+                      "mode, voltage, command, temperature, current: the values (numbers, or "
+                      "null when the register was not received in this connection)"};
 
 } // namespace PollCommands

@@ -1,10 +1,16 @@
 #include "cli/RegisterCommands.h"
 
 #include "cli/CliContext.h"
+#include "cli/CliJson.h"
 #include "cli/CliLink.h"
+#include "device/ModelCatalogue.h"
+#include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterNames.h"
 #include "device/RegisterText.h"
 #include "link/QLMCConnection.h"
+
+#include <QJsonObject>
 
 #include <algorithm>
 
@@ -26,9 +32,10 @@ std::vector<WriteItem> parseWrites(const QStringList &arguments, QString &error)
     std::vector<WriteItem> writes;
     for (const QString &arg : arguments) {
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
-        const auto address = RegisterText::parseAddress(eq > 0 ? arg.left(eq) : arg);
-        if (!address || !isRegisterAddress(*address)) {
-            error = QStringLiteral("%1: expected REG=VALUE with a register address").arg(arg);
+        const auto address = RegisterNames::parse(eq > 0 ? arg.left(eq) : arg);
+        if (!address) {
+            error = QStringLiteral("%1: expected REG=VALUE with a register address or name")
+                        .arg(arg);
             return {};
         }
         const int size = registerInfo(*address)->size;
@@ -70,18 +77,28 @@ QString checkWrite(const CliOptions &options)
 
 QString checkRead(const CliOptions &options)
 {
-    for (const QString &arg : options.arguments) {
-        const auto address = RegisterText::parseAddress(arg);
-        if (!address || !isRegisterAddress(*address))
-            return QStringLiteral("%1 is not a register address").arg(arg);
-    }
+    for (const QString &arg : CliArguments::positional(Read, options.arguments))
+        if (!RegisterNames::parse(arg))
+            return QStringLiteral("%1 is not a register address or name").arg(arg);
     return {};
 }
 
-void printRegister(CliContext &c, int address)
+bool wantsJson(const CliContext &c)
+{
+    return CliArguments::has(c.arguments(), QStringLiteral("--json"));
+}
+
+void printRegister(CliContext &c, int address, bool json = false)
 {
     RegisterLockGuard guard(c.session.lock());
     const QLMCRegister &reg = *c.session.motor().registerAt(address);
+    if (json) {
+        QJsonObject o = CliJson::registerFields(address);
+        o.insert(QStringLiteral("value"), CliJson::registerValue(address, reg.Value));
+        o.insert(QStringLiteral("raw"), RegisterText::trace(reg.Value));
+        c.out << CliJson::line(o) << Qt::endl;
+        return;
+    }
     c.out << CliLink::addressText(address) << ' ' << QString::fromStdString(reg.Name) << " = "
           << RegisterText::value(address, reg.Value) << Qt::endl;
 }
@@ -90,9 +107,22 @@ int identify(CliContext &c)
 {
     const ModelProfile &profile = c.connection.profile();
     uint32_t version;
+    uint32_t type;
     {
         RegisterLockGuard guard(c.session.lock());
         version = c.session.Device.DeviceVersion;
+        type = c.session.Device.DeviceType;
+    }
+    if (wantsJson(c)) {
+        QJsonObject o;
+        o.insert(QStringLiteral("model"), profile.modelName);
+        o.insert(QStringLiteral("type"), int(type >> 16));
+        o.insert(QStringLiteral("subtype"), int(type & 0xFFFF));
+        o.insert(QStringLiteral("firmware"), RegisterText::versionText(version));
+        o.insert(QStringLiteral("version"), qint64(version));
+        o.insert(QStringLiteral("caption"), profile.caption);
+        c.out << CliJson::line(o) << Qt::endl;
+        return CliExit::Ok;
     }
     c.out << "Model: "
           << (profile.modelName.isEmpty() ? QStringLiteral("(unknown)") : profile.modelName)
@@ -106,8 +136,8 @@ int read(CliContext &c)
 {
     int result = CliExit::Ok;
     std::vector<int> readable;
-    for (const QString &arg : c.arguments()) {
-        const int address = *RegisterText::parseAddress(arg); // checked at parsing
+    for (const QString &arg : c.options.positional()) {
+        const int address = *RegisterNames::parse(arg); // checked at parsing
         RegisterLockGuard guard(c.session.lock());
         if (c.session.motor().registerAt(address)->Readable) {
             readable.push_back(address);
@@ -122,7 +152,7 @@ int read(CliContext &c)
     const int code = c.link.read(readable);
     for (int address : readable)
         if (c.link.received(address))
-            printRegister(c, address);
+            printRegister(c, address, wantsJson(c));
     return code != CliExit::Ok ? code : result;
 }
 
@@ -203,18 +233,122 @@ int write(CliContext &c)
     return code != CliExit::Ok ? code : result;
 }
 
+QString accessText(const RegisterAccess &access, int size)
+{
+    if (access.writable && size == 0)
+        return QStringLiteral("command");
+    if (access.readable && access.writable)
+        return QStringLiteral("read-write");
+    if (access.readable)
+        return QStringLiteral("read");
+    if (access.writable)
+        return QStringLiteral("write");
+    return QStringLiteral("none");
+}
+
+QString checkRegisters(const CliOptions &options)
+{
+    const QString model = CliArguments::value(options.arguments, QStringLiteral("--model"));
+    if (CliArguments::has(options.arguments, QStringLiteral("--model")) && !findKnownModel(model)) {
+        QStringList names;
+        for (const KnownModel &known : knownModels())
+            names << QString::fromLatin1(known.name);
+        return QStringLiteral("unknown model %1 (%2)").arg(model, names.join(QStringLiteral(", ")));
+    }
+    return {};
+}
+
+int registers(CliContext &c)
+{
+    const QStringList &args = c.arguments();
+    const bool json = wantsJson(c);
+    ModelProfile named;
+    if (const auto model = findKnownModel(CliArguments::value(args, QStringLiteral("--model"))))
+        named = identifyDevice(model->typeRegister(), model->version);
+    const ModelProfile &profile =
+        CliArguments::has(args, QStringLiteral("--model")) ? named : c.connection.profile();
+    if (!json && !CliArguments::has(args, QStringLiteral("--no-header")))
+        c.out << "ADDRESS\tNAME\tUNIT\tSIZE\tACCESS" << Qt::endl;
+    for (const RegisterInfo &info : registerTable()) {
+        if (info.address < 0)
+            continue;
+        const QString name = QString::fromLatin1(info.name.data(), qsizetype(info.name.size()));
+        const QString unit = RegisterNames::unit(info.address, profile);
+        const QString access = accessText(profile.access[size_t(info.address)], info.size);
+        if (json) {
+            QJsonObject o = CliJson::registerFields(info.address);
+            o.insert(QStringLiteral("word"), RegisterNames::word(info.address));
+            o.insert(QStringLiteral("unit"), unit);
+            o.insert(QStringLiteral("size"), info.size);
+            o.insert(QStringLiteral("access"), access);
+            c.out << CliJson::line(o) << Qt::endl;
+        } else {
+            c.out << CliLink::addressText(info.address) << '\t' << name << '\t' << unit << '\t'
+                  << info.size << '\t' << access << Qt::endl;
+        }
+    }
+    return CliExit::Ok;
+}
+
+int stop(CliContext &c)
+{
+    // "Driver Stop": 0x20 = 0 as the sender's next packet, ahead of the poll.
+    c.link.beginWrite();
+    if (!c.session.requestDriverStop())
+        return c.link.reportLost();
+    c.waitFor([&c] { return c.link.writeAnswered(Reg::RegulationMode) || c.link.lost(); },
+              c.link.timeoutMs());
+    if (!c.link.writeAnswered(Reg::RegulationMode)) {
+        if (c.link.lost())
+            return c.link.reportLost();
+        return c.fail(CliExit::Unanswered,
+                      QStringLiteral("no answer to Driver Stop within %1 ms").arg(c.link.timeoutMs()));
+    }
+    // The mode read back after the answer: 0 when the device took it.
+    if (const int code = c.link.read({Reg::RegulationMode}); code != CliExit::Ok)
+        return code;
+    printRegister(c, Reg::RegulationMode);
+    RegisterLockGuard guard(c.session.lock());
+    const std::vector<uint8_t> &mode = c.session.motor().registerAt(Reg::RegulationMode)->Value;
+    if (mode.empty() || mode[0] != 0)
+        return c.fail(CliExit::Differs, QStringLiteral("Driver Stop not taken: mode %1")
+                                            .arg(RegisterText::value(Reg::RegulationMode, mode)));
+    return CliExit::Ok;
+}
+
 } // namespace
 
-const CliCommand Identify{"identify", "identify", "model name, firmware version and window caption",
-                          CliNeeds::Device, &identify};
-const CliCommand Read{"read", "read REG...",
-                      "read registers (decimal or 0x-hex addresses) and print their values",
+const CliCommand Identify{"identify", "identify [--json]",
+                          "model name, firmware version and window caption",
+                          CliNeeds::Device, &identify, nullptr, nullptr,
+                          "model: model name (empty when unlisted); type: type code (number); "
+                          "subtype: sub-type (number); firmware: firmware version as text; "
+                          "version: register 0x01 (number); caption: window caption"};
+const CliCommand Read{"read", "read REG... [--json]",
+                      "read registers (by decimal or 0x-hex address or by name, as "
+                      "tarvine-cli registers lists them) and print their values",
                       CliNeeds::Device, &read, &checkRead,
-                      "5 a register the model does not read"};
+                      "5 a register the model does not read",
+                      "address: register address (number); name: register name; value: a number "
+                      "for integer and fixed-point registers, else text; raw: the bytes "
+                      "([0x.. ..])"};
 const CliCommand Write{"write", "write REG=VALUE...",
-                       "write registers, then read them back (registers over four bytes take "
-                       "their exact trace: 0x4D=[0x80 65 00 00 03 E8])",
+                       "write registers (by address or name), then read them back (registers "
+                       "over four bytes take their exact trace: 0x4D=[0x80 65 00 00 03 E8])",
                        CliNeeds::Device, &write, &checkWrite,
                        "5 a register the model does not write, 7 the read-back differs"};
+const CliCommand Registers{
+    "registers", "registers [--model M] [--json] [--no-header]",
+    "list every register: address, name, unit, size in bytes and access on the connected "
+    "model, or on model M without a device (--model NETDC-A)",
+    CliNeeds::ModelOrDevice, &registers, &checkRegisters, nullptr,
+    "address: register address (number); name: register name; word: the name as one word; "
+    "unit: unit of the value (may be empty); size: bytes (number); access: read, write, "
+    "read-write, command or none"};
+const CliCommand Stop{"stop", "stop",
+                      "Driver Stop (0x20 = 0) as the next packet, ahead of the poll; waits for "
+                      "its answer and reads the mode back",
+                      CliNeeds::LiveDevice, &stop, nullptr,
+                      "7 the mode read back is not 0"};
 
 } // namespace RegisterCommands

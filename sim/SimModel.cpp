@@ -1,19 +1,20 @@
 #include "sim/SimModel.h"
 
+#include "device/ModelCatalogue.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 
 const std::vector<SimModel> &simModelPresets()
 {
-    static const std::vector<SimModel> presets = {
-        {"NETDC-A", 2, 1, 0x00070012},   {"NETEC-B", 6, 3, 0x00070012},
-        {"NETEC-A", 6, 4, 0x00070012},   {"BUSDC-C", 3, 5, 0x00070012},
-        {"BUSDC-A", 3, 100, 0x00070012}, {"BUSDC-B", 3, 200, 0x00070012},
-        {"BUSEC-A", 25, 1, 0x00070012},  {"BUSST-A", 43, 1, 0x00040000},
-        {"BUSST-B", 43, 2, 0x00040000},  {"BUSST-C", 43, 3, 0x00040000},
-        {"BUSST-D", 43, 4, 0x00040000},
-    };
+    // The models the tool identifies, each as one of its kind reports itself.
+    static const std::vector<SimModel> presets = [] {
+        std::vector<SimModel> list;
+        for (const KnownModel &m : knownModels())
+            list.push_back({m.name, m.typeCode, m.subType, m.version});
+        return list;
+    }();
     return presets;
 }
 

@@ -6,6 +6,7 @@
 #include "panel/DisplayText.h"
 #include "panel/LoopTimeMenu.h"
 #include "platform/SpawnCommandRunner.h"
+#include "ui/connection/LinkCloseQuestion.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
@@ -86,6 +87,7 @@ TFormMain::TFormMain(QWidget *parent)
     buildMenus();
     buildStatusBar();
     buildCentral();
+    buildStopButton();
     buildMainPanels();
     registerConnectedControls();
     connect(m_context.get(), &WindowContext::consignStateResetRequested, this,
@@ -475,8 +477,18 @@ void TFormMain::MenuComStatisticsClick()
 
 void TFormMain::MenuComScanClick()
 {
-    if (windows().paramIP)
-        windows().paramIP->connection().close();
+    // The discovery engine has sockets of its own: a TCP link stays open while
+    // the scan window is shown, and closes only when another device is picked
+    // there. A UDP connection holds the discovery port: it closes first, if
+    // the user agrees.
+    if (TFormParamIP *paramIP = windows().paramIP) {
+        QLMCConnection &link = paramIP->connection();
+        if (link.comMode() == ComModes::Udp) {
+            if (!LinkCloseQuestion::mayClose(this, m_context->session(), link))
+                return;
+            link.close();
+        }
+    }
     showTool(windows().scanUDP);
 }
 

@@ -20,6 +20,7 @@ class QFrame;
 class QLabel;
 class QLMCConnection;
 class QMenu;
+class QPushButton;
 class QTabWidget;
 class QVBoxLayout;
 class RefreshPanel;
@@ -86,6 +87,9 @@ public:
     RefreshPanel *refreshPanel() const { return m_refresh; }
     QCheckBox *pollingCheckBox() const;
     QCheckBox *graphicCheckBox() const;
+    /// The STOP button `BDriverStop`, at the right end of the menu bar, where
+    /// no tool window covers it; it triggers `ActionDriverStop` (Esc).
+    QPushButton *driverStopButton() const { return m_driverStopButton; }
 
     // --- Frame (MainFrame) -------------------------------------------------------
     void setDisplayHook(DisplayStep step, DisplayHook hook) override;
@@ -121,6 +125,7 @@ private:
     void buildMenus();
     void buildStatusBar();
     void buildCentral();
+    void buildStopButton();
     void buildMainPanels();
     void registerConnectedControls();
     void showDeviceName();
@@ -170,6 +175,7 @@ private:
     QTabWidget *m_graphPages = nullptr;
     std::array<QLabel *, StatusPanelCount> m_statusPanels{};
     QFrame *m_panelCom = nullptr;
+    QPushButton *m_driverStopButton = nullptr;
 
     QMenu *m_loopTimeMenu = nullptr;
     std::array<QAction *, 7> m_loopTimeItems{}; // index = value of 0x2D

@@ -10,8 +10,11 @@
 #include "ui/main/RegulationModePanel.h"
 #include "ui/main/RegulationParametersPanel.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -95,6 +98,7 @@ void TFormMain::buildCentral()
     auto *refreshLayout = new QVBoxLayout(refreshBox);
     refreshLayout->setContentsMargins(8, 4, 8, 4);
     m_refresh = new RefreshPanel(m_context->session(), refreshBox);
+    m_refresh->takeSpaceBar(this);
     refreshLayout->addWidget(m_refresh);
     top->addWidget(refreshBox);
     top->addStretch(1);
@@ -118,6 +122,28 @@ void TFormMain::buildCentral()
     m_graphPages->setObjectName(QStringLiteral("PageControlGraph"));
     m_graphPages->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     right->addWidget(m_graphPages, 1);
+}
+
+void TFormMain::buildStopButton()
+{
+    // The STOP is always at hand: at the right end of the menu bar, beyond the
+    // corner where the tool windows open, and as Esc in every window.
+    QAction *stop = m_context->driverStopAction();
+    addAction(stop);
+    m_driverStopButton = new QPushButton(QStringLiteral("STOP"), menuBar());
+    m_driverStopButton->setObjectName(QStringLiteral("BDriverStop"));
+    m_driverStopButton->setToolTip(stop->toolTip());
+    // A click leaves the keyboard focus where it was (an edit being typed in).
+    m_driverStopButton->setFocusPolicy(Qt::NoFocus);
+    m_driverStopButton->setAutoDefault(false);
+    m_driverStopButton->setStyleSheet(QStringLiteral(
+        "QPushButton { background: #c81e1e; color: white; font-weight: bold;"
+        " border: 1px solid #7a0f0f; border-radius: 3px; padding: 1px 18px; margin: 1px 4px; }"
+        "QPushButton:pressed { background: #8f1111; }"
+        "QPushButton:disabled { background: #dcb4b4; color: #f6eaea; border-color: #c09a9a; }"));
+    connect(m_driverStopButton, &QPushButton::clicked, stop, &QAction::trigger);
+    m_context->connectedControls().addWhileConnected(m_driverStopButton);
+    menuBar()->setCornerWidget(m_driverStopButton, Qt::TopRightCorner);
 }
 
 void TFormMain::buildMainPanels()

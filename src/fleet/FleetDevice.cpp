@@ -98,10 +98,31 @@ bool FleetDevice::open()
     }
     m_connection->setPollingEnabled(false);
     if (!settle()) {
-        failed(QStringLiteral("the identification's read did not end within the limit"));
+        std::vector<int> missing;
+        {
+            RegisterLockGuard guard(m_session->lock());
+            for (const QLMCRegister &reg : m_session->motor().registers())
+                if (reg.Readable && reg.Size > 0 && !reg.received())
+                    missing.push_back(reg.Address);
+        }
+        failed(QStringLiteral("no answer for ") + addressList(missing)
+               + QStringLiteral(" (the identification's read did not end within the limit)"));
         return false;
     }
     return true;
+}
+
+QString FleetDevice::addressList(const std::vector<int> &addresses)
+{
+    constexpr size_t Shown = 8;
+    QStringList texts;
+    for (size_t i = 0; i < std::min(addresses.size(), Shown); ++i)
+        texts << QStringLiteral("0x")
+                     + QStringLiteral("%1").arg(addresses[i], 2, 16, QLatin1Char('0')).toUpper();
+    QString text = texts.join(QLatin1Char(','));
+    if (addresses.size() > Shown)
+        text += QStringLiteral(" and %1 more").arg(addresses.size() - Shown);
+    return text;
 }
 
 std::vector<int> FleetDevice::read(const std::vector<int> &addresses)

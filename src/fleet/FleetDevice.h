@@ -70,6 +70,8 @@ public:
     QLMCConnection &connection() { return *m_connection; }
     /// True once the link was refused, closed or reset.
     bool lost() const;
+    /// "0x07,0x08,0x33": the first eight, then how many more (one line).
+    static QString addressList(const std::vector<int> &addresses);
 
 private:
     /// Runs this thread's events until \a done or the deadline; false at the deadline.

@@ -11,17 +11,9 @@
 
 namespace {
 
-// "0x07,0x08,0x33", the first eight, then how many more: one line.
 QString addressList(const std::vector<int> &addresses)
 {
-    constexpr size_t Shown = 8;
-    QStringList texts;
-    for (size_t i = 0; i < std::min(addresses.size(), Shown); ++i)
-        texts << QStringLiteral("0x") + QStringLiteral("%1").arg(addresses[i], 2, 16, QLatin1Char('0')).toUpper();
-    QString text = texts.join(QLatin1Char(','));
-    if (addresses.size() > Shown)
-        text += QStringLiteral(" and %1 more").arg(addresses.size() - Shown);
-    return text;
+    return FleetDevice::addressList(addresses);
 }
 
 // The value text of a register received in this connection; empty when it

@@ -197,11 +197,15 @@ std::optional<ConsignTrackResult> ConsignModel::trackBarChangedLocked(int positi
         m_skipTrackChange = false;
         return std::nullopt;
     }
-    const int64_t span = int64_t(m_consignMax) - int64_t(m_consignMin) + 1;
+    // The track bar's ends are the range's ends, exactly: the span is
+    // multiplied before the division, so the right end gives ConsignMax (a
+    // quotient taken first would leave it a fraction short, one less once
+    // truncated). The product of two integers is exact in long double.
+    const int64_t span = int64_t(m_consignMax) - int64_t(m_consignMin);
     const long double consign =
         m_trackMaximum == 0
             ? static_cast<long double>(m_consignMin)
-            : static_cast<long double>(span) / m_trackMaximum * position + m_consignMin;
+            : static_cast<long double>(span) * position / m_trackMaximum + m_consignMin;
     // Kept within 32 bits: the top of a full-width range would otherwise wrap to its bottom.
     m_consignValue = PanelNumberText::truncToInt32(consign);
 

@@ -119,9 +119,10 @@ public:
 
     /// Change of the input track bar to \a position. nullopt when the change
     /// is skipped (SkipTrackChange, turned off here). Otherwise ConsignValue =
-    /// trunc((ConsignMax - ConsignMin + 1) / track maximum x position +
-    /// ConsignMin), shown in ECons and written to 0x21 when \a activeChecked
-    /// (CBActiveTBCons).
+    /// trunc((ConsignMax - ConsignMin) x position / track maximum +
+    /// ConsignMin), so the track bar's ends give ConsignMin and ConsignMax
+    /// exactly (the "Min-Max" auto change toggles between them), shown in ECons
+    /// and written to 0x21 when \a activeChecked (CBActiveTBCons).
     std::optional<ConsignTrackResult> trackBarChanged(int position, bool activeChecked);
     /// CBActiveTBCons click: when it became checked, the track-bar change
     /// behaviour runs once for the current position.

@@ -10,7 +10,7 @@
 namespace AnswerTimeout {
 
 inline constexpr int CeilingMs = 3000;
-inline constexpr int FloorMs = 20;
+inline constexpr int FloorMs = 5;
 /// The wait is this many times the recent p99.
 inline constexpr double P99Factor = 4.0;
 /// Answers measured before the wait follows them (the p99 of a few answers

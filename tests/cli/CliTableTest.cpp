@@ -44,7 +44,7 @@ TEST(CliTable, UsageErrorsAreOneLineAndExitOne)
         {at + QStringList{"poll", "--refresh", "1"}, "--refresh must be a number from 2 to 200"},
         {at + QStringList{"chart", "torque", "t.csv"}, "unknown chart torque"},
         {at + QStringList{"save", "f.qmc", "--groups", "nope"}, "unknown group nope"},
-        {at + QStringList{"send", "f.qmc", "--only", "Kp"}, "Kp is not a register address"},
+        {at + QStringList{"send", "f.qmc", "--only", "Kq"}, "Kq is not a register address"},
         {at + QStringList{"option", "25=1"}, "option needs one N=0|1 with N from 0 to 24"},
         {at + QStringList{"limits", "1"}, "usage: limits"},
         {at + QStringList{"autotune", "--pid", "--current", "inf"}, "--current needs a plain decimal"},

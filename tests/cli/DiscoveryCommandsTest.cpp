@@ -37,8 +37,9 @@ TEST_F(DiscoveryCli, ScanListsDevicesByMacAndFailsWhenNoneAnswers)
     const Result found = run({"scan", "--loopback", "127.0.0.100-127.0.0.105"});
     EXPECT_EQ(found.code, 0) << found.err.toStdString();
     EXPECT_EQ(found.out,
-              QStringLiteral("00-50-C2-00-00-65\t127.0.0.101\t6.4\t7.18\t-.-\tVirtual-2\n"
-                             "00-50-C2-00-00-67\t127.0.0.103\t6.4\t7.18\t-.-\tVirtual-1\n"));
+              QStringLiteral("MAC\tIP\tTYPE\tMODEL\tFW\tHW\tNAME\n"
+                             "00-50-C2-00-00-65\t127.0.0.101\t6.4\tNETEC-A\t7.18\t-.-\tVirtual-2\n"
+                             "00-50-C2-00-00-67\t127.0.0.103\t6.4\tNETEC-A\t7.18\t-.-\tVirtual-1\n"));
     const Result boards = run({"adapters", "--loopback", "127.0.0.100-127.0.0.105"});
     EXPECT_EQ(boards.out, QStringLiteral("Virtual network\t127.0.0.254\t00-00-00-00-00-00\t"
                                          "Loopback (virtual controllers)\n"));

@@ -121,6 +121,7 @@ TEST_F(FleetCli, SavesEveryControllerAndDiffNamesExactlyTheTwoThatDifferInKp)
     const Result json = run({"fleet", "diff", reference, "--json"});
     EXPECT_EQ(json.code, 7);
     EXPECT_EQ(json.out.count("\"result\":\"differs\""), 2);
+    EXPECT_EQ(json.out.count("\"registers\":[\"0x33 Kp 2.00000 -> 1.00000\"]"), 2);
     EXPECT_EQ(json.out.count('\n'), Count);
 }
 
@@ -128,7 +129,7 @@ TEST_F(FleetCli, AControllerThatGoesSilentMidSaveFailsWithItsReasonAndTheOthersA
 {
     // Controller 5 answers its identification, then nothing more.
     servers[4]->faults().setDrop(SimFaultRate::after(2));
-    const Result saved = run({"fleet", "save", dir.path(), "--limit", "4000"});
+    const Result saved = run({"fleet", "save", dir.path(), "--limit", "5000"});
     EXPECT_EQ(saved.code, 8) << saved.err.toStdString();
     EXPECT_EQ(rowsWith(saved, "unanswered"), QStringList{"127.0.29.5"});
     EXPECT_TRUE(saved.out.contains("127.0.29.5\tunanswered\tno answer for 0x")) << saved.out.toStdString();

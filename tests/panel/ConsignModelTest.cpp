@@ -200,8 +200,8 @@ TEST_F(ConsignModelTest, ConsignEditsAndButtons)
 
 TEST_F(ConsignModelTest, TrackBarMapsItsPositionOntoTheRange)
 {
-    EXPECT_EQ(model.trackBarChanged(1000, true)->consign, 1001);
-    EXPECT_EQ(pendingWrite(session, Reg::Input), 1001);
+    EXPECT_EQ(model.trackBarChanged(1000, true)->consign, 1000);
+    EXPECT_EQ(pendingWrite(session, Reg::Input), 1000);
     EXPECT_EQ(model.trackBarChanged(500, true)->consign, 500);
     const auto left = model.trackBarChanged(0, true);
     EXPECT_EQ(left->consign, 0);
@@ -222,7 +222,7 @@ TEST_F(ConsignModelTest, TrackBarMapsItsPositionOntoTheRange)
     setTopSpeed(2000);
     click(Mode::SpeedTraj);
     EXPECT_EQ(model.trackBarChanged(0, true)->consign, -2000);
-    EXPECT_EQ(model.trackBarChanged(1000, true)->consign, 2001);
+    EXPECT_EQ(model.trackBarChanged(1000, true)->consign, 2000);
     EXPECT_EQ(model.trackBarChanged(500, true)->consign, 0);
 }
 
@@ -283,6 +283,23 @@ TEST_F(ConsignModelTest, StepAndTimerEdits)
     EXPECT_EQ(model.autoPeriodMs(), 1000);
     EXPECT_EQ(model.timerEnter(QStringLiteral("250")), 250);
     EXPECT_EQ(model.timerText(), QStringLiteral("250"));
+
+    // The ends are the range's ends exactly, whatever the span (no Max + 1,
+    // and no end a fraction short once truncated).
+    struct Range
+    {
+        const char *min, *max;
+        int32_t middle;
+    };
+    for (const Range &r : {Range{"-7", "3", -2}, Range{"0", "999", 499},
+                           Range{"-2147483648", "2147483647", 0}, Range{"1", "5000", 2500}}) {
+        ASSERT_TRUE(model.rangeMinEnter(QStringLiteral("-2147483648"), 1.0f));
+        ASSERT_TRUE(model.rangeMaxEnter(QLatin1String(r.max), 1.0f));
+        ASSERT_TRUE(model.rangeMinEnter(QLatin1String(r.min), 1.0f));
+        EXPECT_EQ(model.trackBarChanged(0, true)->consign, QString::fromLatin1(r.min).toInt());
+        EXPECT_EQ(model.trackBarChanged(1000, true)->consign, QString::fromLatin1(r.max).toInt());
+        EXPECT_EQ(model.trackBarChanged(500, true)->consign, r.middle) << r.min << ".." << r.max;
+    }
 }
 
 TEST_F(ConsignModelTest, MinMaxWritesBothEndsThroughTheTrackBar)
@@ -300,7 +317,7 @@ TEST_F(ConsignModelTest, MinMaxWritesBothEndsThroughTheTrackBar)
         ASSERT_TRUE(change);
         written.push_back(pendingWrite(session, Reg::Input).value_or(-1));
     }
-    EXPECT_EQ(written, (std::vector<int64_t>{1001, 0, 1001, 0}));
+    EXPECT_EQ(written, (std::vector<int64_t>{1000, 0, 1000, 0}));
     EXPECT_FALSE(model.selectAutoChange(AutoChange::No));
 }
 

@@ -5,9 +5,11 @@
 
 #include "app/AppWindows.h"
 #include "app/TFormMain.h"
+#include "device/QLMCSession.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "link/QLMCConnection.h"
 #include "platform/LoopbackDiscoveryNetwork.h"
+#include "protocol/ConnectionState.h"
 #include "sim/SimRequestLog.h"
 #include "support/DiscoverySims.h"
 #include "ui/connection/TFormParamIP.h"
@@ -174,6 +176,63 @@ TEST_F(DiscoveryWindows, UnsupportedTypesAreRefusedAndAGatewayGetsABusScan)
         std::lock_guard lock(mutex);
         return std::find(tcpRequests.begin(), tcpRequests.end(), "5:0") != tcpRequests.end();
     }));
+}
+
+TEST_F(DiscoveryWindows, ScanLeavesATcpLinkOpenAndAsksBeforeClosingAUdpOne)
+{
+    sims.add(88);
+    sims.add(89);
+    useLoopback();
+    TFormParamIP &paramIP = windows.paramIP();
+    QLMCConnection &link = paramIP.connection();
+    link.setPorts(sims.servers[0]->tcpPort(), sims.port);
+    paramIP.setTarget(ComModes::TcpDirect, QStringLiteral("127.0.0.88"));
+    paramIP.BOpenClick();
+    ASSERT_TRUE(waitFor([&] { return main.windowTitle().contains(QLatin1String("NETEC-A")); }));
+    const uint32_t generation = main.context().session().connection().Generation.load();
+
+    // The scan runs beside the TCP link; picking the controller connected keeps it.
+    openScan();
+    EXPECT_TRUE(link.isTcpConnected());
+    scan.LVDevicesClick(row(list, QStringLiteral("00-50-C2-00-00-58")));
+    EXPECT_FALSE(scan.isVisible());
+    EXPECT_TRUE(link.isTcpConnected());
+    EXPECT_EQ(main.context().session().connection().Generation.load(), generation);
+    link.close();
+
+    // A UDP connection holds the discovery port: the scan asks first.
+    paramIP.setTarget(ComModes::Udp, QStringLiteral("127.0.0.88"));
+    paramIP.BOpenClick();
+    ASSERT_TRUE(waitFor([&] {
+        return link.isUdpOpen() && main.context().session().Identified.load();
+    }));
+    bool answer = false;
+    QStringList asked;
+    const MessageBoxes::Question previous =
+        MessageBoxes::setQuestionHandler([&](const QString &, const QString &text) {
+            asked << text;
+            return answer;
+        });
+    QAction *menu = child<QAction>(main, "MenuComScan");
+    menu->trigger();
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].startsWith(
+        QStringLiteral("Close the connection to 127.0.0.88? The motor is in mode ")))
+        << asked[0].toStdString();
+    EXPECT_TRUE(asked[0].endsWith(QLatin1Char('.')));
+    EXPECT_TRUE(link.isUdpOpen()); // "No": the link stays, no scan
+    EXPECT_FALSE(scan.isVisible());
+
+    answer = true;
+    menu->trigger();
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_FALSE(link.isUdpOpen());
+    EXPECT_TRUE(scan.isVisible());
+    MessageBoxes::setQuestionHandler(previous);
+    EXPECT_TRUE(waitFor([&] {
+        return child<QLabel>(scan, "LStateUDP")->text() == QLatin1String("Scan finished");
+    }));
+    scan.close();
 }
 
 TEST_F(DiscoveryWindows, ChangeIpMovesADeviceAndTheRescanFindsItThere)

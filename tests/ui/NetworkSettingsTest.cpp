@@ -393,6 +393,10 @@ TEST_F(NetworkSettingsTest, StatisticsCountLossesAndTimeAnswers)
         5000))
         << label("LAnswerTime").toStdString();
     EXPECT_GE(label("LAnswerTimeP99").replace(',', '.').toDouble(), 0.0);
+    // The time-out in force follows the link, within its floor and ceiling.
+    const int timeout = label("LAnswerTimeout").toInt();
+    EXPECT_GE(timeout, 20);
+    EXPECT_LE(timeout, 3000);
 }
 
 // Run by hand with --gtest_also_run_disabled_tests: saves the windows to

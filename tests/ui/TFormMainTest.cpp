@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTest>
 
 #include <memory>
 #include <thread>
@@ -261,15 +262,16 @@ TEST(TFormMainRefresh, CheckBoxesAndTheSpaceBarSwitchPollingAndGraphs)
     child<QCheckBox>(main, "CBGraphic")->click();
     EXPECT_TRUE(main.context().session().GraphicEnabled.load());
 
-    // The input track bar hands its space bar to "Refresh".
-    QSlider consign;
-    main.refreshPanel()->watchSpaceBar(&consign);
-    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-    QApplication::sendEvent(&consign, &space);
+    // The space bar on the input track bar toggles "Refresh" (as anywhere in
+    // the window but in a text edit); other keys do not.
+    main.show();
+    QApplication::setActiveWindow(&main);
+    QSlider *consign = child<QSlider>(main, "TBCons");
+    consign->setFocus();
+    QTest::keyClick(consign, Qt::Key_Space);
     EXPECT_TRUE(refresh->isChecked());
     EXPECT_TRUE(main.context().session().PollingEnabled.load());
-    QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-    QApplication::sendEvent(&consign, &other);
+    QTest::keyClick(consign, Qt::Key_A);
     EXPECT_TRUE(refresh->isChecked());
 
     // The "Close" command unchecks it and stops the polling.

@@ -61,20 +61,22 @@ TFormInformation::TFormInformation(WindowContext &context)
     m_answerTimeMax = addRow(8, "LAnswerTimeMax", QStringLiteral("Answer Time Max."), true);
     m_answerTimeP99 =
         addRow(9, "LAnswerTimeP99", QStringLiteral("Answer Time p99 (last 1000)"), true);
+    // How long the sender waits for an ordinary answer now (it follows the p99).
+    m_answerTimeout = addRow(10, "LAnswerTimeout", QStringLiteral("Answer time-out in force"), true);
 
     m_resetAnswerTime = new QPushButton(QStringLiteral("Reset"), this);
     m_resetAnswerTime->setObjectName(QStringLiteral("BResetAnswerTime"));
     connect(m_resetAnswerTime, &QPushButton::clicked, this,
             &TFormInformation::BResetAnswerTimeClick);
-    grid->addWidget(m_resetAnswerTime, 10, 1, 1, 2, Qt::AlignRight);
+    grid->addWidget(m_resetAnswerTime, 11, 1, 1, 2, Qt::AlignRight);
 
     auto *recovery = new QLabel(QStringLiteral("Link recovery (this connection)"), this);
     recovery->setObjectName(QStringLiteral("LRecoveryTitle"));
     QFont bold = recovery->font();
     bold.setBold(true);
     recovery->setFont(bold);
-    grid->addWidget(recovery, 11, 0, 1, 3);
-    int row = 12;
+    grid->addWidget(recovery, 12, 0, 1, 3);
+    int row = 13;
     for (const RecoveryRow &r : RecoveryRows)
         m_recovery.push_back(addRow(row++, r.name, QString::fromLatin1(r.title), false));
     grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
@@ -139,6 +141,7 @@ void TFormInformation::Refresh()
     m_answerTime->setText(timeText(answerTime));
     m_answerTimeMax->setText(timeText(answerTimeMax));
     m_answerTimeP99->setText(timeText(m_statistics.answerTimeP99Ms()));
+    m_answerTimeout->setText(QString::number(shown.answerTimeoutMs.load()));
     m_transactionIdReceived->setText(QString::number(idReceived));
     m_transactionIdSent->setText(QString::number(idSent));
     for (size_t i = 0; i < m_recovery.size(); ++i)

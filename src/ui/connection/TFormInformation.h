@@ -48,6 +48,7 @@ private:
     QLabel *m_transactionIdReceived;
     QLabel *m_transactionIdSent;
     QLabel *m_answerTime;
+    QLabel *m_answerTimeout = nullptr;
     QLabel *m_answerTimeP99 = nullptr;
     QLabel *m_answerTimeMax;
     QPushButton *m_resetAnswerTime;

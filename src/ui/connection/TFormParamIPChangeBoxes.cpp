@@ -5,6 +5,7 @@
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "platform/CommandRunner.h"
+#include "ui/connection/LinkCloseQuestion.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/widgets/GuiSessionBridge.h"
 #include "ui/widgets/EditColour.h"
@@ -233,6 +234,17 @@ void ChangeParametersBoxes::BChangeNameIPModClick()
 
 void ChangeParametersBoxes::BScanI2CBusClick()
 {
+    // The bus scan goes over a gateway link to this address; any other open
+    // link (a controller, UDP, another gateway) closes first, if the user agrees.
+    QLMCConnection &connection = m_window.connection();
+    const bool overThisGateway = connection.comMode() == ComModes::TcpGateway
+                                 && connection.isTcpActive()
+                                 && connection.ipText() == m_window.ipText();
+    if (!overThisGateway && connection.isConnected()) {
+        if (!LinkCloseQuestion::mayClose(&m_window, m_context.session(), connection))
+            return;
+        connection.close();
+    }
     m_list->clear();
     m_list->setEnabled(false);
     m_scan->setEnabled(false);

@@ -128,13 +128,25 @@ void TFormScanUDP::LVDevicesClick(QTreeWidgetItem *item)
                            MessageIcon::Warning);
         return;
     }
-    // The close decides by ComMode what to close: it runs before the mode
-    // changes, and the close of a TCP link sets ComMode to closed at once.
-    paramIP->connection().close();
     QStringList fields;
     for (const uint8_t field : device.IP)
         fields << QString::number(field);
-    paramIP->setTarget(mode, fields.join(QLatin1Char('.')));
+    const QString address = fields.join(QLatin1Char('.'));
+    // The open link closes only for another device: picking the controller
+    // already connected leaves it alone, and a gateway already connected is
+    // scanned over its own link.
+    QLMCConnection &link = paramIP->connection();
+    const bool connectedToIt =
+        link.isConnected() && link.comMode() == mode && link.ipText() == address;
+    if (connectedToIt && mode == ComModes::TcpDirect) {
+        close();
+        return;
+    }
+    // The close decides by ComMode what to close: it runs before the mode
+    // changes, and the close of a TCP link sets ComMode to closed at once.
+    if (!connectedToIt)
+        link.close();
+    paramIP->setTarget(mode, address);
     close();
     if (mode == ComModes::TcpDirect) {
         paramIP->BOpenClick();

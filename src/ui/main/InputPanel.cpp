@@ -4,7 +4,6 @@
 #include "panel/DisplayText.h"
 #include "panel/TThreadInputTimer.h"
 #include "ui/main/MainPanelSlot.h"
-#include "ui/main/RefreshPanel.h"
 #include "ui/widgets/ConnectedControls.h"
 #include "ui/widgets/EditColour.h"
 #include "ui/widgets/MessageBoxes.h"
@@ -84,8 +83,6 @@ InputPanel::InputPanel(WindowContext &context)
     registerConnectedControls();
 
     m_model.setTrackRange(m_track->minimum(), m_track->maximum());
-    if (RefreshPanel *refresh = context.panels().refresh)
-        refresh->watchSpaceBar(m_track);
     connect(&context, &WindowContext::autoChangeUpdated, this, &InputPanel::applyAutoChange);
 }
 
@@ -226,6 +223,10 @@ void InputPanel::wireControls()
             &InputPanel::connectionOpened);
     connect(&m_context, &WindowContext::autoChangeOffRequested, this,
             &InputPanel::selectAutoChangeOff);
+    // A STOP switched the auto change off in the model: "No" shows it, the
+    // keyboard focus stays where it is.
+    connect(&m_context, &WindowContext::driverStopped, m_autoNo,
+            [this] { m_autoNo->setChecked(true); });
     // The hook stays with the window; it does nothing once the panel is replaced.
     m_context.frame().setDisplayHook(
         DisplayStep::ConsignEdit,

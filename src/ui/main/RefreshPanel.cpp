@@ -5,8 +5,8 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
+#include <QShortcut>
 #include <QSlider>
 
 RefreshPanel::RefreshPanel(QLMCSession &session, QWidget *parent)
@@ -59,8 +59,8 @@ QList<QWidget *> RefreshPanel::refreshLabels() const
 
 void RefreshPanel::toggleReadData()
 {
-    m_readData->setChecked(!m_readData->isChecked());
-    CBReadDataClick(m_readData->isChecked());
+    if (m_readData->isEnabled())
+        m_readData->click();
 }
 
 void RefreshPanel::switchRefreshOn()
@@ -69,22 +69,12 @@ void RefreshPanel::switchRefreshOn()
         m_readData->click();
 }
 
-void RefreshPanel::watchSpaceBar(QWidget *trackBar)
+void RefreshPanel::takeSpaceBar(QWidget *window)
 {
-    if (trackBar)
-        trackBar->installEventFilter(this);
-}
-
-bool RefreshPanel::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->text() == QLatin1String(" ")) {
-            toggleReadData();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+    auto *space = new QShortcut(QKeySequence(Qt::Key_Space), window);
+    space->setObjectName(QStringLiteral("ShortcutRefresh"));
+    space->setContext(Qt::WindowShortcut);
+    connect(space, &QShortcut::activated, this, &RefreshPanel::toggleReadData);
 }
 
 void RefreshPanel::CBReadDataClick(bool checked)

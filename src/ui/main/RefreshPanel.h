@@ -24,15 +24,16 @@ public:
     /// The labels of the track bar (value, unit, title).
     QList<QWidget *> refreshLabels() const;
 
-    /// Toggles "Refresh" as a click on it does (the space bar on the input track bar).
+    /// Toggles "Refresh" as a click on it does, when it is enabled (the space bar).
     void toggleReadData();
     /// Switches "Refresh" on as a click on it does, when it is enabled and unticked.
     void switchRefreshOn();
-    /// The space bar pressed while \a trackBar has the focus toggles "Refresh".
-    void watchSpaceBar(QWidget *trackBar);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    /// The space bar in \a window toggles "Refresh" wherever the keyboard
+    /// focus is, except in a text edit (it types a space there): a focused
+    /// button ("GO", "Read", the EEPROM and reset buttons, a mode) is never
+    /// pressed by it. A window shortcut, `ShortcutRefresh`: it is seen before
+    /// the focused control gets the key, and text edits claim their keys.
+    void takeSpaceBar(QWidget *window);
 
 signals:
     /// The track bar moved to \a position (1..100).

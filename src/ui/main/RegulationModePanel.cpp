@@ -43,6 +43,11 @@ RegulationModePanel::RegulationModePanel(WindowContext &context)
                                            panel->showMode(*update.regulationMode);
                                    });
     connect(&context, &WindowContext::deviceIdentified, this, &RegulationModePanel::applyProfile);
+    // A STOP that went out shows as the display of a received "Driver Stop".
+    connect(&context, &WindowContext::driverStopped, this, [this](bool sent) {
+        if (sent)
+            showMode(int32_t(RegulationMode::DriverStop));
+    });
     // Enabled while connected, and only the buttons the model offers.
     context.connectedControls().addHook(this, [this](bool) { updateEnabled(); });
 }

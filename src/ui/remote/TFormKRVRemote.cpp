@@ -334,7 +334,8 @@ void TFormKRVRemote::selectMode(RegulationMode mode)
 
 void TFormKRVRemote::BKRVRemoteStopClick()
 {
-    selectMode(RegulationMode::DriverStop);
+    // The STOP of every window: sent ahead of everything else, auto change "No".
+    m_context.stopMotor();
 }
 
 void TFormKRVRemote::BKRVRemoteManualClick()

@@ -1,5 +1,8 @@
 #include "ui/widgets/ToolWindow.h"
 
+#include "ui/widgets/WindowContext.h"
+
+#include <QAction>
 #include <QShowEvent>
 
 ToolWindow::ToolWindow(QWidget *mainWindow, const QString &objectName, const QString &caption)
@@ -7,6 +10,11 @@ ToolWindow::ToolWindow(QWidget *mainWindow, const QString &objectName, const QSt
 {
     setObjectName(objectName);
     setWindowTitle(caption);
+    // The main window's STOP: Esc here stops the motor as it does there.
+    if (mainWindow)
+        for (QAction *action : mainWindow->actions())
+            if (action->objectName() == QLatin1String(WindowContext::DriverStopActionName))
+                addAction(action);
 }
 
 void ToolWindow::showEvent(QShowEvent *event)

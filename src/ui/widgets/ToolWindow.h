@@ -6,7 +6,8 @@
 /// Base of the tool windows: a window of its own, owned by the main window
 /// (so it stays above it and has no task-bar button of its own), that opens
 /// 10 pixels right of and 50 pixels below the main window's top-left corner
-/// every time it is shown.
+/// every time it is shown. Esc in a tool window is the main window's STOP
+/// (its `ActionDriverStop`), as in the main window itself.
 class ToolWindow : public QWidget
 {
     Q_OBJECT

@@ -2,8 +2,11 @@
 
 #include "device/QLMCSession.h"
 #include "panel/ConsignModel.h"
+#include "panel/DriverStop.h"
 #include "panel/TThreadInputTimer.h"
 #include "record/LiveRecorder.h"
+
+#include <QAction>
 
 WindowContext::WindowContext(QWidget &mainWindow, MainFrame &frame)
     : m_mainWindow(mainWindow)
@@ -19,6 +22,21 @@ WindowContext::WindowContext(QWidget &mainWindow, MainFrame &frame)
     m_inputTimer->setUpdateHandler([this](const AutoChangeUpdate &update) {
         m_autoChangeHandOver.post([this, update] { emit autoChangeUpdated(update); });
     });
+
+    m_driverStop = new QAction(QStringLiteral("STOP"), this);
+    m_driverStop->setObjectName(QLatin1String(DriverStopActionName));
+    m_driverStop->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_driverStop->setShortcutContext(Qt::WindowShortcut);
+    m_driverStop->setToolTip(QStringLiteral("Driver Stop (Esc)"));
+    connect(m_driverStop, &QAction::triggered, this, [this] { stopMotor(); });
+    m_connectedControls.addWhileConnected(m_driverStop);
+}
+
+bool WindowContext::stopMotor()
+{
+    const bool sent = driverStop(*m_session, *m_consign, *m_inputTimer);
+    emit driverStopped(sent);
+    return sent;
 }
 
 WindowContext::~WindowContext()

@@ -15,6 +15,7 @@
 
 class ConsignModel;
 class LiveRecorder;
+class QAction;
 class QLMCSession;
 class QTimer;
 class QWidget;
@@ -156,6 +157,21 @@ public:
     void setPanels(const MainPanels &panels) { m_panels = panels; }
     const MainPanels &panels() const { return m_panels; }
 
+    // --- STOP -------------------------------------------------------------------
+    /// objectName of the STOP action.
+    static constexpr const char *DriverStopActionName = "ActionDriverStop";
+    /// The one STOP of every window, `ActionDriverStop` (shortcut Esc, in the
+    /// window it is added to): the main window carries it with its STOP button
+    /// `BDriverStop`, and every tool window adds it (ToolWindow), so Esc stops
+    /// the motor wherever the keyboard focus is, except in a modal dialog
+    /// (Esc closes it as usual). Enabled while connected.
+    QAction *driverStopAction() const { return m_driverStop; }
+    /// "Driver Stop" now (driverStop() in src/panel: the write goes out as
+    /// the sender's next packet, the auto change is switched to "No"), then
+    /// driverStopped() lets the mode group and the input group show it.
+    /// Returns false when no connection is open (nothing was sent).
+    bool stopMotor();
+
     /// The shared PulsesPerMicrometre factor (1.0 until the wavelength remote sets it).
     float pulsesPerMicrometre() const { return m_pulsesPerMicrometre; }
     void setPulsesPerMicrometre(float factor) { m_pulsesPerMicrometre = factor; }
@@ -172,6 +188,10 @@ signals:
     void refreshTrackChanged(int position);
     /// The input group selects auto change "No".
     void autoChangeOffRequested();
+    /// A STOP was made (stopMotor()): the auto change is "No" in the model;
+    /// with \a sent the "Driver Stop" write is on its way and the mode group
+    /// shows it.
+    void driverStopped(bool sent);
     /// A connection opened: the input track bar takes its start position.
     void consignStateResetRequested();
     /// After every identification (the main window has adapted itself).
@@ -212,6 +232,7 @@ private:
     ThreadHandOver m_autoChangeHandOver;
     std::unique_ptr<TThreadInputTimer> m_inputTimer;
     ConnectedControls m_connectedControls;
+    QAction *m_driverStop = nullptr;
     ToolWindows m_windows;
     MainPanels m_panels;
     float m_pulsesPerMicrometre = 1.0f;
