@@ -204,8 +204,10 @@ bool writeIndex(const QString &folder, const std::vector<FleetRow> &rows, QStrin
               << (row.field(QStringLiteral("mac")).isEmpty() ? row.target.discoveredMac
                                                              : row.field(QStringLiteral("mac")))
               << row.target.label() << row.field(QStringLiteral("name"))
-              << row.field(QStringLiteral("model")) << (row.ok() ? QStringLiteral("saved")
-                                                                  : QStringLiteral("failed"))
+              << row.field(QStringLiteral("model"))
+              << (row.ok() ? QStringLiteral("saved")
+                  : row.status == FleetStatus::Skipped ? QStringLiteral("skipped")
+                                                       : QStringLiteral("failed"))
               << row.reason;
         for (QString &c : cells)
             c = cell(c);

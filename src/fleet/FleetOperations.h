@@ -26,7 +26,8 @@ void save(FleetDevice &device, FleetRow &row, const QString &folder);
 /// name and a name shared by several controllers still gives distinct files.
 QString fileName(const FleetRow &row);
 /// The index of a save: a header and one tab-separated line per controller
-/// (file, mac, address, name, model, result, reason), written atomically as
+/// (file, mac, address, name, model, result: saved, failed or skipped,
+/// reason), written atomically as
 /// INDEX_NAME in \a folder. False with the reason in \a error.
 inline constexpr const char *IndexName = "fleet-index.tsv";
 bool writeIndex(const QString &folder, const std::vector<FleetRow> &rows, QString *error);
