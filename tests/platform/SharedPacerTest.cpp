@@ -11,9 +11,10 @@ using namespace std::chrono_literals;
 
 TEST(SharedPacer, WakesOnlyTheMembersThatHaveWorkAndSleepsWithoutMembers)
 {
-    SharedPacer pacer;
+    // The events outlive the pacer that sets them.
     AutoResetEvent busyEvent;
     AutoResetEvent idleEvent;
+    SharedPacer pacer;
     std::atomic<bool> idleHasWork{false};
     std::atomic<int> idleAsked{0};
     const int busy = pacer.add([] { return true; }, busyEvent);
@@ -44,7 +45,8 @@ TEST(SharedPacer, WakesOnlyTheMembersThatHaveWorkAndSleepsWithoutMembers)
     std::this_thread::sleep_for(20ms);
     EXPECT_LE(pacer.ticks(), ticks + 1);
     // A new member starts the ticks again.
-    pacer.add([] { return true; }, busyEvent);
+    const int again = pacer.add([] { return true; }, busyEvent);
     busyEvent.reset();
     EXPECT_EQ(busyEvent.wait(1000), WaitResult::Signalled);
+    pacer.remove(again);
 }
