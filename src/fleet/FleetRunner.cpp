@@ -68,8 +68,10 @@ std::vector<FleetRow> FleetRunner::run(const std::vector<FleetTarget> &targets,
     std::condition_variable finished;
     int done = 0;
     int failed = 0;
+    int exited = 0;
 
-    // Each worker takes the next controller until none is left.
+    // Each worker takes the next controller until none is left, then says so
+    // under our mutex: the run returns after that, not on QThread::wait alone.
     auto work = [&] {
         for (int i = next++; i < total; i = next++) {
             FleetRow row = runOne(targets[size_t(i)], operation);
@@ -79,6 +81,9 @@ std::vector<FleetRow> FleetRunner::run(const std::vector<FleetTarget> &targets,
             ++done;
             finished.notify_all();
         }
+        std::lock_guard lock(mutex);
+        ++exited;
+        finished.notify_all();
     };
     const int workers = std::min(jobs(), total);
     std::vector<std::unique_ptr<QThread>> threads;
@@ -88,7 +93,7 @@ std::vector<FleetRow> FleetRunner::run(const std::vector<FleetTarget> &targets,
     }
     {
         std::unique_lock lock(mutex);
-        while (done < total) {
+        while (done < total || exited < workers) {
             finished.wait_for(lock, std::chrono::milliseconds(200));
             if (progress) {
                 const int d = done;
