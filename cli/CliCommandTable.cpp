@@ -7,6 +7,7 @@
 #include "cli/FeatureCommands.h"
 #include "cli/FileCommands.h"
 #include "cli/HistoryCommands.h"
+#include "cli/FleetCommands.h"
 #include "cli/NetworkCommands.h"
 #include "cli/OptionsCommands.h"
 #include "cli/PollCommands.h"
@@ -46,6 +47,7 @@ std::span<const CliCommand> cliCommands()
         DiscoveryCommands::Scan,
         DiscoveryCommands::Adapters,
         DiscoveryCommands::SetIp,
+        FleetCommands::Fleet,
     };
     return table;
 }

@@ -17,6 +17,7 @@ std::span<const Meaning> meanings()
         {Differs, "the device did not take what was written (the read-back differs) or "
                   "differs from the file"},
         {NotSettled, "the step response did not settle within the time limit"},
+        {SomeFailed, "over many controllers (fleet): some failed; each row says which and why"},
     };
     return table;
 }

@@ -27,6 +27,9 @@ enum Code : int {
     Differs = 7,
     /// A step response that did not settle within its time limit (step).
     NotSettled = 8,
+    /// Over many controllers (fleet): some failed, the others succeeded; each
+    /// row says which and why.
+    SomeFailed = 9,
 };
 
 struct Meaning

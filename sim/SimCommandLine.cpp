@@ -147,7 +147,7 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
         static const std::string_view withValue[] = {
             "--model",   "--version", "--bind",  "--tcp-port", "--udp-port", "--count",
             "--modules", "--log",     "--fault", "--name",     "--mac",      "--seed",
-            "--limit-switches", "--autotune", "--warning", "--input-level"};
+            "--limit-switches", "--autotune", "--warning", "--input-level", "--vary"};
         if (std::find(std::begin(withValue), std::end(withValue), option) == std::end(withValue))
             return fail("unknown option '" + arguments[i] + "'");
         const auto text = value();
@@ -223,6 +223,16 @@ std::optional<SimCommandLine> SimCommandLine::parse(const std::vector<std::strin
             if (!n || *n > 0xFFFFFFFFull)
                 return fail("--warning: '" + *text + "' is not a 32-bit number");
             options.warnings = uint32_t(*n);
+        } else if (option == "--vary") {
+            const size_t colon = text->find(':');
+            const auto address = parseNumber(std::string_view(*text).substr(0, colon));
+            const auto step = colon == std::string::npos
+                                  ? std::optional<uint64_t>(1)
+                                  : parseNumber(std::string_view(*text).substr(colon + 1));
+            if (!address || *address < 0x07 || *address > 0x64 || !step || *step == 0
+                || *step > 0xFFFFFFFFu)
+                return fail("--vary: '" + *text + "' is not REG[:STEP] (REG 0x07..0x64, STEP 1..2^32-1)");
+            options.vary.push_back({int(*address), *step});
         } else if (option == "--input-level") {
             if (*text != "0,0" && *text != "0,1" && *text != "1,0" && *text != "1,1")
                 return fail("--input-level: '" + *text + "' is not L1,L2 with 0 or 1 each");
@@ -338,6 +348,8 @@ std::string SimCommandLine::helpText()
              "                             (0x34), undefined (0xF4), running-13 (0x13, then success)\n"
              "  --warning BITS             present warning bits of 0x08 forced on (0x-hex allowed)\n"
              "  --input-level L1,L2        level (0 or 1) of I/O lines configured \"0 - Input\"\n"
+             "  --vary REG[:STEP]          device i (from 0) holds register REG raised by i x STEP\n"
+             "                             (raw value, default 1; repeatable): devices that differ\n"
              "  --help                     show this text and exit\n"
              "\n"
              "Answer conventions: read and write answers use function 0x0023 (a write answer\n"

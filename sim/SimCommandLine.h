@@ -33,6 +33,14 @@ struct SimCommandLine
     SimAutoTuneOutcome autotune = SimAutoTuneOutcome::Success; ///< --autotune
     uint32_t warnings = 0;                  ///< --warning: present bits forced on
     std::array<bool, 2> inputLevels{};      ///< --input-level: lines 1 and 2 set as inputs
+    /// --vary REG[:STEP] (repeatable): device i (from 0) holds REG's value
+    /// raised by i x STEP (raw, default 1), so the devices of one run differ.
+    struct Vary
+    {
+        int address = 0;
+        uint64_t step = 1;
+    };
+    std::vector<Vary> vary;
 
     /// Parses the arguments after the program name. nullopt, with the reason in
     /// \a error, for an unknown option or a value out of range.

@@ -362,3 +362,17 @@ void SimController::setImageBytes(int address, std::span<const uint8_t> value)
     std::lock_guard lock(d->mutex);
     d->image.setBytes(address, value);
 }
+
+void SimController::raiseImageValue(int address, uint64_t by)
+{
+    std::lock_guard lock(d->mutex);
+    const auto stored = d->image.bytes(address);
+    std::vector<uint8_t> bytes(stored.begin(), stored.end());
+    // Big-endian addition with carry, from the last byte.
+    for (size_t i = bytes.size(); i-- > 0 && by != 0;) {
+        const uint64_t sum = uint64_t(bytes[i]) + (by & 0xFF);
+        bytes[i] = uint8_t(sum);
+        by = (by >> 8) + (sum >> 8);
+    }
+    d->image.setBytes(address, bytes);
+}

@@ -97,6 +97,9 @@ public:
     /// Test hook: stores \a value (up to the register's size) in the image
     /// without any of the effects of a write.
     void setImageBytes(int address, std::span<const uint8_t> value);
+    /// Raises the stored value of \a address by \a by (most significant byte
+    /// first, wrapping within its size): devices of one run made to differ.
+    void raiseImageValue(int address, uint64_t by);
 
 private:
     class Private;

@@ -49,6 +49,12 @@ std::optional<SimFaultRate> SimFaultRate::parse(std::string_view text)
             return std::nullopt;
         return first(uint32_t(*n));
     }
+    if (text.starts_with("after")) {
+        const auto n = parseInteger(text.substr(5));
+        if (!n || *n < 1 || *n > 0x7FFFFFFF)
+            return std::nullopt;
+        return after(uint32_t(*n));
+    }
     if (text.find('.') != std::string_view::npos) {
         // A probability: digits with one decimal point, 0..1.
         double value = 0.0;
@@ -163,6 +169,8 @@ bool SimFaults::strikes(const SimFaultRate &rate, uint64_t &counter)
 {
     if (rate.firstN > 0)
         return ++counter <= rate.firstN;
+    if (rate.afterN > 0)
+        return ++counter > rate.afterN;
     if (rate.everyNth > 0)
         return ++counter % rate.everyNth == 0;
     if (rate.probability > 0.0)
@@ -386,8 +394,9 @@ bool SimFaults::applyTo(SimFaultSettings &settings, std::string_view text, std::
 std::string SimFaults::helpText()
 {
     return "      RATE is N (every Nth answer; 1 = every answer, 0 = never), a\n"
-           "      probability with a decimal point (0.25) or firstN (the first N answers\n"
-           "      only); without =RATE: every answer.\n"
+           "      probability with a decimal point (0.25), firstN (the first N answers\n"
+           "      only) or afterN (every answer after the first N: a device that goes\n"
+           "      silent); without =RATE: every answer.\n"
            "      drop[=RATE]       the answer is not sent\n"
            "      delay=MS          every answer leaves MS milliseconds late (order kept)\n"
            "      corrupt[=RATE]    the checksum's low byte is inverted\n"

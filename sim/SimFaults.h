@@ -17,15 +17,17 @@ struct SimFaultRate
     uint32_t everyNth = 0;    ///< 1 = every answer; 0 = not by count
     double probability = 0.0; ///< 0..1, drawn from the seeded generator
     uint32_t firstN = 0;      ///< the first N answers after the setting, then never
+    uint32_t afterN = 0;      ///< every answer after the first N (a device that goes silent)
 
-    bool active() const { return everyNth > 0 || probability > 0.0 || firstN > 0; }
+    bool active() const { return everyNth > 0 || probability > 0.0 || firstN > 0 || afterN > 0; }
     static SimFaultRate always() { return {1, 0.0}; }
     static SimFaultRate every(uint32_t n) { return {n, 0.0}; }
     static SimFaultRate chance(double p) { return {0, p}; }
     static SimFaultRate first(uint32_t n) { return {0, 0.0, n}; }
+    static SimFaultRate after(uint32_t n) { return {0, 0.0, 0, n}; }
 
-    /// "" (every answer), "N" (every Nth, 0 = never), "0.25" (a probability)
-    /// or "firstN" (the first N answers only).
+    /// "" (every answer), "N" (every Nth, 0 = never), "0.25" (a probability),
+    /// "firstN" (the first N answers only) or "afterN" (all but the first N).
     static std::optional<SimFaultRate> parse(std::string_view text);
 };
 

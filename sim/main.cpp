@@ -44,8 +44,10 @@ std::string modelText(const SimModel &model)
            + " version=" + version;
 }
 
-void configure(SimController &controller, const SimCommandLine &options)
+void configure(SimController &controller, const SimCommandLine &options, int device = 0)
 {
+    for (const SimCommandLine::Vary &vary : options.vary)
+        controller.raiseImageValue(vary.address, vary.step * uint64_t(device));
     controller.setAutoTuneOutcome(options.autotune);
     controller.setForcedWarnings(options.warnings);
     controller.setInputLevel(1, options.inputLevels[0]);
@@ -121,7 +123,7 @@ int main(int argc, char **argv)
                     options->macPlus(macOffset++), ip, mask,
                     deviceName(options->name, suffix + '-' + std::to_string(address))};
                 modules[address] = std::make_shared<SimController>(options->model, identity);
-                configure(*modules[address], *options);
+                configure(*modules[address], *options, i);
                 if (options->limitSwitches)
                     modules[address]->setLimitSwitchPositions(options->limitSwitches->first,
                                                               options->limitSwitches->second);
@@ -136,7 +138,7 @@ int main(int argc, char **argv)
             description = "direct mac=" + simMacText(identity.mac) + " name=" + identity.name + ' '
                           + modelText(options->model);
             auto controller = std::make_shared<SimController>(options->model, identity);
-            configure(*controller, *options);
+            configure(*controller, *options, i);
             if (options->limitSwitches)
                 controller->setLimitSwitchPositions(options->limitSwitches->first,
                                                     options->limitSwitches->second);

@@ -114,7 +114,8 @@ private:
         while (!m_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             const auto now = Clock::now();
-            if (m_sender.passes() != passes) {
+            // An idle sender (nothing to send, or its link closed) is not stalled.
+            if (m_sender.passes() != passes || m_sender.idle()) {
                 passes = m_sender.passes();
                 moved = now;
             }

@@ -23,8 +23,9 @@ std::array<QLMCRegister, RegisterCount> QLMCIPMotor::buildRegisters()
 
 // An image under construction or destruction is not reachable by other
 // threads: the session swaps images only while it holds the RegisterLock.
-QLMCIPMotor::QLMCIPMotor(RegisterLock &lock)
+QLMCIPMotor::QLMCIPMotor(RegisterLock &lock, std::atomic<uint64_t> *requestStamp)
     : m_lock(lock)
+    , m_requestStamp(requestStamp)
     , m_registers(buildRegisters())
 {}
 
@@ -47,8 +48,10 @@ const QLMCRegister *QLMCIPMotor::registerAt(int address) const
 void QLMCIPMotor::RequestRead(int address)
 {
     RegisterLockGuard guard(m_lock);
-    if (QLMCRegister *reg = registerAt(address))
+    if (QLMCRegister *reg = registerAt(address)) {
         reg->ReadRequest = true;
+        noteRequest();
+    }
 }
 
 void QLMCIPMotor::RequestWrite(int address, int64_t value)
@@ -61,6 +64,7 @@ void QLMCIPMotor::RequestWrite(int address, int64_t value)
     reg->WriteRequest = true;
     if (m_writeHook)
         m_writeHook(address);
+    noteRequest();
 }
 
 void QLMCIPMotor::RequestWriteBytes(int address, std::span<const uint8_t> bytes)
@@ -75,6 +79,7 @@ void QLMCIPMotor::RequestWriteBytes(int address, std::span<const uint8_t> bytes)
     reg->WriteRequest = true;
     if (m_writeHook)
         m_writeHook(address);
+    noteRequest();
 }
 
 void QLMCIPMotor::ClearReadRequests()
@@ -92,6 +97,7 @@ void QLMCIPMotor::RequestAllReadable()
         if (reg.Readable)
             reg.ReadRequest = true;
     }
+    noteRequest();
 }
 
 void QLMCIPMotor::RequestOptionsRead()
@@ -106,6 +112,7 @@ void QLMCIPMotor::RequestLimitsRead()
          {Reg::Limit1Setup, Reg::Limit1ControlMode, Reg::Limit1Position, Reg::Limit1XInput,
           Reg::Limit2Setup, Reg::Limit2ControlMode, Reg::Limit2Position, Reg::Limit2XInput})
         m_registers[static_cast<size_t>(address)].ReadRequest = true;
+    noteRequest();
 }
 
 int QLMCIPMotor::RegisterSize(int address)

@@ -5,6 +5,7 @@
 #include "device/RegisterTable.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -19,7 +20,9 @@ class QLMCIPMotor
 {
 public:
     /// Builds the image with only Type and Version readable and nothing writable.
-    explicit QLMCIPMotor(RegisterLock &lock);
+    /// Every request raises \a requestStamp when given (the session's count,
+    /// which tells an idle sender that work arrived).
+    explicit QLMCIPMotor(RegisterLock &lock, std::atomic<uint64_t> *requestStamp = nullptr);
     ~QLMCIPMotor();
     QLMCIPMotor(const QLMCIPMotor &) = delete;
     QLMCIPMotor &operator=(const QLMCIPMotor &) = delete;
@@ -57,6 +60,13 @@ public:
     /// Called (under the lock) after every write request with its address:
     /// the session records the change.
     void setWriteHook(std::function<void(int address)> hook) { m_writeHook = std::move(hook); }
+    /// Raises the request stamp; called by every request above, and by code
+    /// that sets ReadRequest or WriteRequest of a slot itself.
+    void noteRequest()
+    {
+        if (m_requestStamp)
+            m_requestStamp->fetch_add(1, std::memory_order_release);
+    }
 
     /// Grants access to \a address (used by the identification).
     void setAccess(int address, bool readable, bool writable);
@@ -67,6 +77,7 @@ private:
     static std::array<QLMCRegister, RegisterCount> buildRegisters();
 
     RegisterLock &m_lock;
+    std::atomic<uint64_t> *m_requestStamp;
     std::array<QLMCRegister, RegisterCount> m_registers;
     std::function<void(int)> m_writeHook;
 };

@@ -64,7 +64,7 @@ struct Pending
 } // namespace
 
 QLMCSession::QLMCSession(SessionListener *listener)
-    : m_motor(std::make_unique<QLMCIPMotor>(m_lock))
+    : m_motor(std::make_unique<QLMCIPMotor>(m_lock, &m_requestStamp))
     , m_assembler(this)
     , m_listener(listener)
 {
@@ -122,7 +122,7 @@ QLMCSession::~QLMCSession()
 
 void QLMCSession::replaceMotor()
 {
-    auto fresh = std::make_unique<QLMCIPMotor>(m_lock);
+    auto fresh = std::make_unique<QLMCIPMotor>(m_lock, &m_requestStamp);
     RegisterLockGuard guard(m_lock);
     m_motor.swap(fresh);
     // The old image is destroyed while the lock is still held.
@@ -390,12 +390,14 @@ void QLMCSession::AskRegistersFromModule()
             if (address != Reg::Limit2XInput && reg->Readable)
                 reg->ReadRequest = true;
         }
+        m_motor->noteRequest();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     RegisterLockGuard guard(m_lock);
     QLMCRegister *last = m_motor->registerAt(Reg::Limit2XInput);
     if (last->Readable)
         last->ReadRequest = true;
+    m_motor->noteRequest();
 }
 
 void QLMCSession::DataReceived(const QLMCIPPacket &answer)

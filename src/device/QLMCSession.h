@@ -60,6 +60,9 @@ public:
     /// ("127.0.0.21", "127.0.0.5 module 16"); set by the connection at open.
     void setDeviceLabel(const QString &label);
     QString deviceLabel();
+    /// Raised by every read or write request put into the image (lock-free):
+    /// an idle sender compares it with the value it went idle at.
+    uint64_t requestStamp() const { return m_requestStamp.load(std::memory_order_acquire); }
 
     ConnectionState &connection() { return m_connection; }
     CommStatistics &statistics() { return m_statistics; }
@@ -209,6 +212,7 @@ private:
     bool deliver(int address, const uint8_t *value, bool &typeArrived, bool &versionArrived);
 
     RegisterLock m_lock;
+    std::atomic<uint64_t> m_requestStamp{0}; ///< raised by every request of the image
     std::unique_ptr<QLMCIPMotor> m_motor;
     std::vector<ReadCycleObserver *> m_readCycleObservers; ///< guarded by the RegisterLock
     ConnectionState m_connection;

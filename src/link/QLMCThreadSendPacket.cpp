@@ -3,6 +3,7 @@
 #include "base/Diagnostics.h"
 #include "device/QLMCSession.h"
 #include "link/RequestEncoder.h"
+#include "platform/SharedPacer.h"
 #include "protocol/PacketTransport.h"
 
 #include <algorithm>
@@ -26,7 +27,6 @@ QLMCThreadSendPacket::QLMCThreadSendPacket(QLMCSession &session, RequestEncoder 
     , m_encoder(encoder)
     , m_tcp(tcp)
     , m_udp(udp)
-    , m_timer([this] { m_timerEvent.set(); })
 {
     // An urgent write wakes the thread from its tick wait and from an answer wait.
     m_session.setSenderWake([this] {
@@ -46,14 +46,18 @@ void QLMCThreadSendPacket::start()
     if (m_thread.joinable())
         return;
     m_terminated = false;
+    m_idle = false;
     m_thread = std::thread([this] { Execute(); });
-    m_timer.start(std::chrono::milliseconds(1));
+    m_pacerKey = SharedPacer::instance().add([this] { return due(); }, m_timerEvent);
 }
 
 void QLMCThreadSendPacket::terminate()
 {
     m_terminated = true;
-    m_timer.stop();
+    if (m_pacerKey != 0) {
+        SharedPacer::instance().remove(m_pacerKey);
+        m_pacerKey = 0;
+    }
     m_timerEvent.set();
     m_answerEvent.set();
     if (m_thread.joinable())
@@ -86,6 +90,14 @@ void QLMCThreadSendPacket::Execute()
         ReportThreadEventWait(m_timerEvent.wait(WaitResult::Infinite), TimerEventName, ExecuteName);
         if (m_terminated.load())
             break;
+        if (m_idle.load()) {
+            // Woken from idle: the ticks slept through were empty passes.
+            const uint64_t slept = SharedPacer::instance().ticks() - m_idleTick;
+            RegisterLockGuard guard(m_session.lock());
+            if (!m_idleClosed.load() && slept > 1)
+                catchUpCycle(slept - 1);
+            m_idle = false;
+        }
         m_passes.fetch_add(1, std::memory_order_relaxed);
         if (!runPass() || m_terminated.load())
             continue;
@@ -292,11 +304,77 @@ void QLMCThreadSendPacket::requestLiveRegisters()
         motor.RequestRead(Reg::IoState);
 }
 
+bool QLMCThreadSendPacket::due() const
+{
+    const ConnectionState &connection = m_session.connection();
+    if (connection.ComMode.load() == ComModes::Closed)
+        return false;
+    // Idle since a pass found the link closed: the first tick after it opened.
+    return !m_idle.load() || m_idleClosed.load() || m_session.requestStamp() != m_idleStamp.load()
+           || m_session.PollingEnabled.load() || connection.SendScanRequest.load()
+           || m_session.urgentWritePending();
+}
+
+void QLMCThreadSendPacket::idleIfNothingPending()
+{
+    if (m_session.PollingEnabled.load() || m_session.connection().SendScanRequest.load()
+        || m_session.urgentWritePending())
+        return;
+    for (const QLMCRegister &reg : m_session.motor().registers())
+        if (reg.ReadRequest || reg.WriteRequest)
+            return;
+    m_idleStamp = m_session.requestStamp(); // stable: requests raise it under the lock
+    m_idleClosed = false;
+    m_idleTick = SharedPacer::instance().ticks();
+    m_idle = true;
+}
+
+int QLMCThreadSendPacket::advanceCycle()
+{
+    ConnectionState &connection = m_session.connection();
+    connection.GatewayWriteItems = 0;
+    if (m_resumePhase >= 0) {
+        connection.Phase = m_resumePhase;
+        m_resumePhase = -1;
+    }
+    // One read packet, one full write packet, then input-only packets.
+    ++m_cycle;
+    int phase = connection.Phase.load();
+    if (phase == Phases::Read) {
+        phase = Phases::Write;
+    } else if (m_cycle < m_session.RefreshRatio.load()) {
+        phase = Phases::InputOnly;
+    } else {
+        m_cycle = 0;
+        phase = Phases::Read;
+    }
+    connection.Phase = phase;
+    return phase;
+}
+
+void QLMCThreadSendPacket::catchUpCycle(uint64_t passes)
+{
+    // Within period + 2 passes the cycle is at its read packet; from there it
+    // repeats every `period` passes, so a long sleep costs a few steps only.
+    const uint64_t period = uint64_t(std::max(2, m_session.RefreshRatio.load()));
+    if (passes > 2 * period + 2) {
+        for (uint64_t i = 0; i < period + 2; ++i)
+            advanceCycle();
+        passes = (passes - period - 2) % period;
+    }
+    for (uint64_t i = 0; i < passes; ++i)
+        advanceCycle();
+}
+
 bool QLMCThreadSendPacket::runPass()
 {
     ConnectionState &connection = m_session.connection();
-    if (connection.ComMode.load() == ComModes::Closed)
+    if (connection.ComMode.load() == ComModes::Closed) {
+        // Closed: nothing moves until it opens (no catch-up for this time).
+        m_idleClosed = true;
+        m_idle = true;
         return false;
+    }
     RegisterLockGuard guard(m_session.lock());
     if (m_session.PollingEnabled.load() && !connection.ScanningI2C.load())
         requestLiveRegisters();
@@ -319,6 +397,8 @@ bool QLMCThreadSendPacket::runPass()
     }
     if (sent)
         armAnswerWait(sentAt);
+    else
+        idleIfNothingPending();
     m_awaiting = sent;
     return sent;
 }
@@ -374,24 +454,7 @@ bool QLMCThreadSendPacket::buildAndSend()
     const int perRegister = gateway ? 3 : 1; // gateway: status byte and 2 spare bytes
     int budget = 0;
     int gatewayItems = 0;
-    connection.GatewayWriteItems = 0;
-    if (m_resumePhase >= 0) {
-        connection.Phase = m_resumePhase;
-        m_resumePhase = -1;
-    }
-
-    // One read packet, one full write packet, then input-only packets.
-    ++m_cycle;
-    int phase = connection.Phase.load();
-    if (phase == Phases::Read) {
-        phase = Phases::Write;
-    } else if (m_cycle < m_session.RefreshRatio.load()) {
-        phase = Phases::InputOnly;
-    } else {
-        m_cycle = 0;
-        phase = Phases::Read;
-    }
-    connection.Phase = phase;
+    const int phase = advanceCycle();
 
     QLMCIPMotor &motor = m_session.motor();
     int count = 0;

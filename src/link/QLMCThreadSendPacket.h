@@ -2,7 +2,6 @@
 
 #include "device/RegisterTable.h"
 #include "platform/AutoResetEvent.h"
-#include "platform/PeriodicTimer.h"
 #include "protocol/AnswerTimeout.h"
 #include "protocol/QLMCIPPacket.h"
 
@@ -20,6 +19,15 @@ class RequestEncoder;
 /// The sender thread: woken every millisecond, it turns the pending request
 /// flags of the register image into one read or write packet, sends it and
 /// waits for its answer. One request is in flight at a time.
+///
+/// The millisecond comes from the process's one SharedPacer, which wakes only
+/// the senders that have work: an idle sender (its link closed, or nothing
+/// pending in the image, no poll, no bus scan, no urgent write) sleeps until a
+/// request raises the session's request stamp, the poll or a bus scan is
+/// asked, or an urgent write comes; the next tick then wakes it. The send
+/// cycle goes on as if the idle ticks had run (a pass with nothing to send
+/// only moves the cycle on), so a request waits as long for its phase as it
+/// would have with a pass on every tick.
 ///
 /// A send cycle is RefreshRatio packets long: one read packet, one full write
 /// packet, then input-only write packets that carry nothing but a changed
@@ -67,7 +75,7 @@ public:
     QLMCThreadSendPacket(const QLMCThreadSendPacket &) = delete;
     QLMCThreadSendPacket &operator=(const QLMCThreadSendPacket &) = delete;
 
-    /// Starts the thread and its 1 ms timer.
+    /// Starts the thread and joins the shared 1 ms pacer.
     void start();
     /// Asks the thread to end, sets both events and waits for it.
     void terminate();
@@ -113,12 +121,26 @@ public:
     int cycleCounter() const { return m_cycle; }
     /// Passes run by the thread since it started (for measurements).
     uint64_t passes() const { return m_passes.load(std::memory_order_relaxed); }
+    /// True while the sender sleeps with nothing to do (its link closed or
+    /// nothing pending): the pacer does not wake it, and passes() stands.
+    bool idle() const { return m_idle.load(); }
 
 private:
     enum class WaitEnd { Answered, TimedOut, CutShort, Ended };
     using Clock = std::chrono::steady_clock;
 
     void Execute();
+    /// Asked by the pacer on every tick (atomics only): true when a pass may
+    /// have something to do.
+    bool due() const;
+    /// One pass that sends nothing moves the send cycle on: the phase of this
+    /// pass (the caller holds the RegisterLock).
+    int advanceCycle();
+    /// Moves the cycle on by \a passes empty passes (the idle ticks).
+    void catchUpCycle(uint64_t passes);
+    /// After a pass that sent nothing: goes idle when nothing at all is
+    /// pending (under the RegisterLock).
+    void idleIfNothingPending();
     WaitEnd awaitAnswer();
     void requestLiveRegisters();
     bool buildAndSend();
@@ -134,13 +156,18 @@ private:
     QLMCIPPacket m_packet;
     AutoResetEvent m_timerEvent;
     AutoResetEvent m_answerEvent;
-    PeriodicTimer m_timer;
+    int m_pacerKey = 0; ///< the membership in SharedPacer while running
     std::thread m_thread;
     std::atomic<bool> m_terminated{false};
     std::atomic<uint64_t> m_passes{0};
     std::atomic<int> m_answerTimeoutMs{AnswerTimeoutMs};
     std::atomic<int> m_answerTimeoutFloorMs{AnswerTimeout::FloorMs};
     std::atomic<bool> m_awaiting{false};
+    // Idle state: set by the sender thread, read by the pacer's due test.
+    std::atomic<bool> m_idle{false};
+    std::atomic<uint64_t> m_idleStamp{0}; ///< the request stamp when it went idle
+    std::atomic<bool> m_idleClosed{false}; ///< idle because the link was closed
+    uint64_t m_idleTick = 0;              ///< the pacer's tick when it went idle
     std::function<void()> m_unansweredIdentification;
     std::function<void(uint32_t)> m_inputOverrun;
     int m_cycle = 0;

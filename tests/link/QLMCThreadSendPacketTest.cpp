@@ -481,4 +481,48 @@ TEST_F(Sender, TheThreadSendsAndWaitsForEachAnswer)
     session.setAnswerEvent(nullptr);
 }
 
+TEST_F(Sender, AnIdleSenderSleepsUntilWorkComes)
+{
+    grantAll();
+    session.setAnswerEvent(&sender.answerEvent());
+    sender.start();
+    // Nothing pending, no poll: after one pass the pacer no longer wakes it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_TRUE(sender.idle());
+    const uint64_t passes = sender.passes();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(sender.passes(), passes);
+
+    // A request wakes it at the next tick; the write goes in its phase.
+    session.motor().RequestWrite(Reg::Kp, 7);
+    auto sentFrames = [&] {
+        std::lock_guard<std::mutex> guard(tcp.mutex);
+        return tcp.frames.size();
+    };
+    for (int i = 0; i < 200 && sentFrames() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(sentFrames(), 1u);
+    EXPECT_EQ(tcp.function(0), 0x22);
+    EXPECT_EQ(tcp.payload(0).substr(0, 2), "33");
+    QLMCIPPacket answer;
+    answer.Function = 0x22;
+    answer.TransactionId = session.connection().AwaitedTransaction;
+    session.answerFramed(answer);
+    for (int i = 0; i < 200 && !sender.idle(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(sender.idle());
+
+    // Closed, it stays asleep; opened with the poll on, it polls again.
+    session.connection().ComMode = ComModes::Closed;
+    session.PollingEnabled = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(sentFrames(), 1u);
+    session.connection().ComMode = ComModes::TcpDirect;
+    for (int i = 0; i < 200 && sentFrames() == 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(sentFrames(), 2u);
+    sender.terminate();
+    session.setAnswerEvent(nullptr);
+}
+
 } // namespace

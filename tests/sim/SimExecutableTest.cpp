@@ -171,6 +171,7 @@ TEST(TarvineSim, HelpNamesEveryOptionAndFaultMode)
                                "--mac",
                                "--seed",
                                "--limit-switches",
+                               "--vary",
                                "--help",
                                "drop[=RATE]",
                                "delay=MS",
@@ -288,7 +289,8 @@ TEST(SimCommandLine, ParsesEveryOption)
          "--tcp-port=8020", "--udp-port", "7020",      "--count",    "2",       "--gateway",
          "--modules",       "16,17",      "--log",     "/tmp/x.log", "--fault", "drop=0.1",
          "--fault",         "delay=50",   "--name",    "Rig",        "--mac",   "02-00-00-00-00-FF",
-         "--seed",          "99",         "--limit-switches", "-500,2500"},
+         "--seed",          "99",         "--limit-switches", "-500,2500", "--vary", "0x33:0x8000",
+         "--vary", "0x34"},
         &error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->model.typeCode, 6);
@@ -305,6 +307,10 @@ TEST(SimCommandLine, ParsesEveryOption)
     EXPECT_EQ(options->name, "Rig");
     EXPECT_EQ(options->seed, 99u);
     EXPECT_EQ(options->limitSwitches, std::make_pair(-500, 2500));
+    ASSERT_EQ(options->vary.size(), 2u);
+    EXPECT_EQ(options->vary[0].address, 0x33);
+    EXPECT_EQ(options->vary[0].step, 0x8000u);
+    EXPECT_EQ(options->vary[1].step, 1u);
     EXPECT_EQ(options->deviceAddress(1), "127.0.0.10");
     // Further devices count the MAC up as one 48-bit number.
     EXPECT_EQ(simMacText(options->macPlus(1)), "02:00:00:00:01:00");
@@ -344,6 +350,9 @@ TEST(SimCommandLine, RefusesUnsafeOrInvalidValues)
         {"--limit-switches", "1"},
         {"--limit-switches", "x,10"},
         {"--limit-switches", "0,99999999999"},
+        {"--vary", "0x65"},
+        {"--vary", "0x33:0"},
+        {"--vary", "Kp"},
     };
     for (const auto &arguments : bad) {
         std::string error;

@@ -168,18 +168,23 @@ TEST(SimFaultRate, ParsesCountsAndProbabilities)
     EXPECT_DOUBLE_EQ(SimFaultRate::parse("0.25")->probability, 0.25);
     EXPECT_EQ(SimFaultRate::parse("0.25")->everyNth, 0u);
     EXPECT_EQ(SimFaultRate::parse("first2")->firstN, 2u);
-    for (const char *bad : {"-1", "1.5", "abc", "0.2x", "3x", ".", "first", "first0", "firstx"})
+    EXPECT_EQ(SimFaultRate::parse("after3")->afterN, 3u);
+    for (const char *bad : {"-1", "1.5", "abc", "0.2x", "3x", ".", "first", "first0", "firstx",
+                            "after", "after0"})
         EXPECT_FALSE(SimFaultRate::parse(bad)) << bad;
 }
 
-TEST(SimFaults, FirstNStrikesTheFirstAnswersOnly)
+TEST(SimFaults, FirstNStrikesTheFirstAnswersOnlyAndAfterNAllButThem)
 {
-    SimFaults faults;
-    faults.setDrop(SimFaultRate::first(2));
-    std::string fates;
-    for (int i = 0; i < 5; ++i)
-        fates += faults.plan().drop ? 'D' : '.';
-    EXPECT_EQ(fates, "DD...");
+    for (const auto &[rate, expected] : {std::pair{SimFaultRate::first(2), "DD..."},
+                                         std::pair{SimFaultRate::after(2), "..DDD"}}) {
+        SimFaults faults;
+        faults.setDrop(rate);
+        std::string fates;
+        for (int i = 0; i < 5; ++i)
+            fates += faults.plan().drop ? 'D' : '.';
+        EXPECT_EQ(fates, expected);
+    }
 }
 
 TEST(SimFaultSettings, CommandLineTextsSetAndClearFaults)
