@@ -50,19 +50,15 @@ void CliRunner::armMainDisplay()
     // Called right after the decoder stored this answer's time.
     m_events.addAnswerTime(m_session->statistics().shown.answerTimeMs.load());
     // May come from the sender thread (UDP): only a flag.
-    QMetaObject::invokeMethod(
-        this, [this] { m_events.answered = true; }, Qt::QueuedConnection);
+    m_handOver.post([this] { m_events.answered = true; });
 }
 
 void CliRunner::limitsReceived()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_events.limitsArrived)
-                m_events.limitsArrived();
-        },
-        Qt::QueuedConnection);
+    m_handOver.post([this] {
+        if (m_events.limitsArrived)
+            m_events.limitsArrived();
+    });
 }
 
 void CliRunner::startWindowDisplay(Display window)

@@ -4,6 +4,7 @@
 #include "cli/CliLink.h"
 #include "cli/CliOptions.h"
 #include "device/SessionListener.h"
+#include "platform/ThreadHandOver.h"
 
 #include <QObject>
 #include <QTextStream>
@@ -54,6 +55,9 @@ private:
     CliOptions m_options;
     QTextStream &m_out;
     QTextStream &m_err;
+    /// Calls from the sender thread (UDP answers) to this one; declared
+    /// before the connection, so it outlives the sender.
+    ThreadHandOver m_handOver;
     std::unique_ptr<QLMCSession> m_session;
     std::unique_ptr<QLMCConnection> m_connection;
     std::unique_ptr<CliLink> m_link;
