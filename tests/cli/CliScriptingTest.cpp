@@ -325,7 +325,7 @@ TEST(CliCompletion, OffersVerbsOptionsAndRegisterNames)
     offered.sort();
     verbs.sort();
     EXPECT_EQ(offered, verbs);
-    EXPECT_EQ(complete({"tarvine-cli", "re"}), (QStringList{"read", "registers", "remote-settings"}));
+    EXPECT_EQ(complete({"tarvine-cli", "re"}), (QStringList{"read", "registers", "revert", "remote-settings"}));
     EXPECT_TRUE(complete({"tarvine-cli", "read", "reg"}).contains("Regulation_mode"));
     EXPECT_EQ(complete({"tarvine-cli", "write", "kv"}), QStringList{"Kvff="});
     EXPECT_EQ(complete({"tarvine-cli", "send", "f.qmc", "--only", "kp,k"}),
