@@ -154,8 +154,7 @@ void ParameterSave::TimerSaveTimer()
     m_retry.stop();
     m_writer = std::make_unique<TThreadSaveFile>(
         m_session, m_fileName, groups, [this](bool ok, const QString &error) {
-            QMetaObject::invokeMethod(
-                this, [this, ok, error] { writerEnded(ok, error); }, Qt::QueuedConnection);
+            m_handOver.post([this, ok, error] { writerEnded(ok, error); });
         });
     m_writer->start();
 }

@@ -2,6 +2,7 @@
 
 #include "device/RegisterTable.h"
 #include "files/ParameterFile.h"
+#include "platform/ThreadHandOver.h"
 
 #include <QObject>
 #include <QString>
@@ -90,6 +91,9 @@ private:
     QTimer m_timerAfterWrite;
     QTimer m_timeout;
     QTimer m_retry;
+    /// The writer thread's end, handed to this object's thread; declared
+    /// before the writer, so it outlives it.
+    ThreadHandOver m_handOver;
     std::unique_ptr<TThreadSaveFile> m_writer;
     QString m_fileName;
     bool m_pending = false;
