@@ -230,8 +230,6 @@ std::optional<QString> ruleRefusal(const RuleContext &context, const ModelProfil
                 modelText(profile));
         break;
     case Reg::LoopTimeOption:
-        if (!profile.menus.loopTime)
-            return QStringLiteral("the loop time is not set on %1").arg(modelText(profile));
         if (value < 0 || value > 6)
             return QStringLiteral("%1 is not a loop-time option 0..6").arg(value);
         break;
