@@ -8,6 +8,7 @@
 #include "cli/CliJson.h"
 #include "cli/CliLink.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 #include "link/QLMCConnection.h"
 #include "panel/ChartCsv.h"
 #include "panel/ModeTable.h"
@@ -95,10 +96,10 @@ int step(CliContext &c)
                 : position;
         if (wanted != mode) {
             c.link.beginWrite();
-            {
-                RegisterLockGuard guard(c.session.lock());
-                c.session.motor().RequestWrite(Reg::RegulationMode, wanted);
-            }
+            const RegisterWrite write = RegisterRules::write(Reg::RegulationMode, wanted);
+            if (const auto refused = RegisterRules::requestWrites(c.session, {&write, 1});
+                !refused.empty())
+                return c.fail(CliExit::ValueRefused, refused.front().reason);
             if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x20"));
                 code != CliExit::Ok)
                 return code;
@@ -133,10 +134,9 @@ int step(CliContext &c)
 
     StepDefinition definition{*from, double(to), seconds(HighResCounter::now())};
     c.link.beginWrite();
-    {
-        RegisterLockGuard guard(c.session.lock());
-        c.session.motor().RequestWrite(Reg::Input, to);
-    }
+    const RegisterWrite write = RegisterRules::write(Reg::Input, to);
+    if (const auto refused = RegisterRules::requestWrites(c.session, {&write, 1}); !refused.empty())
+        return c.fail(CliExit::ValueRefused, refused.front().reason);
     if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x21"));
         code != CliExit::Ok)
         return code;
