@@ -528,7 +528,13 @@ bool EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
 
 EnhancedWriteResult EnhancedCmdModel::refused(int line, const char *function, const char *text)
 {
-    report(line, function, text);
+    // A value the rule book refused is logged with its reason, not as a
+    // missing connection.
+    if (text == NotSent && !m_refusal.isEmpty())
+        LogMessage(SourceName, line, function, LogOutput::Default, LogLevelError, LogActionNone,
+                   m_refusal);
+    else
+        report(line, function, text);
     EnhancedWriteResult result;
     result.report = QLatin1String(text);
     return result;

@@ -418,9 +418,10 @@ TEST(ParameterFileApply, SendKeepsTheControllersIdentityAndAsksTheRuleBook)
             EXPECT_EQ(sent.refused[0].address, Reg::CurrentMax);
             EXPECT_TRUE(sent.summary().contains("refused 0x2A Current max")) << c.name;
         }
-        if (!c.kept.empty())
+        if (!c.kept.empty()) {
             EXPECT_TRUE(sent.summary().startsWith("kept the controller's 0x1"))
                 << sent.summary().toStdString();
+        }
         RegisterLockGuard guard(session.lock());
         EXPECT_EQ(session.motor().registerAt(Reg::AddressIp)->WriteRequest,
                   std::count(requested.begin(), requested.end(), 0x12) == 1);

@@ -122,8 +122,9 @@ TEST(ParameterSave, SavesOverTcpUdpAndGateway)
         ASSERT_TRUE(file.load(path + ".qmc"));
         EXPECT_EQ(file.readString("Register 0", "Name", ""),
                   k.gateway ? "I2C Address" : "IP Address");
-        if (k.comMode == ComModes::TcpDirect)
+        if (k.comMode == ComModes::TcpDirect) {
             EXPECT_FALSE(file.sectionExists("Register 38")); // NETEC-A: 38 sections
+        }
     }
 }
 
@@ -242,10 +243,11 @@ TEST(ParameterSave, SendsAFileFromOneControllerToAnother)
 
     // B holds A's values, but for the write it ignored, which the comparison shows.
     for (int address : applied.requested)
-        if (address != Reg::Ki && address != Reg::AddressIp && address != Reg::Name)
+        if (address != Reg::Ki && address != Reg::AddressIp && address != Reg::Name) {
             EXPECT_EQ(b.server->controller()->imageBytes(address),
                       a.server->controller()->imageBytes(address))
                 << address;
+        }
     EXPECT_EQ(b.server->controller()->imageBytes(Reg::Kp), std::vector<uint8_t>(kp, kp + 4));
     std::vector<int> different;
     for (const CompareRow &row : ParameterCompare::compare(b.session, content))

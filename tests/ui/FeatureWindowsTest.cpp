@@ -99,9 +99,10 @@ protected:
     }
     static void shoot(QWidget &window, const char *name)
     {
-        if (const char *dir = std::getenv("TARVINE_FEATURE_SCREENSHOTS"))
+        if (const char *dir = std::getenv("TARVINE_FEATURE_SCREENSHOTS")) {
             EXPECT_TRUE(window.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/')
                                            + QLatin1String(name)));
+        }
     }
     QPlainTextEdit *memo(TFormAutoTuning &w) { return child<QPlainTextEdit>(w, "MemoAutoTuning"); }
     /// Opens the wizard and walks to step 4 with 1.5 A and 12.0 V.
