@@ -16,6 +16,7 @@
 #include "ui/features/TFormRegWarning.h"
 #include "ui/files/TFormFile.h"
 #include "ui/files/TFormTime.h"
+#include "ui/fleet/TFormFleet.h"
 #include "ui/remote/TFormKRVRemote.h"
 #include "ui/widgets/TFormAbout.h"
 
@@ -42,6 +43,7 @@ AppWindows::AppWindows()
     m_ioState = std::make_unique<TFormIOState>(context);
     m_krvRemote = std::make_unique<TFormKRVRemote>(context);
     m_time = std::make_unique<TFormTime>(context);
+    m_fleet = std::make_unique<TFormFleet>(context);
 
     ToolWindows windows;
     windows.regOption = m_regOption.get();
@@ -59,6 +61,7 @@ AppWindows::AppWindows()
     windows.ioState = m_ioState.get();
     windows.krvRemote = m_krvRemote.get();
     windows.time = m_time.get();
+    windows.fleet = m_fleet.get();
     context.setToolWindows(windows);
 
     // Every window has registered its controls: they start in the closed state.
@@ -67,6 +70,7 @@ AppWindows::AppWindows()
 
 AppWindows::~AppWindows()
 {
+    m_fleet.reset();
     m_time.reset();
     m_krvRemote.reset();
     m_ioState.reset();
@@ -90,5 +94,6 @@ QList<QWidget *> AppWindows::all() const
     return {m_main.get(),        m_regOption.get(),   m_regWarning.get(),  m_about.get(),
             m_autoTuning.get(),  m_calibration.get(), m_changeIPAdd.get(), m_file.get(),
             m_information.get(), m_limits.get(),      m_enhancedCmd.get(), m_paramIP.get(),
-            m_scanUDP.get(),     m_ioState.get(),     m_krvRemote.get(),   m_time.get()};
+            m_scanUDP.get(),     m_ioState.get(),     m_krvRemote.get(),   m_time.get(),
+            m_fleet.get()};
 }

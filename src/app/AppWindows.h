@@ -11,6 +11,7 @@ class TFormCalibration;
 class TFormChangeIPAdd;
 class TFormEnhancedCmd;
 class TFormFile;
+class TFormFleet;
 class TFormInformation;
 class TFormIOState;
 class TFormKRVRemote;
@@ -22,8 +23,9 @@ class TFormRegWarning;
 class TFormScanUDP;
 class TFormTime;
 
-/// The sixteen windows of the program: created once, hidden, in their fixed
-/// order (the main window first), and destroyed in the reverse order, so the
+/// The windows of the program (the sixteen, then the Fleet window): created
+/// once, hidden, in their fixed order (the main window first), and destroyed
+/// in the reverse order, so the
 /// connection window and its sender thread are gone before the main window
 /// releases the session they use.
 class AppWindows
@@ -50,8 +52,9 @@ public:
     TFormIOState &ioState() const { return *m_ioState; }
     TFormKRVRemote &krvRemote() const { return *m_krvRemote; }
     TFormTime &time() const { return *m_time; }
+    TFormFleet &fleet() const { return *m_fleet; }
 
-    /// All sixteen, in creation order.
+    /// All of them, in creation order.
     QList<QWidget *> all() const;
 
 private:
@@ -71,4 +74,5 @@ private:
     std::unique_ptr<TFormIOState> m_ioState;
     std::unique_ptr<TFormKRVRemote> m_krvRemote;
     std::unique_ptr<TFormTime> m_time;
+    std::unique_ptr<TFormFleet> m_fleet;
 };

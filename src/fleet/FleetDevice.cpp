@@ -47,7 +47,7 @@ bool FleetDevice::lost() const
 bool FleetDevice::waitFor(const std::function<bool()> &done)
 {
     while (!done()) {
-        if (Clock::now() >= m_deadline)
+        if (Clock::now() >= m_deadline || (m_settings.abort && m_settings.abort()))
             return false;
         // Socket and timer events of this controller run on this thread.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -23,6 +23,9 @@ struct FleetSettings
     quint16 tcpPort = 8010;
     /// The change journal each controller's writes are appended to (empty: none).
     QString journalPath;
+    /// Called from the workers while they wait: true ends every wait at once
+    /// (the run is being stopped). Empty: never.
+    std::function<bool()> abort;
 };
 
 /// Why a controller's row did not succeed.

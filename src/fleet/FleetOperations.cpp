@@ -232,6 +232,11 @@ void diff(FleetDevice &device, FleetRow &row, const ParameterFileContent &refere
             addresses.push_back(entry.address);
     if (!complete(device, row, addresses))
         return;
+    row.setField(QStringLiteral("model"), device.profile().modelName);
+    for (const auto &[name, address] :
+         {std::pair{"mac", Reg::EthernetMac}, {"address", Reg::AddressIp}, {"name", Reg::Name}})
+        if (const QString text = receivedText(device.session(), address); !text.isEmpty())
+            row.setField(QString::fromLatin1(name), text);
     int differing = 0;
     QStringList identity;
     for (const CompareRow &compared : ParameterCompare::compare(device.session(), reference, 0)) {
