@@ -130,7 +130,7 @@ TFormFleet::TFormFleet(WindowContext &context)
     m_grid->setWordWrap(false);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[ColumnCount] = {150, 95, 75, 65, 120, 95, 75, 60, 120};
+    const int widths[ColumnCount] = {150, 90, 70, 60, 115, 50, 70, 70, 200};
     for (int c = 0; c < ColumnCount; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->setToolTip(QStringLiteral("Tick the controllers a file is sent to; a double-click "
@@ -237,6 +237,10 @@ void TFormFleet::showRow(int index, const FleetMonitorRow &row)
                         : QStringLiteral("unreachable: ") + row.reason;
         } else {
             value = row.field(QLatin1String(Fields[c]));
+            bool number = false;
+            const double degrees = value.toDouble(&number);
+            if (c == ColTemperature && number)
+                value = QString::number(degrees, 'f', 1) + QStringLiteral(" \u00B0C");
             // Until the controller sends them: the discovery's MAC and the target's address.
             if (value.isEmpty() && c == ColMac)
                 value = row.target.discoveredMac;
