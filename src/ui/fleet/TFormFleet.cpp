@@ -1,6 +1,7 @@
 #include "ui/fleet/TFormFleet.h"
 
 #include "device/ChangeHistory.h"
+#include "features/LimitRegisters.h"
 #include "fleet/FleetOperations.h"
 #include "link/QLMCConnection.h"
 #include "protocol/ConnectionState.h"
@@ -8,6 +9,7 @@
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/WindowContext.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -117,7 +119,7 @@ TFormFleet::TFormFleet(WindowContext &context)
     m_result->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_result->setPlaceholderText(
         QStringLiteral("The results of Save all, Compare and Send show here."));
-    m_result->setMaximumHeight(110);
+    m_result->setMaximumHeight(90);
 
     QStringList titles;
     for (const char *title : Titles)
@@ -128,9 +130,10 @@ TFormFleet::TFormFleet(WindowContext &context)
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
+    m_grid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[ColumnCount] = {150, 90, 70, 60, 115, 50, 70, 70, 200};
+    const int widths[ColumnCount] = {150, 85, 70, 60, 105, 120, 65, 65, 120};
     for (int c = 0; c < ColumnCount; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->setToolTip(QStringLiteral("Tick the controllers a file is sent to; a double-click "
@@ -139,7 +142,16 @@ TFormFleet::TFormFleet(WindowContext &context)
     auto *top = new QHBoxLayout;
     top->addWidget(m_status, 1);
     top->addWidget(m_scan);
+    auto *tickAll = new QCheckBox(QStringLiteral("Tick all"), this);
+    tickAll->setObjectName(QStringLiteral("CBTickAll"));
+    connect(tickAll, &QCheckBox::toggled, this, [this](bool on) {
+        for (int i = 0; i < m_grid->rowCount(); ++i)
+            if (QTableWidgetItem *item = m_grid->item(i, ColMac))
+                item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    });
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(tickAll);
+    buttons->addSpacing(12);
     buttons->addWidget(m_saveAll);
     buttons->addWidget(m_compare);
     buttons->addWidget(m_sendSelected);
@@ -149,7 +161,7 @@ TFormFleet::TFormFleet(WindowContext &context)
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
     layout->addWidget(m_result);
-    resize(920, 460);
+    resize(920, 480);
 
     connect(m_scan, &QPushButton::clicked, this, &TFormFleet::BScanClick);
     connect(m_saveAll, &QPushButton::clicked, this, &TFormFleet::BSaveAllClick);
@@ -241,6 +253,8 @@ void TFormFleet::showRow(int index, const FleetMonitorRow &row)
             const double degrees = value.toDouble(&number);
             if (c == ColTemperature && number)
                 value = QString::number(degrees, 'f', 1) + QStringLiteral(" \u00B0C");
+            if (c == ColMode && number && !LimitRegisters::controlModeCaption(int(degrees)).isEmpty())
+                value = LimitRegisters::controlModeCaption(int(degrees));
             // Until the controller sends them: the discovery's MAC and the target's address.
             if (value.isEmpty() && c == ColMac)
                 value = row.target.discoveredMac;
