@@ -196,6 +196,26 @@ TEST_F(FleetCli, SendMakesTheTwoDifferingControllersEqualKeepsEachIdentityAndSki
     EXPECT_TRUE(lines.contains("| 127.0.29.13 | 0x33 Kp | before 0x00020000 (2.00000) | written "
                                "0x00010000 (1.00000) | tarvine-cli fleet send"))
         << lines.toStdString();
+
+    // A value the rule book refuses (a negative Kp): every controller fails
+    // with the reason and nothing of the file is written to any.
+    QFile file(reference);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    const QByteArray kp = "Reg=51\r\nSize=4\r\nValue=0x00010000";
+    ASSERT_TRUE(bytes.contains(kp));
+    bytes.replace(kp, "Reg=51\r\nSize=4\r\nValue=0xFFFF0000");
+    QFile bad(dir.filePath("bad.qmc"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(bytes);
+    bad.close();
+    const Result refused = run({"fleet", "send", bad.fileName(), "--model", "NETEC-A"});
+    EXPECT_EQ(refused.code, 9);
+    EXPECT_EQ(rowsWith(refused, "value-refused").size(), Count) << refused.out.toStdString();
+    EXPECT_TRUE(refused.out.contains("127.0.29.1\tvalue-refused\t0x33 Kp")) << refused.out.toStdString();
+    QFile after(ChangeHistory::defaultJournalPath());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(after.readAll()).count("| tarvine-cli fleet send"), 2);
 }
 
 } // namespace

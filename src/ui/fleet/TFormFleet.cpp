@@ -170,6 +170,8 @@ TFormFleet::TFormFleet(WindowContext &context)
     connect(m_grid, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { GridFleetDoubleClick(row); });
     connect(&m_monitor, &FleetMonitor::discovered, this, [this](const QString &error) {
+        if (!isVisible())
+            m_monitor.stop(); // hidden meanwhile: nothing is polled
         fill();
         setBusy(false, error);
         if (error.isEmpty())
@@ -422,6 +424,8 @@ void TFormFleet::finished(FleetMonitor::Operation operation, const std::vector<F
         }
         return;
     }
+    if (!isVisible())
+        m_monitor.stop();
     m_result->setPlainText(lines.join(QLatin1Char('\n')));
     setBusy(false, QString());
     const char *what = operation == FleetMonitor::Operation::SaveAll   ? "Saved"
