@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <chrono>
+#include <numeric>
 
 QString FleetMonitorRow::field(const QString &name) const
 {
@@ -226,9 +227,8 @@ bool FleetMonitor::startOperation(
 
 bool FleetMonitor::saveAll(const QString &folder)
 {
-    std::vector<int> all;
-    for (size_t i = 0; i < rows().size(); ++i)
-        all.push_back(int(i));
+    std::vector<int> all(rows().size());
+    std::iota(all.begin(), all.end(), 0);
     return startOperation(
         Operation::SaveAll, all,
         [folder](FleetDevice &device, FleetRow &row) {
