@@ -1,8 +1,9 @@
 // The fleet commands over many virtual controllers on loopback, run as the
 // real tarvine-cli program (a child process, so its own peak memory and CPU
 // time are measured): `fleet save` of 100 controllers (from a hosts file, and
-// from discovery) and `fleet list` of 250 discovered ones. Goals: the save
-// within 5 s and 300 MB, the list within the scan wait + 1 s.
+// from discovery), `fleet send` of one controller's file to those 100, and
+// `fleet list` of 250 discovered ones. Goals: the save and the send within 5 s
+// and 300 MB, the list within the scan wait + 1 s.
 // Prints its figures; run by hand: build/bench/bench_fleet
 #include "sim/SimServer.h"
 #include "support/DiscoverySims.h"
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -115,6 +117,14 @@ int main()
     print("fleet save, 100 from a hosts file",
           runCli({"fleet", "save", dir.filePath("a").toStdString(), "--hosts", hosts, "--tcp-port",
                   portText}),
+          "goal <= 5000 ms, <= 300 MB");
+    // The file of controller 1 to all 100 (the change journal in the temporary folder).
+    setenv("XDG_DATA_HOME", dir.path().toLocal8Bit().constData(), 1);
+    unsetenv("USERPROFILE");
+    servers[1]->controller()->raiseImageValue(0x33, 0x10000); // one of them differs
+    print("fleet send, 100 from a hosts file",
+          runCli({"fleet", "send", dir.filePath("a/Axis-1_00-50-C2-00-00-01.qmc").toStdString(),
+                  "--hosts", hosts, "--tcp-port", portText}),
           "goal <= 5000 ms, <= 300 MB");
     print("fleet save, 100 discovered (scan wait included)",
           runCli({"fleet", "save", dir.filePath("b").toStdString(), "--loopback", range100,

@@ -10,16 +10,22 @@
 // the File menu's recorder (into a temporary file) while it is measured, and
 // its lines, size and dropped lines are printed too.
 //
-// Usage: bench_ui [seconds of polling, default 5] [record]
+// With "fleet" instead, the Fleet window over 100 virtual controllers (a child
+// process, 127.0.33.1..100, found by discovery on the loopback network), each
+// polled a few times a second: the user-interface thread's busy share.
+//
+// Usage: bench_ui [seconds of polling, default 5] [record|fleet]
 #include "ChildController.h"
 #include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
 #include "link/QLMCConnection.h"
 #include "platform/HighResCounter.h"
+#include "platform/LoopbackDiscoveryNetwork.h"
 #include "protocol/ConnectionState.h"
 #include "record/LiveRecorder.h"
 #include "ui/connection/TFormParamIP.h"
+#include "ui/fleet/TFormFleet.h"
 #include "ui/main/GraphsPanel.h"
 #include "ui/main/RecordingControl.h"
 #include "ui/main/RefreshPanel.h"
@@ -29,6 +35,7 @@
 #include <QElapsedTimer>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -326,12 +333,117 @@ void offlineRun(AppWindows &windows)
                 setData, inPlace);
 }
 
+// Many virtual controllers in a child process.
+class ChildFleet
+{
+public:
+    ChildFleet(int count, uint16_t port)
+    {
+        m_pid = fork();
+        if (m_pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            std::vector<std::unique_ptr<SimServer>> servers;
+            for (int n = 1; n <= count; ++n) {
+                SimServerConfig config;
+                config.bindAddress = "127.0.33." + std::to_string(n);
+                config.tcpPort = port;
+                config.udpPort = port;
+                SimIdentity identity;
+                identity.mac = {0x00, 0x50, 0xC2, 0x00, 0x01, uint8_t(n)};
+                identity.ip = {127, 0, 33, uint8_t(n)};
+                identity.name = "Axis-" + std::to_string(n);
+                servers.push_back(std::make_unique<SimServer>(
+                    config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), identity)));
+                if (!servers.back()->start())
+                    _exit(1);
+            }
+            // Every controller's mode register counts up (the drive does not
+            // act on the image alone): each poll brings a change to show.
+            for (;;) {
+                usleep(100000);
+                for (auto &server : servers)
+                    server->controller()->raiseImageValue(Reg::RegulationMode, 1);
+            }
+        }
+        usleep(500000);
+    }
+    ~ChildFleet()
+    {
+        kill(m_pid, SIGTERM);
+        waitpid(m_pid, nullptr, 0);
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+void fleetRun(AppWindows &windows, int seconds)
+{
+    constexpr int Count = 100;
+    constexpr uint16_t FleetPort = 18640;
+    const ChildFleet child(Count, FleetPort);
+    LoopbackDiscoveryNetwork network({LoopbackDiscoveryNetwork::virtualAdapter()}, {127, 0, 33, 1},
+                                     {127, 0, 33, Count});
+    TFormFleet &fleet = windows.fleet();
+    fleet.monitor().useNetwork(&network, FleetPort, 500, FleetPort);
+    QTableWidget *grid = fleet.grid();
+    auto live = [&] {
+        int n = 0;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            n += grid->item(r, TFormFleet::ColState)->text() == QLatin1String("live");
+        return n;
+    };
+    fleet.show();
+    QElapsedTimer wait;
+    wait.start();
+    while (live() < Count && wait.elapsed() < 20000)
+        spin(50);
+    if (live() < Count) {
+        std::fprintf(stderr, "bench_ui: %d of %d controllers live\n", live(), Count);
+        std::exit(1);
+    }
+    long updates = 0;
+    QObject scope;
+    QObject::connect(&fleet.monitor(), &FleetMonitor::rowsChanged, &scope,
+                     [&](const QList<int> &rows) { updates += rows.size(); });
+    auto *app = static_cast<MeasuredApplication *>(QApplication::instance());
+    app->resetBusy();
+    const double threadCpu0 = threadCpuSeconds();
+    const double processCpu0 = processCpuSeconds();
+    const auto start = Clock::now();
+    QTimer stop;
+    stop.setSingleShot(true);
+    QEventLoop loop;
+    QObject::connect(&stop, &QTimer::timeout, &loop, &QEventLoop::quit);
+    stop.start(seconds * 1000);
+    loop.exec();
+    const double elapsed = secondsSince(start);
+    const double busy = app->busySeconds() / elapsed;
+    std::printf("Fleet window, %d controllers polled every %d ms, %.1f s (%d live at the end):\n",
+                Count, FleetMonitor::PollIntervalMs, elapsed, live());
+    std::printf("  user-interface thread busy %.1f %% (wall time handling events), its CPU %.1f %% "
+                "of one core; whole tool %.1f %%; %.0f row updates/s\n",
+                100.0 * busy, 100.0 * (threadCpuSeconds() - threadCpu0) / elapsed,
+                100.0 * (processCpuSeconds() - processCpu0) / elapsed, double(updates) / elapsed);
+    std::printf("  target: user-interface thread under 20 %%: %s\n", busy < 0.2 ? "met" : "MISSED");
+    fleet.hide();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const bool record = argc > 2 && std::strcmp(argv[2], "record") == 0;
+    if (argc > 2 && std::strcmp(argv[2], "fleet") == 0) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        MeasuredApplication app(argc, argv);
+        AppWindows windows;
+        windows.main().show();
+        fleetRun(windows, seconds);
+        return 0;
+    }
 
     const ChildController controller(Host, Port);
 

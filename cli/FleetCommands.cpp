@@ -4,6 +4,7 @@
 #include "cli/CliJson.h"
 #include "discovery/DiscoveryNetworkChoice.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
+#include "device/ChangeHistory.h"
 #include "files/ParameterFile.h"
 #include "fleet/FleetOperations.h"
 #include "fleet/FleetRunner.h"
@@ -17,20 +18,6 @@
 using namespace CliExit;
 
 namespace {
-
-QString statusWord(FleetStatus status)
-{
-    switch (status) {
-    case FleetStatus::Ok: return QStringLiteral("ok");
-    case FleetStatus::Unreachable: return QStringLiteral("unreachable");
-    case FleetStatus::Unanswered: return QStringLiteral("unanswered");
-    case FleetStatus::Refused: return QStringLiteral("refused");
-    case FleetStatus::Skipped: return QStringLiteral("skipped");
-    case FleetStatus::FileFailed: return QStringLiteral("file-failed");
-    case FleetStatus::Differs: return QStringLiteral("differs");
-    }
-    return {};
-}
 
 // Control characters in a device's text (its name) never reach the terminal raw.
 QString plain(const QString &text)
@@ -65,6 +52,7 @@ private:
     QString m_path;
     FleetSettings m_settings;
     QString m_model;
+    bool m_anyModel = false;
     bool m_json = false;
     int m_waitMs = 500;
     int m_discoveryPort = QLMCScanQuelmoDevice::DefaultPort;
@@ -107,6 +95,11 @@ int FleetRun::parseOptions()
     m_settings.tcpPort = quint16(tcpPort);
     m_model = CliArguments::value(args, QStringLiteral("--model"));
     m_json = CliArguments::has(args, QStringLiteral("--json"));
+    m_anyModel = CliArguments::has(args, QStringLiteral("--any-model"));
+    if (m_anyModel && m_action != QLatin1String("send"))
+        return m_c.fail(Usage, QStringLiteral("--any-model is for fleet send"));
+    // Every write a fleet command makes goes to the change journal.
+    m_settings.journalPath = ChangeHistory::defaultJournalPath();
     return Ok;
 }
 
@@ -169,17 +162,19 @@ void FleetRun::printRow(const FleetRow &row)
         for (const QString &name : findCliCommand(QStringLiteral("fleet"))->jsonFields())
             object.insert(name, QJsonValue::Null);
         object.insert(QStringLiteral("target"), row.target.label());
-        object.insert(QStringLiteral("result"), statusWord(row.status));
+        object.insert(QStringLiteral("result"), FleetOperations::statusWord(row.status));
         object.insert(QStringLiteral("reason"), row.reason);
         for (const auto &[name, value] : row.fields)
             if (object.contains(name))
                 object.insert(name, value);
-        if (m_action == QLatin1String("diff")) {
+        if (m_action == QLatin1String("diff") || m_action == QLatin1String("send")) {
             QJsonArray registers;
             QJsonArray identity;
             for (const QString &detail : row.details) {
                 if (detail.startsWith(QLatin1String("identity ")))
                     identity.append(detail.mid(9));
+                else if (detail.startsWith(QLatin1String("kept the controller's ")))
+                    identity.append(detail.mid(22));
                 else
                     registers.append(detail);
             }
@@ -197,11 +192,13 @@ void FleetRun::printRow(const FleetRow &row)
                 value = row.target.label();
             cells << (value.isEmpty() ? QStringLiteral("-") : plain(value));
         }
-        cells << (row.ok() ? QStringLiteral("reachable") : statusWord(row.status) + QStringLiteral(": ") + row.reason);
+        cells << (row.ok() ? QStringLiteral("reachable") : FleetOperations::statusWord(row.status) + QStringLiteral(": ") + row.reason);
     } else {
-        cells << row.target.label() << statusWord(row.status);
+        cells << row.target.label() << FleetOperations::statusWord(row.status);
         if (m_action == QLatin1String("save"))
             cells << (row.ok() ? row.field(QStringLiteral("file")) : row.reason);
+        else if (m_action == QLatin1String("send") && row.ok())
+            cells << QStringLiteral("sent %1 registers").arg(row.field(QStringLiteral("sent")));
         else if (!row.reason.isEmpty())
             cells << row.reason;
     }
@@ -217,8 +214,7 @@ int FleetRun::finish(const std::vector<FleetRow> &rows)
     for (const FleetRow &row : rows) {
         printRow(row);
         // A controller left out by --model is no failure.
-        failed += !row.ok() && row.status != FleetStatus::Differs
-                  && row.status != FleetStatus::Skipped;
+        failed += row.failed();
         differing += row.status == FleetStatus::Differs;
     }
     if (failed > 0) {
@@ -236,10 +232,15 @@ int FleetRun::run()
     if (const int code = parseOptions(); code != Ok)
         return code;
     ParameterFileContent reference;
-    if (m_action == QLatin1String("diff")) {
+    if (m_action == QLatin1String("diff") || m_action == QLatin1String("send")) {
         reference = ParameterFile::readPath(m_path);
         if (!reference.ok())
             return m_c.fail(BadFile, reference.error);
+        if (m_action == QLatin1String("send") && !m_anyModel
+            && FleetOperations::fileModel(reference).isEmpty())
+            return m_c.fail(BadFile, QStringLiteral("%1 names no model this tool knows "
+                                                    "(--any-model sends it to every model)")
+                                         .arg(m_path));
     } else if (m_action == QLatin1String("save") && !QDir().mkpath(m_path)) {
         return m_c.fail(BadFile, QStringLiteral("%1: the folder cannot be made").arg(m_path));
     }
@@ -253,6 +254,12 @@ int FleetRun::run()
         const QString folder = m_path;
         operation = [folder](FleetDevice &device, FleetRow &row) {
             FleetOperations::save(device, row, folder);
+        };
+    } else if (m_action == QLatin1String("send")) {
+        const bool anyModel = m_anyModel;
+        operation = [&reference, anyModel](FleetDevice &device, FleetRow &row) {
+            FleetOperations::send(device, row, reference, anyModel,
+                                  QStringLiteral("tarvine-cli fleet send"));
         };
     } else {
         operation = [&reference](FleetDevice &device, FleetRow &row) {
@@ -283,8 +290,8 @@ QString checkFleet(const CliOptions &options)
 {
     const QString action = options.positional().value(0);
     if (action != QLatin1String("list") && action != QLatin1String("save")
-        && action != QLatin1String("diff"))
-        return QStringLiteral("fleet needs list, save DIR or diff FILE");
+        && action != QLatin1String("diff") && action != QLatin1String("send"))
+        return QStringLiteral("fleet needs list, save DIR, diff FILE or send FILE");
     return {};
 }
 
@@ -294,20 +301,27 @@ namespace FleetCommands {
 
 const CliCommand Fleet{
     "fleet",
-    "fleet list|save|diff [DIR|FILE] [--hosts FILE] [--loopback FIRST-LAST] [--model NAME] "
-    "[--jobs N] [--limit MS] [--wait MS] [--port P] [--tcp-port P] [--json]",
+    "fleet list|save|diff|send [DIR|FILE] [--hosts FILE] [--loopback FIRST-LAST] [--model NAME] "
+    "[--any-model] [--jobs N] [--limit MS] [--wait MS] [--port P] [--tcp-port P] [--json]",
     "many controllers at once, from discovery or a hosts file (one ADDR or ADDR:MODULE a line): "
-    "list their state, save one parameter file each into DIR with an index, or list the "
-    "registers that differ from FILE (identity registers apart)",
+    "list their state, save one parameter file each into DIR with an index, list the "
+    "registers that differ from FILE (identity registers apart), or send FILE to every "
+    "controller of its model (--any-model: to every model), each keeping its 0x12 address "
+    "and 0x15 name, every value through the model's rules, every change journalled",
     CliNeeds::Nothing, &runFleet, &checkFleet,
-    "3 no device answered the discovery, 6 a bad hosts file or FILE, DIR or its index not "
-    "written, 7 (diff) registers differ, 8 some controllers failed (their rows say why)",
+    "3 no device answered the discovery, 6 a bad hosts file or FILE (send: a FILE naming no "
+    "model without --any-model), DIR or its index not written, 7 (diff) registers differ, 9 "
+    "some controllers failed (their rows say why: send fails a controller whose value the "
+    "rules refuse, with nothing of it written, or that did not take a value)",
     "target: the controller (ADDR or ADDR:MODULE); result: ok, unreachable, unanswered, "
-    "refused, skipped, file-failed or differs; reason: why not (empty on success); mac: MAC "
+    "refused, skipped, file-failed, differs, value-refused or not-taken; reason: why not "
+    "(empty on success); mac: MAC "
     "address (null, as every field below, when the device did not send it or the action does "
     "not fill it); address: IP address (0x12); model: model name; firmware: firmware version; "
     "name: device name; mode: regulation mode (list); warnings: warning word (list); "
-    "temperature: temperature (list); file: the file written (save); registers: the differing "
-    "registers, device -> file (diff); identity: the differing identity registers (diff)"};
+    "temperature: temperature (list); file: the file written (save); sent: registers written "
+    "(send); registers: the differing registers, device -> file (diff), or those not taken "
+    "(send); identity: the differing identity registers (diff), or those the controller kept "
+    "(send)"};
 
 } // namespace FleetCommands

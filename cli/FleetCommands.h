@@ -3,8 +3,8 @@
 #include "cli/CliCommand.h"
 
 /// tarvine-cli fleet: one operation over many controllers at once.
-///   fleet list|save|diff [DIR|FILE] [--hosts FILE] [--loopback FIRST-LAST] [--model NAME]
-///         [--jobs N] [--limit MS] [--wait MS] [--port P] [--tcp-port P] [--json]
+///   fleet list|save|diff|send [DIR|FILE] [--hosts FILE] [--loopback FIRST-LAST] [--model NAME]
+///         [--any-model] [--jobs N] [--limit MS] [--wait MS] [--port P] [--tcp-port P] [--json]
 /// The controllers come from discovery (the machine's network, or the loopback
 /// range as scan takes it) or from a hosts file. Rows go to standard output
 /// (tab-separated, or one JSON object per line), a progress line to standard

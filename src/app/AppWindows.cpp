@@ -16,6 +16,7 @@
 #include "ui/features/TFormRegWarning.h"
 #include "ui/files/TFormFile.h"
 #include "ui/files/TFormTime.h"
+#include "ui/fleet/TFormFleet.h"
 #include "ui/remote/TFormKRVRemote.h"
 #include "ui/widgets/TFormAbout.h"
 
@@ -42,6 +43,7 @@ AppWindows::AppWindows()
     m_tools.ioState = own(std::make_unique<TFormIOState>(context));
     m_tools.krvRemote = own(std::make_unique<TFormKRVRemote>(context));
     m_tools.time = own(std::make_unique<TFormTime>(context));
+    m_tools.fleet = own(std::make_unique<TFormFleet>(context));
 
     context.setToolWindows(m_tools);
 

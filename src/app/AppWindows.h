@@ -10,10 +10,10 @@
 class QWidget;
 class TFormMain;
 
-/// The sixteen windows of the program: created once, hidden, in their fixed
-/// order (the main window first), and destroyed in the reverse order, so the
-/// connection window and its sender thread are gone before the main window
-/// releases the session they use.
+/// The windows of the program (the sixteen, then the Fleet window): created
+/// once, hidden, in their fixed order (the main window first), and destroyed
+/// in the reverse order, so the connection window and its sender thread are
+/// gone before the main window releases the session they use.
 class AppWindows
 {
 public:
@@ -38,8 +38,9 @@ public:
     TFormIOState &ioState() const { return *m_tools.ioState; }
     TFormKRVRemote &krvRemote() const { return *m_tools.krvRemote; }
     TFormTime &time() const { return *m_tools.time; }
+    TFormFleet &fleet() const { return *m_tools.fleet; }
 
-    /// All sixteen, in creation order.
+    /// All of them, in creation order.
     QList<QWidget *> all() const;
 
 private:

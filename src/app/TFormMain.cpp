@@ -8,6 +8,7 @@
 #include "platform/SpawnCommandRunner.h"
 #include "ui/connection/LinkCloseQuestion.h"
 #include "ui/connection/TFormInformation.h"
+#include "ui/fleet/TFormFleet.h"
 #include "ui/history/TFormHistory.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/discovery/TFormChangeIPAdd.h"
@@ -174,6 +175,8 @@ void TFormMain::buildMenus()
     addItem(com, "MenuComScan", QStringLiteral("Scan network..."), &TFormMain::MenuComScanClick);
     addItem(com, "MenuComIPConfig", QStringLiteral("IP Adress easy config..."),
             &TFormMain::MenuComIPConfigClick);
+    com->addAction(QStringLiteral("Fleet..."), this, [this] { showTool(windows().fleet); })
+        ->setObjectName(QStringLiteral("MenuComFleet"));
     com->addSeparator();
     m_menuComOpen =
         addItem(com, "MenuComOpen", QStringLiteral("Open"), &TFormMain::MenuComOpenClick);

@@ -334,6 +334,16 @@ ParameterFileContent read(const IniFile &file)
     if (content.entries.empty() && !file.sectionExists(HeaderSection))
         return failure(QStringLiteral("Open file failed, not a parameter file."));
     content.result = lastOld ? 1 : 0;
+    // "0010.0003": type code, point, sub-type, as the writer puts it.
+    QString type = file.readString(HeaderSection, QStringLiteral("Device type"), QString());
+    if (type.size() == 9 && type[4] == QLatin1Char('.')) {
+        type.remove(4, 1);
+        bool hex = true;
+        for (const QChar c : type)
+            hex = hex && ParseHexPair(QStringView(&c, 1)).has_value();
+        if (hex)
+            content.deviceType = type.toUInt(nullptr, 16);
+    }
     return content;
 }
 

@@ -130,6 +130,10 @@ struct ParameterFileContent
     int failedRegister = -1;
     std::vector<FileEntry> entries; ///< file order, then the zeroed 0x61..0x64
     int viewBytes = 0;              ///< bytes the entries take in a view packet
+    /// Register 0x00 of the controller the file was saved from ("Device type"
+    /// of the header: type code in the high half, sub-type in the low half);
+    /// nullopt when the header has none or it is not 8 hexadecimal digits.
+    std::optional<uint32_t> deviceType;
 
     bool ok() const { return result != 2; }
 };

@@ -17,6 +17,7 @@ FleetDevice::FleetDevice(const FleetTarget &target, const FleetSettings &setting
     , m_deadline(deadline)
     , m_session(std::make_unique<QLMCSession>())
 {
+    m_session->history().setJournalPath(m_settings.journalPath);
     m_connection = std::make_unique<QLMCConnection>(*m_session);
     m_connection->setAnswerTimeoutMs(m_settings.answerTimeoutMs);
     m_connection->setPorts(m_settings.tcpPort, m_settings.tcpPort);
@@ -46,7 +47,7 @@ bool FleetDevice::lost() const
 bool FleetDevice::waitFor(const std::function<bool()> &done)
 {
     while (!done()) {
-        if (Clock::now() >= m_deadline)
+        if (Clock::now() >= m_deadline || (m_settings.abort && m_settings.abort()))
             return false;
         // Socket and timer events of this controller run on this thread.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -59,6 +60,11 @@ bool FleetDevice::waitFor(const std::function<bool()> &done)
 bool FleetDevice::settle()
 {
     return waitFor([this] { return lost() || m_connection->isSettled(); }) && !lost();
+}
+
+void FleetDevice::extendDeadline(int ms)
+{
+    m_deadline = Clock::now() + std::chrono::milliseconds(ms);
 }
 
 void FleetDevice::failed(const QString &what)

@@ -21,6 +21,11 @@ struct FleetSettings
     int limitMs = 20000;         ///< the whole operation on one controller
     int answerTimeoutMs = 250;   ///< one answer is awaited this long before it counts as lost
     quint16 tcpPort = 8010;
+    /// The change journal each controller's writes are appended to (empty: none).
+    QString journalPath;
+    /// Called from the workers while they wait: true ends every wait at once
+    /// (the run is being stopped). Empty: never.
+    std::function<bool()> abort;
 };
 
 /// Why a controller's row did not succeed.
@@ -32,6 +37,8 @@ enum class FleetStatus {
     Skipped,      ///< left out (another model than asked for)
     FileFailed,   ///< its file could not be written
     Differs,      ///< it differs from the reference file
+    ValueRefused, ///< the rule book refused a value; nothing was written
+    NotTaken,     ///< written, but the read-back shows other values (or no write answer)
 };
 
 /// One controller's link in a fleet run: its own session, connection, lock
@@ -59,6 +66,11 @@ public:
     /// the deadline passes. Returns the addresses still missing, unreadable
     /// ones among them (empty: all came in this connection).
     std::vector<int> read(const std::vector<int> &addresses);
+    /// Waits until no request is pending and no answer awaited (the writes set
+    /// are sent and answered); false when the link was lost or the deadline passed.
+    bool settle();
+    /// Moves the deadline to \a ms from now (a link that lives on, polled).
+    void extendDeadline(int ms);
     /// Sets status() and why() from the link after a failed step: lost, or
     /// \a what went unanswered.
     void failed(const QString &what);
@@ -76,7 +88,6 @@ public:
 private:
     /// Runs this thread's events until \a done or the deadline; false at the deadline.
     bool waitFor(const std::function<bool()> &done);
-    bool settle();
     void close();
 
     FleetTarget m_target;

@@ -1,5 +1,7 @@
 #include "fleet/FleetOperations.h"
 
+#include "device/ChangeHistory.h"
+#include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
 #include "files/ParameterApply.h"
@@ -230,6 +232,11 @@ void diff(FleetDevice &device, FleetRow &row, const ParameterFileContent &refere
             addresses.push_back(entry.address);
     if (!complete(device, row, addresses))
         return;
+    row.setField(QStringLiteral("model"), device.profile().modelName);
+    for (const auto &[name, address] :
+         {std::pair{"mac", Reg::EthernetMac}, {"address", Reg::AddressIp}, {"name", Reg::Name}})
+        if (const QString text = receivedText(device.session(), address); !text.isEmpty())
+            row.setField(QString::fromLatin1(name), text);
     int differing = 0;
     QStringList identity;
     for (const CompareRow &compared : ParameterCompare::compare(device.session(), reference, 0)) {
@@ -249,6 +256,118 @@ void diff(FleetDevice &device, FleetRow &row, const ParameterFileContent &refere
         row.status = FleetStatus::Differs;
         row.reason = QStringLiteral("%1 registers differ").arg(differing);
     }
+}
+
+QString fileModel(const ParameterFileContent &content)
+{
+    if (!content.deviceType)
+        return {};
+    return identifyDevice(*content.deviceType, 0).modelName;
+}
+
+void send(FleetDevice &device, FleetRow &row, const ParameterFileContent &content, bool anyModel,
+          const QString &source)
+{
+    QLMCSession &session = device.session();
+    const QString model = device.profile().modelName;
+    row.setField(QStringLiteral("model"), model);
+    if (!anyModel) {
+        const QString wanted = fileModel(content);
+        if (model.isEmpty() || model.compare(wanted, Qt::CaseInsensitive) != 0) {
+            row.status = FleetStatus::Skipped;
+            row.reason = QStringLiteral("model %1, the file is for %2 (--any-model sends it)")
+                             .arg(model.isEmpty() ? QStringLiteral("unknown") : model,
+                                  wanted.isEmpty() ? QStringLiteral("no model") : wanted);
+            return;
+        }
+    }
+    // The values the writes replace, and the identity the controller keeps,
+    // as the controller holds them now.
+    std::vector<int> addresses;
+    for (const FileEntry &entry : content.entries)
+        if (entry.size > 0)
+            addresses.push_back(entry.address);
+    addresses.push_back(Reg::AddressIp);
+    addresses.push_back(Reg::Name);
+    if (!complete(device, row, addresses))
+        return;
+    for (int address : {Reg::AddressIp, Reg::Name})
+        if (const QString text = receivedText(session, address); !text.isEmpty())
+            row.setField(address == Reg::Name ? QStringLiteral("name") : QStringLiteral("address"),
+                         text);
+
+    const uint64_t writeMark = session.answerSequence();
+    ApplyResult applied;
+    {
+        const ChangeSource changeSource(source);
+        ApplyOptions options;
+        options.allOrNothing = true; // one refusal: nothing of this controller is written
+        applied = ParameterApply::apply(session, content, true, {}, options);
+    }
+    if (!applied.refused.empty()) {
+        row.status = FleetStatus::ValueRefused;
+        row.reason = applied.refused.front().reason + QStringLiteral(" (nothing sent)");
+        return;
+    }
+    if (!applied.kept.empty())
+        row.details << applied.summary(); // kept the controller's 0x12 ..., 0x15 ...
+    if (!device.settle()) {
+        device.failed(QStringLiteral("no answer to the writes"));
+        row.status = device.status();
+        row.reason = device.why();
+        return;
+    }
+    // Read back what was sent: only a value received after the writes counts.
+    std::vector<int> readBack;
+    std::vector<int> unanswered;
+    {
+        RegisterLockGuard guard(session.lock());
+        for (int address : applied.requested) {
+            const QLMCRegister *reg = session.motor().registerAt(address);
+            if (reg->Readable && reg->Size > 0)
+                readBack.push_back(address);
+            else if (reg->WriteAnsweredSequence <= writeMark)
+                unanswered.push_back(address);
+        }
+    }
+    const uint64_t readMark = session.answerSequence();
+    const std::vector<int> missing = device.read(readBack);
+    if (!missing.empty()) {
+        device.failed(QStringLiteral("no answer for ") + addressList(missing)
+                      + QStringLiteral(" after the writes"));
+        row.status = device.status();
+        row.reason = device.why();
+        return;
+    }
+    QStringList notTaken;
+    for (const CompareRow &compared : ParameterCompare::compare(session, content, readMark))
+        if (compared.different
+            && std::find(readBack.begin(), readBack.end(), compared.address) != readBack.end())
+            notTaken << ParameterCompare::differenceLine(compared);
+    row.setField(QStringLiteral("sent"), QString::number(applied.requested.size()));
+    if (!notTaken.isEmpty() || !unanswered.empty()) {
+        row.status = FleetStatus::NotTaken;
+        row.reason = !notTaken.isEmpty()
+                         ? QStringLiteral("%1 registers not taken").arg(notTaken.size())
+                         : QStringLiteral("no answer to the write of ") + addressList(unanswered);
+        row.details << notTaken;
+    }
+}
+
+QString statusWord(FleetStatus status)
+{
+    switch (status) {
+    case FleetStatus::Ok: return QStringLiteral("ok");
+    case FleetStatus::Unreachable: return QStringLiteral("unreachable");
+    case FleetStatus::Unanswered: return QStringLiteral("unanswered");
+    case FleetStatus::Refused: return QStringLiteral("refused");
+    case FleetStatus::Skipped: return QStringLiteral("skipped");
+    case FleetStatus::FileFailed: return QStringLiteral("file-failed");
+    case FleetStatus::Differs: return QStringLiteral("differs");
+    case FleetStatus::ValueRefused: return QStringLiteral("value-refused");
+    case FleetStatus::NotTaken: return QStringLiteral("not-taken");
+    }
+    return {};
 }
 
 FleetRunner::Operation onlyModel(const QString &model, FleetRunner::Operation operation)

@@ -40,6 +40,25 @@ void diff(FleetDevice &device, FleetRow &row, const ParameterFileContent &refere
 /// True for 0x11, 0x12 and 0x15: they differ from controller to controller.
 bool isIdentityRegister(int address);
 
+/// The model a file was saved from (its header's device type), empty when the
+/// file names none or a type this tool does not list.
+QString fileModel(const ParameterFileContent &content);
+
+/// Sends \a content to the controller as the single send does
+/// (ParameterApply): the controller keeps its own 0x12 address and 0x15 name,
+/// every value goes through the rule book (one refusal fails the row and
+/// nothing is written), every change is journalled under \a source. Then
+/// the sent registers are read back: a value not taken, or a write without
+/// an answer, fails the row. A controller of another model than the file's
+/// is skipped with the reason unless \a anyModel. Fields: "sent" (registers
+/// written); details: what the controller kept.
+void send(FleetDevice &device, FleetRow &row, const ParameterFileContent &content,
+          bool anyModel, const QString &source);
+
+/// "ok", "unreachable", "unanswered", "refused", "skipped", "file-failed",
+/// "differs", "value-refused", "not-taken".
+QString statusWord(FleetStatus status);
+
 /// Wraps \a operation so that a controller whose model is not \a model
 /// (e.g. "NETEC-A"; empty: any) is skipped with the reason.
 FleetRunner::Operation onlyModel(const QString &model, FleetRunner::Operation operation);

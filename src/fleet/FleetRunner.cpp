@@ -76,7 +76,7 @@ std::vector<FleetRow> FleetRunner::run(const std::vector<FleetTarget> &targets,
         for (int i = next++; i < total; i = next++) {
             FleetRow row = runOne(targets[size_t(i)], operation);
             std::lock_guard lock(mutex);
-            failed += row.ok() ? 0 : 1;
+            failed += row.failed() ? 1 : 0;
             rows[size_t(i)] = std::move(row);
             ++done;
             finished.notify_all();

@@ -23,6 +23,11 @@ struct FleetRow
     QStringList details; ///< e.g. the differing registers
 
     bool ok() const { return status == FleetStatus::Ok; }
+    /// Neither ok, nor left out (Skipped), nor a comparison's result (Differs).
+    bool failed() const
+    {
+        return !ok() && status != FleetStatus::Skipped && status != FleetStatus::Differs;
+    }
     QString field(const QString &name) const;
     void setField(const QString &name, const QString &value);
 };

@@ -1,3 +1,4 @@
+#include "device/ChangeHistory.h"
 #include "fleet/FleetTargets.h"
 #include "sim/SimServer.h"
 #include "support/CliRun.h"
@@ -76,9 +77,12 @@ protected:
         }
     }
 
+    int last = Count; ///< the loopback range ends at 127.0.29.<last>
+
     Result run(QStringList args)
     {
-        args << "--loopback" << "127.0.29.1-127.0.29.20" << "--port" << QString::number(port)
+        args << "--loopback" << QStringLiteral("127.0.29.1-127.0.29.%1").arg(last) << "--port"
+             << QString::number(port)
              << "--tcp-port" << QString::number(port) << "--wait" << "200";
         return runCli(args);
     }
@@ -141,6 +145,77 @@ TEST_F(FleetCli, AControllerThatGoesSilentMidSaveFailsWithItsReasonAndTheOthersA
     ASSERT_TRUE(index.open(QIODevice::ReadOnly));
     EXPECT_TRUE(index.readAll().contains("\t127.0.29.5\t\t\tfailed\tno answer for 0x"));
     EXPECT_EQ(saved.err.count("tarvine-cli: 1 of 20 controllers failed"), 1);
+}
+
+TEST_F(FleetCli, SendMakesTheTwoDifferingControllersEqualKeepsEachIdentityAndSkipsAnotherModel)
+{
+    // A 21st controller of another model.
+    SimServerConfig config;
+    config.bindAddress = "127.0.29.21";
+    config.udpPort = port;
+    config.tcpPort = port;
+    SimIdentity identity;
+    identity.mac = {0x00, 0x50, 0xC2, 0x00, 0x00, 21};
+    identity.ip = {127, 0, 29, 21};
+    identity.name = "Other-21";
+    servers.push_back(std::make_unique<SimServer>(
+        config, std::make_shared<SimController>(*parseSimModel("NETDC-A"), identity)));
+    std::string error;
+    ASSERT_TRUE(servers.back()->start(&error)) << error;
+    last = Count + 1;
+
+    ASSERT_EQ(run({"fleet", "save", dir.path(), "--model", "NETEC-A"}).code, 0);
+    const QString reference = dir.filePath("Virtual-1_00-50-C2-00-00-01.qmc");
+    for (int n : {7, 13})
+        servers[size_t(n - 1)]->controller()->raiseImageValue(0x33, 0x10000);
+    const Result before = run({"fleet", "diff", reference, "--model", "NETEC-A"});
+    EXPECT_EQ(before.code, 7) << before.err.toStdString();
+    EXPECT_EQ(rowsWith(before, "differs"), (QStringList{"127.0.29.7", "127.0.29.13"}));
+
+    const Result sent = run({"fleet", "send", reference});
+    EXPECT_EQ(sent.code, 0) << sent.out.toStdString() << sent.err.toStdString();
+    EXPECT_EQ(rowsWith(sent, "ok").size(), Count);
+    EXPECT_TRUE(sent.out.contains(
+        "127.0.29.21\tskipped\tmodel NETDC-A, the file is for NETEC-A (--any-model sends it)\n"))
+        << sent.out.toStdString();
+    EXPECT_TRUE(sent.err.contains("fleet send: 21/21 done, 0 failed"));
+    EXPECT_EQ(run({"fleet", "diff", reference, "--model", "NETEC-A"}).code, 0);
+    for (int n = 1; n <= Count; ++n) {
+        const SimController &c = *servers[size_t(n - 1)]->controller();
+        EXPECT_EQ(c.imageBytes(0x12), (std::vector<uint8_t>{127, 0, 29, uint8_t(n)})) << n;
+        const std::vector<uint8_t> name = c.imageBytes(0x15); // space-padded to 16
+        EXPECT_EQ(QString::fromLatin1(reinterpret_cast<const char *>(name.data()), qsizetype(name.size())).trimmed(),
+                  QStringLiteral("Virtual-%1").arg(n));
+    }
+    // Journalled as a single send: only the two real changes (the others wrote
+    // what the controller held).
+    QFile journal(ChangeHistory::defaultJournalPath());
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    const QString lines = QString::fromUtf8(journal.readAll());
+    EXPECT_EQ(lines.count("| tarvine-cli fleet send"), 2) << lines.toStdString();
+    EXPECT_TRUE(lines.contains("| 127.0.29.13 | 0x33 Kp | before 0x00020000 (2.00000) | written "
+                               "0x00010000 (1.00000) | tarvine-cli fleet send"))
+        << lines.toStdString();
+
+    // A value the rule book refuses (a negative Kp): every controller fails
+    // with the reason and nothing of the file is written to any.
+    QFile file(reference);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    const QByteArray kp = "Reg=51\r\nSize=4\r\nValue=0x00010000";
+    ASSERT_TRUE(bytes.contains(kp));
+    bytes.replace(kp, "Reg=51\r\nSize=4\r\nValue=0xFFFF0000");
+    QFile bad(dir.filePath("bad.qmc"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(bytes);
+    bad.close();
+    const Result refused = run({"fleet", "send", bad.fileName(), "--model", "NETEC-A"});
+    EXPECT_EQ(refused.code, 9);
+    EXPECT_EQ(rowsWith(refused, "value-refused").size(), Count) << refused.out.toStdString();
+    EXPECT_TRUE(refused.out.contains("127.0.29.1\tvalue-refused\t0x33 Kp")) << refused.out.toStdString();
+    QFile after(ChangeHistory::defaultJournalPath());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(after.readAll()).count("| tarvine-cli fleet send"), 2);
 }
 
 } // namespace

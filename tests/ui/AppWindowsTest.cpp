@@ -43,7 +43,7 @@ QStringList texts(const QList<QAction *> &actions)
 
 } // namespace
 
-TEST(AppWindows, CreatesTheSixteenWindowsOnceHiddenInTheirOrder)
+TEST(AppWindows, CreatesTheWindowsOnceHiddenInTheirOrder)
 {
     AppWindows windows;
     const QList<QWidget *> all = windows.all();
@@ -64,6 +64,7 @@ TEST(AppWindows, CreatesTheSixteenWindowsOnceHiddenInTheirOrder)
         {"TFormIOState", QStringLiteral("I/O State")},
         {"TFormKRVRemote", QStringLiteral("Korvel Lab - Remote")},
         {"TFormTime", QString()},
+        {"TFormFleet", QStringLiteral("Fleet")},
     };
     ASSERT_EQ(all.size(), qsizetype(expected.size()));
     std::map<QString, int> instances;
@@ -93,7 +94,8 @@ TEST(AppWindows, MainMenuHasItsItemsInOrderAndNeverShowsRemote)
               QStringList({"Save...", "View...", "Record live values...", "Step responses..."}));
     EXPECT_EQ(texts(child<QMenu>(main, "MenuCom")->actions()),
               QStringList({"Parameters...", "Virtual controller...", "Statistics...", "-",
-                           "Scan network...", "IP Adress easy config...", "-", "Open", "Close", "-",
+                           "Scan network...", "IP Adress easy config...", "Fleet...", "-", "Open",
+                           "Close", "-",
                            "Reset ARP"}));
 
     QMenu *loopTime = child<QMenu>(main, "MenuLoopTime");

@@ -34,6 +34,7 @@ class TFormCalibration;
 class TFormChangeIPAdd;
 class TFormEnhancedCmd;
 class TFormFile;
+class TFormFleet;
 class TFormInformation;
 class TFormIOState;
 class TFormKRVRemote;
@@ -62,6 +63,7 @@ struct ToolWindows
     TFormIOState *ioState = nullptr;
     TFormKRVRemote *krvRemote = nullptr;
     TFormTime *time = nullptr;
+    TFormFleet *fleet = nullptr;
 };
 
 /// The groups of the main panel that other windows ask something of, filled
