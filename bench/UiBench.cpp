@@ -299,7 +299,7 @@ void offlineRun(AppWindows &windows)
 
     // Handing the 200 points to a graph: a fresh container per call, or the
     // fixed one overwritten in place (what LiveChart does).
-    const int n = LiveChart::HistoryLength;
+    const int n = LiveChart::DefaultHistorySamples;
     const int rounds = 100000;
     QCustomPlot plot;
     QCPGraph *graph = plot.addGraph();
