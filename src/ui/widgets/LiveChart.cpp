@@ -487,24 +487,24 @@ void LiveChart::setGroupedValueLabels(int decimals)
 
 void LiveChart::setSeriesVisible(int index, bool visible)
 {
-    if (index < 0 || index >= seriesCount() || series(index)->visible() == visible)
+    if (index < 0 || index >= seriesCount() || graph(index)->visible() == visible)
         return;
-    series(index)->setVisible(visible);
+    graph(index)->setVisible(visible);
     rebuildLegend();
     requestRedraw();
 }
 
 bool LiveChart::isSeriesVisible(int index) const
 {
-    return index >= 0 && index < seriesCount() && series(index)->visible();
+    return index >= 0 && index < seriesCount() && graph(index)->visible();
 }
 
 void LiveChart::rebuildLegend()
 {
     legend->clearItems();
     for (int s = seriesCount() - 1; s >= 0; --s)
-        if (series(s)->visible())
-            legend->addItem(new QCPPlottableLegendItem(legend, series(s)));
+        if (graph(s)->visible())
+            legend->addItem(new QCPPlottableLegendItem(legend, graph(s)));
     legend->setVisible(legend->itemCount() > 0);
     // The legend keeps its natural width; the empty cells beside it take the rest.
     legend->setMaximumSize(legend->minimumOuterSizeHint());
