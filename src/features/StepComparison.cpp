@@ -9,6 +9,22 @@ namespace {
 /// Gains not sent after this many timer ticks end the sequence.
 constexpr int WriteTicks = 30;
 
+/// One move of the sequence: the gains in force, out to start + size or back
+/// to the start, measured or only waited for.
+struct Leg
+{
+    StepComparison::Side gains;
+    bool out;
+    bool measured;
+    const char *text;
+};
+constexpr Leg Legs[] = {
+    {StepComparison::Side::Before, true, true, "Step with the previous gains..."},
+    {StepComparison::Side::After, false, false, "Back to the start with the new gains..."},
+    {StepComparison::Side::After, true, true, "Step with the new gains..."},
+    {StepComparison::Side::After, false, false, "Back to the start..."},
+};
+
 } // namespace
 
 const std::vector<int> &StepComparison::gainRegisters()
@@ -52,8 +68,8 @@ QString StepComparison::start(std::vector<RegisterWrite> before, std::vector<Reg
     m_figures = {};
     m_size = size;
     m_origin.reset();
-    m_beforeGainsSent = false;
-    startGains(Side::Before);
+    m_gainsSent.reset();
+    startLeg(0);
     if (m_phase == Phase::Idle)
         return QStringLiteral("The previous gains were refused");
     m_timer.start();
@@ -72,16 +88,18 @@ bool StepComparison::request(std::span<const RegisterWrite> batch)
     return true;
 }
 
-void StepComparison::startGains(Side side)
+void StepComparison::startLeg(size_t leg)
 {
-    m_side = side;
+    m_leg = leg;
     m_phase = Phase::Gains;
     m_ticks = 0;
     m_pending.clear();
+    const Side side = Legs[leg].gains;
+    if (m_gainsSent == side)
+        return; // in force already: the next tick goes on
     if (!request(m_gains[size_t(side)]))
         return;
-    if (side == Side::Before)
-        m_beforeGainsSent = true;
+    m_gainsSent = side;
     emit progress(side == Side::Before ? QStringLiteral("Writing the previous gains...")
                                        : QStringLiteral("Writing the new gains..."));
 }
@@ -124,7 +142,8 @@ void StepComparison::tick()
         }
         if (!m_origin)
             m_origin = *from;
-        const double to = m_side == Side::Before ? *m_origin + m_size : *m_origin;
+        const Leg &leg = Legs[m_leg];
+        const double to = leg.out ? *m_origin + m_size : *m_origin;
         const int64_t target = int64_t(std::llround(to));
         m_measurement->begin(*from, double(target), m_speedStep);
         m_pending.clear();
@@ -133,23 +152,25 @@ void StepComparison::tick()
             return;
         m_phase = Phase::Stepping;
         m_ticks = 0;
-        emit progress(m_side == Side::Before
-                          ? QStringLiteral("Step with the previous gains...")
-                          : QStringLiteral("Step back with the new gains..."));
+        emit progress(QString::fromLatin1(leg.text));
         return;
     }
-    case Phase::Stepping:
+    case Phase::Stepping: {
         m_measurement->update();
         if (!m_measurement->done(StepSeconds))
             return;
-        m_figures[size_t(m_side)] = m_measurement->figures();
+        const Leg &leg = Legs[m_leg];
+        if (leg.measured) {
+            m_figures[size_t(leg.gains)] = m_measurement->figures();
+            emit measured(leg.gains);
+        }
         m_measurement.reset();
-        emit measured(m_side);
-        if (m_side == Side::Before)
-            startGains(Side::After);
+        if (m_leg + 1 < std::size(Legs))
+            startLeg(m_leg + 1);
         else
-            end(true, QStringLiteral("Step measured with the previous and the new gains"));
+            end(true, QStringLiteral("Measured with the previous and the new gains"));
         return;
+    }
     }
 }
 
@@ -161,7 +182,7 @@ void StepComparison::abort(const QString &why)
 
 void StepComparison::end(bool complete, const QString &text)
 {
-    const bool giveBack = !complete && m_beforeGainsSent && m_side == Side::Before;
+    const bool giveBack = m_gainsSent == Side::Before;
     m_phase = Phase::Idle;
     m_timer.stop();
     m_measurement.reset();
@@ -169,7 +190,7 @@ void StepComparison::end(bool complete, const QString &text)
     // The run's gains stay in force whatever stopped the sequence.
     if (giveBack)
         RegisterRules::requestWrites(m_session, m_gains[size_t(Side::After)]);
-    m_beforeGainsSent = false;
+    m_gainsSent.reset();
     emit progress(text);
     emit finished(complete);
 }

@@ -13,15 +13,17 @@
 
 class QLMCSession;
 
-/// "Measure step" on the auto-tuning result page: one consign step with the
-/// gains from before the run, one back with the run's gains, each measured as
+/// "Measure step" on the auto-tuning result page: the same consign step with
+/// the gains from before the run and with the run's gains, each measured as
 /// `tarvine-cli step` measures it (StepMeasurement).
 ///
 /// The sequence, paced by a timer on the owner's thread: the previous gains
 /// are written and sent; the consign the device sends is the start; the step
 /// to start + size goes out and is recorded until it settled or the time is
-/// up; the run's gains are written and sent; the step back to the start is
-/// recorded. The motor ends where it began, with the run's gains in force.
+/// up; the run's gains are written and sent, and the consign goes back to the
+/// start (waited for, not measured); the same step is measured again; the
+/// consign goes back to the start. The motor ends where it began, with the
+/// run's gains in force.
 ///
 /// abort() (STOP, a lost connection) ends the sequence at once: no further
 /// consign is written, and when the previous gains were sent the run's gains
@@ -68,16 +70,16 @@ private:
     void tick();
     bool writesPending() const;
     bool request(std::span<const RegisterWrite> batch);
-    void startGains(Side side);
+    void startLeg(size_t leg);
     void end(bool complete, const QString &text);
 
     QLMCSession &m_session;
     QTimer m_timer;
     Phase m_phase = Phase::Idle;
-    Side m_side = Side::Before;
+    size_t m_leg = 0; ///< the step of the sequence under way
     std::array<std::vector<RegisterWrite>, 2> m_gains;
     std::vector<int> m_pending; ///< writes not sent yet
-    bool m_beforeGainsSent = false;
+    std::optional<Side> m_gainsSent; ///< the gains written last
     double m_size = 0;
     std::optional<double> m_origin; ///< the consign the first step starts from
     bool m_speedStep = false;

@@ -64,8 +64,9 @@ AutoTuningResultView::AutoTuningResultView(QWidget *parent)
     m_measureStatus->setWordWrap(true);
     measureRow->addWidget(m_measure);
     measureRow->addWidget(m_stepSize);
-    measureRow->addWidget(m_measureStatus, 1);
+    measureRow->addStretch();
     right->addLayout(measureRow);
+    right->addWidget(m_measureStatus);
 
     m_figures = new QTableWidget(4, 2, this);
     m_figures->setObjectName(QStringLiteral("TVStepFigures"));

@@ -190,7 +190,7 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
     m_wizard.currentTextChanged(m_currentMax->text());
     m_wizard.formShown();
     render();
-    resize(780, 440);
+    resize(800, 520);
 }
 
 QGroupBox *TFormAutoTuning::makeStep(int step, const QString &title, const QStringList &lines)

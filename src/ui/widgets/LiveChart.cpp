@@ -530,8 +530,15 @@ void LiveChart::addCornerButton(QAbstractButton *button, int index)
     }
     button->setParent(this);
     m_cornerRow->insertWidget(index, button);
-    // The legend row is as high as the button, so the button never covers the plot.
+    // The legend row is as high as the button, so the button never covers the
+    // plot, and its right cell as wide as every corner button (shown or not),
+    // so the buttons never cover the legend.
     m_legendRow->setMinimumSize(0, button->sizeHint().height() + CornerMargin);
+    int width = CornerMargin;
+    for (int i = 0; i < m_cornerRow->count(); ++i)
+        if (QWidget *widget = m_cornerRow->itemAt(i)->widget())
+            width += widget->sizeHint().width() + CornerMargin;
+    m_legendRow->element(0, 2)->setMinimumSize(width, 0);
 }
 
 void LiveChart::requestRedraw()
