@@ -282,6 +282,8 @@ void TFormAutoTuning::startClicked(TuningKind button)
         panels.refresh->switchRefreshOn();
     const bool starting = !m_wizard.running();
     if (starting) {
+        // A run takes the regulator over: a step measurement ends first.
+        m_comparison->abort(QStringLiteral("Step measurement ended: auto-tuning started"));
         m_before.clear();
         RegisterLockGuard guard(m_context.session().lock());
         for (const int address : AutoTuningWizard::reReadRegisters()) {
