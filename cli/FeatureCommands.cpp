@@ -64,7 +64,8 @@ int autotune(CliContext &c)
     wizard.next({}, 0, false);
     wizard.next({}, 0, false);
     c.link.beginWrite();
-    applyWizardRequests(c.session, wizard, wizard.next(currentText, 0, false));
+    if (const auto refusal = applyWizardRequests(c.session, wizard, wizard.next(currentText, 0, false)))
+        return c.fail(ValueRefused, *refusal);
     if (wizard.step() != AutoTuningWizard::VoltageStep)
         return c.fail(ValueRefused,
                       QStringLiteral("--current %1: a plain decimal from 0 to %2 A is needed")
@@ -77,7 +78,8 @@ int autotune(CliContext &c)
         std::erase_if(voltage.writes,
                       [](const WizardWrite &w) { return w.address == Reg::MaxOutputVoltage; });
     }
-    applyWizardRequests(c.session, wizard, voltage);
+    if (const auto refusal = applyWizardRequests(c.session, wizard, voltage))
+        return c.fail(ValueRefused, *refusal);
     if (const int code = c.link.awaitWrite(QStringLiteral("the current and voltage limits"));
         code != Ok)
         return code;
@@ -89,7 +91,8 @@ int autotune(CliContext &c)
         return c.fail(ValueRefused,
                       QStringLiteral("PID + predictive tuning is not offered on this model"));
     int seen = c.events.tuningStatuses.load();
-    applyWizardRequests(c.session, wizard, start);
+    if (const auto refusal = applyWizardRequests(c.session, wizard, start))
+        return c.fail(ValueRefused, *refusal);
     c.err << "tarvine-cli: auto-tuning running" << Qt::endl;
 
     interrupted = 0;
@@ -158,7 +161,8 @@ int warnings(CliContext &c)
 {
     if (c.options.arguments.contains(QStringLiteral("--clear"))) {
         c.link.beginWrite();
-        WarningRegister::requestClear(c.session.motor());
+        if (const std::optional<QString> refusal = WarningRegister::requestClear(c.session))
+            return c.fail(ValueRefused, *refusal);
         if (const int code = c.link.awaitWrite(QStringLiteral("the clear of 0x08"));
             code != Ok)
             return code;
@@ -197,11 +201,18 @@ int homing(CliContext &c)
             return c.fail(ValueRefused,
                           QStringLiteral("homing is not offered on this model"));
     }
-    c.link.beginWrite();
+    // The start is judged against the homing type in force: the device's 0x48.
     if (start)
-        HomingSetup::requestStart(c.session.motor());
-    else
+        if (const int code = c.link.read({Reg::HomingOption}); code != Ok)
+            return code;
+    c.link.beginWrite();
+    if (start) {
+        if (const HomingSetup::WriteOutcome outcome = HomingSetup::requestStart(c.session);
+            !outcome)
+            return c.fail(ValueRefused, outcome.refusal);
+    } else {
         HomingSetup::requestStop(c.session.motor());
+    }
     if (const int code = c.link.awaitWrite(QStringLiteral("the homing command"));
         code != Ok)
         return code;

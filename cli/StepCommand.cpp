@@ -8,6 +8,7 @@
 #include "cli/CliJson.h"
 #include "cli/CliLink.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 #include "link/QLMCConnection.h"
 #include "panel/ChartCsv.h"
 #include "panel/ModeTable.h"
@@ -79,10 +80,10 @@ int step(CliContext &c)
                 : position;
         if (wanted != mode) {
             c.link.beginWrite();
-            {
-                RegisterLockGuard guard(c.session.lock());
-                c.session.motor().RequestWrite(Reg::RegulationMode, wanted);
-            }
+            const RegisterWrite write = RegisterRules::write(Reg::RegulationMode, wanted);
+            if (const auto refused = RegisterRules::requestWrites(c.session, {&write, 1});
+                !refused.empty())
+                return c.fail(CliExit::ValueRefused, refused.front().reason);
             if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x20"));
                 code != CliExit::Ok)
                 return code;
@@ -110,10 +111,9 @@ int step(CliContext &c)
     measurement.begin(*from, double(to), speedStep);
     const StepDefinition &definition = measurement.definition();
     c.link.beginWrite();
-    {
-        RegisterLockGuard guard(c.session.lock());
-        c.session.motor().RequestWrite(Reg::Input, to);
-    }
+    const RegisterWrite write = RegisterRules::write(Reg::Input, to);
+    if (const auto refused = RegisterRules::requestWrites(c.session, {&write, 1}); !refused.empty())
+        return c.fail(CliExit::ValueRefused, refused.front().reason);
     if (const int code = c.link.awaitWrite(QStringLiteral("the write of 0x21"));
         code != CliExit::Ok)
         return code;

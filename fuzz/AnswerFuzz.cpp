@@ -3,7 +3,8 @@
 // the decoded option and limit records through the windows' display
 // functions, with round-trip checks, and every other feature decoder and the
 // auto-tuning wizard on what was decoded.
-#include "base/Diagnostics.h"
+#include "FuzzSupport.h"
+
 #include "device/QLMCSession.h"
 #include "device/SessionListener.h"
 #include "features/AutoTuningWizard.h"
@@ -46,12 +47,7 @@ ScanCheck &scanCheck()
 
 QLMCSession &session()
 {
-    static QLMCSession *s = [] {
-        // Decoder errors would go to a log file; keep them in memory.
-        SetLogTarget(0, QStringLiteral("/nonexistent"), QStringLiteral("fuzz"));
-        SetLogOptions(0, -2, false, true, QStringLiteral("fuzz"));
-        return new QLMCSession(&scanCheck());
-    }();
+    static QLMCSession *s = fuzzsupport::newSession(&scanCheck());
     return *s;
 }
 

@@ -3,7 +3,8 @@
 // checksum, then the decoder), some on the current connection and some on a
 // closed one. Every datagram ends in exactly one framed answer or one dropped
 // frame, and a stale one is never decoded.
-#include "base/Diagnostics.h"
+#include "FuzzSupport.h"
+
 #include "device/QLMCSession.h"
 #include "protocol/PacketChecksum.h"
 
@@ -47,9 +48,7 @@ struct Target
 Target &target()
 {
     static Target *t = [] {
-        // Decoder errors would go to a log file; keep them in memory.
-        SetLogTarget(0, QStringLiteral("/nonexistent"), QStringLiteral("fuzz"));
-        SetLogOptions(0, -2, false, true, QStringLiteral("fuzz"));
+        fuzzsupport::keepLogInMemory();
         return new Target;
     }();
     return *t;

@@ -1,7 +1,8 @@
 // Fuzzes discovery intake: the bytes are cut into datagrams from a few
 // senders, half of them wrapped in frames with a valid checksum so that the
 // answer decoder sees them; and the dotted-address check of typed text.
-#include "base/Diagnostics.h"
+#include "FuzzSupport.h"
+
 #include "discovery/DiscoveryFrames.h"
 #include "discovery/QLMCScanQuelmoDevice.h"
 #include "platform/LoopbackDiscoveryNetwork.h"
@@ -16,8 +17,7 @@ namespace {
 QLMCScanQuelmoDevice &engine()
 {
     static QLMCScanQuelmoDevice *e = [] {
-        SetLogTarget(0, QStringLiteral("/nonexistent"), QStringLiteral("fuzz"));
-        SetLogOptions(0, -2, false, true, QStringLiteral("fuzz"));
+        fuzzsupport::keepLogInMemory();
         // An empty range: nothing is ever sent.
         static LoopbackDiscoveryNetwork network({}, {127, 0, 0, 1}, {127, 0, 0, 0});
         return new QLMCScanQuelmoDevice(0, network);

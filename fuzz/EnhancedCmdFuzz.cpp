@@ -1,8 +1,8 @@
 // Fuzzes the enhanced-command window's logic: arbitrary 0x4D, 0x4E and 0x4F
 // answers through DataReceived and the three displays, and arbitrary texts
 // through every check and Write.
-#include "base/Diagnostics.h"
-#include "device/QLMCSession.h"
+#include "FuzzSupport.h"
+
 #include "device/RegisterTable.h"
 #include "features/EnhancedCmdModel.h"
 
@@ -16,9 +16,7 @@ namespace {
 QLMCSession &session()
 {
     static QLMCSession *s = [] {
-        SetLogTarget(0, QStringLiteral("/nonexistent"), QStringLiteral("fuzz"));
-        SetLogOptions(0, -2, false, true, QStringLiteral("fuzz"));
-        auto *created = new QLMCSession;
+        QLMCSession *created = fuzzsupport::newSession();
         for (const int a : {Reg::EnhancedInput, Reg::LoopsConfig, Reg::EnhancedParams})
             created->motor().setAccess(a, true, true);
         return created;
@@ -29,18 +27,12 @@ QLMCSession &session()
 /// The next text of the input: a length byte, then as many bytes as UTF-16 halves and Latin-1.
 QString takeText(const uint8_t *&data, size_t &size)
 {
-    if (size == 0)
-        return {};
-    size_t n = std::min<size_t>(data[0] % 24, size - 1);
     QString text;
-    for (size_t i = 1; i <= n; ++i) {
-        const uint8_t b = data[i];
+    for (const uint8_t b : fuzzsupport::takeField(data, size, 24)) {
         // Mostly digits, signs and separators, sometimes anything.
         static const char common[] = "0123456789-.,+ e";
         text += b & 0x80 ? QChar(b) : QChar(QLatin1Char(common[b % (sizeof common - 1)]));
     }
-    data += n + 1;
-    size -= n + 1;
     return text;
 }
 

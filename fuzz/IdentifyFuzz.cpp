@@ -3,7 +3,8 @@
 // applied to the register image; then the About window's display-test texts.
 // A profile is refused exactly when its family is unknown, and its access is
 // what the image grants afterwards.
-#include "base/Diagnostics.h"
+#include "FuzzSupport.h"
+
 #include "device/DeviceIdentity.h"
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
@@ -19,9 +20,7 @@ namespace {
 QLMCSession &session()
 {
     static QLMCSession *s = [] {
-        SetLogTarget(0, QStringLiteral("/nonexistent"), QStringLiteral("fuzz"));
-        SetLogOptions(0, -2, false, true, QStringLiteral("fuzz"));
-        auto *created = new QLMCSession;
+        QLMCSession *created = fuzzsupport::newSession();
         created->connection().ComMode = ComModes::TcpDirect;
         return created;
     }();
@@ -33,22 +32,14 @@ uint32_t u32(const uint8_t *p)
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
+using fuzzsupport::check;
 
 /// The next display-test field: a length byte, then that many characters.
 QString takeText(const uint8_t *&data, size_t &size)
 {
-    if (size == 0)
-        return {};
-    const size_t n = std::min<size_t>(data[0] % 8, size - 1);
-    QString text = QString::fromLatin1(reinterpret_cast<const char *>(data + 1), qsizetype(n));
-    data += n + 1;
-    size -= n + 1;
-    return text;
+    const std::span<const uint8_t> field = fuzzsupport::takeField(data, size, 8);
+    return QString::fromLatin1(reinterpret_cast<const char *>(field.data()),
+                               qsizetype(field.size()));
 }
 
 } // namespace

@@ -122,6 +122,52 @@ std::optional<QString> homingRefusal(const ModelProfile &profile, uint32_t value
     return std::nullopt;
 }
 
+/// 0x49 starts the homing type in force: the one written with it, else the
+/// one the device sent in this connection (unknown: nothing to judge).
+std::optional<QString> homingStartRefusal(const RuleContext &context, const ModelProfile &profile,
+                                          std::span<const RegisterWrite> batch)
+{
+    std::optional<uint32_t> options;
+    for (const RegisterWrite &w : batch)
+        if (w.address == Reg::HomingOption && w.bytes.size() == 4)
+            options = uint32_t(unsignedOf(w.bytes));
+    if (!options && context.deviceValue)
+        if (const auto bytes = context.deviceValue(Reg::HomingOption); bytes && bytes->size() == 4)
+            options = uint32_t(unsignedOf(*bytes));
+    if (!options)
+        return std::nullopt;
+    const int type = int(*options & 0x0F);
+    if (profile.homing.types[size_t(type)] == QLatin1String("-"))
+        return QStringLiteral("the homing type %1 in 0x48 is not offered on %2").arg(type).arg(
+            modelText(profile));
+    return std::nullopt;
+}
+
+std::optional<QString> ioConfigRefusal(uint16_t value)
+{
+    if (value & 0xFF00)
+        return QStringLiteral("the high byte is not used and must be 0");
+    for (int line = 1; line <= 2; ++line) {
+        const int code = line == 1 ? value & 0x0F : (value >> 4) & 0x0F;
+        if (code > IoConfigLastCode)
+            return QStringLiteral("I/O %1 code %2 is reserved (0..%3)").arg(line).arg(code).arg(
+                IoConfigLastCode);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> peakRefusal(const ModelProfile &profile, std::span<const uint8_t> b)
+{
+    // Bytes 6..7: the peak current in 1/256 A; the model's maximum is 16.16 A.
+    const int64_t peak = int64_t(unsignedOf(b.subspan(6, 2)));
+    if (peak * 256 > int64_t(profile.maxPeakCurrent))
+        return QStringLiteral("the peak current %1 is above the maximum peak current %2 of %3")
+            .arg(amperes(double(peak * 256)))
+            .arg(amperes(profile.maxPeakCurrent))
+            .arg(modelText(profile));
+    return std::nullopt;
+}
+
 std::optional<QString> ruleRefusal(const RuleContext &context, const ModelProfile &profile,
                                    const RegisterWrite &w, std::span<const RegisterWrite> batch)
 {
@@ -204,7 +250,11 @@ std::optional<QString> ruleRefusal(const RuleContext &context, const ModelProfil
         if (!profile.enhanced.enhancedParamsEnabled)
             return QStringLiteral("the enhanced parameters are not offered on %1")
                 .arg(modelText(profile));
-        break;
+        return peakRefusal(profile, b);
+    case Reg::HomingStart:
+        return homingStartRefusal(context, profile, batch);
+    case Reg::IoConfig:
+        return ioConfigRefusal(uint16_t(unsignedOf(b)));
     case Reg::HomingOption:
         return homingRefusal(profile, uint32_t(unsignedOf(b)));
     case Reg::Limit1ControlMode:
@@ -316,7 +366,8 @@ std::optional<QString> refusal(const RuleContext &context, const RegisterWrite &
                + modelText(profile);
     // Writing back the value the device holds changes nothing and breaks no rule
     // (a file sent to the controller it was saved from).
-    if (context.deviceValue && context.deviceValue(write.address) == write.bytes)
+    if (!write.bytes.empty() && context.deviceValue
+        && context.deviceValue(write.address) == write.bytes)
         return std::nullopt;
     if (const std::optional<QString> reason = ruleRefusal(context, profile, write, batch))
         return registerLabel(write.address) + QStringLiteral(": ") + *reason;
@@ -367,15 +418,24 @@ std::vector<RegisterRefusal> requestWrites(QLMCSession &session,
     return refused;
 }
 
-bool requestChecked(QLMCSession &session, std::span<const RegisterWrite> batch,
-                    const char *function, const char *source)
+std::optional<QString> requestExplained(QLMCSession &session,
+                                        std::span<const RegisterWrite> batch,
+                                        const char *function, const char *source)
 {
     const ChangeSource named(QString::fromUtf8(source));
     const std::vector<RegisterRefusal> refused = requestWrites(session, batch);
     for (const RegisterRefusal &r : refused)
         LogMessage("RegisterRules", __LINE__, function, LogOutput::File, LogLevelError,
                    LogActionNone, QStringLiteral("Write refused: ") + r.reason);
-    return refused.empty();
+    if (refused.empty())
+        return std::nullopt;
+    return refused.front().reason;
+}
+
+bool requestChecked(QLMCSession &session, std::span<const RegisterWrite> batch,
+                    const char *function, const char *source)
+{
+    return !requestExplained(session, batch, function, source);
 }
 
 std::vector<uint8_t> bytesOf(int address, int64_t value)

@@ -57,6 +57,7 @@ inline constexpr int32_t DissipationMinRaw = 50 * 65536 / 10;    ///< 5.0 V
 inline constexpr int32_t DissipationMaxRaw = 550 * 65536 / 10;   ///< 55.0 V
 inline constexpr int64_t GoalPulsesLimit = 1'000'000'000; ///< 0x4D goal in pulses
 inline constexpr uint32_t OptionUnusedMask = 0xFE000000u; ///< 0x2C bits 25..31
+inline constexpr int IoConfigLastCode = 7; ///< 0x55: codes 8..15 of each line are reserved
 
 /// 0x2A: 0 .. the model's MaxPeakCurrent (16.16 A); \a raw is compared before
 /// it is narrowed to 32 bits, so a huge or non-finite value is refused.
@@ -110,6 +111,12 @@ std::vector<RegisterRefusal> requestWrites(QLMCSession &session,
 /// ChangeSource is in force. True when requested.
 bool requestChecked(QLMCSession &session, std::span<const RegisterWrite> batch,
                     const char *function, const char *source);
+
+/// requestChecked() that also gives the first refusal's one-line reason
+/// (nullopt when requested), for a window or a command that shows it.
+std::optional<QString> requestExplained(QLMCSession &session,
+                                        std::span<const RegisterWrite> batch,
+                                        const char *function, const char *source);
 
 /// \a value most significant byte first in the register's size.
 std::vector<uint8_t> bytesOf(int address, int64_t value);

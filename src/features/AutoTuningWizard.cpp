@@ -256,20 +256,28 @@ WizardRequests AutoTuningWizard::statusDecoded(uint8_t status,
     return requests;
 }
 
-void applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
-                         const WizardRequests &requests)
+std::optional<QString> applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
+                                           const WizardRequests &requests)
 {
     const ChangeSource source(QStringLiteral("Auto-tuning"));
     RegisterLockGuard guard(session.lock());
     QLMCIPMotor &motor = session.motor();
+    std::vector<RegisterWrite> judged;
     for (const WizardWrite &write : requests.writes) {
-        // An abort takes the STOP's fast path: the next packet, not behind the poll.
+        // An abort takes the STOP's fast path: the next packet, not behind the
+        // poll, and no rule holds it back.
         const bool abort = write.address == Reg::AutoTuning
                            && (write.value == TuningCommand::AbortPid
                                || write.value == TuningCommand::AbortPredictive);
-        if (!abort || !session.requestUrgentWrite(write.address, write.value))
+        if (!abort)
+            judged.push_back(RegisterRules::write(write.address, write.value));
+        else if (!session.requestUrgentWrite(write.address, write.value))
             motor.RequestWrite(write.address, write.value);
     }
+    if (!judged.empty())
+        if (std::optional<QString> refusal = RegisterRules::requestExplained(
+                session, judged, "applyWizardRequests", "Auto-tuning"))
+            return refusal;
     for (const int address : requests.reads)
         motor.RequestRead(address);
     if (requests.runStarted)
@@ -277,4 +285,5 @@ void applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
     if (requests.runEnded)
         session.TuningRecorder.stop();
     session.AutoTuningActive = wizard.running();
+    return std::nullopt;
 }

@@ -160,6 +160,9 @@ private:
 /// Puts \a requests into the session's register image in one hold of the
 /// lock, with the sender's AutoTuningActive set to \a wizard's run state (and
 /// the response recorder started or stopped with the run). An abort command
-/// is an urgent write (QLMCSession::requestUrgentWrite): it goes out next.
-void applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
-                         const WizardRequests &requests);
+/// is an urgent write (QLMCSession::requestUrgentWrite): it goes out next and
+/// is never judged. The other writes (0x2A, 0x2E, the run commands) go through
+/// the rule book together: when it refuses one, its one-line reason is
+/// returned and nothing else of \a requests is applied.
+std::optional<QString> applyWizardRequests(QLMCSession &session, const AutoTuningWizard &wizard,
+                                           const WizardRequests &requests);

@@ -518,10 +518,9 @@ bool EnhancedCmdModel::requestWrite(int address, std::span<const uint8_t> bytes)
     if (!reg || !reg->Writable)
         return false; // the sender would drop it: nothing goes out
     const RegisterWrite write{address, {bytes.begin(), bytes.end()}};
-    if (!RegisterRules::requestChecked(*m_session, {&write, 1}, "EnhancedCmdModel::requestWrite",
-                                       "Enhanced cmd / Loops")) {
-        m_refusal = RegisterRules::refusal(RegisterRules::contextOf(*m_session), write)
-                        .value_or(QString());
+    if (std::optional<QString> refusal = RegisterRules::requestExplained(
+            *m_session, {&write, 1}, "EnhancedCmdModel::requestWrite", "Enhanced cmd / Loops")) {
+        m_refusal = *refusal;
         return false;
     }
     return true;

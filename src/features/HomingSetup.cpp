@@ -1,10 +1,19 @@
 #include "features/HomingSetup.h"
 
-#include "device/ChangeHistory.h"
 #include "base/PanelNumberText.h"
 #include "device/QLMCIPMotor.h"
+#include "device/RegisterRules.h"
 
 namespace HomingSetup {
+
+namespace {
+
+WriteOutcome outcomeOf(const std::optional<QString> &refusal)
+{
+    return refusal ? WriteOutcome{false, *refusal} : WriteOutcome{true, {}};
+}
+
+} // namespace
 
 QStringList startTypes()
 {
@@ -66,31 +75,29 @@ std::optional<int32_t> parseValue(const QString &text)
     return int32_t(*value);
 }
 
-bool writeValueSet(QLMCIPMotor &motor, const Options &options, const QString &positionText,
-                   const QString &inputText)
+WriteOutcome writeValueSet(QLMCSession &session, const Options &options,
+                           const QString &positionText, const QString &inputText)
 {
     const std::optional<uint32_t> value = compose(options);
     const std::optional<int32_t> position = parseValue(positionText);
     const std::optional<int32_t> input = parseValue(inputText);
     if (!value || !position || !input)
-        return false;
-    const ChangeSource source(QStringLiteral("Homing"));
-    RegisterLockGuard guard(motor.lock());
-    motor.RequestWrite(Reg::HomingOption, *value);
-    motor.RequestWrite(Reg::HomingPosition, *position);
-    motor.RequestWrite(Reg::HomingInput, *input);
-    return true;
+        return {};
+    const RegisterWrite batch[] = {RegisterRules::write(Reg::HomingOption, *value),
+                                   RegisterRules::write(Reg::HomingPosition, *position),
+                                   RegisterRules::write(Reg::HomingInput, *input)};
+    return outcomeOf(RegisterRules::requestExplained(session, batch, "HomingSetup::writeValueSet",
+                                                     "Homing"));
 }
 
-bool writeStartInput(QLMCIPMotor &motor, const QString &text)
+WriteOutcome writeStartInput(QLMCSession &session, const QString &text)
 {
     const std::optional<int32_t> value = parseValue(text);
     if (!value)
-        return false;
-    const ChangeSource source(QStringLiteral("Homing"));
-    RegisterLockGuard guard(motor.lock());
-    motor.RequestWrite(Reg::HomingStartInput, *value);
-    return true;
+        return {};
+    const RegisterWrite write = RegisterRules::write(Reg::HomingStartInput, *value);
+    return outcomeOf(RegisterRules::requestExplained(session, {&write, 1},
+                                                     "HomingSetup::writeStartInput", "Homing"));
 }
 
 void requestValueSet(QLMCIPMotor &motor)
@@ -107,10 +114,11 @@ void requestStartInput(QLMCIPMotor &motor)
     motor.RequestRead(Reg::HomingStartInput);
 }
 
-void requestStart(QLMCIPMotor &motor)
+WriteOutcome requestStart(QLMCSession &session)
 {
-    RegisterLockGuard guard(motor.lock());
-    motor.RequestWrite(Reg::HomingStart, 0);
+    const RegisterWrite write{Reg::HomingStart, {}};
+    return outcomeOf(
+        RegisterRules::requestExplained(session, {&write, 1}, "HomingSetup::requestStart", "Homing"));
 }
 
 void requestStop(QLMCIPMotor &motor)

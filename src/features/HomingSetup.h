@@ -7,6 +7,7 @@
 #include <optional>
 
 class QLMCIPMotor;
+class QLMCSession;
 
 /// Homing registers 0x47..0x4C: the options bit field 0x48, the values set once
 /// home is reached and the two command registers.
@@ -43,18 +44,31 @@ std::optional<uint32_t> compose(const Options &options);
 /// long to read, which are never wrapped).
 std::optional<int32_t> parseValue(const QString &text);
 
-/// The group-2 "Write": 0x48, 0x4B and 0x4C in one hold of the lock. Nothing
-/// is requested, and false returned, when the options or either text is refused.
-bool writeValueSet(QLMCIPMotor &motor, const Options &options, const QString &positionText,
-                   const QString &inputText);
-/// The group-1 "Write" of 0x47; false, and nothing requested, for a refused text.
-bool writeStartInput(QLMCIPMotor &motor, const QString &text);
+/// What a Write did: sent, or not (then refusal holds the rule book's one-line
+/// reason, or is empty for a text or selection the window refuses itself).
+struct WriteOutcome
+{
+    bool sent = false;
+    QString refusal;
+    explicit operator bool() const { return sent; }
+};
+
+/// The group-2 "Write": 0x48, 0x4B and 0x4C together, judged by the rule book
+/// (a homing type the model lists as "-" is refused). Nothing is requested
+/// when the options or either text is refused.
+WriteOutcome writeValueSet(QLMCSession &session, const Options &options,
+                           const QString &positionText, const QString &inputText);
+/// The group-1 "Write" of 0x47; nothing requested for a refused text or value.
+WriteOutcome writeStartInput(QLMCSession &session, const QString &text);
 /// The group-2 "Read": 0x48, 0x4B and 0x4C in one hold of the lock.
 void requestValueSet(QLMCIPMotor &motor);
 /// The group-1 "Read": 0x47.
 void requestStartInput(QLMCIPMotor &motor);
-/// "Start" / "Stop": a write request of the command register 0x49 / 0x4A (no data).
-void requestStart(QLMCIPMotor &motor);
+/// "Start": a write request of the command register 0x49 (no data), judged by
+/// the rule book (the homing type in force must be one the model offers).
+WriteOutcome requestStart(QLMCSession &session);
+/// "Stop": a write request of 0x4A (no data). A stop is never judged nor held
+/// back by the rule book.
 void requestStop(QLMCIPMotor &motor);
 
 } // namespace HomingSetup

@@ -1,7 +1,7 @@
 #include "features/IOLines.h"
 
-#include "device/ChangeHistory.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 
 namespace IOLines {
 
@@ -42,15 +42,20 @@ int itemOf(uint16_t config, int line)
     return line == 2 ? (config >> 4) & 0x0F : config & 0x0F;
 }
 
-std::optional<uint16_t> choose(QLMCSession &session, int line, int item)
+std::optional<uint16_t> choose(QLMCSession &session, int line, int item, QString *refusal)
 {
     RegisterLockGuard guard(session.lock());
     const std::optional<uint16_t> value = compose(session.IO.Config, line, item);
     if (!value)
         return std::nullopt;
+    const RegisterWrite write = RegisterRules::write(Reg::IoConfig, *value);
+    if (const std::optional<QString> reason =
+            RegisterRules::requestExplained(session, {&write, 1}, "IOLines::choose", "I/O state")) {
+        if (refusal)
+            *refusal = *reason;
+        return std::nullopt;
+    }
     session.IO.Config = *value;
-    const ChangeSource source(QStringLiteral("I/O state"));
-    session.motor().RequestWrite(Reg::IoConfig, *value);
     return value;
 }
 

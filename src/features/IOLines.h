@@ -29,8 +29,10 @@ int itemOf(uint16_t config, int line);
 /// A user's choice of \a item on \a line: composes it with the last value
 /// decoded or written (the session's I/O record), stores the result there and
 /// requests the write, all in one hold of the lock. nullopt, and nothing
-/// written, for an item outside 0..15 (no selection).
-std::optional<uint16_t> choose(QLMCSession &session, int line, int item);
+/// written, for an item outside 0..15 (no selection) or a value the rule book
+/// refuses (a reserved code; its one-line reason goes to \a refusal).
+std::optional<uint16_t> choose(QLMCSession &session, int line, int item,
+                               QString *refusal = nullptr);
 
 /// FormShow: a read of 0x55.
 void requestConfigRead(QLMCSession &session);

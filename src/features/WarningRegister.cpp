@@ -1,6 +1,7 @@
 #include "features/WarningRegister.h"
 
-#include "device/QLMCIPMotor.h"
+#include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 #include "device/RegisterText.h"
 
 namespace WarningRegister {
@@ -46,10 +47,11 @@ QString groupTitle(uint32_t bits)
     return Prefix + RegisterText::trace(bytes);
 }
 
-void requestClear(QLMCIPMotor &motor)
+std::optional<QString> requestClear(QLMCSession &session)
 {
-    RegisterLockGuard guard(motor.lock());
-    motor.RequestWrite(Reg::Warning, ClearValue);
+    const RegisterWrite write = RegisterRules::write(Reg::Warning, ClearValue);
+    return RegisterRules::requestExplained(session, {&write, 1}, "WarningRegister::requestClear",
+                                           "Warning");
 }
 
 void LatchHistory::observe(uint32_t bits, const QDateTime &now)

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-class QLMCIPMotor;
+class QLMCSession;
 
 /// Register 0x08 "Warning": sixteen warnings, bit 2k the present state of
 /// warning k and bit 2k+1 its latched state (seen since the last clear).
@@ -28,8 +28,9 @@ inline bool bitSet(uint32_t bits, int bit)
     return bit >= 0 && bit < 32 && ((bits >> bit) & 1u);
 }
 
-/// "Clear": a write of four zero bytes (under the motor's lock).
-void requestClear(QLMCIPMotor &motor);
+/// "Clear": a write of four zero bytes through the rule book. The reason
+/// when it refused (nothing written), else nullopt.
+std::optional<QString> requestClear(QLMCSession &session);
 
 /// When each latched ("BEFORE") bit was first seen set since the last clear.
 class LatchHistory

@@ -2,67 +2,54 @@
 
 #include <cerrno>
 
-LinkFailure LinkFailure::fromSocketError(int error)
+namespace {
+
+LinkFailure::Kind kindOfSocketError(int error)
 {
-    LinkFailure f;
-    f.ended = true;
-    f.error = error;
     switch (error) {
     case ECONNREFUSED:
-        f.kind = Kind::Refused;
-        break;
+        return LinkFailure::Kind::Refused;
     case ENETUNREACH:
     case EHOSTUNREACH:
     case ENETDOWN:
     case EHOSTDOWN:
-        f.kind = Kind::NoRoute;
-        break;
+        return LinkFailure::Kind::NoRoute;
     case ETIMEDOUT:
-        f.kind = Kind::TimedOut;
-        break;
+        return LinkFailure::Kind::TimedOut;
     case ECONNRESET:
     case ECONNABORTED:
     case EPIPE:
-        f.kind = Kind::Reset;
-        break;
+        return LinkFailure::Kind::Reset;
     default:
-        f.kind = Kind::SocketError;
-        break;
+        return LinkFailure::Kind::SocketError;
     }
-    return f;
+}
+
+} // namespace
+
+LinkFailure LinkFailure::fromSocketError(int error)
+{
+    return {.kind = kindOfSocketError(error), .ended = true, .error = error};
 }
 
 LinkFailure LinkFailure::closedByPeer()
 {
-    LinkFailure f;
-    f.kind = Kind::ClosedByPeer;
-    f.ended = true;
-    return f;
+    return {.kind = Kind::ClosedByPeer, .ended = true};
 }
 
 LinkFailure LinkFailure::inputOverrun(bool udp)
 {
-    LinkFailure f;
-    f.kind = Kind::InputOverrun;
-    f.udp = udp;
-    f.ended = true;
-    return f;
+    return {.kind = Kind::InputOverrun, .udp = udp, .ended = true};
 }
 
 LinkFailure LinkFailure::notAnswering(bool udp)
 {
-    LinkFailure f;
-    f.kind = Kind::TimedOut;
-    f.udp = udp;
-    return f;
+    return {.kind = Kind::TimedOut, .udp = udp};
 }
 
 LinkFailure LinkFailure::noAcknowledge(int module)
 {
-    LinkFailure f;
-    f.kind = Kind::NoAcknowledge;
-    f.module = module;
-    return f;
+    return {.kind = Kind::NoAcknowledge, .module = module};
 }
 
 QString LinkFailure::description() const

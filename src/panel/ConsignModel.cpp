@@ -2,6 +2,7 @@
 
 #include "base/PanelNumberText.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 
 #include <cmath>
 
@@ -78,9 +79,18 @@ ModeClickResult ConsignModel::modeClicked(RegulationMode mode, bool buttonEnable
     m_session.ModeSync = false;
     if (m_programmaticModeChange)
         return result;
-    RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::RegulationMode, info.value);
-    result.written = true;
+    if (mode == RegulationMode::DriverStop) {
+        // A driver stop is never judged nor held back by the rule book.
+        RegisterLockGuard guard(m_session.lock());
+        m_session.motor().RequestWrite(Reg::RegulationMode, info.value);
+        result.written = true;
+        return result;
+    }
+    // A mode the model does not offer is refused (and logged): nothing is written.
+    const RegisterWrite write = RegisterRules::write(Reg::RegulationMode, info.value);
+    result.written =
+        RegisterRules::requestChecked(m_session, {&write, 1}, "ConsignModel::modeClicked",
+                                      "Main panel");
     return result;
 }
 
@@ -180,8 +190,9 @@ void ConsignModel::readInputClicked()
 
 void ConsignModel::resetPositionClicked()
 {
-    RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::Position, 0);
+    const RegisterWrite write = RegisterRules::write(Reg::Position, 0);
+    RegisterRules::requestChecked(m_session, {&write, 1}, "ConsignModel::resetPositionClicked",
+                                  "Main panel");
 }
 
 std::optional<ConsignTrackResult> ConsignModel::trackBarChanged(int position, bool activeChecked)
@@ -228,8 +239,11 @@ std::optional<ConsignTrackResult> ConsignModel::activeTrackBarClicked(bool check
 
 void ConsignModel::writeConsign(int32_t value)
 {
-    RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::Input, value);
+    // Also run by the auto change on its own thread: the rule book takes the
+    // RegisterLock once for the check and the request.
+    const RegisterWrite write = RegisterRules::write(Reg::Input, value);
+    RegisterRules::requestChecked(m_session, {&write, 1}, "ConsignModel::writeConsign",
+                                  "Main panel");
 }
 
 // --- Range edits ----------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "panel/DeviceCommand.h"
 
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 
 namespace {
 
@@ -25,10 +26,17 @@ const std::array<DeviceCommandButton, 5> &deviceCommandButtons()
 int sendDeviceCommand(QLMCSession &session, DeviceCommand command)
 {
     const DeviceCommandButton &button = Buttons[static_cast<size_t>(command)];
-    // The decoder reads the regulation parameters back on the next answer.
+    const RegisterWrite write{button.address, {}};
+    RegisterLockGuard guard(session.lock());
+    // The decoder reads the regulation parameters back on the next answer
+    // (set first: the answer may come before this function returns).
+    const bool wasPending = session.RestorePending;
     if (button.restore)
         session.RestorePending = true;
-    RegisterLockGuard guard(session.lock());
-    session.motor().RequestWrite(button.address, 0);
+    if (!RegisterRules::requestChecked(session, {&write, 1}, "sendDeviceCommand",
+                                       "Command buttons")) {
+        session.RestorePending = wasPending;
+        return 0;
+    }
     return button.savingSeconds;
 }

@@ -29,6 +29,7 @@ struct DeviceCommandButton
 const std::array<DeviceCommandButton, 5> &deviceCommandButtons();
 
 /// Click of a command button: turns RestorePending on for the restores, then
-/// raises the command register's write request. Returns how many seconds the
-/// window shows the modal saving window (0: none).
+/// raises the command register's write request through the rule book. Returns
+/// how many seconds the window shows the modal saving window (0: none; also
+/// when the rule book refused the command, which is logged and not sent).
 int sendDeviceCommand(QLMCSession &session, DeviceCommand command);

@@ -1,7 +1,7 @@
 #include "panel/LoopTimeMenu.h"
 
-#include "device/ChangeHistory.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 
 namespace LoopTimeMenu {
 
@@ -42,9 +42,11 @@ std::optional<int> select(QLMCSession &session, int value, bool tcpSocketConnect
     const std::optional<int> item = itemForValue(value);
     if (!item || !selectable(session.connection().ComMode.load(), tcpSocketConnected))
         return std::nullopt;
-    RegisterLockGuard guard(session.lock());
-    const ChangeSource source(QStringLiteral("Loop time menu"));
-    session.motor().RequestWrite(Reg::LoopTimeOption, value);
+    // A value the model does not take is refused (and logged): nothing is written.
+    const RegisterWrite write = RegisterRules::write(Reg::LoopTimeOption, value);
+    if (!RegisterRules::requestChecked(session, {&write, 1}, "LoopTimeMenu::select",
+                                       "Loop time menu"))
+        return std::nullopt;
     return item;
 }
 

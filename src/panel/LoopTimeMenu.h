@@ -30,7 +30,8 @@ std::optional<int> itemForValue(int32_t value);
 /// connected: direct TCP or an I2C gateway, not UDP, not closed.
 bool selectable(int comMode, bool tcpSocketConnected);
 
-/// Choosing the item of \a value: when selectable, writes the value to 0x2D
+/// Choosing the item of \a value: when selectable and the rule book takes it
+/// (the model sets its loop time), writes the value to 0x2D
 /// and returns the item to check (the six others unchecked); otherwise
 /// nothing happens and nullopt is returned.
 std::optional<int> select(QLMCSession &session, int value, bool tcpSocketConnected);

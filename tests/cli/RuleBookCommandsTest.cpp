@@ -1,6 +1,8 @@
 // tarvine-cli and the rule book, the identity of a controller a file is sent
 // to, the journal and "revert", on virtual controllers.
 #include "device/RegisterTable.h"
+#include "protocol/QLMCIPPacket.h"
+#include "sim/SimRequestLog.h"
 #include "sim/SimServer.h"
 #include "support/CliRun.h"
 
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -19,6 +22,8 @@ struct Device
 {
     std::shared_ptr<SimController> controller;
     std::unique_ptr<SimServer> server;
+    std::shared_ptr<SimRequestLog> log = std::make_shared<SimRequestLog>();
+    std::shared_ptr<std::atomic<int>> writes = std::make_shared<std::atomic<int>>(0);
     QStringList at;
 
     Device(const char *model, const char *address, const char *name)
@@ -31,6 +36,11 @@ struct Device
         identity.name = name;
         controller = std::make_shared<SimController>(*parseSimModel(model), identity);
         server = std::make_unique<SimServer>(config, controller);
+        log->setCallback([count = writes](const SimWireEvent &event) {
+            if (event.kind == SimWireEvent::Kind::Request && event.function == Function::Write)
+                ++*count;
+        });
+        server->setLog(log);
         EXPECT_TRUE(server->start());
         at = {"--ip", address, "--port", QString::number(server->tcpPort())};
     }
@@ -71,6 +81,39 @@ TEST(CliRuleBook, RefusedValuesNameTheRuleAndWriteNothing)
     EXPECT_EQ(runCli(dc.at + QStringList{"write", "0x14=30"}).code, 0);
     EXPECT_EQ(runCli(dc.at + QStringList{"write", "0x2A=5", "--force"}).code, 0);
     EXPECT_EQ(dc.bytes(Reg::CurrentMax), (Bytes{0, 5, 0, 0}));
+}
+
+TEST(CliRuleBook, FeatureCommandsRefusedSendNoWrite)
+{
+    Device dc("NETDC-A", "127.0.0.38", "DC");
+    Device ec("NETEC-A", "127.0.0.39", "EC");
+    const uint8_t homingType14[] = {0, 0, 0, 14}; // a type NETDC-A lists as "-"
+    dc.controller->setImageBytes(Reg::HomingOption, homingType14);
+    const struct {
+        Device &device;
+        QStringList args;
+        const char *error; ///< part of the one error line
+    } cases[] = {
+        {dc, {"enhanced", "--loops", "1", "--absolute"}, "\"Absolute value\" is not offered"},
+        {ec, {"loops", "7", "3/3"}, "Bad values"},
+        {ec, {"loops", "4294967296"}, "Bad values"},
+        {ec, {"peak", "15.004", "100"}, "above the maximum peak current 15.00000 A of NETEC-A"},
+        {dc, {"homing", "--start"}, "homing type 14 in 0x48 is not offered on NETDC-A"},
+    };
+    for (const auto &c : cases) {
+        const int before = c.device.writes->load();
+        const auto r = runCli(c.device.at + c.args);
+        EXPECT_EQ(r.code, 5) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.error))) << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_EQ(c.device.writes->load(), before) << c.args.join(' ').toStdString();
+    }
+    // Taken once the type in force is one the model offers.
+    const uint8_t homingType4[] = {0, 0, 0, 4};
+    dc.controller->setImageBytes(Reg::HomingOption, homingType4);
+    const auto r = runCli(dc.at + QStringList{"homing", "--start"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_GT(dc.writes->load(), 0);
 }
 
 TEST(CliRuleBook, AutotuneKeepsTheOutputVoltageLimitWithoutVoltage)

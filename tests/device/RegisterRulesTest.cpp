@@ -116,6 +116,63 @@ TEST(RegisterRules, EachRuleJustInsideAndJustOutside)
     EXPECT_TRUE(old->contains(QLatin1String("absolute-value option (bit 2) is not offered")));
 }
 
+TEST(RegisterRules, HomingIoLoopTimeAndPeakPerModel)
+{
+    using RegisterRules::write;
+    constexpr uint32_t BusdcA = 0x00030005; // no homing on an index: 2, 3, 6, 7, 10..15 lack
+    const std::vector<uint8_t> homingType14 = {0, 0, 0, 14};
+    const struct Case {
+        const char *rule;
+        uint32_t type;
+        std::vector<RegisterWrite> batch;
+        const char *refusal; ///< part of the reason; nullptr: taken
+        std::map<int, std::vector<uint8_t>> device = {};
+    } cases[] = {
+        {"homing type offered", NetdcA, {write(Reg::HomingOption, 0x00A32187)}, nullptr},
+        {"homing type lacking", NetdcA, {write(Reg::HomingOption, 14)},
+         "homing type 14 is not offered on NETDC-A"},
+        {"homing on an index, bus DC", BusdcA, {write(Reg::HomingOption, 0x80 | 6)},
+         "homing type 6 is not offered"},
+        {"homing by current, bus DC", BusdcA, {write(Reg::HomingOption, 5)}, nullptr},
+        {"stepper keeps Step pos", BusstB, {write(Reg::HomingOption, 13)}, nullptr},
+        {"stepper lacks limit homing", BusstB, {write(Reg::HomingOption, 8)},
+         "homing type 8 is not offered on BUSST-B"},
+        {"homing unused bits", NetdcA, {write(Reg::HomingOption, 0x10)}, "bits 4..6"},
+        {"start with the type in force", NetdcA, {{Reg::HomingStart, {}}},
+         "homing type 14 in 0x48 is not offered", {{Reg::HomingOption, homingType14}}},
+        {"start with the type written along", NetdcA,
+         {write(Reg::HomingOption, 4), {Reg::HomingStart, {}}}, nullptr,
+         {{Reg::HomingOption, homingType14}}},
+        {"start, type not known", NetdcA, {{Reg::HomingStart, {}}}, nullptr},
+        {"start input on a stepper", BusstB, {write(Reg::HomingStartInput, -1)}, nullptr},
+        {"start input elsewhere", NetecA, {write(Reg::HomingStartInput, 1)}, "not writable"},
+        {"I/O config", NetecA, {write(Reg::IoConfig, 0x0071)}, nullptr},
+        {"I/O config reserved, line 2", NetecA, {write(Reg::IoConfig, 0x0081)},
+         "I/O 2 code 8 is reserved"},
+        {"I/O config high byte", NetecA, {write(Reg::IoConfig, 0x0173)}, "high byte"},
+        {"I/O config without I/O", NetdcA, {write(Reg::IoConfig, 0x0001)}, "not writable"},
+        {"loop time", NetecA, {write(Reg::LoopTimeOption, 6)}, nullptr},
+        {"loop time option", NetecA, {write(Reg::LoopTimeOption, 7)}, "not a loop-time option"},
+        {"loop time on a stepper", BusstB, {write(Reg::LoopTimeOption, 0)}, "not writable"},
+        {"peak at the maximum", NetecA,
+         {bytesWrite(Reg::EnhancedParams, {0, 0, 0, 0, 0xFF, 0xFF, 0x0F, 0x00})}, nullptr},
+        {"peak above the maximum", NetecA,
+         {bytesWrite(Reg::EnhancedParams, {0, 0, 0, 0, 0, 1, 0x0F, 0x01})},
+         "peak current 15.00391 A is above the maximum peak current 15.00000 A"},
+    };
+    for (const Case &c : cases) {
+        const auto refused = RegisterRules::refusals(contextFor(c.type, c.device), c.batch);
+        if (!c.refusal) {
+            EXPECT_TRUE(refused.empty())
+                << c.rule << ": " << (refused.empty() ? "" : refused[0].reason.toStdString());
+            continue;
+        }
+        ASSERT_EQ(refused.size(), 1u) << c.rule;
+        EXPECT_TRUE(refused[0].reason.contains(QLatin1String(c.refusal)))
+            << c.rule << ": " << refused[0].reason.toStdString();
+    }
+}
+
 TEST(RegisterRules, PairsAndValuesInForce)
 {
     using RegisterRules::write;

@@ -1,8 +1,7 @@
 // The "Enhanced cmd / Loops" window by objectName: captions, greyed labels,
 // reads at show, the model profile, decoded answers, a "," locale, and the
 // virtual motor obeying the window with polling on.
-#include "ui/MessageBoxRecorder.h"
-#include "ui/UiTestSupport.h"
+#include "ui/AppWindowsFixture.h"
 
 #include "app/AppWindows.h"
 #include "app/TFormMain.h"
@@ -40,13 +39,9 @@ namespace Codec = EnhancedCommandCodec;
 
 namespace {
 
-class EnhancedWindow : public ::testing::Test
+class EnhancedWindow : public AppWindowsFixture
 {
 protected:
-    MessageBoxRecorder boxes;
-    AppWindows windows;
-    TFormMain &main = windows.main();
-    QLMCSession &session = main.context().session();
     TFormEnhancedCmd &form = windows.enhancedCmd();
 
     template<typename T>
@@ -60,17 +55,6 @@ protected:
         line->selectAll();
         QTest::keyClick(line, Qt::Key_Delete);
         QTest::keyClicks(line, text);
-    }
-    bool readRequested(int address)
-    {
-        RegisterLockGuard guard(session.lock());
-        return session.motor().registerAt(address)->ReadRequest;
-    }
-    void clearRequests()
-    {
-        RegisterLockGuard guard(session.lock());
-        for (QLMCRegister &reg : session.motor().registers())
-            reg.ReadRequest = reg.WriteRequest = false;
     }
     /// A direct read answer carrying \a address with \a bytes; waits for its display.
     void answer(int address, const std::vector<uint8_t> &bytes)
@@ -338,34 +322,12 @@ TEST_F(EnhancedWindow, CommaLocaleReadsAndWritesDecimals)
 
 namespace {
 
-class EnhancedWire : public EnhancedWindow
+class EnhancedWire : public WithVirtualController<EnhancedWindow>
 {
 protected:
-    std::unique_ptr<SimServer> server;
-
-    void TearDown() override
-    {
-        TFormParamIP &paramIP = windows.paramIP();
-        paramIP.connection().closeFromMenu();
-        waitFor([&] { return !paramIP.connection().isTcpActive(); }, 2000);
-        if (server)
-            server->stop();
-    }
     void open(int host)
     {
-        SimServerConfig config;
-        config.bindAddress = "127.0.0." + std::to_string(host);
-        server = std::make_unique<SimServer>(
-            config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
-        std::string error;
-        ASSERT_TRUE(server->start(&error)) << error;
-        TFormParamIP &paramIP = windows.paramIP();
-        paramIP.connection().setPorts(server->tcpPort(), server->udpPort());
-        const QStringList fields{"127", "0", "0", QString::number(host)};
-        for (int i = 0; i < 4; ++i)
-            child<QLineEdit>(paramIP, QStringLiteral("EAdd%1").arg(i).toLatin1().constData())
-                ->setText(fields[i]);
-        paramIP.BOpenClick();
+        ASSERT_NO_FATAL_FAILURE(startAndOpen(host, "NETEC-A"));
         ASSERT_TRUE(waitFor([this] { return main.windowTitle().contains("NETEC-A"); }));
         ASSERT_TRUE(waitFor([this] { return session.statistics().answersDecoded.load() > 10; }));
         main.show();

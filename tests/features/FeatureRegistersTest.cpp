@@ -2,6 +2,7 @@
 // refused input, and the entries their requests put on the wire.
 #include "FeatureTestSupport.h"
 
+#include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "features/HomingSetup.h"
 #include "features/IOLines.h"
@@ -29,10 +30,9 @@ TEST(WarningRegister, CaptionsTitleAndBits)
 
 TEST(WarningRegister, ClearWritesFourZeroBytes)
 {
-    RegisterLock lock;
-    QLMCIPMotor motor(lock);
-    WarningRegister::requestClear(motor);
-    EXPECT_EQ(takeWriteEntry(motor, Reg::Warning), "08 00 00 00 00");
+    QLMCSession session;
+    EXPECT_FALSE(WarningRegister::requestClear(session));
+    EXPECT_EQ(takeWriteEntry(session.motor(), Reg::Warning), "08 00 00 00 00");
 }
 
 TEST(WarningRegister, LatchHistoryStampsFirstSightUntilClear)
@@ -126,29 +126,65 @@ TEST(HomingSetup, ValueTexts)
 
 TEST(HomingSetup, WritesAndCommandsOnTheImage)
 {
-    RegisterLock lock;
-    QLMCIPMotor motor(lock);
-    EXPECT_TRUE(HomingSetup::writeValueSet(motor, {8, false, 0, 0, 0, 0},
+    QLMCSession session;
+    QLMCIPMotor &motor = session.motor();
+    EXPECT_TRUE(HomingSetup::writeValueSet(session, {8, false, 0, 0, 0, 0},
                                            QStringLiteral("-2147483648"), QStringLiteral("100")));
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingOption), "48 00 00 00 08");
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingPosition), "4B 80 00 00 00");
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingInput), "4C 00 00 00 64");
     // A refused text or no selection sends nothing at all.
-    EXPECT_FALSE(HomingSetup::writeValueSet(motor, {8, false, 0, 0, 0, 0},
+    EXPECT_FALSE(HomingSetup::writeValueSet(session, {8, false, 0, 0, 0, 0},
                                             QStringLiteral("2147483648"), QStringLiteral("1")));
-    EXPECT_FALSE(HomingSetup::writeValueSet(motor, {-1, false, 0, 0, 0, 0}, QStringLiteral("1"),
+    EXPECT_FALSE(HomingSetup::writeValueSet(session, {-1, false, 0, 0, 0, 0}, QStringLiteral("1"),
                                             QStringLiteral("1")));
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingOption), "");
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingPosition), "");
-    EXPECT_FALSE(HomingSetup::writeStartInput(motor, QStringLiteral("99999999999")));
-    EXPECT_TRUE(HomingSetup::writeStartInput(motor, QStringLiteral("-1")));
+    EXPECT_FALSE(HomingSetup::writeStartInput(session, QStringLiteral("99999999999")));
+    EXPECT_TRUE(HomingSetup::writeStartInput(session, QStringLiteral("-1")));
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingStartInput), "47 FF FF FF FF");
     // Start and Stop are size-0 writes: the entry is the address alone.
-    HomingSetup::requestStart(motor);
+    EXPECT_TRUE(HomingSetup::requestStart(session));
     HomingSetup::requestStop(motor);
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingStart), "49");
     EXPECT_EQ(takeWriteEntry(motor, Reg::HomingStop), "4A");
     HomingSetup::requestValueSet(motor);
     for (const int address : {Reg::HomingOption, Reg::HomingPosition, Reg::HomingInput})
         EXPECT_TRUE(takeRead(motor, address));
+}
+
+TEST(HomingSetup, RuleBookRefusesWhatTheModelLacksAndSendsNothing)
+{
+    QLMCSession session;
+    session.setProfile(
+        std::make_shared<const ModelProfile>(identifyDevice(0x00020001, 0x00070012))); // NETDC-A
+    // Type 14 is "-" on NETDC-A: its reason, and none of the three registers goes out.
+    const HomingSetup::WriteOutcome refused = HomingSetup::writeValueSet(
+        session, {14, false, 0, 0, 0, 0}, QStringLiteral("1"), QStringLiteral("2"));
+    EXPECT_FALSE(refused);
+    EXPECT_TRUE(refused.refusal.contains(QStringLiteral("homing type 14 is not offered on NETDC-A")))
+        << refused.refusal.toStdString();
+    for (const int address : {Reg::HomingOption, Reg::HomingPosition, Reg::HomingInput})
+        EXPECT_EQ(takeWriteEntry(session.motor(), address), "") << address;
+    EXPECT_TRUE(HomingSetup::writeValueSet(session, {4, false, 0, 0, 0, 0}, QStringLiteral("1"),
+                                           QStringLiteral("2")));
+    EXPECT_EQ(takeWriteEntry(session.motor(), Reg::HomingOption), "48 00 00 00 04");
+    // The stop is never judged.
+    HomingSetup::requestStop(session.motor());
+    EXPECT_EQ(takeWriteEntry(session.motor(), Reg::HomingStop), "4A");
+}
+
+TEST(IOLines, ReservedCodeIsRefusedAndTheValueInForceKept)
+{
+    QLMCSession session;
+    session.setProfile(
+        std::make_shared<const ModelProfile>(identifyDevice(0x00060004, 0x00070012))); // NETEC-A
+    session.IO.Config = 0x0073;
+    QString refusal;
+    EXPECT_FALSE(IOLines::choose(session, 1, 9, &refusal));
+    EXPECT_TRUE(refusal.contains(QStringLiteral("I/O 1 code 9 is reserved")))
+        << refusal.toStdString();
+    EXPECT_EQ(session.IO.Config, 0x0073);
+    EXPECT_EQ(takeWriteEntry(session.motor(), Reg::IoConfig), "");
+    EXPECT_EQ(IOLines::choose(session, 1, 1, &refusal), uint16_t(0x0071));
 }

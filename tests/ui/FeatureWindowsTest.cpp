@@ -215,6 +215,17 @@ TEST_F(FeatureWindows, HomesOnLimitOneMinus)
     TFormCalibration &w = windows.calibration();
     QComboBox *type = child<QComboBox>(w, "ComboBHomingType");
     ASSERT_TRUE(waitFor([&] { return type->currentIndex() >= 0; }, 3000));
+    // A type the model lists as "-": the window says why and nothing goes out.
+    QLabel *refused = child<QLabel>(w, "LWriteRefused");
+    type->setCurrentIndex(14);
+    wire.clear();
+    child<QPushButton>(w, "BWriteValueSet")->click();
+    EXPECT_TRUE(refused->text().startsWith(QStringLiteral("Not sent: 0x48 Homing option: homing "
+                                                          "type 14 is not offered on")))
+        << refused->text().toStdString();
+    QTest::qWait(200);
+    for (const SimWireEvent &e : wire.requests())
+        EXPECT_NE(e.function, 0x22) << testsupport::hexText(e.payload);
     type->setCurrentIndex(8);
     EXPECT_EQ(type->currentText(), QStringLiteral("Limit 1 -"));
     for (const char *name : {"ComboBCurrentMaxRatio", "ComboBSpeedMaxRatio",
@@ -230,6 +241,7 @@ TEST_F(FeatureWindows, HomesOnLimitOneMinus)
     child<QLineEdit>(w, "EInput")->setText(QStringLiteral("700"));
     write->click();
     EXPECT_TRUE(written("48 00 BB BB 08 4B 00 00 01 F4 4C 00 00 02 BC"));
+    EXPECT_TRUE(refused->text().isEmpty());
     child<QPushButton>(w, "BStart")->click();
     ASSERT_TRUE(written("49"));
     // Home found on limit 1 (position 500 there), then the motor goes to the input 700.

@@ -2,9 +2,7 @@
 // user then types writes nothing), the read-outs that must hold any 32-bit
 // value, the main window's geometry at its minimum and a wide size, and the
 // colours of validated edits.
-#include "MessageBoxRecorder.h"
-#include "UiTestSupport.h"
-#include "integration/SimFixture.h"
+#include "AppWindowsFixture.h"
 
 #include "app/AppWindows.h"
 #include "app/TFormMain.h"
@@ -68,56 +66,21 @@ QString screenshotPath(const char *file)
     return folder ? QDir(QString::fromLocal8Bit(folder)).filePath(QLatin1String(file)) : QString();
 }
 
-class FocusTest : public ::testing::Test
+class FocusTest : public AppWindowsSimFixture
 {
 protected:
-    MessageBoxRecorder boxes;
-    AppWindows windows;
-    TFormMain &main = windows.main();
-    QLMCSession &session = main.context().session();
-    std::shared_ptr<testsupport::WireRecorder> wire = std::make_shared<testsupport::WireRecorder>();
-    std::shared_ptr<SimController> controller;
-    std::unique_ptr<SimServer> server;
-
     void SetUp() override
     {
         QThreadPool::globalInstance()->setMaxThreadCount(1);
         main.show();
         QApplication::setActiveWindow(&main); // focus changes need an active window
     }
-    void TearDown() override
-    {
-        TFormParamIP &paramIP = windows.paramIP();
-        paramIP.connection().closeFromMenu();
-        waitFor([&] { return !paramIP.connection().isTcpActive(); }, 2000);
-        if (server)
-            server->stop();
-    }
-
-    template<typename T>
-    T *get(const char *name)
-    {
-        return child<T>(main, name);
-    }
 
     /// Opens TCP to a virtual NETDC-A at 127.0.0.\a host; returns once it is
     /// identified and its read-back has been shown.
     void open(int host)
     {
-        SimServerConfig config;
-        config.bindAddress = "127.0.0." + std::to_string(host);
-        controller = std::make_shared<SimController>(*parseSimModel("NETDC-A"), SimIdentity{});
-        server = std::make_unique<SimServer>(config, controller);
-        std::string error;
-        ASSERT_TRUE(server->start(&error)) << error;
-        server->setLog(wire->log);
-        TFormParamIP &paramIP = windows.paramIP();
-        paramIP.connection().setPorts(server->tcpPort(), server->udpPort());
-        const QStringList fields{"127", "0", "0", QString::number(host)};
-        for (int i = 0; i < 4; ++i)
-            child<QLineEdit>(paramIP, QStringLiteral("EAdd%1").arg(i).toLatin1().constData())
-                ->setText(fields[i]);
-        paramIP.BOpenClick();
+        ASSERT_NO_FATAL_FAILURE(startAndOpen(host, "NETDC-A"));
         QApplication::setActiveWindow(&main);
         ASSERT_TRUE(waitFor([this] { return main.windowTitle().contains("NETDC-A"); }));
         ASSERT_TRUE(waitFor([this] { return session.statistics().answersDecoded.load() > 30; }));

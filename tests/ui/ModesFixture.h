@@ -3,9 +3,7 @@
 // The fixtures of the main-panel tests: the windows with the controls switched
 // as if connected (ModesTest), and connected to a virtual controller whose wire
 // is recorded (ModesWireTest).
-#include "MessageBoxRecorder.h"
-#include "UiTestSupport.h"
-#include "integration/SimFixture.h"
+#include "AppWindowsFixture.h"
 
 #include "app/AppWindows.h"
 #include "app/TFormMain.h"
@@ -40,14 +38,9 @@
 using uitest::child;
 using uitest::waitFor;
 
-class ModesTest : public ::testing::Test
+class ModesTest : public AppWindowsFixture
 {
 protected:
-    MessageBoxRecorder boxes;
-    AppWindows windows;
-    TFormMain &main = windows.main();
-    QLMCSession &session = main.context().session();
-
     QList<int> redTitles{-1};
     std::optional<AxisSetting> fixedAxis;
     int automaticAxis = 0;
@@ -76,12 +69,6 @@ protected:
     /// The controls as if a controller were connected (no socket).
     void switchConnected() { main.context().connectedControls().setConnected(true); }
 
-    template<typename T>
-    T *get(const char *name)
-    {
-        return child<T>(main, name);
-    }
-
     void enter(const char *edit, const QString &text)
     {
         QLineEdit *line = get<QLineEdit>(edit);
@@ -89,33 +76,6 @@ protected:
         line->selectAll();
         QTest::keyClicks(line, text);
         QTest::keyClick(line, Qt::Key_Return);
-    }
-
-    /// The pending write of \a address in the image, or nullopt; clears it.
-    std::optional<int64_t> takeWrite(int address)
-    {
-        RegisterLockGuard guard(session.lock());
-        QLMCRegister *reg = session.motor().registerAt(address);
-        if (!reg->WriteRequest)
-            return std::nullopt;
-        reg->WriteRequest = false;
-        int64_t value = 0;
-        for (int i = 0; i < reg->Size; ++i)
-            value = (value << 8) | reg->WriteValue[size_t(i)];
-        if (reg->Size == 4)
-            value = int32_t(uint32_t(value));
-        return value;
-    }
-    bool readRequested(int address)
-    {
-        RegisterLockGuard guard(session.lock());
-        return session.motor().registerAt(address)->ReadRequest;
-    }
-    void clearRequests()
-    {
-        RegisterLockGuard guard(session.lock());
-        for (QLMCRegister &reg : session.motor().registers())
-            reg.ReadRequest = reg.WriteRequest = false;
     }
 
     /// An answer of the controller carrying \a address with the one-byte \a value.
@@ -141,41 +101,15 @@ protected:
 };
 
 
-class ModesWireTest : public ModesTest
+class ModesWireTest : public WithVirtualController<ModesTest>
 {
 protected:
-    std::shared_ptr<testsupport::WireRecorder> wire = std::make_shared<testsupport::WireRecorder>();
-    std::unique_ptr<SimServer> server;
-
-    void TearDown() override
-    {
-        TFormParamIP &paramIP = windows.paramIP();
-        paramIP.connection().closeFromMenu();
-        waitFor([&] { return !paramIP.connection().isTcpActive(); }, 2000);
-        if (server)
-            server->stop();
-    }
-
     /// Opens \a comMode to a virtual NETEC-A at 127.0.0.\a host and waits
     /// until it is identified and its first read-back answered.
     void open(int host, int comMode = ComModes::TcpDirect)
     {
-        SimServerConfig config;
-        config.bindAddress = "127.0.0." + std::to_string(host);
-        server = std::make_unique<SimServer>(
-            config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), SimIdentity{}));
-        std::string error;
-        ASSERT_TRUE(server->start(&error)) << error;
-        server->setLog(wire->log);
-        TFormParamIP &paramIP = windows.paramIP();
-        paramIP.connection().setPorts(server->tcpPort(), server->udpPort());
-        const QStringList fields{"127", "0", "0", QString::number(host)};
-        for (int i = 0; i < 4; ++i)
-            child<QLineEdit>(paramIP, QStringLiteral("EAdd%1").arg(i).toLatin1().constData())
-                ->setText(fields[i]);
-        child<QRadioButton>(paramIP, comMode == ComModes::Udp ? "RBPort7010" : "RBPort8010_IP")
-            ->click();
-        paramIP.BOpenClick();
+        ASSERT_NO_FATAL_FAILURE(startAndOpen(
+            host, "NETEC-A", comMode == ComModes::Udp ? "RBPort7010" : "RBPort8010_IP"));
         ASSERT_TRUE(waitFor([this] { return main.windowTitle().contains("NETEC-A"); }));
         ASSERT_TRUE(waitFor([this] { return session.statistics().answersDecoded.load() > 10; }));
     }

@@ -2,8 +2,7 @@
 // values, "Write", "Calc 40%", the PID and feed-forward switches and the
 // model's enabled states, against the register image with the controls
 // switched as if connected; and one Enter on the wire of the virtual controller.
-#include "UiTestSupport.h"
-#include "integration/SimFixture.h"
+#include "AppWindowsFixture.h"
 
 #include "app/AppWindows.h"
 #include "app/TFormMain.h"
@@ -83,19 +82,7 @@ protected:
         QTest::keyClick(edit(id), Qt::Key_Return);
     }
 
-    /// The pending write of \a address in the image, or nullopt; clears it.
-    std::optional<int64_t> takeWrite(int address)
-    {
-        RegisterLockGuard guard(session.lock());
-        QLMCRegister *reg = session.motor().registerAt(address);
-        if (!reg->WriteRequest)
-            return std::nullopt;
-        reg->WriteRequest = false;
-        int64_t value = 0;
-        for (int i = 0; i < reg->Size; ++i)
-            value = (value << 8) | reg->WriteValue[size_t(i)];
-        return int32_t(uint32_t(value));
-    }
+    std::optional<int64_t> takeWrite(int address) { return uitest::takeWrite(session, address); }
     std::vector<int> pendingWrites()
     {
         RegisterLockGuard guard(session.lock());
@@ -105,17 +92,8 @@ protected:
                 addresses.push_back(reg.Address);
         return addresses;
     }
-    bool readRequested(int address)
-    {
-        RegisterLockGuard guard(session.lock());
-        return session.motor().registerAt(address)->ReadRequest;
-    }
-    void clearRequests()
-    {
-        RegisterLockGuard guard(session.lock());
-        for (QLMCRegister &reg : session.motor().registers())
-            reg.ReadRequest = reg.WriteRequest = false;
-    }
+    bool readRequested(int address) { return uitest::readRequested(session, address); }
+    void clearRequests() { uitest::clearRequests(session); }
 
     /// An answer of the controller carrying the 32-bit registers \a values,
     /// then one display run.
@@ -509,12 +487,7 @@ TEST(RegulationWireTest, EnterInKpReachesTheController)
     ASSERT_TRUE(server.start(&error)) << error;
     server.setLog(wire.log);
     TFormParamIP &paramIP = windows.paramIP();
-    paramIP.connection().setPorts(server.tcpPort(), server.udpPort());
-    const QStringList fields{"127", "0", "0", "91"};
-    for (int i = 0; i < 4; ++i)
-        child<QLineEdit>(paramIP, QStringLiteral("EAdd%1").arg(i).toLatin1().constData())
-            ->setText(fields[i]);
-    paramIP.BOpenClick();
+    uitest::openFromParamIP(paramIP, server, 91);
     ASSERT_TRUE(waitFor([&] { return main.windowTitle().contains("NETDC-A"); }));
     // The identification's read-back fills the group.
     ASSERT_TRUE(waitFor([&] { return panel->edit(Id::Kp)->text() != QStringLiteral("1.000"); }));

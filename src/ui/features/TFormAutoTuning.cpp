@@ -228,8 +228,11 @@ void TFormAutoTuning::render()
 
 void TFormAutoTuning::apply(const WizardRequests &requests)
 {
-    applyWizardRequests(m_context.session(), m_wizard, requests);
+    const std::optional<QString> refusal =
+        applyWizardRequests(m_context.session(), m_wizard, requests);
     render();
+    if (refusal)
+        m_running->setText(QStringLiteral("Not sent: ") + *refusal);
 }
 
 void TFormAutoTuning::showEvent(QShowEvent *event)

@@ -118,6 +118,12 @@ TFormCalibration::TFormCalibration(WindowContext &context)
     g3->addWidget(m_start, 0, 1, 2, 1);
     g3->addWidget(m_stop, 0, 2, 2, 1);
     layout->addWidget(group3);
+    // The rule book's reason when it refused a Write or Start (nothing was sent).
+    m_refusal = new QLabel(this);
+    m_refusal->setObjectName(QStringLiteral("LWriteRefused"));
+    m_refusal->setStyleSheet(QStringLiteral("color: red"));
+    m_refusal->setWordWrap(true);
+    layout->addWidget(m_refusal);
     layout->addStretch();
 
     connect(m_readValueSet, &QPushButton::clicked, this, &TFormCalibration::BReadValueSetClick);
@@ -211,19 +217,26 @@ void TFormCalibration::BWriteValueSetClick()
     o.speedRatio = m_speedRatio->currentIndex();
     o.accelerationRatio = m_accelerationRatio->currentIndex();
     o.timeMax = m_timeMax->currentIndex();
-    HomingSetup::writeValueSet(m_context.session().motor(), o, m_position->text(), m_input->text());
+    showOutcome(HomingSetup::writeValueSet(m_context.session(), o, m_position->text(),
+                                           m_input->text()));
 }
 
 void TFormCalibration::BWriteStartInputClick()
 {
     if (!m_startInputAllowed)
         return;
-    HomingSetup::writeStartInput(m_context.session().motor(), m_startInput->text());
+    showOutcome(HomingSetup::writeStartInput(m_context.session(), m_startInput->text()));
 }
 
 void TFormCalibration::BStartClick()
 {
-    HomingSetup::requestStart(m_context.session().motor());
+    showOutcome(HomingSetup::requestStart(m_context.session()));
+}
+
+void TFormCalibration::showOutcome(const HomingSetup::WriteOutcome &outcome)
+{
+    m_refusal->setText(outcome.refusal.isEmpty() ? QString()
+                                                 : QStringLiteral("Not sent: ") + outcome.refusal);
 }
 
 void TFormCalibration::BStopClick()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "features/HomingSetup.h"
 #include "ui/widgets/ToolWindow.h"
 
 #include <QTimer>
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class WindowContext;
@@ -37,6 +39,7 @@ private:
     void applyProfile(const ModelProfile &profile);
     void editChanged(QLineEdit *edit, QPushButton *write);
     void connectionSwitched(bool connected);
+    void showOutcome(const HomingSetup::WriteOutcome &outcome);
 
     WindowContext &m_context;
     QComboBox *m_type;
@@ -54,6 +57,7 @@ private:
     QPushButton *m_writeValueSet;
     QPushButton *m_start;
     QPushButton *m_stop;
+    QLabel *m_refusal;
     bool m_startInputAllowed = false;
     bool m_valueSetValid = true;
     bool m_startInputValid = true;

@@ -37,6 +37,12 @@ TFormIOState::TFormIOState(WindowContext &context)
     configForm->addRow(QStringLiteral("I/O Config 1 :"), m_config1);
     configForm->addRow(QStringLiteral("I/O Config 2 :"), m_config2);
     layout->addWidget(configGroup);
+    // The rule book's reason when it refused a choice (nothing was sent).
+    m_refusal = new QLabel(this);
+    m_refusal->setObjectName(QStringLiteral("LWriteRefused"));
+    m_refusal->setStyleSheet(QStringLiteral("color: red"));
+    m_refusal->setWordWrap(true);
+    layout->addWidget(m_refusal);
 
     auto *stateGroup = new QGroupBox(QStringLiteral("0x56-I/O State"), this);
     stateGroup->setObjectName(QStringLiteral("GBIOState"));
@@ -62,7 +68,16 @@ TFormIOState::TFormIOState(WindowContext &context)
 
 void TFormIOState::lineChosen(int line, int item)
 {
-    IOLines::choose(m_context.session(), line, item);
+    QString refusal;
+    if (IOLines::choose(m_context.session(), line, item, &refusal)) {
+        m_refusal->clear();
+        return;
+    }
+    if (refusal.isEmpty())
+        return;
+    m_refusal->setText(QStringLiteral("Not sent: ") + refusal);
+    // The list goes back to the value in force.
+    displayIOState(true);
 }
 
 void TFormIOState::displayIOState(bool configUpdated)

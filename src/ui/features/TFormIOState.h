@@ -34,4 +34,5 @@ private:
     QComboBox *m_config1;
     QComboBox *m_config2;
     std::array<QLabel *, 4> m_state{};
+    QLabel *m_refusal;
 };

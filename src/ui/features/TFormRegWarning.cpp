@@ -135,7 +135,7 @@ void TFormRegWarning::displayWarnings()
 
 void TFormRegWarning::ClearBClick()
 {
-    WarningRegister::requestClear(m_context.session().motor());
+    WarningRegister::requestClear(m_context.session()); // a refusal is logged
     m_history.clear();
 }
 

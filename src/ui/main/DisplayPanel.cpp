@@ -2,6 +2,7 @@
 
 #include "base/FloatText.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterRules.h"
 #include "device/RegisterTable.h"
 
 #include <QFontMetrics>
@@ -130,7 +131,9 @@ void DisplayPanel::showNotReceived()
 
 void DisplayPanel::BResetPosClick()
 {
-    // The position counter 0x26 is reset by writing four zero bytes.
-    RegisterLockGuard guard(m_session.lock());
-    m_session.motor().RequestWrite(Reg::Position, 0);
+    // The position counter 0x26 is reset by writing four zero bytes (a refusal
+    // of the rule book is logged; nothing is written then).
+    const RegisterWrite write = RegisterRules::write(Reg::Position, 0);
+    RegisterRules::requestChecked(m_session, {&write, 1}, "DisplayPanel::BResetPosClick",
+                                  "Main panel");
 }

@@ -3,6 +3,7 @@
 #include "base/NumberText.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterTable.h"
+#include "remote/RemoteMotion.h"
 #include "ui/main/RegulationModePanel.h"
 #include "ui/widgets/EditColour.h"
 #include "ui/widgets/MessageBoxes.h"
@@ -198,6 +199,10 @@ void TFormKRVRemote::buildControls()
     layout->addLayout(lower);
 
     auto *bottom = new QHBoxLayout;
+    // The rule book's reason when it refused a write (nothing was sent).
+    m_refusal = makeLabel(this, "LKRVRemoteRefused", QString());
+    m_refusal->setStyleSheet(QStringLiteral("color: red"));
+    bottom->addWidget(m_refusal);
     bottom->addStretch();
     m_version = makeLabel(this, "LKRVRemoteVersion", QStringLiteral("Version"));
     m_version->setStyleSheet(QStringLiteral("color: gray"));
@@ -253,9 +258,8 @@ void TFormKRVRemote::CBKRVRemoteWavelengthChange()
     const int index = m_wavelength->currentIndex();
     if (index < 0 || size_t(index) >= m_settings.Presets.size())
         return;
-    RegisterLockGuard guard(m_context.session().lock());
-    m_context.session().motor().RequestWrite(Reg::HomingInput,
-                                             m_settings.Presets[size_t(index)].PresetPosition);
+    showRefusal(RemoteMotion::presetHomingInput(m_context.session(),
+                                                m_settings.Presets[size_t(index)].PresetPosition));
 }
 
 void TFormKRVRemote::BKRVRemoteWaveLengthGoClick()
@@ -264,19 +268,18 @@ void TFormKRVRemote::BKRVRemoteWaveLengthGoClick()
     if (index < 0 || size_t(index) >= m_settings.Presets.size())
         return;
     const QLMCKRVRemoteSettings &preset = m_settings.Presets[size_t(index)];
-    {
-        RegisterLockGuard guard(m_context.session().lock());
-        m_context.session().motor().RequestWrite(Reg::Input, preset.PresetPosition);
-    }
-    m_currentWaveLength = preset.WaveLengthText;
+    const std::optional<QString> refusal =
+        RemoteMotion::goToPreset(m_context.session(), preset.PresetPosition);
+    showRefusal(refusal);
+    if (!refusal)
+        m_currentWaveLength = preset.WaveLengthText;
 }
 
 void TFormKRVRemote::BKRVRemoteWaveLengthGoHomeClick()
 {
     if (!m_goHome->isEnabled())
         return;
-    RegisterLockGuard guard(m_context.session().lock());
-    m_context.session().motor().RequestWrite(Reg::HomingStart, 0);
+    showRefusal(RemoteMotion::goHome(m_context.session()));
 }
 
 void TFormKRVRemote::EKRVRemoteAdjustChange()
@@ -306,8 +309,12 @@ void TFormKRVRemote::sendAdjustment(bool plus)
         setEditValid(m_adjust, false);
         return;
     }
-    RegisterLockGuard guard(m_context.session().lock());
-    m_context.session().motor().RequestWrite(Reg::InputOffset, *pulses);
+    showRefusal(RemoteMotion::adjust(m_context.session(), *pulses));
+}
+
+void TFormKRVRemote::showRefusal(const std::optional<QString> &refusal)
+{
+    m_refusal->setText(refusal ? QStringLiteral("Not sent: ") + *refusal : QString());
 }
 
 void TFormKRVRemote::BKRVRemoteAdjustPlusClick()

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -69,6 +70,7 @@ private:
     void buildControls();
     void EKRVRemoteAdjustChange();
     void sendAdjustment(bool plus);
+    void showRefusal(const std::optional<QString> &refusal);
     void selectMode(RegulationMode mode);
     void logSample(const ReceivedValues &values);
     void displayPosition();
@@ -100,4 +102,5 @@ private:
     QPushButton *m_exportLog = nullptr;
     QLabel *m_logCount = nullptr;
     QLabel *m_version = nullptr;
+    QLabel *m_refusal = nullptr;
 };
