@@ -10,6 +10,9 @@
 // the File menu's recorder (into a temporary file) while it is measured, and
 // its lines, size and dropped lines are printed too.
 //
+// The live run is made twice: with the charts' default history (200 samples)
+// and with the 60 s history on every chart, whose first minute fills it.
+//
 // With "fleet" instead, the Fleet window over 100 virtual controllers (a child
 // process, 127.0.33.1..100, found by discovery on the loopback network), each
 // polled a few times a second: the user-interface thread's busy share.
@@ -24,6 +27,7 @@
 #include "platform/LoopbackDiscoveryNetwork.h"
 #include "protocol/ConnectionState.h"
 #include "record/LiveRecorder.h"
+#include "record/SampleHistory.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/fleet/TFormFleet.h"
 #include "ui/main/GraphsPanel.h"
@@ -141,11 +145,13 @@ void writeRegister(TFormMain &main, int address, int64_t value)
     session.motor().RequestWrite(address, value);
 }
 
-void liveRun(AppWindows &windows, int seconds, bool record)
+void liveRun(AppWindows &windows, int seconds, bool record, HistoryLength history)
 {
     TFormMain &main = windows.main();
     TFormParamIP &paramIP = windows.paramIP();
     GraphsPanel *graphs = main.context().panels().graphs;
+    for (int page = 0; page < GraphsPanel::PageCount; ++page)
+        graphs->chart(GraphsPanel::Page(page))->setHistoryLength(history);
 
     paramIP.setTarget(ComModes::TcpDirect, QString::fromLatin1(Host));
     paramIP.connection().setPorts(Port, Port);
@@ -200,7 +206,8 @@ void liveRun(AppWindows &windows, int seconds, bool record)
     QObject::connect(shown, &QCustomPlot::beforeReplot, &scope,
                      [&] { replotStart = Clock::now(); });
     QObject::connect(shown, &QCustomPlot::afterReplot, &scope, [&] { redraw.add(replotStart); });
-    spin(1000);
+    // A time-based history is measured full (at 500 samples a second).
+    spin(history.unit == HistoryLength::Unit::Seconds ? int(history.amount * 1000) + 1000 : 1000);
 
     display.us.clear();
     sample.us.clear();
@@ -228,8 +235,10 @@ void liveRun(AppWindows &windows, int seconds, bool record)
     if (record)
         recording->stop();
 
-    std::printf("polling RefreshRatio %d, charts on, position move, %.1f s:\n",
-                main.context().session().RefreshRatio.load(), elapsed);
+    std::printf("polling RefreshRatio %d, charts on (history %s, %zu samples held), position "
+                "move, %.1f s:\n",
+                main.context().session().RefreshRatio.load(), history.label().c_str(),
+                shown->history().size(), elapsed);
     const double busy = app->busySeconds() / elapsed;
     std::printf("  user-interface thread busy %.1f %% (wall time handling events), "
                 "its CPU %.1f %% of one core; whole tool %.1f %%\n",
@@ -281,7 +290,7 @@ void offlineRun(AppWindows &windows)
     main.graphicCheckBox()->setChecked(true);
     QApplication::processEvents();
 
-    std::printf("one sample on all five charts (ring of 200 points, in-place hand-over):\n");
+    std::printf("one sample on all five charts (60 s history):\n");
     std::printf("  after 200 samples: %.2f us; after 100000 samples: %.2f us\n",
                 sampleCost(*graphs, 0, 20000), sampleCost(*graphs, 100000, 20000));
 
@@ -304,33 +313,26 @@ void offlineRun(AppWindows &windows)
                     chart->height(), secondsSince(t0) * 1e6 / count);
     }
 
-    // Handing the 200 points to a graph: a fresh container per call, or the
-    // fixed one overwritten in place (what LiveChart does).
-    const int n = LiveChart::HistoryLength;
+    // One series of a 60 s history at 500 samples a second: a sample into
+    // the ring, and the thinning of the 30,000 samples for a 1000-pixel plot.
+    SampleHistory history(HistoryLength::seconds(60));
+    history.addSeries();
     const int rounds = 100000;
-    QCustomPlot plot;
-    QCPGraph *graph = plot.addGraph();
-    QVector<double> keys(n);
-    QVector<double> values(n);
     auto t0 = Clock::now();
     for (int r = 0; r < rounds; ++r) {
-        for (int i = 0; i < n; ++i) {
-            keys[i] = r + i;
-            values[i] = i;
-        }
-        graph->setData(keys, values, true);
+        const double v[1] = {double(r % 977)};
+        history.append(r * 0.002, v);
     }
-    const double setData = secondsSince(t0) * 1e9 / rounds;
-    LiveChart single(QStringLiteral("Single"));
-    single.addSeries(QStringLiteral("s"), Qt::red);
-    const double one[1] = {1};
+    const double append = secondsSince(t0) * 1e9 / rounds;
+    std::vector<HistoryPoint> points;
+    const int thinnings = 200;
     t0 = Clock::now();
-    for (int r = 0; r < rounds; ++r)
-        single.addSample(one);
-    const double inPlace = secondsSince(t0) * 1e9 / rounds;
-    std::printf("one series of 200 points per sample: QCPGraph::setData %.0f ns (key/value "
-                "vectors filled and copied), ring written in place %.0f ns\n",
-                setData, inPlace);
+    for (int r = 0; r < thinnings; ++r)
+        history.decimate(0, history.key(0), history.key(history.size() - 1), 1000, 1024, points);
+    const double thin = secondsSince(t0) * 1e6 / thinnings;
+    std::printf("one series, 60 s history: a sample into the ring %.0f ns; %zu samples thinned "
+                "to %zu points for 1000 columns %.0f us\n",
+                append, history.size(), points.size(), thin);
 }
 
 // Many virtual controllers in a child process.
@@ -433,6 +435,7 @@ void fleetRun(AppWindows &windows, int seconds)
 
 int main(int argc, char **argv)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const bool record = argc > 2 && std::strcmp(argv[2], "record") == 0;
     if (argc > 2 && std::strcmp(argv[2], "fleet") == 0) {
@@ -453,7 +456,8 @@ int main(int argc, char **argv)
         MeasuredApplication app(argc, argv);
         AppWindows windows;
         windows.main().show();
-        liveRun(windows, seconds, record);
+        liveRun(windows, seconds, record, HistoryLength::samples(LiveChart::DefaultHistorySamples));
+        liveRun(windows, seconds, record, HistoryLength::seconds(60));
         offlineRun(windows);
     }
     return 0;

@@ -2,6 +2,8 @@
 // the main window's charts, from 200 polled samples.
 #include "cli/PollCommands.h"
 
+#include "record/SampleHistory.h"
+
 #include "cli/CliContext.h"
 #include "cli/CliLink.h"
 #include "device/QLMCSession.h"
@@ -30,6 +32,11 @@ QString checkChart(const CliOptions &options)
     if (ChartPages::find(page) < 0)
         return QStringLiteral("unknown chart %1 (position, speed, command, current, micrometres)")
             .arg(page);
+    if (CliArguments::has(options.arguments, QStringLiteral("--seconds"))) {
+        const QString s = CliArguments::value(options.arguments, QStringLiteral("--seconds"));
+        if (!CliArguments::isDecimal(s) || s.toDouble() <= 0 || s.toDouble() > 60)
+            return QStringLiteral("--seconds is a number of seconds from 0 to 60");
+    }
     return CliArguments::checkInteger(options.arguments, QStringLiteral("--refresh"), 2, 200);
 }
 
@@ -41,6 +48,12 @@ int chart(CliContext &c)
     const int refreshMs =
         CliArguments::value(c.arguments(), QStringLiteral("--refresh"), QStringLiteral("20"))
             .toInt(nullptr, 0);
+    // --seconds: every sample of that time, as a chart with a time history keeps them.
+    const bool timed = CliArguments::has(c.arguments(), QStringLiteral("--seconds"));
+    const double seconds =
+        CliArguments::value(c.arguments(), QStringLiteral("--seconds"), QStringLiteral("0"))
+            .toDouble();
+    const int wanted = timed ? int(SampleHistory::MaxSamples) : ChartPoints;
     const ChartPages::Page &page = ChartPages::pages()[size_t(index)];
     ChartColumns columns;
     columns.timeTitle = ChartPages::TimeTitle;
@@ -55,11 +68,12 @@ int chart(CliContext &c)
     c.connection.setPollingEnabled(true);
     // Samples come at most one per read cycle; a slow device gets five cycles each.
     const qint64 limit =
-        std::max<qint64>(c.options.timeoutMs, qint64(ChartPoints) * refreshMs * 5);
+        timed ? qint64(seconds * 1000)
+              : std::max<qint64>(c.options.timeoutMs, qint64(ChartPoints) * refreshMs * 5);
     QElapsedTimer clock;
     clock.start();
     std::set<int> missing;
-    while (int(ticks.size()) < ChartPoints && clock.elapsed() < limit) {
+    while (int(ticks.size()) < wanted && clock.elapsed() < limit) {
         c.events.answered = false;
         c.waitFor([&c] { return c.events.answered || c.link.lost(); }, 50);
         if (c.link.lost())
@@ -68,7 +82,7 @@ int chart(CliContext &c)
                                                  .arg(columns.keys.size())
                                                  .arg(c.connection.failure().description()));
         for (const DecodedCycle &cycle : cycles.take()) {
-            if (int(ticks.size()) >= ChartPoints)
+            if (int(ticks.size()) >= wanted)
                 break;
             // A sample is taken only when every series has a value from the device.
             bool complete = true;
@@ -90,13 +104,13 @@ int chart(CliContext &c)
     // Seconds relative to the newest sample, as the chart's time axis reads.
     for (size_t i = 0; i < ticks.size(); ++i)
         columns.keys[i] = double(ticks[i] - ticks.back()) / double(HighResCounter::frequency());
-    if (int(columns.keys.size()) < ChartPoints) {
+    if (timed ? columns.keys.empty() : int(columns.keys.size()) < ChartPoints) {
         QStringList names;
         for (int address : missing)
             names << CliLink::addressText(address);
         return c.fail(CliExit::Unanswered, QStringLiteral("only %1 of %2 samples within %3 ms%4")
                                   .arg(columns.keys.size())
-                                  .arg(ChartPoints)
+                                  .arg(timed ? 1 : ChartPoints)
                                   .arg(limit)
                                   .arg(names.isEmpty() ? QString()
                                                        : QStringLiteral(" (%1 not received)")
@@ -106,16 +120,18 @@ int chart(CliContext &c)
     if (!writeFileAtomically(path, ChartCsv::compose(columns), &error))
         return c.fail(CliExit::BadFile, QStringLiteral("cannot write %1: %2")
                                             .arg(QDir::toNativeSeparators(path), error));
-    c.out << "wrote " << ChartPoints << " samples of the " << page.name << " chart to " << path
+    c.out << "wrote " << columns.keys.size() << " samples of the " << page.name << " chart to " << path
           << Qt::endl;
     return CliExit::Ok;
 }
 
 } // namespace
 
-const CliCommand Chart{"chart", "chart PAGE FILE [--refresh MS]",
-                       "poll 200 samples and write the CSV of one chart as \"Export CSV...\" does "
-                       "(PAGE: position, speed, command, current, micrometres)",
+const CliCommand Chart{"chart", "chart PAGE FILE [--refresh MS] [--seconds S]",
+                       "poll 200 samples (with --seconds: every sample of S seconds, at most 60, "
+                       "as a chart with a time history keeps them) and write the CSV of one chart "
+                       "as \"Export CSV...\" does (PAGE: position, speed, command, current, "
+                       "micrometres)",
                        CliNeeds::Device, &chart, &checkChart, "6 FILE not written"};
 
 } // namespace PollCommands

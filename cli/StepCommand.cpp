@@ -13,13 +13,9 @@
 #include "panel/ChartCsv.h"
 #include "panel/ModeTable.h"
 #include "platform/AtomicFile.h"
-#include "platform/HighResCounter.h"
-#include "record/CycleCollector.h"
-#include "record/StepResponse.h"
-#include "record/StepWatch.h"
+#include "record/StepMeasurement.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QJsonObject>
 
 #include <optional>
@@ -28,18 +24,6 @@
 namespace StepCommand {
 
 namespace {
-
-/// The fastest refresh: a read cycle every two passes (500 a second).
-constexpr int FastestRefresh = 2;
-/// Values before the step, to know where it starts from.
-constexpr int BaselineMs = 100;
-/// How often the response is checked for having settled.
-constexpr int CheckEveryMs = 100;
-
-double seconds(int64_t ticks)
-{
-    return double(ticks) / double(HighResCounter::frequency());
-}
 
 QString checkStep(const CliOptions &options)
 {
@@ -105,34 +89,27 @@ int step(CliContext &c)
                 return code;
             mode = wanted;
         }
-    } else if (mode != position && mode != speed) {
+    } else if (!StepMeasurement::isSpeedStep(mode)) {
         return c.fail(CliExit::ValueRefused,
                       QStringLiteral("the regulation mode is %1, not position or speed "
                                      "trajectory: give --mode")
                           .arg(mode));
     }
-    const bool speedStep = mode == speed;
+    const bool speedStep = *StepMeasurement::isSpeedStep(mode);
 
-    CycleCollector collector(c.session);
-    c.session.RefreshRatio = FastestRefresh;
+    StepMeasurement measurement(c.session);
+    c.session.RefreshRatio = StepMeasurement::FastestRefresh;
     c.connection.setPollingEnabled(true);
-    std::vector<DecodedCycle> cycles;
-    const auto collect = [&] {
-        for (DecodedCycle &cycle : collector.take())
-            cycles.push_back(cycle);
-    };
-    c.waitFor([] { return false; }, BaselineMs);
-    collect();
+    c.waitFor([] { return false; }, StepMeasurement::BaselineMs);
+    measurement.collect();
     // The step starts from the consign the device last sent.
-    std::optional<double> from;
-    for (auto it = cycles.rbegin(); it != cycles.rend() && !from; ++it)
-        if (it->received.test(Reg::Input))
-            from = it->values.Input;
+    const std::optional<double> from = measurement.startConsign();
     if (!from)
         return c.fail(CliExit::Unanswered,
                       QStringLiteral("no consign (0x21) came back before the step"));
 
-    StepDefinition definition{*from, double(to), seconds(HighResCounter::now())};
+    measurement.begin(*from, double(to), speedStep);
+    const StepDefinition &definition = measurement.definition();
     c.link.beginWrite();
     const RegisterWrite write = RegisterRules::write(Reg::Input, to);
     if (const auto refused = RegisterRules::requestWrites(c.session, {&write, 1}); !refused.empty())
@@ -142,63 +119,19 @@ int step(CliContext &c)
         return code;
 
     // Record until settled (and as long again) or the limit.
-    const int actualRegister = speedStep ? Reg::Speed : Reg::Position;
-    std::vector<StepSample> samples;
-    size_t used = 0;
-    const auto addSamples = [&] {
-        for (; used < cycles.size(); ++used) {
-            const DecodedCycle &cycle = cycles[used];
-            const ReceivedValues &v = cycle.values;
-            StepSample s;
-            s.time = seconds(cycle.ticks);
-            if (cycle.received.test(size_t(actualRegister)))
-                s.actual = speedStep ? v.Speed : v.Position;
-            if (cycle.received.test(Reg::Desired))
-                s.desired = v.Desired;
-            if (cycle.received.test(Reg::CurrentSense))
-                s.current = v.CurrentLive;
-            samples.push_back(s);
-        }
-    };
-    QElapsedTimer clock;
-    clock.start();
-    StepFigures figures;
-    while (clock.elapsed() < qint64(limit * 1000)) {
-        c.waitFor([&c] { return c.link.lost(); }, CheckEveryMs);
+    while (!measurement.done(limit)) {
+        c.waitFor([&c] { return c.link.lost(); }, StepMeasurement::CheckEveryMs);
         if (c.link.lost())
             return c.fail(CliExit::LinkLost,
                           QStringLiteral("connection to %1 lost during the step: %2")
                               .arg(c.options.ip)
                               .arg(c.connection.failure().description()));
-        collect();
-        addSamples();
-        figures = StepResponse::analyse(samples, definition);
-        if (figures.settled && figures.recorded >= 2 * *figures.settlingTime + StepLimits{}.hold)
-            break;
+        measurement.update();
     }
-    collect();
-    addSamples();
-    figures = StepResponse::analyse(samples, definition);
+    const StepFigures figures = measurement.update();
 
     // The settings in force, as the device sent them (empty: not received).
-    StepSettings settings;
-    {
-        RegisterLockGuard guard(c.session.lock());
-        const ReceivedValues &r = c.session.Received;
-        const auto take = [&c](int address, double value) {
-            const QLMCRegister *reg = c.session.motor().registerAt(address);
-            return reg && reg->received() ? std::optional<double>(value) : std::nullopt;
-        };
-        settings.kp = take(Reg::Kp, r.Kp);
-        settings.ki = take(Reg::Ki, r.Ki);
-        settings.kd = take(Reg::Kd, r.Kd);
-        settings.kvff = take(Reg::Kvff, r.Kvff);
-        settings.kaff = take(Reg::Kaff, r.Kaff);
-        settings.kdff = take(Reg::Kdff, r.Kdff);
-        settings.acceleration = take(Reg::Acceleration, r.Acceleration);
-        settings.deceleration = take(Reg::Deceleration, r.Deceleration);
-        settings.topSpeed = take(Reg::SpeedMax, r.SpeedMax);
-    }
+    const StepSettings settings = measurement.settings();
     const std::pair<const char *, const std::optional<double> *> settingFields[] = {
         {"kp", &settings.kp},
         {"ki", &settings.ki},
@@ -218,7 +151,7 @@ int step(CliContext &c)
         columns.series = {{speedStep ? QStringLiteral("Speed") : QStringLiteral("Position"), {}},
                           {QStringLiteral("Desired state"), {}},
                           {QStringLiteral("Current [A]"), {}}};
-        for (const StepSample &s : samples) {
+        for (const StepSample &s : measurement.samples()) {
             columns.keys.push_back(s.time - definition.time);
             columns.series[0].values.push_back(s.actual);
             columns.series[1].values.push_back(s.desired);

@@ -119,13 +119,25 @@ TEST_F(Cli, ChartWritesTheTwoHundredSamplesOfOnePage)
     }
     EXPECT_LE(lines[1].split(',').value(0).toDouble(), -199 * 0.004 + 0.001);
 
+    // --seconds: every sample of that time, not 200.
+    csv.close();
+    const CliResult timed = runCli({"--ip", ip(), "--port", tcp(), "chart", "speed", file,
+                                    "--refresh", "2", "--seconds", "1"});
+    ASSERT_EQ(timed.code, 0) << timed.err.toStdString();
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = csv.readAll().split('\n');
+    csv.close();
+    EXPECT_GT(rows.size(), 202);
+    EXPECT_GE(rows[1].split(',').value(0).toDouble(), -1.0);
+
     const struct
     {
         QStringList args;
         int code;
     } refused[] = {{{"chart", "torque", file}, CliExit::Usage},
                    {{"chart", "speed"}, CliExit::Usage},
-                   {{"chart", "speed", dir.path()}, 6}};
+                   {{"chart", "speed", dir.path()}, 6},
+                   {{"chart", "speed", file, "--seconds", "61"}, CliExit::Usage}};
     for (const auto &c : refused) {
         const CliResult bad = runCli(QStringList{"--ip", ip(), "--port", tcp()} + c.args);
         EXPECT_EQ(bad.code, c.code) << c.args.join(' ').toStdString();

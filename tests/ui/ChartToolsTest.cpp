@@ -294,7 +294,7 @@ TEST_F(ChartToolsTest, ExportsTheTwoHundredRowsShownAndSavesTheImage)
         child<QAction>(*menu, "ActionChartExportCsv")->trigger();
     }
     const QList<QByteArray> lines = contents(csv + ".csv").split('\n');
-    ASSERT_EQ(lines.size(), LiveChart::HistoryLength + 2); // the header, 200 rows, the end
+    ASSERT_EQ(lines.size(), LiveChart::DefaultHistorySamples + 2); // the header, 200 rows, the end
     // Seconds relative to the newest sample shown (decoded one second apart).
     EXPECT_EQ(lines[0], "Time [s],Desired state,Speed");
     EXPECT_EQ(lines[1], "-199.000,0,60");
@@ -308,6 +308,68 @@ TEST_F(ChartToolsTest, ExportsTheTwoHundredRowsShownAndSavesTheImage)
     }
     const QImage image(png);
     EXPECT_EQ(image.size(), speed->size());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(ChartToolsTest, TheHistoryLengthMenuKeepsEverySampleForTheExportAndDrawsThinned)
+{
+    show(Page::PositionPage);
+    LiveChart *position = chart(Page::PositionPage);
+    QMenu *menu = tools(Page::PositionPage)->contextMenu();
+    auto *lengths = child<QMenu>(*menu, "PopupChartHistoryPosition");
+    EXPECT_TRUE(child<QAction>(*lengths, "ActionChartHistory200")->isChecked());
+    child<QAction>(*lengths, "ActionChartHistory60s")->trigger();
+    EXPECT_TRUE(child<QAction>(*lengths, "ActionChartHistory60s")->isChecked());
+
+    // 500 samples a second for a minute: moves between -20000 and 20000 every
+    // 1.5 s, and one position spike in the middle.
+    double actual = 0;
+    for (int i = 0; i < 30000; ++i) {
+        ReceivedValues v;
+        v.Input = (i / 750) % 2 ? -20000 : 20000;
+        actual += (v.Input - actual) * 0.02;
+        v.Position = i == 15000 ? 35000 : int32_t(actual);
+        main.context().sessionBridge().graphSample(v, int64_t(i) * HighResCounter::frequency()
+                                                          / 500);
+    }
+    QApplication::processEvents();
+    position->redrawNow();
+    if (const char *file = std::getenv("TARVINE_CHART_HISTORY_SCREENSHOT")) {
+        child<QPushButton>(*position, "BChartFitPosition")->click();
+        position->redrawNow();
+        EXPECT_TRUE(main.grab().save(QString::fromLocal8Bit(file)));
+    }
+    const QCPGraphDataContainer &drawn = *position->series(1)->data();
+    EXPECT_LE(drawn.size(), 2 * position->axisRect()->width() + 4);
+    double highest = 0;
+    for (auto point = drawn.constBegin(); point != drawn.constEnd(); ++point)
+        highest = std::max(highest, point->value);
+    EXPECT_EQ(highest, 35000); // the one-sample spike is drawn
+
+    const auto exportedRows = [&] {
+        const QString csv = dir.filePath(QStringLiteral("position.csv"));
+        ChosenFile chosen(csv);
+        child<QAction>(*menu, "ActionChartExportCsv")->trigger();
+        QList<QByteArray> lines = contents(csv).split('\n');
+        lines.removeFirst(); // the header
+        lines.removeLast();  // after the last line end
+        return lines;
+    };
+    QList<QByteArray> rows = exportedRows();
+    // Every sample, and the last start-up point (-60.000 s) as well.
+    ASSERT_EQ(rows.size(), 30001);
+    EXPECT_TRUE(rows.first().startsWith("-60.000,"));
+    EXPECT_TRUE(rows[15001].endsWith(",35000"));
+    EXPECT_TRUE(rows.last().startsWith("0.000,"));
+    EXPECT_TRUE(rows.last().endsWith(",-19999") || rows.last().endsWith(",-20000"))
+        << rows.last().toStdString();
+
+    child<QAction>(*lengths, "ActionChartHistory10s")->trigger();
+    rows = exportedRows();
+    EXPECT_NEAR(rows.size(), 5001, 1);
+    EXPECT_TRUE(rows.first().startsWith("-10.000,") || rows.first().startsWith("-9.998,"));
+    child<QAction>(*lengths, "ActionChartHistory200")->trigger();
+    EXPECT_EQ(exportedRows().size(), LiveChart::DefaultHistorySamples);
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
@@ -381,7 +443,7 @@ TEST(ChartToolsOnTheVirtualController, PausedZoomedMoveWithTheCursor)
             break;
         }
     // The keys are decode times: the mean sample period in seconds.
-    const double period = speed->shownKeyRange().size() / (LiveChart::HistoryLength - 1);
+    const double period = speed->shownKeyRange().size() / (LiveChart::DefaultHistorySamples - 1);
     wheel(speed, pixelOf(speed, step + 12 * period), 9);
     speed->redrawNow();
     ASSERT_LT(speed->xAxis->range().size(), 60 * period);

@@ -12,6 +12,8 @@
 #include "app/AppWindows.h"
 #include "app/TFormMain.h"
 #include "device/QLMCSession.h"
+#include "device/RegisterTable.h"
+#include "features/StepComparison.h"
 #include "features/AutoTuningWizard.h"
 #include "link/QLMCConnection.h"
 #include "sim/SimServer.h"
@@ -30,6 +32,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 
@@ -103,6 +106,21 @@ protected:
             EXPECT_TRUE(window.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/')
                                            + QLatin1String(name)));
         }
+    }
+    /// Write requests that carried \a address.
+    size_t writesOf(int address)
+    {
+        size_t count = 0;
+        for (const SimWireEvent &e : wire.requests())
+            if (e.function == 0x22 && !e.payload.empty() && e.payload[0] == address)
+                ++count;
+        return count;
+    }
+    void QSessionWrite(int address, int64_t value)
+    {
+        QLMCSession &session = main.context().session();
+        RegisterLockGuard guard(session.lock());
+        session.motor().RequestWrite(address, value);
     }
     QPlainTextEdit *memo(TFormAutoTuning &w) { return child<QPlainTextEdit>(w, "MemoAutoTuning"); }
     /// Opens the wizard and walks to step 4 with 1.5 A and 12.0 V.
@@ -280,6 +298,72 @@ TEST_F(FeatureWindows, SuccessfulRunShowsTheNewGains)
     child<QPushButton>(w, "BBack")->click();
     EXPECT_TRUE(child<QPushButton>(w, "BStartPIDOnly")->isEnabled());
     EXPECT_EQ(pred->text(), QStringLiteral("Start PID + Predictive"));
+}
+
+TEST_F(FeatureWindows, MeasureStepComparesTheGainsOnClickOnlyAndStopsOnEsc)
+{
+    connectTo();
+    TFormAutoTuning &w = wizardOnStart();
+    QPushButton *pid = child<QPushButton>(w, "BStartPIDOnly");
+    pid->setFocus();
+    pid->click();
+    // The run's response is drawn while it goes, without taking the focus.
+    ASSERT_TRUE(waitFor([&] { return w.livePlot()->graph(0)->dataCount() > 5; }, 5000));
+    EXPECT_EQ(QApplication::focusWidget(), pid);
+    ASSERT_TRUE(waitFor([&] { return w.wizard().step() == AutoTuningWizard::ResultStep; }, 15000));
+    QPushButton *measure = child<QPushButton>(w, "BMeasureStep");
+    ASSERT_TRUE(waitFor([&] { return measure->isEnabled(); }, 3000));
+    QSessionWrite(Reg::RegulationMode, 5); // position trajectory
+    QTest::qWait(500);
+    // Nothing moves before the click.
+    EXPECT_FALSE(w.stepComparison()->running());
+    const size_t consignWrites = writesOf(Reg::Input);
+
+    child<QSpinBox>(w, "SEStepSize")->setValue(2000);
+    measure->click();
+    EXPECT_FALSE(measure->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return !w.stepComparison()->running(); }, 15000));
+    QTableWidget *figures = child<QTableWidget>(w, "TVStepFigures");
+    EXPECT_EQ(child<QLabel>(w, "LMeasureStep")->text(),
+              QStringLiteral("Measured with the previous and the new gains"));
+    // The previous gains may not move the motor at all; the new ones do.
+    for (int column = 0; column < 2; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            ASSERT_TRUE(figures->item(row, column)) << row << column;
+            EXPECT_FALSE(figures->item(row, column)->text().isEmpty()) << row << column;
+        }
+        const QString settling = figures->item(2, column)->text();
+        EXPECT_TRUE(settling.endsWith(QStringLiteral(" s"))
+                    || settling == QStringLiteral("does not settle"));
+    }
+    EXPECT_TRUE(figures->item(0, 1)->text().endsWith(QStringLiteral(" s")));
+    EXPECT_EQ(writesOf(Reg::Input), consignWrites + 4); // out and back, twice
+    EXPECT_TRUE(measure->isEnabled());
+    QTest::qWait(300);
+    shoot(w, "autotuning-measure-step.png");
+
+    // Esc stops it: no further consign, the run's gains back in force.
+    measure->click();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return child<QLabel>(w, "LMeasureStep")->text()
+                   == QStringLiteral("Step with the previous gains...");
+        },
+        5000));
+    ASSERT_TRUE(waitFor([&] { return writesOf(Reg::Input) == consignWrites + 5; }, 3000));
+    QApplication::setActiveWindow(&w);
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_FALSE(w.stepComparison()->running());
+    EXPECT_EQ(child<QLabel>(w, "LMeasureStep")->text(),
+              QStringLiteral("Step measurement stopped"));
+    QTest::qWait(1500);
+    EXPECT_EQ(writesOf(Reg::Input), consignWrites + 5);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            RegisterLockGuard guard(main.context().session().lock());
+            return main.context().session().Received.Kp == 1.25;
+        },
+        3000));
 }
 
 TEST_F(FeatureWindows, OscillationShowsItsLinesAndResets)

@@ -94,7 +94,7 @@ TEST_F(GraphsTest, EverySeriesStartsWithTwoHundredZeroPointsAndTheLegendInverted
         const LiveChart *c = chart(Page(page));
         for (int s = 0; s < c->seriesCount(); ++s) {
             const QCPGraphDataContainer &data = *c->series(s)->data();
-            ASSERT_EQ(data.size(), LiveChart::HistoryLength);
+            ASSERT_EQ(data.size(), LiveChart::DefaultHistorySamples);
             EXPECT_EQ(data.at(0)->key, -200);
             EXPECT_EQ(data.at(199)->key, -1);
             for (auto point = data.constBegin(); point != data.constEnd(); ++point)

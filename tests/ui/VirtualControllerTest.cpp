@@ -126,7 +126,7 @@ TEST_F(VirtualControllerTest, MenuOpensIdentifiesChartsAndCloseStopsTheControlle
     EXPECT_FALSE(child<QAction>(main, "MenuComVirtual")->isEnabled());
     LiveChart *position = main.findChild<LiveChart *>(QStringLiteral("ChartPosition"));
     ASSERT_TRUE(waitFor([position] { return position->lastKey() > 10; }));
-    EXPECT_EQ(position->series(1)->data()->size(), LiveChart::HistoryLength);
+    EXPECT_EQ(position->series(1)->data()->size(), LiveChart::DefaultHistorySamples);
     EXPECT_TRUE(boxes.boxes().empty());
 
     child<QAction>(main, "MenuComClose")->trigger();

@@ -6,6 +6,8 @@
 #include "device/ModelProfile.h"
 #include "device/QLMCSession.h"
 #include "device/RegisterText.h"
+#include "features/StepComparison.h"
+#include "panel/ModeTable.h"
 #include "ui/connection/TFormInformation.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/features/AutoTuningResultView.h"
@@ -31,7 +33,12 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
+
+#include <qcustomplot.h>
 
 namespace {
 constexpr int ResultRefreshMs = 200;
@@ -97,6 +104,9 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
     row4->addWidget(m_startPred);
     static_cast<QVBoxLayout *>(step4->layout())->addLayout(row4);
     step4->layout()->addWidget(m_running);
+    // The run's command and speed as the controller reports them, live.
+    m_livePlot = AutoTuningResultView::makeResponsePlot(step4, QStringLiteral("PlotAutoTuningLive"));
+    step4->layout()->addWidget(m_livePlot);
 
     QGroupBox *step5 = makeStep(5, QStringLiteral("Auto-tuning result"), {});
     m_memo = new QPlainTextEdit(step5);
@@ -107,6 +117,19 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
     m_result = new AutoTuningResultView(step5);
     connect(m_result, &AutoTuningResultView::restoreRequested, this,
             &TFormAutoTuning::BRestorePreviousClick);
+    m_comparison = new StepComparison(context.session(), this);
+    connect(m_result, &AutoTuningResultView::measureRequested, this,
+            &TFormAutoTuning::BMeasureStepClick);
+    connect(m_comparison, &StepComparison::progress, m_result,
+            &AutoTuningResultView::setMeasureStatus);
+    connect(m_comparison, &StepComparison::measured, this, [this](StepComparison::Side side) {
+        m_result->showFigures(int(side), m_comparison->figures(side), m_stepIsSpeed);
+    });
+    connect(m_comparison, &StepComparison::finished, this, [this] { renderMeasureButton(); });
+    // STOP (the button or Esc in any window) ends the measurement at once.
+    connect(&context, &WindowContext::driverStopped, this, [this] {
+        m_comparison->abort(QStringLiteral("Step measurement stopped"));
+    });
     step5->layout()->addWidget(m_memo);
     step5->layout()->addWidget(m_result);
 
@@ -150,6 +173,10 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
             [this](SessionListener::DirectValue value) { directValue(int(value)); });
     connect(&context, &WindowContext::deviceIdentified, this, &TFormAutoTuning::applyProfile);
     context.connectedControls().addHook(this, [this](bool connected) {
+        m_connected = connected;
+        if (!connected)
+            m_comparison->abort(QStringLiteral("Step measurement ended: the connection closed"));
+        renderMeasureButton();
         const WizardRequests requests = m_wizard.setConnected(connected);
         apply(requests);
         if (requests.runEnded) {
@@ -163,7 +190,7 @@ TFormAutoTuning::TFormAutoTuning(WindowContext &context)
     m_wizard.currentTextChanged(m_currentMax->text());
     m_wizard.formShown();
     render();
-    resize(780, 440);
+    resize(800, 520);
 }
 
 QGroupBox *TFormAutoTuning::makeStep(int step, const QString &title, const QStringList &lines)
@@ -258,6 +285,8 @@ void TFormAutoTuning::startClicked(TuningKind button)
         panels.refresh->switchRefreshOn();
     const bool starting = !m_wizard.running();
     if (starting) {
+        // A run takes the regulator over: a step measurement ends first.
+        m_comparison->abort(QStringLiteral("Step measurement ended: auto-tuning started"));
         m_before.clear();
         RegisterLockGuard guard(m_context.session().lock());
         for (const int address : AutoTuningWizard::reReadRegisters()) {
@@ -349,11 +378,14 @@ void TFormAutoTuning::refreshResult()
                                             : QStringLiteral("-")});
         }
     }
-    m_result->showResponse(samples);
-    if (m_wizard.running())
+    if (m_wizard.running()) {
+        AutoTuningResultView::showResponse(m_livePlot, samples);
         return;
+    }
+    m_result->showResponse(samples);
     m_result->showChanges(rows);
     m_result->restoreButton()->setEnabled(!m_before.empty());
+    renderMeasureButton();
     if (!pending || ++m_resultTicks >= ResultRefreshTicks)
         m_timerResult.stop();
 }
@@ -435,4 +467,46 @@ void TFormAutoTuning::setMaxPeakCurrent(int raw)
 void TFormAutoTuning::showVoltageLabel()
 {
     m_voltageLabel->setText(QString::number(m_voltage->value() * 0.1, 'f', 1));
+}
+
+void TFormAutoTuning::renderMeasureButton()
+{
+    m_result->measureButton()->setEnabled(m_connected && !m_before.empty()
+                                          && !m_wizard.running() && !m_comparison->running());
+}
+
+void TFormAutoTuning::BMeasureStepClick()
+{
+    if (!m_result->measureButton()->isEnabled())
+        return;
+    // Before: the gains the device sent before the run; after: those it
+    // sends now. A gain missing on either side is left as it is.
+    QLMCSession &session = m_context.session();
+    std::vector<RegisterWrite> before, after;
+    {
+        RegisterLockGuard guard(session.lock());
+        for (const int address : StepComparison::gainRegisters()) {
+            const QLMCRegister *reg = session.motor().registerAt(address);
+            const auto old = std::find_if(m_before.begin(), m_before.end(),
+                                          [address](const BeforeValue &b) {
+                                              return b.address == address;
+                                          });
+            if (old == m_before.end() || !old->bytes || !reg->received() || !reg->Writable)
+                continue;
+            before.push_back({address, *old->bytes});
+            after.push_back({address, reg->Value});
+        }
+        m_stepIsSpeed = session.Received.RegulationMode
+                        == modeInfo(RegulationMode::SpeedTraj).value;
+    }
+    // The response is read from the polled values.
+    if (const MainPanels &panels = m_context.panels(); panels.refresh)
+        panels.refresh->switchRefreshOn();
+    m_result->showFigures(0, std::nullopt, m_stepIsSpeed);
+    m_result->showFigures(1, std::nullopt, m_stepIsSpeed);
+    const QString refused =
+        m_comparison->start(std::move(before), std::move(after), m_result->stepSize()->value());
+    if (!refused.isEmpty())
+        m_result->setMeasureStatus(refused);
+    renderMeasureButton();
 }

@@ -10,6 +10,8 @@
 #include <vector>
 
 class AutoTuningResultView;
+class QCustomPlot;
+class StepComparison;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -47,6 +49,13 @@ public:
     /// "Restore previous values": writes the "Before" value of every changed
     /// register a parameter file holds back, through the rule book.
     void BRestorePreviousClick();
+    /// "Measure step": a step with the gains from before the run and one
+    /// back with the run's gains, their figures side by side (StepComparison).
+    /// Only ever started by this click.
+    void BMeasureStepClick();
+    StepComparison *stepComparison() const { return m_comparison; }
+    /// The plot of the running tuning's response (PlotAutoTuningLive).
+    QCustomPlot *livePlot() const { return m_livePlot; }
 
     void BNextClick();
     void BBackClick();
@@ -79,6 +88,7 @@ private:
     void directValue(int value);
     void showVoltageLabel();
     void refreshResult();
+    void renderMeasureButton();
     void ECurrentMaxChange(const QString &text);
 
     WindowContext &m_context;
@@ -93,6 +103,10 @@ private:
     QLabel *m_running;
     QPlainTextEdit *m_memo;
     AutoTuningResultView *m_result;
+    QCustomPlot *m_livePlot;
+    StepComparison *m_comparison;
+    bool m_connected = false;
+    bool m_stepIsSpeed = false;
     QPushButton *m_back;
     QPushButton *m_next;
     QTimer m_timerDisplay;

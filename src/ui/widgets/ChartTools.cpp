@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QActionGroup>
 #include <QMenu>
 #include <QPushButton>
 
@@ -38,43 +39,40 @@ QString chooseFile(QWidget *parent, const QString &caption, const QString &filte
     return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
 }
 
-/// The point of \a series nearest to \a key (the series' data are sorted by key).
-const QCPGraphData *nearestPoint(const QCPGraph *series, double key)
+/// The sample of \a history nearest to \a key.
+size_t nearestSample(const SampleHistory &history, double key)
 {
-    const QCPGraphDataContainer &data = *series->data();
-    if (data.isEmpty())
-        return nullptr;
-    auto at = std::lower_bound(data.constBegin(), data.constEnd(), key,
-                               [](const QCPGraphData &point, double k) { return point.key < k; });
-    if (at == data.constEnd())
-        return &*(at - 1);
-    if (at != data.constBegin() && key - (at - 1)->key < at->key - key)
-        return &*(at - 1);
-    return &*at;
+    const size_t at = history.lowerBound(key);
+    if (at == history.size())
+        return at - 1;
+    if (at > 0 && key - history.key(at - 1) < history.key(at) - key)
+        return at - 1;
+    return at;
 }
 
 struct Reading
 {
     double key = 0;
+    std::vector<int> series; ///< the shown series, in legend order
     std::vector<QString> titles;
     std::vector<double> values;
 };
 
 /// What the cursor reads at pixel column \a x: the nearest sample's time and
-/// the values of the shown series there, in legend order.
+/// the values of the shown series there, in legend order (every sample
+/// counts, not only those drawn).
 Reading readAt(const LiveChart &chart, int x)
 {
     Reading reading;
-    reading.key = chart.xAxis->pixelToCoord(x);
-    if (chart.seriesCount() > 0)
-        if (const QCPGraphData *point = nearestPoint(chart.series(0), reading.key))
-            reading.key = point->key;
+    const SampleHistory &history = chart.shownHistory();
+    const size_t sample = nearestSample(history, chart.xAxis->pixelToCoord(x));
+    reading.key = history.key(sample);
     for (int s = chart.seriesCount() - 1; s >= 0; --s) {
         if (!chart.isSeriesVisible(s))
             continue;
-        const QCPGraphData *point = nearestPoint(chart.series(s), reading.key);
-        reading.titles.push_back(chart.series(s)->name());
-        reading.values.push_back(point ? point->value : std::nan(""));
+        reading.series.push_back(s);
+        reading.titles.push_back(chart.graph(s)->name());
+        reading.values.push_back(history.value(s, sample));
     }
     return reading;
 }
@@ -159,6 +157,23 @@ ChartTools::ChartTools(LiveChart *chart, const QString &pageName, QAbstractButto
         chooseAndWrite(QStringLiteral("Export CSV"), QStringLiteral("CSV files (*.csv)"),
                        QStringLiteral("csv"), &ChartTools::exportCsv);
     });
+    // The history length: every sample of it is kept, drawn thinned.
+    QMenu *lengths = m_menu->addMenu(QStringLiteral("History length"));
+    lengths->setObjectName(QStringLiteral("PopupChartHistory") + pageName);
+    auto *group = new QActionGroup(lengths);
+    for (const HistoryLength &length : LiveChart::historyLengths()) {
+        QAction *action = lengths->addAction(QString::fromStdString(length.label()));
+        action->setObjectName(
+            QStringLiteral("ActionChartHistory%1%2")
+                .arg(length.amount)
+                .arg(length.unit == HistoryLength::Unit::Seconds ? QStringLiteral("s")
+                                                                 : QString()));
+        action->setCheckable(true);
+        action->setChecked(length == m_chart->historyLength());
+        group->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, length] { m_chart->setHistoryLength(length); });
+    }
     chart->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chart, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_menu->popup(m_chart->mapToGlobal(pos)); });
@@ -196,7 +211,8 @@ void ChartTools::keepViewInHistory(const QCPRange &range)
         return;
     // The view stays inside the frozen history and never narrower than a few samples.
     const QCPRange history = m_chart->shownKeyRange();
-    const double step = history.size() / std::max(1, LiveChart::HistoryLength - 1);
+    const double step =
+        history.size() / double(std::max<size_t>(1, m_chart->shownHistory().size() - 1));
     const double size = std::clamp(range.size(), std::min(step * SmallestView, history.size()),
                                    history.size());
     const double lower = std::clamp(range.lower, history.lower, history.upper - size);
@@ -217,14 +233,18 @@ ChartColumns ChartTools::shownColumns() const
     const double reference = m_chart->timeReference();
     if (m_chart->isTimed())
         columns.timeDecimals = TimeDecimals;
-    for (const QCPGraphData &point : *m_chart->series(0)->data())
-        columns.keys.push_back(point.key - reference);
+    // Every sample held, not only those drawn.
+    const SampleHistory &history = m_chart->shownHistory();
+    columns.keys.reserve(history.size());
+    for (size_t i = 0; i < history.size(); ++i)
+        columns.keys.push_back(history.key(i) - reference);
     for (int s = 0; s < m_chart->seriesCount(); ++s) {
         if (!m_chart->isSeriesVisible(s))
             continue;
-        ChartColumns::Series series{m_chart->series(s)->name(), {}};
-        for (const QCPGraphData &point : *m_chart->series(s)->data())
-            series.values.push_back(point.value);
+        ChartColumns::Series series{m_chart->graph(s)->name(), {}};
+        series.values.reserve(history.size());
+        for (size_t i = 0; i < history.size(); ++i)
+            series.values.push_back(history.value(s, i));
         columns.series.push_back(std::move(series));
     }
     return columns;
@@ -304,20 +324,22 @@ void ChartTools::updateCursor()
     m_line->setVisible(m_cursorShown);
     m_label->setVisible(m_cursorShown);
     while (int(m_tracers.size()) < m_chart->seriesCount()) {
+        // Placed on the sample read (which the thinned drawing may not hold).
         auto *tracer = new QCPItemTracer(m_chart);
-        tracer->setGraph(m_chart->series(int(m_tracers.size())));
-        tracer->setInterpolating(false);
         tracer->setStyle(QCPItemTracer::tsCircle);
         tracer->setSize(7);
-        tracer->setPen(QPen(tracer->graph()->pen().color(), 1.5));
+        tracer->setPen(QPen(m_chart->graph(int(m_tracers.size()))->pen().color(), 1.5));
         tracer->setBrush(Qt::white);
         tracer->setSelectable(false);
         m_tracers.push_back(tracer);
     }
     const Reading reading = m_cursorShown ? readAt(*m_chart, m_cursorPixel.x()) : Reading{};
-    for (size_t s = 0; s < m_tracers.size(); ++s) {
-        m_tracers[s]->setVisible(m_cursorShown && m_chart->isSeriesVisible(int(s)));
-        m_tracers[s]->setGraphKey(reading.key);
+    for (QCPItemTracer *tracer : m_tracers)
+        tracer->setVisible(false);
+    for (size_t i = 0; i < reading.series.size(); ++i) {
+        QCPItemTracer *tracer = m_tracers[size_t(reading.series[i])];
+        tracer->setVisible(!std::isnan(reading.values[i]));
+        tracer->position->setCoords(reading.key, reading.values[i]);
     }
     if (!m_cursorShown)
         return;

@@ -97,6 +97,8 @@ protected:
 /// Spacing of the start-up points once the first timed sample arrives (the
 /// fastest refresh).
 constexpr double StartUpSpacingSeconds = 0.002;
+/// A view of up to this many samples is drawn with every one of them.
+constexpr size_t DrawEverySampleUpTo = 1024;
 
 IncrementTicker *incrementTicker(QCPAxis *axis)
 {
@@ -114,9 +116,10 @@ LiveChart::LiveChart(const QString &name, QWidget *parent)
 
     xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new RelativeTimeTicker));
     yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new IncrementTicker));
-    for (int i = 0; i < HistoryLength; ++i)
-        m_keys[size_t(i)] = i - HistoryLength;
-    xAxis->setRange(m_keys.front(), m_keys.back());
+    m_history.setLength(HistoryLength::samples(DefaultHistorySamples));
+    for (int i = 0; i < DefaultHistorySamples; ++i)
+        m_history.append(i - DefaultHistorySamples, {});
+    xAxis->setRange(-DefaultHistorySamples, -1);
     yAxis->setRange(-1, 1);
 
     // The legend gets a row of its own above the plot, centred between two
@@ -150,7 +153,12 @@ LiveChart::LiveChart(const QString &name, QWidget *parent)
         fitValueTitle(plot.height());
         yAxis->ticker()->setTickCount(std::max(2, plot.height() / ValueLabelSpacing));
         xAxis->ticker()->setTickCount(std::max(2, plot.width() / TimeLabelSpacing));
+        syncShown(); // a zoom or pan replots on its own
     });
+
+    // A zoom or pan of a paused chart draws the samples of the new view.
+    connect(xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
+            [this] { m_shownChanged = true; });
 
     m_redrawTimer.setSingleShot(true);
     m_redrawTimer.setInterval(RedrawIntervalMs);
@@ -164,45 +172,59 @@ int LiveChart::addSeries(const QString &title, const QColor &colour)
     // One pixel: a thicker antialiased line takes about five times as long to draw.
     series->setPen(QPen(colour, 1));
     series->setAdaptiveSampling(false);
-    m_values.emplace_back();
-    m_values.back().fill(0);
-    // A fixed container of HistoryLength points that writeSeries() overwrites.
-    series->data()->set(QVector<QCPGraphData>(HistoryLength), true);
-    writeSeries(seriesCount() - 1);
+    m_history.addSeries();
+    if (m_frozenHistory)
+        m_frozenHistory->addSeries();
+    markShownChanged();
     rebuildLegend();
     requestRedraw();
     return seriesCount() - 1;
 }
 
-int LiveChart::ringIndex(int age) const
+const std::vector<HistoryLength> &LiveChart::historyLengths()
 {
-    return (m_newest - age + HistoryLength) % HistoryLength;
+    static const std::vector<HistoryLength> lengths{
+        HistoryLength::samples(DefaultHistorySamples), HistoryLength::seconds(10),
+        HistoryLength::seconds(60)};
+    return lengths;
+}
+
+void LiveChart::setHistoryLength(HistoryLength length)
+{
+    if (length == m_history.length())
+        return;
+    m_history.setLength(length);
+    if (m_frozen)
+        return; // the frozen view stays; the live one follows on thawing
+    xAxis->setRange(m_history.key(0), lastKey());
+    markShownChanged();
+}
+
+void LiveChart::markShownChanged()
+{
+    m_shownChanged = true;
+    requestRedraw();
 }
 
 void LiveChart::addSample(std::span<const double> values, double keyStep)
 {
-    const double key = m_keys[size_t(m_newest)] + keyStep;
-    m_newest = (m_newest + 1) % HistoryLength;
-    m_keys[size_t(m_newest)] = key;
-    for (int s = 0; s < seriesCount(); ++s) {
-        m_values[size_t(s)][size_t(m_newest)] = size_t(s) < values.size() ? values[size_t(s)] : 0;
-        if (!m_frozen)
-            writeSeries(s);
-    }
+    const double key = lastKey() + keyStep;
+    m_history.append(key, values);
     if (m_frozen)
         return;
-    xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], key);
+    xAxis->setRange(m_history.key(0), key);
     if (m_timed)
         static_cast<RelativeTimeTicker *>(xAxis->ticker().data())->reference = key;
-    requestRedraw();
+    markShownChanged();
 }
 
 void LiveChart::addSampleAt(std::span<const double> values, double seconds)
 {
     if (!m_timed) {
         m_timed = true;
-        for (int age = 0; age < HistoryLength; ++age)
-            m_keys[size_t(ringIndex(age))] = seconds - (age + 1) * StartUpSpacingSeconds;
+        const size_t count = m_history.size();
+        for (size_t age = 0; age < count; ++age)
+            m_history.setKey(count - 1 - age, seconds - double(age + 1) * StartUpSpacingSeconds);
         setTimeIncrement(0);
     }
     // Keys stay sorted even if two decodes share a clock reading.
@@ -222,11 +244,12 @@ void LiveChart::setFrozen(bool frozen)
     incrementTicker(xAxis)->freeWhenNarrow = frozen;
     if (frozen) {
         m_heldValueRange = yAxis->range();
+        m_frozenHistory = m_history;
         return;
     }
-    for (int s = 0; s < seriesCount(); ++s)
-        writeSeries(s);
-    xAxis->setRange(m_keys[size_t(ringIndex(HistoryLength - 1))], lastKey());
+    m_frozenHistory.reset();
+    markShownChanged();
+    xAxis->setRange(m_history.key(0), lastKey());
     if (m_timed)
         static_cast<RelativeTimeTicker *>(xAxis->ticker().data())->reference = lastKey();
     if (!m_autoScale && !m_fit)
@@ -236,10 +259,8 @@ void LiveChart::setFrozen(bool frozen)
 
 QCPRange LiveChart::shownKeyRange() const
 {
-    if (seriesCount() == 0 || series(0)->data()->isEmpty())
-        return QCPRange(m_keys[size_t(ringIndex(HistoryLength - 1))], lastKey());
-    const QCPGraphDataContainer &data = *series(0)->data();
-    return QCPRange(data.constBegin()->key, (data.constEnd() - 1)->key);
+    const SampleHistory &shown = shownHistory();
+    return QCPRange(shown.key(0), shown.key(shown.size() - 1));
 }
 
 QCPRange LiveChart::liveValueRange() const
@@ -259,34 +280,46 @@ void LiveChart::setLiveValueRange(const QCPRange &range)
         yAxis->setRange(range);
 }
 
-void LiveChart::writeSeries(int index)
+void LiveChart::syncShown() const
 {
-    // The container keeps its HistoryLength points: they are overwritten in
-    // place, oldest first, so the keys stay sorted and nothing is allocated.
-    QCPGraphDataContainer &data = *series(index)->data();
-    const std::array<double, HistoryLength> &values = m_values[size_t(index)];
-    auto out = data.begin();
-    const int oldest = ringIndex(HistoryLength - 1);
-    for (int slot = oldest; slot < HistoryLength; ++slot, ++out) {
-        out->key = m_keys[size_t(slot)];
-        out->value = values[size_t(slot)];
-    }
-    for (int slot = 0; slot < oldest; ++slot, ++out) {
-        out->key = m_keys[size_t(slot)];
-        out->value = values[size_t(slot)];
+    if (!m_shownChanged)
+        return;
+    m_shownChanged = false;
+    // The points of the view, at most two per pixel column; the containers
+    // are overwritten in place when the count stays, so a steady live chart
+    // allocates nothing.
+    const SampleHistory &shown = shownHistory();
+    const QCPRange view = xAxis->range();
+    const int columns = axisRect()->width() > 0 ? axisRect()->width() : 1000;
+    for (int s = 0; s < seriesCount(); ++s) {
+        shown.decimate(s, view.lower, view.upper, columns, DrawEverySampleUpTo, m_points);
+        QCPGraphDataContainer &data = *graph(s)->data();
+        if (data.size() == int(m_points.size())) {
+            auto out = data.begin();
+            for (const HistoryPoint &p : m_points) {
+                out->key = p.key;
+                out->value = p.value;
+                ++out;
+            }
+            continue;
+        }
+        m_graphPoints.resize(qsizetype(m_points.size()));
+        for (size_t i = 0; i < m_points.size(); ++i)
+            m_graphPoints[qsizetype(i)] = QCPGraphData(m_points[i].key, m_points[i].value);
+        data.set(m_graphPoints, true);
     }
 }
 
 double LiveChart::lastKey() const
 {
-    return m_keys[size_t(m_newest)];
+    return m_history.key(m_history.size() - 1);
 }
 
 double LiveChart::valueAt(int series, int age) const
 {
-    if (series < 0 || series >= seriesCount() || age < 0 || age >= HistoryLength)
+    if (series < 0 || series >= seriesCount() || age < 0 || size_t(age) >= m_history.size())
         return 0;
-    return m_values[size_t(series)][size_t(ringIndex(age))];
+    return m_history.value(series, m_history.size() - 1 - size_t(age));
 }
 
 void LiveChart::setAxisTitles(const QString &value, const QString &time)
@@ -377,6 +410,7 @@ void LiveChart::setValueAutoScale(bool on)
 
 void LiveChart::applyAutoScale()
 {
+    syncShown(); // the column extremes are the data's extremes
     yAxis->rescale(true);
     if (!m_fit)
         return;
@@ -453,24 +487,24 @@ void LiveChart::setGroupedValueLabels(int decimals)
 
 void LiveChart::setSeriesVisible(int index, bool visible)
 {
-    if (index < 0 || index >= seriesCount() || series(index)->visible() == visible)
+    if (index < 0 || index >= seriesCount() || graph(index)->visible() == visible)
         return;
-    series(index)->setVisible(visible);
+    graph(index)->setVisible(visible);
     rebuildLegend();
     requestRedraw();
 }
 
 bool LiveChart::isSeriesVisible(int index) const
 {
-    return index >= 0 && index < seriesCount() && series(index)->visible();
+    return index >= 0 && index < seriesCount() && graph(index)->visible();
 }
 
 void LiveChart::rebuildLegend()
 {
     legend->clearItems();
     for (int s = seriesCount() - 1; s >= 0; --s)
-        if (series(s)->visible())
-            legend->addItem(new QCPPlottableLegendItem(legend, series(s)));
+        if (graph(s)->visible())
+            legend->addItem(new QCPPlottableLegendItem(legend, graph(s)));
     legend->setVisible(legend->itemCount() > 0);
     // The legend keeps its natural width; the empty cells beside it take the rest.
     legend->setMaximumSize(legend->minimumOuterSizeHint());
@@ -496,8 +530,15 @@ void LiveChart::addCornerButton(QAbstractButton *button, int index)
     }
     button->setParent(this);
     m_cornerRow->insertWidget(index, button);
-    // The legend row is as high as the button, so the button never covers the plot.
+    // The legend row is as high as the button, so the button never covers the
+    // plot, and its right cell as wide as every corner button (shown or not),
+    // so the buttons never cover the legend.
     m_legendRow->setMinimumSize(0, button->sizeHint().height() + CornerMargin);
+    int width = CornerMargin;
+    for (int i = 0; i < m_cornerRow->count(); ++i)
+        if (QWidget *widget = m_cornerRow->itemAt(i)->widget())
+            width += widget->sizeHint().width() + CornerMargin;
+    m_legendRow->element(0, 2)->setMinimumSize(width, 0);
 }
 
 void LiveChart::requestRedraw()
@@ -513,6 +554,7 @@ void LiveChart::redrawTick()
         return;
     }
     m_redrawWhenShown = false;
+    syncShown();
     if (m_autoScale || m_fit)
         applyAutoScale();
     replot(rpQueuedRefresh);
@@ -522,6 +564,7 @@ void LiveChart::redrawNow()
 {
     m_redrawTimer.stop();
     m_redrawWhenShown = false;
+    syncShown();
     if (m_autoScale || m_fit)
         applyAutoScale();
     replot(rpImmediateRefresh);
@@ -531,6 +574,7 @@ void LiveChart::resizeEvent(QResizeEvent *event)
 {
     // The axis rectangle changes by as much as the chart: fit the title to it
     // before the redraw that the resize makes.
+    m_shownChanged = true; // as many columns as the new width
     const int oldHeight = event->oldSize().height();
     if (oldHeight > 0 && axisRect()->height() > 0)
         fitValueTitle(axisRect()->height() + event->size().height() - oldHeight);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "record/SampleHistory.h"
+
 #include <qcustomplot.h>
 
 #include <QTimer>
 
-#include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -12,27 +14,50 @@ class QAbstractButton;
 class QGridLayout;
 class QHBoxLayout;
 
-/// A live line chart: every series keeps exactly the last HistoryLength
-/// samples in a fixed ring, a legend on grey sits above the plot, the value
-/// axis is manual or scaled to the data, and redraws are batched on a timer
-/// that runs only when something changed (a hidden chart redraws when shown).
+/// A live line chart: the series keep their samples in a SampleHistory (the
+/// last 200 samples by default, or the last 10 s or 60 s), a legend on grey
+/// sits above the plot, the value axis is manual or scaled to the data, and
+/// redraws are batched on a timer that runs only when something changed (a
+/// hidden chart redraws when shown). A sample only goes into the ring; the
+/// graphs get the points to draw at the redraw, thinned to at most two per
+/// pixel column (each column's extremes) when there are more. The cursor
+/// read-out and the export read every sample from the ring.
 class LiveChart : public QCustomPlot
 {
     Q_OBJECT
 
 public:
-    static constexpr int HistoryLength = 200;
+    /// The history a chart starts with, in samples.
+    static constexpr int DefaultHistorySamples = 200;
+    /// The lengths a chart offers.
+    static const std::vector<HistoryLength> &historyLengths();
     /// Redraws follow changes by at most this delay (about 25 frames a second).
     static constexpr int RedrawIntervalMs = 40;
 
     explicit LiveChart(const QString &name, QWidget *parent = nullptr);
 
     /// Adds a series (after the existing ones) drawn in \a colour, with the
-    /// chart's HistoryLength x values (-HistoryLength .. -1 before the first
-    /// sample) and y = 0; returns its index.
+    /// chart's samples so far (x -200 .. -1 before the first one) at y = 0;
+    /// returns its index.
     int addSeries(const QString &title, const QColor &colour);
-    int seriesCount() const { return int(m_values.size()); }
-    QCPGraph *series(int index) const { return graph(index); }
+    int seriesCount() const { return m_history.seriesCount(); }
+    /// The graph of a series, its points as the next redraw draws them.
+    QCPGraph *series(int index) const
+    {
+        syncShown();
+        return graph(index);
+    }
+
+    /// The history length; a shorter one drops the oldest samples at once.
+    void setHistoryLength(HistoryLength length);
+    HistoryLength historyLength() const { return m_history.length(); }
+    /// Every sample held (live), and every sample shown (the frozen copy
+    /// while frozen): what the export and the cursor read.
+    const SampleHistory &history() const { return m_history; }
+    const SampleHistory &shownHistory() const
+    {
+        return m_frozenHistory ? *m_frozenHistory : m_history;
+    }
 
     /// One sample: every series drops its oldest point and gets \a values[i]
     /// (series order; missing values count as 0) at the last x plus \a keyStep.
@@ -109,20 +134,23 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void writeSeries(int index);
+    void syncShown() const;
+    void markShownChanged();
     void rebuildLegend();
     void redrawTick();
     void applyAutoScale();
     void fitValueTitle(int room);
-    int ringIndex(int age) const;
     QCPRange liveValueRange() const;
     void setLiveValueRange(const QCPRange &range);
 
     bool m_timed = false;
-    // The ring: m_keys and every m_values[s] share m_newest, the slot of the newest sample.
-    std::array<double, HistoryLength> m_keys{};
-    std::vector<std::array<double, HistoryLength>> m_values;
-    int m_newest = HistoryLength - 1;
+    SampleHistory m_history;
+    /// While frozen: the samples as they were when the chart froze.
+    std::optional<SampleHistory> m_frozenHistory;
+    /// The graphs' points no longer match the samples or the view.
+    mutable bool m_shownChanged = true;
+    mutable std::vector<HistoryPoint> m_points;
+    mutable QVector<QCPGraphData> m_graphPoints;
 
     QString m_valueTitle;
     QFont m_valueTitleFont;

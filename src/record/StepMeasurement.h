@@ -1,0 +1,66 @@
+#pragma once
+
+#include "record/CycleCollector.h"
+#include "record/StepWatch.h"
+
+#include <optional>
+#include <vector>
+
+class QLMCSession;
+
+/// One consign step measured from the read cycles a session decodes: the
+/// core of `tarvine-cli step` and of the auto-tuning page's "Measure step".
+/// The caller writes the consign and paces the waits; this class collects
+/// the cycles (from construction on), finds the consign the step starts
+/// from, turns the cycles after the step into samples and analyses them.
+///
+/// Usage: construct, let the baseline come in, collect(), startConsign(),
+/// begin(), write the new consign, then update() now and then until done().
+class StepMeasurement
+{
+public:
+    /// Values before the step, to know where it starts from.
+    static constexpr int BaselineMs = 100;
+    /// How often a caller checks the response for having settled.
+    static constexpr int CheckEveryMs = 100;
+    /// The fastest refresh: a read cycle every two passes (500 a second).
+    static constexpr int FastestRefresh = 2;
+
+    explicit StepMeasurement(QLMCSession &session);
+
+    /// A position step in position trajectory, a speed step in speed
+    /// trajectory; empty for any other regulation mode.
+    static std::optional<bool> isSpeedStep(int32_t regulationMode);
+
+    /// Takes the cycles decoded since the last call.
+    void collect();
+    /// The consign the device last sent in the cycles collected (empty: none).
+    std::optional<double> startConsign() const;
+    /// The step from \a from to \a to is written now (its time is taken here,
+    /// before the write goes out).
+    void begin(double from, double to, bool speedStep);
+    bool begun() const { return m_begun; }
+    /// Collects and analyses what came since the step.
+    const StepFigures &update();
+    /// Settled and recorded twice the settling time plus the hold since, or
+    /// \a limitSeconds recorded.
+    bool done(double limitSeconds) const;
+
+    const StepFigures &figures() const { return m_figures; }
+    const StepDefinition &definition() const { return m_definition; }
+    bool speedStep() const { return m_speedStep; }
+    const std::vector<StepSample> &samples() const { return m_samples; }
+    /// The settings in force as the device sent them in this connection.
+    StepSettings settings() const;
+
+private:
+    QLMCSession &m_session;
+    CycleCollector m_collector;
+    std::vector<DecodedCycle> m_cycles;
+    size_t m_used = 0; ///< cycles turned into samples
+    bool m_begun = false;
+    bool m_speedStep = false;
+    StepDefinition m_definition;
+    std::vector<StepSample> m_samples;
+    StepFigures m_figures;
+};
