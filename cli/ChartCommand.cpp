@@ -104,6 +104,17 @@ int chart(CliContext &c)
     // Seconds relative to the newest sample, as the chart's time axis reads.
     for (size_t i = 0; i < ticks.size(); ++i)
         columns.keys[i] = double(ticks[i] - ticks.back()) / double(HighResCounter::frequency());
+    if (timed) {
+        // The collection ran S seconds of wall time from its start; the
+        // samples kept are those of the S seconds before the newest one.
+        const auto first = std::find_if(columns.keys.begin(), columns.keys.end(),
+                                        [seconds](double key) { return key >= -seconds; });
+        const auto dropped = first - columns.keys.begin();
+        columns.keys.erase(columns.keys.begin(), first);
+        for (auto &series : columns.series)
+            series.values.erase(series.values.begin(),
+                                series.values.begin() + std::min<ptrdiff_t>(dropped, ptrdiff_t(series.values.size())));
+    }
     if (timed ? columns.keys.empty() : int(columns.keys.size()) < ChartPoints) {
         QStringList names;
         for (int address : missing)

@@ -110,8 +110,9 @@ TEST(SampleHistory, DecimationKeepsEveryColumnsExtremes)
         }
         highest = std::max(highest, points[i].value);
         lowest = std::min(lowest, points[i].value);
-        if (i > 0)
+        if (i > 0) {
             ASSERT_LE(points[i - 1].key, points[i].key);
+        }
     }
     EXPECT_EQ(highest, 1e6);
     EXPECT_EQ(lowest, -1e6);

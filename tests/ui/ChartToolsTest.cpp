@@ -458,8 +458,9 @@ TEST(ChartToolsOnTheVirtualController, PausedZoomedMoveWithTheCursor)
     EXPECT_EQ(speed->shownKeyRange().upper, lastShown);
     EXPECT_GT(speed->lastKey(), lastShown);
 
-    if (const char *file = std::getenv("TARVINE_CHART_SCREENSHOT"))
+    if (const char *file = std::getenv("TARVINE_CHART_SCREENSHOT")) {
         EXPECT_TRUE(main.grab().save(QString::fromLocal8Bit(file)));
+    }
     EXPECT_TRUE(boxes.boxes().empty());
 
     main.closeCommunication();
