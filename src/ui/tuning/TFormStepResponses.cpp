@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "ui/tuning/TFormStepResponses.h"
 
 #include "device/QLMCSession.h"
@@ -187,8 +190,8 @@ void TFormStepResponses::refill()
         const StepRecord &row = m_rows[size_t(r)];
         for (int c = 0; c < StepTable::ColumnCount; ++c) {
             auto *item = new QTableWidgetItem(StepTable::cellText(row, c, reference));
-            item->setTextAlignment(c == StepTable::Mode ? int(Qt::AlignLeft | Qt::AlignVCenter)
-                                                        : int(Qt::AlignRight | Qt::AlignVCenter));
+            item->setTextAlignment(c == StepTable::Mode ? Qt::AlignLeft | Qt::AlignVCenter
+                                                        : Qt::AlignRight | Qt::AlignVCenter);
             if (row.number == m_reference)
                 item->setBackground(ReferenceBrush);
             m_table->setItem(r, c, item);
