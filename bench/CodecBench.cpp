@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Throughput of the frame checksum and the answer reassembly.
 #include "protocol/AnswerAssembler.h"
 #include "protocol/PacketChecksum.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Discovery on loopback through one adapter. 250 virtual controllers: the
 // engine's whole scan (it waits ScanWaitMs on the interface) and whether all
 // were found, against a bare socket doing the same 250 identify exchanges;

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The fleet commands over many virtual controllers on loopback, run as the
 // real tarvine-cli program (a child process, so its own peak memory and CPU
 // time are measured): `fleet save` of 100 controllers (from a hosts file, and

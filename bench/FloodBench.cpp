@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A peer that floods the tool: how long the event loop goes without running
 // and how much memory the process holds while a loopback peer writes random
 // bytes (TCP) or datagrams (UDP) without pause for N seconds.

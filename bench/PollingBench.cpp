@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // End-to-end polling against the virtual controller: sender passes per
 // second, read cycles per second, answer time percentiles and the tool's CPU
 // time, beside a bare socket ping-pong with the same virtual controller.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Request/answer pairs per second against an in-process virtual controller
 // over loopback, one request in flight, as the tool's polling runs; and the
 // bare loopback ping-pong floor for comparison.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The figures of a long step response: 60 s recorded at 500 samples a second.
 #include "record/StepResponse.h"
 

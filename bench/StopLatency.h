@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Stop latency: from the moment a STOP is asked for to the first byte of its

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Stop latency while polling at RefreshRatio 2: from the core STOP call
 // (QLMCSession::requestDriverStop through driverStop(), as every window's STOP
 // makes it) and from an auto-tuning Abort (applyWizardRequests) to the first

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Stop latency from the windows, while polling at RefreshRatio 2: a mouse
 // click on the main window's STOP button (`BDriverStop`) and the Esc key in a
 // tool window (the limits window), to the first byte of the "Driver Stop"

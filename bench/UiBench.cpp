@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The user-interface thread under load: the main window connected to the
 // virtual controller, polling at RefreshRatio 2 with the charts on and a
 // position move running. Prints how busy the user-interface thread is, the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli chart PAGE FILE: the CSV that "Export CSV..." writes for one of
 // the main window's charts, from 200 polled samples.
 #include "cli/PollCommands.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The command table of tarvine-cli: one line per verb, in the order of the
 // help text. A new verb is an entry in its family's file and a line here.
 #include "cli/CliCommand.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli poll [--seconds S] [--refresh MS] [--csv FILE]: live values
 // for the whole run, through lost and damaged answers and lost connections.
 #include "cli/PollCommands.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli step --to VALUE: writes one consign (0x21) in position or speed
 // regulation, records every read cycle with its decode time at the fastest
 // refresh until the response settled or the time is up, and prints the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli: a command-line front end over the tool's core objects.
 #include "base/Diagnostics.h"
 #include "cli/CliOptions.h"

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tarvine developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Makes a help2man page read clean under mandoc -Tlint:
 #   cmake -DPAGE=file.1 -DDATE=YYYY-MM-DD -P ManPageFixup.cmake
 # - the date of .TH becomes DATE (help2man writes "January 2026", which

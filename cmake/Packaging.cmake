@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tarvine developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installation and the Debian package: the three programs in bin, a desktop
 # entry with its icon and AppStream metainfo, manual pages made from each
 # program's --help, tarvine-cli's bash completion, and the copyright and changelog files Debian asks for.

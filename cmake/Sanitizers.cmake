@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tarvine developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Sanitizer builds, chosen with -DTARVINE_SANITIZE=address|thread, and the
 # instrumentation of the fuzz build (-DTARVINE_BUILD_FUZZ=ON, clang).
 #

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tarvine developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The date of the sources, in seconds since 1970 (TARVINE_SOURCE_DATE_EPOCH):
 # $SOURCE_DATE_EPOCH when the caller sets it, else the time of the last git
 # commit, else the modification time of the top CMakeLists.txt (a tarball

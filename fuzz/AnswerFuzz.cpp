@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the answer path: reassembly, checksum, and the decoding of every
 // register into the session, in each connection mode and packet phase; then
 // the decoded option and limit records through the windows' display

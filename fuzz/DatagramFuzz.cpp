@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the UDP answer path: the input is cut into datagrams, each handed to
 // the session as one datagram (a fresh reassembly, the whole-frame check, the
 // checksum, then the decoder), some on the current connection and some on a

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes discovery intake: the bytes are cut into datagrams from a few
 // senders, half of them wrapped in frames with a valid checksum so that the
 // answer decoder sees them; and the dotted-address check of typed text.

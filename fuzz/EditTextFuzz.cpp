@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the feature windows' edit parsers: homing values, the auto-tuning
 // current maximum and its five-decimal cut, with any text.
 #include "features/AutoTuningWizard.h"

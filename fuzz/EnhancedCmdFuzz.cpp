@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the enhanced-command window's logic: arbitrary 0x4D, 0x4E and 0x4F
 // answers through DataReceived and the three displays, and arbitrary texts
 // through every check and Write.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the text checks of the options window's edits: the current maximum,
 // the input limits and the standby timer. A text the check accepts gives a raw
 // value within the register's bounds.

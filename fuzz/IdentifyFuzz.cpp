@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the identification: any Type and Version answer goes through the
 // decoder into the session, the profile is built from what was decoded and
 // applied to the register image; then the About window's display-test texts.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writes the seed corpus of every fuzz target from the real thing: the tool's
 // own requests and the virtual controller's answers to them (direct, UDP and
 // gateway), discovery datagrams, parameter files written from a virtual

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The seed corpus generator: one writer, and the seeds of each family of

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Seeds from files and typed texts: parameter files and the remote's settings
 // file as the tool reads them, a routing table in the kernel's format, and the
 // values and texts the windows show for a virtual controller's registers.

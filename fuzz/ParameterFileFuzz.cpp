@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Parameter files: any bytes through IniFile, the reader and the offline
 // apply step (which hands the values to the answer decoder).
 #include "device/QLMCSession.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes register values as text: any bytes of any register through the
 // typed reading and the trace form and back through the parsers, and any text
 // through the value, trace and address parsers. What a parser accepts fits the

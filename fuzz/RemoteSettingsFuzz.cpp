@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The wavelength remote's settings file: any bytes through the encoding
 // detection, IniFile and the loader; then the conversions it feeds.
 #include "platform/IniFile.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the reader of the routing table (/proc/net/route): any text gives
 // exactly the destinations of its lines whose second field is eight
 // hexadecimal digits, each as a dotted address.

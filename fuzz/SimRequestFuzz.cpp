@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the virtual controller's request reader: the input is cut into TCP
 // chunks or UDP datagrams for a directly connected controller or a gateway,
 // some wrapped into frames with a valid checksum so that the responder sees

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The drive's live registers: what a read renders and what a write does.
 
 #include "sim/SimDriveInternal.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The virtual controller's answer path: a request frame handled, its answer
 // shaped by the fault plan and queued, the queues flushed to the sockets.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-sim: runs one or more virtual controllers until SIGTERM or SIGINT.
 #include "sim/SimCommandLine.h"
 #include "sim/SimController.h"

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tarvine developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Wire side of the virtual controller and the tarvine-sim executable.
 target_sources(tarvine_sim PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SimCommandLine.cpp

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fault soak: the tool's core (session, sender thread, connection, reassembly
 // and decoder) polls in-process virtual controllers over TCP, UDP and a
 // gateway while they misbehave in turn (drop, delay, corrupt, split, merge,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Precompiled header of the libraries without windows: the standard library
 // and the Qt Core headers most sources include (see cmake/BuildSpeed.cmake).
 #pragma once

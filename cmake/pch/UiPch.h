@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Precompiled header of the window layer: the core one and the Qt Widgets
 // headers most windows include. QCustomPlot stays out: it includes Qt Widgets,
 // Gui and PrintSupport whole, and the end-of-file work that brings to every

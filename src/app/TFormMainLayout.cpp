@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's panel layout: the places of the fixed groups and the graph
 // pages, the only part that grows and shrinks with the window.
 #include "app/TFormMain.h"

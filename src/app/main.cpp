@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Program entry of the desktop tool: data folder and log, then the windows and
 // the message loop.
 #include "app/DesktopApplication.h"

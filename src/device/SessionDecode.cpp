@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The session's decoding side: the answer of a read or write request is
 // walked register by register under the lock, each value lands in its
 // register and in the live records, and the listener hears what changed once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The session's write side: every write request of a register a parameter
 // file holds goes into the change history, and urgent writes (STOP, abort)
 // wait apart from the ordinary ones for the sender's next pass.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Datagram intake and answer decoding of the discovery engine: pure over the
 // received bytes, whatever host sent them.
 #include "discovery/QLMCScanQuelmoDevice.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every tarvine-cli command that prints, compares or decides from device
 // values, under the faults of a bad link (the virtual controller closes the
 // connection, drops 60 % of its answers on TCP and on UDP, or acknowledges

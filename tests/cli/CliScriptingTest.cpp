@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli for scripts: registers by name, --json output with its
 // documented fields, the register list, stop, the manual page and the bash
 // completion made from the command table.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The command table of tarvine-cli: usage errors are one line and exit 1,
 // --help and the README list every verb with its usage line and the exit
 // codes, and each kind of failed link gives its own line and exit code.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli's feature commands against the virtual controller: a tuning run
 // per outcome with its exit code, warnings with --clear, homing, usage errors,
 // and a run on a link that splits and merges answers.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli bus-scan and set-name against the virtual controller.
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli and the rule book, the identity of a controller a file is sent
 // to, the journal and "revert", on virtual controllers.
 #include "device/RegisterTable.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli step against the virtual controller: a settled position step
 // with its figures, one that cannot settle in time (exit 8), usage errors.
 #include "cli/CliCommand.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The change history: what a write request records, and the journal's lines.
 #include "device/ChangeHistory.h"
 #include "device/ModelProfile.h"

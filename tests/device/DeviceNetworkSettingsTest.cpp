@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The network settings rules and the bytes they put into the register image.
 #include "device/DeviceNetworkSettings.h"
 #include "device/QLMCSession.h"

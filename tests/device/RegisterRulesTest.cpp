@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The rule book: each rule with a value just inside and just outside, on the
 // models that have it, and the batch write that requests all or nothing.
 #include "device/ModelProfile.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Intake and decoding of discovery answers, over bytes only.
 #include "base/Diagnostics.h"
 #include "discovery/QLMCScanQuelmoDevice.h"

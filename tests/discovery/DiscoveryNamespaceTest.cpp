@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The system discovery network end to end, inside network namespaces the
 // test creates (root only, skipped otherwise): a client with two veth links,
 // two devices on the first link's subnet, one on a foreign subnet behind the

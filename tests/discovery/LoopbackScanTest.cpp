@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The discovery engine against virtual controllers on loopback: the
 // "broadcast" is one datagram to each 127.0.0.N of a range.
 #include "discovery/DiscoveryFrames.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-tuning wizard: status table, pages and buttons, the edits' rules,
 // the writes of a run and its response recorder.
 #include "FeatureTestSupport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-cli enhanced, loops, peak and the trace form of write, against the
 // virtual controller on 127.0.0.143.
 #include "cli/CliOptions.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The enhanced-command window's behaviour without widgets: typing checks,
 // clicks, Writes (bytes requested in the image) and displays of read values.
 #include "features/EnhancedCmdModel.h"

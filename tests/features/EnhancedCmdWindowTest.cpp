@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The "Enhanced cmd / Loops" window by objectName: captions, greyed labels,
 // reads at show, the model profile, decoded answers, a "," locale, and the
 // virtual motor obeying the window with polling on.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The three enhanced registers to bytes and back, their traces and conversions.
 #include "features/EnhancedCommandCodec.h"
 

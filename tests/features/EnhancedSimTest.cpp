@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the virtual motor does with the enhanced commands, the loops
 // configuration and the peak current (manual clock, no sockets).
 #include "features/EnhancedCommandCodec.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Warning, I/O and homing registers: captions, composing and decoding,
 // refused input, and the entries their requests put on the wire.
 #include "FeatureTestSupport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Limit registers: setup bits both ways, control-mode radios, hex lines, the
 // write set, and the LimitsModel routing into the shown limit only.
 #include "features/LimitRegisters.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Option register, output limits, input limits and standby timer: compose and
 // decode both ways, the edit checks, and the OptionsModel writes and decoder
 // values over a session.

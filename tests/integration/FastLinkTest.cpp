@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A link that follows its own pace: urgent writes (STOP, auto-tuning abort)
 // that do not wait behind a lost answer, late answers told apart by their
 // transaction number, and the full wait kept for slow commands, against the

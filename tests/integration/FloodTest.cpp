@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Peers that stream bytes or datagrams without pause: the event loop keeps
 // beating, what is held stays bounded, and the connection ends with an error.
 #include "base/Diagnostics.h"

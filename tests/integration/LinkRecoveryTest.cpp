@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The link on a bad line: lost and damaged answers, reconnects, peer resets
 // and gateway acknowledges, against the in-process virtual controller.
 #include "integration/SimFixture.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The soak's counter check over a short run of one phase, against the
 // in-process virtual controller.
 #include "integration/SimFixture.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The answer time-out that follows the link, and the late answers' times.
 #include "protocol/AnswerTimeout.h"
 #include "protocol/CommStatistics.h"

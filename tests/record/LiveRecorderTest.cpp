@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recording of live values: its text, the queue that never makes the
 // decoder wait, the write errors, and a recording of the virtual controller.
 #include "integration/SimFixture.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The step watch on synthetic read cycles: steps found from the consign the
 // device sends back, figures of each response, the gains in force, and the
 // table's changes against a pinned row.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The wavelength remote's settings file, conversions, adjustment edit rule and
 // motion log, without widgets.
 #include "base/NumberText.h"

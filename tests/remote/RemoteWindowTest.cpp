@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The wavelength remote on the virtual controller (in-process, loopback):
 // what its controls put on the wire, the axis of the micrometre chart and
 // the log export, with settings and export files in a temporary folder.

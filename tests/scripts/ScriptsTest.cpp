@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // scripts/run without a display: its pictures go into the build folder, never
 // over the tracked pictures of the checkout. Run on a stand-in build whose
 // "tool" only saves the picture it is asked for.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Discovery by broadcast, end to end, between two network namespaces the test
 // creates and joins with a veth pair. Needs root; skipped otherwise. Nothing
 // leaves the namespaces.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvine-sim as scripts use it: options, the ready line, serving, and a clean
 // exit on SIGTERM or SIGINT.
 #include "SimWireClient.h"

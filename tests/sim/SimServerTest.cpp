@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Wire tests of the virtual controller: every request kind and its exact
 // answer bytes, checked with plain sockets on loopback.
 #include "SimWireClient.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Plain-socket clients for the virtual controller's wire tests: they build and

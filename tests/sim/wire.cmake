@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tarvine developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Wire tests of the virtual controller (plain sockets on loopback; the broadcast
 # discovery test creates its own network namespaces and is skipped without root).
 tarvine_add_test(test_sim_wire

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Test entry: GoogleTest under a Qt application object (QApplication for the
 // window tests, QCoreApplication otherwise) so that event loops and timers work.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The application frame: the sixteen windows, the main menu, the status bar,
 // the window size and the placement of the tool windows.
 #include "UiTestSupport.h"

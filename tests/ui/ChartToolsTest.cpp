@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The chart tools, driven by objectName: pause, zoom, pan, reset and resume,
 // the cursor read-out, the CSV export and the image, failed writes, and a
 // paused chart of a move on the virtual controller (saved as a screenshot

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The scan window and the IP-change window against virtual controllers on
 // loopback (the loopback discovery network, never a real interface).
 #include "MessageBoxRecorder.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The warning, I/O, homing and auto-tuning windows on the virtual controller
 // (NETEC-A, in-process on a loopback address): what they put on the wire and
 // what they show, the mended faults, and their screenshots when

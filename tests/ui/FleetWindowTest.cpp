@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Fleet window over three virtual controllers on loopback (discovered on
 // the loopback network): rows appear live, a controller that goes away stays
 // greyed with its reason, Save all writes a file per reachable controller,

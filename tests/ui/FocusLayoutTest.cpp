@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The keyboard focus across display runs (no display moves it, and what the
 // user then types writes nothing), the read-outs that must hold any 32-bit
 // value, the main window's geometry at its minimum and a wide size, and the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The graph pages of the main window: sample history, the speed, current and
 // command scaling seen on the charts, series visibility, the tab strip, the
 // position axis set by the modes and the batched redraws.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Notifications from the sender thread reach the windows on their own thread.
 #include "MessageBoxRecorder.h"
 #include "UiTestSupport.h"

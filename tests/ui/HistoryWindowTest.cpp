@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The change history window and the auto-tuning's "Restore previous values"
 // on the virtual controller (NETEC-A, in-process on a loopback address): the
 // device holds the values before again, read back over the wire, and the

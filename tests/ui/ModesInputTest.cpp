@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The regulation-mode buttons, the input group with its auto-change thread,
 // the device command buttons, the saving window, the loop-time menu and the
 // main menu commands that read registers: against the register image with the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The "Change parameters" boxes, the bus scan, Reset ARP and the About
 // window's display test against the virtual controller on loopback.
 #include "MessageBoxRecorder.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The options and limits windows by objectName: display without writes, bit
 // clicks from either window, edit checks, received output limits, the model's
 // disabled groups, limit routing; and both windows against the virtual

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // File > "Record live values..." on the virtual controller: the caption, the
 // status-bar label, the ends by the item and by closing, an unwritable folder.
 #include "MessageBoxRecorder.h"

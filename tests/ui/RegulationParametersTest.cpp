@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The "Regulation parameters" group: edit checks, Enter, track bars, received
 // values, "Write", "Calc 40%", the PID and feed-forward switches and the
 // model's enabled states, against the register image with the controls

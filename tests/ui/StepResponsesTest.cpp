@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The "Step responses" window on the virtual controller: a position step
 // with Kp 1, another with Kp 2, a row each with its gains, the second read
 // against the first pinned, and the export (pictures of the window and the

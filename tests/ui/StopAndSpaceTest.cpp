@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The STOP at hand (the main window's button, Esc in every window) and the
 // space bar of the main window, which toggles "Refresh" and never presses the
 // focused button.

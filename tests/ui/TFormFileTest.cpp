@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The parameter-file window against the virtual controller: save, compare,
 // send the ticked rows, close and view the file.
 #include "MessageBoxRecorder.h"

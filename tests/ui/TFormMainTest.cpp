@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's display routine, polling controls, identification
 // adaptation, main-panel slots and the connected-controls registry.
 #include "UiTestSupport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The connection window against the virtual controller on loopback: address
 // check, port radios, opening and closing in the three modes, the status bar,
 // the connected-state switch and the statistics window.

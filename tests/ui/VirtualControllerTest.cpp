@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Communication menu's "Virtual controller...": the dialog, and the whole
 // path from the menu item to an identified, polled and charted connection on
 // the standard ports of a free loopback address, and back.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tarvine developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "ui/features/TFormCalibration.h"
 
 #include "device/ModelProfile.h"
