@@ -5,6 +5,7 @@
 // with its figures, one that cannot settle in time (exit 8), usage errors.
 #include "cli/CliCommand.h"
 #include "cli/CliExit.h"
+#include "record/StepResponse.h"
 #include "sim/SimServer.h"
 #include "support/CliRun.h"
 
@@ -14,6 +15,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+
+#include <vector>
 
 namespace {
 
@@ -83,6 +86,26 @@ TEST_F(StepCli, APositionStepSettlesWithItsFigures)
     }
     EXPECT_LT(lines[1].split(',')[0].toDouble(), 0);
     EXPECT_GT(previous, 1);
+
+    // The figures computed again from the recording file agree with the
+    // printed ones: to a sample period for times (the file holds milliseconds),
+    // to 0.5 % of the step for the overshoot.
+    std::vector<StepSample> recorded;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> cells = lines[i].split(',');
+        if (cells.size() < 4)
+            continue;
+        recorded.push_back({cells[0].toDouble(), cells[1].toDouble(), cells[2].toDouble(),
+                            cells[3].toDouble()});
+    }
+    const StepFigures again = StepResponse::analyse(
+        recorded, {o["from"].toDouble(), o["to"].toDouble(), 0.0});
+    ASSERT_TRUE(again.settled);
+    const double period = 0.005;
+    EXPECT_NEAR(*again.riseTime, o["rise_time_s"].toDouble(), period);
+    EXPECT_NEAR(*again.settlingTime, o["settling_time_s"].toDouble(), period);
+    EXPECT_NEAR(*again.overshootPercent, o["overshoot_percent"].toDouble(), 0.5);
+    EXPECT_NEAR(*again.trajectoryTime, o["trajectory_s"].toDouble(), period);
 }
 
 TEST_F(StepCli, AStepThatCannotSettleInTimeSaysSo)
