@@ -15,9 +15,12 @@ namespace {
 
 std::vector<uint8_t> framed(int function, int transaction, const std::vector<uint8_t> &data)
 {
-    std::vector<uint8_t> out{uint8_t(function >> 8),    uint8_t(function),
-                             uint8_t(transaction >> 8), uint8_t(transaction),
-                             uint8_t(data.size() >> 8), uint8_t(data.size())};
+    std::vector<uint8_t> out;
+    out.reserve(6 + data.size() + 2); // header, data, checksum: one allocation
+    for (const unsigned value : {unsigned(function), unsigned(transaction), unsigned(data.size())}) {
+        out.push_back(uint8_t(value >> 8));
+        out.push_back(uint8_t(value));
+    }
     out.insert(out.end(), data.begin(), data.end());
     const uint16_t sum = PacketChecksum(out.data(), out.size());
     out.push_back(uint8_t(sum >> 8));
