@@ -84,25 +84,16 @@ int main()
     constexpr int Count = 250;
     constexpr int Saved = 100;
     constexpr int WaitMs = 500;
-    const uint16_t port = testsupport::freeUdpPort();
-    std::vector<std::unique_ptr<SimServer>> servers;
-    for (int n = 1; n <= Count; ++n) {
-        SimServerConfig config;
-        config.bindAddress = "127.0.30." + std::to_string(n);
-        config.udpPort = port;
-        config.tcpPort = port;
-        SimIdentity identity;
-        identity.mac = {0x00, 0x50, 0xC2, 0x00, uint8_t(n >> 8), uint8_t(n)};
-        identity.ip = {127, 0, 30, uint8_t(n)};
-        identity.name = "Axis-" + std::to_string(n);
-        servers.push_back(std::make_unique<SimServer>(
-            config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), identity)));
-        std::string error;
-        if (!servers.back()->start(&error)) {
-            std::fprintf(stderr, "bench_fleet: %s: %s\n", config.bindAddress.c_str(), error.c_str());
-            return 1;
-        }
+    testsupport::DiscoverySims sims;
+    sims.tcpOnSharedPort = true;
+    try {
+        sims.addRange(Count, 30);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_fleet: %s\n", e.what());
+        return 1;
     }
+    const uint16_t port = sims.port;
+    std::vector<std::unique_ptr<SimServer>> &servers = sims.servers;
     QTemporaryDir dir;
     const std::string hosts = dir.filePath("hosts").toStdString();
     {
@@ -126,7 +117,7 @@ int main()
     unsetenv("USERPROFILE");
     servers[1]->controller()->raiseImageValue(0x33, 0x10000); // one of them differs
     print("fleet send, 100 from a hosts file",
-          runCli({"fleet", "send", dir.filePath("a/Axis-1_00-50-C2-00-00-01.qmc").toStdString(),
+          runCli({"fleet", "send", dir.filePath("a/Virtual-1_00-50-C2-00-00-01.qmc").toStdString(),
                   "--hosts", hosts, "--tcp-port", portText}),
           "goal <= 5000 ms, <= 300 MB");
     print("fleet save, 100 discovered (scan wait included)",

@@ -31,6 +31,7 @@
 #include "protocol/ConnectionState.h"
 #include "record/LiveRecorder.h"
 #include "record/SampleHistory.h"
+#include "support/DiscoverySims.h"
 #include "ui/connection/TFormParamIP.h"
 #include "ui/fleet/TFormFleet.h"
 #include "ui/main/GraphsPanel.h"
@@ -141,6 +142,37 @@ private:
     double m_busy = 0;
 };
 
+/// What the user-interface thread and the process spent while the event loop
+/// ran for a measured time.
+struct LoopLoad
+{
+    double elapsed = 0;    ///< seconds
+    double busy = 0;       ///< share of the time the thread handled events
+    double threadCpu = 0;  ///< the thread's CPU seconds
+    double processCpu = 0; ///< the process's CPU seconds
+};
+
+LoopLoad runEventLoopFor(int seconds)
+{
+    auto *app = static_cast<MeasuredApplication *>(QApplication::instance());
+    app->resetBusy();
+    const double threadCpu0 = threadCpuSeconds();
+    const double processCpu0 = processCpuSeconds();
+    const auto start = Clock::now();
+    QTimer stop;
+    stop.setSingleShot(true);
+    QEventLoop loop;
+    QObject::connect(&stop, &QTimer::timeout, &loop, &QEventLoop::quit);
+    stop.start(seconds * 1000);
+    loop.exec();
+    LoopLoad load;
+    load.elapsed = secondsSince(start);
+    load.threadCpu = threadCpuSeconds() - threadCpu0;
+    load.processCpu = processCpuSeconds() - processCpu0;
+    load.busy = app->busySeconds() / load.elapsed;
+    return load;
+}
+
 void writeRegister(TFormMain &main, int address, int64_t value)
 {
     QLMCSession &session = main.context().session();
@@ -221,20 +253,10 @@ void liveRun(AppWindows &windows, int seconds, bool record, HistoryLength histor
         std::fprintf(stderr, "bench_ui: the recording did not start\n");
         std::exit(1);
     }
-    auto *app = static_cast<MeasuredApplication *>(QApplication::instance());
-    app->resetBusy();
-    const double threadCpu0 = threadCpuSeconds();
-    const double processCpu0 = processCpuSeconds();
-    const auto start = Clock::now();
-    QTimer stop;
-    stop.setSingleShot(true);
-    QEventLoop loop;
-    QObject::connect(&stop, &QTimer::timeout, &loop, &QEventLoop::quit);
-    stop.start(seconds * 1000);
-    loop.exec();
-    const double elapsed = secondsSince(start);
-    const double threadCpu = threadCpuSeconds() - threadCpu0;
-    const double processCpu = processCpuSeconds() - processCpu0;
+    const LoopLoad load = runEventLoopFor(seconds);
+    const double elapsed = load.elapsed;
+    const double threadCpu = load.threadCpu;
+    const double processCpu = load.processCpu;
     if (record)
         recording->stop();
 
@@ -242,7 +264,7 @@ void liveRun(AppWindows &windows, int seconds, bool record, HistoryLength histor
                 "move, %.1f s:\n",
                 main.context().session().RefreshRatio.load(), history.label().c_str(),
                 shown->history().size(), elapsed);
-    const double busy = app->busySeconds() / elapsed;
+    const double busy = load.busy;
     std::printf("  user-interface thread busy %.1f %% (wall time handling events), "
                 "its CPU %.1f %% of one core; whole tool %.1f %%\n",
                 100.0 * busy, 100.0 * threadCpu / elapsed, 100.0 * processCpu / elapsed);
@@ -347,26 +369,19 @@ public:
         m_pid = fork();
         if (m_pid == 0) {
             prctl(PR_SET_PDEATHSIG, SIGTERM);
-            std::vector<std::unique_ptr<SimServer>> servers;
-            for (int n = 1; n <= count; ++n) {
-                SimServerConfig config;
-                config.bindAddress = "127.0.33." + std::to_string(n);
-                config.tcpPort = port;
-                config.udpPort = port;
-                SimIdentity identity;
-                identity.mac = {0x00, 0x50, 0xC2, 0x00, 0x01, uint8_t(n)};
-                identity.ip = {127, 0, 33, uint8_t(n)};
-                identity.name = "Axis-" + std::to_string(n);
-                servers.push_back(std::make_unique<SimServer>(
-                    config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), identity)));
-                if (!servers.back()->start())
-                    _exit(1);
+            testsupport::DiscoverySims sims;
+            sims.port = port;
+            sims.tcpOnSharedPort = true;
+            try {
+                sims.addRange(count, 33);
+            } catch (const std::exception &) {
+                _exit(1);
             }
             // Every controller's mode register counts up (the drive does not
             // act on the image alone): each poll brings a change to show.
             for (;;) {
                 usleep(100000);
-                for (auto &server : servers)
+                for (auto &server : sims.servers)
                     server->controller()->raiseImageValue(Reg::RegulationMode, 1);
             }
         }
@@ -411,25 +426,15 @@ void fleetRun(AppWindows &windows, int seconds)
     QObject scope;
     QObject::connect(&fleet.monitor(), &FleetMonitor::rowsChanged, &scope,
                      [&](const QList<int> &rows) { updates += rows.size(); });
-    auto *app = static_cast<MeasuredApplication *>(QApplication::instance());
-    app->resetBusy();
-    const double threadCpu0 = threadCpuSeconds();
-    const double processCpu0 = processCpuSeconds();
-    const auto start = Clock::now();
-    QTimer stop;
-    stop.setSingleShot(true);
-    QEventLoop loop;
-    QObject::connect(&stop, &QTimer::timeout, &loop, &QEventLoop::quit);
-    stop.start(seconds * 1000);
-    loop.exec();
-    const double elapsed = secondsSince(start);
-    const double busy = app->busySeconds() / elapsed;
+    const LoopLoad load = runEventLoopFor(seconds);
+    const double elapsed = load.elapsed;
+    const double busy = load.busy;
     std::printf("Fleet window, %d controllers polled every %d ms, %.1f s (%d live at the end):\n",
                 Count, FleetMonitor::PollIntervalMs, elapsed, live());
     std::printf("  user-interface thread busy %.1f %% (wall time handling events), its CPU %.1f %% "
                 "of one core; whole tool %.1f %%; %.0f row updates/s\n",
-                100.0 * busy, 100.0 * (threadCpuSeconds() - threadCpu0) / elapsed,
-                100.0 * (processCpuSeconds() - processCpu0) / elapsed, double(updates) / elapsed);
+                100.0 * busy, 100.0 * load.threadCpu / elapsed, 100.0 * load.processCpu / elapsed,
+                double(updates) / elapsed);
     std::printf("  target: user-interface thread under 20 %%: %s\n", busy < 0.2 ? "met" : "MISSED");
     fleet.hide();
 }

@@ -58,26 +58,13 @@ class FleetCli : public ::testing::Test
 {
 protected:
     static constexpr int Count = 20;
-    uint16_t port = testsupport::freeUdpPort();
-    std::vector<std::unique_ptr<SimServer>> servers;
+    testsupport::DiscoverySims sims;
     QTemporaryDir dir;
 
     void SetUp() override
     {
-        for (int n = 1; n <= Count; ++n) {
-            SimServerConfig config;
-            config.bindAddress = "127.0.29." + std::to_string(n);
-            config.udpPort = port;
-            config.tcpPort = port;
-            SimIdentity identity;
-            identity.mac = {0x00, 0x50, 0xC2, 0x00, 0x00, uint8_t(n)};
-            identity.ip = {127, 0, 29, uint8_t(n)};
-            identity.name = "Virtual-" + std::to_string(n);
-            servers.push_back(std::make_unique<SimServer>(
-                config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), identity)));
-            std::string error;
-            ASSERT_TRUE(servers.back()->start(&error)) << error;
-        }
+        sims.tcpOnSharedPort = true;
+        ASSERT_NO_THROW(sims.addRange(Count, 29));
     }
 
     int last = Count; ///< the loopback range ends at 127.0.29.<last>
@@ -85,8 +72,8 @@ protected:
     Result run(QStringList args)
     {
         args << "--loopback" << QStringLiteral("127.0.29.1-127.0.29.%1").arg(last) << "--port"
-             << QString::number(port)
-             << "--tcp-port" << QString::number(port) << "--wait" << "200";
+             << QString::number(sims.port)
+             << "--tcp-port" << QString::number(sims.port) << "--wait" << "200";
         return runCli(args);
     }
     static QStringList rowsWith(const Result &result, const QString &word)
@@ -114,7 +101,7 @@ TEST_F(FleetCli, SavesEveryControllerAndDiffNamesExactlyTheTwoThatDifferInKp)
     // Controllers 7 and 13 get another Kp (raised by 1.0 in two steps that carry).
     for (int n : {7, 13})
         for (int step = 0; step < 2; ++step)
-            servers[size_t(n - 1)]->controller()->raiseImageValue(0x33, 0x8000);
+            sims.servers[size_t(n - 1)]->controller()->raiseImageValue(0x33, 0x8000);
     const QString reference = dir.filePath("Virtual-1_00-50-C2-00-00-01.qmc");
     const Result diff = run({"fleet", "diff", reference});
     EXPECT_EQ(diff.code, 7) << diff.err.toStdString();
@@ -135,7 +122,7 @@ TEST_F(FleetCli, SavesEveryControllerAndDiffNamesExactlyTheTwoThatDifferInKp)
 TEST_F(FleetCli, AControllerThatGoesSilentMidSaveFailsWithItsReasonAndTheOthersAreSaved)
 {
     // Controller 5 answers its identification, then nothing more.
-    servers[4]->faults().setDrop(SimFaultRate::after(2));
+    sims.servers[4]->faults().setDrop(SimFaultRate::after(2));
     const Result saved = run({"fleet", "save", dir.path(), "--limit", "5000"});
     EXPECT_EQ(saved.code, 9) << saved.err.toStdString();
     EXPECT_EQ(rowsWith(saved, "unanswered"), QStringList{"127.0.29.5"});
@@ -153,24 +140,13 @@ TEST_F(FleetCli, AControllerThatGoesSilentMidSaveFailsWithItsReasonAndTheOthersA
 TEST_F(FleetCli, SendMakesTheTwoDifferingControllersEqualKeepsEachIdentityAndSkipsAnotherModel)
 {
     // A 21st controller of another model.
-    SimServerConfig config;
-    config.bindAddress = "127.0.29.21";
-    config.udpPort = port;
-    config.tcpPort = port;
-    SimIdentity identity;
-    identity.mac = {0x00, 0x50, 0xC2, 0x00, 0x00, 21};
-    identity.ip = {127, 0, 29, 21};
-    identity.name = "Other-21";
-    servers.push_back(std::make_unique<SimServer>(
-        config, std::make_shared<SimController>(*parseSimModel("NETDC-A"), identity)));
-    std::string error;
-    ASSERT_TRUE(servers.back()->start(&error)) << error;
+    ASSERT_NO_THROW(sims.add(Count + 1, "NETDC-A", 29));
     last = Count + 1;
 
     ASSERT_EQ(run({"fleet", "save", dir.path(), "--model", "NETEC-A"}).code, 0);
     const QString reference = dir.filePath("Virtual-1_00-50-C2-00-00-01.qmc");
     for (int n : {7, 13})
-        servers[size_t(n - 1)]->controller()->raiseImageValue(0x33, 0x10000);
+        sims.servers[size_t(n - 1)]->controller()->raiseImageValue(0x33, 0x10000);
     const Result before = run({"fleet", "diff", reference, "--model", "NETEC-A"});
     EXPECT_EQ(before.code, 7) << before.err.toStdString();
     EXPECT_EQ(rowsWith(before, "differs"), (QStringList{"127.0.29.7", "127.0.29.13"}));
@@ -184,7 +160,7 @@ TEST_F(FleetCli, SendMakesTheTwoDifferingControllersEqualKeepsEachIdentityAndSki
     EXPECT_TRUE(sent.err.contains("fleet send: 21/21 done, 0 failed"));
     EXPECT_EQ(run({"fleet", "diff", reference, "--model", "NETEC-A"}).code, 0);
     for (int n = 1; n <= Count; ++n) {
-        const SimController &c = *servers[size_t(n - 1)]->controller();
+        const SimController &c = *sims.servers[size_t(n - 1)]->controller();
         EXPECT_EQ(c.imageBytes(0x12), (std::vector<uint8_t>{127, 0, 29, uint8_t(n)})) << n;
         const std::vector<uint8_t> name = c.imageBytes(0x15); // space-padded to 16
         EXPECT_EQ(QString::fromLatin1(reinterpret_cast<const char *>(name.data()), qsizetype(name.size())).trimmed(),

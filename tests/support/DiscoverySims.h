@@ -35,6 +35,9 @@ inline uint16_t freeUdpPort()
 struct DiscoverySims
 {
     uint16_t port = freeUdpPort();
+    /// Their TCP links on the same port too (a fleet reached by discovery);
+    /// otherwise each takes an ephemeral one.
+    bool tcpOnSharedPort = false;
     std::vector<std::unique_ptr<SimServer>> servers;
 
     SimServer &add(int lastByte, const char *model = "NETEC-A", int third = 0)
@@ -42,6 +45,8 @@ struct DiscoverySims
         SimServerConfig config;
         config.bindAddress = "127.0." + std::to_string(third) + '.' + std::to_string(lastByte);
         config.udpPort = port;
+        if (tcpOnSharedPort)
+            config.tcpPort = port;
         SimIdentity identity;
         identity.mac = {0x00, 0x50, 0xC2, 0x00, 0x00, uint8_t(lastByte)};
         identity.ip = {127, 0, uint8_t(third), uint8_t(lastByte)};
@@ -52,6 +57,13 @@ struct DiscoverySims
         if (!servers.back()->start(&error))
             throw std::runtime_error(error);
         return *servers.back();
+    }
+
+    /// \a count controllers at 127.0.<third>.1 .. 127.0.<third>.<count>.
+    void addRange(int count, int third, const char *model = "NETEC-A")
+    {
+        for (int n = 1; n <= count; ++n)
+            add(n, model, third);
     }
 };
 

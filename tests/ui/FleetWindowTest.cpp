@@ -35,8 +35,7 @@ class FleetWindow : public ::testing::Test
 {
 protected:
     static constexpr int Count = 3;
-    uint16_t port = testsupport::freeUdpPort();
-    std::vector<std::unique_ptr<SimServer>> servers;
+    testsupport::DiscoverySims sims;
     LoopbackDiscoveryNetwork network{
         {LoopbackDiscoveryNetwork::virtualAdapter()}, {127, 0, 32, 1}, {127, 0, 32, Count}};
     MessageBoxRecorder boxes;
@@ -52,26 +51,14 @@ protected:
 
     void SetUp() override
     {
-        for (int n = 1; n <= Count; ++n) {
-            SimServerConfig config;
-            config.bindAddress = "127.0.32." + std::to_string(n);
-            config.udpPort = port;
-            config.tcpPort = port;
-            SimIdentity identity;
-            identity.mac = {0x00, 0x50, 0xC2, 0x00, 0x00, uint8_t(n)};
-            identity.ip = {127, 0, 32, uint8_t(n)};
-            identity.name = "Virtual-" + std::to_string(n);
-            servers.push_back(std::make_unique<SimServer>(
-                config, std::make_shared<SimController>(*parseSimModel("NETEC-A"), identity)));
-            std::string error;
-            ASSERT_TRUE(servers.back()->start(&error)) << error;
-        }
+        sims.tcpOnSharedPort = true;
+        ASSERT_NO_THROW(sims.addRange(Count, 32));
         previousChooser = TFormFleet::setChooser([this](QWidget *, bool) { return chosen; });
         previousConfirmer = TFormFleet::setConfirmer([this](QWidget *, const QString &text) {
             confirmation = text;
             return confirm;
         });
-        fleet.monitor().useNetwork(&network, port, 200, port);
+        fleet.monitor().useNetwork(&network, sims.port, 200, sims.port);
     }
     void TearDown() override
     {
@@ -108,7 +95,7 @@ TEST_F(FleetWindow, ShowsLiveRowsGreysALostOneAndSendsOnlyAfterTheConfirmation)
     EXPECT_EQ(grid->item(1, TFormFleet::ColMac)->checkState(), Qt::Unchecked);
 
     // Controller 3 goes away: its row stays, greyed, with the reason and no values.
-    servers[2]->stop();
+    sims.servers[2]->stop();
     ASSERT_TRUE(
         waitFor([&] { return cell(2, TFormFleet::ColState).startsWith("unreachable: "); }, 10000));
     EXPECT_GT(cell(2, TFormFleet::ColState).size(), QString("unreachable: ").size());
@@ -118,8 +105,9 @@ TEST_F(FleetWindow, ShowsLiveRowsGreysALostOneAndSendsOnlyAfterTheConfirmation)
               fleet.palette().color(QPalette::Disabled, QPalette::Text));
     EXPECT_NE(grid->item(0, TFormFleet::ColName)->foreground().color(),
               grid->item(2, TFormFleet::ColName)->foreground().color());
-    if (const char *path = std::getenv("TARVINE_FLEET_SCREENSHOT"))
+    if (const char *path = std::getenv("TARVINE_FLEET_SCREENSHOT")) {
         EXPECT_TRUE(fleet.grab().save(QString::fromLocal8Bit(path)));
+    }
 
     chosen = dir.path();
     child<QPushButton>(fleet, "BSaveAll")->click();
@@ -132,9 +120,9 @@ TEST_F(FleetWindow, ShowsLiveRowsGreysALostOneAndSendsOnlyAfterTheConfirmation)
                     .contains("127.0.32.3: unreachable"));
 
     // Controller 1 gets another Kp; the file of controller 2 goes to it.
-    servers[0]->controller()->raiseImageValue(0x33, 0x10000);
-    const std::vector<uint8_t> raised = servers[0]->controller()->imageBytes(0x33);
-    ASSERT_NE(raised, servers[1]->controller()->imageBytes(0x33));
+    sims.servers[0]->controller()->raiseImageValue(0x33, 0x10000);
+    const std::vector<uint8_t> raised = sims.servers[0]->controller()->imageBytes(0x33);
+    ASSERT_NE(raised, sims.servers[1]->controller()->imageBytes(0x33));
     grid->item(0, TFormFleet::ColMac)->setCheckState(Qt::Checked);
     chosen = dir.filePath("Virtual-2_00-50-C2-00-00-02.qmc");
     child<QPushButton>(fleet, "BSendSelected")->click();
@@ -144,7 +132,7 @@ TEST_F(FleetWindow, ShowsLiveRowsGreysALostOneAndSendsOnlyAfterTheConfirmation)
         << confirmation.toStdString();
     EXPECT_FALSE(confirmation.contains("127.0.32.2")); // not ticked
     QTest::qWait(300);
-    EXPECT_EQ(servers[0]->controller()->imageBytes(0x33), raised); // cancelled: nothing sent
+    EXPECT_EQ(sims.servers[0]->controller()->imageBytes(0x33), raised); // cancelled: nothing sent
 
     confirmation.clear();
     confirm = true;
@@ -158,12 +146,12 @@ TEST_F(FleetWindow, ShowsLiveRowsGreysALostOneAndSendsOnlyAfterTheConfirmation)
         },
         20000))
         << child<QLabel>(fleet, "LFleetStatus")->text().toStdString();
-    EXPECT_EQ(servers[0]->controller()->imageBytes(0x33),
-              servers[1]->controller()->imageBytes(0x33));
-    const std::vector<uint8_t> name = servers[0]->controller()->imageBytes(0x15);
+    EXPECT_EQ(sims.servers[0]->controller()->imageBytes(0x33),
+              sims.servers[1]->controller()->imageBytes(0x33));
+    const std::vector<uint8_t> name = sims.servers[0]->controller()->imageBytes(0x15);
     EXPECT_TRUE(QByteArray(reinterpret_cast<const char *>(name.data()), qsizetype(name.size()))
                     .startsWith("Virtual-1"));
-    EXPECT_EQ(servers[0]->controller()->imageBytes(0x12), (std::vector<uint8_t>{127, 0, 32, 1}));
+    EXPECT_EQ(sims.servers[0]->controller()->imageBytes(0x12), (std::vector<uint8_t>{127, 0, 32, 1}));
     fleet.hide();
 }
 
