@@ -7,6 +7,7 @@
 #include "integration/SimFixture.h"
 #include "support/Bytes.h"
 #include "ui/MessageBoxRecorder.h"
+#include "ui/BuiltInVirtual.h"
 #include "ui/UiTestSupport.h"
 
 #include "app/AppWindows.h"
@@ -47,10 +48,9 @@ protected:
     AppWindows windows;
     TFormMain &main = windows.main();
     TFormKRVRemote &remote = windows.krvRemote();
-    VirtualController *launcher = main.findChild<VirtualController *>();
     testsupport::WireRecorder wire;
+    uitest::BuiltInVirtual virtualController{windows};
     QTemporaryDir dir;
-    bool identified = false;
 
     void SetUp() override
     {
@@ -65,28 +65,8 @@ protected:
         file.close();
         remote.setSettingsPath(file.fileName());
     }
-    void connectTo()
-    {
-        main.show();
-        QObject::connect(&main.context(), &WindowContext::deviceIdentified,
-                         [this](const ModelProfile &) { identified = true; });
-        VirtualControllerChoice choice;
-        for (const SimModel &model : simModelPresets())
-            if (model.name == "NETEC-A")
-                choice.model = model;
-        ASSERT_TRUE(launcher->startAndConnect(choice));
-        launcher->server()->setLog(wire.log);
-        ASSERT_TRUE(waitFor([&] { return identified; }, 5000));
-        QTest::qWait(300);
-    }
-    void TearDown() override
-    {
-        QLMCConnection &connection = windows.paramIP().connection();
-        if (connection.isConnected() || connection.isTcpActive()) {
-            main.closeCommunication();
-            waitFor([&] { return !launcher->isRunning(); }, 3000);
-        }
-    }
+    void connectTo() { ASSERT_TRUE(virtualController.connect(&wire)); }
+    void TearDown() override { virtualController.close(); }
     /// The values written to \a address so far, as hex, in wire order.
     std::vector<std::string> writesOf(int address) const
     {

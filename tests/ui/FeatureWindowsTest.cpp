@@ -6,6 +6,7 @@
 // what they show, the mended faults, and their screenshots when
 // TARVINE_FEATURE_SCREENSHOTS names a folder.
 #include "MessageBoxRecorder.h"
+#include "BuiltInVirtual.h"
 #include "UiTestSupport.h"
 #include "integration/SimFixture.h"
 #include "support/Bytes.h"
@@ -53,34 +54,15 @@ protected:
     MessageBoxRecorder boxes;
     AppWindows windows;
     TFormMain &main = windows.main();
-    VirtualController *launcher = main.findChild<VirtualController *>();
     testsupport::WireRecorder wire;
-    bool identified = false;
+    uitest::BuiltInVirtual virtualController{windows};
 
     void connectTo(SimAutoTuneOutcome outcome = SimAutoTuneOutcome::Success)
     {
-        main.show();
-        QObject::connect(&main.context(), &WindowContext::deviceIdentified,
-                         [this](const ModelProfile &) { identified = true; });
-        VirtualControllerChoice choice;
-        for (const SimModel &model : simModelPresets())
-            if (model.name == "NETEC-A")
-                choice.model = model;
-        choice.autoTuning = outcome;
-        ASSERT_TRUE(launcher->startAndConnect(choice));
-        launcher->server()->setLog(wire.log);
-        ASSERT_TRUE(waitFor([&] { return identified; }, 5000));
-        QTest::qWait(300); // the identification's read-out
+        ASSERT_TRUE(virtualController.connect(&wire, outcome));
     }
-    void TearDown() override
-    {
-        QLMCConnection &connection = windows.paramIP().connection();
-        if (connection.isConnected() || connection.isTcpActive()) {
-            main.closeCommunication();
-            waitFor([&] { return !launcher->isRunning(); }, 3000);
-        }
-    }
-    SimController &sim() { return *launcher->server()->controller(); }
+    void TearDown() override { virtualController.close(); }
+    SimController &sim() { return virtualController.sim(); }
     /// True once a write request carrying \a entry (hex) reached the device.
     bool written(const std::string &entry, int timeoutMs = 3000)
     {

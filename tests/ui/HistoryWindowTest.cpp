@@ -7,6 +7,7 @@
 // journal has one line per change. TARVINE_HISTORY_SCREENSHOT=<file.png>
 // saves the window.
 #include "MessageBoxRecorder.h"
+#include "BuiltInVirtual.h"
 #include "UiTestSupport.h"
 
 #include "app/AppWindows.h"
@@ -49,31 +50,11 @@ protected:
     MessageBoxRecorder boxes;
     AppWindows windows;
     TFormMain &main = windows.main();
-    VirtualController *launcher = main.findChild<VirtualController *>();
-    bool identified = false;
+    uitest::BuiltInVirtual virtualController{windows};
 
-    void SetUp() override
-    {
-        main.show();
-        QObject::connect(&main.context(), &WindowContext::deviceIdentified,
-                         [this](const ModelProfile &) { identified = true; });
-        VirtualControllerChoice choice;
-        for (const SimModel &model : simModelPresets())
-            if (model.name == "NETEC-A")
-                choice.model = model;
-        ASSERT_TRUE(launcher->startAndConnect(choice));
-        ASSERT_TRUE(waitFor([&] { return identified; }, 5000));
-        QTest::qWait(300); // the identification's read-out
-    }
-    void TearDown() override
-    {
-        QLMCConnection &connection = windows.paramIP().connection();
-        if (connection.isConnected() || connection.isTcpActive()) {
-            main.closeCommunication();
-            waitFor([&] { return !launcher->isRunning(); }, 3000);
-        }
-    }
-    SimController &sim() { return *launcher->server()->controller(); }
+    void SetUp() override { ASSERT_TRUE(virtualController.connect()); }
+    void TearDown() override { virtualController.close(); }
+    SimController &sim() { return virtualController.sim(); }
     QLMCSession &session() { return main.context().session(); }
     int journalLines()
     {
