@@ -56,6 +56,27 @@ protected:
     void TearDown() override { virtualController.close(); }
     SimController &sim() { return virtualController.sim(); }
     QLMCSession &session() { return main.context().session(); }
+    /// True once the controller holds \a before again (every register of it).
+    bool deviceHolds(const std::map<int, Bytes> &before, int timeoutMs = 3000)
+    {
+        return waitFor([&] {
+            for (const auto &[address, bytes] : before)
+                if (sim().imageBytes(address) != bytes)
+                    return false;
+            return true;
+        }, timeoutMs);
+    }
+    /// True once the session holds \a before again, as read back over the wire.
+    bool sessionHolds(const std::map<int, Bytes> &before, int timeoutMs = 3000)
+    {
+        return waitFor([&] {
+            RegisterLockGuard guard(session().lock());
+            for (const auto &[address, bytes] : before)
+                if (session().motor().registerAt(address)->Value != bytes)
+                    return false;
+            return true;
+        }, timeoutMs);
+    }
     int journalLines()
     {
         QFile file(session().history().journalPath());
@@ -116,25 +137,14 @@ TEST_F(HistoryWindow, ThreeWritesRevertedGiveTheValuesBeforeAndSixJournalLines)
     history->list()->selectAll();
     history->BRevertClick();
     EXPECT_EQ(history->status()->text(), QStringLiteral("Reverted 3 changes"));
-    EXPECT_TRUE(waitFor([&] {
-        for (int address : registers)
-            if (sim().imageBytes(address) != before[address])
-                return false;
-        return true;
-    }, 3000));
+    EXPECT_TRUE(deviceHolds(before));
     // Read back over the wire: the session holds the values before again.
     {
         RegisterLockGuard guard(session().lock());
         for (int address : registers)
             session().motor().RequestRead(address);
     }
-    EXPECT_TRUE(waitFor([&] {
-        RegisterLockGuard guard(session().lock());
-        for (int address : registers)
-            if (session().motor().registerAt(address)->Value != before[address])
-                return false;
-        return true;
-    }, 3000));
+    EXPECT_TRUE(sessionHolds(before));
     EXPECT_EQ(journalLines(), lines + 6);
     history->Refresh();
     EXPECT_EQ(history->list()->topLevelItem(0)->text(6), QStringLiteral("History: revert"));
@@ -168,21 +178,10 @@ TEST_F(HistoryWindow, AutoTuningRestorePreviousValuesWritesTheBeforeColumnBack)
     restore->click();
     EXPECT_TRUE(child<QLabel>(w, "LRestoreStatus")->text().startsWith("Restored"))
         << child<QLabel>(w, "LRestoreStatus")->text().toStdString();
-    EXPECT_TRUE(waitFor([&] {
-        for (int address : registers)
-            if (sim().imageBytes(address) != before[address])
-                return false;
-        return true;
-    }, 3000));
+    EXPECT_TRUE(deviceHolds(before));
     // Read back over the wire: the session holds them, and the table's
     // "After" column follows.
-    EXPECT_TRUE(waitFor([&] {
-        RegisterLockGuard guard(session().lock());
-        for (int address : registers)
-            if (session().motor().registerAt(address)->Value != before[address])
-                return false;
-        return true;
-    }, 5000));
+    EXPECT_TRUE(sessionHolds(before, 5000));
     QTableWidget *changes = child<QTableWidget>(w, "TVAutoTuningChanges");
     EXPECT_TRUE(waitFor([&] {
         for (int r = 0; r < changes->rowCount(); ++r)
