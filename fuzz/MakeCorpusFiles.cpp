@@ -232,6 +232,16 @@ void writeEnhancedSeeds(CorpusWriter &out)
     }
 }
 
+/// fuzz_hosts_file: a hosts file with comments, blank lines, modules, a
+/// repeated target and a CR-LF line; and one with a bad line.
+void writeHostsFiles(CorpusWriter &out)
+{
+    const QByteArray good = "# machine 1\n127.0.29.1\n  127.0.29.2:17  \n\n127.0.29.1\n"
+                            "127.000.029.3\r\n10.0.0.255:127\n";
+    out.write("fuzz_hosts_file", "hosts.txt", good);
+    out.write("fuzz_hosts_file", "hosts-bad.txt", QByteArray("127.0.29.1\n127.0.29.300:0\n"));
+}
+
 } // namespace
 
 void writeFileSeeds(CorpusWriter &out, const std::filesystem::path &sourceDir)
@@ -239,6 +249,7 @@ void writeFileSeeds(CorpusWriter &out, const std::filesystem::path &sourceDir)
     writeParameterFiles(out);
     writeRemoteSettings(out, sourceDir);
     writeRouteTable(out);
+    writeHostsFiles(out);
 }
 
 void writeTextSeeds(CorpusWriter &out)

@@ -38,6 +38,7 @@ FleetMonitor::~FleetMonitor()
         m_stopWorker = true;
         m_worker->wait();
     }
+    joinStoppedPolls();
 }
 
 void FleetMonitor::useNetwork(DiscoveryNetwork *network, uint16_t port, int waitMs,
@@ -89,6 +90,7 @@ bool FleetMonitor::discover()
     const uint16_t port = m_discoveryPort;
     const int waitMs = m_discoveryWaitMs;
     m_worker.reset(QThread::create([this, network, port, waitMs] {
+        waitForClosedLinks();
         // The engine and its sockets belong to this thread.
         std::unique_ptr<DiscoveryNetwork> own = network ? nullptr : makeDiscoveryNetwork();
         QLMCScanQuelmoDevice engine(waitMs, network ? *network : *own, port);
@@ -107,14 +109,23 @@ bool FleetMonitor::discover()
 
 void FleetMonitor::startPolling()
 {
-    size_t count;
+    joinStoppedPolls();
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    std::vector<FleetTarget> targets;
     {
         std::lock_guard lock(m_mutex);
-        count = m_rows.size();
+        for (const FleetMonitorRow &row : m_rows)
+            targets.push_back(row.target);
+        m_openLinks += int(targets.size());
+        m_pollsStop = stop;
     }
-    m_stopPolls = false;
-    for (size_t i = 0; i < count; ++i) {
-        m_polls.emplace_back(QThread::create([this, i] { pollLoop(i); }));
+    for (size_t i = 0; i < targets.size(); ++i) {
+        m_polls.emplace_back(QThread::create([this, i, target = targets[i], stop] {
+            pollLoop(i, target, stop);
+            std::lock_guard lock(m_mutex);
+            --m_openLinks;
+            m_linksClosed.notify_all();
+        }));
         m_polls.back()->start();
     }
 }
@@ -123,25 +134,40 @@ void FleetMonitor::stopPolling()
 {
     {
         std::lock_guard lock(m_mutex);
-        m_stopPolls = true;
+        if (m_pollsStop)
+            *m_pollsStop = true;
+        m_pollsStop.reset();
     }
     m_wake.notify_all();
     for (auto &thread : m_polls)
-        thread->wait();
+        m_stoppedPolls.push_back(std::move(thread));
     m_polls.clear();
 }
 
-bool FleetMonitor::pause(int ms)
+void FleetMonitor::waitForClosedLinks()
 {
     std::unique_lock lock(m_mutex);
-    m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopPolls.load(); });
-    return !m_stopPolls;
+    m_linksClosed.wait(lock, [this] { return m_openLinks == 0; });
 }
 
-void FleetMonitor::publish(size_t index, FleetMonitorRow row)
+void FleetMonitor::joinStoppedPolls()
+{
+    for (auto &thread : m_stoppedPolls)
+        thread->wait();
+    m_stoppedPolls.clear();
+}
+
+bool FleetMonitor::pause(int ms, const std::atomic<bool> &stop)
+{
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(ms), [&stop] { return stop.load(); });
+    return !stop;
+}
+
+void FleetMonitor::publish(size_t index, FleetMonitorRow row, const std::atomic<bool> &stop)
 {
     std::lock_guard lock(m_mutex);
-    if (index >= m_rows.size())
+    if (stop || index >= m_rows.size())
         return;
     FleetMonitorRow &old = m_rows[index];
     if (old.state == row.state && old.reason == row.reason && old.fields == row.fields)
@@ -151,25 +177,21 @@ void FleetMonitor::publish(size_t index, FleetMonitorRow row)
     m_changed[index] = true;
 }
 
-void FleetMonitor::pollLoop(size_t index)
+void FleetMonitor::pollLoop(size_t index, const FleetTarget &target,
+                            const std::shared_ptr<std::atomic<bool>> &stop)
 {
-    FleetTarget target;
-    {
-        std::lock_guard lock(m_mutex);
-        target = m_rows[index].target;
-    }
     FleetSettings settings = m_settings;
-    settings.abort = [this] { return m_stopPolls.load(); };
+    settings.abort = [stop] { return stop->load(); };
     const FleetRunner runner(settings);
     auto live = [&](const FleetRow &row) {
         return FleetMonitorRow{target, FleetMonitorRow::State::Live, {}, row.fields};
     };
-    while (!m_stopPolls) {
+    while (!*stop) {
         const FleetRow ended = runner.runOne(target, [&](FleetDevice &device, FleetRow &row) {
             FleetOperations::list(device, row);
             while (row.ok()) {
-                publish(index, live(row));
-                if (!pause(PollIntervalMs))
+                publish(index, live(row), *stop);
+                if (!pause(PollIntervalMs, *stop))
                     return;
                 device.extendDeadline(settings.limitMs);
                 row = FleetRow();
@@ -177,10 +199,10 @@ void FleetMonitor::pollLoop(size_t index)
                 FleetOperations::list(device, row); // the live values afresh
             }
         });
-        if (m_stopPolls)
+        if (*stop)
             break;
-        publish(index, {target, FleetMonitorRow::State::Failed, ended.reason, {}});
-        pause(RetryMs);
+        publish(index, {target, FleetMonitorRow::State::Failed, ended.reason, {}}, *stop);
+        pause(RetryMs, *stop);
     }
 }
 
@@ -210,6 +232,7 @@ bool FleetMonitor::startOperation(
     FleetSettings settings = m_settings;
     settings.abort = [this] { return m_stopWorker.load(); };
     m_worker.reset(QThread::create([this, targets, work, after, settings] {
+        waitForClosedLinks();
         const FleetRunner runner(settings);
         std::vector<FleetRow> rows =
             runner.run(targets, work, [this](int done, int total, int failed) {

@@ -103,14 +103,23 @@ signals:
 
 private:
     void startPolling();
+    /// Tells the live links to close and returns at once (a link may be in
+    /// the middle of a read): their threads end on their own.
     void stopPolling();
-    void pollLoop(size_t index);
-    void publish(size_t index, FleetMonitorRow row);
+    /// Waits until every link told to close has closed (a worker, before it
+    /// connects: a controller may take one connection only).
+    void waitForClosedLinks();
+    /// Waits for the threads of the links told to close, and deletes them.
+    void joinStoppedPolls();
+    void pollLoop(size_t index, const FleetTarget &target,
+                  const std::shared_ptr<std::atomic<bool>> &stop);
+    /// Keeps \a row unless the poll that read it was told to stop meanwhile.
+    void publish(size_t index, FleetMonitorRow row, const std::atomic<bool> &stop);
     bool startOperation(Operation operation, const std::vector<int> &indexes,
                         FleetRunner::Operation work,
                         const std::function<QString(const std::vector<FleetRow> &)> &after = {});
-    /// Sleeps \a ms, returning early once the polls are to stop.
-    bool pause(int ms);
+    /// Sleeps \a ms, returning early (false) once \a stop is set.
+    bool pause(int ms, const std::atomic<bool> &stop);
 
     FleetSettings m_settings;
     DiscoveryNetwork *m_network = nullptr;
@@ -127,12 +136,15 @@ private:
     std::vector<FleetRow> m_result;
     QString m_error;
     std::vector<FleetTarget> m_found;
+    int m_openLinks = 0; ///< poll threads not yet ended, their links open
 
     Operation m_operation = Operation::None; // on the monitor's thread only
     std::unique_ptr<QThread> m_worker;       // discovery or an operation
     std::vector<std::unique_ptr<QThread>> m_polls;
-    std::atomic<bool> m_stopPolls{false};
+    std::vector<std::unique_ptr<QThread>> m_stoppedPolls; // told to stop, perhaps still closing
+    std::shared_ptr<std::atomic<bool>> m_pollsStop;       // the running polls' stop flag
     std::atomic<bool> m_stopWorker{false};
     std::condition_variable m_wake; // wakes the polls' pauses when they are to stop
+    std::condition_variable m_linksClosed; // a poll thread ended
     QTimer m_tick;
 };

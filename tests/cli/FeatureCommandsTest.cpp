@@ -107,6 +107,7 @@ TEST_F(FeatureCli, AutotuneOnALinkThatSplitsAndMergesAnswers)
     const Result r = run({"--timeout", "8000", "autotune", "--pid", "--current", "1.5"});
     // Either the run completes or the tool says it timed out: never a false result.
     EXPECT_TRUE(r.code == 0 || r.code == CliExit::Unanswered) << r.err.toStdString();
-    if (r.code == 0)
+    if (r.code == 0) {
         EXPECT_TRUE(r.out.contains("Auto-tuning finished correctly."));
+    }
 }

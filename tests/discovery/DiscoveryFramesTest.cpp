@@ -42,8 +42,9 @@ TEST(DiscoveryFrames, TestIPAddressAcceptsOnlyFourPlainDecimalFields)
     for (const auto &[text, valid] : cases) {
         std::array<uint8_t, 4> bytes{9, 9, 9, 9};
         EXPECT_EQ(testIPAddress(QString::fromLatin1(text), bytes), valid) << text;
-        if (!valid)
+        if (!valid) {
             EXPECT_EQ(bytes, (std::array<uint8_t, 4>{9, 9, 9, 9})) << text;
+        }
     }
     std::array<uint8_t, 4> bytes{};
     ASSERT_TRUE(testIPAddress(QStringLiteral("192.168.1.10"), bytes));

@@ -60,8 +60,9 @@ TEST_P(FirstAnswerLost, IdentifiesAfterOneAnswerTimeout)
     EXPECT_TRUE(c.sawStatus(0, row.mode == ComModes::Udp ? QStringLiteral("UDP no answer")
                                                          : QStringLiteral("TCP no answer")));
     EXPECT_EQ(c.lastStatus(0), openText(row.mode));
-    if (std::string_view(row.fault).starts_with("malformed"))
+    if (std::string_view(row.fault).starts_with("malformed")) {
         EXPECT_EQ(s.datagramsDropped, 1); // the truncated datagram did not swallow the next
+    }
     ASSERT_TRUE(c.waitSettled());
 }
 
@@ -102,8 +103,9 @@ TEST(BadLink, EveryFifthAnswerCorruptedStillReadsEveryRegister)
     const std::set<int> answered = answeredAddresses(c.wire.answers());
     RegisterLockGuard guard(c.session.lock());
     for (const QLMCRegister &reg : c.session.motor().registers())
-        if (reg.Readable && reg.Size > 0)
+        if (reg.Readable && reg.Size > 0) {
             EXPECT_EQ(answered.count(reg.Address), 1u) << "0x" << std::hex << reg.Address;
+        }
     EXPECT_GE(c.session.statistics().registersReasked, 1);
     EXPECT_GE(c.session.statistics().checksumErrors, 1);
     EXPECT_TRUE(c.sawStatus(3, QStringLiteral("Com error : 1 (CS)")));

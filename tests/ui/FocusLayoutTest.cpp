@@ -250,9 +250,10 @@ protected:
             if (all[i]->objectName() == QLatin1String("PageControlGraph"))
                 continue;
             for (const QWidget *inner : all[i]->findChildren<QWidget *>())
-                if (inner->isVisible())
+                if (inner->isVisible()) {
                     EXPECT_TRUE(all[i]->rect().contains(geometryIn(inner, all[i])))
                         << nameOf(all[i]) << ": " << nameOf(inner);
+                }
         }
     }
 

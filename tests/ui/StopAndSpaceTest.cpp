@@ -38,8 +38,9 @@ TEST_F(StopTest, EscInAToolWindowStopsAtOnceWhileAnAnswerIsLost)
     // closes the box as usual); disabled while disconnected.
     QAction *stop = main.context().driverStopAction();
     for (QWidget *window : windows.all())
-        if (window != &windows.time())
+        if (window != &windows.time()) {
             EXPECT_TRUE(window->actions().contains(stop)) << window->objectName().toStdString();
+        }
     EXPECT_FALSE(windows.time().actions().contains(stop));
     EXPECT_EQ(stop->shortcut(), QKeySequence(Qt::Key_Escape));
     QPushButton *button = get<QPushButton>("BDriverStop");
