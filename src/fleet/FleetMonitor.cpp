@@ -39,6 +39,11 @@ FleetMonitor::~FleetMonitor()
         m_worker->wait();
     }
     joinStoppedPolls();
+    // Each poll thread's last act is to signal m_linksClosed under m_mutex.
+    // Taking the mutex once more orders that signal before the condition
+    // variable is destroyed, by a lock ThreadSanitizer sees, not on
+    // QThread::wait alone.
+    waitForClosedLinks();
 }
 
 void FleetMonitor::useNetwork(DiscoveryNetwork *network, uint16_t port, int waitMs,
