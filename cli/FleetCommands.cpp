@@ -101,6 +101,7 @@ int FleetRun::parseOptions()
     m_anyModel = CliArguments::has(args, QStringLiteral("--any-model"));
     if (m_anyModel && m_action != QLatin1String("send"))
         return m_c.fail(Usage, QStringLiteral("--any-model is for fleet send"));
+    m_settings.answerTimeoutMs = m_c.options.answerTimeoutMs;
     // Every write a fleet command makes goes to the change journal.
     m_settings.journalPath = ChangeHistory::defaultJournalPath();
     return Ok;

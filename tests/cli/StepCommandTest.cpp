@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -66,7 +67,6 @@ TEST_F(StepCli, APositionStepSettlesWithItsFigures)
     const double acceleration = o["acceleration"].toDouble();
     EXPECT_EQ(o["top_speed"].toDouble(), 2000);
     ASSERT_GT(acceleration, 0);
-    EXPECT_NEAR(o["trajectory_s"].toDouble(), 2000.0 / 2000 + 2000 / acceleration, 0.03);
     EXPECT_TRUE(o["peak_current_a"].isDouble());
     QStringList documented = findCliCommand("step")->jsonFields();
     documented.sort();
@@ -79,13 +79,18 @@ TEST_F(StepCli, APositionStepSettlesWithItsFigures)
     EXPECT_EQ(lines[0], "Time [s],Position,Desired state,Current [A]");
     ASSERT_GT(lines.size(), 200);
     double previous = -1e9;
+    double widestGap = 0; // the trajectory's end is known to a sample period
     for (int i = 1; i + 1 < lines.size(); ++i) {
         const double t = lines[i].split(',')[0].toDouble();
         EXPECT_GE(t, previous) << i;
+        if (i > 1)
+            widestGap = std::max(widestGap, t - previous);
         previous = t;
     }
     EXPECT_LT(lines[1].split(',')[0].toDouble(), 0);
     EXPECT_GT(previous, 1);
+    EXPECT_NEAR(o["trajectory_s"].toDouble(), 2000.0 / 2000 + 2000 / acceleration,
+                0.02 + widestGap);
 
     // The figures computed again from the recording file agree with the
     // printed ones: to a sample period for times (the file holds milliseconds),
