@@ -24,6 +24,9 @@ class StepMeasurement
 public:
     /// Values before the step, to know where it starts from.
     static constexpr int BaselineMs = 100;
+    /// A slow link may need longer for its first cycle with the consign: the
+    /// baseline waits for one this long before the step is given up.
+    static constexpr int BaselineLimitMs = 5000;
     /// How often a caller checks the response for having settled.
     static constexpr int CheckEveryMs = 100;
     /// The fastest refresh: a read cycle every two passes (500 a second).

@@ -130,4 +130,15 @@ TEST_F(StepCli, AStepThatCannotSettleInTimeSaysSo)
     }
 }
 
+TEST_F(StepCli, ASlowLinkStillFindsWhereTheStepStarts)
+{
+    // Every answer 150 ms late: the first cycle with the consign comes after
+    // the baseline's 100 ms, and the step waits for it.
+    ASSERT_TRUE(server->faults().apply("delay=150"));
+    const CliResult r = run({"--answer-timeout", "1000", "--timeout", "10000", "step", "--to",
+                             "2000", "--mode", "position", "--seconds", "2"});
+    EXPECT_TRUE(r.code == CliExit::Ok || r.code == CliExit::NotSettled) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("rise time")) << r.out.toStdString();
+}
+
 } // namespace
