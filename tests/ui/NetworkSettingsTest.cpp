@@ -176,6 +176,11 @@ TEST_F(NetworkSettingsTest, WritesReachTheWireByteExact)
     watchdog->setValue(45);
     child<QPushButton>(paramIP, "BChangeTCPWatchDog")->click();
     EXPECT_TRUE(wrote(bytes({0x14, 0x2D})));
+    // The controller logs a request before it applies it: 45 must be in
+    // force before the 0 below, or the late write would put 45 back.
+    ASSERT_TRUE(waitFor([&] {
+        return server->controller()->imageBytes(Reg::TcpWatchdog) == std::vector<uint8_t>{0x2D};
+    }));
 
     // A watchdog that is off (0) shows so, and "Change" keeps it off.
     const uint8_t off[1] = {0};
