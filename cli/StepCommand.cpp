@@ -103,15 +103,13 @@ int step(CliContext &c)
     StepMeasurement measurement(c.session);
     c.session.RefreshRatio = StepMeasurement::FastestRefresh;
     c.connection.setPollingEnabled(true);
-    // The step starts from the consign the device last sent: wait the
-    // baseline, and on a slow link until a cycle has brought the consign.
-    c.waitFor([] { return false; }, StepMeasurement::BaselineMs);
+    // The step starts from the consign the device last sent.
     c.waitFor(
         [&c, &measurement] {
-            measurement.collect();
-            return measurement.startConsign().has_value() || c.link.lost();
+            return c.link.lost()
+                   || measurement.baseline() != StepMeasurement::Baseline::Waiting;
         },
-        StepMeasurement::BaselineLimitMs - StepMeasurement::BaselineMs);
+        StepMeasurement::BaselineLimitMs + StepMeasurement::CheckEveryMs);
     if (c.link.lost())
         return c.fail(CliExit::LinkLost, QStringLiteral("connection to %1 lost before the step: %2")
                                              .arg(c.options.ip)

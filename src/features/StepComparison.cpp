@@ -135,14 +135,10 @@ void StepComparison::tick()
         m_ticks = 0;
         return;
     case Phase::Baseline: {
-        if (m_ticks * StepMeasurement::CheckEveryMs < StepMeasurement::BaselineMs)
+        if (m_measurement->baseline() == StepMeasurement::Baseline::Waiting)
             return;
-        m_measurement->collect();
         const std::optional<double> from = m_measurement->startConsign();
         if (!from) {
-            // A slow link: the first cycle with the consign may take longer.
-            if (m_ticks * StepMeasurement::CheckEveryMs < StepMeasurement::BaselineLimitMs)
-                return;
             end(false, QStringLiteral("Step measurement ended: no consign (0x21) came back"));
             return;
         }

@@ -19,7 +19,19 @@ double seconds(int64_t ticks)
 StepMeasurement::StepMeasurement(QLMCSession &session)
     : m_session(session)
     , m_collector(session)
+    , m_created(HighResCounter::now())
 {
+}
+
+StepMeasurement::Baseline StepMeasurement::baseline()
+{
+    collect();
+    const double elapsedMs = 1000 * seconds(HighResCounter::now() - m_created);
+    if (elapsedMs < BaselineMs)
+        return Baseline::Waiting;
+    if (startConsign())
+        return Baseline::Ready;
+    return elapsedMs < BaselineLimitMs ? Baseline::Waiting : Baseline::Missing;
 }
 
 std::optional<bool> StepMeasurement::isSpeedStep(int32_t regulationMode)

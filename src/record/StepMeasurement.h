@@ -17,7 +17,7 @@ class QLMCSession;
 /// the cycles (from construction on), finds the consign the step starts
 /// from, turns the cycles after the step into samples and analyses them.
 ///
-/// Usage: construct, let the baseline come in, collect(), startConsign(),
+/// Usage: construct, call baseline() until it is not Waiting, startConsign(),
 /// begin(), write the new consign, then update() now and then until done().
 class StepMeasurement
 {
@@ -38,6 +38,15 @@ public:
     /// trajectory; empty for any other regulation mode.
     static std::optional<bool> isSpeedStep(int32_t regulationMode);
 
+    /// Where the start of the step stands:
+    /// - Waiting while the baseline runs (BaselineMs from construction) and,
+    ///   on a slow link, until a cycle brings the consign (at most
+    ///   BaselineLimitMs);
+    /// - Ready when startConsign() has the consign;
+    /// - Missing when no consign came in time.
+    /// Collects first.
+    enum class Baseline { Waiting, Ready, Missing };
+    Baseline baseline();
     /// Takes the cycles decoded since the last call.
     void collect();
     /// The consign the device last sent in the cycles collected (empty: none).
@@ -62,6 +71,7 @@ public:
 private:
     QLMCSession &m_session;
     CycleCollector m_collector;
+    int64_t m_created; ///< HighResCounter ticks at construction
     std::vector<DecodedCycle> m_cycles;
     size_t m_used = 0; ///< cycles turned into samples
     bool m_begun = false;
